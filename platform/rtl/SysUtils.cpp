@@ -1,0 +1,3 @@
+#include "platform/rtl/SysUtils.h"
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
