@@ -46,12 +46,14 @@ double DateValue(int year, int month, int day) {
     return result;
 }
 
-// Rule texts never hold the record separators TAB or "^"; anything else the
+// Rule texts never hold the record separators TAB or "^", nor a "!", which
+// the reader would take for the end of a legacy record; anything else the
 // caller picks must not be flattened out of the rule's own syntax.
 std::string RuleField(const std::string& ruleText, char separator) {
+    const std::string text = OneLineField(ruleText, '!');
     const std::string syntax = "./:+-0123456789";
-    if (syntax.find(separator) != std::string::npos) return OneLineField(ruleText);
-    return OneLineField(ruleText, separator);
+    if (syntax.find(separator) != std::string::npos) return text;
+    return OneLineField(text, separator);
 }
 
 // Function-local so that no other static initialiser can see them unset.

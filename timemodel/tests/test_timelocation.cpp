@@ -388,3 +388,15 @@ TEST_F(LocationTest, WriterKeepsOneLine) {
         EXPECT_EQ(back.Rule.Name, "Europe");
     }
 }
+
+// A "!" in the rule's name must not pass for the end of a legacy record.
+TEST_F(LocationTest, RuleNameWithBangKeepsTheRecord) {
+    TTimeLocation l = Paris();
+    l.Rule.Name = "E!";
+    TTimeLocation back;
+    back.ParseDataString(l.LocationDataStr('\t'), '\t');
+    EXPECT_EQ(back.City, "Paris");
+    EXPECT_EQ(back.Code, "FR");
+    EXPECT_EQ(back.Rule.Name, "E ");
+    EXPECT_EQ(back.Rule.StartDate.Kind, 5);
+}
