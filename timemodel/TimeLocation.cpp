@@ -286,10 +286,7 @@ std::string TTimeLocation::LocationDataStr(char separator) const {
 
 void TTimeLocation::ParseDataString(const std::string& text, char separator) {
     int p = 1;
-    const auto field = [&](char delimiter) {
-        std::string f = ReadToken(text, delimiter, p);
-        return f;
-    };
+    const auto field = [&](char delimiter) { return ReadToken(text, delimiter, p); };
     const auto next = [&](const std::string& f) { p += int(f.size()) + 1; };
     try {
         std::string f = field(separator);
