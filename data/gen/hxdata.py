@@ -287,6 +287,10 @@ def usual_offset(zone, year):
 # --- records -----------------------------------------------------------------
 
 def location_record(p):
+    # The loaders skip lines that start with "#" or white space or hold
+    # "VERSION:"; no place may look like one.
+    assert p["name"] and p["name"][0] not in "# \t", p["name"]
+    assert "/" not in p["rule"].split("/", 3)[3], p["rule"]
     return "\t".join([
         p["name"], fmt_float(p["std"]), "0", fmt_float(round(p["lat"], 5)),
         fmt_float(round(-p["lon"], 5)),  # the suite's longitude is west positive
@@ -454,7 +458,9 @@ def main():
             f.write(line + "\r\n")
         f.write(f"VERSION:\t{data_version}\r\n")
         for p in places:
-            f.write(location_record(p) + "\r\n")
+            record = location_record(p)
+            assert "VERSION:" not in record, record
+            f.write(record + "\r\n")
 
     used_rules = sorted({p["rule"] for p in places} - {NONE_RULE, UNKNOWN_RULE},
                         key=lambda r: r.split("/")[0].casefold())
