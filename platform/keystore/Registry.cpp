@@ -280,6 +280,20 @@ void TRegistry::Record(TOp op) {
     if (!LazyWrite) Flush();
 }
 
+// A key that cannot be written is reported as not opened or created.
+bool TRegistry::RecordCreate(const std::string& path) {
+    try {
+        Record(TOp{TOp::CreateKey, path, {}, REG_NONE, {}});
+        return true;
+    } catch (const ERegistryException& e) {
+        WarnWriteFailure(e.what());
+        Pending.clear();
+        Loaded = false;
+        Refresh();
+        return false;
+    }
+}
+
 std::string TRegistry::Resolve(const std::string& key) const {
     if (!key.empty() && key[0] == '\\') return NormalizeKeyPath(key);
     return NormalizeKeyPath(Current + "\\" + key);
@@ -293,11 +307,11 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     const TRegKeyNode* node = Tree.FindKey(path);
     if (node == nullptr) {
         if (!canCreate || path.empty()) return false;
-        node = &Tree.EnsureKey(path);
-        Current = node->Path;
+        const std::string stored = Tree.EnsureKey(path).Path;
+        if (!RecordCreate(stored)) return false;
+        Current = stored;
         KeyOpen = true;
         ReadOnly = false;
-        Record(TOp{TOp::CreateKey, Current, {}, REG_NONE, {}});
         return true;
     }
     Current = node->Path;
@@ -329,9 +343,7 @@ bool TRegistry::CreateKey(const std::string& key) {
     if (!ValidKeyPath(path)) return false;
     Refresh();
     if (path.empty() || Tree.HasKey(path)) return true;
-    const std::string stored = Tree.EnsureKey(path).Path;
-    Record(TOp{TOp::CreateKey, stored, {}, REG_NONE, {}});
-    return true;
+    return RecordCreate(Tree.EnsureKey(path).Path);
 }
 
 bool TRegistry::DeleteKey(const std::string& key) {

@@ -113,6 +113,7 @@ private:
     void Refresh();
     void FlushQuietly();
     void Record(TOp op);
+    bool RecordCreate(const std::string& path);
     void CheckWritable(const std::string& name) const;
     const TRegValue* Value(const std::string& name);
     const TRegValue& TypedValue(const std::string& name, uint32_t type);

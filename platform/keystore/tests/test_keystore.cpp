@@ -382,3 +382,22 @@ TEST(KeyStoreLocation, FollowsTheEnvironment) {
     else
         ::unsetenv("XDG_CONFIG_HOME");
 }
+
+TEST_F(KeyStore, AStoreThatCannotBeReadIsNeverOverwritten) {
+    fs::create_directories(UserFile()); // a directory where the file should be: reads fail
+    fs::create_directories(UserFile() + "/inside");
+    testing::internal::CaptureStderr();
+    {
+        TRegistry r;
+        r.LazyWrite = false;
+        EXPECT_FALSE(r.OpenKey(kPrefs, true)); // its creation cannot be written
+        EXPECT_THROW(r.WriteString("X", "y"), ERegistryException);
+    }
+    {
+        TRegistry lazy;
+        lazy.WriteString("Y", "z");
+        lazy.CloseKey(); // the pending change is dropped with a warning
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("not written"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(UserFile() + "/inside"));
+}
