@@ -60,9 +60,9 @@ struct THXErrorMessage {
 // "Error(-) Unknown Error" error.
 THXErrorMessage HXErrorMessage(int code);
 
+// Class operations; a program may still hold an instance, which carries no state.
 class THXMessageBoxes {
 public:
-    THXMessageBoxes() = delete;
     static void ShowInfo(const std::string& text);
     static void ShowError(const std::string& text);
     static TModalResult AskYesNo(const std::string& text);

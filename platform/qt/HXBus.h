@@ -4,6 +4,13 @@
 //
 // Without a reachable session bus the programs still run: broadcasts go
 // nowhere and one warning says so.
+//
+// A program, once its QApplication exists:
+//     RegisterHXMessages();
+//     TDBusHXMessageTransport transport;  transport.Install();
+//     THXMessageListener listener([&](unsigned msg) { if (msg == HXM_SyncFail) ...; });
+// horolux also claims the main window's name with THXMainWindowService and,
+// when that name is taken, calls BringRunningMainWindowToFront and ends.
 #pragma once
 
 #include "timemodel/HX_messages.h"
@@ -23,6 +30,9 @@ inline constexpr const char* HXBusTimeChangedSignal = "TimeChanged";
 inline constexpr const char* HXMainWindowBusName = "org.horolux.MainWindow";
 inline constexpr const char* HXMainWindowPath = "/org/horolux/MainWindow";
 inline constexpr const char* HXMainWindowInterface = "org.horolux.MainWindow";
+
+// Held by hxlinkhold while it runs, so that only one is ever started.
+inline constexpr const char* HXLinkholdBusName = "org.horolux.Linkhold";
 
 // Prints, once per process, that the session bus cannot be reached.
 void WarnNoSessionBus();
