@@ -234,6 +234,10 @@ void TCustomSocksHXSocket::SocksDoAuthenticate() {
 }
 
 void TCustomSocksHXSocket::SocksFail(int error, const std::string& msg) {
+    // The handshake is over: the close that follows must not report a
+    // rejected authentication a second time.
+    FSocksState = 0;
+    FRcvCnt = 0;
     auto life = Life();
     HandleSocksError(error, msg);
     if (!*life) return;
@@ -391,6 +395,7 @@ int TCustomSocksHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
         std::memcpy(buffer, FRcvBuf + FSocksRcvdPtr, n);
         FSocksRcvdPtr += n;
         FSocksRcvdCnt -= n;
+        if (n > 0) ++FReads;
         return n;
     }
     return TCustomHXSocket::RawRecv(buffer, bufferSize, flags);
@@ -427,6 +432,7 @@ int TCustomLineHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
         FRcvdBuf.erase(0, n);
         FLineLength -= n;
         FScanPos = 0;
+        if (n > 0) ++FReads;
         return n;
     }
     if (lineMode && FSocksState == 0 && FHSocket >= 0) {
@@ -439,6 +445,7 @@ int TCustomLineHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
         std::memcpy(buffer, FRcvdBuf.data(), n);
         FRcvdBuf.erase(0, n);
         FScanPos = 0;
+        if (n > 0) ++FReads;
         return n;
     }
     return TCustomSocksHXSocket::RawRecv(buffer, bufferSize, flags);
