@@ -544,10 +544,18 @@ void TCustomLineHXSocket::EditLine(int& count) {
     }
     std::string out = FRcvdBuf.substr(0, old);
     std::string echo;
+    // Editing works within the current line: a backspace never reaches into a
+    // line already ended, and tab stops count from the line's start, also
+    // when one read brings several lines.
+    size_t lineStart = 0;
+    if (!LineEnd.empty()) {
+        size_t p = out.rfind(LineEnd);
+        if (p != std::string::npos) lineStart = p + LineEnd.size();
+    }
     for (size_t i = old; i < FRcvdBuf.size(); ++i) {
         const char c = FRcvdBuf[i];
         if (c == 8) {
-            if (!out.empty()) {
+            if (out.size() > lineStart) {
                 if (LineEcho) echo += "\b \b";
                 out.pop_back();
             }
@@ -555,10 +563,13 @@ void TCustomLineHXSocket::EditLine(int& count) {
             do {
                 out += ' ';
                 if (LineEcho) echo += ' ';
-            } while (out.size() % 8 != 0);
+            } while ((out.size() - lineStart) % 8 != 0);
         } else {
             if (LineEcho) echo += c;
             out += c;
+            if (!LineEnd.empty() && out.size() - lineStart >= LineEnd.size() &&
+                out.compare(out.size() - LineEnd.size(), LineEnd.size(), LineEnd) == 0)
+                lineStart = out.size();
         }
     }
     FRcvdBuf = std::move(out);
