@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -177,10 +178,18 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         TitlebarVisible = true;
         miHideTitlebarClick();
     }
-    ResetHomeRule();
+    LocalClock.Location.Rule.None();
     if (FirstRun) {
         try {
-            PrepareFirstRunHome();
+            TTimeLocation& home = LocalClock.Location;
+            home.Name = LocalZoneName;
+            home.City.clear();
+            home.Region.clear();
+            home.Country.clear();
+            home.Code.clear();
+            home.Latitude = 0;
+            home.Longitude = 0;
+            home.Rule.None();
             try {
                 LoadRegTimeInfo();
             } catch (...) {
@@ -445,7 +454,7 @@ void TF_clocks::mi_ExitClick() {
 
 void TF_clocks::WMApplySettings() {
     SetMainFormAttributes();
-    FillHomeName();
+    if (LocalClock.Location.Name.empty()) LocalClock.Location.Name = LocalZoneName;
     WritePrefs();
     WriteClockInfo();
     WMConnectionState();
@@ -559,4 +568,41 @@ bool TF_clocks::ConfirmYes(const std::string& text) {
 }
 void TF_clocks::ProcessMessages() {
     QCoreApplication::processEvents();
+}
+
+// The progress window is repainted, not pumped: nothing else may run while a
+// list is half read.
+void TF_clocks::BeginProgress(const std::string& caption, const std::string& text, bool gauge) {
+    if (!FProgress) {
+        FProgress = new TFControledMessage(this);
+        FProgress->ShowDismiss = false;
+    }
+    FProgress->setWindowTitle(QString::fromStdString(caption));
+    FProgress->SetMessage(text);
+    FProgress->ShowProgress = gauge;
+    FProgress->gRemaining()->setVisible(gauge);
+    if (!FProgress->isVisible()) FProgress->show();
+    FProgress->repaint();
+}
+
+void TF_clocks::ProgressPosition(int64_t max, int64_t pos) {
+    if (!FProgress) return;
+    // The gauge counts in kilobytes so that large files fit its range.
+    FProgress->gRemaining()->setRange(0, int(std::max<int64_t>(1, max / 1024)));
+    FProgress->gRemaining()->setValue(int(std::min(max, pos) / 1024));
+    FProgress->repaint();
+}
+
+void TF_clocks::EndProgress() {
+    if (FProgress) {
+        FProgress->close();
+        delete FProgress;
+    }
+}
+
+void TF_clocks::BusyCursor(bool on) {
+    if (on)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
 }

@@ -23,9 +23,21 @@ class RecordingClocks : public TF_clocks {
 public:
     using TF_clocks::TF_clocks;
     std::vector<std::string> Steps;
+    std::vector<std::string> Messages;
     int Syncs = 0;
 
 protected:
+    void ShowError(const std::string& t) override { Messages.push_back("error:" + t); }
+    void ShowInfo(const std::string& t) override { Messages.push_back("info:" + t); }
+    void ShowErrorCode(int c) override { Messages.push_back("code:" + std::to_string(c)); }
+    TAnswer AskYesNoCancel(const std::string& t) override {
+        Messages.push_back("ask:" + t);
+        return TAnswer::Cancel;
+    }
+    bool ConfirmYes(const std::string& t) override {
+        Messages.push_back("confirm:" + t);
+        return false;
+    }
     void SyncTime() override { ++Syncs; }
     void ActivateLinkhold() override { Steps.push_back("linkhold"); }
     void CreateTimeZoneManager() override { Steps.push_back("manager"); }
