@@ -594,7 +594,8 @@ namespace {
 // The quicksort of the lists: a copy of the middle element as pivot, and
 // exchanges of contents, so every slot keeps its object.
 template <class T, class Less>
-void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less) {
+void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
+               int* track = nullptr) {
     while (first < last) {
         const T pivot = *list[size_t(first + (last - first) / 2)];
         int i = first, j = last;
@@ -605,16 +606,20 @@ void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const
                 --j;
             if (i <= j) {
                 std::swap(*list[size_t(i)], *list[size_t(j)]);
+                if (track && *track == i)
+                    *track = j;
+                else if (track && *track == j)
+                    *track = i;
                 ++i;
                 --j;
             }
         }
         // Recurse into the smaller part, loop on the larger: bounded depth.
         if (j - first < last - i) {
-            if (first < j) QuickSort(list, first, j, less);
+            if (first < j) QuickSort(list, first, j, less, track);
             first = i;
         } else {
-            if (i < last) QuickSort(list, i, last, less);
+            if (i < last) QuickSort(list, i, last, less, track);
             last = j;
         }
     }
@@ -640,25 +645,38 @@ void SortRuns(std::vector<std::unique_ptr<T>>& list, int first, int last, const 
 
 } // namespace
 
-void TClockState::SortClocksByName(int First, int Last) {
+void TClockState::SortClocksByName(int First, int Last, int* Track) {
     if (!ValidRange(Clocks, First, Last)) return;
-    QuickSort(Clocks, First, Last, [](const THXClock& a, const THXClock& b) {
-        return CompareText(a.Location.Name, b.Location.Name) < 0;
-    });
+    QuickSort(
+        Clocks, First, Last,
+        [](const THXClock& a, const THXClock& b) {
+            return CompareText(a.Location.Name, b.Location.Name) < 0;
+        },
+        Track);
 }
 
-void TClockState::SortClocksByOffset(int First, int Last) {
+void TClockState::SortClocksByOffset(int First, int Last, int* Track) {
     ProcessMessages();
     if (!ValidRange(Clocks, First, Last)) return;
     // The offsets are taken once, before anything moves: a sort that
     // straddles a daylight-saving change still sees one consistent order.
-    std::vector<std::pair<double, THXClock>> keyed;
+    struct TKeyed {
+        double Offset;
+        int From;
+        THXClock Clock;
+    };
+    std::vector<TKeyed> keyed;
     for (int k = First; k <= Last; ++k)
-        keyed.emplace_back(Clocks[size_t(k)]->Location.CurrentUTCOffset(), *Clocks[size_t(k)]);
+        keyed.push_back({Clocks[size_t(k)]->Location.CurrentUTCOffset(), k, *Clocks[size_t(k)]});
     std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (int k = First; k <= Last; ++k)
-        *Clocks[size_t(k)] = std::move(keyed[size_t(k - First)].second);
+                     [](const TKeyed& a, const TKeyed& b) { return a.Offset < b.Offset; });
+    int moved = Track ? *Track : -1;
+    for (int k = First; k <= Last; ++k) {
+        TKeyed& e = keyed[size_t(k - First)];
+        if (Track && e.From == *Track) moved = k;
+        *Clocks[size_t(k)] = std::move(e.Clock);
+    }
+    if (Track) *Track = moved;
 }
 
 // The location sorts let pending messages run before they start, never while

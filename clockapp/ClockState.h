@@ -53,8 +53,9 @@ public:
     void MergeNewLocations();
 
     // In-place sorts over an index range; every slot keeps its object.
-    void SortClocksByName(int First, int Last);
-    void SortClocksByOffset(int First, int Last);
+    // Track, when given, is an index that follows its clock through the sort.
+    void SortClocksByName(int First, int Last, int* Track = nullptr);
+    void SortClocksByOffset(int First, int Last, int* Track = nullptr);
     void SortLocationsByName(int First, int Last);
     void SortLocationsByRegion();
     void SortLocationsByZone();

@@ -94,6 +94,12 @@ void TF_clocks::ConnectMenu() {
     on(ui->smiNoChimes, &TF_clocks::smiNoChimesClick);
     on(ui->smiSuspendSync, &TF_clocks::smiSuspendSyncClick);
     on(ui->mi_SyncTimeNow, &TF_clocks::SyncTime);
+    on(ui->miSortByName, &TF_clocks::miSortByNameClick);
+    on(ui->miSortByZone, &TF_clocks::miSortByZoneClick);
+    on(ui->smiAnalog, &TF_clocks::smiAnalogClick);
+    on(ui->smiDigital, &TF_clocks::smiDigitalClick);
+    for (QAction* item : ui->smiClockType->actions())
+        connect(item, &QAction::triggered, this, [this, item] { smiClockTypeClick(item); });
 
     // The pop-up of the window, tool bar, status bar and clock area. The
     // clock controls open it with "This Clock" shown; here it is hidden.
@@ -439,6 +445,41 @@ void TF_clocks::smiNoChimesClick() {
 }
 void TF_clocks::smiSuspendSyncClick() {
     SuspendSync = ui->smiSuspendSync->isChecked();
+}
+
+// The title clock follows its clock through a sort; the chime clock index
+// stays where it was.
+void TF_clocks::miSortByNameClick() {
+    int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
+    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    RefreshClockObjects(true, true);
+    if (title >= 0) HintClock = title;
+}
+
+void TF_clocks::miSortByZoneClick() {
+    int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
+    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    RefreshClockObjects(true, true);
+    if (title >= 0) HintClock = title;
+}
+
+void TF_clocks::smiClockTypeClick(QAction* item) {
+    const int tag = item->property("Tag").toInt();
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
+    Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
+    RefreshClockObjects(true, false);
+}
+
+void TF_clocks::smiAnalogClick() {
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    Clocks[size_t(CurrentClock)]->Analog = true;
+    RefreshClockObjects(true, true);
+}
+
+void TF_clocks::smiDigitalClick() {
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    Clocks[size_t(CurrentClock)]->Analog = false;
+    RefreshClockObjects(true, true);
 }
 
 void TF_clocks::sb_AlarmsClick() {}

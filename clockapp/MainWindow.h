@@ -58,6 +58,11 @@ public:
     void mi_DialOrDisconnectClick();
     void mi_ExitClick();
     void smiNoChimesClick();
+    void miSortByNameClick();
+    void miSortByZoneClick();
+    void smiClockTypeClick(QAction* item);
+    void smiAnalogClick();
+    void smiDigitalClick();
     void smiSuspendSyncClick();
 
     // Applies the settings, writes preferences and clocks (WM_USER+201).
