@@ -125,7 +125,6 @@ void TF_clocks::SplashStep(const char* text) {
 void TF_clocks::FormCreate(const std::string& defaultDataDir,
                            const std::vector<std::string>& args) {
     Timer1->stop();
-    FCreated = true;
     ExitRequested = false;
     ReadOnly = false;
     const TStartOptions options = ParseStartOptions(defaultDataDir, args);
@@ -155,7 +154,9 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         }
     }
 
-    auto guarded = [](auto&& step) {
+    // A termination signal during the start ends it between two steps.
+    auto guarded = [this](auto&& step) {
+        if (ExitRequested) return;
         try {
             step();
         } catch (...) {
@@ -179,6 +180,13 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     SplashStep("Loading Time Servers...");
     guarded([this] { LoadStandardTimeServers(); });
     if (ShowSplash) SplashStep("Initialization...");
+
+    if (ExitRequested) {
+        if (FSplash) FSplash->WMCloseSplash();
+        return;
+    }
+    // From here on the lists hold what the files held: saving them is safe.
+    FCreated = true;
 
     if (!TitlebarVisible) {
         TitlebarVisible = true;
@@ -547,6 +555,12 @@ void TF_clocks::FormDestroy() {
     // A window that never started has nothing of the user's to save.
     if (FDestroyed || !FCreated) return;
     FDestroyed = true;
+    SaveAll();
+    ti_HoroluxTray->SetEnabled(false);
+}
+
+void TF_clocks::SaveAll() {
+    if (!FCreated) return;
     auto save = [this](auto&& step) {
         try {
             step();
@@ -558,7 +572,6 @@ void TF_clocks::FormDestroy() {
     save([this] { WritePrefs(); });
     save([this] { WriteClockInfo(); });
     save([this] { WriteAlarms(); });
-    ti_HoroluxTray->SetEnabled(false);
 }
 
 // --------------------------------------------------------- window hooks
@@ -580,20 +593,24 @@ void TF_clocks::PrefsLoaded() {
 }
 
 void TF_clocks::ShowError(const std::string& text) {
+    if (ExitRequested) return;
     QMessageBox::critical(this, "Error", DisplayText(text));
 }
 void TF_clocks::ShowInfo(const std::string& text) {
+    if (ExitRequested) return;
     QMessageBox::information(this, "Information", DisplayText(text));
 }
 void TF_clocks::ShowErrorCode(int code) {
     ShowError("Error(" + std::to_string(code) + ")");
 }
 TClockState::TAnswer TF_clocks::AskYesNo(const std::string& text) {
+    if (ExitRequested) return TAnswer::No;
     return QMessageBox::question(this, "Confirm", DisplayText(text)) == QMessageBox::Yes
                ? TAnswer::Yes
                : TAnswer::No;
 }
 TClockState::TAnswer TF_clocks::AskYesNoCancel(const std::string& text) {
+    if (ExitRequested) return TAnswer::Cancel;
     switch (QMessageBox::question(this, "Confirm", DisplayText(text),
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:

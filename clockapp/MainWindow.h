@@ -32,6 +32,9 @@ public:
     void FormActivate();
     // Saves preferences, clocks and alarms once (real close, quit, session end).
     void FormDestroy();
+    // Writes preferences, clocks and alarms now (also when the session ends,
+    // which may yet be cancelled); reports a failure.
+    void SaveAll();
 
     // Visible / hidden in the notification area.
     void HXMinimize();
