@@ -3,6 +3,9 @@
 #include "clockapp/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HX_messages.h"
+#include "timemodel/VersionInfo.h"
 #include "ui_F_clocks.h"
 
 #include <QApplication>
@@ -124,7 +127,14 @@ void TF_clocks::SplashStep(const char* text) {
 
 void TF_clocks::FormCreate(const std::string& defaultDataDir,
                            const std::vector<std::string>& args) {
+    {
+        TVersionInfo version;
+        version.ReadVersionInfo();
+        CurrentVersion = version.FileVersion;
+    }
     Timer1->stop();
+    RegisterHXMessages();
+    StartTime = Now();
     ExitRequested = false;
     ReadOnly = false;
     const TStartOptions options = ParseStartOptions(defaultDataDir, args);
@@ -492,7 +502,9 @@ void TF_clocks::smiDigitalClick() {
 
 void TF_clocks::sb_AlarmsClick() {}
 
-void TF_clocks::mi_DialOrDisconnectClick() {}
+void TF_clocks::mi_DialOrDisconnectClick() {
+    BroadcastHXMessage(DialUpConnected ? HXM_RASDisconnectRequest : HXM_RASDialRequest);
+}
 
 void TF_clocks::mi_ExitClick() {
     ExitRequested = true;
@@ -542,6 +554,7 @@ void TF_clocks::Timer1Timer() {
 void TF_clocks::closeEvent(QCloseEvent* e) {
     if (XtoClose || ExitRequested) {
         Timer1->stop();
+        BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
         e->accept();
         FormDestroy();
         QCoreApplication::quit();
@@ -592,38 +605,40 @@ void TF_clocks::PrefsLoaded() {
     ui->miTitleBarClock->setChecked(AddToAllTitles);
 }
 
+// While the program ends no dialog is shown: nobody is there to answer it.
 void TF_clocks::ShowError(const std::string& text) {
-    if (ExitRequested) return;
-    QMessageBox::critical(this, "Error", DisplayText(text));
+    if (!ExitRequested) THXMessageBoxes::ShowError(text);
 }
+
 void TF_clocks::ShowInfo(const std::string& text) {
-    if (ExitRequested) return;
-    QMessageBox::information(this, "Information", DisplayText(text));
+    if (!ExitRequested) THXMessageBoxes::ShowInfo(text);
 }
+
 void TF_clocks::ShowErrorCode(int code) {
-    ShowError("Error(" + std::to_string(code) + ")");
+    if (!ExitRequested) THXMessageBoxes::ShowErrorCode(code);
 }
+
 TClockState::TAnswer TF_clocks::AskYesNo(const std::string& text) {
     if (ExitRequested) return TAnswer::No;
-    return QMessageBox::question(this, "Confirm", DisplayText(text)) == QMessageBox::Yes
-               ? TAnswer::Yes
-               : TAnswer::No;
+    return THXMessageBoxes::AskYesNo(text) == mrYes ? TAnswer::Yes : TAnswer::No;
 }
+
 TClockState::TAnswer TF_clocks::AskYesNoCancel(const std::string& text) {
     if (ExitRequested) return TAnswer::Cancel;
-    switch (QMessageBox::question(this, "Confirm", DisplayText(text),
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
-    case QMessageBox::Yes:
+    switch (THXMessageBoxes::AskYesNoCancel(text)) {
+    case mrYes:
         return TAnswer::Yes;
-    case QMessageBox::No:
+    case mrNo:
         return TAnswer::No;
     default:
         return TAnswer::Cancel;
     }
 }
+
 bool TF_clocks::ConfirmYes(const std::string& text) {
-    return AskYesNo(text) == TAnswer::Yes;
+    return !ExitRequested && THXMessageBoxes::ConfirmYes(text);
 }
+
 void TF_clocks::ProcessMessages() {
     QCoreApplication::processEvents();
 }

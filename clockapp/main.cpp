@@ -1,10 +1,15 @@
 // horolux: the main program of the suite.
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/RegistryPrefsStore.h"
+#include "platform/qt/HXBus.h"
+#include "platform/qt/HXQtMessagePresenter.h"
 #include "platform/rtl/DataDir.h"
+
+#include <cstdio>
 
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 #include <QSessionManager>
 #include <QSocketNotifier>
 
@@ -49,14 +54,30 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Horolux");
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // One main window per desktop session: a second start hands over to the
+    // first and ends, without creating anything.
+    RegisterHXMessages();
+    QPointer<QWidget> mainWindow;
+    THXMainWindowService service([&mainWindow] {
+        if (mainWindow) BringWidgetToFront(mainWindow);
+    });
+    if (service.Claim() == TBusNameClaim::Taken) {
+        if (!BringRunningMainWindowToFront()) std::fprintf(stderr, "horolux is already running\n");
+        return 0;
+    }
+    TDBusHXMessageTransport transport;
+    transport.Install();
+    TQtMessagePresenterScope dialogs;
+
     std::vector<std::string> args(argv + 1, argv + argc);
     // With "-datadir" the installation is not consulted for a data directory.
     const bool ownDir = std::find(args.begin(), args.end(), "-datadir") != args.end();
     const std::string dataDir =
         ownDir ? ProgramDirectory() : ResolveDataDirectory(ProgramDirectory());
 
-    THXMemoryPrefsStore store;
+    THXRegistryPrefsStore store;
     auto* form = new TF_clocks(store);
+    mainWindow = form;
     CatchTermination(form, [form] {
         form->mi_ExitClick();
         // Dialogs still open (a start-up message, the first-run notes) end too.
