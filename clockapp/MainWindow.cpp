@@ -181,7 +181,15 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     if (LoadLocations) {
         SplashStep("Loading Location List...");
         guarded([this] { LoadStandardLocations(); });
-        CreateTimeZoneManager();
+        // A manager that cannot be created is reported; the start goes on and
+        // the manager is created again when it is first asked for.
+        if (!ExitRequested) {
+            try {
+                CreateTimeZoneManager();
+            } catch (const std::exception& e) {
+                ShowError(std::string("Could Not Create Time Zone Manager: \n\r") + e.what());
+            }
+        }
     }
     if (ActivateMap) {
         SplashStep("Loading Map...");

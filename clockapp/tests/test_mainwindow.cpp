@@ -41,7 +41,15 @@ protected:
     }
     void SyncTime() override { ++Syncs; }
     void ActivateLinkhold() override { Steps.push_back("linkhold"); }
-    void CreateTimeZoneManager() override { Steps.push_back("manager"); }
+    void CreateTimeZoneManager() override {
+        Steps.push_back("manager");
+        if (FailManager) throw Exception("no memory");
+    }
+
+public:
+    bool FailManager = false;
+
+protected:
     void CreateMapWindow() override { Steps.push_back("map"); }
 };
 
@@ -471,4 +479,16 @@ TEST_F(MainWindowTest, SortsKeepTheTitleClockWithItsClock) {
     EXPECT_TRUE(w->Clocks[1]->Analog);
     w->Action("smiDigital")->trigger();
     EXPECT_FALSE(w->Clocks[1]->Analog);
+}
+
+TEST_F(MainWindowTest, FailingLocationManagerIsReportedAndStartGoesOn) {
+    store.SetValue(CU, kPrefsKey, "LoadLocations", V::FromInteger(1));
+    auto w = std::make_unique<RecordingClocks>(store);
+    w->SplashDelayMs = 0;
+    w->FailManager = true;
+    w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
+    EXPECT_NE(std::find(w->Messages.begin(), w->Messages.end(),
+                        "error:Could Not Create Time Zone Manager: \n\rno memory"),
+              w->Messages.end());
+    EXPECT_TRUE(w->Timer1->isActive());
 }
