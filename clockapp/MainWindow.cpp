@@ -508,6 +508,32 @@ void TF_clocks::smiDigitalClick() {
     RefreshClockObjects(true, true);
 }
 
+bool TF_clocks::EnsureMapWindow() {
+    if (MapWindowExists()) return true;
+    if (AskYesNo("The Horolux Map is not currently active\n\rWould you like to activate it "
+                 "now?") != TAnswer::Yes)
+        return false;
+    CreateMapWindow();
+    return MapWindowExists();
+}
+
+void TF_clocks::miMapClick() {
+    if (!EnsureMapWindow()) return;
+    try {
+        ShowMapWindow();
+    } catch (...) {
+    }
+}
+
+void TF_clocks::miTimeZoneManagerClick() {
+    if (!ActivateTimeZoneManager()) return;
+    try {
+        ShowTimeZoneManager();
+    } catch (const Exception& e) {
+        ShowError("Could Not Display Time Zone Manager: \n\r" + e.Message);
+    }
+}
+
 void TF_clocks::sb_AlarmsClick() {}
 
 void TF_clocks::mi_DialOrDisconnectClick() {

@@ -48,9 +48,26 @@ protected:
 
 public:
     bool FailManager = false;
+    bool HasMap = false;
+    TAnswer MapAnswer = TAnswer::No;
+    int MapShows = 0;
+    bool ManagerFailsToShow = false;
 
 protected:
-    void CreateMapWindow() override { Steps.push_back("map"); }
+    void CreateMapWindow() override {
+        Steps.push_back("map");
+        HasMap = true;
+    }
+    bool MapWindowExists() const override { return HasMap; }
+    void ShowMapWindow() override { ++MapShows; }
+    TAnswer AskYesNo(const std::string& t) override {
+        Messages.push_back("yesno:" + t);
+        return MapAnswer;
+    }
+    bool ActivateTimeZoneManager() override { return true; }
+    void ShowTimeZoneManager() override {
+        if (ManagerFailsToShow) throw Exception("broken");
+    }
 };
 
 // Captions of a menu, depth-first, "-" for separators, ">" nesting.
@@ -491,4 +508,24 @@ TEST_F(MainWindowTest, FailingLocationManagerIsReportedAndStartGoesOn) {
                         "error:Could Not Create Time Zone Manager: \n\rno memory"),
               w->Messages.end());
     EXPECT_TRUE(w->Timer1->isActive());
+}
+
+TEST_F(MainWindowTest, MapAndManagerCommands) {
+    auto w = Start();
+    w->miMapClick();
+    EXPECT_EQ(
+        w->Messages.back(),
+        "yesno:The Horolux Map is not currently active\n\rWould you like to activate it now?");
+    EXPECT_EQ(w->MapShows, 0);
+    w->MapAnswer = TClockState::TAnswer::Yes;
+    w->miMapClick();
+    EXPECT_EQ(w->MapShows, 1);
+    const size_t asked = w->Messages.size();
+    w->miMapClick(); // exists now: no question
+    EXPECT_EQ(w->Messages.size(), asked);
+    EXPECT_EQ(w->MapShows, 2);
+
+    w->ManagerFailsToShow = true;
+    w->miTimeZoneManagerClick();
+    EXPECT_EQ(w->Messages.back(), "error:Could Not Display Time Zone Manager: \n\rbroken");
 }
