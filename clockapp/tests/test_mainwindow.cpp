@@ -529,3 +529,36 @@ TEST_F(MainWindowTest, MapAndManagerCommands) {
     w->miTimeZoneManagerClick();
     EXPECT_EQ(w->Messages.back(), "error:Could Not Display Time Zone Manager: \n\rbroken");
 }
+
+TEST_F(MainWindowTest, MinimisingWithoutTaskBarEntryGoesToTheTray) {
+    store.SetValue(CU, kPrefsKey, "VisibleTaskBar", V::FromInteger(0));
+    auto w = Start();
+    w->show();
+    w->showMinimized();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->ClocksVisable);
+    EXPECT_EQ(w->Action("mi_ShowHide")->text(), "Show Main Window");
+    w->ShowHideClick();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+}
+
+TEST_F(MainWindowTest, FirstActivationAfterInstallOffersTheLocationUpdate) {
+    store.SetValue(CU, kPrefsKey, "InstallUpgrade", V::FromInteger(1));
+    store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(0));
+    auto w = Start();
+    w->FormActivate();
+    EXPECT_FALSE(w->InstallUpgrade);
+    ASSERT_FALSE(w->Messages.empty());
+    EXPECT_EQ(w->Messages.back().rfind("confirm:It is best to update your location data file "
+                                       "periodically\n\rSince you have just installed/upgraded "
+                                       "Horolux,",
+                                       0),
+              0u);
+    const size_t n = w->Messages.size();
+    w->FormActivate(); // asked once only
+    EXPECT_EQ(w->Messages.size(), n);
+    EXPECT_EQ(*store.GetValue(CU, kPrefsKey, "InstallUpgrade"), V::FromInteger(0));
+}
