@@ -141,7 +141,12 @@ bool TWebFileInfo::RetrieveInfo() {
     const std::string url = page_.RedirectURL.empty() ? homeUrl_ : page_.RedirectURL;
     std::string text;
     const bool fetched = Fetch(url, text, "Checking For Update...");
-    if (!fetched && client_->Status > 200) ui_->ShowMessage(std::to_string(client_->Status));
+    if (!fetched && client_->Status > 200) {
+        // The server's status as a number; a failure of our own by its text,
+        // not as the 404 that stands for it.
+        ui_->ShowMessage(client_->DoneError == 0 ? std::to_string(client_->Status)
+                                                 : client_->StatusText);
+    }
 
     page_ = {};
     productDate_ = 0;

@@ -218,7 +218,7 @@ TEST_F(UpdateCommandsTest, FailedCheckSaysSoInsteadOfLatestVersion) {
     EXPECT_NE(host.Errors[0].find("Connection refused"), std::string::npos) << host.Errors[0];
     ASSERT_FALSE(ui.Shown.empty());
     EXPECT_NE(ui.Shown[0].find("Connection refused"), std::string::npos)
-        << "a local failure is not shown as the server status 404";
+        << "a local failure is not shown as the server status 404: " << ui.Shown[0];
 }
 
 TEST_F(UpdateCommandsTest, DecliningStillOffersAWaitingFile) {
