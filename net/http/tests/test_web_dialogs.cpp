@@ -18,6 +18,9 @@
 #include "net/http/tests/QtTestConnection.h"
 #endif
 
+// Fontconfig keeps its caches until the process ends; that is not ours to free.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace fs = std::filesystem;
 using P = TScriptedPeer;
 
