@@ -4,8 +4,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
+#include <string>
 
 // Runs the event loop until the condition holds or the time is up.
 inline bool RunUntil(const std::function<bool()>& done, int ms = 10000) {
@@ -17,3 +21,36 @@ inline bool RunUntil(const std::function<bool()>& done, int ms = 10000) {
     }
     return true;
 }
+
+// Python's http.server on 127.0.0.1 and a free port, serving one folder.
+class TPythonServer {
+public:
+    explicit TPythonServer(const std::filesystem::path& root) {
+        process_.setProgram("python3");
+        process_.setArguments({"-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
+                               QString::fromStdString(root.string()), "0"});
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start();
+        if (!process_.waitForStarted(5000)) return;
+        QString out;
+        const QRegularExpression re("port (\\d+)");
+        RunUntil(
+            [&] {
+                out += QString::fromUtf8(process_.readAll());
+                const auto m = re.match(out);
+                if (m.hasMatch()) port_ = m.captured(1).toInt();
+                return port_ != 0 || process_.state() == QProcess::NotRunning;
+            },
+            10000);
+    }
+    ~TPythonServer() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    int Port() const { return port_; }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    QProcess process_;
+    int port_ = 0;
+};

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "net/http/HttpClient.h"
@@ -289,4 +291,50 @@ TEST_F(HttpClientTest, SilentServerTimesOut) {
     EXPECT_EQ(doneError, 10060);
     EXPECT_EQ(client->Status, 404);
     EXPECT_EQ(client->StatusText, "Connection timed out");
+}
+
+// Against a real server: Python's http.server, started and stopped here.
+class HttpClientRealServerTest : public HttpClientTest {
+protected:
+    void SetUp() override {
+        HttpClientTest::SetUp();
+        root = std::filesystem::temp_directory_path() / ("hx_real_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root / "hx" / "update");
+        std::ofstream(root / "hx" / "update" / "index.html") << "<html>page</html>\n";
+        server = std::make_unique<TPythonServer>(root);
+        ASSERT_NE(server->Port(), 0) << "python3 -m http.server did not start";
+    }
+    void TearDown() override {
+        server.reset();
+        std::filesystem::remove_all(root);
+    }
+    std::filesystem::path root;
+    std::unique_ptr<TPythonServer> server;
+};
+
+TEST_F(HttpClientRealServerTest, GetRedirectAndNotFound) {
+    Get(server->Base() + "/hx/update/index.html");
+    EXPECT_EQ(doneError, 0);
+    EXPECT_EQ(client->Status, 200);
+    EXPECT_EQ(body.str(), "<html>page</html>\n");
+    EXPECT_EQ(client->DocLength, 18);
+    EXPECT_EQ(client->DocType, "text/html");
+
+    // The server sends a folder without its "/" to the folder with it.
+    body.str("");
+    doneCount = 0;
+    int moves = 0;
+    client->OnLocationChange = [&](THttpClient*) { ++moves; };
+    Get(server->Base() + "/hx/update");
+    EXPECT_EQ(doneError, 0);
+    EXPECT_EQ(moves, 1);
+    EXPECT_EQ(client->Status, 200);
+    EXPECT_EQ(client->CurrentUrl, server->Base() + "/hx/update/");
+
+    doneCount = 0;
+    Get(server->Base() + "/hx/missing.html");
+    EXPECT_EQ(doneError, 0);
+    EXPECT_EQ(client->Status, 404);
+    EXPECT_EQ(client->StatusText, "File not found");
 }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
 
@@ -61,39 +59,6 @@ public:
         return FoundNewFile;
     }
     void MergeNewLocations() override { ++Merges; }
-};
-
-// Python's http.server on 127.0.0.1 and a free port, serving one folder.
-class TPythonServer {
-public:
-    explicit TPythonServer(const fs::path& root) {
-        process_.setProgram("python3");
-        process_.setArguments({"-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory",
-                               QString::fromStdString(root.string()), "0"});
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start();
-        if (!process_.waitForStarted(5000)) return;
-        QString out;
-        const QRegularExpression re("port (\\d+)");
-        RunUntil(
-            [&] {
-                out += QString::fromUtf8(process_.readAll());
-                const auto m = re.match(out);
-                if (m.hasMatch()) port_ = m.captured(1).toInt();
-                return port_ != 0 || process_.state() == QProcess::NotRunning;
-            },
-            10000);
-    }
-    ~TPythonServer() {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-    int Port() const { return port_; }
-    std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    QProcess process_;
-    int port_ = 0;
 };
 
 std::string Meta(const std::string& tag, const std::string& value) {

@@ -19,7 +19,9 @@
 #endif
 
 // Fontconfig keeps its caches until the process ends; that is not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 namespace fs = std::filesystem;
 using P = TScriptedPeer;
