@@ -317,8 +317,10 @@ void THttpClient::AfterFeed() {
         CopyReply();
         if (parser_->Redirecting)
             FollowRedirect();
-        else
+        else {
             conn_->Close(); // complete, or the server reported an error
+            if (!sessionEnded_) Closed(0);
+        }
         break;
     default:
         break;
