@@ -1,5 +1,24 @@
 #include "net/http/UpdateCheckCommands.h"
 
+void SetMainFormDefaults(TWebFileInfo& w) {
+    TWfiTags& t = w.InfoTags;
+    t.AuthorTag = "hxAuthor";
+    t.AuthorEMailTag = "hxAuthorEmail";
+    t.DateTag = "hx_HXdate";
+    t.DownloadTag = "hx_HXdownload";
+    t.ProductNameTag = "hx_HXproduct";
+    t.ReadMeTag = "hx_HXreadMe";
+    t.ReadMeExtTag = "hx_HXreadMeExt";
+    t.RedirectTag = "hx_HXredirect";
+    t.RunParamsTag = "hx_HXparams";
+    t.VersionTag = "hx_HXversion";
+    w.SetOptions(wfioDisplayUI | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate);
+    TFont font;
+    font.Name = "System";
+    font.Height = -13;
+    w.SetUIFont(font); // also clears UIOwnerFont
+}
+
 void TUpdateCheckCommands::Prepare(const std::string& currentVersion, TWfiOptions options) {
     wfi_->SetActive(false);
     if (host_->UseProxySettings()) {

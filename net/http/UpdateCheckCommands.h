@@ -33,10 +33,18 @@ public:
 // The maker's web server; the deployment may point it elsewhere.
 constexpr const char* HoroluxWebServer = "http://www.horolux.com";
 
+// The settings wfiWebUpdate has on the main window before any check.
+void SetMainFormDefaults(TWebFileInfo& wfiWebUpdate);
+
+// The main window's part: it keeps wfiWebUpdate and hands the downloaded
+// location file over to its stored-state code through the host's
+// CheckNewLocations and MergeNewLocations.
 class TUpdateCheckCommands {
 public:
     TUpdateCheckCommands(IUpdateCheckHost* host, TWebFileInfo* wfiWebUpdate)
-        : host_(host), wfi_(wfiWebUpdate) {}
+        : host_(host), wfi_(wfiWebUpdate) {
+        SetMainFormDefaults(*wfi_);
+    }
 
     std::string WebServer = HoroluxWebServer;
     std::string UpdatePagePath = "/hx/update/index.html";

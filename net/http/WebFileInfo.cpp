@@ -36,6 +36,16 @@ TWebFileInfo::~TWebFileInfo() {
     }
 }
 
+const TFont& TWebFileInfo::UIFont() {
+    if (UIOwnerFont && OwnerFont) uiFont_ = OwnerFont();
+    return uiFont_;
+}
+
+void TWebFileInfo::SetUIFont(const TFont& font) {
+    uiFont_ = font;
+    UIOwnerFont = false;
+}
+
 void TWebFileInfo::SetActive(bool value) {
     if (!value) active_ = false;
 }
@@ -104,7 +114,7 @@ bool TWebFileInfo::Fetch(const std::string& url, std::string& text,
         return false;
     }
     waiting_ = TWait::WaitDialog;
-    ui_->RunWaitDialog(waitMessage, UIFont);
+    ui_->RunWaitDialog(waitMessage, UIFont());
     client_->ResponseStream = nullptr;
     if (client_->DoneError != 0 || client_->Status != 200) {
         lastError_ = client_->StatusText;
@@ -212,7 +222,7 @@ bool TWebFileInfo::ShowReadMe(int ask) {
     if (!page_.ProductReadMe.empty()) {
         std::string text;
         if (Fetch(page_.ProductReadMe, text, "Retrieving ReadMe..."))
-            ui_->ShowReadMeText(text, UIFont);
+            ui_->ShowReadMeText(text, UIFont());
     }
     return true;
 }
@@ -250,7 +260,7 @@ bool TWebFileInfo::Download(const std::string& url, const std::string& path,
         return false;
     }
     waiting_ = TWait::Progress;
-    ui_->RunProgressDialog(caption, UIFont, [this] {
+    ui_->RunProgressDialog(caption, UIFont(), [this] {
         cancelled_ = true;
         client_->AbortRequest();
     });

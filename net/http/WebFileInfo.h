@@ -79,7 +79,11 @@ public:
     std::string ProxyHost;
     int ProxyPort = 80;
     TWfiVersionFormat VersionFormat = wfivBuildNumber;
-    TFont UIFont;
+    // The dialogs' font: the owner's while UIOwnerFont is set.
+    const TFont& UIFont();
+    void SetUIFont(const TFont& font);
+    bool UIOwnerFont = true;
+    std::function<TFont()> OwnerFont; // the owning window's font, when there is one
     std::function<void(TWebFileInfo*, int bytesReceived, int fileSize)> OnDownloadProgress;
     int MaxPageRedirects = 5; // redirect tags followed by one retrieval
 
@@ -129,4 +133,5 @@ private:
     enum class TWait { None, WaitDialog, Progress } waiting_ = TWait::None;
     bool cancelled_ = false;
     int barPosition_ = 0;
+    TFont uiFont_;
 };

@@ -157,6 +157,15 @@ TEST_F(UpdateCommandsTest, NewerProgramOpensTheWebSite) {
     EXPECT_EQ(host.Checks, 0);
 }
 
+TEST_F(UpdateCommandsTest, MainFormDefaults) {
+    EXPECT_EQ(wfiWebUpdate.InfoTags.DownloadTag, "hx_HXdownload");
+    EXPECT_EQ(wfiWebUpdate.Options(),
+              wfioDisplayUI | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate);
+    EXPECT_FALSE(wfiWebUpdate.UIOwnerFont);
+    EXPECT_EQ(wfiWebUpdate.UIFont().Name, "System");
+    EXPECT_EQ(wfiWebUpdate.UIFont().Height, -13);
+}
+
 TEST_F(UpdateCommandsTest, NothingNewerShowsMessage63AndNoDowngrade) {
     WritePage(Meta("hx_HXVersion", "2.0.9") + Meta("hxLVersion", "5"));
     TPythonServer server(root / "web");
