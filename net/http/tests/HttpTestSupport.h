@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 
 // Runs the event loop until the condition holds or the time is up.
@@ -54,3 +55,48 @@ private:
     QProcess process_;
     int port_ = 0;
 };
+
+#ifdef HX_HAVE_HXNET
+#include <QTimer>
+
+#include "net/HXWinSock.h"
+
+// Name look-ups in tests never leave the machine: every name but a dotted
+// address fails as an unknown host.
+class TNoDnsResolver : public hxws::THostResolver {
+public:
+    int LookupName(const std::string&, hxws::THostLookupCallback done) override {
+        return Later(std::move(done));
+    }
+    int LookupAddress(uint32_t, hxws::THostLookupCallback done) override {
+        return Later(std::move(done));
+    }
+    bool Cancel(int handle) override { return pending_.erase(handle) > 0; }
+
+private:
+    int Later(hxws::THostLookupCallback done) {
+        const int handle = ++next_;
+        pending_.insert(handle);
+        QTimer::singleShot(0, [this, handle, done] {
+            if (pending_.erase(handle) == 0) return;
+            hxws::THostLookupResult r;
+            r.Error = hxws::WSAHOST_NOT_FOUND;
+            done(r);
+        });
+        return handle;
+    }
+    int next_ = 0;
+    std::set<int> pending_;
+};
+
+inline void InstallTestConnections() {
+    static TNoDnsResolver resolver;
+    hxws::SetResolver(&resolver);
+}
+#else
+#include "net/http/tests/QtTestConnection.h"
+
+inline void InstallTestConnections() {
+    SetHttpConnectionFactory([] { return std::make_unique<TQtTestConnection>(); });
+}
+#endif

@@ -8,9 +8,6 @@
 #include "net/http/HttpClient.h"
 #include "net/http/tests/HttpTestSupport.h"
 #include "net/http/tests/ScriptedPeer.h"
-#ifndef HX_HAVE_HXNET
-#include "net/http/tests/QtTestConnection.h"
-#endif
 
 namespace {
 
@@ -35,9 +32,7 @@ protected:
         static char name[] = "http_client_tests";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-#ifndef HX_HAVE_HXNET
-        SetHttpConnectionFactory([] { return std::make_unique<TQtTestConnection>(); });
-#endif
+        InstallTestConnections();
     }
 
     void SetUp() override {

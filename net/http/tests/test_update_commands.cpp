@@ -11,9 +11,6 @@
 #include "net/http/tests/FakeWebUI.h"
 #include "net/http/tests/HttpTestSupport.h"
 #include "net/http/tests/ScriptedPeer.h"
-#ifndef HX_HAVE_HXNET
-#include "net/http/tests/QtTestConnection.h"
-#endif
 
 namespace fs = std::filesystem;
 using P = TScriptedPeer;
@@ -72,9 +69,7 @@ protected:
         static char name[] = "update_commands_tests";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-#ifndef HX_HAVE_HXNET
-        SetHttpConnectionFactory([] { return std::make_unique<TQtTestConnection>(); });
-#endif
+        InstallTestConnections();
     }
     void SetUp() override {
         root = fs::temp_directory_path() /
@@ -87,9 +82,7 @@ protected:
         host.Dir = (root / "data").string();
         ui.Temp = root.string();
     }
-    void TearDown() override {
-        fs::remove_all(root);
-    }
+    void TearDown() override { fs::remove_all(root); }
 
     void WritePage(const std::string& metas) {
         std::ofstream(root / "web" / "hx" / "update" / "index.html")

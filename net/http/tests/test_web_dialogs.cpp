@@ -13,10 +13,8 @@
 
 #include "net/http/HttpClient.h"
 #include "net/http/WebFileInfoQtUI.h"
+#include "net/http/tests/HttpTestSupport.h"
 #include "net/http/tests/ScriptedPeer.h"
-#ifndef HX_HAVE_HXNET
-#include "net/http/tests/QtTestConnection.h"
-#endif
 
 // Fontconfig keeps its caches until the process ends; that is not ours to free.
 extern "C" const char* __lsan_default_suppressions() {
@@ -56,9 +54,7 @@ protected:
         static char name[] = "web_dialogs_tests";
         static char* argv[] = {name, nullptr};
         if (!QApplication::instance()) new QApplication(argc, argv);
-#ifndef HX_HAVE_HXNET
-        SetHttpConnectionFactory([] { return std::make_unique<TQtTestConnection>(); });
-#endif
+        InstallTestConnections();
     }
     void SetUp() override {
         dir = fs::temp_directory_path() / ("hx_dlg_" + std::to_string(::getpid()));
@@ -69,9 +65,7 @@ protected:
         wfi.InfoTags.ReadMeTag = "r";
         wfi.CurrentVersion = "1.0";
     }
-    void TearDown() override {
-        fs::remove_all(dir);
-    }
+    void TearDown() override { fs::remove_all(dir); }
 
     fs::path dir;
     TWebFileInfoQtUI ui;

@@ -8,10 +8,8 @@
 #include "net/http/HttpClient.h"
 #include "net/http/WebFileInfo.h"
 #include "net/http/tests/FakeWebUI.h"
+#include "net/http/tests/HttpTestSupport.h"
 #include "net/http/tests/ScriptedPeer.h"
-#ifndef HX_HAVE_HXNET
-#include "net/http/tests/QtTestConnection.h"
-#endif
 
 namespace fs = std::filesystem;
 using P = TScriptedPeer;
@@ -38,9 +36,7 @@ protected:
         static char name[] = "web_file_info_tests";
         static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-#ifndef HX_HAVE_HXNET
-        SetHttpConnectionFactory([] { return std::make_unique<TQtTestConnection>(); });
-#endif
+        InstallTestConnections();
     }
     void SetUp() override {
         dir = fs::temp_directory_path() /
