@@ -4,26 +4,9 @@
 #include <QTimer>
 
 #include "net/http/HttpRequest.h"
-
-#ifdef HX_HAVE_HXNET
 #include "net/http/HxSocketConnection.h"
-#endif
 
 namespace {
-
-THttpConnectionFactory& Factory() {
-    static THttpConnectionFactory factory;
-    return factory;
-}
-
-std::unique_ptr<IHttpConnection> DefaultConnection() {
-    if (Factory()) return Factory()();
-#ifdef HX_HAVE_HXNET
-    return std::make_unique<THxSocketConnection>();
-#else
-    throw Exception("No socket component for the HTTP client");
-#endif
-}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -33,11 +16,7 @@ std::string Lower(std::string s) {
 
 } // namespace
 
-void SetHttpConnectionFactory(THttpConnectionFactory factory) {
-    Factory() = std::move(factory);
-}
-
-THttpClient::THttpClient() : THttpClient(DefaultConnection()) {}
+THttpClient::THttpClient() : THttpClient(std::make_unique<THxSocketConnection>()) {}
 
 THttpClient::THttpClient(std::unique_ptr<IHttpConnection> connection)
     : window_(std::make_unique<QObject>()), conn_(std::move(connection)) {

@@ -58,13 +58,9 @@ public:
     virtual std::string ErrorText(int code) const = 0; // the socket's text for an error code
 };
 
-// Makes the connection a new client embeds; tests may put in their own.
-using THttpConnectionFactory = std::function<std::unique_ptr<IHttpConnection>()>;
-void SetHttpConnectionFactory(THttpConnectionFactory factory); // empty: the socket component
-
 class THttpClient {
 public:
-    THttpClient();
+    THttpClient(); // over the suite's socket component
     explicit THttpClient(std::unique_ptr<IHttpConnection> connection);
     ~THttpClient();
     THttpClient(const THttpClient&) = delete;

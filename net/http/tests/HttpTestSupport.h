@@ -56,7 +56,6 @@ private:
     int port_ = 0;
 };
 
-#ifdef HX_HAVE_HXNET
 #include <QTimer>
 
 #include "net/HXWinSock.h"
@@ -93,10 +92,3 @@ inline void InstallTestConnections() {
     static TNoDnsResolver resolver;
     hxws::SetResolver(&resolver);
 }
-#else
-#include "net/http/tests/QtTestConnection.h"
-
-inline void InstallTestConnections() {
-    SetHttpConnectionFactory([] { return std::make_unique<TQtTestConnection>(); });
-}
-#endif
