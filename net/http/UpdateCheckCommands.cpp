@@ -1,0 +1,110 @@
+#include "net/http/UpdateCheckCommands.h"
+
+void SetMainFormDefaults(TWebFileInfo& w) {
+    TWfiTags& t = w.InfoTags;
+    t.AuthorTag = "hxAuthor";
+    t.AuthorEMailTag = "hxAuthorEmail";
+    t.DateTag = "hx_HXdate";
+    t.DownloadTag = "hx_HXdownload";
+    t.ProductNameTag = "hx_HXproduct";
+    t.ReadMeTag = "hx_HXreadMe";
+    t.ReadMeExtTag = "hx_HXreadMeExt";
+    t.RedirectTag = "hx_HXredirect";
+    t.RunParamsTag = "hx_HXparams";
+    t.VersionTag = "hx_HXversion";
+    w.SetOptions(wfioDisplayUI | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate);
+    TFont font;
+    font.Name = "System";
+    font.Height = -13;
+    w.SetUIFont(font); // also clears UIOwnerFont
+}
+
+void TUpdateCheckCommands::Prepare(const std::string& currentVersion, TWfiOptions options) {
+    wfi_->SetActive(false);
+    if (host_->UseProxySettings()) {
+        wfi_->ProxyHost = host_->ProxyServer();
+        wfi_->ProxyPort = StrToIntDef(host_->HTTPProxyPort(), 80);
+    } else {
+        wfi_->ProxyHost.clear();
+        wfi_->ProxyPort = 80;
+    }
+    wfi_->VersionFormat = wfivBuildNumber;
+    wfi_->CurrentVersion = currentVersion;
+    wfi_->SetHomeURL(WebServer + UpdatePagePath);
+    wfi_->SetOptions(options);
+}
+
+bool TUpdateCheckCommands::Retrieve() {
+    const bool ok = wfi_->RetrieveInfo();
+    if (!ok) checkFailed_ = true;
+    return ok;
+}
+
+bool TUpdateCheckCommands::CheckForProgramUpgrade() {
+    checkFailed_ = false;
+    Prepare(host_->CurrentVersion(),
+            wfioAlwaysOverwrite | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate);
+    TWfiTags& t = wfi_->InfoTags;
+    t.AuthorTag = "hxAuthor";
+    t.AuthorEMailTag = "hxAuthorEmail";
+    t.DateTag = "hx_HXDate";
+    t.DownloadTag = "hx_HXDownlaod";
+    t.ProductNameTag = "hx_HXPoductName";
+    t.ReadMeTag = "hx_HXReadme";
+    t.ReadMeExtTag = "hx_HXReadmeEX";
+    t.RedirectTag = "hx_HXRedirect";
+    t.RunParamsTag = "hx_HXRunParameters";
+    t.VersionTag = "hx_HXVersion";
+    if (Retrieve() && wfi_->IsUpdateAvailable()) {
+        if (host_->ConfirmYes("An Upgrade to " + wfi_->ProductName() + " " +
+                              wfi_->ProductVersion() + " is available." + "\n\r" +
+                              "Would you like to go to the Horolux web site now?")) {
+            host_->OpenWebPage(WebServer + ProductPagePath);
+            return true;
+        }
+    }
+    return CheckForLocationUpdate();
+}
+
+bool TUpdateCheckCommands::CheckForLocationUpdate() {
+    Prepare(host_->LocationDataVersion(), wfioAlwaysOverwrite | wfioDisplayUI | wfioDisplayReadMe);
+    TWfiTags& t = wfi_->InfoTags;
+    t.AuthorTag = "hxAuthor";
+    t.AuthorEMailTag = "hxAuthorEmail";
+    t.DateTag = "hxLDate";
+    t.DownloadTag = "hxLDownlaod";
+    t.ProductNameTag = "hxLPoductName";
+    t.ReadMeTag = "hxLReadme";
+    t.ReadMeExtTag = "hxLReadmeEX";
+    t.RedirectTag = "hxLRedirect";
+    t.RunParamsTag = "hxLRunParameters";
+    t.VersionTag = "hxLVersion";
+    if (!Retrieve() || !wfi_->IsUpdateAvailable()) return false;
+    if (host_->ConfirmYes("An Upgrade to " + wfi_->ProductName() + " " + wfi_->ProductVersion() +
+                          " is available." + "\n\r" + "Would you like to install it?")) {
+        wfi_->ShowReadMe(1);
+        std::string dir = host_->DataDirectory();
+        if (!dir.empty() && dir.back() != '/') dir += '/';
+        // Whatever the page calls its file, location data lands under the
+        // one name the merge looks for, and only when it arrived whole.
+        if (!wfi_->DownloadUpdate(dir + NewLocationFile) && !wfi_->LastError().empty() &&
+            wfi_->LastError() != "Connection aborted on request")
+            host_->ShowError("The location data could not be downloaded.\n\r" + wfi_->LastError());
+    }
+    // A file that waits from an earlier download is offered too.
+    if (host_->LocationManagerActive() || host_->ActivateTimeZoneManager()) {
+        if (host_->CheckNewLocations()) host_->MergeNewLocations();
+    }
+    return true;
+}
+
+void TUpdateCheckCommands::miCheckForUpgradeClick() {
+    if (CheckForProgramUpgrade()) return;
+    if (checkFailed_)
+        host_->ShowError("The check for upgrades failed.\n\r" +
+                         (wfi_->LastError().empty()
+                              ? std::string("The update page could not be read.")
+                              : wfi_->LastError()));
+    else
+        host_->ShowErrorCode(63);
+}
