@@ -27,6 +27,7 @@ public:
 // them from the user's locale at start.
 struct TFormatSettings {
     char DecimalSeparator = '.';
+    char ThousandSeparator = ','; // ffNumber only
     char DateSeparator = '/';
     char TimeSeparator = ':';
     std::string ShortMonthNames[12];
@@ -68,8 +69,8 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec);
 // Milliseconds are rounded; 23:59:59.9996 carries into the next day.
 void DecodeDate(TDateTime dt, int& year, int& month, int& day);
 void DecodeTime(TDateTime dt, int& hour, int& min, int& sec, int& msec);
-void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min,
-                    int& sec, int& msec);
+void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min, int& sec,
+                    int& msec);
 
 int DayOfWeek(TDateTime dt);    // 1 = Sunday .. 7 = Saturday
 int DayOfTheWeek(TDateTime dt); // ISO: 1 = Monday .. 7 = Sunday
@@ -133,7 +134,8 @@ int StrToIntDef(const std::string& text, int def);
 // Blanks, sign, digits, the decimal separator, exponent; rejects nan, inf, hex.
 bool TryStrToFloat(const std::string& text, double& value);
 bool TryStrToFloat(const std::string& text, double& value, char decimalSeparator);
-double StrToFloat(const std::string& text); // EConvertError "'x' is not a valid floating point value"
+// EConvertError "'x' is not a valid floating point value"
+double StrToFloat(const std::string& text);
 double StrToFloat(const std::string& text, char decimalSeparator);
 
 // ------------------------------------------------------------------ strings

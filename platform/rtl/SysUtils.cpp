@@ -1,3 +1,0 @@
-#include "platform/rtl/SysUtils.h"
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
