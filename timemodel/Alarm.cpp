@@ -1,0 +1,275 @@
+#include "timemodel/Alarm.h"
+
+#include "timemodel/HXString.h"
+#include "timemodel/RecordField.h"
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+constexpr double DueWindow = 0.0001; // days: 8.64 seconds
+
+// start + k * step for the least k >= 1 that is not before now (now > start),
+// computed in one go: a tiny step must not turn into millions of additions.
+double FirstStepNotBefore(double start, double step, double now) {
+    double k = std::ceil((now - start) / step);
+    if (!std::isfinite(k)) return now;
+    if (k < 1) k = 1;
+    double next = start + k * step;
+    if (next < now)
+        next = start + (k + 1) * step;
+    else if (k > 1 && start + (k - 1) * step >= now)
+        next = start + (k - 1) * step;
+    // A step below the resolution of the dates lands on "now" itself.
+    if (!std::isfinite(next) || next < now) next = now;
+    return next;
+}
+
+int TruncToInt(double v) {
+    if (!std::isfinite(v)) return 0;
+    v = std::trunc(v);
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return int(v);
+}
+
+// The location record closing an alarm or event line: the rest of the line
+// from p, less the line's own closing "!".
+std::string TrailingLocation(const std::string& text, int p) {
+    return SubString(text, p, int(text.size()) - p);
+}
+
+} // namespace
+
+// ------------------------------------------------------------------- alarm
+
+std::string AlarmTypeName(int type) {
+    static const char* const names[8] = {
+        "Alarm - Major", "Alarm - Normal", "Alarm - Minor",       "Connect",
+        "Disconnect",    "Syncronize",     "Execute Application", "Sound File"};
+    return type >= 0 && type <= 7 ? names[type] : "*Undefined Alarm Type";
+}
+
+TAlarm::TAlarm() : AlarmTime(Now() + 1.0 / 144) {}
+
+void TAlarm::Copy(const TAlarm& source) {
+    AlarmTime = source.AlarmTime;
+    AlarmType = source.AlarmType;
+    Location.Copy(source.Location);
+    RepeatDays = source.RepeatDays;
+    Text = source.Text;
+    Acknowledged = source.Acknowledged;
+    Enabled = source.Enabled;
+    SnoozeOffset = source.SnoozeOffset;
+    Sounding = false;
+}
+
+double TAlarm::Overdue() const {
+    return Location.CurrentDateTime() - (AlarmTime + SnoozeOffset);
+}
+
+bool TAlarm::IsDue() const {
+    if (!Enabled || Acknowledged || Sounding) return false;
+    const double d = Overdue();
+    return d > 0 && d < DueWindow;
+}
+
+bool TAlarm::IsLate() const {
+    return Enabled && !Acknowledged && !Sounding && Overdue() > DueWindow;
+}
+
+void TAlarm::Snooze(double days) {
+    if (AlarmType == 0 || AlarmType == 1) {
+        SnoozeOffset += days;
+        Sounding = false;
+    } else {
+        Dismiss();
+    }
+}
+
+bool TAlarm::Dismiss() {
+    if (Acknowledged) return false;
+    Acknowledged = true;
+    Sounding = false;
+    SnoozeOffset = 0;
+    return true;
+}
+
+TDateTime TAlarm::NextAlarmTime() {
+    if (!(RepeatDays > 0) || !std::isfinite(RepeatDays) || !std::isfinite(AlarmTime))
+        return AlarmTime;
+    const TDateTime now = Location.CurrentDateTime();
+    if (now > AlarmTime) AlarmTime = FirstStepNotBefore(AlarmTime, RepeatDays, now);
+    Acknowledged = false;
+    SnoozeOffset = 0;
+    return AlarmTime;
+}
+
+std::string TAlarm::AlarmTimeString(const std::string& pattern) const {
+    return FormatDateTime(pattern, AlarmTime);
+}
+
+std::string TAlarm::TypeString() const {
+    return AlarmTypeName(AlarmType);
+}
+
+std::string TAlarm::RepeatString() const {
+    return FloatToStr(RepeatDays);
+}
+
+std::string TAlarm::DataString(char separator) const {
+    const std::string s(1, separator);
+    return FloatToStr(AlarmTime) + s + TypeString() + s + FloatToStr(RepeatDays) + s +
+           AcknowledgedString() + s + EnabledString() + s + OneLineField(Text, separator) + s +
+           Location.LocationDataStr(separator) + "!";
+}
+
+void TAlarm::ParseDataString(const std::string& text, char separator) {
+    int p = 1;
+    const auto field = [&]() {
+        std::string f = ReadToken(text, separator, p);
+        return f;
+    };
+    const auto next = [&](const std::string& f) { p += int(f.size()) + 1; };
+    try {
+        std::string f = field();
+        AlarmTime = ParseFloat(f);
+        next(f);
+        f = field();
+        AlarmType = 1;
+        for (int t = 0; t <= 7; ++t)
+            if (f == AlarmTypeName(t)) AlarmType = uint8_t(t);
+        next(f);
+        f = field();
+        RepeatDays = ParseFloat(f);
+        next(f);
+        f = field();
+        Acknowledged = f == "Y";
+        next(f);
+        f = field();
+        Enabled = f == "Y";
+        next(f);
+        f = field();
+        Text = f;
+        next(f);
+        Location.ParseDataString(TrailingLocation(text, p), separator);
+    } catch (const Exception&) {
+        throw EAlarmDataParseError("Error in Alarm Data: " + text + " at " + IntToStr(p));
+    }
+}
+
+// ----------------------------------------------------------- tracked event
+
+TTemperalEvent::TTemperalEvent() : EventDate(Now()) {}
+
+void TTemperalEvent::Copy(const TTemperalEvent& source) {
+    Location.Copy(source.Location);
+    EventDate = source.EventDate;
+    IntervalDays = source.IntervalDays;
+    Title = source.Title;
+}
+
+void TTemperalEvent::AdvanceRecurrence() {
+    if (!(IntervalDays > 0) || !std::isfinite(IntervalDays) || !std::isfinite(EventDate)) return;
+    const TDateTime now = CurrentDateTime();
+    if (now - EventDate > 0) EventDate = FirstStepNotBefore(EventDate, IntervalDays, now);
+}
+
+double TTemperalEvent::ElapsedMilliseconds() {
+    AdvanceRecurrence();
+    const double ms = std::nearbyint(std::fabs(CurrentDateTime() - EventDate) * MSecsPerDay);
+    return std::isfinite(ms) ? ms : 0;
+}
+
+double TTemperalEvent::ElapsedDays() {
+    return ElapsedMilliseconds() / MSecsPerDay;
+}
+
+double TTemperalEvent::TotYears() {
+    return ElapsedDays() / 365.25;
+}
+double TTemperalEvent::TotWeeks() {
+    return ElapsedDays() / 7;
+}
+double TTemperalEvent::TotMonths() {
+    return ElapsedDays() / 30.4375;
+}
+double TTemperalEvent::TotDays() {
+    return ElapsedDays();
+}
+double TTemperalEvent::TotHours() {
+    return ElapsedDays() * 24;
+}
+double TTemperalEvent::TotMins() {
+    return ElapsedDays() * 1440;
+}
+double TTemperalEvent::TotSecs() {
+    return ElapsedMilliseconds() / 1000;
+}
+
+int TTemperalEvent::IYears() {
+    // Judged against the same (advanced) date as every other figure.
+    AdvanceRecurrence();
+    const TDateTime now = CurrentDateTime();
+    const int years = TruncToInt(now / 365.25 - EventDate / 365.25);
+    return years < 0 ? (years == INT_MIN ? INT_MAX : -years) : years;
+}
+
+int TTemperalEvent::IMonths() {
+    const int years = IYears();
+    return TruncToInt(TotMonths() - years * 12.0);
+}
+
+int TTemperalEvent::IDays() {
+    const int months = IMonths();
+    const double days = TotDays();
+    const int years = IYears();
+    return TruncToInt(days - months * 30.4375 - years * 365.25);
+}
+
+int TTemperalEvent::IHours() {
+    return TruncToInt(std::fmod(ElapsedMilliseconds(), MSecsPerDay) / 3600000.0);
+}
+
+int TTemperalEvent::IMins() {
+    return TruncToInt(std::fmod(ElapsedMilliseconds(), 3600000.0) / 60000.0);
+}
+
+int TTemperalEvent::ISecs() {
+    return TruncToInt(std::fmod(ElapsedMilliseconds(), 60000.0) / 1000.0);
+}
+
+std::string TTemperalEvent::EventDateString(const std::string& pattern) const {
+    return FormatDateTime(pattern, EventDate);
+}
+
+std::string TTemperalEvent::TitleString() {
+    AdvanceRecurrence();
+    return (CurrentDateTime() - EventDate >= 0 ? "Since " : "Until ") + Title;
+}
+
+std::string TTemperalEvent::EventDataString(char separator) const {
+    const std::string s(1, separator);
+    return FloatToStr(EventDate) + s + OneLineField(Title, separator) + s +
+           FloatToStr(IntervalDays) + s + Location.LocationDataStr(separator) + "!";
+}
+
+void TTemperalEvent::ParseDataString(const std::string& text, char separator) {
+    int p = 1;
+    try {
+        std::string f = ReadToken(text, separator, p);
+        EventDate = ParseFloat(f);
+        p += int(f.size()) + 1;
+        f = ReadToken(text, separator, p);
+        Title = f;
+        p += int(f.size()) + 1;
+        f = ReadToken(text, separator, p);
+        IntervalDays = ParseFloat(f);
+        p += int(f.size()) + 1;
+        Location.ParseDataString(TrailingLocation(text, p), separator);
+    } catch (const Exception&) {
+        throw ETemperalEventDataParseError("Error in Event Data: " + text + " at pos" +
+                                           IntToStr(p));
+    }
+}

@@ -1,0 +1,234 @@
+#include "timemodel/DST.h"
+
+#include "timemodel/HXString.h"
+#include "timemodel/RecordField.h"
+
+#include <cmath>
+
+// ------------------------------------------------------- calendar routines
+
+int YearOfDate(TDateTime date) {
+    int y = 0, m = 0, d = 0;
+    // Whole days only: the decoder's millisecond rounding must not move the
+    // last instant of a year into the next one.
+    DecodeDate(std::floor(date), y, m, d);
+    return y;
+}
+
+std::string DayName(int day) {
+    static const char* const names[7] = {"Sunday",   "Monday", "Tuesday", "Wenesday",
+                                         "Thursday", "Friday", "Saturday"};
+    return day >= 1 && day <= 7 ? names[day - 1] : "Undefined";
+}
+
+std::string MonthName(int month) {
+    static const char* const names[12] = {"January",   "February", "March",    "April",
+                                          "May",       "June",     "July",     "August",
+                                          "September", "October",  "November", "December"};
+    return month >= 1 && month <= 12 ? names[month - 1] : "Undefined";
+}
+
+int DaysInMonth(int year, int month) {
+    TDateTime first, next;
+    if (!TryEncodeDate(year, month, 1, first)) return 0;
+    if (month == 12) {
+        if (!TryEncodeDate(year + 1, 1, 1, next)) return 31; // December 9999
+    } else if (!TryEncodeDate(year, month + 1, 1, next)) {
+        return 0;
+    }
+    return int(next - first);
+}
+
+int NthWeekdayOfMonth(int year, int month, int weekday, int kind) {
+    TDateTime first;
+    if (kind < 1 || kind > 5 || !TryEncodeDate(year, month, 1, first)) return 1;
+    const auto mod7 = [](int v) { return ((v % 7) + 7) % 7; };
+    if (kind == 5) {
+        const int last = DaysInMonth(year, month);
+        const int e = DayOfWeek(first + last - 1);
+        return last - mod7(e - weekday);
+    }
+    const int f = DayOfWeek(first);
+    return 1 + mod7(weekday - f) + (kind - 1) * 7;
+}
+
+double ParseTimeOfDay(const std::string& text) {
+    if (IsInteger(text)) return StrToInt(text) / 24.0;
+    const int colon1 = Pos(":", text);
+    const std::string hoursText = colon1 > 0 ? Copy(text, 1, colon1 - 1) : text;
+    double result = StrToInt(hoursText) / 24.0; // raises on bad hours
+    if (colon1 == 0) return result;
+    const std::string rest = Copy(text, colon1 + 1, int(text.size()));
+    const int colon2 = Pos(":", rest);
+    const std::string minutesText = colon2 > 0 ? Copy(rest, 1, colon2 - 1) : rest;
+    if (!IsInteger(minutesText)) return result;
+    result += StrToInt(minutesText) / 1440.0;
+    if (colon2 == 0) return result;
+    const std::string secondsText = Copy(rest, colon2 + 1, 2);
+    if (!IsInteger(secondsText)) return result;
+    return result + StrToInt(secondsText) / 86400.0;
+}
+
+std::string FormatTimeOfDay(TDateTime dt) {
+    return FormatDateTime("HH:MM:SS", dt);
+}
+
+TDateTime AddHours(double hours, TDateTime date) {
+    return date + hours / 24.0;
+}
+
+double FracOfDate(TDateTime date) {
+    return date - std::trunc(date);
+}
+
+// ------------------------------------------------------------- transitions
+
+void TDSTEvent::Copy(const TDSTEvent& source) {
+    Kind = source.Kind;
+    Month = source.Month;
+    Day = source.Day;
+    Bias = source.Bias;
+    Time = source.Time;
+    ZoneName = source.ZoneName;
+}
+
+bool TDSTEvent::Occurs() const {
+    if (Month < 1 || Month > 12) return false;
+    if (Kind >= 1 && Kind <= 5 && (Day < 1 || Day > 7)) return false;
+    return true;
+}
+
+TDateTime TDSTEvent::DateTime(int year) const {
+    int d = 1;
+    if (Kind == 6)
+        d = Day;
+    else if (Kind >= 1 && Kind <= 5)
+        d = NthWeekdayOfMonth(year, Month, Day, Kind);
+    if (!Occurs()) return d;
+    const int last = DaysInMonth(year, Month);
+    if (last == 0) return d; // year outside the calendar
+    // A fixed day that this month lacks (31 in a 30-day month, 29 February in
+    // a common year) is taken as the month's last day.
+    if (d > last) d = last;
+    if (d < 1) d = 1;
+    return EncodeDate(year, Month, d) + FracOfDate(Time);
+}
+
+double TDSTEvent::Offset() const {
+    return Kind != 0 ? Bias / 60.0 : 0.0;
+}
+
+std::string TDSTEvent::Description() const {
+    static const char* const ordinals[5] = {"First ", "Second ", "Third ", "Fourth ", "Last "};
+    if (Kind == 0) return "No Specified DST";
+    if (Kind <= 5) return ordinals[Kind - 1] + DayName(Day) + " in " + MonthName(Month);
+    if (Kind == 6) return MonthName(Month) + IntToStr(Day);
+    return "DST Unknown";
+}
+
+void TDSTEvent::ReadDataString(const std::string& text) {
+    const std::string token = GetField(text, '.', 1);
+    if (token == "L")
+        Kind = 5;
+    else if (token == "S")
+        Kind = 6;
+    else if (token == "1" || token == "2" || token == "3" || token == "4")
+        Kind = uint8_t(token[0] - '0');
+    else
+        Kind = 0;
+    if (Kind == 0) return;
+    Day = StrToInt(GetField(text, '.', 2));
+    Month = StrToInt(GetField(text, '.', 3));
+    Bias = StrToInt(GetField(text, '.', 4));
+    Time = ParseTimeOfDay(GetField(text, '.', 5));
+}
+
+std::string TDSTEvent::DataString() const {
+    std::string token = "N";
+    if (Kind >= 1 && Kind <= 4)
+        token = std::string(1, char('0' + Kind));
+    else if (Kind == 5)
+        token = "L";
+    else if (Kind == 6)
+        token = "S";
+    return token + "." + IntToStr(Day) + "." + IntToStr(Month) + "." + IntToStr(Bias) + "." +
+           FormatTimeOfDay(Time);
+}
+
+// ------------------------------------------------------------------- rules
+
+std::string BuiltInRuleText(const std::string& code) {
+    static const char* const texts[8] = {
+        "None/N.0.0.0.0:0:0/N.0.0.0.0:0:0/No DST applies",
+        "Unknown/N.0.0.0.0:0:0/N.0.0.0.0:0:0/DST Rule is not known",
+        "North America/1.1.04.+060.02:00:00/L.1.10.+000.2:00:00/",
+        "Europe/L.1.03.+060.02:00:00/L.1.10.+000.2:00:00/",
+        "Australia 1/L.1.10.+060.02:00:00/L.1.03.+000.02:00:00/",
+        "Australia 2/1.1.10.+060.02:00:00/L.1.03.+000.02:00:00/",
+        "New Zealand/1.1.10.+060.02:00:00/3.1.03.+000.02:00:00/",
+        "Russia/L.1.03.+060.02:00:00/1.1.09.+000.02:00:00/",
+    };
+    if (code.size() == 1 && code[0] >= '0' && code[0] <= '7') return texts[code[0] - '0'];
+    return {};
+}
+
+void TDSTRule::Copy(const TDSTRule& source) {
+    Name = source.Name;
+    Notes = source.Notes;
+    StartDate.Copy(source.StartDate);
+    StopDate.Copy(source.StopDate);
+    Bias = source.Bias;
+}
+
+TDateTime TDSTRule::StartDateTime(TDateTime x) const {
+    const int y = YearOfDate(x);
+    if (StopDate.Month >= StartDate.Month) return StartDate.DateTime(y);
+    // Southern rule: the summer period runs over the new year.
+    return x < StopDate.DateTime(y) ? StartDate.DateTime(y - 1) : StartDate.DateTime(y);
+}
+
+TDateTime TDSTRule::StopDateTime(TDateTime x) const {
+    const int y = YearOfDate(x);
+    const TDateTime stop = StopDate.DateTime(y);
+    if (StopDate.Month >= StartDate.Month) return stop;
+    return x <= stop ? stop : StopDate.DateTime(y + 1);
+}
+
+int TDSTRule::CurrentBias(TDateTime x) const {
+    if (StartDate.Kind == 0) return 0;
+    if (!StartDate.Occurs() || !StopDate.Occurs()) return 0;
+    const TDateTime start = StartDateTime(x);
+    const TDateTime stop = StopDateTime(x);
+    return start < x && x < stop ? StartDate.Bias : StopDate.Bias;
+}
+
+double TDSTRule::CurrentOffset(TDateTime x) const {
+    return CurrentBias(x) / 60.0;
+}
+
+void TDSTRule::ReadDataString(const std::string& text) {
+    const std::string builtIn = BuiltInRuleText(text);
+    const std::string& t = builtIn.empty() ? text : builtIn;
+    Name = GetField(t, '/', 1);
+    Notes = GetField(t, '/', 4);
+    StartDate.ReadDataString(GetField(t, '/', 2));
+    StopDate.ReadDataString(GetField(t, '/', 3));
+}
+
+void TDSTRule::None() {
+    ReadDataString("Unknown/N-N/DST Rule is not known");
+}
+
+std::string TDSTRule::DataString() const {
+    // A "/" in the name or notes would shift the fields of the rule.
+    return OneLineField(Name, '/') + "/" + StartDate.DataString() + "/" + StopDate.DataString() +
+           "/" + OneLineField(Notes, '/');
+}
+
+std::string TDSTRule::RuleString() const {
+    return StartDate.DataString() + "-" + StopDate.DataString();
+}
+
+std::string TDSTRule::Description() const {
+    return Name + "  (start: " + StartDate.Description() + "  end: " + StopDate.Description() + ")";
+}

@@ -1,0 +1,55 @@
+// One clock of the main window: a location, the time scale it shows, its
+// patterns, face and colours; it turns the location's instants into the
+// texts the window paints, and reads and writes the clock record.
+#pragma once
+
+#include "platform/rtl/Graphics.h"
+#include "platform/rtl/SysUtils.h"
+#include "timemodel/TimeLocation.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class THXClock {
+public:
+    THXClock();
+
+    TTimeLocation Location;
+    // 0 Location, 1 Local, 2 UTC, 3 SwatchBeat, 4 Universal, 5 Julian,
+    // 6 Metric, 7 GMST, 8 LMST.
+    uint8_t ClockType = 0;
+    std::string TimeFormat = "HH:MM:SS"; // type 4: its first letter picks the form
+    std::string DateFormat = "MMM DD";
+    bool Analog = false;
+    bool ShowDate = false;
+    TFont ClockFaceFont;
+    TFont TimeFont;
+    TColor BackColour = 0;
+
+    TDateTime CurrentDateTime() const { return Location.CurrentDateTime(); }
+    TDateTime StandardDateTime() const { return Location.StandardDateTime(); }
+    TDateTime UTC() const { return Location.UTC(); }
+    TDateTime ClockDateTime() const;
+
+    void Copy(const THXClock& source);
+    void AssignTimeFormats(std::vector<std::string>& list) const;
+    bool AnalogClockType() const; // 24-hour dial
+    std::string TitleString() const;
+    std::string HintString() const;
+    std::string TitleHintString() const;
+    bool DateApplicable() const { return ClockType <= 2; }
+    std::string DisplayString() const;
+    std::string DisplayTime() const;
+    std::string DisplayDate() const;
+    std::string DataString(char separator) const;
+    void ParseDataString(const std::string& text, char separator);
+
+    std::string ClockTypeString() const;
+    void SetClockTypeString(const std::string& keyword);
+    std::string DisplayKindString() const { return Analog ? "Analog" : "Digital"; }
+    void SetDisplayKindString(const std::string& kind) { Analog = kind == "Analog"; }
+};
+
+// The first field of a clock record in the current format.
+inline const char* const ClockDataHeader = "HXClockData-1.0.0:";
