@@ -52,7 +52,7 @@ TEST(ClockSafety, ProgramImportsNoClockSetter) {
         out.write(buf, std::streamsize(n));
     ASSERT_EQ(pclose(p), 0) << out.str();
     std::string symbols = out.str();
-    ASSERT_NE(symbols.find("socket"), std::string::npos) << "nm gave no symbol list";
+    ASSERT_NE(symbols.find("GLIBC"), std::string::npos) << "nm gave no symbol list";
     for (const auto& name : ForbiddenCalls())
         EXPECT_FALSE(std::regex_search(symbols, std::regex("\\b" + name + "(@|\\b)"))) << name;
 }
