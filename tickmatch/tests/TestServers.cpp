@@ -77,7 +77,9 @@ std::string TTestTimeServer::CtimeText(TDateTime utc) {
 
 void TTestTimeServer::Answer(int fd) {
     std::string reply;
-    if (Kind == TKind::Time) {
+    if (!RawReply.empty()) {
+        reply = RawReply;
+    } else if (Kind == TKind::Time) {
         reply.assign(4, '\0');
         auto ts = tickmatch::DateTimeToNtp(TimeNow());
         PutBigEndian32(reply, 0, ts.Seconds);

@@ -30,6 +30,8 @@ public:
     std::function<TDateTime()> ServerTime;
     // DAYTIME: the text to send instead of the ctime form of ServerTime.
     std::string DaytimeText;
+    // TCP: bytes to send instead of the kind's own reply.
+    std::string RawReply;
     // TCP: byte positions where the reply is cut into separate sends.
     std::vector<std::size_t> SplitAt;
     // SNTP: first answer from another port, then with a wrong originate,

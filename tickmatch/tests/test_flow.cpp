@@ -31,6 +31,27 @@ TEST_F(Flow, TimeReplySplitAcrossPackets) {
     EXPECT_EQ(Calls(), Shift(-29000));
 }
 
+TEST_F(Flow, TimeReplyCutShortFailsAtOnce) {
+    auto& server = Server(Kind::Time);
+    server.RawReply = "\xEE\xC1\xC7";
+    ASSERT_TRUE(server.Start(Kind::Time));
+    QElapsedTimer t;
+    t.start();
+    Run(Args("1"), server.Port());
+    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(Reporter.Events, FailEvents);
+    EXPECT_EQ(Log(), Start() + "\tFAIL: Response From Time Server Timed Out\r\n");
+    EXPECT_EQ(Calls(), "");
+}
+
+TEST_F(Flow, DaytimeReplyWithALineBreakInsideIsLoggedOnOneLine) {
+    auto& server = Server(Kind::Daytime);
+    server.RawReply = "no\ttime\rhere";
+    ASSERT_TRUE(server.Start(Kind::Daytime));
+    Run(Args("0"), server.Port());
+    EXPECT_EQ(Log(), Start() + "\tFAIL: Invalid TimeStamp Format: no time here\r\n");
+}
+
 TEST_F(Flow, SetDateOnTakesTheServersDateOffKeepsTheClocks) {
     auto& server = Server(Kind::Time, 3 + Sec(20));
     ASSERT_TRUE(server.Start(Kind::Time));
