@@ -127,10 +127,7 @@ std::string TAlarm::DataString(char separator) const {
 
 void TAlarm::ParseDataString(const std::string& text, char separator) {
     int p = 1;
-    const auto field = [&]() {
-        std::string f = ReadToken(text, separator, p);
-        return f;
-    };
+    const auto field = [&]() { return ReadToken(text, separator, p); };
     const auto next = [&](const std::string& f) { p += int(f.size()) + 1; };
     try {
         std::string f = field();

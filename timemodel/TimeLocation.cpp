@@ -46,12 +46,14 @@ double DateValue(int year, int month, int day) {
     return result;
 }
 
-// Rule texts never hold the record separators TAB or "^"; anything else the
+// Rule texts never hold the record separators TAB or "^", nor a "!", which
+// the reader would take for the end of a legacy record; anything else the
 // caller picks must not be flattened out of the rule's own syntax.
 std::string RuleField(const std::string& ruleText, char separator) {
+    const std::string text = OneLineField(ruleText, '!');
     const std::string syntax = "./:+-0123456789";
-    if (syntax.find(separator) != std::string::npos) return OneLineField(ruleText);
-    return OneLineField(ruleText, separator);
+    if (syntax.find(separator) != std::string::npos) return text;
+    return OneLineField(text, separator);
 }
 
 // Function-local so that no other static initialiser can see them unset.
@@ -284,10 +286,7 @@ std::string TTimeLocation::LocationDataStr(char separator) const {
 
 void TTimeLocation::ParseDataString(const std::string& text, char separator) {
     int p = 1;
-    const auto field = [&](char delimiter) {
-        std::string f = ReadToken(text, delimiter, p);
-        return f;
-    };
+    const auto field = [&](char delimiter) { return ReadToken(text, delimiter, p); };
     const auto next = [&](const std::string& f) { p += int(f.size()) + 1; };
     try {
         std::string f = field(separator);

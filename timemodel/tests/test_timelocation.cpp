@@ -388,3 +388,36 @@ TEST_F(LocationTest, WriterKeepsOneLine) {
         EXPECT_EQ(back.Rule.Name, "Europe");
     }
 }
+
+// A "!" in the rule's name must not pass for the end of a legacy record.
+TEST_F(LocationTest, RuleNameWithBangKeepsTheRecord) {
+    TTimeLocation l = Paris();
+    l.Rule.Name = "E!";
+    TTimeLocation back;
+    back.ParseDataString(l.LocationDataStr('\t'), '\t');
+    EXPECT_EQ(back.City, "Paris");
+    EXPECT_EQ(back.Code, "FR");
+    EXPECT_EQ(back.Rule.Name, "E ");
+    EXPECT_EQ(back.Rule.StartDate.Kind, 5);
+}
+
+// A southern location through a whole year: the rule is judged at local
+// standard time, so its changes fall at 02:00 AEST, 16:00 UTC the day before.
+TEST_F(LocationTest, SouthernLocationThroughTheYear) {
+    TTimeLocation sydney;
+    sydney.StdOffset = 10;
+    sydney.Rule.ReadDataString("4");
+    const TDateTime summerEnds = At(2026, 3, 28, 16);    // last Sunday of March, 02:00 AEST
+    const TDateTime summerStarts = At(2026, 10, 24, 16); // last Sunday of October
+    for (TDateTime u = At(2026, 1, 1, 0, 30); u < At(2027, 1, 1); u += 1.0 / 24) {
+        sydney.ImposeAlternateUTC(u);
+        const bool summer = u < summerEnds || u > summerStarts;
+        ASSERT_DOUBLE_EQ(sydney.CurrentUTCOffset(), summer ? 11 : 10) << u;
+    }
+    sydney.ImposeAlternateUTC(summerEnds - OneSecond);
+    EXPECT_EQ(sydney.CurrentUTCOffsetStr(), "11:00");
+    sydney.ImposeAlternateUTC(summerEnds + OneSecond);
+    EXPECT_EQ(sydney.CurrentUTCOffsetStr(), "10:00");
+    EXPECT_EQ(sydney.DaylightStartStr(), "Oct 25, 2026 0200h");
+    EXPECT_EQ(sydney.DaylightEndStr(), "Mar 28, 2027 0200h"); // the coming period
+}
