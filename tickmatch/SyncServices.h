@@ -27,11 +27,3 @@ public:
     // An information box with Yes and No; true only for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
 };
-
-// The dialogs as message boxes on the screen.
-class TMessageBoxDialogs : public TTickmatchDialogs {
-public:
-    void Warning(const std::string& text) override;
-    void Error(const std::string& text) override;
-    bool AskYesNo(const std::string& text) override;
-};
