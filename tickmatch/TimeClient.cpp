@@ -1,80 +1,63 @@
 #include "tickmatch/TimeClient.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QTcpSocket>
-#include <QUdpSocket>
-
 using tickmatch::TReplyCollector;
 
-TWSTimeClient::TWSTimeClient(QObject* owner) : QObject(owner) {}
+TWSTimeClient::TWSTimeClient(QObject* owner, std::unique_ptr<TTimeTransport> transport)
+    : QObject(owner), Transport(std::move(transport)) {
+    Transport->OnData = [this](const std::string& data) { StreamData(data); };
+    Transport->OnClosed = [this] { StreamClosed(); };
+    Transport->OnDatagramReady = [this](const std::string& address) { DatagramReady(address); };
+    Transport->OnDatagram = [this](const std::string& data, const std::string& from,
+                                   uint16_t port) { Datagram(data, from, port); };
+    Transport->OnFailure = [this](const std::string& message) { Fail(message); };
+}
 
 TWSTimeClient::~TWSTimeClient() {
     Abort();
 }
 
-void TWSTimeClient::Abort() {
-    Done = true;
-    if (LookupId >= 0) QHostInfo::abortHostLookup(LookupId);
-    LookupId = -1;
-    if (Stream) {
-        Stream->disconnect(this);
-        Stream->abort();
-        Stream.release()->deleteLater();
-    }
-    if (Datagram) {
-        Datagram->disconnect(this);
-        Datagram->abort();
-        Datagram.release()->deleteLater();
-    }
+void TWSTimeClient::Finish() {
+    Request = TRequest::None;
     Collector.reset();
+    Transport->Abort();
+}
+
+void TWSTimeClient::Abort() {
+    Finish();
 }
 
 void TWSTimeClient::Fail(const std::string& message) {
-    if (Done) return;
-    Abort();
+    if (Request == TRequest::None) return;
+    Finish();
     if (OnError) OnError(this, message);
 }
 
 void TWSTimeClient::RequestTime() {
-    RequestStream(PortOverride ? PortOverride : tickmatch::TimePort, TReplyCollector::TKind::Time);
+    RequestStream(TRequest::Time, PortOverride ? PortOverride : tickmatch::TimePort);
 }
 
 void TWSTimeClient::RequestDayTime() {
-    RequestStream(PortOverride ? PortOverride : tickmatch::DaytimePort,
-                  TReplyCollector::TKind::Daytime);
+    RequestStream(TRequest::Daytime, PortOverride ? PortOverride : tickmatch::DaytimePort);
 }
 
-void TWSTimeClient::RequestStream(uint16_t port, TReplyCollector::TKind kind) {
-    Abort();
-    Done = false;
-    StreamKind = kind;
-    Collector = std::make_unique<TReplyCollector>(kind);
-    Stream = std::make_unique<QTcpSocket>();
-    connect(Stream.get(), &QTcpSocket::readyRead, this, &TWSTimeClient::StreamData);
-    connect(Stream.get(), &QTcpSocket::disconnected, this, &TWSTimeClient::StreamClosed);
-    connect(Stream.get(), &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) {
-                if (error == QAbstractSocket::RemoteHostClosedError)
-                    StreamClosed();
-                else if (Stream)
-                    Fail(Stream->errorString().toStdString());
-            });
+void TWSTimeClient::RequestStream(TRequest request, uint16_t port) {
+    Finish();
+    Request = request;
+    Collector = std::make_unique<TReplyCollector>(
+        request == TRequest::Time ? TReplyCollector::TKind::Time : TReplyCollector::TKind::Daytime);
     // The request of TIME and DAYTIME is the connection itself.
-    Stream->connectToHost(QString::fromStdString(Addr), port);
+    Transport->OpenStream(Addr, port);
 }
 
-void TWSTimeClient::StreamData() {
-    if (Done || !Stream || !Collector) return;
-    QByteArray data = Stream->readAll();
-    Collector->Add(data.constData(), std::size_t(data.size()));
+void TWSTimeClient::StreamData(const std::string& data) {
+    if (!Collector) return;
+    Collector->Add(data.data(), data.size());
     if (!Collector->Complete()) return;
     // The decode follows the protocol asked for, whatever the port.
     std::string reply = Collector->Reply();
-    auto kind = StreamKind;
-    Abort();
-    if (kind == TReplyCollector::TKind::Time) {
+    TRequest request = Request;
+    Finish();
+    if (request == TRequest::Time) {
         if (OnTime) OnTime(this, *tickmatch::DecodeTimeReply(reply));
     } else if (OnDayTime) {
         OnDayTime(this, reply);
@@ -82,70 +65,40 @@ void TWSTimeClient::StreamData() {
 }
 
 void TWSTimeClient::StreamClosed() {
-    if (Done || !Stream || !Collector) return;
-    QByteArray rest = Stream->readAll();
-    Collector->Add(rest.constData(), std::size_t(rest.size()));
+    if (!Collector) return;
     Collector->Closed();
     if (Collector->Complete() && !Collector->Reply().empty())
-        StreamData();
+        StreamData({});
     else
         Fail("The server closed the connection without a reply");
 }
 
 void TWSTimeClient::RequestNTPTime() {
-    Abort();
-    Done = false;
-    uint16_t port = PortOverride ? PortOverride : tickmatch::NtpPort;
-    LookupId = QHostInfo::lookupHost(QString::fromStdString(Addr), this,
-                                     [this, port](const QHostInfo& host) {
-                                         LookupId = -1;
-                                         SendDatagram(host, port);
-                                     });
+    Finish();
+    Request = TRequest::Ntp;
+    ServerPort = PortOverride ? PortOverride : tickmatch::NtpPort;
+    Transport->OpenDatagram(Addr, ServerPort);
 }
 
-void TWSTimeClient::SendDatagram(const QHostInfo& host, uint16_t port) {
-    if (Done) return;
-    QHostAddress address;
-    for (const QHostAddress& a : host.addresses())
-        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-            address = a;
-            break;
-        }
-    if (address.isNull()) {
-        Fail("Host not found");
-        return;
-    }
-    Datagram = std::make_unique<QUdpSocket>();
-    connect(Datagram.get(), &QUdpSocket::readyRead, this, &TWSTimeClient::DatagramData);
-    if (!Datagram->bind(QHostAddress::AnyIPv4, 0)) {
-        Fail(Datagram->errorString().toStdString());
-        return;
-    }
-    ServerAddress = address.toString().toStdString();
-    ServerPort = port;
+void TWSTimeClient::DatagramReady(const std::string& address) {
+    if (Request != TRequest::Ntp) return;
+    ServerAddress = address;
     SentAt = NowUTC();
     Sent = tickmatch::DateTimeToNtp(SentAt);
     auto packet = tickmatch::BuildSntpRequest(Sent);
-    if (Datagram->writeDatagram(reinterpret_cast<const char*>(packet.data()), qint64(packet.size()),
-                                address, port) != qint64(packet.size()))
-        Fail(Datagram->errorString().toStdString());
+    Transport->SendDatagram(std::string(packet.begin(), packet.end()));
 }
 
-void TWSTimeClient::DatagramData() {
-    while (!Done && Datagram && Datagram->hasPendingDatagrams()) {
-        QNetworkDatagram d = Datagram->receiveDatagram(2048);
-        TDateTime receivedAt = NowUTC();
-        // Only the server asked may answer, and only this request.
-        QHostAddress from(d.senderAddress().toIPv4Address());
-        if (from.toString().toStdString() != ServerAddress || d.senderPort() != ServerPort)
-            continue;
-        QByteArray data = d.data();
-        auto reply =
-            tickmatch::DecodeSntpReply(std::string(data.constData(), size_t(data.size())), Sent);
-        if (!reply) continue;
-        TDateTime serverNow = tickmatch::SntpServerTimeAt(*reply, SentAt, receivedAt);
-        long double raw = (long double)(reply->Transmit - tickmatch::Epoch1900) * 86400.0L;
-        Abort();
-        if (OnNTPTime) OnNTPTime(this, serverNow, raw);
-    }
+void TWSTimeClient::Datagram(const std::string& data, const std::string& fromAddr,
+                             uint16_t fromPort) {
+    if (Request != TRequest::Ntp) return;
+    TDateTime receivedAt = NowUTC();
+    // Only the server asked may answer, and only this request.
+    if (fromAddr != ServerAddress || fromPort != ServerPort) return;
+    auto reply = tickmatch::DecodeSntpReply(data, Sent);
+    if (!reply) return;
+    TDateTime serverNow = tickmatch::SntpServerTimeAt(*reply, SentAt, receivedAt);
+    long double raw = (long double)(reply->Transmit - tickmatch::Epoch1900) * 86400.0L;
+    Finish();
+    if (OnNTPTime) OnNTPTime(this, serverNow, raw);
 }

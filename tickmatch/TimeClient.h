@@ -4,20 +4,18 @@
 
 #include "platform/rtl/SysUtils.h"
 #include "tickmatch/TimeProtocol.h"
+#include "tickmatch/TimeTransport.h"
 
 #include <QObject>
 #include <functional>
 #include <memory>
 #include <string>
 
-class QTcpSocket;
-class QUdpSocket;
-class QHostInfo;
-
 class TWSTimeClient : public QObject {
     Q_OBJECT
 public:
-    explicit TWSTimeClient(QObject* owner = nullptr);
+    explicit TWSTimeClient(QObject* owner = nullptr,
+                           std::unique_ptr<TTimeTransport> transport = CreateQtTimeTransport());
     ~TWSTimeClient() override;
 
     // The server: a host name or dotted address.
@@ -35,29 +33,29 @@ public:
     // The server could not be reached, refused, or closed without a reply.
     std::function<void(TWSTimeClient* sender, const std::string& message)> OnError;
 
+    // Each starts one request, dropping any other; one of the events follows.
     void RequestTime();
     void RequestDayTime();
     void RequestNTPTime();
-    // Drops the connection; nothing is reported afterwards.
+    // Drops the request; nothing is reported afterwards.
     void Abort();
 
 private:
-    void RequestStream(uint16_t port, tickmatch::TReplyCollector::TKind kind);
-    void StreamData();
+    enum class TRequest { None, Time, Daytime, Ntp };
+    void RequestStream(TRequest request, uint16_t port);
+    void StreamData(const std::string& data);
     void StreamClosed();
-    void DatagramData();
-    void SendDatagram(const QHostInfo& host, uint16_t port);
+    void DatagramReady(const std::string& address);
+    void Datagram(const std::string& data, const std::string& fromAddr, uint16_t fromPort);
     void Fail(const std::string& message);
+    void Finish();
 
-    std::unique_ptr<QTcpSocket> Stream;
-    std::unique_ptr<QUdpSocket> Datagram;
+    std::unique_ptr<TTimeTransport> Transport;
+    TRequest Request = TRequest::None;
     std::unique_ptr<tickmatch::TReplyCollector> Collector;
     // The SNTP request in flight: where it went and what it carried.
     std::string ServerAddress;
     uint16_t ServerPort = 0;
     tickmatch::TNtpTimestamp Sent;
     TDateTime SentAt = 0;
-    tickmatch::TReplyCollector::TKind StreamKind = tickmatch::TReplyCollector::TKind::Time;
-    int LookupId = -1;
-    bool Done = true;
 };
