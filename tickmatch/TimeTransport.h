@@ -31,5 +31,9 @@ public:
     std::function<void(const std::string& message)> OnFailure;
 };
 
-// Over Qt's sockets, driven by the Qt event loop.
+// Over the suite's socket component, THXSocket.
+std::unique_ptr<TTimeTransport> CreateHXTimeTransport();
+// Over Qt's sockets, for builds without the socket component.
 std::unique_ptr<TTimeTransport> CreateQtTimeTransport();
+// The one the program uses.
+std::unique_ptr<TTimeTransport> CreateTimeTransport();
