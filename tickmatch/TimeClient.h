@@ -15,7 +15,7 @@ class TWSTimeClient : public QObject {
     Q_OBJECT
 public:
     explicit TWSTimeClient(QObject* owner = nullptr,
-                           std::unique_ptr<TTimeTransport> transport = CreateTimeTransport());
+                           std::unique_ptr<TTimeTransport> transport = CreateHXTimeTransport());
     ~TWSTimeClient() override;
 
     // The server: a host name or dotted address.

@@ -1,5 +1,5 @@
 // The sockets under the time client, behind a small interface so the client's
-// protocol rules do not depend on one socket library.
+// protocol rules can be driven by a script in tests.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +31,5 @@ public:
     std::function<void(const std::string& message)> OnFailure;
 };
 
-// Over the suite's socket component, THXSocket.
+// Over the suite's socket component, THXSocket (as THXSocketExt).
 std::unique_ptr<TTimeTransport> CreateHXTimeTransport();
-// Over Qt's sockets, for builds without the socket component.
-std::unique_ptr<TTimeTransport> CreateQtTimeTransport();
-// The one the program uses.
-std::unique_ptr<TTimeTransport> CreateTimeTransport();
