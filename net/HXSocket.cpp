@@ -663,7 +663,7 @@ void TCustomHXSocket::Drain(uint16_t error) {
     const int fd = FHSocket;
     for (;;) {
         FLastError = 0;
-        const uint64_t before = FKernelReads;
+        const uint64_t before = FReads;
         bool handled = HandleDataAvailable(error);
         if (!*life || FHSocket != fd) return;
         if (!handled) {
@@ -675,7 +675,7 @@ void TCustomHXSocket::Drain(uint16_t error) {
                 return;
             }
             if (r == 0) return; // end of stream
-        } else if (FKernelReads == before) {
+        } else if (FReads == before) {
             // The handler took nothing: wait for it to read, as WinSock does.
             return;
         }
@@ -685,7 +685,8 @@ void TCustomHXSocket::Drain(uint16_t error) {
             FLastError = WSAGetLastError();
             return;
         }
-        if (n <= 0) return;
+        // Bytes a layer still holds count as waiting too.
+        if (n <= 0 && HeldCount() <= 0) return;
     }
 }
 
@@ -806,7 +807,7 @@ int TCustomHXSocket::SendTo(const sockaddr_in& dest, int /*destLen*/, const void
 
 int TCustomHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
     int r = SocketApi().recv(FHSocket, buffer, bufferSize, flags);
-    if (r > 0) ++FKernelReads;
+    if (r > 0) ++FReads;
     int saved = WSAGetLastError();
     // Reading re-enables the read notification, as in WinSock.
     if (!FEofSeen && FHSocket >= 0) {
@@ -820,7 +821,7 @@ int TCustomHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
 int TCustomHXSocket::RawRecvFrom(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen) {
     int r = SocketApi().recvfrom(FHSocket, buffer, bufferSize, 0, &from);
     fromLen = sizeof(sockaddr_in);
-    if (r > 0) ++FKernelReads;
+    if (r > 0) ++FReads;
     int saved = WSAGetLastError();
     if (FHSocket >= 0) {
         FReadArmed = true;

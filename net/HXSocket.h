@@ -219,6 +219,11 @@ protected:
     TSocketState FState = wsClosed;
     bool FQuitSeen = false;
     sockaddr_in FSin{};
+    // Successful reads, from the kernel or from bytes a layer holds: how the
+    // drain sees that a handler made progress.
+    uint64_t FReads = 0;
+    // Bytes a layer holds for the owner beyond what the kernel has waiting.
+    virtual int HeldCount() const { return 0; }
 
     friend class TSocketWindow;
 
@@ -231,7 +236,6 @@ private:
     bool FWriteArmed = false; // waiting for the connect outcome or send space
     bool FAcceptMode = false;
     bool FEofSeen = false;
-    uint64_t FKernelReads = 0; // successful recv calls, to see a handler's progress
 };
 
 // ------------------------------------------------------------------ SOCKS
@@ -267,6 +271,7 @@ protected:
     void HandleSessionConnected(uint16_t error) override;
     void HandleSessionClosed(uint16_t error) override;
     int RawRecv(void* buffer, int bufferSize, int flags) override;
+    int HeldCount() const override { return FSocksRcvdCnt; }
     virtual void HandleSocksConnected(uint16_t error);
     virtual void HandleSocksError(int error, const std::string& msg);
 

@@ -234,6 +234,10 @@ void TCustomSocksHXSocket::SocksDoAuthenticate() {
 }
 
 void TCustomSocksHXSocket::SocksFail(int error, const std::string& msg) {
+    // The handshake is over: the close that follows must not report a
+    // rejected authentication a second time.
+    FSocksState = 0;
+    FRcvCnt = 0;
     auto life = Life();
     HandleSocksError(error, msg);
     if (!*life) return;
@@ -391,6 +395,7 @@ int TCustomSocksHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
         std::memcpy(buffer, FRcvBuf + FSocksRcvdPtr, n);
         FSocksRcvdPtr += n;
         FSocksRcvdCnt -= n;
+        if (n > 0) ++FReads;
         return n;
     }
     return TCustomHXSocket::RawRecv(buffer, bufferSize, flags);
@@ -427,6 +432,7 @@ int TCustomLineHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
         FRcvdBuf.erase(0, n);
         FLineLength -= n;
         FScanPos = 0;
+        if (n > 0) ++FReads;
         return n;
     }
     if (lineMode && FSocksState == 0 && FHSocket >= 0) {
@@ -439,6 +445,7 @@ int TCustomLineHXSocket::RawRecv(void* buffer, int bufferSize, int flags) {
         std::memcpy(buffer, FRcvdBuf.data(), n);
         FRcvdBuf.erase(0, n);
         FScanPos = 0;
+        if (n > 0) ++FReads;
         return n;
     }
     return TCustomSocksHXSocket::RawRecv(buffer, bufferSize, flags);
@@ -537,10 +544,18 @@ void TCustomLineHXSocket::EditLine(int& count) {
     }
     std::string out = FRcvdBuf.substr(0, old);
     std::string echo;
+    // Editing works within the current line: a backspace never reaches into a
+    // line already ended, and tab stops count from the line's start, also
+    // when one read brings several lines.
+    size_t lineStart = 0;
+    if (!LineEnd.empty()) {
+        size_t p = out.rfind(LineEnd);
+        if (p != std::string::npos) lineStart = p + LineEnd.size();
+    }
     for (size_t i = old; i < FRcvdBuf.size(); ++i) {
         const char c = FRcvdBuf[i];
         if (c == 8) {
-            if (!out.empty()) {
+            if (out.size() > lineStart) {
                 if (LineEcho) echo += "\b \b";
                 out.pop_back();
             }
@@ -548,10 +563,13 @@ void TCustomLineHXSocket::EditLine(int& count) {
             do {
                 out += ' ';
                 if (LineEcho) echo += ' ';
-            } while (out.size() % 8 != 0);
+            } while ((out.size() - lineStart) % 8 != 0);
         } else {
             if (LineEcho) echo += c;
             out += c;
+            if (!LineEnd.empty() && out.size() - lineStart >= LineEnd.size() &&
+                out.compare(out.size() - LineEnd.size(), LineEnd.size(), LineEnd) == 0)
+                lineStart = out.size();
         }
     }
     FRcvdBuf = std::move(out);

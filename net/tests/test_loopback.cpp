@@ -53,9 +53,3 @@ TEST(Loopback, ConnectReceiveAndPeerClose) {
     EXPECT_EQ(got, "hello");
     EXPECT_EQ(events, (std::vector<std::string>{"Connected 0", "Closed 0"}));
 }
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
