@@ -5,7 +5,11 @@
 
 #include "clockapp/ClockPrefs.h"
 #include "clockapp/PrefsStore.h"
+#include "timemodel/Alarm.h"
+#include "timemodel/HXClock.h"
+#include "timemodel/TimeLocation.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +48,31 @@ public:
     void WriteTemperalEvents();
     void WriteStandardLocations();
 
+    // A downloaded location file waits and the user chose to merge it.
+    bool CheckNewLocations();
+    void MergeNewLocations();
+
+    // In-place sorts over an index range; every slot keeps its object.
+    // Track, when given, is an index that follows its clock through the sort.
+    void SortClocksByName(int First, int Last, int* Track = nullptr);
+    void SortClocksByOffset(int First, int Last, int* Track = nullptr);
+    void SortLocationsByName(int First, int Last);
+    void SortLocationsByRegion();
+    void SortLocationsByZone();
+
+    // The host's zone into the home clock: its whole current offset, daylight
+    // saving included, as standard offset with the rule "none".
+    virtual void LoadRegTimeInfo();
+
+    // The lists the window owns, in file order.
+    std::vector<std::unique_ptr<THXClock>> Clocks;
+    std::vector<std::unique_ptr<TAlarm>> Alarms;
+    std::vector<std::unique_ptr<TTemperalEvent>> TemperalEvents;
+    std::vector<std::unique_ptr<TTimeLocation>> StandardLocations;
+    std::vector<std::string> TimeServers;
+    THXClock LocalClock;
+    std::string LocalZoneName;
+
     IHXPrefsStore& Store;
     std::string DataDir; // ends in '/'
     bool ReadOnly = false;
@@ -73,13 +102,25 @@ protected:
     virtual void CaptureWindowState() {}
     virtual void PrefsLoaded() {}
     // The home clock as one record (TAB separator).
-    virtual std::string HomeClockRecord() const { return HomeClockText; }
-    virtual void ReadHomeClockRecord(const std::string& text) { HomeClockText = text; }
-    virtual void CreateHomeClock() { HomeClockText.clear(); }
-    virtual std::string ScramblePassword(const std::string& p) const { return p; }
-    virtual std::string UnscramblePassword(const std::string& d) const { return d; }
+    virtual std::string HomeClockRecord() const;
+    virtual void ReadHomeClockRecord(const std::string& text);
+    virtual void CreateHomeClock();
+    virtual std::string ScramblePasswordText(const std::string& p) const;
+    virtual std::string UnscramblePasswordText(const std::string& d) const;
+
+    // The progress window of the location loader and the merge.
+    virtual void BeginProgress(const std::string& /*caption*/, const std::string& /*text*/,
+                               bool /*gauge*/) {}
+    virtual void ProgressPosition(int64_t /*max*/, int64_t /*pos*/) {}
+    virtual void EndProgress() {}
+    virtual void BusyCursor(bool /*on*/) {}
+    // The location manager's tree, when the manager exists.
+    virtual void RebuildLocationTree() {}
 
 private:
     void ReadPrefValue(THXRootKey root, const std::string& key, const TPrefDef& def);
-    std::string HomeClockText;
+    void ReadLegacyClocks();
+    void ReadHostZoneAfterClocks();
+    bool ReadLocationFile(const std::string& path, bool merge);
+    std::string DamagedNote(const std::string& file);
 };

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -93,6 +94,12 @@ void TF_clocks::ConnectMenu() {
     on(ui->smiNoChimes, &TF_clocks::smiNoChimesClick);
     on(ui->smiSuspendSync, &TF_clocks::smiSuspendSyncClick);
     on(ui->mi_SyncTimeNow, &TF_clocks::SyncTime);
+    on(ui->miSortByName, &TF_clocks::miSortByNameClick);
+    on(ui->miSortByZone, &TF_clocks::miSortByZoneClick);
+    on(ui->smiAnalog, &TF_clocks::smiAnalogClick);
+    on(ui->smiDigital, &TF_clocks::smiDigitalClick);
+    for (QAction* item : ui->smiClockType->actions())
+        connect(item, &QAction::triggered, this, [this, item] { smiClockTypeClick(item); });
 
     // The pop-up of the window, tool bar, status bar and clock area. The
     // clock controls open it with "This Clock" shown; here it is hidden.
@@ -118,7 +125,6 @@ void TF_clocks::SplashStep(const char* text) {
 void TF_clocks::FormCreate(const std::string& defaultDataDir,
                            const std::vector<std::string>& args) {
     Timer1->stop();
-    FCreated = true;
     ExitRequested = false;
     ReadOnly = false;
     const TStartOptions options = ParseStartOptions(defaultDataDir, args);
@@ -148,7 +154,9 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         }
     }
 
-    auto guarded = [](auto&& step) {
+    // A termination signal during the start ends it between two steps.
+    auto guarded = [this](auto&& step) {
+        if (ExitRequested) return;
         try {
             step();
         } catch (...) {
@@ -173,14 +181,29 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     guarded([this] { LoadStandardTimeServers(); });
     if (ShowSplash) SplashStep("Initialization...");
 
+    if (ExitRequested) {
+        if (FSplash) FSplash->WMCloseSplash();
+        return;
+    }
+    // From here on the lists hold what the files held: saving them is safe.
+    FCreated = true;
+
     if (!TitlebarVisible) {
         TitlebarVisible = true;
         miHideTitlebarClick();
     }
-    ResetHomeRule();
+    LocalClock.Location.Rule.None();
     if (FirstRun) {
         try {
-            PrepareFirstRunHome();
+            TTimeLocation& home = LocalClock.Location;
+            home.Name = LocalZoneName;
+            home.City.clear();
+            home.Region.clear();
+            home.Country.clear();
+            home.Code.clear();
+            home.Latitude = 0;
+            home.Longitude = 0;
+            home.Rule.None();
             try {
                 LoadRegTimeInfo();
             } catch (...) {
@@ -432,6 +455,41 @@ void TF_clocks::smiSuspendSyncClick() {
     SuspendSync = ui->smiSuspendSync->isChecked();
 }
 
+// The title clock follows its clock through a sort; the chime clock index
+// stays where it was.
+void TF_clocks::miSortByNameClick() {
+    int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
+    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    RefreshClockObjects(true, true);
+    if (title >= 0) HintClock = title;
+}
+
+void TF_clocks::miSortByZoneClick() {
+    int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
+    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    RefreshClockObjects(true, true);
+    if (title >= 0) HintClock = title;
+}
+
+void TF_clocks::smiClockTypeClick(QAction* item) {
+    const int tag = item->property("Tag").toInt();
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
+    Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
+    RefreshClockObjects(true, false);
+}
+
+void TF_clocks::smiAnalogClick() {
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    Clocks[size_t(CurrentClock)]->Analog = true;
+    RefreshClockObjects(true, true);
+}
+
+void TF_clocks::smiDigitalClick() {
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    Clocks[size_t(CurrentClock)]->Analog = false;
+    RefreshClockObjects(true, true);
+}
+
 void TF_clocks::sb_AlarmsClick() {}
 
 void TF_clocks::mi_DialOrDisconnectClick() {}
@@ -445,7 +503,7 @@ void TF_clocks::mi_ExitClick() {
 
 void TF_clocks::WMApplySettings() {
     SetMainFormAttributes();
-    FillHomeName();
+    if (LocalClock.Location.Name.empty()) LocalClock.Location.Name = LocalZoneName;
     WritePrefs();
     WriteClockInfo();
     WMConnectionState();
@@ -497,6 +555,12 @@ void TF_clocks::FormDestroy() {
     // A window that never started has nothing of the user's to save.
     if (FDestroyed || !FCreated) return;
     FDestroyed = true;
+    SaveAll();
+    ti_HoroluxTray->SetEnabled(false);
+}
+
+void TF_clocks::SaveAll() {
+    if (!FCreated) return;
     auto save = [this](auto&& step) {
         try {
             step();
@@ -508,7 +572,6 @@ void TF_clocks::FormDestroy() {
     save([this] { WritePrefs(); });
     save([this] { WriteClockInfo(); });
     save([this] { WriteAlarms(); });
-    ti_HoroluxTray->SetEnabled(false);
 }
 
 // --------------------------------------------------------- window hooks
@@ -530,20 +593,24 @@ void TF_clocks::PrefsLoaded() {
 }
 
 void TF_clocks::ShowError(const std::string& text) {
+    if (ExitRequested) return;
     QMessageBox::critical(this, "Error", DisplayText(text));
 }
 void TF_clocks::ShowInfo(const std::string& text) {
+    if (ExitRequested) return;
     QMessageBox::information(this, "Information", DisplayText(text));
 }
 void TF_clocks::ShowErrorCode(int code) {
     ShowError("Error(" + std::to_string(code) + ")");
 }
 TClockState::TAnswer TF_clocks::AskYesNo(const std::string& text) {
+    if (ExitRequested) return TAnswer::No;
     return QMessageBox::question(this, "Confirm", DisplayText(text)) == QMessageBox::Yes
                ? TAnswer::Yes
                : TAnswer::No;
 }
 TClockState::TAnswer TF_clocks::AskYesNoCancel(const std::string& text) {
+    if (ExitRequested) return TAnswer::Cancel;
     switch (QMessageBox::question(this, "Confirm", DisplayText(text),
                                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
@@ -559,4 +626,41 @@ bool TF_clocks::ConfirmYes(const std::string& text) {
 }
 void TF_clocks::ProcessMessages() {
     QCoreApplication::processEvents();
+}
+
+// The progress window is repainted, not pumped: nothing else may run while a
+// list is half read.
+void TF_clocks::BeginProgress(const std::string& caption, const std::string& text, bool gauge) {
+    if (!FProgress) {
+        FProgress = new TFControledMessage(this);
+        FProgress->ShowDismiss = false;
+    }
+    FProgress->setWindowTitle(QString::fromStdString(caption));
+    FProgress->SetMessage(text);
+    FProgress->ShowProgress = gauge;
+    FProgress->gRemaining()->setVisible(gauge);
+    if (!FProgress->isVisible()) FProgress->show();
+    FProgress->repaint();
+}
+
+void TF_clocks::ProgressPosition(int64_t max, int64_t pos) {
+    if (!FProgress) return;
+    // The gauge counts in kilobytes so that large files fit its range.
+    FProgress->gRemaining()->setRange(0, int(std::max<int64_t>(1, max / 1024)));
+    FProgress->gRemaining()->setValue(int(std::min(max, pos) / 1024));
+    FProgress->repaint();
+}
+
+void TF_clocks::EndProgress() {
+    if (FProgress) {
+        FProgress->close();
+        delete FProgress;
+    }
+}
+
+void TF_clocks::BusyCursor(bool on) {
+    if (on)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
 }

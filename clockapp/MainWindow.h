@@ -13,6 +13,7 @@
 class QAction;
 class QMenu;
 class QTimer;
+class TFControledMessage;
 class TFSplash;
 class TTrayIcon;
 namespace Ui {
@@ -31,6 +32,9 @@ public:
     void FormActivate();
     // Saves preferences, clocks and alarms once (real close, quit, session end).
     void FormDestroy();
+    // Writes preferences, clocks and alarms now (also when the session ends,
+    // which may yet be cancelled); reports a failure.
+    void SaveAll();
 
     // Visible / hidden in the notification area.
     void HXMinimize();
@@ -57,6 +61,11 @@ public:
     void mi_DialOrDisconnectClick();
     void mi_ExitClick();
     void smiNoChimesClick();
+    void miSortByNameClick();
+    void miSortByZoneClick();
+    void smiClockTypeClick(QAction* item);
+    void smiAnalogClick();
+    void smiDigitalClick();
     void smiSuspendSyncClick();
 
     // Applies the settings, writes preferences and clocks (WM_USER+201).
@@ -82,7 +91,6 @@ public:
 
     bool ExitRequested = false;
     double StartTime = 0;
-    std::string LocalZoneName;
     // The foreground window seen at the last tick.
     QPointer<QWidget> LastForegroundWindow;
     // The splash stays up this long when shown (tests shorten it).
@@ -112,17 +120,15 @@ protected:
     void ProcessMessages() override;
 
     // Steps that other parts of the program fill in.
-    virtual void LoadRegTimeInfo() {}
     virtual void ActivateLinkhold() {}
     virtual void SyncTime() {}
     virtual bool CheckForLocationUpdate() { return false; }
     virtual void CreateTimeZoneManager() {}
     virtual void CreateMapWindow() {}
-    // The home clock: its rule back to unknown; on the first run also its place.
-    virtual void ResetHomeRule() {}
-    virtual void PrepareFirstRunHome() {}
-    // An empty home name takes the host zone's name.
-    virtual void FillHomeName() {}
+    void BeginProgress(const std::string& caption, const std::string& text, bool gauge) override;
+    void ProgressPosition(int64_t max, int64_t pos) override;
+    void EndProgress() override;
+    void BusyCursor(bool on) override;
 
 private:
     void ConnectMenu();
@@ -131,6 +137,7 @@ private:
     void FollowVisibility();
 
     Ui::F_clocks* ui;
+    QPointer<TFControledMessage> FProgress;
     bool FCreated = false;
     bool FDestroyed = false;
     bool FShownOnce = false;

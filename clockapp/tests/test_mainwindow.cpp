@@ -5,6 +5,7 @@
 #include "clockapp/TrayIcon.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -23,9 +24,21 @@ class RecordingClocks : public TF_clocks {
 public:
     using TF_clocks::TF_clocks;
     std::vector<std::string> Steps;
+    std::vector<std::string> Messages;
     int Syncs = 0;
 
 protected:
+    void ShowError(const std::string& t) override { Messages.push_back("error:" + t); }
+    void ShowInfo(const std::string& t) override { Messages.push_back("info:" + t); }
+    void ShowErrorCode(int c) override { Messages.push_back("code:" + std::to_string(c)); }
+    TAnswer AskYesNoCancel(const std::string& t) override {
+        Messages.push_back("ask:" + t);
+        return TAnswer::Cancel;
+    }
+    bool ConfirmYes(const std::string& t) override {
+        Messages.push_back("confirm:" + t);
+        return false;
+    }
     void SyncTime() override { ++Syncs; }
     void ActivateLinkhold() override { Steps.push_back("linkhold"); }
     void CreateTimeZoneManager() override { Steps.push_back("manager"); }
@@ -382,4 +395,80 @@ TEST_F(MainWindowTest, TrayRightClickHidesThisClockMenu) {
     EXPECT_FALSE(w->Menu("miCurrentClock")->menuAction()->isVisible());
     EXPECT_EQ(w->pm_MainMenu()->defaultAction(), w->Action("pm_about"));
     w->pm_MainMenu()->hide();
+}
+
+TEST_F(MainWindowTest, EmptyDataDirectoryShowsTheMissingFileMessages) {
+    store.SetValue(CU, kPrefsKey, "LoadLocations", V::FromInteger(1));
+    auto w = Start();
+    EXPECT_EQ(w->Messages, (std::vector<std::string>{"code:2", "code:3", "code:8", "code:4"}));
+    // The start's apply wrote the (empty) clock list; Exit writes the alarms.
+    EXPECT_TRUE(QFile::exists(dir.filePath("hxclocks.hxd")));
+    w->Action("mi_Exit")->trigger();
+    EXPECT_TRUE(QFile::exists(dir.filePath("hxalarms.hxd")));
+}
+
+TEST_F(MainWindowTest, ShippedDataLoadsWithoutMessages) {
+    const QString suite = HX_SUITE_DIR;
+    if (!QFile::exists(suite + "/hxclocks.hxd")) GTEST_SKIP() << "the shipped data is not built";
+    for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+        QFile::copy(suite + "/" + f, dir.filePath(f));
+    store.SetValue(CU, kPrefsKey, "LoadLocations", V::FromInteger(1));
+    auto w = Start();
+    EXPECT_EQ(w->Messages, (std::vector<std::string>{"code:3", "code:8"}));
+    EXPECT_FALSE(w->Clocks.empty());
+    EXPECT_GT(w->StandardLocations.size(), 100u);
+    EXPECT_FALSE(w->TimeServers.empty());
+}
+
+TEST_F(MainWindowTest, ExitSavesClocksAndAlarmsButNotInReadOnlyMode) {
+    {
+        auto w = Start({"-readonly"});
+        EXPECT_TRUE(w->ReadOnly);
+        w->Clocks.push_back(std::make_unique<THXClock>());
+        w->Alarms.push_back(std::make_unique<TAlarm>());
+        w->Action("mi_Exit")->trigger();
+        EXPECT_FALSE(QFile::exists(dir.filePath("hxclocks.hxd")));
+        EXPECT_FALSE(QFile::exists(dir.filePath("hxalarms.hxd")));
+        EXPECT_TRUE(store.GetValue(CU, kPrefsKey, "FormWidth")); // preferences still written
+    }
+    auto w = Start();
+    auto c = std::make_unique<THXClock>();
+    c->Location.Name = "Saved Clock";
+    w->Clocks.push_back(std::move(c));
+    w->Alarms.push_back(std::make_unique<TAlarm>());
+    w->Action("mi_Exit")->trigger();
+    QFile clocks(dir.filePath("hxclocks.hxd"));
+    ASSERT_TRUE(clocks.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(clocks.readAll().contains("Saved Clock"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("hxalarms.hxd")));
+}
+
+TEST_F(MainWindowTest, SortsKeepTheTitleClockWithItsClock) {
+    auto w = Start();
+    for (auto [name, off] : {std::pair{"Tokyo", 9.0}, {"berlin", 1.0}, {"Anchorage", -9.0}}) {
+        auto c = std::make_unique<THXClock>();
+        c->Location.Name = name;
+        c->Location.StdOffset = off;
+        w->Clocks.push_back(std::move(c));
+    }
+    w->HintClock = 0; // Tokyo
+    w->ChimeClock = 2;
+    w->Action("miSortByName")->trigger();
+    EXPECT_EQ(w->Clocks[0]->Location.Name, "Anchorage");
+    EXPECT_EQ(w->Clocks[size_t(w->HintClock)]->Location.Name, "Tokyo");
+    EXPECT_EQ(w->ChimeClock, 2);
+    w->Action("miSortByZone")->trigger();
+    EXPECT_EQ(w->Clocks[2]->Location.Name, "Tokyo");
+    EXPECT_EQ(w->HintClock, 2);
+    w->HintClock = -1;
+    w->Action("miSortByName")->trigger();
+    EXPECT_EQ(w->HintClock, -1);
+
+    w->CurrentClock = 1;
+    w->Menu("smiClockType")->actions()[7]->trigger();
+    EXPECT_EQ(w->Clocks[1]->ClockType, 7);
+    w->Action("smiAnalog")->trigger();
+    EXPECT_TRUE(w->Clocks[1]->Analog);
+    w->Action("smiDigital")->trigger();
+    EXPECT_FALSE(w->Clocks[1]->Analog);
 }
