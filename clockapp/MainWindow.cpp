@@ -17,7 +17,8 @@
 #include <QWindowStateChangeEvent>
 
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
-    : QMainWindow(parent), TClockState(store), ui(new Ui::F_clocks) {
+    : QMainWindow(parent), TClockState(store), TSyncControl(*this, TimeServers),
+      ui(new Ui::F_clocks) {
     ui->setupUi(this);
     setWindowIcon(HoroluxIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -57,6 +58,7 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     t_SyncSuccess = holder("t_SyncSuccess", THXIconKind::SyncSuccess);
 
     ConnectMenu();
+    ConnectSync();
 }
 
 TF_clocks::~TF_clocks() {
@@ -223,7 +225,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         ShowError(e.what());
     }
     if (FSplash) FSplash->WMCloseSplash();
-    if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) SyncTime();
+    if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) AutoSyncTime();
 }
 
 void TF_clocks::FormActivate() {
@@ -492,7 +494,9 @@ void TF_clocks::smiDigitalClick() {
 
 void TF_clocks::sb_AlarmsClick() {}
 
-void TF_clocks::mi_DialOrDisconnectClick() {}
+void TF_clocks::mi_DialOrDisconnectClick() {
+    DialOrDisconnect();
+}
 
 void TF_clocks::mi_ExitClick() {
     ExitRequested = true;
@@ -514,14 +518,7 @@ void TF_clocks::WMConnectionState() {
         LoadRegTimeInfo();
     } catch (...) {
     }
-    if (ConnectionType == 1) {
-        ConnectionAvailable = true;
-        SetStatusText("Lan Connection");
-    } else if (ConnectionType == 2) {
-        ConnectionAvailable = false;
-        SetStatusText("No Connection");
-    }
-    ui->mi_SyncTimeNow->setEnabled(ConnectionAvailable);
+    ApplyConnectionType();
 }
 
 void TF_clocks::SetStatusText(const QString& text) {
