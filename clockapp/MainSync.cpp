@@ -36,6 +36,8 @@ void TF_clocks::ConnectSync() {
     on(ui->mi_Help, &TF_clocks::mi_HelpClick);
     on(ui->smiLaunchDateTime, &TF_clocks::smiLaunchDateTimeClick);
     on(ui->smiRulewick, &TF_clocks::smiRulewickClick);
+    on(ui->sb_Prefs, &TF_clocks::sb_PrefsClick);
+    on(ui->smiSettings, &TF_clocks::sb_PrefsClick);
 }
 
 // Each message is handled only once the broadcast has been delivered, so no

@@ -113,6 +113,7 @@ public:
     void smiLaunchDateTimeClick();
     void smiRulewickClick();
     void ViewSyncLog();
+    void sb_PrefsClick();
     // Whether an hxlinkhold already runs (its bus name is owned).
     std::function<bool()> LinkholdRunning;
     // Called after each attempt's report, when the sync log has a new line.

@@ -279,3 +279,108 @@ TEST_F(MainSyncTest, MissingCompanionsShowTheirTexts) {
               "Horolux could not locate the user guide file\n\rensure that \"help.pdf\" is "
               "installed and in the same directory at \"horolux.exe\"");
 }
+
+// ------------------------------------------------------- preferences dialog
+
+#include "clockapp/Prefs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+TEST(PrefsFields, AutoDurationIsWholeAndPositive) {
+    EXPECT_EQ(ParseAutoDuration("00:10:00"), 600);
+    EXPECT_EQ(ParseAutoDuration("25:00:00"), 90000);
+    EXPECT_EQ(FormatAutoDuration(90000), "25:00:00");
+    EXPECT_EQ(FormatAutoDuration(600), "00:10:00");
+    EXPECT_FALSE(ParseAutoDuration("00:00:00"));
+    EXPECT_FALSE(ParseAutoDuration("-1:00:00"));
+    EXPECT_FALSE(ParseAutoDuration("ab:10:00"));
+    EXPECT_FALSE(ParseAutoDuration("10:00"));
+    EXPECT_FALSE(ParseAutoDuration("00:75:00"));
+}
+
+TEST(PrefsFields, LocalOffsetTakesFractionsEitherSeparator) {
+    EXPECT_EQ(ParseLocalOffset("5.5"), 5.5);
+    EXPECT_EQ(ParseLocalOffset("5,75"), 5.75);
+    EXPECT_EQ(ParseLocalOffset("-3"), -3.0);
+    EXPECT_FALSE(ParseLocalOffset("five"));
+    EXPECT_FALSE(ParseLocalOffset(""));
+}
+
+namespace {
+
+template <typename T> T* Find(QWidget* dialog, const char* name) {
+    T* w = dialog->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+} // namespace
+
+TEST_F(MainSyncTest, PrefsDialogChecksTheDurationAndStoresOnOk) {
+    w->TimeServers = {"alpha.example"};
+    w->show();
+    bool sawDialog = false;
+    AnswerNextModal([&](QWidget* d) {
+        sawDialog = true;
+        EXPECT_EQ(d->windowTitle(), "Horolux Preferences");
+        EXPECT_EQ(Find<QComboBox>(d, "lb_TimeServer")->currentText(), "time.nist.gov");
+        EXPECT_EQ(Find<QComboBox>(d, "lb_TimeServer")->itemText(0), "alpha.example");
+        EXPECT_EQ(Find<QLineEdit>(d, "me_AutoDuration")->text(), "00:10:00");
+        EXPECT_TRUE(Find<QRadioButton>(d, "rg_ConnectionType_0")->isChecked());
+        EXPECT_FALSE(Find<QPushButton>(d, "sb_SyncNow")->isEnabled());
+        Find<QLineEdit>(d, "me_AutoDuration")->setText("00:00:00");
+        Find<QPushButton>(d, "OKBtn")->click();
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(presenter.Texts,
+                  Strings{"Invalid Auto Sync Duration Time\n\rTime must be in the form HH:MM:SS"});
+        Find<QLineEdit>(d, "me_AutoDuration")->setText("25:00:00");
+        Find<QLineEdit>(d, "me_ServerUTCOffset")->setText("x3");
+        Find<QCheckBox>(d, "cbOverrideLocalOffset")->click();
+        Find<QLineEdit>(d, "meLocalOffsetOverride")->setText("5,75");
+        Find<QComboBox>(d, "lb_TimeServer")->setEditText("ntp.example");
+        Find<QRadioButton>(d, "rg_ConnectionType_2")->click();
+        Find<QPushButton>(d, "OKBtn")->click();
+    });
+    w->Action("sb_Prefs")->trigger();
+    ASSERT_TRUE(sawDialog);
+    EXPECT_EQ(w->AutoSyncDuration, 90000);
+    EXPECT_EQ(w->ServerUTCOffset, 0);
+    EXPECT_TRUE(w->OverrideLocalOffset);
+    EXPECT_EQ(w->LocalOffsetOverride, 5.75);
+    EXPECT_EQ(w->TimeServer, "ntp.example");
+    EXPECT_EQ(w->ConnectionType, 1);
+    EXPECT_EQ(Status(), "Lan Connection");
+    EXPECT_TRUE(w->Action("mi_SyncTimeNow")->isEnabled());
+    EXPECT_TRUE(w->Action("sb_Prefs")->isEnabled());
+    EXPECT_EQ(Count("HXM_LoadRASPhoneBook"), 1u);
+}
+
+TEST_F(MainSyncTest, PrefsCancelLeavesPrefsButReconcilesLinkhold) {
+    w->ConnectionType = 0;
+    w->WMConnectionState();
+    store.SetValue(CU, "SOFTWARE\\Horolux\\RAS", "NumEntries", V::FromInteger(2));
+    store.SetValue(CU, "SOFTWARE\\Horolux\\RAS", "RasEntry0", V::FromString("Office"));
+    store.SetValue(CU, "SOFTWARE\\Horolux\\RAS", "RasEntry1", V::FromString("Home"));
+    linkholdRunning = true; // opening with dial-up asks the running one
+    AnswerNextModal([&](QWidget* d) {
+        EXPECT_TRUE(Find<QRadioButton>(d, "rg_ConnectionType_1")->isChecked());
+        EXPECT_EQ(Find<QComboBox>(d, "cbRASEntry")->count(), 2);
+        EXPECT_EQ(Find<QComboBox>(d, "cbRASEntry")->itemText(1), "Home");
+        Find<QLineEdit>(d, "me_AutoDuration")->setText("01:00:00");
+        Find<QRadioButton>(d, "rg_ConnectionType_0")->click();
+        EXPECT_FALSE(w->Action("mi_SyncTimeNow")->isEnabled());
+        linkholdRunning = false; // it ended on the request
+        Find<QPushButton>(d, "CancelBtn")->click();
+    });
+    w->Action("sb_Prefs")->trigger();
+    EXPECT_EQ(w->AutoSyncDuration, 600);
+    EXPECT_EQ(w->ConnectionType, 0);
+    EXPECT_EQ(Count("HXM_RASTerminateLINKHOLD"), 1u);
+    // Dial-up is still in force: hxlinkhold is started again.
+    EXPECT_EQ(WaitForArgs("hxlinkhold").size(), 1u);
+    EXPECT_FALSE(w->Action("mi_SyncTimeNow")->isEnabled());
+}
