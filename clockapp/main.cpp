@@ -1,6 +1,8 @@
 // horolux: the main program of the suite.
 #include "clockapp/MainWindow.h"
 #include "clockapp/PrefsStore.h"
+#include "platform/qt/HXBus.h"
+#include "platform/qt/HXQtMessagePresenter.h"
 #include "platform/rtl/DataDir.h"
 
 #include <QApplication>
@@ -48,6 +50,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Horolux");
     QApplication::setApplicationDisplayName("Horolux");
     QApplication::setQuitOnLastWindowClosed(false);
+    // The messages of tickmatch and hxlinkhold, and the numbered dialogs.
+    RegisterHXMessages();
+    TDBusHXMessageTransport transport;
+    transport.Install();
+    TQtMessagePresenterScope presenter;
 
     std::vector<std::string> args(argv + 1, argv + argc);
     // With "-datadir" the installation is not consulted for a data directory.
