@@ -31,6 +31,9 @@ void TF_clocks::ConnectSync() {
     auto on = [this](QAction* a, void (TF_clocks::*handler)()) {
         connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     };
+    // SyncTime belongs to a base class: called directly, not through a
+    // pointer to a member of this one.
+    connect(ui->mi_SyncTimeNow, &QAction::triggered, this, [this] { SyncTime(); });
     on(ui->mi_Timer, &TF_clocks::mi_TimerClick);
     on(ui->sb_Stopwatch, &TF_clocks::mi_TimerClick);
     on(ui->mi_Help, &TF_clocks::mi_HelpClick);

@@ -95,7 +95,6 @@ void TF_clocks::ConnectMenu() {
     on(ui->mi_Exit, &TF_clocks::mi_ExitClick);
     on(ui->smiNoChimes, &TF_clocks::smiNoChimesClick);
     on(ui->smiSuspendSync, &TF_clocks::smiSuspendSyncClick);
-    on(ui->mi_SyncTimeNow, &TF_clocks::SyncTime);
     on(ui->miSortByName, &TF_clocks::miSortByNameClick);
     on(ui->miSortByZone, &TF_clocks::miSortByZoneClick);
     on(ui->smiAnalog, &TF_clocks::smiAnalogClick);
