@@ -3,6 +3,9 @@
 #include "clockapp/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HX_messages.h"
+#include "timemodel/VersionInfo.h"
 #include "ui_F_clocks.h"
 
 #include <QApplication>
@@ -125,7 +128,14 @@ void TF_clocks::SplashStep(const char* text) {
 
 void TF_clocks::FormCreate(const std::string& defaultDataDir,
                            const std::vector<std::string>& args) {
+    {
+        TVersionInfo version;
+        version.ReadVersionInfo();
+        CurrentVersion = version.FileVersion;
+    }
     Timer1->stop();
+    RegisterHXMessages();
+    StartTime = Now();
     ExitRequested = false;
     ReadOnly = false;
     const TStartOptions options = ParseStartOptions(defaultDataDir, args);
@@ -172,7 +182,15 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     if (LoadLocations) {
         SplashStep("Loading Location List...");
         guarded([this] { LoadStandardLocations(); });
-        CreateTimeZoneManager();
+        // A manager that cannot be created is reported; the start goes on and
+        // the manager is created again when it is first asked for.
+        if (!ExitRequested) {
+            try {
+                CreateTimeZoneManager();
+            } catch (const std::exception& e) {
+                ShowError(std::string("Could Not Create Time Zone Manager: \n\r") + e.what());
+            }
+        }
     }
     if (ActivateMap) {
         SplashStep("Loading Map...");
@@ -491,6 +509,32 @@ void TF_clocks::smiDigitalClick() {
     RefreshClockObjects(true, true);
 }
 
+bool TF_clocks::EnsureMapWindow() {
+    if (MapWindowExists()) return true;
+    if (AskYesNo("The Horolux Map is not currently active\n\rWould you like to activate it "
+                 "now?") != TAnswer::Yes)
+        return false;
+    CreateMapWindow();
+    return MapWindowExists();
+}
+
+void TF_clocks::miMapClick() {
+    if (!EnsureMapWindow()) return;
+    try {
+        ShowMapWindow();
+    } catch (...) {
+    }
+}
+
+void TF_clocks::miTimeZoneManagerClick() {
+    if (!ActivateTimeZoneManager()) return;
+    try {
+        ShowTimeZoneManager();
+    } catch (const Exception& e) {
+        ShowError("Could Not Display Time Zone Manager: \n\r" + e.Message);
+    }
+}
+
 void TF_clocks::sb_AlarmsClick() {}
 
 void TF_clocks::mi_DialOrDisconnectClick() {
@@ -538,6 +582,7 @@ void TF_clocks::Timer1Timer() {
 void TF_clocks::closeEvent(QCloseEvent* e) {
     if (XtoClose || ExitRequested) {
         Timer1->stop();
+        BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
         e->accept();
         FormDestroy();
         QCoreApplication::quit();
@@ -588,38 +633,40 @@ void TF_clocks::PrefsLoaded() {
     ui->miTitleBarClock->setChecked(AddToAllTitles);
 }
 
+// While the program ends no dialog is shown: nobody is there to answer it.
 void TF_clocks::ShowError(const std::string& text) {
-    if (ExitRequested) return;
-    QMessageBox::critical(this, "Error", DisplayText(text));
+    if (!ExitRequested) THXMessageBoxes::ShowError(text);
 }
+
 void TF_clocks::ShowInfo(const std::string& text) {
-    if (ExitRequested) return;
-    QMessageBox::information(this, "Information", DisplayText(text));
+    if (!ExitRequested) THXMessageBoxes::ShowInfo(text);
 }
+
 void TF_clocks::ShowErrorCode(int code) {
-    ShowError("Error(" + std::to_string(code) + ")");
+    if (!ExitRequested) THXMessageBoxes::ShowErrorCode(code);
 }
+
 TClockState::TAnswer TF_clocks::AskYesNo(const std::string& text) {
     if (ExitRequested) return TAnswer::No;
-    return QMessageBox::question(this, "Confirm", DisplayText(text)) == QMessageBox::Yes
-               ? TAnswer::Yes
-               : TAnswer::No;
+    return THXMessageBoxes::AskYesNo(text) == mrYes ? TAnswer::Yes : TAnswer::No;
 }
+
 TClockState::TAnswer TF_clocks::AskYesNoCancel(const std::string& text) {
     if (ExitRequested) return TAnswer::Cancel;
-    switch (QMessageBox::question(this, "Confirm", DisplayText(text),
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
-    case QMessageBox::Yes:
+    switch (THXMessageBoxes::AskYesNoCancel(text)) {
+    case mrYes:
         return TAnswer::Yes;
-    case QMessageBox::No:
+    case mrNo:
         return TAnswer::No;
     default:
         return TAnswer::Cancel;
     }
 }
+
 bool TF_clocks::ConfirmYes(const std::string& text) {
-    return AskYesNo(text) == TAnswer::Yes;
+    return !ExitRequested && THXMessageBoxes::ConfirmYes(text);
 }
+
 void TF_clocks::ProcessMessages() {
     QCoreApplication::processEvents();
 }

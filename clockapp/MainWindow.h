@@ -65,6 +65,10 @@ public:
     void sb_AlarmsClick();
     void mi_DialOrDisconnectClick();
     void mi_ExitClick();
+    void miMapClick();
+    void miTimeZoneManagerClick();
+    // The map window: asks to activate it when there is none; true when it exists.
+    bool EnsureMapWindow();
     void smiNoChimesClick();
     void miSortByNameClick();
     void miSortByZoneClick();
@@ -142,6 +146,11 @@ protected:
     virtual bool CheckForLocationUpdate() { return false; }
     virtual void CreateTimeZoneManager() {}
     virtual void CreateMapWindow() {}
+    // The map and location manager windows, supplied by their own code.
+    virtual bool MapWindowExists() const { return false; }
+    virtual void ShowMapWindow() {}
+    virtual bool ActivateTimeZoneManager() { return false; }
+    virtual void ShowTimeZoneManager() {}
     void BeginProgress(const std::string& caption, const std::string& text, bool gauge) override;
     void ProgressPosition(int64_t max, int64_t pos) override;
     void EndProgress() override;

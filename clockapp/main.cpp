@@ -1,12 +1,15 @@
 // horolux: the main program of the suite.
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/RegistryPrefsStore.h"
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 #include "platform/rtl/DataDir.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 #include <QSessionManager>
 #include <QSocketNotifier>
 
@@ -50,11 +53,21 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Horolux");
     QApplication::setApplicationDisplayName("Horolux");
     QApplication::setQuitOnLastWindowClosed(false);
-    // The messages of tickmatch and hxlinkhold, and the numbered dialogs.
+
+    // One main window per desktop session: a second start hands over to the
+    // first and ends, without creating anything.
     RegisterHXMessages();
+    QPointer<QWidget> mainWindow;
+    THXMainWindowService service([&mainWindow] {
+        if (mainWindow) BringWidgetToFront(mainWindow);
+    });
+    if (service.Claim() == TBusNameClaim::Taken) {
+        if (!BringRunningMainWindowToFront()) std::fprintf(stderr, "horolux is already running\n");
+        return 0;
+    }
     TDBusHXMessageTransport transport;
     transport.Install();
-    TQtMessagePresenterScope presenter;
+    TQtMessagePresenterScope dialogs;
 
     std::vector<std::string> args(argv + 1, argv + argc);
     // With "-datadir" the installation is not consulted for a data directory.
@@ -62,8 +75,9 @@ int main(int argc, char** argv) {
     const std::string dataDir =
         ownDir ? ProgramDirectory() : ResolveDataDirectory(ProgramDirectory());
 
-    THXMemoryPrefsStore store;
+    THXRegistryPrefsStore store;
     auto* form = new TF_clocks(store);
+    mainWindow = form;
     CatchTermination(form, [form] {
         form->mi_ExitClick();
         // Dialogs still open (a start-up message, the first-run notes) end too.

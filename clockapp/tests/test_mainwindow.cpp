@@ -41,8 +41,33 @@ protected:
     }
     void AutoSyncTime() override { ++Syncs; } // the start-up sync
     void ActivateLinkhold() override { Steps.push_back("linkhold"); }
-    void CreateTimeZoneManager() override { Steps.push_back("manager"); }
-    void CreateMapWindow() override { Steps.push_back("map"); }
+    void CreateTimeZoneManager() override {
+        Steps.push_back("manager");
+        if (FailManager) throw Exception("no memory");
+    }
+
+public:
+    bool FailManager = false;
+    bool HasMap = false;
+    TAnswer MapAnswer = TAnswer::No;
+    int MapShows = 0;
+    bool ManagerFailsToShow = false;
+
+protected:
+    void CreateMapWindow() override {
+        Steps.push_back("map");
+        HasMap = true;
+    }
+    bool MapWindowExists() const override { return HasMap; }
+    void ShowMapWindow() override { ++MapShows; }
+    TAnswer AskYesNo(const std::string& t) override {
+        Messages.push_back("yesno:" + t);
+        return MapAnswer;
+    }
+    bool ActivateTimeZoneManager() override { return true; }
+    void ShowTimeZoneManager() override {
+        if (ManagerFailsToShow) throw Exception("broken");
+    }
 };
 
 // Captions of a menu, depth-first, "-" for separators, ">" nesting.
@@ -471,4 +496,69 @@ TEST_F(MainWindowTest, SortsKeepTheTitleClockWithItsClock) {
     EXPECT_TRUE(w->Clocks[1]->Analog);
     w->Action("smiDigital")->trigger();
     EXPECT_FALSE(w->Clocks[1]->Analog);
+}
+
+TEST_F(MainWindowTest, FailingLocationManagerIsReportedAndStartGoesOn) {
+    store.SetValue(CU, kPrefsKey, "LoadLocations", V::FromInteger(1));
+    auto w = std::make_unique<RecordingClocks>(store);
+    w->SplashDelayMs = 0;
+    w->FailManager = true;
+    w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
+    EXPECT_NE(std::find(w->Messages.begin(), w->Messages.end(),
+                        "error:Could Not Create Time Zone Manager: \n\rno memory"),
+              w->Messages.end());
+    EXPECT_TRUE(w->Timer1->isActive());
+}
+
+TEST_F(MainWindowTest, MapAndManagerCommands) {
+    auto w = Start();
+    w->miMapClick();
+    EXPECT_EQ(
+        w->Messages.back(),
+        "yesno:The Horolux Map is not currently active\n\rWould you like to activate it now?");
+    EXPECT_EQ(w->MapShows, 0);
+    w->MapAnswer = TClockState::TAnswer::Yes;
+    w->miMapClick();
+    EXPECT_EQ(w->MapShows, 1);
+    const size_t asked = w->Messages.size();
+    w->miMapClick(); // exists now: no question
+    EXPECT_EQ(w->Messages.size(), asked);
+    EXPECT_EQ(w->MapShows, 2);
+
+    w->ManagerFailsToShow = true;
+    w->miTimeZoneManagerClick();
+    EXPECT_EQ(w->Messages.back(), "error:Could Not Display Time Zone Manager: \n\rbroken");
+}
+
+TEST_F(MainWindowTest, MinimisingWithoutTaskBarEntryGoesToTheTray) {
+    store.SetValue(CU, kPrefsKey, "VisibleTaskBar", V::FromInteger(0));
+    auto w = Start();
+    w->show();
+    w->showMinimized();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->ClocksVisable);
+    EXPECT_EQ(w->Action("mi_ShowHide")->text(), "Show Main Window");
+    w->ShowHideClick();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+}
+
+TEST_F(MainWindowTest, FirstActivationAfterInstallOffersTheLocationUpdate) {
+    store.SetValue(CU, kPrefsKey, "InstallUpgrade", V::FromInteger(1));
+    store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(0));
+    auto w = Start();
+    w->FormActivate();
+    EXPECT_FALSE(w->InstallUpgrade);
+    ASSERT_FALSE(w->Messages.empty());
+    EXPECT_EQ(w->Messages.back().rfind("confirm:It is best to update your location data file "
+                                       "periodically\n\rSince you have just installed/upgraded "
+                                       "Horolux,",
+                                       0),
+              0u);
+    const size_t n = w->Messages.size();
+    w->FormActivate(); // asked once only
+    EXPECT_EQ(w->Messages.size(), n);
+    EXPECT_EQ(*store.GetValue(CU, kPrefsKey, "InstallUpgrade"), V::FromInteger(0));
 }

@@ -1,109 +1,35 @@
-// Checks the data files of the built suite directory: every place parses, its
-// rule gives the host tz database's UTC offset through 2026, coordinates keep
-// the west-positive convention, and the rule, clock, server, sound and guide
-// files are what the programs expect.
-//
-// The records are read here by a reader of the tests' own, written from the
-// record grammars, so the data is checked independently of the time model.
+// Checks the data files of the built suite directory through the suite's own
+// record classes: every place, rule and clock parses and writes back as it was
+// read, each place's current UTC offset matches the host tz database through
+// 2026, coordinates keep the west-positive convention, and the server, sound
+// and guide files are what the programs expect.
+
+#include "platform/rtl/SysUtils.h"
+#include "timemodel/DST.h"
+#include "timemodel/HXClock.h"
+#include "timemodel/TimeLocation.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
 const std::string kSuite = HX_SUITE_DIR;
-
-// Dates as the suite keeps them: days since 30 December 1899, the time of day
-// in the fraction. Civil-calendar arithmetic of its own keeps the checks apart
-// from the runtime under test.
-using TDateTime = double;
-
-struct BadField : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-long DaysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468; // days since 1970-01-01
-}
-
-constexpr long kUnixDay = 25569; // 1970-01-01 as a date value
-
-int DaysInMonth(int y, int m) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (m < 1 || m > 12) return 0;
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return days[m - 1] + (m == 2 && leap);
-}
-
-bool TryEncodeDate(int y, int m, int d, TDateTime& out) {
-    if (d < 1 || d > DaysInMonth(y, m)) return false;
-    out = static_cast<double>(DaysFromCivil(y, m, d) + kUnixDay);
-    return true;
-}
-
-TDateTime EncodeDate(int y, int m, int d) {
-    TDateTime t = 0;
-    if (!TryEncodeDate(y, m, d, t)) throw BadField("no such date");
-    return t;
-}
-
-TDateTime TimeOf(TDateTime t) {
-    return t - std::floor(t);
-}
-
-// 1 = Sunday .. 7 = Saturday; 1899-12-30 was a Saturday.
-int DayOfWeek(TDateTime t) {
-    long d = static_cast<long>(std::floor(t));
-    return static_cast<int>(((d + 6) % 7 + 7) % 7) + 1;
-}
-
-int YearOf(TDateTime t) {
-    long days = static_cast<long>(std::floor(t)) - kUnixDay;
-    int y = 1970 + static_cast<int>(days / 366);
-    while (DaysFromCivil(y + 1, 1, 1) <= days)
-        ++y;
-    while (DaysFromCivil(y, 1, 1) > days)
-        --y;
-    return y;
-}
-
-std::string UtcText(TDateTime t) {
-    std::time_t s = static_cast<std::time_t>(std::llround((t - kUnixDay) * 86400.0));
-    std::tm tm{};
-    gmtime_r(&s, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
-    return buf;
-}
-
-// Decimal integer with optional sign and leading zeros, as the rule reader takes it.
-int StrToInt(const std::string& s) {
-    std::size_t at = !s.empty() && s[0] == '+' ? 1 : 0;
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data() + at, s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || at == s.size())
-        throw BadField("'" + s + "' is not a valid integer value");
-    return v;
-}
+const std::string kUnknownRule = "Unknown";
+constexpr double kUnixDay = 25569; // 1970-01-01 as a date value
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -125,6 +51,15 @@ std::vector<std::string> Split(const std::string& s, char sep) {
     }
     out.push_back(cur);
     return out;
+}
+
+std::string UtcText(TDateTime t) {
+    std::time_t s = static_cast<std::time_t>(std::llround((t - kUnixDay) * 86400.0));
+    std::tm tm{};
+    gmtime_r(&s, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
+    return buf;
 }
 
 // A list file as the loaders see it: leading blanks, tabs and empty lines
@@ -162,152 +97,43 @@ ListFile ReadList(const std::string& path) {
     return f;
 }
 
-// ---------------------------------------------------------------- rules
-
-int ParseInt(const std::string& s) {
-    return StrToInt(s); // signs and leading zeros allowed, failure raises
-}
-
-struct Event {
-    int kind = 0, month = 1, day = 1, bias = 0;
-    double time = 2.0 / 24;
-
-    void Read(const std::string& text) {
-        auto f = Split(text, '.');
-        const std::string& k = f[0];
-        kind = k == "L"                                         ? 5
-               : k == "S"                                       ? 6
-               : (k == "1" || k == "2" || k == "3" || k == "4") ? k[0] - '0'
-                                                                : 0;
-        if (kind == 0) return;
-        if (f.size() != 5) throw BadField("event '" + text + "' has not five fields");
-        day = ParseInt(f[1]);
-        month = ParseInt(f[2]);
-        bias = ParseInt(f[3]);
-        auto hms = Split(f[4], ':');
-        if (hms.size() != 3) throw BadField("time '" + f[4] + "' is not HH:MM:SS");
-        time = ParseInt(hms[0]) / 24.0 + ParseInt(hms[1]) / 1440.0 + ParseInt(hms[2]) / 86400.0;
-    }
-
-    std::string Write() const {
-        static const char* tokens[] = {"N", "1", "2", "3", "4", "L", "S"};
-        long secs = std::lround(TimeOf(time) * 86400.0);
-        char hms[32];
-        std::snprintf(hms, sizeof hms, "%02ld:%02ld:%02ld", secs / 3600, secs / 60 % 60, secs % 60);
-        return std::string(tokens[kind]) + "." + std::to_string(day) + "." + std::to_string(month) +
-               "." + std::to_string(bias) + "." + hms;
-    }
-
-    // The transition instant of that year.
-    TDateTime At(int year) const {
-        int d = 1;
-        if (kind == 6) {
-            d = day;
-        } else if (kind >= 1 && kind <= 5) {
-            int first = 1 + ((day - DayOfWeek(EncodeDate(year, month, 1)) + 7) % 7);
-            if (kind <= 4) {
-                d = first + 7 * (kind - 1);
-            } else {
-                int last = DaysInMonth(year, month);
-                d = last - ((DayOfWeek(EncodeDate(year, month, last)) - day + 7) % 7);
-            }
-        }
-        TDateTime date;
-        if (!TryEncodeDate(year, month, d, date)) return d;
-        return date + TimeOf(time);
-    }
-};
-
-struct Rule {
-    std::string name, notes;
-    Event start, stop;
-
-    void Read(const std::string& text) {
-        auto f = Split(text, '/');
-        if (f.size() != 4) throw BadField("rule '" + text + "' has not four fields");
-        name = f[0];
-        start.Read(f[1]);
-        stop.Read(f[2]);
-        notes = f[3];
-    }
-
-    std::string Write() const {
-        return name + "/" + start.Write() + "/" + stop.Write() + "/" + notes;
-    }
-
-    // Minutes added at the local standard time x.
-    int BiasAt(TDateTime x) const {
-        if (start.kind == 0) return 0;
-        const int y = YearOf(x);
-        TDateTime from, to;
-        if (stop.month >= start.month) {
-            from = start.At(y);
-            to = stop.At(y);
-        } else {
-            from = x < stop.At(y) ? start.At(y - 1) : start.At(y);
-            to = x <= stop.At(y) ? stop.At(y) : stop.At(y + 1);
-        }
-        return (from < x && x < to) ? start.bias : stop.bias;
-    }
-};
-
 // ---------------------------------------------------------------- places
-
-struct Place {
-    std::string name, city, region, country, code;
-    double std = 0, host = 0, lat = 0, lon = 0;
-    Rule rule;
-
-    // UTC offset in minutes at the UTC instant u.
-    int OffsetAt(TDateTime u) const {
-        return static_cast<int>(std::lround(std * 60)) + rule.BiasAt(u + std / 24);
-    }
-};
-
-double ParseNumber(const std::string& s) {
-    if (s.empty()) return 0;
-    std::string t = s;
-    std::replace(t.begin(), t.end(), ',', '.');
-    double v = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (ec != std::errc() || end != t.data() + t.size())
-        throw BadField("'" + s + "' is not a number");
-    return v;
-}
-
-Place ReadPlace(const std::string& line) {
-    if (line.empty() || line.back() != '!') throw BadField("record does not end in '!'");
-    auto f = Split(line.substr(0, line.size() - 1), '\t');
-    if (f.size() != 10) throw BadField("record has " + std::to_string(f.size()) + " fields");
-    Place p;
-    p.name = f[0];
-    p.std = ParseNumber(f[1]);
-    p.host = ParseNumber(f[2]);
-    p.lat = ParseNumber(f[3]);
-    p.lon = ParseNumber(f[4]);
-    if (f[5].size() < 2) throw BadField("legacy rule code in a shipped record");
-    p.rule.Read(f[5]);
-    p.city = f[6];
-    p.region = f[7];
-    p.country = f[8];
-    p.code = f[9];
-    return p;
-}
 
 struct Zones {
     ListFile file;
-    std::vector<Place> places;
+    std::vector<TTimeLocation> places;
+    std::vector<std::string> errors; // records the parser refused
 };
 
 const Zones& ShippedZones() {
     static Zones z = [] {
+        ResetFormatSettings();
         Zones zones;
         zones.file = ReadList(kSuite + "/hxzones.hxd");
-        for (const auto& r : zones.file.records)
-            zones.places.push_back(ReadPlace(r));
+        for (const auto& r : zones.file.records) {
+            TTimeLocation place;
+            try {
+                place.ParseDataString(r, '\t');
+            } catch (const Exception& e) {
+                zones.errors.push_back(e.Message);
+                continue;
+            }
+            zones.places.push_back(place);
+        }
         return zones;
     }();
     return z;
+}
+
+std::vector<TDSTRule> ShippedRules(std::vector<std::string>* lines = nullptr) {
+    std::vector<TDSTRule> rules;
+    for (const auto& line : ReadList(kSuite + "/hxdst.hxd").records) {
+        TDSTRule r;
+        r.ReadDataString(line);
+        rules.push_back(r);
+        if (lines) lines->push_back(line);
+    }
+    return rules;
 }
 
 // ---------------------------------------------------------------- host tz
@@ -332,7 +158,7 @@ public:
     HostZone& operator=(const HostZone&) = delete;
 
     static int OffsetAt(TDateTime u) {
-        std::time_t t = static_cast<std::time_t>(std::llround((u - 25569.0) * 86400.0));
+        std::time_t t = static_cast<std::time_t>(std::llround((u - kUnixDay) * 86400.0));
         std::tm tm{};
         localtime_r(&t, &tm);
         return static_cast<int>(tm.tm_gmtoff / 60);
@@ -350,31 +176,45 @@ bool HostKnows(const std::string& zone) {
 std::vector<TDateTime> Instants2026() {
     // 24 instants spread over the year at changing times of day.
     std::vector<TDateTime> out;
-    TDateTime first = EncodeDate(2026, 1, 3) + (7 * 60 + 13) / 1440.0;
+    TDateTime first = EncodeDate(2026, 1, 3) + EncodeTime(7, 13, 0, 0);
     for (int i = 0; i < 24; ++i)
         out.push_back(first + i * (362.0 / 24) + i * (1.0 / 24));
     return out;
 }
 
-const std::string kUnknownRule = "Unknown";
+// The suite reads "now" from the computer's wall clock less the computer's
+// own offset, so the clock is pinned as a computer elsewhere would see it.
+class PinnedClock : public ::testing::Test {
+protected:
+    void SetUp() override { ResetFormatSettings(); }
+    void TearDown() override { ResetClockSource(); }
+};
 
 // ---------------------------------------------------------------- tests
 
-TEST(ShippedLocations, EveryRecordParsesAndTheFileCarriesAVersion) {
+TEST(ShippedLocations, EveryRecordParsesWritesBackAndTheFileCarriesAVersion) {
     const auto& z = ShippedZones();
     EXPECT_TRUE(z.file.crlf) << "lines end in CR LF";
     ASSERT_TRUE(z.file.version.has_value());
     EXPECT_FALSE(z.file.version->empty());
+    EXPECT_TRUE(z.errors.empty()) << z.errors.size() << " records refused, first: "
+                                  << (z.errors.empty() ? "" : z.errors.front());
     EXPECT_GT(z.places.size(), 2000u);
+    ASSERT_EQ(z.places.size(), z.file.records.size());
     std::set<std::string> names;
-    for (const auto& p : z.places) {
-        EXPECT_FALSE(p.name.empty());
-        EXPECT_FALSE(p.city.empty()) << p.name;
-        EXPECT_FALSE(p.country.empty()) << p.name;
-        EXPECT_EQ(p.host, 0) << p.name;
+    for (std::size_t i = 0; i < z.places.size(); ++i) {
+        const auto& p = z.places[i];
+        EXPECT_FALSE(p.Name.empty());
+        EXPECT_FALSE(p.City.empty()) << p.Name;
+        EXPECT_FALSE(p.Country.empty()) << p.Name;
+        // A record read as a legacy one would lose its zone.
+        EXPECT_FALSE(p.Code.empty()) << p.Name;
+        EXPECT_EQ(p.HostOffset, 0) << p.Name;
         // Names are the key of the location-data merge.
-        EXPECT_TRUE(names.insert(p.name).second) << "duplicate name " << p.name;
-        EXPECT_EQ(p.name.find('!'), std::string::npos) << p.name;
+        EXPECT_TRUE(names.insert(p.Name).second) << "duplicate name " << p.Name;
+        EXPECT_EQ(p.Name.find('!'), std::string::npos) << p.Name;
+        // Written as the programs write it, so their first save changes nothing.
+        EXPECT_EQ(p.LocationDataStr('\t'), z.file.records[i]);
     }
 }
 
@@ -383,7 +223,7 @@ TEST(ShippedLocations, EveryZoneOfTheTzTableHasItsPrincipalCity) {
     if (!tab) GTEST_SKIP() << "no zone1970.tab on this host";
     std::set<std::string> codes;
     for (const auto& p : ShippedZones().places)
-        codes.insert(p.code);
+        codes.insert(p.Code);
     std::string line;
     int zones = 0;
     while (std::getline(tab, line)) {
@@ -396,32 +236,41 @@ TEST(ShippedLocations, EveryZoneOfTheTzTableHasItsPrincipalCity) {
     EXPECT_GT(zones, 300);
 }
 
-TEST(ShippedLocations, RulesGiveTheHostOffsetThroughTheYear) {
+TEST_F(PinnedClock, EveryPlaceTellsTheHostOffsetThroughTheYear) {
     int compared = 0, withDst = 0, withoutRule = 0, unknownZone = 0;
     const auto instants = Instants2026();
-    for (const auto& p : ShippedZones().places) {
-        if (p.rule.name == kUnknownRule) {
+    // Offsets of the computer the clock is read on, in hours.
+    const double hostOffsets[] = {0, 5.5, -8, 13};
+    for (const auto& shipped : ShippedZones().places) {
+        if (shipped.Rule.Name == kUnknownRule) {
             ++withoutRule;
             continue;
         }
-        if (!HostKnows(p.code)) {
+        if (!HostKnows(shipped.Code)) {
             ++unknownZone;
             continue;
         }
-        HostZone zone(p.code);
+        HostZone zone(shipped.Code);
         std::vector<TDateTime> at = instants;
-        if (p.rule.start.kind != 0) {
+        if (shipped.Rule.StartDate.Kind != 0) {
             ++withDst;
             // Either side of both transitions, which pins their times of day.
-            for (const Event* e : {&p.rule.start, &p.rule.stop}) {
-                TDateTime utc = e->At(2026) - p.std / 24; // transitions are in standard time
+            // The rule's instants are in local standard time.
+            for (const TDSTEvent* e : {&shipped.Rule.StartDate, &shipped.Rule.StopDate}) {
+                const TDateTime utc = e->DateTime(2026) - shipped.StdOffset / 24;
                 at.push_back(utc - 1.0 / 48);
                 at.push_back(utc + 1.0 / 48);
             }
         }
-        for (TDateTime u : at) {
-            ASSERT_EQ(p.OffsetAt(u), HostZone::OffsetAt(u))
-                << p.name << " (" << p.code << ") at " << UtcText(u) << " UTC";
+        TTimeLocation place;
+        place.Copy(shipped);
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            const TDateTime u = at[i];
+            place.HostOffset = hostOffsets[i % std::size(hostOffsets)];
+            PinClock(u, place.HostOffset);
+            ASSERT_NEAR(place.UTC(), u, 1e-9);
+            ASSERT_EQ(std::lround(place.CurrentUTCOffset() * 60), HostZone::OffsetAt(u))
+                << place.Name << " (" << place.Code << ") at " << UtcText(u) << " UTC";
         }
         ++compared;
     }
@@ -432,43 +281,50 @@ TEST(ShippedLocations, RulesGiveTheHostOffsetThroughTheYear) {
 }
 
 TEST(ShippedLocations, CoordinatesAreInRangeWithLongitudeWestPositive) {
-    std::map<std::string, const Place*> byName;
+    std::map<std::string, const TTimeLocation*> byName;
     for (const auto& p : ShippedZones().places) {
-        EXPECT_GE(p.lat, -90) << p.name;
-        EXPECT_LE(p.lat, 90) << p.name;
-        EXPECT_GE(p.lon, -180) << p.name;
-        EXPECT_LE(p.lon, 180) << p.name;
-        byName[p.name] = &p;
+        EXPECT_GE(p.Latitude, -90) << p.Name;
+        EXPECT_LE(p.Latitude, 90) << p.Name;
+        EXPECT_GE(p.Longitude, -180) << p.Name;
+        EXPECT_LE(p.Longitude, 180) << p.Name;
+        byName[p.Name] = &p;
     }
-    ASSERT_TRUE(byName.count("New York"));
-    ASSERT_TRUE(byName.count("Tokyo"));
-    ASSERT_TRUE(byName.count("Sydney"));
-    ASSERT_TRUE(byName.count("London"));
-    EXPECT_NEAR(byName["New York"]->lon, 74.0, 0.5);
-    EXPECT_NEAR(byName["New York"]->lat, 40.7, 0.5);
-    EXPECT_NEAR(byName["Tokyo"]->lon, -139.7, 0.5);
-    EXPECT_NEAR(byName["Sydney"]->lat, -33.9, 0.5);
-    EXPECT_NEAR(byName["London"]->lon, 0.1, 0.3);
-    EXPECT_EQ(byName["New York"]->std, -5);
-    EXPECT_EQ(byName["Sydney"]->rule.stop.month < byName["Sydney"]->rule.start.month, true);
+    for (const char* name : {"New York", "Tokyo", "Sydney", "London"})
+        ASSERT_TRUE(byName.count(name)) << name;
+    const auto& newYork = *byName["New York"];
+    EXPECT_NEAR(newYork.Longitude, 74.0, 0.5);
+    EXPECT_NEAR(newYork.Latitude, 40.7, 0.5);
+    EXPECT_TRUE(newYork.IsWest());
+    EXPECT_TRUE(newYork.IsNorth());
+    EXPECT_EQ(newYork.StdOffset, -5);
+    EXPECT_NEAR(byName["Tokyo"]->Longitude, -139.7, 0.5);
+    EXPECT_FALSE(byName["Tokyo"]->IsWest());
+    EXPECT_NEAR(byName["Sydney"]->Latitude, -33.9, 0.5);
+    EXPECT_FALSE(byName["Sydney"]->IsNorth());
+    EXPECT_LT(byName["Sydney"]->Rule.StopDate.Month, byName["Sydney"]->Rule.StartDate.Month);
+    EXPECT_NEAR(byName["London"]->Longitude, 0.1, 0.3);
 }
 
 TEST(ShippedRules, TheRuleFileHoldsEveryRuleThePlacesUseOnceAndReadsBack) {
-    ListFile f = ReadList(kSuite + "/hxdst.hxd");
-    ASSERT_TRUE(f.version.has_value());
+    ASSERT_TRUE(ReadList(kSuite + "/hxdst.hxd").version.has_value());
+    std::vector<std::string> lines;
+    std::vector<TDSTRule> rules;
+    ASSERT_NO_THROW(rules = ShippedRules(&lines));
     std::set<std::string> texts, names;
-    for (const auto& line : f.records) {
-        Rule r;
-        ASSERT_NO_THROW(r.Read(line)) << line;
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const TDSTRule& r = rules[i];
         // Written as the programs write it, so their first save changes nothing.
-        EXPECT_EQ(r.Write(), line);
-        EXPECT_TRUE(names.insert(r.name).second) << "duplicate rule name " << r.name;
-        EXPECT_EQ(r.notes.find('!'), std::string::npos);
-        texts.insert(line);
-        if (r.start.kind != 0) {
-            EXPECT_NE(r.stop.kind, 0) << r.name;
-            EXPECT_GT(r.start.bias, 0) << r.name;
-            EXPECT_EQ(r.stop.bias, 0) << r.name;
+        EXPECT_EQ(r.DataString(), lines[i]);
+        EXPECT_TRUE(names.insert(r.Name).second) << "duplicate rule name " << r.Name;
+        EXPECT_EQ(r.Notes.find('!'), std::string::npos);
+        texts.insert(lines[i]);
+        if (r.StartDate.Kind != 0) {
+            EXPECT_NE(r.StopDate.Kind, 0) << r.Name;
+            // A transition that can never happen would silently drop the summer.
+            EXPECT_TRUE(r.StartDate.Occurs()) << r.Name;
+            EXPECT_TRUE(r.StopDate.Occurs()) << r.Name;
+            EXPECT_GT(r.StartDate.Bias, 0) << r.Name;
+            EXPECT_EQ(r.StopDate.Bias, 0) << r.Name;
         }
     }
     EXPECT_TRUE(names.count("None"));
@@ -476,8 +332,9 @@ TEST(ShippedRules, TheRuleFileHoldsEveryRuleThePlacesUseOnceAndReadsBack) {
     EXPECT_TRUE(names.count("Europe (Central)"));
     std::set<std::string> used;
     for (const auto& p : ShippedZones().places) {
-        used.insert(p.rule.Write());
-        EXPECT_TRUE(texts.count(p.rule.Write())) << p.name << ": " << p.rule.Write();
+        const std::string text = p.Rule.DataString();
+        used.insert(text);
+        EXPECT_TRUE(texts.count(text)) << p.Name << ": " << text;
     }
     for (const auto& t : texts) {
         if (t.rfind(kUnknownRule + "/", 0) != 0) {
@@ -487,59 +344,44 @@ TEST(ShippedRules, TheRuleFileHoldsEveryRuleThePlacesUseOnceAndReadsBack) {
 }
 
 TEST(ShippedRules, KnownRulesHaveTheirRealTransitions) {
-    std::map<std::string, Rule> rules;
-    for (const auto& line : ReadList(kSuite + "/hxdst.hxd").records) {
-        Rule r;
-        r.Read(line);
-        rules[r.name] = r;
-    }
+    std::map<std::string, TDSTRule> rules;
+    for (const auto& r : ShippedRules())
+        rules[r.Name] = r;
     // North America: second Sunday in March 02:00, first Sunday in November
     // 02:00 summer time, which is 01:00 standard time.
-    EXPECT_EQ(rules["North America"].start.Write(), "2.1.3.60.02:00:00");
-    EXPECT_EQ(rules["North America"].stop.Write(), "1.1.11.0.01:00:00");
+    EXPECT_EQ(rules["North America"].StartDate.DataString(), "2.1.3.60.02:00:00");
+    EXPECT_EQ(rules["North America"].StopDate.DataString(), "1.1.11.0.01:00:00");
+    EXPECT_EQ(rules["North America"].StartDateTime(EncodeDate(2026, 6, 1)),
+              EncodeDate(2026, 3, 8) + EncodeTime(2, 0, 0, 0));
+    EXPECT_EQ(rules["North America"].StopDateTime(EncodeDate(2026, 6, 1)),
+              EncodeDate(2026, 11, 1) + EncodeTime(1, 0, 0, 0));
     // The European rule changes at 01:00 UTC, so its local standard times differ.
-    EXPECT_EQ(rules["Europe (Western)"].start.Write(), "L.1.3.60.01:00:00");
-    EXPECT_EQ(rules["Europe (Central)"].start.Write(), "L.1.3.60.02:00:00");
-    EXPECT_EQ(rules["Europe (Eastern)"].stop.Write(), "L.1.10.0.03:00:00");
-    EXPECT_EQ(rules["Lord Howe Island"].start.bias, 30);
+    EXPECT_EQ(rules["Europe (Western)"].StartDate.DataString(), "L.1.3.60.01:00:00");
+    EXPECT_EQ(rules["Europe (Central)"].StartDate.DataString(), "L.1.3.60.02:00:00");
+    EXPECT_EQ(rules["Europe (Eastern)"].StopDate.DataString(), "L.1.10.0.03:00:00");
+    EXPECT_EQ(rules["Lord Howe Island"].StartDate.Bias, 30);
 }
 
-TEST(ShippedClocks, EveryClockLineParsesAndNamesAShippedPlace) {
+TEST(ShippedClocks, EveryClockLineParsesWritesBackAndNamesAShippedPlace) {
+    ResetFormatSettings();
     ListFile f = ReadList(kSuite + "/hxclocks.hxd");
     ASSERT_GE(f.records.size(), 5u);
     ASSERT_LE(f.records.size(), 8u);
-    std::set<std::string> places(ShippedZones().file.records.begin(),
-                                 ShippedZones().file.records.end());
-    const std::set<std::string> keywords = {"Location", "Local",  "UTC",  "SwatchBeat", "Universal",
-                                            "Julian",   "Metric", "GMST", "LMST"};
+    std::map<std::string, const TTimeLocation*> places;
+    for (const auto& p : ShippedZones().places)
+        places[p.Name] = &p;
     int analog = 0;
     for (const auto& line : f.records) {
-        auto fields = Split(line, '\t');
-        ASSERT_GT(fields.size(), 7u) << line;
-        EXPECT_EQ(fields[0], "HXClockData-1.0.0:");
-        EXPECT_TRUE(keywords.count(fields[1])) << fields[1];
-        EXPECT_TRUE(fields[4] == "Analog" || fields[4] == "Digital");
-        analog += fields[4] == "Analog";
-        EXPECT_TRUE(fields[5] == "True" || fields[5] == "False");
-        EXPECT_NO_THROW(StrToInt(fields[6]));
-        // Two font texts, each six fields closed by "!", then the location record.
-        std::size_t p = 0;
-        for (int i = 0; i < 7; ++i)
-            p = line.find('\t', p) + 1;
-        for (int font = 0; font < 2; ++font) {
-            std::size_t bang = line.find('!', p);
-            ASSERT_NE(bang, std::string::npos);
-            auto ff = Split(line.substr(p, bang - p), '\t');
-            ASSERT_EQ(ff.size(), 6u) << line.substr(p, bang - p);
-            for (int k = 1; k <= 4; ++k)
-                EXPECT_NO_THROW(StrToInt(ff[k]));
-            EXPECT_EQ(ff[5].size(), 4u);
-            ASSERT_EQ(line[bang + 1], '\t');
-            p = bang + 2;
-        }
-        std::string location = line.substr(p);
-        EXPECT_NO_THROW(ReadPlace(location)) << location;
-        EXPECT_TRUE(places.count(location)) << "clock place not in hxzones.hxd: " << location;
+        SCOPED_TRACE(line);
+        // Without the header the reader would take the line for a bare location.
+        ASSERT_EQ(line.rfind(std::string(ClockDataHeader) + "\t", 0), 0u);
+        THXClock clock;
+        ASSERT_NO_THROW(clock.ParseDataString(line, '\t'));
+        EXPECT_EQ(clock.DataString('\t'), line);
+        analog += clock.Analog;
+        auto place = places.find(clock.Location.Name);
+        ASSERT_NE(place, places.end()) << "clock place not in hxzones.hxd";
+        EXPECT_EQ(clock.Location.LocationDataStr('\t'), place->second->LocationDataStr('\t'));
     }
     EXPECT_GE(analog, 1);
     EXPECT_LT(analog, static_cast<int>(f.records.size()));
