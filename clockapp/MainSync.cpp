@@ -8,6 +8,7 @@
 #include "platform/qt/HXBus.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
+#include "timemodel/VersionInfo.h"
 #include "ui_F_clocks.h"
 
 #include <QApplication>
@@ -35,6 +36,9 @@ void TF_clocks::ConnectSync() {
     // pointer to a member of this one.
     connect(ui->mi_SyncTimeNow, &QAction::triggered, this, [this] { SyncTime(); });
     on(ui->mi_Timer, &TF_clocks::mi_TimerClick);
+    on(ui->pm_about, &TF_clocks::pm_aboutClick);
+    on(ui->sb_about, &TF_clocks::pm_aboutClick);
+    on(ui->smiClockBorders, &TF_clocks::smiClockBordersClick);
     on(ui->sb_Stopwatch, &TF_clocks::mi_TimerClick);
     on(ui->mi_Help, &TF_clocks::mi_HelpClick);
     on(ui->smiLaunchDateTime, &TF_clocks::smiLaunchDateTimeClick);
@@ -131,6 +135,21 @@ void TF_clocks::mi_HelpClick() {
 
 void TF_clocks::ViewSyncLog() {
     OpenDocument(DataDir + kSyncLogFileName);
+}
+
+void TF_clocks::pm_aboutClick() {
+    TVersionInfo version;
+    version.ReadVersionInfo();
+    TAboutBox about(this);
+    about.VersionText = QString::fromStdString(version.FileVersion);
+    about.LegalText = QString::fromStdString(version.LegalCopyright);
+    about.exec();
+}
+
+void TF_clocks::smiClockBordersClick() {
+    ShowClockBorders = !ShowClockBorders;
+    ui->smiClockBorders->setText(ShowClockBorders ? "Hide Clock Borders" : "Show Clock Borders");
+    RefreshClockObjects(true, true);
 }
 
 // ------------------------------------------------------ TSyncControl hooks

@@ -118,6 +118,8 @@ public:
     void smiRulewickClick();
     void ViewSyncLog();
     void sb_PrefsClick();
+    void pm_aboutClick();
+    void smiClockBordersClick();
     // Whether an hxlinkhold already runs (its bus name is owned).
     std::function<bool()> LinkholdRunning;
     // Called after each attempt's report, when the sync log has a new line.

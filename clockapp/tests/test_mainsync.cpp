@@ -384,3 +384,24 @@ TEST_F(MainSyncTest, PrefsCancelLeavesPrefsButReconcilesLinkhold) {
     EXPECT_EQ(WaitForArgs("hxlinkhold").size(), 1u);
     EXPECT_FALSE(w->Action("mi_SyncTimeNow")->isEnabled());
 }
+
+TEST_F(MainSyncTest, ClockBordersToggleNamesWhatItWillDo) {
+    ASSERT_TRUE(w->ShowClockBorders);
+    w->Action("smiClockBorders")->trigger();
+    EXPECT_FALSE(w->ShowClockBorders);
+    EXPECT_EQ(w->Action("smiClockBorders")->text(), "Show Clock Borders");
+    w->Action("smiClockBorders")->trigger();
+    EXPECT_EQ(w->Action("smiClockBorders")->text(), "Hide Clock Borders");
+}
+
+TEST_F(MainSyncTest, PrefsSyncNowRunsTheGate) {
+    SetConnectionType(1);
+    AnswerNextModal([&](QWidget* d) {
+        auto* syncNow = Find<QPushButton>(d, "sb_SyncNow");
+        EXPECT_TRUE(syncNow->isEnabled());
+        syncNow->click();
+        Find<QPushButton>(d, "CancelBtn")->click();
+    });
+    w->Action("sb_Prefs")->trigger();
+    EXPECT_EQ(WaitForArgs("tickmatch"), Expected("time.nist.gov"));
+}
