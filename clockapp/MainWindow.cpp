@@ -20,7 +20,8 @@
 #include <QWindowStateChangeEvent>
 
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
-    : QMainWindow(parent), TClockState(store), ui(new Ui::F_clocks) {
+    : QMainWindow(parent), TClockState(store), TSyncControl(*this, TimeServers),
+      ui(new Ui::F_clocks) {
     ui->setupUi(this);
     setWindowIcon(HoroluxIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -60,6 +61,7 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     t_SyncSuccess = holder("t_SyncSuccess", THXIconKind::SyncSuccess);
 
     ConnectMenu();
+    ConnectSync();
 }
 
 TF_clocks::~TF_clocks() {
@@ -96,7 +98,6 @@ void TF_clocks::ConnectMenu() {
     on(ui->mi_Exit, &TF_clocks::mi_ExitClick);
     on(ui->smiNoChimes, &TF_clocks::smiNoChimesClick);
     on(ui->smiSuspendSync, &TF_clocks::smiSuspendSyncClick);
-    on(ui->mi_SyncTimeNow, &TF_clocks::SyncTime);
     on(ui->miSortByName, &TF_clocks::miSortByNameClick);
     on(ui->miSortByZone, &TF_clocks::miSortByZoneClick);
     on(ui->smiAnalog, &TF_clocks::smiAnalogClick);
@@ -241,7 +242,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         ShowError(e.what());
     }
     if (FSplash) FSplash->WMCloseSplash();
-    if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) SyncTime();
+    if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) AutoSyncTime();
 }
 
 void TF_clocks::FormActivate() {
@@ -537,7 +538,7 @@ void TF_clocks::miTimeZoneManagerClick() {
 void TF_clocks::sb_AlarmsClick() {}
 
 void TF_clocks::mi_DialOrDisconnectClick() {
-    BroadcastHXMessage(DialUpConnected ? HXM_RASDisconnectRequest : HXM_RASDialRequest);
+    DialOrDisconnect();
 }
 
 void TF_clocks::mi_ExitClick() {
@@ -560,14 +561,7 @@ void TF_clocks::WMConnectionState() {
         LoadRegTimeInfo();
     } catch (...) {
     }
-    if (ConnectionType == 1) {
-        ConnectionAvailable = true;
-        SetStatusText("Lan Connection");
-    } else if (ConnectionType == 2) {
-        ConnectionAvailable = false;
-        SetStatusText("No Connection");
-    }
-    ui->mi_SyncTimeNow->setEnabled(ConnectionAvailable);
+    ApplyConnectionType();
 }
 
 void TF_clocks::SetStatusText(const QString& text) {

@@ -3,9 +3,14 @@
 #pragma once
 
 #include "clockapp/ClockState.h"
+#include "clockapp/SyncControl.h"
+#include "timemodel/HX_messages.h"
 
 #include <QMainWindow>
 #include <QPointer>
+
+#include <functional>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -20,7 +25,7 @@ namespace Ui {
 class F_clocks;
 }
 
-class TF_clocks : public QMainWindow, public TClockState {
+class TF_clocks : public QMainWindow, public TClockState, public TSyncControl {
     Q_OBJECT
 public:
     explicit TF_clocks(IHXPrefsStore& store, QWidget* parent = nullptr);
@@ -102,9 +107,25 @@ public:
     // The splash while the start-up runs; none once it is closed.
     QPointer<TFSplash> FSplash;
 
-    // Connection state shown by WM_USER+200.
-    bool ConnectionAvailable = false;
-    bool DialUpConnected = false;
+    // Synchronisation, connection state, messages and launches (MainSync.cpp).
+    virtual void ActivateLinkhold();
+    void HandleHXMessage(unsigned msg);
+    void HandleDSTRulesChanged();
+    void ClearSyncLog();
+    void mi_TimerClick();
+    void mi_HelpClick();
+    void smiLaunchDateTimeClick();
+    void smiRulewickClick();
+    void ViewSyncLog();
+    void sb_PrefsClick();
+    void pm_aboutClick();
+    void smiClockBordersClick();
+    // Whether an hxlinkhold already runs (its bus name is owned).
+    std::function<bool()> LinkholdRunning;
+    // Called after each attempt's report, when the sync log has a new line.
+    std::function<void()> OnSyncLogChanged;
+    // Called on "HXM_DSTRulesChanged" while the location manager exists.
+    std::function<void()> OnDSTRulesChanged;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -124,8 +145,6 @@ protected:
     void ProcessMessages() override;
 
     // Steps that other parts of the program fill in.
-    virtual void ActivateLinkhold() {}
-    virtual void SyncTime() {}
     virtual bool CheckForLocationUpdate() { return false; }
     virtual void CreateTimeZoneManager() {}
     virtual void CreateMapWindow() {}
@@ -144,6 +163,19 @@ private:
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
     void FollowVisibility();
+    void ConnectSync();
+
+    // TSyncControl's effects.
+    bool SyncStartTickmatch(const std::vector<std::string>& args) override;
+    void SyncStatus(const std::string& text) override;
+    void SyncTrayIcon(TSyncTrayIcon icon) override;
+    void SyncProcessMessages() override;
+    void SyncMenuEnabled(bool enabled) override;
+    void SyncConnectCaption(const std::string& caption) override;
+    bool SyncSuspended() const override;
+    void SyncErrorCode(int code) override;
+    void SyncInfo(const std::string& text) override;
+    std::unique_ptr<THXMessageListener> FListener;
 
     Ui::F_clocks* ui;
     QPointer<TFControledMessage> FProgress;

@@ -39,7 +39,7 @@ protected:
         Messages.push_back("confirm:" + t);
         return false;
     }
-    void SyncTime() override { ++Syncs; }
+    void AutoSyncTime() override { ++Syncs; } // the start-up sync
     void ActivateLinkhold() override { Steps.push_back("linkhold"); }
     void CreateTimeZoneManager() override {
         Steps.push_back("manager");

@@ -1,0 +1,204 @@
+// The main window's side of the synchronisation road: the messages of
+// tickmatch, hxlinkhold and rulewick, the tray icons and status texts of an
+// attempt, and the programs and documents the window starts.
+#include "clockapp/Launch.h"
+#include "clockapp/MainWindow.h"
+#include "clockapp/SmallWindows.h"
+#include "clockapp/TrayIcon.h"
+#include "platform/qt/HXBus.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HX_messages.h"
+#include "timemodel/VersionInfo.h"
+#include "ui_F_clocks.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QStatusBar>
+
+#include <cstdio>
+
+namespace {
+
+// Where the reader for the user guide can be had.
+constexpr const char* kReaderDownload = "https://get.adobe.com/reader/";
+
+} // namespace
+
+void TF_clocks::ConnectSync() {
+    RegisterHXMessages();
+    LinkholdRunning = [] { return IsBusNameOwned(HXLinkholdBusName); };
+    FListener =
+        std::make_unique<THXMessageListener>([this](unsigned msg) { HandleHXMessage(msg); });
+    auto on = [this](QAction* a, void (TF_clocks::*handler)()) {
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    // SyncTime belongs to a base class: called directly, not through a
+    // pointer to a member of this one.
+    connect(ui->mi_SyncTimeNow, &QAction::triggered, this, [this] { SyncTime(); });
+    on(ui->mi_Timer, &TF_clocks::mi_TimerClick);
+    on(ui->pm_about, &TF_clocks::pm_aboutClick);
+    on(ui->sb_about, &TF_clocks::pm_aboutClick);
+    on(ui->smiClockBorders, &TF_clocks::smiClockBordersClick);
+    on(ui->sb_Stopwatch, &TF_clocks::mi_TimerClick);
+    on(ui->mi_Help, &TF_clocks::mi_HelpClick);
+    on(ui->smiLaunchDateTime, &TF_clocks::smiLaunchDateTimeClick);
+    on(ui->smiRulewick, &TF_clocks::smiRulewickClick);
+    on(ui->sb_Prefs, &TF_clocks::sb_PrefsClick);
+    on(ui->smiSettings, &TF_clocks::sb_PrefsClick);
+}
+
+// Each message is handled only once the broadcast has been delivered, so no
+// sender waits for what follows.
+void TF_clocks::HandleHXMessage(unsigned msg) {
+    try {
+        if (msg == HXM_SyncAttempt) {
+            HandleSyncAttempt();
+        } else if (msg == HXM_SyncSuccess) {
+            HandleSyncSuccess();
+            if (OnSyncLogChanged) OnSyncLogChanged();
+        } else if (msg == HXM_SyncFail) {
+            HandleSyncFail();
+            if (OnSyncLogChanged) OnSyncLogChanged();
+        } else if (msg == HXM_DSTRulesChanged) {
+            HandleDSTRulesChanged();
+        } else if (msg == HXM_RASConnected) {
+            HandleRASConnected();
+        } else if (msg == HXM_RASDisconnected) {
+            HandleRASDisconnected();
+        } else if (msg == WM_TIMECHANGE) {
+            LoadRegTimeInfo();
+        }
+    } catch (const std::exception& e) {
+        SetStatusText(QString::fromStdString(e.what()));
+    } catch (...) {
+    }
+}
+
+void TF_clocks::HandleDSTRulesChanged() {
+    if (OnDSTRulesChanged) OnDSTRulesChanged();
+}
+
+// One hxlinkhold only: when one runs already it is asked for the state, which
+// this window may not have heard yet.
+void TF_clocks::ActivateLinkhold() {
+    if (LinkholdRunning && LinkholdRunning()) {
+        BroadcastHXMessage(HXM_RASInquiry);
+        return;
+    }
+    if (!LaunchCompanion("hxlinkhold", {}, DataDir)) THXMessageBoxes::ShowErrorCode(6);
+}
+
+void TF_clocks::ClearSyncLog() {
+    const std::string path = DataDir + kSyncLogFileName;
+    THXMessageBoxes::ShowErrorCode(std::remove(path.c_str()) == 0 ? 61 : 62);
+}
+
+void TF_clocks::mi_TimerClick() {
+    if (!LaunchCompanion("HXtimer", {}, DataDir))
+        THXMessageBoxes::ShowInfo(
+            "Horolux could not locate the stopwatch application\n\rensure that \"HXtimer.exe\" is "
+            "installed and in the same directory at \"horolux.exe\"");
+}
+
+void TF_clocks::smiRulewickClick() {
+    if (!LaunchCompanion("rulewick", {}, DataDir))
+        THXMessageBoxes::ShowInfo(
+            "Horolux could not locate the DST manager application\n\rensure that \"rulewick.exe\" "
+            "is installed and in the same directory at \"horolux.exe\"");
+}
+
+void TF_clocks::smiLaunchDateTimeClick() {
+    const std::vector<std::string> command = FindDateTimeSettingsCommand();
+    if (command.empty() || !LaunchDesktopProgram(command))
+        THXMessageBoxes::ShowInfo("No date and time settings program was found on this "
+                                  "computer.\n\rSet the clock with the desktop's own settings.");
+}
+
+void TF_clocks::mi_HelpClick() {
+    const std::string path = DataDir + "help.pdf";
+    if (!QFileInfo::exists(QString::fromStdString(path))) {
+        THXMessageBoxes::ShowInfo(
+            "Horolux could not locate the user guide file\n\rensure that \"help.pdf\" is installed "
+            "and in the same directory at \"horolux.exe\"");
+        return;
+    }
+    auto* loading = new TF_HelpLoading(this);
+    loading->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const bool opened = OpenDocument(path);
+    delete loading;
+    if (!opened)
+        THXMessageBoxes::ShowInfo(std::string("Abobe Acrobat Reader Version 4 is required to "
+                                              "display Horolux Help\n\rGet it for free at ") +
+                                  kReaderDownload);
+}
+
+void TF_clocks::ViewSyncLog() {
+    OpenDocument(DataDir + kSyncLogFileName);
+}
+
+void TF_clocks::pm_aboutClick() {
+    TVersionInfo version;
+    version.ReadVersionInfo();
+    TAboutBox about(this);
+    about.VersionText = QString::fromStdString(version.FileVersion);
+    about.LegalText = QString::fromStdString(version.LegalCopyright);
+    about.exec();
+}
+
+void TF_clocks::smiClockBordersClick() {
+    ShowClockBorders = !ShowClockBorders;
+    ui->smiClockBorders->setText(ShowClockBorders ? "Hide Clock Borders" : "Show Clock Borders");
+    RefreshClockObjects(true, true);
+}
+
+// ------------------------------------------------------ TSyncControl hooks
+
+bool TF_clocks::SyncStartTickmatch(const std::vector<std::string>& args) {
+    return LaunchCompanion("tickmatch", args, DataDir);
+}
+
+void TF_clocks::SyncStatus(const std::string& text) {
+    SetStatusText(QString::fromStdString(text));
+}
+
+void TF_clocks::SyncTrayIcon(TSyncTrayIcon icon) {
+    switch (icon) {
+    case TSyncTrayIcon::Connect:
+        ti_HoroluxTray->SetIcon(t_SyncConnect->Icon());
+        break;
+    case TSyncTrayIcon::Success:
+        ti_HoroluxTray->SetIcon(t_SyncSuccess->Icon());
+        break;
+    case TSyncTrayIcon::Fail:
+        ti_HoroluxTray->SetIcon(t_Failicon->Icon());
+        break;
+    case TSyncTrayIcon::Normal:
+        ti_HoroluxTray->SetIcon(windowIcon());
+        break;
+    }
+}
+
+void TF_clocks::SyncProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+void TF_clocks::SyncMenuEnabled(bool enabled) {
+    ui->mi_SyncTimeNow->setEnabled(enabled);
+}
+
+void TF_clocks::SyncConnectCaption(const std::string& caption) {
+    ui->mi_DialOrDisconnect->setText(QString::fromStdString(caption));
+}
+
+bool TF_clocks::SyncSuspended() const {
+    return ui->smiSuspendSync->isChecked();
+}
+
+void TF_clocks::SyncErrorCode(int code) {
+    THXMessageBoxes::ShowErrorCode(code);
+}
+
+void TF_clocks::SyncInfo(const std::string& text) {
+    THXMessageBoxes::ShowInfo(text);
+}
