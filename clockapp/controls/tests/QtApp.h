@@ -1,0 +1,11 @@
+#pragma once
+#include <QApplication>
+
+// One application object for the whole test program.
+inline QApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "controls_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
