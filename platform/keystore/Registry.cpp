@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,12 +21,10 @@ std::string ErrnoText(int err) {
     return std::strerror(err);
 }
 
-// One warning per root per process, however often a damaged file is read.
-void WarnBadLines(TRootKey root, const std::string& file, const TRegParseResult& r) {
-    static bool warned[2] = {false, false};
-    bool& w = warned[root == HKEY_CURRENT_USER ? 0 : 1];
-    if (w) return;
-    w = true;
+// One warning per damaged file per process, however often it is read.
+void WarnBadLines(TRootKey, const std::string& file, const TRegParseResult& r) {
+    static std::set<std::string> warned;
+    if (!warned.insert(file).second) return;
     std::fprintf(stderr, "%s: key store %s: %d unreadable line(s) skipped, the first is line %d\n",
                  program_invocation_short_name, file.c_str(), r.BadLines, r.FirstBadLine);
 }

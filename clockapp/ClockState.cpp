@@ -1,0 +1,724 @@
+#include "clockapp/ClockState.h"
+
+#include "clockapp/ListFiles.h"
+#include "timemodel/HXString.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+TStartOptions ParseStartOptions(const std::string& defaultDir,
+                                const std::vector<std::string>& args) {
+    auto withSlash = [](std::string d) {
+        if (d.empty() || d.back() != '/') d += '/';
+        return d;
+    };
+    TStartOptions o;
+    o.DataDir = withSlash(defaultDir);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-datadir") {
+            if (i + 1 < args.size()) o.DataDir = withSlash(args[i + 1]);
+        } else if (args[i] == "-readonly") {
+            o.ReadOnly = true;
+        }
+    }
+    return o;
+}
+
+TClockState::TClockState(IHXPrefsStore& store) : Store(store) {}
+TClockState::~TClockState() = default;
+
+void TClockState::SetDefaults() {
+    const std::string version = CurrentVersion;
+    static_cast<TClockPrefs&>(*this) = TClockPrefs();
+    CurrentVersion = version; // the program's own, not a preference
+    CurrentClock = 0;
+    CreateHomeClock();
+}
+
+namespace {
+
+std::vector<uint8_t> DoubleBytes(double v) {
+    std::vector<uint8_t> b(8);
+    std::memcpy(b.data(), &v, 8);
+    return b;
+}
+
+bool InRange(double v, const TPrefDef& d) {
+    return std::isfinite(v) && v >= d.Min && v <= d.Max;
+}
+
+} // namespace
+
+// Each value on its own: one that is unusable keeps its default and the rest
+// still load, so the write at start never saves defaults over good settings.
+void TClockState::ReadPrefValue(THXRootKey root, const std::string& key, const TPrefDef& def) {
+    using TKind = THXStoredValue::TKind;
+    using S = TPrefDef::TSpecial;
+    const std::optional<THXStoredValue> v = Store.GetValue(root, key, def.Name);
+    const TClockPrefs defaults;
+    auto reject = [&] { RejectedPrefs.push_back(def.Name); };
+
+    if (def.Special == S::CurrentVersion) return;
+    if (def.Special == S::LocalClock) {
+        if (!v) return;
+        if (v->Kind != TKind::String) return reject();
+        try {
+            ReadHomeClockRecord(v->Text);
+        } catch (...) {
+            // A damaged record: start again from the default home clock.
+            CreateHomeClock();
+            reject();
+        }
+        return;
+    }
+    if (def.Special == S::WindowPos) {
+        int& field = this->*std::get<int TClockPrefs::*>(def.Field);
+        if (!v)
+            field = 0;
+        else if (v->Kind != TKind::Integer)
+            field = 0, reject();
+        else
+            field = std::max<int>(v->Number, -5);
+        return;
+    }
+    if (!v) {
+        if (std::strcmp(def.Name, "UserEmailAddress") == 0) UserEmailAddress.clear();
+        return;
+    }
+    std::visit(
+        [&](auto member) {
+            using M = decltype(member);
+            if constexpr (std::is_same_v<M, std::string TClockPrefs::*>) {
+                if (v->Kind != TKind::String) return reject();
+                if (def.Special == S::Password) {
+                    try {
+                        this->*member = UnscramblePasswordText(v->Text);
+                    } catch (...) {
+                        this->*member = defaults.*member;
+                        reject();
+                    }
+                } else {
+                    this->*member = v->Text;
+                }
+            } else if constexpr (std::is_same_v<M, int TClockPrefs::*>) {
+                if (v->Kind != TKind::Integer || !InRange(v->Number, def)) return reject();
+                this->*member = v->Number;
+            } else if constexpr (std::is_same_v<M, bool TClockPrefs::*>) {
+                if (v->Kind != TKind::Integer) return reject();
+                this->*member = v->Number != 0;
+            } else if constexpr (std::is_same_v<M, double TClockPrefs::*>) {
+                if (v->Kind != TKind::Binary || v->Bytes.size() != 8) return reject();
+                double d;
+                std::memcpy(&d, v->Bytes.data(), 8);
+                if (!InRange(d, def)) return reject();
+                this->*member = d;
+            } else if constexpr (std::is_same_v<M, uint8_t TClockPrefs::*>) {
+                if (v->Kind != TKind::Binary || v->Bytes.empty() || !InRange(v->Bytes[0], def))
+                    return reject();
+                this->*member = v->Bytes[0];
+            }
+        },
+        def.Field);
+}
+
+void TClockState::LoadPrefs() {
+    using R = THXRootKey;
+    RejectedPrefs.clear();
+    R root = R::HKEY_CURRENT_USER;
+    if (Store.KeyExists(R::HKEY_CURRENT_USER, kHoroluxKey)) {
+        Store.DeleteKey(R::HKEY_LOCAL_MACHINE, kHoroluxKey);
+    } else {
+        // Settings of the machine-wide older version are taken over once; the
+        // next start, with the user's key written, removes the old key.
+        Store.DeleteKey(R::HKEY_LOCAL_MACHINE, std::string(kHoroluxKey) + "\\Alarms");
+        Store.DeleteKey(R::HKEY_LOCAL_MACHINE, std::string(kHoroluxKey) + "\\Dayloom");
+        root = R::HKEY_LOCAL_MACHINE;
+    }
+
+    // An old "AutoSize" set to true meant automatic sizing; a stored
+    // ConstrainWindowType read below still wins.
+    if (auto a = Store.GetValue(root, kPrefsKey, "AutoSize");
+        a && a->Kind == THXStoredValue::TKind::Integer && a->Number != 0) {
+        Store.DeleteValue(root, kPrefsKey, "AutoSize");
+        ConstrainWindowType = 1;
+    }
+    for (const TPrefDef& def : PrefTable())
+        ReadPrefValue(root, kPrefsKey, def);
+    StartMinimizedPending = AlwaysStartMinimized;
+    for (const std::string& name : ObsoletePrefNames())
+        if (Store.GetValue(root, kPrefsKey, name)) Store.DeleteValue(root, kPrefsKey, name);
+    PrefsLoaded();
+}
+
+void TClockState::WritePrefs() {
+    using S = TPrefDef::TSpecial;
+    CaptureWindowState();
+    const THXRootKey root = THXRootKey::HKEY_CURRENT_USER;
+    Store.BeginUpdate();
+    try {
+        Store.CreateKey(root, kPrefsKey);
+        for (const TPrefDef& def : PrefTable()) {
+            THXStoredValue value;
+            if (def.Special == S::LocalClock) {
+                value = THXStoredValue::FromString(HomeClockRecord());
+            } else {
+                std::visit(
+                    [&](auto member) {
+                        using M = decltype(member);
+                        if constexpr (std::is_same_v<M, std::string TClockPrefs::*>)
+                            value = THXStoredValue::FromString(
+                                def.Special == S::Password ? ScramblePasswordText(this->*member)
+                                                           : this->*member);
+                        else if constexpr (std::is_same_v<M, int TClockPrefs::*>)
+                            value = THXStoredValue::FromInteger(this->*member);
+                        else if constexpr (std::is_same_v<M, bool TClockPrefs::*>)
+                            value = THXStoredValue::FromInteger(this->*member ? 1 : 0);
+                        else if constexpr (std::is_same_v<M, double TClockPrefs::*>)
+                            value = THXStoredValue::FromBinary(DoubleBytes(this->*member));
+                        else if constexpr (std::is_same_v<M, uint8_t TClockPrefs::*>)
+                            value = THXStoredValue::FromBinary({this->*member});
+                    },
+                    def.Field);
+            }
+            Store.SetValue(root, kPrefsKey, def.Name, value);
+        }
+    } catch (...) {
+        Store.EndUpdate();
+        throw;
+    }
+    Store.EndUpdate();
+}
+
+// ------------------------------------------------------------ home clock
+
+std::string TClockState::HomeClockRecord() const {
+    return LocalClock.DataString('\t');
+}
+
+void TClockState::ReadHomeClockRecord(const std::string& text) {
+    LocalClock.ParseDataString(text, '\t');
+}
+
+void TClockState::CreateHomeClock() {
+    LocalClock = THXClock();
+    LocalClock.ClockType = 1;
+    LocalClock.TimeFormat = "HH:MM:SS";
+    LocalClock.DateFormat = "MMMM dd, YYYY";
+    LocalClock.Analog = false;
+}
+
+std::string TClockState::ScramblePasswordText(const std::string& p) const {
+    return ScramblePassword(p);
+}
+
+std::string TClockState::UnscramblePasswordText(const std::string& d) const {
+    return UnscramblePassword(d);
+}
+
+void TClockState::LoadRegTimeInfo() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&t, &local))
+        throw Exception("Error Accessing Time Zone Information from the System");
+    LocalClock.Location.StdOffset = double(local.tm_gmtoff) / 3600.0;
+    LocalClock.Location.HostOffset = LocalClock.Location.StdOffset;
+    LocalClock.Location.Rule.None();
+    if (local.tm_zone) LocalZoneName = local.tm_zone;
+}
+
+// ------------------------------------------------------------ list files
+
+namespace {
+
+constexpr const char* kClockDataKey = "SOFTWARE\\Horolux\\ClockData";
+
+template <class T> void CutTo(std::vector<std::unique_ptr<T>>& list, size_t n) {
+    if (list.size() > n) list.resize(n);
+}
+
+std::optional<double> StoredDouble(const std::optional<THXStoredValue>& v) {
+    if (v && v->Kind == THXStoredValue::TKind::Binary && v->Bytes.size() == 8) {
+        double d;
+        std::memcpy(&d, v->Bytes.data(), 8);
+        if (std::isfinite(d)) return d;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// Said when a load stopped at a bad line: the file as it was is kept beside
+// the list, because the next save rewrites it with only the records read.
+std::string TClockState::DamagedNote(const std::string& file) {
+    if (ReadOnly) return "";
+    if (KeepDamagedCopy(DataDir + file))
+        return "\n\rThe file as it was has been kept as " + file + ".bak";
+    return "\n\rA copy of the file could not be kept; it will be rewritten at the next save";
+}
+
+void TClockState::ReadLegacyClocks() {
+    const THXRootKey lm = THXRootKey::HKEY_LOCAL_MACHINE;
+    for (int i = 0; i <= 10; ++i) {
+        auto clock = std::make_unique<THXClock>();
+        TTimeLocation& loc = clock->Location;
+        const std::string n = std::to_string(i);
+        auto name = Store.GetValue(lm, kClockDataKey, "ZoneName" + n);
+        loc.Name = name && name->Kind == THXStoredValue::TKind::String ? name->Text : "<default>";
+        auto diff = Store.GetValue(lm, kClockDataKey, "ZoneDiff" + n);
+        if (auto d = StoredDouble(diff))
+            loc.StdOffset = *d;
+        else if (diff && diff->Kind == THXStoredValue::TKind::Integer)
+            loc.StdOffset = diff->Number / 60.0;
+        else
+            loc.StdOffset = 0;
+        auto code = Store.GetValue(lm, kClockDataKey, "Daylight" + n);
+        int rule = 2;
+        if (code && code->Kind == THXStoredValue::TKind::Integer) rule = code->Number;
+        try {
+            loc.Rule.ReadDataString(std::to_string(rule));
+        } catch (...) {
+        }
+        loc.Latitude = StoredDouble(Store.GetValue(lm, kClockDataKey, "Latitude" + n)).value_or(0);
+        loc.Longitude =
+            StoredDouble(Store.GetValue(lm, kClockDataKey, "Longitude" + n)).value_or(0);
+        Clocks.push_back(std::move(clock));
+    }
+    Store.DeleteKey(lm, kClockDataKey);
+}
+
+void TClockState::ReadHostZoneAfterClocks() {
+    try {
+        LoadRegTimeInfo();
+    } catch (...) {
+        try {
+            LoadRegTimeInfo();
+        } catch (...) {
+            ShowErrorCode(11);
+        }
+    }
+}
+
+void TClockState::LoadCLockInfo() {
+    if (Store.KeyExists(THXRootKey::HKEY_LOCAL_MACHINE, kClockDataKey)) {
+        ReadLegacyClocks();
+        ReadHostZoneAfterClocks();
+        return;
+    }
+    THXLineReader in;
+    if (!in.Open(DataDir + "hxclocks.hxd")) {
+        ShowErrorCode(2);
+        return;
+    }
+    std::vector<std::unique_ptr<THXClock>> read;
+    bool localSeen = false;
+    std::string line;
+    while (in.Next(line)) {
+        auto clock = std::make_unique<THXClock>();
+        THXClock& c = *clock;
+        read.push_back(std::move(clock));
+        try {
+            c.ParseDataString(line, '\t');
+        } catch (const std::exception& e) {
+            ShowError("Error in Clock Data File\n\r" + std::string(e.what()) + "\n\r" +
+                      "Clocks loaded: " + std::to_string(read.size() - 1) +
+                      DamagedNote("hxclocks.hxd"));
+            break;
+        }
+        if (read.size() == 1 && line.find("HXClockData") == std::string::npos) c.ClockType = 1;
+        if (c.ClockType == 1 && !localSeen) {
+            LocalClock.Copy(c);
+            LocalClock.ClockType = 1;
+            try {
+                LoadRegTimeInfo();
+            } catch (...) {
+            }
+            c.Location.StdOffset = LocalClock.Location.StdOffset;
+            c.Location.HostOffset = LocalClock.Location.HostOffset;
+            c.Location.Rule.None();
+            if (c.Location.Name.empty()) c.Location.Name = LocalZoneName;
+            localSeen = true;
+        } else if (c.ClockType == 1) {
+            c.ClockType = 0;
+        }
+    }
+    if (!read.empty()) Clocks = std::move(read);
+    ReadHostZoneAfterClocks();
+}
+
+void TClockState::LoadAlarms() {
+    THXLineReader in;
+    if (!in.Open(DataDir + "hxalarms.hxd")) {
+        ShowErrorCode(3);
+        Alarms.clear();
+        return;
+    }
+    std::vector<std::unique_ptr<TAlarm>> read;
+    std::string line;
+    while (in.Next(line)) {
+        auto a = std::make_unique<TAlarm>();
+        try {
+            a->ParseDataString(line, '\t');
+        } catch (const std::exception& e) {
+            ShowError(std::string(e.what()) + "-- alarms loaded: " + std::to_string(read.size()) +
+                      DamagedNote("hxalarms.hxd"));
+            Alarms = std::move(read);
+            return;
+        }
+        read.push_back(std::move(a));
+    }
+    if (!read.empty()) Alarms = std::move(read);
+}
+
+void TClockState::LoadTemperalEvents() {
+    THXLineReader in;
+    if (!in.Open(DataDir + "hxdayloom.hxd")) {
+        ShowErrorCode(8);
+        TemperalEvents.clear();
+        return;
+    }
+    std::vector<std::unique_ptr<TTemperalEvent>> read;
+    std::string line;
+    while (in.Next(line)) {
+        auto ev = std::make_unique<TTemperalEvent>();
+        try {
+            ev->ParseDataString(line, '\t');
+        } catch (const std::exception& e) {
+            ShowError(std::string(e.what()) + " -- events loaded " + std::to_string(read.size()) +
+                      DamagedNote("hxdayloom.hxd"));
+            TemperalEvents = std::move(read);
+            return;
+        }
+        read.push_back(std::move(ev));
+    }
+    if (!read.empty()) TemperalEvents = std::move(read);
+}
+
+namespace {
+// The data version of a "VERSION:" line: its second TAB field.
+std::string VersionField(const std::string& line) {
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos) return "";
+    const size_t end = line.find('\t', tab + 1);
+    return line.substr(tab + 1, end == std::string::npos ? std::string::npos : end - tab - 1);
+}
+} // namespace
+
+// Reads the location file (merge false) or the waiting update (merge true).
+// False after a bad line, which has been reported.
+bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
+    THXLineReader in;
+    in.Open(path);
+    std::vector<std::unique_ptr<TTimeLocation>> read;
+    size_t count = 0;
+    std::string line;
+    while (in.Next(line)) {
+        if ((count & 255) == 0) ProgressPosition(in.Size(), in.Position());
+        if (line[0] == '#') continue;
+        if (line.find("VERSION:") != std::string::npos) {
+            LocationDataVersion = VersionField(line);
+            continue;
+        }
+        auto loc = std::make_unique<TTimeLocation>();
+        try {
+            loc->ParseDataString(line, '\t');
+        } catch (const std::exception& e) {
+            const std::string note = merge ? "" : DamagedNote("hxzones.hxd");
+            ShowError(std::string(e.what()) + " -- Loctions loaded: " + std::to_string(count) +
+                      note);
+            if (!merge) StandardLocations = std::move(read);
+            return false;
+        }
+        ++count;
+        if (!merge) {
+            read.push_back(std::move(loc));
+            continue;
+        }
+        auto same = std::find_if(StandardLocations.begin(), StandardLocations.end(),
+                                 [&](const auto& l) { return l->Name == loc->Name; });
+        if (same != StandardLocations.end())
+            (*same)->Copy(*loc);
+        else
+            StandardLocations.push_back(std::move(loc));
+    }
+    ProgressPosition(in.Size(), in.Size());
+    if (!merge && !read.empty()) StandardLocations = std::move(read);
+    return true;
+}
+
+void TClockState::LoadStandardLocations() {
+    const std::string path = DataDir + "hxzones.hxd";
+    if (!FileExists(path)) {
+        ShowErrorCode(4);
+        StandardLocations.clear();
+        return;
+    }
+    BeginProgress("Loading Locations", "Please Wait...\rLocation data is being loaded...", true);
+    bool complete = false;
+    try {
+        complete = ReadLocationFile(path, false);
+    } catch (...) {
+        EndProgress();
+        throw;
+    }
+    EndProgress();
+    if (complete && CheckNewLocations()) MergeNewLocations();
+}
+
+void TClockState::LoadStandardTimeServers() {
+    THXLineReader in;
+    if (!in.Open(DataDir + "hxservers.hxd")) return;
+    std::vector<std::string> servers;
+    std::string line;
+    while (in.Next(line))
+        servers.push_back(line);
+    if (!servers.empty()) TimeServers = std::move(servers);
+}
+
+namespace {
+template <class T, class F>
+void WriteList(const std::string& dir, const char* base,
+               const std::vector<std::unique_ptr<T>>& list, F record) {
+    size_t i = 0;
+    RewriteListFile(dir, base, [&](std::string& line) {
+        if (i >= list.size()) return false;
+        line = record(*list[i++]);
+        return true;
+    });
+}
+} // namespace
+
+void TClockState::WriteClockInfo() {
+    if (!ReadOnly)
+        WriteList(DataDir, "hxclocks", Clocks,
+                  [](const THXClock& c) { return c.DataString('\t'); });
+}
+
+void TClockState::WriteAlarms() {
+    if (!ReadOnly)
+        WriteList(DataDir, "hxalarms", Alarms, [](const TAlarm& a) { return a.DataString('\t'); });
+}
+
+void TClockState::WriteTemperalEvents() {
+    if (!ReadOnly)
+        WriteList(DataDir, "hxdayloom", TemperalEvents,
+                  [](const TTemperalEvent& e) { return e.EventDataString('\t'); });
+}
+
+void TClockState::WriteStandardLocations() {
+    if (!ReadOnly)
+        WriteList(DataDir, "hxzones", StandardLocations,
+                  [](const TTimeLocation& l) { return l.LocationDataStr('\t'); });
+}
+
+// ------------------------------------------------------ location update
+
+bool TClockState::CheckNewLocations() {
+    namespace fs = std::filesystem;
+    const std::string downloaded = DataDir + "NEW_hxzones.hxd";
+    const std::string waiting = DataDir + "hxzones.new";
+    // A move that never overwrites: an older waiting file is offered first.
+    if (FileExists(downloaded) && !FileExists(waiting)) {
+        std::error_code ec;
+        fs::rename(downloaded, waiting, ec);
+    }
+    if (!FileExists(waiting)) return false;
+    const TAnswer answer = AskYesNoCancel(
+        "New Horolux locations were detected.\r\n'Yes' to MERGE with your existing locations "
+        "list?\r\n(replacing duplicate locations with the new data)\n\r\n\r'No' to overwrite "
+        "your existing list?\n\r(This will keep your list identical to the master)");
+    if (answer == TAnswer::Yes) return true;
+    if (answer == TAnswer::No &&
+        ConfirmYes("Are you sure you want to REPLACE\n\ryour list with a copy of the "
+                   "master?\n\rAny custom locations that you created will be erased\n\r(this "
+                   "will not alter your clocks)")) {
+        std::error_code ec;
+        // One rename replaces the list: there is no moment without a list file.
+        fs::rename(waiting, DataDir + "hxzones.hxd", ec);
+        if (ec) throw Exception("Unable to replace hxzones.hxd: " + ec.message());
+        LoadStandardLocations();
+        RebuildLocationTree();
+        ShowInfo("Location Update Complete!\n\rYour list is now identical to the Master "
+                 "List\n\rand contains " +
+                 std::to_string(StandardLocations.size()) + " locations");
+    }
+    return false;
+}
+
+void TClockState::MergeNewLocations() {
+    BeginProgress("Merging Locations",
+                  "Please Wait...\n\r\n\rThe new and existing data sets are being merged.\n\rThis "
+                  "may take a while...",
+                  true);
+    const size_t oldLength = StandardLocations.size();
+    BusyCursor(true);
+    auto finish = [&] {
+        BusyCursor(false);
+        EndProgress();
+    };
+    const std::string waiting = DataDir + "hxzones.new";
+    if (!FileExists(waiting)) {
+        ShowErrorCode(12);
+        finish();
+        return;
+    }
+    try {
+        if (!ReadLocationFile(waiting, true)) {
+            finish();
+            return;
+        }
+        BeginProgress("Sorting Locations", "Stand By...", false);
+        SortLocationsByName(0, int(StandardLocations.size()) - 1);
+        BeginProgress("Updating Database", "Stand By...", false);
+        WriteStandardLocations();
+        // Read-only: the merged list lives in memory only, so the update is
+        // kept to be offered again rather than lost.
+        if (!ReadOnly) std::filesystem::remove(waiting);
+        RebuildLocationTree();
+        ShowInfo("Location Merge Complete!\n\r" +
+                 std::to_string(StandardLocations.size() - oldLength) +
+                 " new locations were added");
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+// ---------------------------------------------------------------- sorts
+
+namespace {
+
+// The quicksort of the lists: a copy of the middle element as pivot, and
+// exchanges of contents, so every slot keeps its object.
+template <class T, class Less>
+void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
+               int* track = nullptr) {
+    while (first < last) {
+        const T pivot = *list[size_t(first + (last - first) / 2)];
+        int i = first, j = last;
+        while (i <= j) {
+            while (less(*list[size_t(i)], pivot))
+                ++i;
+            while (less(pivot, *list[size_t(j)]))
+                --j;
+            if (i <= j) {
+                std::swap(*list[size_t(i)], *list[size_t(j)]);
+                if (track && *track == i)
+                    *track = j;
+                else if (track && *track == j)
+                    *track = i;
+                ++i;
+                --j;
+            }
+        }
+        // Recurse into the smaller part, loop on the larger: bounded depth.
+        if (j - first < last - i) {
+            if (first < j) QuickSort(list, first, j, less, track);
+            first = i;
+        } else {
+            if (i < last) QuickSort(list, i, last, less, track);
+            last = j;
+        }
+    }
+}
+
+template <class T> bool ValidRange(const std::vector<T>& list, int& first, int& last) {
+    first = std::max(first, 0);
+    last = std::min(last, int(list.size()) - 1);
+    return first < last;
+}
+
+// Sorts each run of elements equal under same() by less(); runs of one stay.
+template <class T, class Same, class Less>
+void SortRuns(std::vector<std::unique_ptr<T>>& list, int first, int last, const Same& same,
+              const Less& less) {
+    int start = first;
+    for (int k = first + 1; k <= last + 1; ++k) {
+        if (k <= last && same(*list[size_t(start)], *list[size_t(k)])) continue;
+        if (k - 1 > start) QuickSort(list, start, k - 1, less);
+        start = k;
+    }
+}
+
+} // namespace
+
+void TClockState::SortClocksByName(int First, int Last, int* Track) {
+    if (!ValidRange(Clocks, First, Last)) return;
+    QuickSort(
+        Clocks, First, Last,
+        [](const THXClock& a, const THXClock& b) {
+            return CompareText(a.Location.Name, b.Location.Name) < 0;
+        },
+        Track);
+}
+
+void TClockState::SortClocksByOffset(int First, int Last, int* Track) {
+    ProcessMessages();
+    if (!ValidRange(Clocks, First, Last)) return;
+    // The offsets are taken once, before anything moves: a sort that
+    // straddles a daylight-saving change still sees one consistent order.
+    struct TKeyed {
+        double Offset;
+        int From;
+        THXClock Clock;
+    };
+    std::vector<TKeyed> keyed;
+    for (int k = First; k <= Last; ++k)
+        keyed.push_back({Clocks[size_t(k)]->Location.CurrentUTCOffset(), k, *Clocks[size_t(k)]});
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const TKeyed& a, const TKeyed& b) { return a.Offset < b.Offset; });
+    int moved = Track ? *Track : -1;
+    for (int k = First; k <= Last; ++k) {
+        TKeyed& e = keyed[size_t(k - First)];
+        if (Track && e.From == *Track) moved = k;
+        *Clocks[size_t(k)] = std::move(e.Clock);
+    }
+    if (Track) *Track = moved;
+}
+
+// The location sorts let pending messages run before they start, never while
+// the list is half sorted.
+void TClockState::SortLocationsByName(int First, int Last) {
+    ProcessMessages();
+    if (!ValidRange(StandardLocations, First, Last)) return;
+    QuickSort(StandardLocations, First, Last, [](const TTimeLocation& a, const TTimeLocation& b) {
+        return CompareText(a.Name, b.Name) < 0;
+    });
+}
+
+void TClockState::SortLocationsByRegion() {
+    ProcessMessages();
+    int first = 0, last = int(StandardLocations.size()) - 1;
+    if (!ValidRange(StandardLocations, first, last)) return;
+    using L = TTimeLocation;
+    // One case-insensitive comparison decides the order and the runs alike,
+    // so "usa" and "USA" are one country.
+    QuickSort(StandardLocations, first, last,
+              [](const L& a, const L& b) { return CompareText(a.Country, b.Country) < 0; });
+    SortRuns(
+        StandardLocations, first, last,
+        [](const L& a, const L& b) { return SameText(a.Country, b.Country); },
+        [](const L& a, const L& b) { return CompareText(a.Region, b.Region) < 0; });
+    SortRuns(
+        StandardLocations, first, last,
+        [](const L& a, const L& b) {
+            return SameText(a.Country, b.Country) && SameText(a.Region, b.Region);
+        },
+        [](const L& a, const L& b) { return CompareText(a.City, b.City) < 0; });
+}
+
+void TClockState::SortLocationsByZone() {
+    ProcessMessages();
+    int first = 0, last = int(StandardLocations.size()) - 1;
+    if (!ValidRange(StandardLocations, first, last)) return;
+    using L = TTimeLocation;
+    QuickSort(StandardLocations, first, last,
+              [](const L& a, const L& b) { return a.StdOffset < b.StdOffset; });
+    SortRuns(
+        StandardLocations, first, last,
+        [](const L& a, const L& b) { return a.StdOffset == b.StdOffset; },
+        [](const L& a, const L& b) { return CompareText(a.Name, b.Name) < 0; });
+}

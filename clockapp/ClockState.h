@@ -1,0 +1,126 @@
+// The stored state of the main window: preferences, data directory and the
+// list files. Qt-free; the window supplies the dialogs and its own geometry
+// through the virtual hooks.
+#pragma once
+
+#include "clockapp/ClockPrefs.h"
+#include "clockapp/PrefsStore.h"
+#include "timemodel/Alarm.h"
+#include "timemodel/HXClock.h"
+#include "timemodel/TimeLocation.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+inline constexpr const char* kHoroluxKey = "SOFTWARE\\Horolux";
+inline constexpr const char* kPrefsKey = "SOFTWARE\\Horolux\\Prefs";
+
+// Result of the command line walk of the start-up.
+struct TStartOptions {
+    std::string DataDir; // always ends in '/'
+    bool ReadOnly = false;
+};
+// "-datadir" DIR and "-readonly", matched exactly; a later "-datadir" wins and
+// a "-datadir" without a directory after it keeps the directory found so far.
+TStartOptions ParseStartOptions(const std::string& defaultDir,
+                                const std::vector<std::string>& args);
+
+class TClockState : public TClockPrefs {
+public:
+    explicit TClockState(IHXPrefsStore& store);
+    virtual ~TClockState();
+    TClockState(const TClockState&) = delete;
+    TClockState& operator=(const TClockState&) = delete;
+
+    void SetDefaults();
+    void LoadPrefs();
+    void WritePrefs();
+
+    // The list files of the data directory.
+    void LoadCLockInfo();
+    void LoadAlarms();
+    void LoadTemperalEvents();
+    void LoadStandardLocations();
+    void LoadStandardTimeServers();
+    void WriteClockInfo();
+    void WriteAlarms();
+    void WriteTemperalEvents();
+    void WriteStandardLocations();
+
+    // A downloaded location file waits and the user chose to merge it.
+    bool CheckNewLocations();
+    void MergeNewLocations();
+
+    // In-place sorts over an index range; every slot keeps its object.
+    // Track, when given, is an index that follows its clock through the sort.
+    void SortClocksByName(int First, int Last, int* Track = nullptr);
+    void SortClocksByOffset(int First, int Last, int* Track = nullptr);
+    void SortLocationsByName(int First, int Last);
+    void SortLocationsByRegion();
+    void SortLocationsByZone();
+
+    // The host's zone into the home clock: its whole current offset, daylight
+    // saving included, as standard offset with the rule "none".
+    virtual void LoadRegTimeInfo();
+
+    // The lists the window owns, in file order.
+    std::vector<std::unique_ptr<THXClock>> Clocks;
+    std::vector<std::unique_ptr<TAlarm>> Alarms;
+    std::vector<std::unique_ptr<TTemperalEvent>> TemperalEvents;
+    std::vector<std::unique_ptr<TTimeLocation>> StandardLocations;
+    std::vector<std::string> TimeServers;
+    THXClock LocalClock;
+    std::string LocalZoneName;
+
+    IHXPrefsStore& Store;
+    std::string DataDir; // ends in '/'
+    bool ReadOnly = false;
+    bool StartMinimizedPending = false;
+    int CurrentClock = 0;
+
+    // Names of the values that LoadPrefs found unusable and left at their
+    // defaults (wrong type, out of range); for tests and diagnostics.
+    std::vector<std::string> RejectedPrefs;
+
+    // Answers of the question dialogs.
+    enum class TAnswer { Yes, No, Cancel };
+
+protected:
+    // The program's dialogs; the window shows them, headless use answers No.
+    virtual void ShowError(const std::string& /*text*/) {}
+    virtual void ShowInfo(const std::string& /*text*/) {}
+    virtual void ShowErrorCode(int /*code*/) {}
+    virtual TAnswer AskYesNo(const std::string& /*text*/) { return TAnswer::No; }
+    virtual TAnswer AskYesNoCancel(const std::string& /*text*/) { return TAnswer::Cancel; }
+    virtual bool ConfirmYes(const std::string& /*text*/) { return false; }
+    // Lets pending window messages run (the window pumps its event loop).
+    virtual void ProcessMessages() {}
+
+    // Window hooks: the fields from the window before a write, and the loaded
+    // fields onto the window after a read.
+    virtual void CaptureWindowState() {}
+    virtual void PrefsLoaded() {}
+    // The home clock as one record (TAB separator).
+    virtual std::string HomeClockRecord() const;
+    virtual void ReadHomeClockRecord(const std::string& text);
+    virtual void CreateHomeClock();
+    virtual std::string ScramblePasswordText(const std::string& p) const;
+    virtual std::string UnscramblePasswordText(const std::string& d) const;
+
+    // The progress window of the location loader and the merge.
+    virtual void BeginProgress(const std::string& /*caption*/, const std::string& /*text*/,
+                               bool /*gauge*/) {}
+    virtual void ProgressPosition(int64_t /*max*/, int64_t /*pos*/) {}
+    virtual void EndProgress() {}
+    virtual void BusyCursor(bool /*on*/) {}
+    // The location manager's tree, when the manager exists.
+    virtual void RebuildLocationTree() {}
+
+private:
+    void ReadPrefValue(THXRootKey root, const std::string& key, const TPrefDef& def);
+    void ReadLegacyClocks();
+    void ReadHostZoneAfterClocks();
+    bool ReadLocationFile(const std::string& path, bool merge);
+    std::string DamagedNote(const std::string& file);
+};

@@ -1,0 +1,35 @@
+// Reading and rewriting the line-per-record list files of the data directory.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+
+// Reads a list file the way the loaders walk it: blanks, tabs and line ends
+// before a line are skipped, so empty lines and leading white space are never
+// seen; the rest of the line is returned without its CR LF or LF.
+class THXLineReader {
+public:
+    bool Open(const std::string& path);
+    bool Next(std::string& line);
+    int64_t Size() const { return FSize; }
+    int64_t Position();
+
+private:
+    std::ifstream FIn;
+    int64_t FSize = 0;
+};
+
+// Writes base + ".hx_" line by line (CR LF ends) and renames it over
+// base + ".hxd" in one step, so a failure never leaves the list without its
+// file. The writer is called until it returns false. Raises Exception with a
+// readable text on failure; the old file then stays as it was.
+void RewriteListFile(const std::string& dataDir, const std::string& baseName,
+                     const std::function<bool(std::string& line)>& nextLine);
+
+// Copies a damaged list file to path + ".bak" before it can be rewritten;
+// false when the copy could not be made.
+bool KeepDamagedCopy(const std::string& path);
+
+bool FileExists(const std::string& path);

@@ -1,0 +1,715 @@
+#include "clockapp/MainWindow.h"
+
+#include "clockapp/HXIcons.h"
+#include "clockapp/SmallWindows.h"
+#include "clockapp/TrayIcon.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HX_messages.h"
+#include "timemodel/VersionInfo.h"
+#include "ui_F_clocks.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QWindowStateChangeEvent>
+
+TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
+    : QMainWindow(parent), TClockState(store), ui(new Ui::F_clocks) {
+    ui->setupUi(this);
+    setWindowIcon(HoroluxIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // The menu is the window's pop-up only; the bar that holds it in the
+    // form description is never shown.
+    ui->mbDesignMenus->setNativeMenuBar(false);
+    ui->mbDesignMenus->hide();
+    ui->tbMainToolSet->setFixedHeight(25);
+    // The clock area may be as small as the user makes the window.
+    ui->pClocks->setMinimumSize(1, 1);
+    ui->miCurrentClock->menuAction()->setVisible(false);
+    ui->miCurrentClock->setDefaultAction(ui->miConfigure);
+    SetStatusText("Status");
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    ti_HoroluxTray = new TTrayIcon(this);
+    ti_HoroluxTray->setObjectName("ti_HoroluxTray");
+    ti_HoroluxTray->SetIcon(HoroluxIcon());
+    ti_HoroluxTray->SetPopupMenu(ui->pm_MainMenu);
+    ti_HoroluxTray->AutoShow = true;
+    ti_HoroluxTray->OnLeftBtnClick = [this](TTrayIcon*) { ShowHideClick(); };
+    ti_HoroluxTray->OnRightBtnClick = [this](TTrayIcon*) { ti_HoroluxTrayRightBtnClick(); };
+    auto holder = [this](const char* name, THXIconKind kind) {
+        auto* t = new TTrayIcon(this);
+        t->setObjectName(name);
+        t->SetIcon(HoroluxIcon(kind));
+        t->AutoShow = false;
+        return t;
+    };
+    t_SyncConnect = holder("t_SyncConnect", THXIconKind::SyncConnect);
+    t_Failicon = holder("t_Failicon", THXIconKind::SyncFail);
+    t_SyncSuccess = holder("t_SyncSuccess", THXIconKind::SyncSuccess);
+
+    ConnectMenu();
+}
+
+TF_clocks::~TF_clocks() {
+    FormDestroy();
+    delete ui;
+}
+
+QAction* TF_clocks::Action(const char* name) const {
+    return findChild<QAction*>(name);
+}
+QMenu* TF_clocks::Menu(const char* name) const {
+    return findChild<QMenu*>(name);
+}
+QMenu* TF_clocks::pm_MainMenu() const {
+    return ui->pm_MainMenu;
+}
+QWidget* TF_clocks::ClockArea() const {
+    return ui->pClocksContents;
+}
+
+void TF_clocks::ConnectMenu() {
+    auto on = [this](QAction* a, void (TF_clocks::*handler)()) {
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on(ui->mi_ShowHide, &TF_clocks::mi_ShowHideClick);
+    on(ui->miShowHideToolbar, &TF_clocks::miShowHideToolbarClick);
+    on(ui->miShowHideStatus, &TF_clocks::miShowHideStatusClick);
+    on(ui->miHideTitlebar, &TF_clocks::miHideTitlebarClick);
+    on(ui->mi_AlwaysOnTop, &TF_clocks::mi_AlwaysOnTopClick);
+    on(ui->miTitleBarClock, &TF_clocks::miTitleBarClockClick);
+    on(ui->sb_Alarms, &TF_clocks::sb_AlarmsClick);
+    on(ui->mi_Alarms, &TF_clocks::sb_AlarmsClick);
+    on(ui->mi_DialOrDisconnect, &TF_clocks::mi_DialOrDisconnectClick);
+    on(ui->mi_Exit, &TF_clocks::mi_ExitClick);
+    on(ui->smiNoChimes, &TF_clocks::smiNoChimesClick);
+    on(ui->smiSuspendSync, &TF_clocks::smiSuspendSyncClick);
+    on(ui->mi_SyncTimeNow, &TF_clocks::SyncTime);
+    on(ui->miSortByName, &TF_clocks::miSortByNameClick);
+    on(ui->miSortByZone, &TF_clocks::miSortByZoneClick);
+    on(ui->smiAnalog, &TF_clocks::smiAnalogClick);
+    on(ui->smiDigital, &TF_clocks::smiDigitalClick);
+    for (QAction* item : ui->smiClockType->actions())
+        connect(item, &QAction::triggered, this, [this, item] { smiClockTypeClick(item); });
+
+    // The pop-up of the window, tool bar, status bar and clock area. The
+    // clock controls open it with "This Clock" shown; here it is hidden.
+    for (QWidget* w : std::initializer_list<QWidget*>{this, ui->tbMainToolSet, ui->sbMainStatusBar,
+                                                      ui->pClocks}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint& p) { ShowContextMenu(w->mapToGlobal(p)); });
+    }
+}
+
+void TF_clocks::ShowContextMenu(const QPoint& globalPos) {
+    ui->miCurrentClock->menuAction()->setVisible(false);
+    ui->pm_MainMenu->popup(globalPos);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TF_clocks::SplashStep(const char* text) {
+    if (ShowSplash && FSplash) FSplash->SetStatus(text);
+}
+
+void TF_clocks::FormCreate(const std::string& defaultDataDir,
+                           const std::vector<std::string>& args) {
+    {
+        TVersionInfo version;
+        version.ReadVersionInfo();
+        CurrentVersion = version.FileVersion;
+    }
+    Timer1->stop();
+    RegisterHXMessages();
+    StartTime = Now();
+    ExitRequested = false;
+    ReadOnly = false;
+    const TStartOptions options = ParseStartOptions(defaultDataDir, args);
+    DataDir = options.DataDir;
+    ReadOnly = options.ReadOnly;
+
+    SetDefaults();
+    try {
+        LoadPrefs();
+    } catch (...) {
+        try {
+            LoadPrefs();
+        } catch (...) {
+        }
+    }
+    resize(FormWidth, FormHeight);
+
+    FSplash = new TFSplash(nullptr);
+    if (ShowSplash) {
+        try {
+            FSplash->show();
+            FSplash->repaint();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            QThread::msleep(static_cast<unsigned long>(std::max(0, SplashDelayMs)));
+        } catch (...) {
+            delete FSplash;
+        }
+    }
+
+    // A termination signal during the start ends it between two steps.
+    auto guarded = [this](auto&& step) {
+        if (ExitRequested) return;
+        try {
+            step();
+        } catch (...) {
+        }
+    };
+    SplashStep("Loading Clocks...");
+    guarded([this] { LoadCLockInfo(); });
+    SplashStep("Loading Alarms...");
+    guarded([this] { LoadAlarms(); });
+    SplashStep("Loading Dayloom Events...");
+    guarded([this] { LoadTemperalEvents(); });
+    if (LoadLocations) {
+        SplashStep("Loading Location List...");
+        guarded([this] { LoadStandardLocations(); });
+        // A manager that cannot be created is reported; the start goes on and
+        // the manager is created again when it is first asked for.
+        if (!ExitRequested) {
+            try {
+                CreateTimeZoneManager();
+            } catch (const std::exception& e) {
+                ShowError(std::string("Could Not Create Time Zone Manager: \n\r") + e.what());
+            }
+        }
+    }
+    if (ActivateMap) {
+        SplashStep("Loading Map...");
+        guarded([this] { CreateMapWindow(); });
+    }
+    SplashStep("Loading Time Servers...");
+    guarded([this] { LoadStandardTimeServers(); });
+    if (ShowSplash) SplashStep("Initialization...");
+
+    if (ExitRequested) {
+        if (FSplash) FSplash->WMCloseSplash();
+        return;
+    }
+    // From here on the lists hold what the files held: saving them is safe.
+    FCreated = true;
+
+    if (!TitlebarVisible) {
+        TitlebarVisible = true;
+        miHideTitlebarClick();
+    }
+    LocalClock.Location.Rule.None();
+    if (FirstRun) {
+        try {
+            TTimeLocation& home = LocalClock.Location;
+            home.Name = LocalZoneName;
+            home.City.clear();
+            home.Region.clear();
+            home.Country.clear();
+            home.Code.clear();
+            home.Latitude = 0;
+            home.Longitude = 0;
+            home.Rule.None();
+            try {
+                LoadRegTimeInfo();
+            } catch (...) {
+                ShowErrorCode(11);
+            }
+            TF_Welcome welcome(this);
+            welcome.exec();
+        } catch (...) {
+        }
+        FirstRun = false;
+    }
+    if (ConnectionType == 0) ActivateLinkhold();
+    Timer1->start();
+    try {
+        WMApplySettings();
+    } catch (const std::exception& e) {
+        ShowError(e.what());
+    }
+    if (FSplash) FSplash->WMCloseSplash();
+    if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) SyncTime();
+}
+
+void TF_clocks::FormActivate() {
+    if (StartMinimizedPending && TTrayIcon::NotificationAreaAvailable()) ShrinkToTray();
+    StartMinimizedPending = false;
+    if (!ShowSplash) WMApplySettings();
+    if (InstallUpgrade) {
+        InstallUpgrade = false;
+        if (ConfirmYes("It is best to update your location data file periodically\n\rSince you "
+                       "have just installed/upgraded Horolux,\n\ryou may wish to do this "
+                       "now.\n\rPlease note: you must have an active Internet connection")) {
+            if (!CheckForLocationUpdate())
+                ShowInfo("You already have the most recent data.\n\rDon't forget to check for "
+                         "updates periodically,\n\rthey are usually posted about once a week.");
+        }
+    }
+}
+
+bool TF_clocks::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) {
+        const bool r = QMainWindow::event(e);
+        FormActivate();
+        return r;
+    }
+    return QMainWindow::event(e);
+}
+
+void TF_clocks::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!FShownOnce) {
+        FShownOnce = true;
+        // Desktops that never activate a new window still see the start hidden.
+        if (StartMinimizedPending)
+            QTimer::singleShot(0, this, [this] {
+                if (StartMinimizedPending && TTrayIcon::NotificationAreaAvailable()) ShrinkToTray();
+                StartMinimizedPending = false;
+            });
+    }
+    FollowVisibility();
+}
+
+void TF_clocks::hideEvent(QHideEvent* e) {
+    QMainWindow::hideEvent(e);
+    FollowVisibility();
+}
+
+// ClocksVisable follows what the user really sees once the window has been
+// shown: the desktop can minimise or restore it without our menu.
+void TF_clocks::FollowVisibility() {
+    if (!FShownOnce) return;
+    ClocksVisable = isVisible() && !isMinimized();
+    ui->mi_ShowHide->setText(ClocksVisable ? "Hide Main Window" : "Show Main Window");
+}
+
+void TF_clocks::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange) return;
+    auto* sc = static_cast<QWindowStateChangeEvent*>(e);
+    if (isMinimized() && !(sc->oldState() & Qt::WindowMinimized))
+        HXMinimize();
+    else if (!isMinimized() && (sc->oldState() & Qt::WindowMinimized))
+        HXRestore();
+    FollowVisibility();
+}
+
+// ------------------------------------------------------ tray and visibility
+
+void TF_clocks::HXMinimize() {
+    // The desktop plays its own minimise sound where it has one.
+    if (!VisibleTaskBar && TTrayIcon::NotificationAreaAvailable())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) ShrinkToTray();
+        });
+}
+
+void TF_clocks::HXRestore() {}
+
+void TF_clocks::ShrinkToTray() {
+    if (TTrayIcon::NotificationAreaAvailable()) {
+        // Clear the minimised state so that showing restores a normal window.
+        if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
+    } else {
+        // Without a notification area a hidden window could not be reached.
+        showMinimized();
+    }
+    ui->mi_ShowHide->setText("Show Main Window");
+    ClocksVisable = false;
+    LastForegroundWindow = nullptr;
+}
+
+void TF_clocks::ShowFromTray() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    ui->mi_ShowHide->setText("Hide Main Window");
+    ClocksVisable = true;
+}
+
+void TF_clocks::mi_ShowHideClick() {
+    if (ClocksVisable)
+        ShrinkToTray();
+    else
+        ShowFromTray();
+}
+
+void TF_clocks::ShowHideClick() {
+    if (!isVisible() || isMinimized()) {
+        ShowFromTray();
+    } else if (LastForegroundWindow == this) {
+        ShrinkToTray();
+    } else {
+        raise();
+        activateWindow();
+    }
+}
+
+void TF_clocks::ti_HoroluxTrayRightBtnClick() {
+    ui->miCurrentClock->menuAction()->setVisible(false);
+}
+
+// ------------------------------------------------------- show/hide switches
+
+void TF_clocks::HideMainToolbar() {
+    if (!ui->tbMainToolSet->isHidden() == ClockSize) return;
+    const int bar = ui->tbMainToolSet->height();
+    ui->tbMainToolSet->setVisible(ClockSize);
+    resize(width(), height() - bar);
+    ui->miShowHideToolbar->setText("Show Toolbar");
+}
+
+void TF_clocks::ShowMainToolbar() {
+    if (!ui->tbMainToolSet->isHidden() == ClockSize) return;
+    ui->tbMainToolSet->setVisible(ClockSize);
+    resize(width(), height() + ui->tbMainToolSet->height());
+    ui->miShowHideToolbar->setText("Hi&de Toolbar");
+}
+
+void TF_clocks::miShowHideToolbarClick() {
+    ClockSize = !ClockSize;
+    if (!ClockSize)
+        HideMainToolbar();
+    else
+        ShowMainToolbar();
+    FormHeight = height();
+}
+
+void TF_clocks::HideStatus() {
+    if (!ui->sbMainStatusBar->isHidden() == ShowStatus) return;
+    const int bar = ui->sbMainStatusBar->height();
+    ui->sbMainStatusBar->setVisible(ShowStatus);
+    resize(width(), height() - bar);
+    ui->miShowHideStatus->setText("Show Status");
+}
+
+void TF_clocks::ShowStatusBar() {
+    if (!ui->sbMainStatusBar->isHidden() == ShowStatus) return;
+    ui->sbMainStatusBar->setVisible(ShowStatus);
+    resize(width(), height() + ui->sbMainStatusBar->height());
+    ui->miShowHideStatus->setText("Hide Status");
+}
+
+void TF_clocks::miShowHideStatusClick() {
+    ShowStatus = !ShowStatus;
+    if (!ShowStatus)
+        HideStatus();
+    else
+        ShowStatusBar();
+    FormHeight = height();
+}
+
+void TF_clocks::pClocksDblClick() {
+    miHideTitlebarClick();
+}
+
+void TF_clocks::miHideTitlebarClick() {
+    const bool wasSet = TitlebarVisible;
+    TitlebarVisible = !TitlebarVisible;
+    const QRect g = geometry();
+    const bool wasVisible = isVisible();
+    if (wasSet) {
+        ui->miHideTitlebar->setText("Show TitleBar");
+        setWindowFlag(Qt::FramelessWindowHint, true);
+    } else {
+        ui->miHideTitlebar->setText("Hide TitleBar");
+        setWindowFlag(Qt::FramelessWindowHint, false);
+        setWindowTitle("Horolux");
+    }
+    setGeometry(g);
+    if (wasVisible) show();
+    try {
+        Timer1Timer();
+    } catch (...) {
+    }
+}
+
+void TF_clocks::mi_AlwaysOnTopClick() {
+    // The item toggles its own mark before this runs.
+    AlwaysOnTop = ui->mi_AlwaysOnTop->isChecked();
+    WMApplySettings();
+}
+
+void TF_clocks::SetMainFormAttributes() {
+    RefreshClockObjects(true, false);
+    const bool onTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (onTop != AlwaysOnTop) {
+        const bool wasVisible = isVisible();
+        setWindowFlag(Qt::WindowStaysOnTopHint, AlwaysOnTop);
+        if (wasVisible) show();
+    }
+    ui->mi_AlwaysOnTop->setChecked(AlwaysOnTop);
+    ui->tbMainToolSet->setVisible(ClockSize);
+    ui->miShowHideToolbar->setText(ClockSize ? "Hi&de Toolbar" : "Show Toolbar");
+    ui->sbMainStatusBar->setVisible(ShowStatus);
+    ui->miShowHideStatus->setText(ShowStatus ? "Hide Status" : "Show Status");
+    if (!AutoSyncOn) ti_HoroluxTray->SetIcon(HoroluxIcon());
+}
+
+void TF_clocks::miTitleBarClockClick() {
+    AddToAllTitles = !AddToAllTitles;
+    ui->miTitleBarClock->setChecked(AddToAllTitles);
+}
+
+void TF_clocks::smiNoChimesClick() {
+    MuteChimes = ui->smiNoChimes->isChecked();
+}
+void TF_clocks::smiSuspendSyncClick() {
+    SuspendSync = ui->smiSuspendSync->isChecked();
+}
+
+// The title clock follows its clock through a sort; the chime clock index
+// stays where it was.
+void TF_clocks::miSortByNameClick() {
+    int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
+    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    RefreshClockObjects(true, true);
+    if (title >= 0) HintClock = title;
+}
+
+void TF_clocks::miSortByZoneClick() {
+    int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
+    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    RefreshClockObjects(true, true);
+    if (title >= 0) HintClock = title;
+}
+
+void TF_clocks::smiClockTypeClick(QAction* item) {
+    const int tag = item->property("Tag").toInt();
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
+    Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
+    RefreshClockObjects(true, false);
+}
+
+void TF_clocks::smiAnalogClick() {
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    Clocks[size_t(CurrentClock)]->Analog = true;
+    RefreshClockObjects(true, true);
+}
+
+void TF_clocks::smiDigitalClick() {
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    Clocks[size_t(CurrentClock)]->Analog = false;
+    RefreshClockObjects(true, true);
+}
+
+bool TF_clocks::EnsureMapWindow() {
+    if (MapWindowExists()) return true;
+    if (AskYesNo("The Horolux Map is not currently active\n\rWould you like to activate it "
+                 "now?") != TAnswer::Yes)
+        return false;
+    CreateMapWindow();
+    return MapWindowExists();
+}
+
+void TF_clocks::miMapClick() {
+    if (!EnsureMapWindow()) return;
+    try {
+        ShowMapWindow();
+    } catch (...) {
+    }
+}
+
+void TF_clocks::miTimeZoneManagerClick() {
+    if (!ActivateTimeZoneManager()) return;
+    try {
+        ShowTimeZoneManager();
+    } catch (const Exception& e) {
+        ShowError("Could Not Display Time Zone Manager: \n\r" + e.Message);
+    }
+}
+
+void TF_clocks::sb_AlarmsClick() {}
+
+void TF_clocks::mi_DialOrDisconnectClick() {
+    BroadcastHXMessage(DialUpConnected ? HXM_RASDisconnectRequest : HXM_RASDialRequest);
+}
+
+void TF_clocks::mi_ExitClick() {
+    ExitRequested = true;
+    close();
+}
+
+// -------------------------------------------------------- settings message
+
+void TF_clocks::WMApplySettings() {
+    SetMainFormAttributes();
+    if (LocalClock.Location.Name.empty()) LocalClock.Location.Name = LocalZoneName;
+    WritePrefs();
+    WriteClockInfo();
+    WMConnectionState();
+}
+
+void TF_clocks::WMConnectionState() {
+    try {
+        LoadRegTimeInfo();
+    } catch (...) {
+    }
+    if (ConnectionType == 1) {
+        ConnectionAvailable = true;
+        SetStatusText("Lan Connection");
+    } else if (ConnectionType == 2) {
+        ConnectionAvailable = false;
+        SetStatusText("No Connection");
+    }
+    ui->mi_SyncTimeNow->setEnabled(ConnectionAvailable);
+}
+
+void TF_clocks::SetStatusText(const QString& text) {
+    ui->sbMainStatusBar->showMessage(text);
+}
+QString TF_clocks::StatusText() const {
+    return ui->sbMainStatusBar->currentMessage();
+}
+
+void TF_clocks::RefreshClockObjects(bool, bool) {}
+
+void TF_clocks::Timer1Timer() {
+    LastForegroundWindow = QApplication::activeWindow();
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void TF_clocks::closeEvent(QCloseEvent* e) {
+    if (XtoClose || ExitRequested) {
+        Timer1->stop();
+        BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
+        e->accept();
+        FormDestroy();
+        QCoreApplication::quit();
+        return;
+    }
+    e->ignore();
+    mi_ShowHideClick();
+}
+
+void TF_clocks::FormDestroy() {
+    // A window that never started has nothing of the user's to save.
+    if (FDestroyed || !FCreated) return;
+    FDestroyed = true;
+    SaveAll();
+    ti_HoroluxTray->SetEnabled(false);
+}
+
+void TF_clocks::SaveAll() {
+    if (!FCreated) return;
+    auto save = [this](auto&& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            ShowError(e.what());
+        } catch (...) {
+        }
+    };
+    save([this] { WritePrefs(); });
+    save([this] { WriteClockInfo(); });
+    save([this] { WriteAlarms(); });
+}
+
+// --------------------------------------------------------- window hooks
+
+void TF_clocks::CaptureWindowState() {
+    FormWidth = width();
+    FormHeight = height();
+    ClockPosTop = y();
+    ClockPosLeft = x();
+    MuteChimes = ui->smiNoChimes->isChecked();
+    SuspendSync = ui->smiSuspendSync->isChecked();
+}
+
+void TF_clocks::PrefsLoaded() {
+    move(ClockPosLeft, ClockPosTop);
+    ui->smiNoChimes->setChecked(MuteChimes);
+    ui->smiSuspendSync->setChecked(SuspendSync);
+    ui->miTitleBarClock->setChecked(AddToAllTitles);
+}
+
+// While the program ends no dialog is shown: nobody is there to answer it.
+void TF_clocks::ShowError(const std::string& text) {
+    if (!ExitRequested) THXMessageBoxes::ShowError(text);
+}
+
+void TF_clocks::ShowInfo(const std::string& text) {
+    if (!ExitRequested) THXMessageBoxes::ShowInfo(text);
+}
+
+void TF_clocks::ShowErrorCode(int code) {
+    if (!ExitRequested) THXMessageBoxes::ShowErrorCode(code);
+}
+
+TClockState::TAnswer TF_clocks::AskYesNo(const std::string& text) {
+    if (ExitRequested) return TAnswer::No;
+    return THXMessageBoxes::AskYesNo(text) == mrYes ? TAnswer::Yes : TAnswer::No;
+}
+
+TClockState::TAnswer TF_clocks::AskYesNoCancel(const std::string& text) {
+    if (ExitRequested) return TAnswer::Cancel;
+    switch (THXMessageBoxes::AskYesNoCancel(text)) {
+    case mrYes:
+        return TAnswer::Yes;
+    case mrNo:
+        return TAnswer::No;
+    default:
+        return TAnswer::Cancel;
+    }
+}
+
+bool TF_clocks::ConfirmYes(const std::string& text) {
+    return !ExitRequested && THXMessageBoxes::ConfirmYes(text);
+}
+
+void TF_clocks::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+// The progress window is repainted, not pumped: nothing else may run while a
+// list is half read.
+void TF_clocks::BeginProgress(const std::string& caption, const std::string& text, bool gauge) {
+    if (!FProgress) {
+        FProgress = new TFControledMessage(this);
+        FProgress->ShowDismiss = false;
+    }
+    FProgress->setWindowTitle(QString::fromStdString(caption));
+    FProgress->SetMessage(text);
+    FProgress->ShowProgress = gauge;
+    FProgress->gRemaining()->setVisible(gauge);
+    if (!FProgress->isVisible()) FProgress->show();
+    FProgress->repaint();
+}
+
+void TF_clocks::ProgressPosition(int64_t max, int64_t pos) {
+    if (!FProgress) return;
+    // The gauge counts in kilobytes so that large files fit its range.
+    FProgress->gRemaining()->setRange(0, int(std::max<int64_t>(1, max / 1024)));
+    FProgress->gRemaining()->setValue(int(std::min(max, pos) / 1024));
+    FProgress->repaint();
+}
+
+void TF_clocks::EndProgress() {
+    if (FProgress) {
+        FProgress->close();
+        delete FProgress;
+    }
+}
+
+void TF_clocks::BusyCursor(bool on) {
+    if (on)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}

@@ -1,0 +1,153 @@
+// The main window: owner of the clocks, lists and preferences, its tool bar,
+// status bar, pop-up menu and tray icon, the start-up and the shutdown.
+#pragma once
+
+#include "clockapp/ClockState.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QTimer;
+class TFControledMessage;
+class TFSplash;
+class TTrayIcon;
+namespace Ui {
+class F_clocks;
+}
+
+class TF_clocks : public QMainWindow, public TClockState {
+    Q_OBJECT
+public:
+    explicit TF_clocks(IHXPrefsStore& store, QWidget* parent = nullptr);
+    ~TF_clocks() override;
+
+    // Start-up: defaultDataDir is the resolved data directory of the
+    // installation, args the command-line arguments after the program name.
+    void FormCreate(const std::string& defaultDataDir, const std::vector<std::string>& args);
+    void FormActivate();
+    // Saves preferences, clocks and alarms once (real close, quit, session end).
+    void FormDestroy();
+    // Writes preferences, clocks and alarms now (also when the session ends,
+    // which may yet be cancelled); reports a failure.
+    void SaveAll();
+
+    // Visible / hidden in the notification area.
+    void HXMinimize();
+    void HXRestore();
+    void ShrinkToTray();
+    void ShowFromTray();
+    void ShowHideClick();
+    void ti_HoroluxTrayRightBtnClick();
+
+    // Show/hide switches and the commands of the window shell.
+    void mi_ShowHideClick();
+    void HideMainToolbar();
+    void ShowMainToolbar();
+    void miShowHideToolbarClick();
+    void HideStatus();
+    void ShowStatusBar(); // the bar; ShowStatus is the stored switch
+    void miShowHideStatusClick();
+    void miHideTitlebarClick();
+    void pClocksDblClick();
+    void mi_AlwaysOnTopClick();
+    void SetMainFormAttributes();
+    void miTitleBarClockClick();
+    void sb_AlarmsClick();
+    void mi_DialOrDisconnectClick();
+    void mi_ExitClick();
+    void miMapClick();
+    void miTimeZoneManagerClick();
+    // The map window: asks to activate it when there is none; true when it exists.
+    bool EnsureMapWindow();
+    void smiNoChimesClick();
+    void miSortByNameClick();
+    void miSortByZoneClick();
+    void smiClockTypeClick(QAction* item);
+    void smiAnalogClick();
+    void smiDigitalClick();
+    void smiSuspendSyncClick();
+
+    // Applies the settings, writes preferences and clocks (WM_USER+201).
+    void WMApplySettings();
+    // Re-reads the host zone and shows the connection state (WM_USER+200).
+    void WMConnectionState();
+    void SetStatusText(const QString& text);
+    QString StatusText() const;
+
+    // The clock area: the clock display builds its controls into this.
+    QWidget* ClockArea() const;
+    virtual void RefreshClockObjects(bool relayout, bool rebuild);
+    virtual void Timer1Timer();
+
+    QAction* Action(const char* name) const;
+    QMenu* Menu(const char* name) const;
+    QMenu* pm_MainMenu() const;
+    TTrayIcon* ti_HoroluxTray = nullptr;
+    TTrayIcon* t_SyncConnect = nullptr;
+    TTrayIcon* t_Failicon = nullptr;
+    TTrayIcon* t_SyncSuccess = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    bool ExitRequested = false;
+    double StartTime = 0;
+    // The foreground window seen at the last tick.
+    QPointer<QWidget> LastForegroundWindow;
+    // The splash stays up this long when shown (tests shorten it).
+    int SplashDelayMs = 1000;
+    // The splash while the start-up runs; none once it is closed.
+    QPointer<TFSplash> FSplash;
+
+    // Connection state shown by WM_USER+200.
+    bool ConnectionAvailable = false;
+    bool DialUpConnected = false;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+
+    void CaptureWindowState() override;
+    void PrefsLoaded() override;
+    void ShowError(const std::string& text) override;
+    void ShowInfo(const std::string& text) override;
+    void ShowErrorCode(int code) override;
+    TAnswer AskYesNo(const std::string& text) override;
+    TAnswer AskYesNoCancel(const std::string& text) override;
+    bool ConfirmYes(const std::string& text) override;
+    void ProcessMessages() override;
+
+    // Steps that other parts of the program fill in.
+    virtual void ActivateLinkhold() {}
+    virtual void SyncTime() {}
+    virtual bool CheckForLocationUpdate() { return false; }
+    virtual void CreateTimeZoneManager() {}
+    virtual void CreateMapWindow() {}
+    // The map and location manager windows, supplied by their own code.
+    virtual bool MapWindowExists() const { return false; }
+    virtual void ShowMapWindow() {}
+    virtual bool ActivateTimeZoneManager() { return false; }
+    virtual void ShowTimeZoneManager() {}
+    void BeginProgress(const std::string& caption, const std::string& text, bool gauge) override;
+    void ProgressPosition(int64_t max, int64_t pos) override;
+    void EndProgress() override;
+    void BusyCursor(bool on) override;
+
+private:
+    void ConnectMenu();
+    void ShowContextMenu(const QPoint& globalPos);
+    void SplashStep(const char* text);
+    void FollowVisibility();
+
+    Ui::F_clocks* ui;
+    QPointer<TFControledMessage> FProgress;
+    bool FCreated = false;
+    bool FDestroyed = false;
+    bool FShownOnce = false;
+};

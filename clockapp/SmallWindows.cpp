@@ -1,0 +1,170 @@
+#include "clockapp/SmallWindows.h"
+
+#include "clockapp/HXIcons.h"
+#include "ui_AboutBox.h"
+#include "ui_FControledMessage.h"
+#include "ui_FSplash.h"
+#include "ui_F_HelpLoading.h"
+#include "ui_F_Welcome.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+
+QString DisplayText(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace("\n\r", "\n");
+    s.replace("\r\n", "\n");
+    s.replace('\r', '\n');
+    return s;
+}
+
+namespace {
+void CentreOnScreen(QWidget* w) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect r = w->frameGeometry();
+        r.moveCenter(screen->availableGeometry().center());
+        w->move(r.topLeft());
+    }
+}
+} // namespace
+
+// ------------------------------------------------------------------ splash
+
+TFSplash::TFSplash(QWidget* owner) : QWidget(owner), ui(new Ui::FSplash) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    ui->Image1->setPixmap(HoroluxPixmap(96));
+    CentreOnScreen(this);
+}
+
+TFSplash::~TFSplash() {
+    delete ui;
+}
+
+QLabel* TFSplash::l_Status() const {
+    return ui->l_Status;
+}
+
+void TFSplash::SetStatus(const QString& text) {
+    StatusHistory << text;
+    ui->l_Status->setText(text);
+    repaint();
+}
+
+void TFSplash::WMCloseSplash() {
+    close();
+}
+
+void TFSplash::closeEvent(QCloseEvent* e) {
+    e->accept();
+    deleteLater();
+}
+
+// --------------------------------------------------------------- about box
+
+TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner), ui(new Ui::AboutBox) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    ui->ProgramIcon->setPixmap(HoroluxPixmap(64));
+    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->sbTallowinNet, &QToolButton::clicked, this,
+            [] { QDesktopServices::openUrl(QUrl(kHoroluxWebPage)); });
+}
+
+TAboutBox::~TAboutBox() {
+    delete ui;
+}
+
+void TAboutBox::showEvent(QShowEvent* e) {
+    ui->l_Version->setText(VersionText);
+    ui->l_Copyright->setText(LegalText);
+    CentreOnScreen(this);
+    QDialog::showEvent(e);
+}
+
+// --------------------------------------------------------- first-run notes
+
+TF_Welcome::TF_Welcome(QWidget* owner) : QDialog(owner), ui(new Ui::F_Welcome) {
+    ui->setupUi(this);
+    connect(ui->b_SetTime, &QPushButton::clicked, this, &TF_Welcome::b_SetTimeClick);
+}
+
+TF_Welcome::~TF_Welcome() {
+    delete ui;
+}
+
+void TF_Welcome::b_SetTimeClick() {
+    LaunchDateTimeSettings();
+    accept();
+}
+
+void LaunchDateTimeSettings() {
+    // The desktop's own date and time panel; the first one installed is used.
+    const std::pair<const char*, QStringList> candidates[] = {
+        {"gnome-control-center", {"datetime"}}, {"systemsettings", {"kcm_clock"}},
+        {"kcmshell6", {"kcm_clock"}},           {"kcmshell5", {"clock"}},
+        {"xfce4-datetime-settings", {}},        {"timeadmin", {}},
+    };
+    for (const auto& [program, args] : candidates) {
+        const QString path = QStandardPaths::findExecutable(program);
+        if (!path.isEmpty() && QProcess::startDetached(path, args)) return;
+    }
+}
+
+// ------------------------------------------------------------ help loading
+
+TF_HelpLoading::TF_HelpLoading(QWidget* owner) : QDialog(owner), ui(new Ui::F_HelpLoading) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    ui->Image1->setPixmap(HoroluxPixmap(48));
+    t_HelpLoading = new QTimer(this);
+    t_HelpLoading->setObjectName("t_HelpLoading");
+    t_HelpLoading->setInterval(3000);
+    connect(t_HelpLoading, &QTimer::timeout, this, &QWidget::close);
+    t_HelpLoading->start();
+    CentreOnScreen(this);
+}
+
+TF_HelpLoading::~TF_HelpLoading() {
+    delete ui;
+}
+
+// ---------------------------------------------------------------- progress
+
+TFControledMessage::TFControledMessage(QWidget* owner)
+    : QDialog(owner), ui(new Ui::FControledMessage) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint);
+    connect(ui->bbDismiss, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFControledMessage::~TFControledMessage() {
+    delete ui;
+}
+
+QProgressBar* TFControledMessage::gRemaining() const {
+    return ui->gRemaining;
+}
+QLabel* TFControledMessage::lMessage() const {
+    return ui->lMessage;
+}
+QPushButton* TFControledMessage::bbDismiss() const {
+    return ui->bbDismiss;
+}
+
+void TFControledMessage::SetMessage(const std::string& text) {
+    ui->lMessage->setText(DisplayText(text));
+}
+
+void TFControledMessage::showEvent(QShowEvent* e) {
+    ui->gRemaining->setVisible(ShowProgress);
+    ui->bbDismiss->setVisible(ShowDismiss);
+    CentreOnScreen(this);
+    QDialog::showEvent(e);
+}

@@ -1,0 +1,101 @@
+// horolux: the main program of the suite.
+#include "clockapp/MainWindow.h"
+#include "clockapp/RegistryPrefsStore.h"
+#include "platform/qt/HXBus.h"
+#include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/rtl/DataDir.h"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+
+// SIGTERM (logout, shutdown, kill), SIGINT and SIGHUP end the program as
+// "Exit" does, so clocks and alarms are saved.
+void CatchTermination(QObject* context, const std::function<void()>& onSignal) {
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [onSignal] {
+        char buf[16];
+        while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
+        }
+        onSignal();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Horolux");
+    QApplication::setApplicationDisplayName("Horolux");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // One main window per desktop session: a second start hands over to the
+    // first and ends, without creating anything.
+    RegisterHXMessages();
+    QPointer<QWidget> mainWindow;
+    THXMainWindowService service([&mainWindow] {
+        if (mainWindow) BringWidgetToFront(mainWindow);
+    });
+    if (service.Claim() == TBusNameClaim::Taken) {
+        if (!BringRunningMainWindowToFront()) std::fprintf(stderr, "horolux is already running\n");
+        return 0;
+    }
+    TDBusHXMessageTransport transport;
+    transport.Install();
+    TQtMessagePresenterScope dialogs;
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // With "-datadir" the installation is not consulted for a data directory.
+    const bool ownDir = std::find(args.begin(), args.end(), "-datadir") != args.end();
+    const std::string dataDir =
+        ownDir ? ProgramDirectory() : ResolveDataDirectory(ProgramDirectory());
+
+    THXRegistryPrefsStore store;
+    auto* form = new TF_clocks(store);
+    mainWindow = form;
+    CatchTermination(form, [form] {
+        form->mi_ExitClick();
+        // Dialogs still open (a start-up message, the first-run notes) end too.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
+        QCoreApplication::quit();
+    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, form,
+                     [form](QSessionManager&) { form->SaveAll(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, form, [form] { form->FormDestroy(); });
+
+    form->FormCreate(dataDir, args);
+    int rc = 0;
+    // A termination during the start has already closed the window.
+    if (!form->ExitRequested) {
+        form->show();
+        rc = QApplication::exec();
+    }
+    delete form;
+    return rc;
+}
