@@ -6,6 +6,7 @@ inline QApplication& TestApp() {
     static int argc = 1;
     static char name[] = "controls_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Kept to the end of the process: widgets' statics may still use it.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
