@@ -65,7 +65,9 @@ bool TTickClock::CountDown(int autoSyncDuration) {
 
 bool TTickClock::ZoneReloadDue(TDateTime localNow, double hostOffsetNow) {
     bool due = false;
-    if (!FHaveOffset || std::fabs(hostOffsetNow - FLastOffset) > 1e-9) due = FHaveOffset;
+    // The first tick reads the zone too: the start-up may have read it a
+    // while ago.
+    if (!FHaveOffset || std::fabs(hostOffsetNow - FLastOffset) > 1e-9) due = true;
     FHaveOffset = true;
     FLastOffset = hostOffsetNow;
     int h, m, s, ms;

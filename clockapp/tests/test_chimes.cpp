@@ -237,7 +237,8 @@ TEST(ClockTick, CountdownAndZoneReloads) {
     EXPECT_EQ(syncs, 2);
 
     const TDateTime day = EncodeDate(2024, 3, 31);
-    EXPECT_FALSE(t.ZoneReloadDue(day + EncodeTime(1, 59, 59, 0), 1.0));
+    EXPECT_TRUE(t.ZoneReloadDue(day + EncodeTime(1, 59, 59, 0), 1.0));
+    EXPECT_FALSE(t.ZoneReloadDue(day + EncodeTime(2, 0, 0, 0), 1.0));
     // 02:00 became 03:00: the offset changed, read again at once.
     EXPECT_TRUE(t.ZoneReloadDue(day + EncodeTime(3, 0, 0, 0), 2.0));
     EXPECT_FALSE(t.ZoneReloadDue(day + EncodeTime(3, 0, 1, 0), 2.0));
