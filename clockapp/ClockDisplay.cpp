@@ -216,6 +216,8 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
                 title->setFont(ff);
                 QPalette tp = title->palette();
                 tp.setColor(QPalette::WindowText, ToQColor(clock.ClockFaceFont.Color));
+                tp.setColor(QPalette::Window, ToQColor(clBtnFace));
+                title->setAutoFillBackground(true);
                 title->setPalette(tp);
                 title->setAlignment(Qt::AlignCenter);
                 title->setGeometry(left, 1, inner, th);

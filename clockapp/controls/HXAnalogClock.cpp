@@ -43,6 +43,11 @@ THXAnalogClock::THXAnalogClock(QWidget* owner) : QFrame(owner), FDateTime(Now())
     TitlePanel->setObjectName("TitlePanel");
     TitlePanel->setGeometry(0, 1, 10, 30);
     TitlePanel->setAlignment(Qt::AlignCenter);
+    // A panel of its own: the face of a button, whatever the clock's colour.
+    TitlePanel->setAutoFillBackground(true);
+    QPalette tp = TitlePanel->palette();
+    tp.setColor(QPalette::Window, ToQColor(clBtnFace));
+    TitlePanel->setPalette(tp);
     setAttribute(Qt::WA_OpaquePaintEvent);
     SecondsHand.SetWidth(1);
     MinutesHand.SetBackRadius(0);
