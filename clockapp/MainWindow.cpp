@@ -1,5 +1,6 @@
 #include "clockapp/MainWindow.h"
 
+#include "clockapp/ClockDisplay.h"
 #include "clockapp/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
@@ -435,7 +436,7 @@ void TF_clocks::miHideTitlebarClick() {
     setGeometry(g);
     if (wasVisible) show();
     try {
-        Timer1Timer();
+        ClockDisplayOf(*this).UpdateClockDisplays(true);
     } catch (...) {
     }
 }
@@ -571,10 +572,12 @@ QString TF_clocks::StatusText() const {
     return ui->sbMainStatusBar->currentMessage();
 }
 
-void TF_clocks::RefreshClockObjects(bool, bool) {}
+void TF_clocks::RefreshClockObjects(bool relayout, bool rebuild) {
+    ClockDisplayOf(*this).RefreshClockObjects(relayout, rebuild);
+}
 
 void TF_clocks::Timer1Timer() {
-    LastForegroundWindow = QApplication::activeWindow();
+    ClockDisplayOf(*this).Timer1Timer();
 }
 
 // ---------------------------------------------------------------- shutdown

@@ -158,6 +158,9 @@ protected:
     void EndProgress() override;
     void BusyCursor(bool on) override;
 
+    // The clocks of the window: their controls, the tick, the "This Clock" commands.
+    friend class TClockDisplay;
+
 private:
     void ConnectMenu();
     void ShowContextMenu(const QPoint& globalPos);

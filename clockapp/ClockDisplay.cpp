@@ -1,0 +1,621 @@
+#include "clockapp/ClockDisplay.h"
+
+#include "clockapp/MainWindow.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/controls/HXAnalogClock.h"
+#include "clockapp/controls/QtGraphics.h"
+#include "platform/media/HostZone.h"
+#include "timemodel/HXString.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cmath>
+
+namespace {
+constexpr const char* kDisplayName = "HXClockDisplay";
+
+int TagOf(QObject* o) {
+    return o->property("Tag").toInt();
+}
+} // namespace
+
+TClockDisplay& ClockDisplayOf(TF_clocks& window) {
+    if (auto* d = window.findChild<TClockDisplay*>(kDisplayName, Qt::FindDirectChildrenOnly))
+        return *d;
+    return *new TClockDisplay(window);
+}
+
+TClockDisplay::TClockDisplay(TF_clocks& window) : QObject(&window), W(window) {
+    setObjectName(kDisplayName);
+    FSound = CreateCanberraPlayer(W.DataDir);
+    FChimer = std::make_unique<TChimer>(*FSound, [this](int ms, std::function<void()> f) {
+        QTimer::singleShot(ms, this, std::move(f));
+    });
+    FCaptionHost = CreateDesktopCaptionHost();
+    FCaption = std::make_unique<TForegroundCaption>(*FCaptionHost);
+    FTick.ResetCountdown(W.AutoSyncDuration);
+    ConnectCommands();
+}
+
+TClockDisplay::~TClockDisplay() {
+    // The caption of another program is never left extended.
+    if (FCaption) FCaption->Restore();
+}
+
+void TClockDisplay::SetSoundPlayer(std::unique_ptr<ISoundPlayer> player) {
+    FChimer->Cancel();
+    FSound = std::move(player);
+    FChimer = std::make_unique<TChimer>(*FSound, [this](int ms, std::function<void()> f) {
+        QTimer::singleShot(ms, this, std::move(f));
+    });
+}
+
+void TClockDisplay::SetCaptionHost(std::unique_ptr<ICaptionHost> host) {
+    FCaption->Restore();
+    FCaptionHost = std::move(host);
+    FCaption = std::make_unique<TForegroundCaption>(*FCaptionHost);
+}
+
+void TClockDisplay::ConnectCommands() {
+    auto on = [this](const char* name, void (TClockDisplay::*f)()) {
+        if (QAction* a = W.Action(name))
+            connect(a, &QAction::triggered, this, [this, f] { (this->*f)(); });
+    };
+    on("sbAddClock", &TClockDisplay::sbAddClockClick);
+    on("miAddClock", &TClockDisplay::sbAddClockClick);
+    on("miInsertAtEnd", &TClockDisplay::sbAddClockClick);
+    on("miDuplicate", &TClockDisplay::miClkDuplicateClick);
+    on("miInsertBefore", &TClockDisplay::miClkInsertBeforeClick);
+    on("miInsertAfter", &TClockDisplay::miClkInsertAfterClick);
+    on("miDelete", &TClockDisplay::miClkDeleteClick);
+    on("miMoveLeftmost", &TClockDisplay::miClkMoveLeftmostClick);
+    on("miMoveLeft", &TClockDisplay::miClkMoveLeftClick);
+    on("miMoveRight", &TClockDisplay::miClkMoveRightClick);
+    on("miMoveRightmost", &TClockDisplay::miClkMoveRightmostClick);
+    on("miClkSetTitle", &TClockDisplay::miClkSetTitleClick);
+    on("smiUseForChimes", &TClockDisplay::smiUseForChimesClick);
+    on("miViewOnMap", &TClockDisplay::ViewOnMap);
+    if (QAction* a = W.Action("miConfigure"))
+        connect(a, &QAction::triggered, this, [this] { ClockClick(W.CurrentClock); });
+    if (QAction* a = W.Action("smiClockBorders"))
+        connect(a, &QAction::triggered, this, [this] {
+            W.ShowClockBorders = !W.ShowClockBorders;
+            RefreshClockObjects(true, false);
+        });
+}
+
+QWidget* TClockDisplay::ClockControl(int index) const {
+    if (index < 0 || index >= int(FControls.size())) return nullptr;
+    return FControls[size_t(index)];
+}
+
+QString TClockDisplay::DisplayText(int index) const {
+    QWidget* c = ClockControl(index);
+    if (!c) return {};
+    if (auto* l = c->findChild<QLabel*>("TimeText")) return l->text();
+    return {};
+}
+
+QString TClockDisplay::TitleText(int index) const {
+    QWidget* c = ClockControl(index);
+    if (!c) return {};
+    if (auto* a = qobject_cast<THXAnalogClock*>(c)) return a->TitlePanel->text();
+    if (auto* l = c->findChild<QLabel*>("TitleStrip")) return l->text();
+    return {};
+}
+
+// ---------------------------------------------------------------- layout
+
+void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
+    const bool wasActive = W.Timer1 && W.Timer1->isActive();
+    if (W.Timer1) W.Timer1->stop();
+    QWidget* area = W.ClockArea();
+    bool layout = relayout || W.width() != W.FormWidth;
+    if (QAction* a = W.Action("smiClockBorders"))
+        a->setText(W.ShowClockBorders ? "Hide Clock Borders" : "Show Clock Borders");
+    const int n = int(W.Clocks.size());
+    bool kindsMatch = int(FControls.size()) == n;
+    for (int i = 0; kindsMatch && i < n; ++i)
+        kindsMatch = FControls[size_t(i)] && (qobject_cast<THXAnalogClock*>(FControls[size_t(i)]) !=
+                                              nullptr) == W.Clocks[size_t(i)]->Analog;
+    if (rebuild || !kindsMatch) {
+        layout = true;
+        area->hide();
+        for (auto& c : FControls)
+            delete c.data();
+        FControls.clear();
+        for (int i = 0; i < n; ++i) {
+            const THXClock& clock = *W.Clocks[size_t(i)];
+            if (clock.Analog) {
+                auto* a = new THXAnalogClock(area);
+                a->setObjectName(QString("AnalogClock%1").arg(i));
+                a->SetDateTime(clock.CurrentDateTime());
+                a->SetSize(W.AnalogClockSize);
+                a->OnMouseDown = [this](THXAnalogClock* s, QMouseEvent* e) {
+                    ClockDisplayMouseDown(s->Tag, e);
+                };
+                a->TitlePanel->OnMouseDown = [this, a](QMouseEvent* e) {
+                    ClockMouseDown(a->Tag, e);
+                };
+                FControls.emplace_back(a);
+            } else {
+                auto* panel = new QFrame(area);
+                panel->setObjectName(QString("ClockPanel%1").arg(i));
+                panel->setAutoFillBackground(true);
+                panel->resize(30, 20);
+                auto* title = new QLabel(panel);
+                title->setObjectName("TitleStrip");
+                title->resize(30, 10);
+                auto* text = new QLabel(panel);
+                text->setObjectName("TimeText");
+                text->resize(10, 10);
+                text->setAutoFillBackground(true);
+                title->installEventFilter(this);
+                text->installEventFilter(this);
+                FControls.emplace_back(panel);
+            }
+            FControls.back()->show();
+        }
+        area->show();
+    }
+    if (layout) {
+        W.FormWidth = W.width();
+        W.FormHeight = W.height();
+        std::vector<TClockBox> boxes(static_cast<size_t>(n));
+        QFontMetrics formMetrics(W.font());
+        for (int i = 0; i < n; ++i) {
+            const THXClock& clock = *W.Clocks[size_t(i)];
+            QWidget* ctl = FControls[size_t(i)];
+            ctl->setProperty("Tag", i);
+            if (auto* a = qobject_cast<THXAnalogClock*>(ctl)) {
+                a->Tag = i;
+                a->TitlePanel->setProperty("Tag", i);
+                a->SetColor(clock.BackColour);
+                a->SetClockType(clock.AnalogClockType() ? TAnalogClockType::act24Hour
+                                                        : TAnalogClockType::act12Hour);
+                a->SetClockTitle(clock.TitleString());
+                a->SetSize(W.AnalogClockSize);
+                a->SetBevelOuter(W.ShowClockBorders ? TBevelCut::bvRaised : TBevelCut::bvNone);
+                a->SetDisplayDate(clock.ShowDate);
+                a->SetShowSeconds(clock.TimeFormat.find_first_of("Ss") != std::string::npos);
+                a->SetDateFormat(clock.DateFormat);
+                a->SetFont(clock.TimeFont);
+                a->SetTitleFont(clock.ClockFaceFont);
+                boxes[size_t(i)] = {0, 0, a->width(), a->height()};
+            } else {
+                auto* title = ctl->findChild<QLabel*>("TitleStrip");
+                auto* text = ctl->findChild<QLabel*>("TimeText");
+                const QFont tf = ToQFont(clock.TimeFont), ff = ToQFont(clock.ClockFaceFont);
+                const int w = std::max(QFontMetrics(tf).horizontalAdvance(
+                                           QString::fromStdString(clock.DisplayString())),
+                                       QFontMetrics(ff).horizontalAdvance(
+                                           QString::fromStdString(clock.TitleString()))) +
+                              12;
+                const int th = FontPixelHeight(clock.ClockFaceFont) + 4;
+                const int xh = FontPixelHeight(clock.TimeFont) + 4;
+                QPalette pal = ctl->palette();
+                pal.setColor(QPalette::Window, ToQColor(clock.BackColour));
+                ctl->setPalette(pal);
+                const bool borders = W.ShowClockBorders;
+                if (auto* f = qobject_cast<QFrame*>(ctl)) {
+                    f->setFrameStyle(borders ? (QFrame::Panel | QFrame::Raised) : QFrame::NoFrame);
+                    f->setLineWidth(1);
+                }
+                const int inner = borders ? w - 2 - 1 : w;
+                const int left = borders ? 1 : 0;
+                title->setFont(ff);
+                QPalette tp = title->palette();
+                tp.setColor(QPalette::WindowText, ToQColor(clock.ClockFaceFont.Color));
+                tp.setColor(QPalette::Window, ToQColor(clBtnFace));
+                title->setAutoFillBackground(true);
+                title->setPalette(tp);
+                title->setAlignment(Qt::AlignCenter);
+                title->setGeometry(left, 1, inner, th);
+                title->setProperty("Tag", i);
+                title->setText(QString::fromStdString(clock.TitleString()));
+                text->setFont(tf);
+                QPalette xp = text->palette();
+                xp.setColor(QPalette::WindowText, ToQColor(clock.TimeFont.Color));
+                xp.setColor(QPalette::Window, ToQColor(clock.BackColour));
+                text->setPalette(xp);
+                text->setAlignment(Qt::AlignCenter);
+                text->setGeometry(left, 1 + th, inner, xh);
+                text->setProperty("Tag", i);
+                text->setText(QString::fromStdString(clock.DisplayString()));
+                ctl->resize(w, th + xh + 3);
+                boxes[size_t(i)] = {0, 0, w, th + xh + 3};
+            }
+        }
+        auto* scroll = qobject_cast<QScrollArea*>(
+            area->parentWidget() ? area->parentWidget()->parentWidget() : nullptr);
+        const int areaWidth = scroll ? scroll->viewport()->width() : area->width();
+        FlowClocks(boxes, areaWidth, W.ConstrainWindowType);
+        int right = 1, bottom = 1;
+        for (int i = 0; i < n; ++i) {
+            const TClockBox& b = boxes[size_t(i)];
+            FControls[size_t(i)]->move(b.Left, b.Top);
+            right = std::max(right, b.Left + b.Width);
+            bottom = std::max(bottom, b.Top + b.Height);
+        }
+        area->setMinimumSize(right + 1, bottom + 1);
+        area->resize(std::max(right + 1, areaWidth), std::max(bottom + 1, area->height()));
+        area->update();
+    }
+    setHints();
+    setNames();
+    if (wasActive || !W.Timer1 || !W.Timer1->isActive()) {
+        if (W.Timer1) W.Timer1->start();
+    }
+}
+
+void TClockDisplay::setNames() {
+    for (int i = 0; i < int(FControls.size()) && i < int(W.Clocks.size()); ++i)
+        if (auto* t = FControls[size_t(i)]->findChild<QLabel*>("TitleStrip");
+            t && !qobject_cast<THXAnalogClock*>(FControls[size_t(i)]))
+            t->setText(QString::fromStdString(W.Clocks[size_t(i)]->TitleString()));
+}
+
+void TClockDisplay::setHints() {
+    for (int i = 0; i < int(FControls.size()) && i < int(W.Clocks.size()); ++i) {
+        const QString hint = QString::fromStdString(W.Clocks[size_t(i)]->HintString());
+        if (auto* a = qobject_cast<THXAnalogClock*>(FControls[size_t(i)]))
+            a->setToolTip(hint);
+        else if (auto* t = FControls[size_t(i)]->findChild<QLabel*>("TimeText"))
+            t->setToolTip(hint);
+    }
+}
+
+void TClockDisplay::ConstrainWindow() {
+    if (W.ConstrainWindowType == 0) return;
+    std::vector<TClockBox> boxes;
+    for (auto& c : FControls)
+        if (c) boxes.push_back({c->x(), c->y(), c->width(), c->height()});
+    int bars = 2;
+    if (W.ShowStatus) {
+        if (auto* sb = W.findChild<QStatusBar*>("sbMainStatusBar"); sb && sb->isVisible())
+            bars += sb->height();
+    }
+    if (auto* tb = W.findChild<QToolBar*>("tbMainToolSet"); tb && tb->isVisible())
+        bars += tb->height();
+    const TClientSize size = ConstrainClientSize(boxes, W.ConstrainWindowType, bars);
+    QSize target = W.size();
+    if (size.Width) target.setWidth(*size.Width);
+    if (size.Height) target.setHeight(*size.Height);
+    if (target != W.size()) W.resize(target);
+}
+
+// ---------------------------------------------------------------- the tick
+
+double TClockDisplay::HostOffsetNow() {
+    return std::round((Now() - NowUTC()) * 1440.0) / 60.0;
+}
+
+void TClockDisplay::Timer1Timer() {
+    try {
+        UpdateClockDisplays(false);
+    } catch (...) {
+        W.SetStatusText("A Serious Internal Error Has Occured...");
+    }
+}
+
+TChimeSettings TClockDisplay::ChimeSettings() const {
+    TChimeSettings s;
+    s.RestrictChimeTimes = W.RestrictChimeTimes;
+    s.ChimeStartTime = W.ChimeStartTime;
+    s.ChimeEndTime = W.ChimeEndTime;
+    s.Chime15mins = W.Chime15mins;
+    s.Chime30mins = W.Chime30mins;
+    s.Chime45mins = W.Chime45mins;
+    s.Chime60mins = W.Chime60mins;
+    s.ChimeType = W.ChimeType;
+    s.Chime15Sound = W.Chime15Sound;
+    s.Chime30Sound = W.Chime30Sound;
+    s.Chime45Sound = W.Chime45Sound;
+    s.Chime60Sound = W.Chime60Sound;
+    s.TollHourSound = W.TollHourSound;
+    return s;
+}
+
+void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
+    // A tick that arrives inside another (a dialog opened from it) leaves
+    // the clocks to the outer one.
+    if (FInTick) return;
+    FInTick = true;
+    struct TGuard {
+        bool& F;
+        ~TGuard() { F = false; }
+    } guard{FInTick};
+
+    if (!displayOnly) {
+        const TDateTime now = Now();
+        if (FTick.CountDown(W.AutoSyncDuration)) {
+            if (W.AutoSyncOn && !W.SuspendSync) W.SyncTime();
+        }
+        if (FTick.ZoneReloadDue(now, HostOffsetNow())) LoadRegTimeInfo();
+        W.LastForegroundWindow = QApplication::activeWindow();
+        if (!W.MuteChimes) {
+            const int c = W.ChimeClock;
+            const TDateTime t = (c < 0 || c >= int(W.Clocks.size()))
+                                    ? W.LocalClock.CurrentDateTime()
+                                    : W.Clocks[size_t(c)]->CurrentDateTime();
+            FChimer->Check(t, ChimeSettings());
+        }
+    }
+    if (int(FControls.size()) != int(W.Clocks.size())) RefreshClockObjects(true, true);
+    for (int i = 0; i < int(W.Clocks.size()); ++i) {
+        const THXClock& clock = *W.Clocks[size_t(i)];
+        QWidget* ctl = FControls[size_t(i)];
+        if (auto* a = qobject_cast<THXAnalogClock*>(ctl)) {
+            a->SetDateTime(clock.ClockDateTime());
+            a->SetTitleHint(clock.TitleHintString());
+        } else {
+            if (auto* t = ctl->findChild<QLabel*>("TimeText")) {
+                const QString s = QString::fromStdString(clock.DisplayString());
+                if (t->text() != s) t->setText(s);
+            }
+            if (auto* t = ctl->findChild<QLabel*>("TitleStrip"))
+                t->setToolTip(QString::fromStdString(clock.TitleHintString()));
+        }
+    }
+    TTitleSettings ts{W.TitleDateFormat, W.TitleTimeFormat,   W.TrayDateFormat, W.TrayTimeFormat,
+                      W.ShowTitleName,   W.ShowTitleLocation, W.ShowTrayName,   W.ShowTrayLocation};
+    const TTitleTexts texts = ComposeTitleTexts(W.Clocks, W.HintClock, W.LocalClock, ts);
+    FTrayText = QString::fromStdString(texts.Tray);
+    FTitleText = QString::fromStdString(texts.Title);
+    if (W.ti_HoroluxTray) W.ti_HoroluxTray->SetHint(QString::fromStdString(texts.TrayHint));
+    if (W.isVisible()) {
+        QApplication::setApplicationDisplayName(QString());
+        W.setWindowTitle(FTitleText);
+    }
+    ConstrainWindow();
+    if (W.AddToAllTitles)
+        AppendToForegroundTitle("   " + texts.Title);
+    else
+        FCaption->Restore();
+}
+
+void TClockDisplay::AppendToForegroundTitle(const std::string& text) {
+    try {
+        FCaption->Append(FCaptionHost->Foreground(), text);
+    } catch (...) {
+        // Another program's caption never stops the tick.
+    }
+}
+
+void TClockDisplay::LoadRegTimeInfo() {
+    const THostZone z = ReadHostZone();
+    const double offset = HostOffsetNow();
+    W.LocalZoneName = z.Ok && !z.Name.empty() ? z.Name : "Unknown Local Location";
+    W.LocalClock.Location.StdOffset = offset;
+    W.LocalClock.Location.HostOffset = offset;
+    if (!z.Ok) {
+        if (FTick.ShouldReportZoneFailure(true)) W.ShowErrorCode(60);
+        return;
+    }
+    FTick.ShouldReportZoneFailure(false);
+    UpdateLocalOffsets();
+}
+
+void TClockDisplay::UpdateLocalOffsets() {
+    TTimeLocation& home = W.LocalClock.Location;
+    if (W.OverrideLocalOffset)
+        home.StdOffset = W.LocalOffsetOverride;
+    else
+        W.LocalOffsetOverride = home.StdOffset;
+    home.HostOffset = home.StdOffset;
+    home.Rule.None();
+    for (auto& c : W.Clocks) {
+        c->Location.HostOffset = home.StdOffset;
+        // A clock of the computer's own time follows the computer's offset.
+        if (c->ClockType == 1) {
+            c->Location.StdOffset = home.StdOffset;
+            c->Location.Rule.None();
+        }
+    }
+    for (auto& a : W.Alarms)
+        a->Location.HostOffset = home.StdOffset;
+    for (auto& e : W.TemperalEvents)
+        e->Location.HostOffset = home.StdOffset;
+}
+
+// ---------------------------------------------------------------- commands
+
+bool TClockDisplay::ValidCurrent() const {
+    return W.CurrentClock >= 0 && W.CurrentClock < int(W.Clocks.size());
+}
+
+void TClockDisplay::sbAddClockClick() {
+    W.Clocks.push_back(std::make_unique<THXClock>());
+    W.Clocks.back()->Location.HostOffset = W.LocalClock.Location.StdOffset;
+    RefreshClockObjects(true, false);
+    W.CurrentClock = int(W.Clocks.size()) - 1;
+    UpdateClockDisplays(true);
+    ClockClick(W.CurrentClock);
+}
+
+void TClockDisplay::miClkDuplicateClick() {
+    if (!ValidCurrent()) return;
+    auto copy = std::make_unique<THXClock>();
+    copy->Copy(*W.Clocks[size_t(W.CurrentClock)]);
+    W.Clocks.push_back(std::move(copy));
+    RefreshClockObjects(true, true);
+    W.CurrentClock = int(W.Clocks.size()) - 1;
+    UpdateClockDisplays(true);
+    ClockClick(W.CurrentClock);
+}
+
+void TClockDisplay::miClkInsertBeforeClick() {
+    const int pos = std::clamp(W.CurrentClock, 0, int(W.Clocks.size()));
+    W.CurrentClock = pos;
+    auto clock = std::make_unique<THXClock>();
+    clock->Location.HostOffset = W.LocalClock.Location.StdOffset;
+    W.Clocks.insert(W.Clocks.begin() + pos, std::move(clock));
+    W.HintClock = IndexAfterInsert(W.HintClock, pos);
+    W.ChimeClock = IndexAfterInsert(W.ChimeClock, pos);
+    RefreshClockObjects(true, true);
+    UpdateClockDisplays(true);
+    ClockClick(pos);
+}
+
+void TClockDisplay::miClkInsertAfterClick() {
+    W.CurrentClock = std::clamp(W.CurrentClock + 1, 0, int(W.Clocks.size()));
+    miClkInsertBeforeClick();
+}
+
+void TClockDisplay::miClkDeleteClick() {
+    if (!ValidCurrent()) return;
+    const int pos = W.CurrentClock;
+    // Both answers first: a No leaves every index as it was.
+    if (pos == W.HintClock &&
+        W.AskYesNo("The clock you have selected to delete is currently the Title clock\n\rAre you "
+                   "sure (the "
+                   "Title will revert to UTC if you proceed)") != TClockState::TAnswer::Yes)
+        return;
+    if (pos == W.ChimeClock &&
+        W.AskYesNo("The clock you have selected to delete is currently the chime clock\n\rAre you "
+                   "sure (the "
+                   "chimes will sound based on local time if you proceed)") !=
+            TClockState::TAnswer::Yes)
+        return;
+    W.HintClock = IndexAfterDelete(W.HintClock, pos);
+    W.ChimeClock = IndexAfterDelete(W.ChimeClock, pos);
+    W.Clocks.erase(W.Clocks.begin() + pos);
+    if (W.CurrentClock >= int(W.Clocks.size())) W.CurrentClock = int(W.Clocks.size()) - 1;
+    RefreshClockObjects(true, true);
+    UpdateClockDisplays(true);
+}
+
+void TClockDisplay::SwapClocks(int a, int b) {
+    THXClock tmp;
+    tmp.Copy(*W.Clocks[size_t(a)]);
+    W.Clocks[size_t(a)]->Copy(*W.Clocks[size_t(b)]);
+    W.Clocks[size_t(b)]->Copy(tmp);
+}
+
+void TClockDisplay::MoveClock(int from, int to) {
+    const int step = to < from ? -1 : 1;
+    for (int i = from; i != to; i += step)
+        SwapClocks(i, i + step);
+    W.HintClock = IndexAfterMove(W.HintClock, from, to);
+    W.ChimeClock = IndexAfterMove(W.ChimeClock, from, to);
+    RefreshClockObjects(true, true);
+    UpdateClockDisplays(true);
+}
+
+void TClockDisplay::miClkMoveLeftmostClick() {
+    if (!ValidCurrent() || W.CurrentClock <= 0) return;
+    MoveClock(W.CurrentClock, 0);
+}
+void TClockDisplay::miClkMoveLeftClick() {
+    if (!ValidCurrent() || W.CurrentClock <= 0) return;
+    MoveClock(W.CurrentClock, W.CurrentClock - 1);
+}
+void TClockDisplay::miClkMoveRightClick() {
+    if (!ValidCurrent() || W.CurrentClock >= int(W.Clocks.size()) - 1) return;
+    MoveClock(W.CurrentClock, W.CurrentClock + 1);
+}
+void TClockDisplay::miClkMoveRightmostClick() {
+    if (!ValidCurrent() || W.CurrentClock >= int(W.Clocks.size()) - 1) return;
+    MoveClock(W.CurrentClock, int(W.Clocks.size()) - 1);
+}
+
+void TClockDisplay::miClkSetTitleClick() {
+    if (!ValidCurrent()) return;
+    W.HintClock = W.CurrentClock == W.HintClock ? -1 : W.CurrentClock;
+    UpdateClockDisplays(true);
+}
+
+void TClockDisplay::smiUseForChimesClick() {
+    if (!ValidCurrent()) return;
+    W.ChimeClock = W.CurrentClock == W.ChimeClock ? -1 : W.CurrentClock;
+}
+
+void TClockDisplay::ClockClick(int tag) {
+    if (tag < 0 || tag >= int(W.Clocks.size())) return;
+    W.CurrentClock = tag;
+    ChangeZone(tag);
+    setHints();
+    setNames();
+}
+
+void TClockDisplay::ChangeZone(int tag) {
+    if (tag < 0 || tag >= int(W.Clocks.size())) return;
+    if (!W.ActivateTimeZoneManager()) return;
+    try {
+        W.ShowTimeZoneManager();
+    } catch (const Exception& e) {
+        W.ShowError("Could Not Display Time Zone Manager: \n\r" + e.Message);
+    }
+}
+
+void TClockDisplay::ViewOnMap() {
+    if (!ValidCurrent() || !W.EnsureMapWindow()) return;
+    W.ShowMapWindow();
+}
+
+// ---------------------------------------------------------------- mouse
+
+void TClockDisplay::SetCurrent(int tag) {
+    W.CurrentClock = tag;
+    if (QAction* a = W.Action("miClkSetTitle")) {
+        a->setCheckable(true);
+        a->setChecked(tag == W.HintClock);
+    }
+    if (QAction* a = W.Action("smiUseForChimes")) {
+        a->setCheckable(true);
+        a->setChecked(tag == W.ChimeClock);
+    }
+}
+
+void TClockDisplay::ShowThisClockMenu() {
+    if (QMenu* m = W.Menu("miCurrentClock")) m->menuAction()->setVisible(true);
+    W.pm_MainMenu()->popup(QCursor::pos());
+}
+
+void TClockDisplay::ClockMouseDown(int tag, QMouseEvent* e) {
+    SetCurrent(tag);
+    if (QMenu* m = W.Menu("miCurrentClock")) m->menuAction()->setVisible(false);
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    if (e->button() == Qt::LeftButton && !shift)
+        ClockClick(tag);
+    else if (e->button() == Qt::LeftButton || e->button() == Qt::MiddleButton)
+        ViewOnMap();
+    else if (e->button() == Qt::RightButton)
+        ShowThisClockMenu();
+}
+
+void TClockDisplay::ClockDisplayMouseDown(int tag, QMouseEvent* e) {
+    SetCurrent(tag);
+    if (QMenu* m = W.Menu("miCurrentClock"))
+        m->menuAction()->setVisible(e->button() == Qt::RightButton);
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    if (e->button() == Qt::LeftButton && shift) {
+        if (QAction* a = W.Action("smiAstro")) a->trigger();
+    } else if (e->button() == Qt::LeftButton || e->button() == Qt::MiddleButton) {
+        ViewOnMap();
+    } else if (e->button() == Qt::RightButton) {
+        ShowThisClockMenu();
+    }
+}
+
+bool TClockDisplay::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (o->objectName() == "TitleStrip")
+            ClockMouseDown(TagOf(o), me);
+        else if (o->objectName() == "TimeText")
+            ClockDisplayMouseDown(TagOf(o), me);
+        return true;
+    }
+    return QObject::eventFilter(o, e);
+}

@@ -1,0 +1,95 @@
+// The main window's clocks: the controls in the clock area, their layout and
+// the window size, the one-second tick, the title and tray texts, chimes, the
+// "This Clock" commands and the mouse on clocks.
+#pragma once
+
+#include "clockapp/Chimes.h"
+#include "clockapp/ClockLayout.h"
+#include "clockapp/ClockTick.h"
+#include "platform/media/ForegroundCaption.h"
+#include "platform/media/HXSound.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class QLabel;
+class QFrame;
+class QMouseEvent;
+class TF_clocks;
+
+class TClockDisplay : public QObject {
+    Q_OBJECT
+public:
+    explicit TClockDisplay(TF_clocks& window);
+    ~TClockDisplay() override;
+
+    void RefreshClockObjects(bool relayout, bool rebuild);
+    void Timer1Timer();
+    // One tick; DisplayOnly leaves out the countdown, zone, alarms and chimes.
+    void UpdateClockDisplays(bool displayOnly = false);
+    void ConstrainWindow();
+    void LoadRegTimeInfo();
+    void UpdateLocalOffsets();
+    void AppendToForegroundTitle(const std::string& text);
+    void setNames();
+    void setHints();
+
+    // "This Clock" commands on the current clock.
+    void sbAddClockClick();
+    void miClkDuplicateClick();
+    void miClkInsertBeforeClick();
+    void miClkInsertAfterClick();
+    void miClkDeleteClick();
+    void miClkMoveLeftmostClick();
+    void miClkMoveLeftClick();
+    void miClkMoveRightClick();
+    void miClkMoveRightmostClick();
+    void miClkSetTitleClick();
+    void smiUseForChimesClick();
+    void ClockClick(int tag);
+    void ChangeZone(int tag);
+
+    // The clock controls in list order.
+    QWidget* ClockControl(int index) const;
+    QString DisplayText(int index) const; // digital: the time text
+    QString TitleText(int index) const;
+    QString TitleCaption() const { return FTitleText; }
+    QString TrayText() const { return FTrayText; }
+
+    void SetSoundPlayer(std::unique_ptr<ISoundPlayer> player);
+    void SetCaptionHost(std::unique_ptr<ICaptionHost> host);
+    TChimer& Chimer() { return *FChimer; }
+    TTickClock& TickClock() { return FTick; }
+    // The offset of the host now, as the clock source tells it.
+    static double HostOffsetNow();
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void ConnectCommands();
+    void ClockMouseDown(int tag, QMouseEvent* e);
+    void ClockDisplayMouseDown(int tag, QMouseEvent* e);
+    void SetCurrent(int tag);
+    void ShowThisClockMenu();
+    void ViewOnMap();
+    void SwapClocks(int a, int b);
+    void MoveClock(int from, int to);
+    TChimeSettings ChimeSettings() const;
+    bool ValidCurrent() const;
+
+    TF_clocks& W;
+    std::unique_ptr<ISoundPlayer> FSound;
+    std::unique_ptr<TChimer> FChimer;
+    std::unique_ptr<ICaptionHost> FCaptionHost;
+    std::unique_ptr<TForegroundCaption> FCaption;
+    TTickClock FTick;
+    std::vector<QPointer<QWidget>> FControls;
+    QString FTitleText, FTrayText;
+    bool FInTick = false;
+};
+
+// The display of the window, created with it on first use.
+TClockDisplay& ClockDisplayOf(TF_clocks& window);

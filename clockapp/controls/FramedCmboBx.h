@@ -1,0 +1,91 @@
+// The combo box with keyboard completion, a frame in one of the frame styles,
+// a flat drop-down button, hover and focus tracking and wheel stepping.
+#pragma once
+
+#include "clockapp/controls/ComboCompletion.h"
+#include "clockapp/controls/FrameCommon.h"
+
+#include <QComboBox>
+#include <QTimer>
+
+class TFramedComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TFramedComboBox(QWidget* parent = nullptr);
+
+    // Drop-down (editable) or list style.
+    void SetStyle(TComboCompletion::TStyle style);
+    TComboCompletion::TStyle Style() const { return FEngine.Style; }
+
+    bool AllowEdit() const { return FEngine.AllowEdit; }
+    void SetAllowEdit(bool v) { FEngine.AllowEdit = v; }
+    bool BeepOnInvalidKey() const { return FEngine.BeepOnInvalidKey; }
+    void SetBeepOnInvalidKey(bool v) { FEngine.BeepOnInvalidKey = v; }
+    int DropDownWidth() const { return FDropDownWidth; }
+    void SetDropDownWidth(int v);
+    bool FlatButtons() const { return FFlatButtons; }
+    void SetFlatButtons(bool v);
+    TColor FrameColor() const { return FFrameColor; }
+    void SetFrameColor(TColor v);
+    bool FrameFlat() const { return FFrameFlat; }
+    void SetFrameFlat(bool v);
+    TFrameStyle FrameFlatStyle() const { return FFrameFlatStyle; }
+    void SetFrameFlatStyle(TFrameStyle v);
+    TFrameStyle FrameFocusStyle() const { return FFrameFocusStyle; }
+    void SetFrameFocusStyle(TFrameStyle v);
+    TSides FrameSides() const { return FFrameSides; }
+    void SetFrameSides(TSides v);
+    TFrameStyle FrameStyle() const { return FFrameStyle; }
+    void SetFrameStyle(TFrameStyle v);
+    bool FrameVisible() const { return FFrameVisible; }
+    void SetFrameVisible(bool v);
+    bool UseFrameController = true;
+    TColor Color = clWindow;
+
+    const TComboCompletion& Engine() const { return FEngine; }
+    const std::string& SearchText() const { return FEngine.SearchText; }
+    int BeepCount() const { return FBeeps; }
+    void SetItems(const std::vector<std::string>& items);
+
+signals:
+    void Click();
+    void Change();
+    void OnMatch();
+    void OnNotInList();
+    void OnCloseUp();
+    void OnMouseEnter();
+    void OnMouseLeave();
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void showPopup() override;
+    void hidePopup() override;
+
+private:
+    void FromWidget();
+    void ToWidget();
+    void UpdateHotState();
+    bool EditKey(QKeyEvent* k);
+
+    TComboCompletion FEngine;
+    QTimer FResetTimer;
+    bool FSettingText = false;
+    bool FFocused = false, FHovered = false, FDropped = false;
+    int FDropDownWidth = 0;
+    bool FFlatButtons = true;
+    TColor FFrameColor = int32_t(0x80000010);
+    bool FFrameFlat = false;
+    TFrameStyle FFrameFlatStyle = TFrameStyle::fsStatus;
+    TFrameStyle FFrameFocusStyle = TFrameStyle::fsLowered;
+    TSides FFrameSides = AllSides;
+    TFrameStyle FFrameStyle = TFrameStyle::fsFlat;
+    bool FFrameVisible = false;
+    int FBeeps = 0;
+};

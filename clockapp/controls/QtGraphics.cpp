@@ -1,0 +1,49 @@
+#include "clockapp/controls/QtGraphics.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include <cmath>
+
+QColor ToQColor(TColor c) {
+    if (c >= 0) return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+    const QPalette pal = QApplication::palette();
+    switch (c & 0xFF) {
+    case 5:
+        return pal.color(QPalette::Base); // window
+    case 6:
+        return pal.color(QPalette::WindowText); // window frame
+    case 8:
+        return pal.color(QPalette::Text); // window text
+    case 15:
+        return pal.color(QPalette::Button); // button face
+    case 16:
+        return pal.color(QPalette::Mid); // button shadow
+    case 18:
+        return pal.color(QPalette::ButtonText); // button text
+    case 20:
+        return pal.color(QPalette::Light); // button highlight
+    case 21:
+        return pal.color(QPalette::Shadow); // 3D dark shadow
+    case 22:
+        return pal.color(QPalette::Midlight); // 3D light
+    default:
+        return pal.color(QPalette::WindowText);
+    }
+}
+
+int FontPixelHeight(const TFont& f) {
+    if (f.Height < 0) return -f.Height;
+    if (f.Height > 0) return f.Height;
+    return int(std::lround(f.Size * 96.0 / 72.0));
+}
+
+QFont ToQFont(const TFont& f) {
+    QFont q(QString::fromStdString(f.Name));
+    q.setPixelSize(std::max(1, FontPixelHeight(f)));
+    q.setBold(f.Bold);
+    q.setItalic(f.Italic);
+    q.setUnderline(f.Underline);
+    q.setStrikeOut(f.StrikeOut);
+    return q;
+}

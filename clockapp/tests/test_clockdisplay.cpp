@@ -1,0 +1,249 @@
+#include "TestApp.h"
+#include "clockapp/ClockDisplay.h"
+#include "clockapp/MainWindow.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/controls/HXAnalogClock.h"
+
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using V = THXStoredValue;
+constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
+
+class TestClocks : public TF_clocks {
+public:
+    using TF_clocks::TF_clocks;
+    std::vector<std::string> Asked;
+    std::vector<TAnswer> Answers;
+    int Syncs = 0;
+
+protected:
+    void ShowError(const std::string&) override {}
+    void ShowInfo(const std::string&) override {}
+    void ShowErrorCode(int) override {}
+    TAnswer AskYesNo(const std::string& t) override {
+        Asked.push_back(t);
+        if (Answers.empty()) return TAnswer::No;
+        TAnswer a = Answers.front();
+        Answers.erase(Answers.begin());
+        return a;
+    }
+    void SyncTime() override { ++Syncs; }
+};
+
+const TDateTime kUtc = EncodeDate(2024, 5, 6) + EncodeTime(9, 59, 58, 0);
+
+class ClockDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        TTrayIcon::SetNotificationAreaOverride(true);
+        PinClock(kUtc, 1.0);
+        store.SetValue(CU, kPrefsKey, "FirstRun", V::FromInteger(0));
+        store.SetValue(CU, kPrefsKey, "InstallUpgrade", V::FromInteger(0));
+        store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(0));
+        w = std::make_unique<TestClocks>(store);
+        w->SplashDelayMs = 0;
+        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
+        w->Timer1->stop();
+        d = &ClockDisplayOf(*w);
+        auto rec = std::make_unique<TRecordingSoundPlayer>();
+        sound = rec.get();
+        d->SetSoundPlayer(std::move(rec));
+        w->Clocks.clear();
+    }
+    void TearDown() override {
+        w.reset();
+        ResetClockSource();
+        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+    }
+    THXClock& Add(uint8_t type, bool analog, const std::string& city) {
+        w->Clocks.push_back(std::make_unique<THXClock>());
+        THXClock& c = *w->Clocks.back();
+        c.ClockType = type;
+        c.Analog = analog;
+        c.Location.City = city;
+        c.Location.Name = city;
+        c.Location.StdOffset = 3;
+        return c;
+    }
+    void Tick(bool displayOnly = false) {
+        w->Timer1->stop();
+        d->UpdateClockDisplays(displayOnly);
+        w->Timer1->stop();
+    }
+    QTemporaryDir dir;
+    THXMemoryPrefsStore store;
+    std::unique_ptr<TestClocks> w;
+    TClockDisplay* d = nullptr;
+    TRecordingSoundPlayer* sound = nullptr;
+};
+
+TEST_F(ClockDisplayTest, EveryTypeInBothFormsInOneRow) {
+    for (int form = 0; form < 2; ++form)
+        for (uint8_t t = 0; t <= 8; ++t)
+            Add(t, form == 1, "City" + std::to_string(t));
+    w->ConstrainWindowType = 1;
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    int x = 1, sum = 0, tallest = 0;
+    for (int i = 0; i < 18; ++i) {
+        QWidget* c = d->ClockControl(i);
+        ASSERT_TRUE(c);
+        EXPECT_EQ(c->property("Tag").toInt(), i);
+        EXPECT_EQ(qobject_cast<THXAnalogClock*>(c) != nullptr, i >= 9);
+        EXPECT_EQ(c->pos(), QPoint(x, 1)) << i;
+        x += c->width();
+        sum += c->width();
+        tallest = std::max(tallest, c->height());
+    }
+    // The window fits the row; the bars below the clocks add their height.
+    EXPECT_EQ(w->width(), sum + 2);
+    EXPECT_GE(w->height(), tallest);
+}
+
+TEST_F(ClockDisplayTest, NarrowWindowWrapsAndTypeTwoFitsTheWidth) {
+    for (int i = 0; i < 6; ++i)
+        Add(0, i % 2 == 1, "Town" + std::to_string(i));
+    w->ConstrainWindowType = 0;
+    w->resize(200, 400);
+    w->show();
+    w->RefreshClockObjects(true, true);
+    int rows = 0, lastTop = -1, tallest = 0;
+    for (int i = 0; i < 6; ++i) {
+        QWidget* c = d->ClockControl(i);
+        if (c->y() != lastTop) ++rows, lastTop = c->y();
+        tallest = std::max(tallest, c->height());
+        EXPECT_LE(c->x() + c->width(), std::max(200, c->width() + 1));
+    }
+    EXPECT_GE(rows, 2);
+    w->ConstrainWindowType = 2;
+    w->RefreshClockObjects(true, false);
+    Tick(true);
+    int right = 0;
+    for (int i = 0; i < 6; ++i)
+        right = std::max(right, d->ClockControl(i)->x() + d->ClockControl(i)->width());
+    EXPECT_EQ(w->width(), right + 2);
+}
+
+TEST_F(ClockDisplayTest, PanelsTitleAndTrayShowTheClocksTexts) {
+    THXClock& paris = Add(0, false, "Paris");
+    Add(2, false, "Zulu");
+    Add(5, true, "Days");
+    w->HintClock = -1;
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), paris.DisplayString());
+    EXPECT_EQ(d->DisplayText(1).toStdString(), w->Clocks[1]->DisplayString());
+    EXPECT_EQ(d->TitleText(0).toStdString(), paris.TitleString());
+    EXPECT_EQ(d->TitleText(2).toStdString(), w->Clocks[2]->TitleString());
+    auto* face = qobject_cast<THXAnalogClock*>(d->ClockControl(2));
+    ASSERT_TRUE(face);
+    EXPECT_EQ(face->DateTime(), w->Clocks[2]->ClockDateTime());
+    // No title clock: UTC.
+    EXPECT_NE(w->windowTitle().indexOf("09:59:58 UTC"), -1) << w->windowTitle().toStdString();
+    w->HintClock = 0;
+    Tick(true);
+    EXPECT_NE(w->windowTitle().indexOf("12:59:58"), -1) << w->windowTitle().toStdString();
+    EXPECT_EQ(w->ti_HoroluxTray->Hint(), d->TrayText().left(50));
+    EXPECT_EQ(w->windowTitle(), d->TitleCaption());
+}
+
+TEST_F(ClockDisplayTest, ThisClockCommandsKeepTitleAndChimeIndexes) {
+    Add(0, false, "A");
+    Add(0, false, "B");
+    Add(0, true, "C");
+    w->show();
+    w->RefreshClockObjects(true, true);
+    w->HintClock = 1;
+    w->ChimeClock = 2;
+    w->CurrentClock = 1;
+    d->miClkInsertBeforeClick();
+    ASSERT_EQ(w->Clocks.size(), 4u);
+    EXPECT_EQ(w->HintClock, 2);
+    EXPECT_EQ(w->ChimeClock, 3);
+    EXPECT_EQ(w->Clocks[2]->Location.City, "B");
+    w->CurrentClock = 2;
+    d->miClkDuplicateClick();
+    EXPECT_EQ(w->Clocks.back()->Location.City, "B");
+    EXPECT_EQ(w->CurrentClock, 4);
+    // Moving the title clock leftmost takes the title with it.
+    w->CurrentClock = 2;
+    d->miClkMoveLeftmostClick();
+    EXPECT_EQ(w->Clocks[0]->Location.City, "B");
+    EXPECT_EQ(w->HintClock, 0);
+    EXPECT_EQ(w->ChimeClock, 3);
+    EXPECT_EQ(w->CurrentClock, 2);
+    // A cancelled delete changes nothing.
+    w->CurrentClock = 0;
+    w->Answers = {TClockState::TAnswer::No};
+    d->miClkDeleteClick();
+    EXPECT_EQ(w->Clocks.size(), 5u);
+    EXPECT_EQ(w->HintClock, 0);
+    w->Answers = {TClockState::TAnswer::Yes};
+    d->miClkDeleteClick();
+    EXPECT_EQ(w->Clocks.size(), 4u);
+    EXPECT_EQ(w->HintClock, -1);
+    EXPECT_EQ(w->ChimeClock, 2);
+    Tick(true);
+    EXPECT_NE(w->windowTitle().indexOf(" UTC"), -1);
+    EXPECT_EQ(d->ClockControl(3) != nullptr, true);
+    EXPECT_EQ(d->ClockControl(4), nullptr);
+    // An index out of the list is refused.
+    w->CurrentClock = 42;
+    d->miClkDeleteClick();
+    d->miClkMoveLeftClick();
+    EXPECT_EQ(w->Clocks.size(), 4u);
+}
+
+TEST_F(ClockDisplayTest, HostOffsetChangeReachesEveryClockAndAlarmNextTick) {
+    Add(0, false, "Far");
+    Add(1, false, "Here");
+    w->Alarms.push_back(std::make_unique<TAlarm>());
+    w->RefreshClockObjects(true, true);
+    Tick();
+    PinClock(kUtc + 1.0 / 24, 2.0); // the night the clocks go forward
+    Tick();
+    EXPECT_DOUBLE_EQ(w->LocalClock.Location.StdOffset, 2.0);
+    EXPECT_DOUBLE_EQ(w->Clocks[0]->Location.HostOffset, 2.0);
+    EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 2.0);
+    EXPECT_DOUBLE_EQ(w->Alarms[0]->Location.HostOffset, 2.0);
+}
+
+TEST_F(ClockDisplayTest, ChimesOnTheTickButNotOnADisplayRefresh) {
+    w->ChimeType = 0;
+    w->ChimeClock = -1;
+    w->LocalClock.Location.StdOffset = 1;
+    w->LocalClock.Location.HostOffset = 1;
+    w->MuteChimes = false;
+    PinClock(EncodeDate(2024, 5, 6) + EncodeTime(10, 0, 0, 0), 1.0); // 11:00 local
+    Tick(true);
+    EXPECT_TRUE(sound->Played.empty());
+    Tick();
+    ASSERT_EQ(sound->Played.size(), 1u);
+    EXPECT_EQ(sound->Played[0].Sound, w->Chime60Sound);
+    Tick();
+    EXPECT_EQ(sound->Played.size(), 1u);
+}
+
+TEST_F(ClockDisplayTest, AutoSyncCountdownRunsOnTicksOnly) {
+    w->AutoSyncOn = true;
+    w->AutoSyncDuration = 5; // a minute at least
+    d->TickClock().ResetCountdown(w->AutoSyncDuration);
+    for (int i = 0; i < 59; ++i)
+        Tick();
+    EXPECT_EQ(w->Syncs, 0);
+    Tick(true);
+    EXPECT_EQ(w->Syncs, 0);
+    Tick();
+    EXPECT_EQ(w->Syncs, 1);
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+#include "platform/media/HXSound.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+
+#include <canberra.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+std::string FreedesktopSoundName(const std::string& alias) {
+    static const std::map<std::string, std::string> names = {
+        {"systemasterisk", "dialog-information"},
+        {"systemexclamation", "dialog-warning"},
+        {"systemhand", "dialog-error"},
+        {"systemquestion", "dialog-question"},
+        {"systemdefault", "bell"},
+        {".default", "bell"},
+        {"systemstart", "desktop-login"},
+        {"systemexit", "desktop-logout"},
+        {"mailbeep", "message-new-email"},
+        {"minimize", "window-minimized"},
+        {"maximize", "window-maximized"},
+        {"restoreup", "window-unmaximized"},
+        {"restoredown", "window-unmaximized"},
+        {"open", "window-new"},
+        {"close", "window-close"},
+        {"menupopup", "menu-popup"},
+        {"menucommand", "menu-click"},
+    };
+    std::string key = alias;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    auto it = names.find(key);
+    return it == names.end() ? std::string() : it->second;
+}
+
+TSoundSource ResolveSound(const std::string& sound, const std::string& baseDir) {
+    if (sound.empty()) return {};
+    // An alias wins over a file of the same name, as the system does it.
+    const std::string id = FreedesktopSoundName(sound);
+    if (!id.empty()) return {TSoundSource::TKind::EventId, id};
+    std::string path = sound;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::filesystem::path p(path);
+    if (p.is_relative() && !baseDir.empty()) p = std::filesystem::path(baseDir) / p;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(p, ec)) return {TSoundSource::TKind::File, p.string()};
+    return {};
+}
+
+namespace {
+
+class TCanberraPlayer : public ISoundPlayer {
+public:
+    explicit TCanberraPlayer(std::string baseDir) : FBase(std::move(baseDir)) {
+        if (ca_context_create(&FCtx) != CA_SUCCESS) FCtx = nullptr;
+    }
+    ~TCanberraPlayer() override {
+        if (FCtx) ca_context_destroy(FCtx);
+    }
+    void Play(const std::string& sound) override { Start(sound, nullptr); }
+    void PlayThen(const std::string& sound, std::function<void()> done) override {
+        Start(sound, std::move(done));
+    }
+    void PlayAndWait(const std::string& sound) override {
+        struct TWait {
+            std::mutex M;
+            std::condition_variable C;
+            bool Done = false;
+        };
+        auto w = std::make_shared<TWait>();
+        const TSoundSource src = ResolveSound(sound, FBase);
+        if (!FCtx || src.Kind == TSoundSource::TKind::None) return;
+        auto* hold = new std::shared_ptr<TWait>(w);
+        if (!PlayFull(
+                src,
+                [](ca_context*, uint32_t, int, void* u) {
+                    auto* p = static_cast<std::shared_ptr<TWait>*>(u);
+                    {
+                        std::lock_guard l((*p)->M);
+                        (*p)->Done = true;
+                    }
+                    (*p)->C.notify_all();
+                    delete p;
+                },
+                hold)) {
+            delete hold;
+            return;
+        }
+        std::unique_lock l(w->M);
+        // A sound longer than a minute is not waited for to its end.
+        w->C.wait_for(l, std::chrono::seconds(60), [&] { return w->Done; });
+    }
+    void StopAll() override {
+        if (FCtx) ca_context_cancel(FCtx, 1);
+    }
+
+private:
+    using TCallback = void (*)(ca_context*, uint32_t, int, void*);
+    bool PlayFull(const TSoundSource& src, TCallback cb, void* user) {
+        ca_proplist* p = nullptr;
+        if (ca_proplist_create(&p) != CA_SUCCESS) return false;
+        ca_proplist_sets(
+            p, src.Kind == TSoundSource::TKind::File ? CA_PROP_MEDIA_FILENAME : CA_PROP_EVENT_ID,
+            src.Value.c_str());
+        ca_proplist_sets(p, CA_PROP_CANBERRA_CACHE_CONTROL, "volatile");
+        const int r = ca_context_play_full(FCtx, 1, p, cb, user);
+        ca_proplist_destroy(p);
+        return r == CA_SUCCESS;
+    }
+    void Start(const std::string& sound, std::function<void()> done) {
+        const TSoundSource src = ResolveSound(sound, FBase);
+        if (!FCtx || src.Kind == TSoundSource::TKind::None) {
+            if (done) Post(std::move(done));
+            return;
+        }
+        auto* hold = new std::function<void()>(std::move(done));
+        if (!PlayFull(
+                src,
+                [](ca_context*, uint32_t, int, void* u) {
+                    auto* f = static_cast<std::function<void()>*>(u);
+                    if (*f) Post(std::move(*f));
+                    delete f;
+                },
+                hold)) {
+            if (*hold) Post(std::move(*hold));
+            delete hold;
+        }
+    }
+    // Completions arrive on the sound library's thread; the program works on
+    // the GUI thread only.
+    static void Post(std::function<void()> f) {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
+    }
+    std::string FBase;
+    ca_context* FCtx = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<ISoundPlayer> CreateCanberraPlayer(const std::string& baseDir) {
+    return std::make_unique<TCanberraPlayer>(baseDir);
+}
+
+void TRecordingSoundPlayer::Play(const std::string& sound) {
+    Played.push_back({sound, TEntry::TMode::Async, Stamp()});
+}
+void TRecordingSoundPlayer::PlayThen(const std::string& sound, std::function<void()> done) {
+    Played.push_back({sound, TEntry::TMode::Then, Stamp()});
+    FPending.push_back(std::move(done));
+}
+void TRecordingSoundPlayer::PlayAndWait(const std::string& sound) {
+    Played.push_back({sound, TEntry::TMode::Wait, Stamp()});
+}
+void TRecordingSoundPlayer::StopAll() {
+    FPending.clear();
+}
+bool TRecordingSoundPlayer::FinishOne() {
+    if (FPending.empty()) return false;
+    auto f = std::move(FPending.front());
+    FPending.erase(FPending.begin());
+    if (f) f();
+    return true;
+}
