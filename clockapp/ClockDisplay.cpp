@@ -87,11 +87,6 @@ void TClockDisplay::ConnectCommands() {
     on("miViewOnMap", &TClockDisplay::ViewOnMap);
     if (QAction* a = W.Action("miConfigure"))
         connect(a, &QAction::triggered, this, [this] { ClockClick(W.CurrentClock); });
-    if (QAction* a = W.Action("smiClockBorders"))
-        connect(a, &QAction::triggered, this, [this] {
-            W.ShowClockBorders = !W.ShowClockBorders;
-            RefreshClockObjects(true, false);
-        });
 }
 
 QWidget* TClockDisplay::ClockControl(int index) const {
