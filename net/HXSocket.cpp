@@ -11,18 +11,12 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "platform/rtl/SysUtils.h"
+
 using namespace hxws;
 
 namespace {
 
-std::string TrimBlanks(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
 
 std::string Formatted(const char* fmt, va_list args) {
     char buf[1024];
@@ -178,7 +172,7 @@ bool StartsWithDigit(const std::string& s) {
 uint32_t HXSocketResolveHost(const std::string& host) {
     if (host.empty() || host.size() > 256)
         throw ESocketException("HXSocketResolveHost: '" + host + "' Invalid Hostname.");
-    std::string t = TrimBlanks(host);
+    std::string t = Trim(host);
     if (IsDottedForm(t)) {
         uint32_t a = InetAddr(t);
         if (a == INADDR_NONE_NET && t != "255.255.255.255")
@@ -201,7 +195,7 @@ uint16_t HXSocketResolvePort(const std::string& port, const std::string& proto) 
         if (n < 0) throw ESocketException("HXSocketResolvePort: Invalid Port.");
         return static_cast<uint16_t>(n);
     }
-    std::string p = TrimBlanks(port), pr = TrimBlanks(proto);
+    std::string p = Trim(port), pr = Trim(proto);
     uint16_t result = 0;
     if (!SocketApi().getservbyname(p.c_str(), pr.empty() ? nullptr : pr.c_str(), &result))
         throw ESocketException(Fmt("HXSocketResolvePort: Cannot convert port '%s'", port.c_str()));
@@ -211,7 +205,7 @@ uint16_t HXSocketResolvePort(const std::string& port, const std::string& proto) 
 int HXSocketResolveProto(const std::string& proto) {
     if (proto.empty() || proto.size() >= 32)
         throw ESocketException("HXSocketResolveProto: Invalid Protocol.");
-    std::string p = TrimBlanks(proto);
+    std::string p = Trim(proto);
     if (StartsWithDigit(p)) {
         long n = LeadingNumber(p, 255);
         if (n < 0) throw ESocketException("HXSocketResolveProto: Invalid Protocol.");
@@ -295,7 +289,7 @@ void TCustomHXSocket::SetAddr(const std::string& value) {
         RaiseError("Cannot change Addr if not closed");
         return;
     }
-    FAddr = TrimBlanks(value);
+    FAddr = Trim(value);
     FHasAddr = !FAddr.empty();
     FAddrKnown = false;
 }
@@ -306,7 +300,7 @@ void TCustomHXSocket::SetPort(const std::string& value) {
         RaiseError("Cannot change Port if not closed");
         return;
     }
-    FPort = TrimBlanks(value);
+    FPort = Trim(value);
     FHasPort = !FPort.empty();
     FPortKnown = false;
 }
@@ -317,7 +311,7 @@ void TCustomHXSocket::SetProto(const std::string& value) {
         RaiseError("Cannot change Proto if not closed");
         return;
     }
-    FProto = TrimBlanks(value);
+    FProto = Trim(value);
     FHasProto = !FProto.empty();
     FProtoKnown = false;
 }

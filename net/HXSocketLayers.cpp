@@ -7,17 +7,11 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/rtl/SysUtils.h"
+
 using namespace hxws;
 
 namespace {
-std::string TrimBlanks(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
 std::string Lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -53,7 +47,7 @@ void TCustomSocksHXSocket::SetSocksPort(const std::string& value) {
         RaiseError("Can't change socks port if not closed");
         return;
     }
-    FSocksPort = TrimBlanks(value);
+    FSocksPort = Trim(value);
     FSocksPortAssigned = !FSocksPort.empty();
 }
 
@@ -62,7 +56,7 @@ void TCustomSocksHXSocket::SetSocksServer(const std::string& value) {
         RaiseError("Can't change socks server if not closed");
         return;
     }
-    FSocksServer = TrimBlanks(value);
+    FSocksServer = Trim(value);
     FSocksServerAssigned = !FSocksServer.empty();
 }
 
