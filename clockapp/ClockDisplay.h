@@ -59,6 +59,7 @@ public:
     QString TrayText() const { return FTrayText; }
 
     void SetSoundPlayer(std::unique_ptr<ISoundPlayer> player);
+    ISoundPlayer& Sound() { return *FSound; }
     void SetCaptionHost(std::unique_ptr<ICaptionHost> host);
     TChimer& Chimer() { return *FChimer; }
     TTickClock& TickClock() { return FTick; }

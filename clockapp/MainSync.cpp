@@ -3,6 +3,7 @@
 // attempt, and the programs and documents the window starts.
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
+#include "clockapp/ClockDisplay.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/qt/HXBus.h"
@@ -160,6 +161,11 @@ bool TF_clocks::SyncStartTickmatch(const std::vector<std::string>& args) {
 
 void TF_clocks::SyncStatus(const std::string& text) {
     SetStatusText(QString::fromStdString(text));
+}
+
+// The connect and sync sounds share the window's player with the chimes.
+void TF_clocks::SyncPlaySound(const std::string& file) {
+    ClockDisplayOf(*this).Sound().Play(file);
 }
 
 void TF_clocks::SyncTrayIcon(TSyncTrayIcon icon) {

@@ -171,6 +171,7 @@ private:
     // TSyncControl's effects.
     bool SyncStartTickmatch(const std::vector<std::string>& args) override;
     void SyncStatus(const std::string& text) override;
+    void SyncPlaySound(const std::string& file) override;
     void SyncTrayIcon(TSyncTrayIcon icon) override;
     void SyncProcessMessages() override;
     void SyncMenuEnabled(bool enabled) override;

@@ -2,11 +2,13 @@
 // transport, launches of a stand-in tickmatch and hxlinkhold.
 #include "TestApp.h"
 
+#include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
+#include "platform/media/HXSound.h"
 
 #include <QAction>
 #include <QDir>
@@ -404,4 +406,32 @@ TEST_F(MainSyncTest, PrefsSyncNowRunsTheGate) {
     });
     w->Action("sb_Prefs")->trigger();
     EXPECT_EQ(WaitForArgs("tickmatch"), Expected("time.nist.gov"));
+}
+
+TEST_F(MainSyncTest, AttemptAndSuccessPlayTheChosenSounds) {
+    auto player = std::make_unique<TRecordingSoundPlayer>();
+    TRecordingSoundPlayer& played = *player;
+    ClockDisplayOf(*w).SetSoundPlayer(std::move(player));
+    w->PlayConnectSound = true;
+    w->ConnectSound = "sounds/connect.wav";
+    w->PlaySyncSound = true;
+    w->SyncSound = "sounds/sync.wav";
+    SetConnectionType(1);
+    w->SyncTime();
+    WaitForArgs("tickmatch");
+    Receive("HXM_SyncAttempt");
+    Receive("HXM_SyncSuccess");
+    std::vector<std::string> sounds;
+    for (const auto& e : played.Played)
+        sounds.push_back(e.Sound);
+    EXPECT_EQ(sounds, (std::vector<std::string>{"sounds/connect.wav", "sounds/sync.wav"}));
+
+    played.Played.clear();
+    w->PlayConnectSound = false;
+    w->PlaySyncSound = false;
+    w->SyncTime();
+    WaitForArgs("tickmatch");
+    Receive("HXM_SyncAttempt");
+    Receive("HXM_SyncSuccess");
+    EXPECT_TRUE(played.Played.empty());
 }
