@@ -4,6 +4,7 @@
 #include "clockapp/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
+#include "clockapp/UpdateHost.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 #include "timemodel/VersionInfo.h"
@@ -103,6 +104,7 @@ void TF_clocks::ConnectMenu() {
     on(ui->miSortByZone, &TF_clocks::miSortByZoneClick);
     on(ui->smiAnalog, &TF_clocks::smiAnalogClick);
     on(ui->smiDigital, &TF_clocks::smiDigitalClick);
+    on(ui->miCheckForUpgrade, &TF_clocks::miCheckForUpgradeClick);
     for (QAction* item : ui->smiClockType->actions())
         connect(item, &QAction::triggered, this, [this, item] { smiClockTypeClick(item); });
 

@@ -21,6 +21,7 @@ class QTimer;
 class TFControledMessage;
 class TFSplash;
 class TTrayIcon;
+class TUpdateHost;
 namespace Ui {
 class F_clocks;
 }
@@ -120,6 +121,11 @@ public:
     void sb_PrefsClick();
     void pm_aboutClick();
     void smiClockBordersClick();
+
+    // "Check for Upgrade" (UpdateHost.cpp).
+    bool CheckForProgramUpgrade();
+    void miCheckForUpgradeClick();
+    TUpdateHost& UpdateCheck();
     // Whether an hxlinkhold already runs (its bus name is owned).
     std::function<bool()> LinkholdRunning;
     // Called after each attempt's report, when the sync log has a new line.
@@ -145,7 +151,7 @@ protected:
     void ProcessMessages() override;
 
     // Steps that other parts of the program fill in.
-    virtual bool CheckForLocationUpdate() { return false; }
+    virtual bool CheckForLocationUpdate();
     virtual void CreateTimeZoneManager() {}
     virtual void CreateMapWindow() {}
     // The map and location manager windows, supplied by their own code.
@@ -162,6 +168,9 @@ protected:
     friend class TClockDisplay;
 
 private:
+    friend class TUpdateHost;
+    std::unique_ptr<TUpdateHost> FUpdateHost;
+
     void ConnectMenu();
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
