@@ -3,7 +3,7 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
-#include "clockapp/controls/QtGraphics.h"
+#include "platform/qt/QtGraphics.h"
 #include "platform/media/HostZone.h"
 #include "timemodel/HXString.h"
 

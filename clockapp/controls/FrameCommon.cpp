@@ -1,6 +1,6 @@
 #include "clockapp/controls/FrameCommon.h"
 
-#include "clockapp/controls/QtGraphics.h"
+#include "platform/qt/QtGraphics.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #include "clockapp/controls/FramedCmboBx.h"
 
-#include "clockapp/controls/QtGraphics.h"
+#include "platform/qt/QtGraphics.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

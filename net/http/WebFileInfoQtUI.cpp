@@ -1,4 +1,5 @@
 #include "net/http/WebFileInfoQtUI.h"
+#include "platform/qt/QtGraphics.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -40,19 +41,6 @@ constexpr Qt::WindowFlags DialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint; // no border icons
 
 } // namespace
-
-QFont ToQFont(const TFont& font) {
-    QFont f(Q(font.Name));
-    if (font.Height < 0)
-        f.setPixelSize(-font.Height);
-    else if (font.Size > 0)
-        f.setPointSize(font.Size);
-    f.setBold(font.Bold);
-    f.setItalic(font.Italic);
-    f.setUnderline(font.Underline);
-    f.setStrikeOut(font.StrikeOut);
-    return f;
-}
 
 TWebDlProgress::TWebDlProgress(QWidget* parent) : QDialog(parent, DialogFlags) {
     setObjectName("WebDlProgress");

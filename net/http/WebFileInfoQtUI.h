@@ -52,6 +52,3 @@ private:
     bool waitClosed_ = false, progressClosed_ = false;
 };
 
-// The class library's font description as a Qt font.
-class QFont;
-QFont ToQFont(const TFont& font);

@@ -1,5 +1,5 @@
 #include "clockapp/controls/HXAnalogClock.h"
-#include "clockapp/controls/QtGraphics.h"
+#include "platform/qt/QtGraphics.h"
 #include "clockapp/controls/tests/QtApp.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "clockapp/controls/FrameCommon.h"
 #include "clockapp/controls/FramedCmboBx.h"
-#include "clockapp/controls/QtGraphics.h"
+#include "platform/qt/QtGraphics.h"
 #include "clockapp/controls/tests/QtApp.h"
 
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "clockapp/controls/QtGraphics.h"
+#include "platform/qt/QtGraphics.h"
 
 #include <QApplication>
 #include <QPalette>
