@@ -1,0 +1,261 @@
+// The whole road of one synchronisation with the real programs: horolux,
+// set to sync at start-up over LAN with 127.0.0.1 as its time server, starts
+// the real tickmatch beside it, which asks a TIME server of the test's own and
+// sets the clock through the fake time service on a private "system" bus.
+#include "tickmatch/tests/TestApp.h"
+#include "tickmatch/tests/TestProcess.h"
+#include "tickmatch/tests/TestServers.h"
+
+#include "clockapp/ClockState.h"
+#include "clockapp/Launch.h"
+#include "clockapp/MainWindow.h"
+#include "clockapp/PrefsStore.h"
+#include "clockapp/TrayIcon.h"
+#include "platform/qt/HXBus.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HX_messages.h"
+
+#include <QAction>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <optional>
+#include <regex>
+#include <stdlib.h>
+
+using Kind = TTestTimeServer::TKind;
+using Events = std::vector<std::string>;
+
+namespace {
+
+// horolux's preferences in a key store of the test's own: no first-run or
+// upgrade dialogs, no splash, no sounds, and a sync at start-up over LAN
+// (the connection type is stored as one byte).
+const char* kPrefs = "REGEDIT4\n"
+                     "\n"
+                     "[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n"
+                     "\"FirstRun\"=dword:00000000\n"
+                     "\"InstallUpgrade\"=dword:00000000\n"
+                     "\"CheckForUpgrades\"=dword:00000000\n"
+                     "\"ShowSplash\"=dword:00000000\n"
+                     "\"PlayConnectSound\"=dword:00000000\n"
+                     "\"PlaySyncSound\"=dword:00000000\n"
+                     "\"CycleTimeServers\"=dword:00000000\n"
+                     "\"ConnectionType\"=hex:01\n"
+                     "\"SetTimeAtStartup\"=dword:00000001\n"
+                     "\"KeepSyncLog\"=dword:00000001\n"
+                     "\"WarnLargeSync\"=dword:00000000\n"
+                     "\"NTPProtocol\"=dword:00000001\n"
+                     "\"TimeServer\"=\"127.0.0.1\"\n";
+
+class HoroluxRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        Dir = MakeTempDir("horolux-road");
+        ASSERT_FALSE(Dir.empty());
+        // Both programs in a writable suite directory, which is then also
+        // their shared data directory.
+        const std::string suite = Dir + "/suite";
+        std::filesystem::create_directories(suite);
+        std::filesystem::create_directories(Dir + "/ks");
+        std::filesystem::create_directories(Dir + "/xdg");
+        std::filesystem::copy_file(HX_SUITE_DIR "/horolux", suite + "/horolux");
+        std::filesystem::copy_file(HX_SUITE_DIR "/tickmatch", suite + "/tickmatch");
+        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+            std::filesystem::copy_file(std::string(HX_SUITE_DIR "/") + f, suite + "/" + f);
+        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"})
+            std::ofstream(suite + "/" + f);
+        std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg") << kPrefs;
+
+        ASSERT_TRUE(SessionBus.Start(Dir, "session"));
+        ASSERT_TRUE(SystemBus.Start(Dir, "system"));
+        ASSERT_TRUE(Service.Start(SystemBus.Address(), Dir + "/calls", "accept"));
+        Bus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(QString::fromStdString(SessionBus.Address()), "road"));
+        ASSERT_TRUE(Bus->isConnected());
+        Transport = std::make_unique<TDBusHXMessageTransport>(*Bus);
+        Transport->Install();
+        RegisterHXMessages();
+        Listener = std::make_unique<THXMessageListener>([this](unsigned msg) {
+            Heard.push_back(msg == WM_TIMECHANGE ? "TimeChanged" : RegisteredMessageName(msg));
+        });
+    }
+    void TearDown() override {
+        // A tickmatch still running would end on this; horolux ends on SIGTERM.
+        if (Transport) BroadcastHXMessage(HXM_TerminateTickmatch);
+        Horolux.Stop();
+        Listener.reset();
+        Transport.reset();
+        Bus.reset();
+        QDBusConnection::disconnectFromBus("road");
+        RemoveTree(Dir);
+    }
+    // Runs the event loop until the message was heard or the time is up.
+    bool WaitFor(const std::string& name, int timeoutMs) {
+        QElapsedTimer t;
+        t.start();
+        while (std::find(Heard.begin(), Heard.end(), name) == Heard.end() &&
+               t.elapsed() < timeoutMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return std::find(Heard.begin(), Heard.end(), name) != Heard.end();
+    }
+
+    std::string Dir;
+    TPrivateBus SessionBus, SystemBus;
+    TFakeTimeService Service;
+    std::unique_ptr<QDBusConnection> Bus;
+    std::unique_ptr<TDBusHXMessageTransport> Transport;
+    std::unique_ptr<THXMessageListener> Listener;
+    Events Heard;
+    TChildProcess Horolux;
+};
+
+} // namespace
+
+TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
+    TTestTimeServer server;
+    server.ServerTime = [] { return NowUTC() + EncodeTime(0, 10, 0, 0); };
+    ASSERT_TRUE(server.Start(Kind::Time));
+    // tickmatch inherits horolux's environment: the private buses and the
+    // test server's port reach it that way.
+    ASSERT_TRUE(Horolux.Start({Dir + "/suite/horolux"},
+                              {"DBUS_SESSION_BUS_ADDRESS=" + SessionBus.Address(),
+                               "DBUS_SYSTEM_BUS_ADDRESS=" + SystemBus.Address(),
+                               "HX_TICKMATCH_TEST_PORT=" + std::to_string(server.Port()),
+                               "HOROLUX_KEYSTORE_DIR=" + Dir + "/ks",
+                               "XDG_DATA_HOME=" + Dir + "/xdg", "QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(WaitFor("HXM_SyncSuccess", 60000)) << ::testing::PrintToString(Heard);
+    // What the bus still holds for us.
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // horolux first ends any earlier tickmatch, then tickmatch reports.
+    Events road;
+    for (const std::string& e : Heard)
+        if (e != "HXM_TerminateTickmatch" || road.empty()) road.push_back(e);
+    EXPECT_EQ(road, (Events{"HXM_TerminateTickmatch", "HXM_SyncAttempt", "TimeChanged",
+                            "HXM_SyncSuccess"}));
+
+    long long us = 0;
+    int relative = 0, interactive = 0;
+    ASSERT_EQ(
+        std::sscanf(Service.Calls().c_str(), "SetTime %lld %d %d", &us, &relative, &interactive), 3)
+        << Service.Calls();
+    EXPECT_GE(us / 1000, 600000 - 1500);
+    EXPECT_LE(us / 1000, 601000 + 1500);
+    // The line may land a moment after the broadcast.
+    std::string log;
+    QElapsedTimer t;
+    t.start();
+    while ((log = ReadFile(Dir + "/suite/hxsynclog.hxd")).find("!\r\n") == std::string::npos &&
+           t.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(std::regex_match(
+        log, std::regex("SYNC-ATTEMPT\tHost: 127\\.0\\.0\\.1\t[A-Z][a-z]{2}-\\d\\d-\\d{4} "
+                        "\\d\\d:\\d\\d:\\d\\d\tSUCCESS\t\\d+\\.\\d+\t\\d+\\.\\d+\t-0\\.\\d+!\r\n")))
+        << log;
+}
+
+namespace {
+
+// Whatever box would come up is answered at once, as Escape would.
+struct TAnsweringPresenter : IMessagePresenter {
+    std::vector<std::string> Texts;
+    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
+                         int) override {
+        Texts.push_back(text);
+        return EscapeResult(buttons);
+    }
+};
+
+class QuietClocks : public TF_clocks {
+public:
+    using TF_clocks::TF_clocks;
+
+protected:
+    void ShowError(const std::string&) override {}
+    void ShowInfo(const std::string&) override {}
+    void ShowErrorCode(int) override {}
+    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
+    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
+    bool ConfirmYes(const std::string&) override { return false; }
+};
+
+// Sets an environment variable for this process (and so for what the window
+// starts) and puts back what was there before.
+class TEnvScope {
+public:
+    TEnvScope(const char* name, const std::string& value) : Name(name) {
+        if (const char* old = std::getenv(name)) Old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~TEnvScope() {
+        if (Old)
+            ::setenv(Name, Old->c_str(), 1);
+        else
+            ::unsetenv(Name);
+    }
+    TEnvScope(const TEnvScope&) = delete;
+    TEnvScope& operator=(const TEnvScope&) = delete;
+
+private:
+    const char* Name;
+    std::optional<std::string> Old;
+};
+
+} // namespace
+
+// The same road seen in the window: the user's "S&ync Time Now!" over LAN, the
+// real tickmatch on the private buses, and the status bar and tray icon it ends
+// with.
+TEST_F(HoroluxRoad, DISABLED_SyncNowShowsSuccessInStatusBarAndTray) {
+    using V = THXStoredValue;
+    constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
+    TTestTimeServer server;
+    server.ServerTime = [] { return NowUTC() + EncodeTime(0, 10, 0, 0); };
+    ASSERT_TRUE(server.Start(Kind::Time));
+    // tickmatch is started by this process: it inherits these.
+    TEnvScope session("DBUS_SESSION_BUS_ADDRESS", SessionBus.Address());
+    TEnvScope system("DBUS_SYSTEM_BUS_ADDRESS", SystemBus.Address());
+    TEnvScope port("HX_TICKMATCH_TEST_PORT", std::to_string(server.Port()));
+    TEnvScope xdg("XDG_DATA_HOME", Dir + "/xdg");
+
+    TAnsweringPresenter presenter;
+    SetMessagePresenter(&presenter);
+    TTrayIcon::SetNotificationAreaOverride(true);
+    SetCompanionDirectory(Dir + "/suite");
+    THXMemoryPrefsStore store;
+    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "PlayConnectSound",
+                             "PlaySyncSound", "CycleTimeServers", "WarnLargeSync"})
+        store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+    store.SetValue(CU, kPrefsKey, "ConnectionType", V::FromBinary({1})); // one byte, as stored
+    store.SetValue(CU, kPrefsKey, "NTPProtocol", V::FromInteger(1));
+    store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("127.0.0.1"));
+    {
+        QuietClocks w(store);
+        w.SplashDelayMs = 0;
+        w.FormCreate("/nonexistent", {"-datadir", Dir + "/suite"});
+        EXPECT_EQ(w.StatusText().toStdString(), "Lan Connection");
+        QAction* syncNow = w.Action("mi_SyncTimeNow");
+        ASSERT_NE(syncNow, nullptr);
+        EXPECT_EQ(syncNow->text().toStdString(), "S&ync Time Now!");
+        ASSERT_TRUE(syncNow->isEnabled());
+        syncNow->trigger();
+
+        QElapsedTimer t;
+        t.start();
+        while (w.StatusText() != "Sync Success" && t.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(w.StatusText().toStdString(), "Sync Success") << ::testing::PrintToString(Heard);
+        EXPECT_EQ(w.ti_HoroluxTray->Icon().cacheKey(), w.t_SyncSuccess->Icon().cacheKey());
+        EXPECT_NE(Service.Calls().find("SetTime "), std::string::npos) << Service.Calls();
+        EXPECT_NE(ReadFile(Dir + "/suite/hxsynclog.hxd").find("\tSUCCESS\t"), std::string::npos);
+        EXPECT_TRUE(presenter.Texts.empty()) << ::testing::PrintToString(presenter.Texts);
+    }
+    SetCompanionDirectory({});
+    TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+    SetMessagePresenter(nullptr);
+}
