@@ -16,11 +16,6 @@
 #include "net/http/tests/HttpTestSupport.h"
 #include "net/http/tests/ScriptedPeer.h"
 
-// Fontconfig keeps its caches until the process ends; that is not ours to free.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace fs = std::filesystem;
 using P = TScriptedPeer;
 
