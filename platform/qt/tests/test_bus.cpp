@@ -14,7 +14,9 @@ QString ProbePath() {
 }
 
 // Reads a probe's output lines until it has printed `until` or time runs out.
+// Lines read earlier count too: another wait may already have collected it.
 bool ReadUntil(QProcess& p, QStringList& lines, const QString& until, int ms = 20000) {
+    if (lines.contains(until)) return true;
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) {
