@@ -17,7 +17,6 @@ using namespace hxws;
 
 namespace {
 
-
 std::string Formatted(const char* fmt, va_list args) {
     char buf[1024];
     vsnprintf(buf, sizeof(buf), fmt, args);
@@ -283,37 +282,30 @@ void TCustomHXSocket::ResetToDefaults() {
 
 // ------------------------------------------------------------ properties
 
-void TCustomHXSocket::SetAddr(const std::string& value) {
-    if (FHasAddr && value == FAddr) return;
+// Addr, Port and Proto change only while closed; a new value is resolved again.
+bool TCustomHXSocket::SetWhileClosed(const std::string& value, const char* name, std::string& field,
+                                     bool& has, bool& known) {
+    if (has && value == field) return false;
     if (FState != wsClosed) {
-        RaiseError("Cannot change Addr if not closed");
-        return;
+        RaiseError(std::string("Cannot change ") + name + " if not closed");
+        return false;
     }
-    FAddr = Trim(value);
-    FHasAddr = !FAddr.empty();
-    FAddrKnown = false;
+    field = Trim(value);
+    has = !field.empty();
+    known = false;
+    return true;
+}
+
+void TCustomHXSocket::SetAddr(const std::string& value) {
+    SetWhileClosed(value, "Addr", FAddr, FHasAddr, FAddrKnown);
 }
 
 void TCustomHXSocket::SetPort(const std::string& value) {
-    if (FHasPort && value == FPort) return;
-    if (FState != wsClosed) {
-        RaiseError("Cannot change Port if not closed");
-        return;
-    }
-    FPort = Trim(value);
-    FHasPort = !FPort.empty();
-    FPortKnown = false;
+    SetWhileClosed(value, "Port", FPort, FHasPort, FPortKnown);
 }
 
 void TCustomHXSocket::SetProto(const std::string& value) {
-    if (FHasProto && value == FProto) return;
-    if (FState != wsClosed) {
-        RaiseError("Cannot change Proto if not closed");
-        return;
-    }
-    FProto = Trim(value);
-    FHasProto = !FProto.empty();
-    FProtoKnown = false;
+    SetWhileClosed(value, "Proto", FProto, FHasProto, FProtoKnown);
 }
 
 void TCustomHXSocket::SetLocalPort(const std::string& value) {

@@ -156,6 +156,8 @@ protected:
     virtual int RawSend(const void* data, int len);
     virtual void RaiseErrorFmt(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     virtual void RaiseError(const std::string& msg);
+    bool SetWhileClosed(const std::string& value, const char* name, std::string& field, bool& has,
+                        bool& known);
     virtual void HandleBgException(Exception& e);
     virtual bool HandleDataAvailable(uint16_t error);
     virtual void HandleSessionAvailable(uint16_t error);
