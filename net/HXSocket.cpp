@@ -282,6 +282,34 @@ void TCustomHXSocket::ResetToDefaults() {
 
 // ------------------------------------------------------------ properties
 
+// Resolves what is not yet known of protocol, port(s) and address; the
+// failure text, or empty when all is known.
+std::string TCustomHXSocket::ResolveEndpoint(bool withLocalPort) {
+    try {
+        if (!FProtoKnown) {
+            FProtocol = HXSocketResolveProto(FProto);
+            FType = FProtocol == 17 ? 2 : 1;
+            FProtoKnown = true;
+        }
+        if (!FPortKnown) {
+            FPortNum = HXSocketResolvePort(FPort, FProto);
+            FSin.sin_port = htons(FPortNum);
+            FPortKnown = true;
+        }
+        if (withLocalPort && !FLocalPortKnown) {
+            FLocalPortNum = HXSocketResolvePort(FLocalPort, FProto);
+            FLocalPortKnown = true;
+        }
+        if (!FAddrKnown) {
+            FSin.sin_addr.s_addr = HXSocketResolveHost(FAddr);
+            FAddrKnown = true;
+        }
+    } catch (Exception& e) {
+        return e.Message.empty() ? std::string("resolution failed") : e.Message;
+    }
+    return {};
+}
+
 // Addr, Port and Proto change only while closed; a new value is resolved again.
 bool TCustomHXSocket::SetWhileClosed(const std::string& value, const char* name, std::string& field,
                                      bool& has, bool& known) {
@@ -893,30 +921,7 @@ void TCustomHXSocket::Connect() {
         RaiseError("Connect: No Protocol Specified");
         return;
     }
-    std::string failure;
-    try {
-        if (!FProtoKnown) {
-            FProtocol = HXSocketResolveProto(FProto);
-            FType = FProtocol == 17 ? 2 : 1;
-            FProtoKnown = true;
-        }
-        if (!FPortKnown) {
-            FPortNum = HXSocketResolvePort(FPort, FProto);
-            FSin.sin_port = htons(FPortNum);
-            FPortKnown = true;
-        }
-        if (!FLocalPortKnown) {
-            FLocalPortNum = HXSocketResolvePort(FLocalPort, FProto);
-            FLocalPortKnown = true;
-        }
-        if (!FAddrKnown) {
-            FSin.sin_addr.s_addr = HXSocketResolveHost(FAddr);
-            FAddrKnown = true;
-        }
-    } catch (Exception& e) {
-        failure = e.Message;
-    }
-    if (!failure.empty()) {
+    if (const std::string failure = ResolveEndpoint(true); !failure.empty()) {
         RaiseError("connect: " + failure);
         return;
     }
@@ -994,26 +999,7 @@ void TCustomHXSocket::Listen() {
         SocketError("listen: address not assigned");
         return;
     }
-    std::string failure;
-    try {
-        if (!FProtoKnown) {
-            FProtocol = HXSocketResolveProto(FProto);
-            FType = FProtocol == 17 ? 2 : 1;
-            FProtoKnown = true;
-        }
-        if (!FPortKnown) {
-            FPortNum = HXSocketResolvePort(FPort, FProto);
-            FSin.sin_port = htons(FPortNum);
-            FPortKnown = true;
-        }
-        if (!FAddrKnown) {
-            FSin.sin_addr.s_addr = HXSocketResolveHost(FAddr);
-            FAddrKnown = true;
-        }
-    } catch (Exception& e) {
-        failure = e.Message;
-    }
-    if (!failure.empty()) {
+    if (const std::string failure = ResolveEndpoint(false); !failure.empty()) {
         RaiseError("listen: " + failure);
         return;
     }

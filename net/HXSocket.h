@@ -156,6 +156,7 @@ protected:
     virtual int RawSend(const void* data, int len);
     virtual void RaiseErrorFmt(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     virtual void RaiseError(const std::string& msg);
+    std::string ResolveEndpoint(bool withLocalPort);
     bool SetWhileClosed(const std::string& value, const char* name, std::string& field, bool& has,
                         bool& known);
     virtual void HandleBgException(Exception& e);
