@@ -211,7 +211,7 @@ private:
 // The same road seen in the window: the user's "S&ync Time Now!" over LAN, the
 // real tickmatch on the private buses, and the status bar and tray icon it ends
 // with.
-TEST_F(HoroluxRoad, DISABLED_SyncNowShowsSuccessInStatusBarAndTray) {
+TEST_F(HoroluxRoad, SyncNowShowsSuccessInStatusBarAndTray) {
     using V = THXStoredValue;
     constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
     TTestTimeServer server;
@@ -236,6 +236,10 @@ TEST_F(HoroluxRoad, DISABLED_SyncNowShowsSuccessInStatusBarAndTray) {
     store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("127.0.0.1"));
     {
         QuietClocks w(store);
+        // tickmatch looks for the main window by its bus name before it
+        // reports, as it finds the real program.
+        THXMainWindowService service([] {}, *Bus);
+        ASSERT_EQ(service.Claim(), TBusNameClaim::Claimed);
         w.SplashDelayMs = 0;
         w.FormCreate("/nonexistent", {"-datadir", Dir + "/suite"});
         EXPECT_EQ(w.StatusText().toStdString(), "Lan Connection");
@@ -252,6 +256,11 @@ TEST_F(HoroluxRoad, DISABLED_SyncNowShowsSuccessInStatusBarAndTray) {
         EXPECT_EQ(w.StatusText().toStdString(), "Sync Success") << ::testing::PrintToString(Heard);
         EXPECT_EQ(w.ti_HoroluxTray->Icon().cacheKey(), w.t_SyncSuccess->Icon().cacheKey());
         EXPECT_NE(Service.Calls().find("SetTime "), std::string::npos) << Service.Calls();
+        // The log line may land a moment after the report.
+        t.restart();
+        while (ReadFile(Dir + "/suite/hxsynclog.hxd").find("!\r\n") == std::string::npos &&
+               t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_NE(ReadFile(Dir + "/suite/hxsynclog.hxd").find("\tSUCCESS\t"), std::string::npos);
         EXPECT_TRUE(presenter.Texts.empty()) << ::testing::PrintToString(presenter.Texts);
     }
