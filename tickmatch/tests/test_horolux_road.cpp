@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QStatusBar>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -267,4 +268,160 @@ TEST_F(HoroluxRoad, SyncNowShowsSuccessInStatusBarAndTray) {
     SetCompanionDirectory({});
     TTrayIcon::SetNotificationAreaOverride(std::nullopt);
     SetMessagePresenter(nullptr);
+}
+
+namespace {
+
+// The window's sync chains over the private session bus, with a tickmatch
+// that reports as its server name says (see fake_tickmatch_bus) and the test
+// itself answering for hxlinkhold.
+class WindowSyncChain : public HoroluxRoad {
+protected:
+    using V = THXStoredValue;
+    using Strings = std::vector<std::string>;
+    static constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
+    void SetUp() override {
+        HoroluxRoad::SetUp();
+        if (HasFatalFailure()) return;
+        Suite = Dir + "/fakesuite";
+        std::filesystem::create_directories(Suite);
+        std::filesystem::copy_file(HX_TEST_DIR "/fake_tickmatch_bus", Suite + "/tickmatch");
+        std::ofstream(Dir + "/suite/hxservers.hxd") << "bad1\nbad2\ngood3\n";
+        Session.emplace("DBUS_SESSION_BUS_ADDRESS", SessionBus.Address());
+        SetMessagePresenter(&Presenter);
+        TTrayIcon::SetNotificationAreaOverride(true);
+        SetCompanionDirectory(Suite);
+        for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "PlayConnectSound",
+                                 "PlaySyncSound", "KeepSyncLog"})
+            Store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+        Store.SetValue(CU, kPrefsKey, "CycleTimeServers", V::FromInteger(1));
+        Store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("bad0"));
+    }
+    void TearDown() override {
+        if (Window) {
+            Window.reset();
+            SetCompanionDirectory({});
+            TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+            SetMessagePresenter(nullptr);
+        }
+        Session.reset();
+        HoroluxRoad::TearDown();
+    }
+
+    void Start(uint8_t connectionType) {
+        Store.SetValue(CU, kPrefsKey, "ConnectionType", V::FromBinary({connectionType}));
+        Window = std::make_unique<QuietClocks>(Store);
+        Window->SplashDelayMs = 0;
+        Window->LinkholdRunning = [] { return true; };
+        Window->OnSyncLogChanged = [this] { ++LogChanges; };
+        auto* bar = Window->findChild<QStatusBar*>("sbMainStatusBar");
+        ASSERT_NE(bar, nullptr);
+        QObject::connect(bar, &QStatusBar::messageChanged, [this](const QString& text) {
+            if (!text.isEmpty()) Statuses.push_back(text.toStdString());
+        });
+        Window->FormCreate("/nonexistent", {"-datadir", Dir + "/suite"});
+    }
+    // The server each launch of tickmatch was given, checking the rest of
+    // its command line on the way.
+    Strings Launches() const {
+        Strings servers;
+        std::ifstream in(Dir + "/suite/tickmatch.calls");
+        const std::string cwd = std::filesystem::canonical(Dir + "/suite").string();
+        for (std::string line; std::getline(in, line);) {
+            Strings fields;
+            for (size_t start = 0;;) {
+                const size_t tab = line.find('\t', start);
+                fields.push_back(line.substr(start, tab - start));
+                if (tab == std::string::npos) break;
+                start = tab + 1;
+            }
+            EXPECT_EQ(fields.size(), 9u) << line;
+            if (fields.size() != 9) continue;
+            EXPECT_EQ(fields[0], cwd);
+            EXPECT_EQ(Strings(fields.begin() + 1, fields.end()),
+                      (Strings{"-s", fields[2], "1", "0", "0", "0", "1", "!"}));
+            servers.push_back(fields[2]);
+        }
+        return servers;
+    }
+    // Waits until the status bar has shown the text since Statuses was last
+    // cleared: a chain may pass through it on its way.
+    bool WaitForStatus(const std::string& text) {
+        auto shown = [&] {
+            return std::find(Statuses.begin(), Statuses.end(), text) != Statuses.end();
+        };
+        QElapsedTimer t;
+        t.start();
+        while (!shown() && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return shown();
+    }
+    size_t HeardCount(const std::string& name) const {
+        return size_t(std::count(Heard.begin(), Heard.end(), name));
+    }
+
+    std::string Suite;
+    std::optional<TEnvScope> Session;
+    TAnsweringPresenter Presenter;
+    THXMemoryPrefsStore Store;
+    std::unique_ptr<QuietClocks> Window;
+    Strings Statuses;
+    int LogChanges = 0;
+};
+
+} // namespace
+
+TEST_F(WindowSyncChain, FailuresCycleThroughTheServerListUntilOneAnswers) {
+    Start(1);
+    EXPECT_EQ(Statuses, Strings{"Lan Connection"});
+    Statuses.clear();
+    Window->Action("mi_SyncTimeNow")->trigger();
+    ASSERT_TRUE(WaitForStatus("Sync Success")) << ::testing::PrintToString(Statuses);
+    EXPECT_EQ(Launches(), (Strings{"bad0", "bad1", "bad2", "good3"}));
+    EXPECT_EQ(Statuses, (Strings{"Sync Attempt", "Server-Cycle: bad1", "Server-Cycle: bad2",
+                                 "Server-Cycle: good3", "Sync Success"}));
+    EXPECT_EQ(Window->ti_HoroluxTray->Icon().cacheKey(), Window->t_SyncSuccess->Icon().cacheKey());
+    EXPECT_EQ(HeardCount("HXM_TerminateTickmatch"), 4u);
+    EXPECT_EQ(LogChanges, 4);
+    EXPECT_TRUE(Presenter.Texts.empty()) << ::testing::PrintToString(Presenter.Texts);
+}
+
+TEST_F(WindowSyncChain, LastFailureEndsTheChainAndTheNextStartsAtThePreferredServer) {
+    std::ofstream(Dir + "/suite/hxservers.hxd") << "bad1\nbad2\n";
+    Start(1);
+    Statuses.clear();
+    Window->Action("mi_SyncTimeNow")->trigger();
+    ASSERT_TRUE(WaitForStatus("Sync Attempt Failed")) << ::testing::PrintToString(Statuses);
+    EXPECT_EQ(Launches(), (Strings{"bad0", "bad1", "bad2"}));
+    EXPECT_EQ(Window->ti_HoroluxTray->Icon().cacheKey(), Window->t_Failicon->Icon().cacheKey());
+
+    Statuses.clear();
+    Window->Action("mi_SyncTimeNow")->trigger();
+    ASSERT_TRUE(WaitForStatus("Sync Attempt Failed"));
+    EXPECT_EQ(Launches(), (Strings{"bad0", "bad1", "bad2", "bad0", "bad1", "bad2"}));
+    EXPECT_EQ(Statuses.front(), "Sync Attempt");
+}
+
+TEST_F(WindowSyncChain, DialUpIsDialledForTheSyncAndHungUpOnceAfterIt) {
+    Store.SetValue(CU, kPrefsKey, "ConnectIfRequired", V::FromInteger(1));
+    Store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("good0"));
+    // hxlinkhold's side: the line is down until asked for, and goes down
+    // again when asked to.
+    THXMessageListener linkhold([](unsigned msg) {
+        if (msg == HXM_RASInquiry || msg == HXM_RASDisconnectRequest)
+            BroadcastHXMessage(HXM_RASDisconnected);
+        else if (msg == HXM_RASDialRequest)
+            BroadcastHXMessage(HXM_RASConnected);
+    });
+    Start(0);
+    ASSERT_TRUE(WaitForStatus("Disconnected"));
+    Statuses.clear();
+    Window->SyncTime();
+    ASSERT_TRUE(WaitForStatus("Sync Success")) << ::testing::PrintToString(Heard);
+    ASSERT_TRUE(WaitForStatus("Disconnected")) << ::testing::PrintToString(Heard);
+    EXPECT_EQ(Launches(), (Strings{"good0"}));
+    EXPECT_EQ(Statuses, (Strings{"Connected", "Sync Attempt", "Sync Success", "Disconnected"}));
+    EXPECT_EQ(HeardCount("HXM_RASDialRequest"), 1u);
+    EXPECT_EQ(HeardCount("HXM_RASDisconnectRequest"), 1u);
+    EXPECT_FALSE(Window->Action("mi_SyncTimeNow")->isEnabled());
 }
