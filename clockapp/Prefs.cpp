@@ -217,7 +217,13 @@ TF_hxPrefs::TF_hxPrefs(TF_clocks& main) : QDialog(&main), Main(main), ui(new Ui:
         bool ok = false;
         const QFont chosen = QFontDialog::getFont(&ok, ToQFont(current), parent);
         if (!ok) return std::nullopt;
-        return FromQFont(chosen, current);
+        // Qt's font dialog has no colour, the font's colour is half of the
+        // time attributes: it is asked next, and keeps its value on cancel.
+        TFont font = FromQFont(chosen, current);
+        const QColor colour =
+            QColorDialog::getColor(ToQColor(current.Color), parent, "Font Colour");
+        if (colour.isValid()) font.Color = FromQColor(colour);
+        return font;
     };
     ChooseColour = [](TColor current, QWidget* parent) -> std::optional<TColor> {
         const QColor chosen = QColorDialog::getColor(ToQColor(current), parent);

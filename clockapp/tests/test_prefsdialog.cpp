@@ -584,18 +584,23 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
     auto player = std::make_unique<TRecordingSoundPlayer>();
     TRecordingSoundPlayer& played = *player;
     ClockDisplayOf(*w).SetSoundPlayer(std::move(player));
-    const std::pair<const char*, const char*> rows[][2] = {
-        {{"sb_OnHourSound", "SpeedButton2"}, {"e_Chime60Sound", ""}},
-        {{"sbTollHourSound", "sbTestTollHourSound"}, {"eTollHourSound", ""}},
-        {{"sb_30minChimeSound", "sbTest30minSound"}, {"e_Chime30Sound", ""}},
-        {{"sb_15minChimeSound", "sbTest15minSound"}, {"e_Chime15Sound", ""}},
-        {{"sb45MinChimeSound", "sbTest45minSound"}, {"eChime45Sound", ""}},
-        {{"sb_MajorAlarmSound", "SpeedButton7"}, {"e_MajorAlarmSound", ""}},
-        {{"sb_NormalAlarmSound", "SpeedButton6"}, {"e_NormalAlarmSound", ""}},
-        {{"sb_MinorAlarmSound", "SpeedButton5"}, {"e_MinorAlarmSound", ""}},
-        {{"sbStopwatchSound", "sbTestStopwatchSound"}, {"eCountDownSound", ""}},
-        {{"sb_ConnectSound", "sb_TestConnectSound"}, {"e_ConnectSound", ""}},
-        {{"sb_SyncSound", "sb_TestSyncSound"}, {"e_SyncSound", ""}},
+    struct TRow {
+        const char* Browse;
+        const char* Test;
+        const char* Edit;
+    };
+    const TRow rows[] = {
+        {"sb_OnHourSound", "SpeedButton2", "e_Chime60Sound"},
+        {"sbTollHourSound", "sbTestTollHourSound", "eTollHourSound"},
+        {"sb_30minChimeSound", "sbTest30minSound", "e_Chime30Sound"},
+        {"sb_15minChimeSound", "sbTest15minSound", "e_Chime15Sound"},
+        {"sb45MinChimeSound", "sbTest45minSound", "eChime45Sound"},
+        {"sb_MajorAlarmSound", "SpeedButton7", "e_MajorAlarmSound"},
+        {"sb_NormalAlarmSound", "SpeedButton6", "e_NormalAlarmSound"},
+        {"sb_MinorAlarmSound", "SpeedButton5", "e_MinorAlarmSound"},
+        {"sbStopwatchSound", "sbTestStopwatchSound", "eCountDownSound"},
+        {"sb_ConnectSound", "sb_TestConnectSound", "e_ConnectSound"},
+        {"sb_SyncSound", "sb_TestSyncSound", "e_SyncSound"},
     };
     const std::string soundsDir = w->DataDir + "sounds";
     WithDialog([&](TF_hxPrefs& d) {
@@ -609,26 +614,26 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
         auto edits = [&] {
             Strings s;
             for (const auto& r : rows)
-                s.push_back(Find<QLineEdit>(&d, r[1].first)->text().toStdString());
+                s.push_back(Find<QLineEdit>(&d, r.Edit)->text().toStdString());
             return s;
         };
         for (const auto& r : rows) {
             const Strings before = edits();
-            answer = "/music/" + std::string(r[1].first) + ".wav";
-            Find<QToolButton>(&d, r[0].first)->click();
+            answer = "/music/" + std::string(r.Edit) + ".wav";
+            Find<QToolButton>(&d, r.Browse)->click();
             EXPECT_EQ(asked, (Strings{"Select Sound File", soundsDir, "wav files (*.wav)"}));
             Strings expected = before;
             expected[size_t(&r - rows)] = *answer;
-            EXPECT_EQ(edits(), expected) << r[0].first;
+            EXPECT_EQ(edits(), expected) << r.Browse;
 
             answer = std::nullopt; // cancelled: the text stays
-            Find<QToolButton>(&d, r[0].first)->click();
-            EXPECT_EQ(edits(), expected) << r[0].first;
+            Find<QToolButton>(&d, r.Browse)->click();
+            EXPECT_EQ(edits(), expected) << r.Browse;
 
             played.Played.clear();
-            Find<QToolButton>(&d, r[0].second)->click();
-            ASSERT_EQ(played.Played.size(), 1u) << r[0].second;
-            EXPECT_EQ(played.Played[0].Sound, "/music/" + std::string(r[1].first) + ".wav");
+            Find<QToolButton>(&d, r.Test)->click();
+            ASSERT_EQ(played.Played.size(), 1u) << r.Test;
+            EXPECT_EQ(played.Played[0].Sound, "/music/" + std::string(r.Edit) + ".wav");
             EXPECT_EQ(played.Played[0].Mode, TRecordingSoundPlayer::TEntry::TMode::Async);
         }
         Find<QLineEdit>(&d, "e_SyncSound")->setText("SystemAsterisk");
