@@ -124,7 +124,7 @@ public:
 
     // "Check for Upgrade" (UpdateHost.cpp).
     bool CheckForProgramUpgrade();
-    void miCheckForUpgradeClick();
+    virtual void miCheckForUpgradeClick();
     TUpdateHost& UpdateCheck();
     // Whether an hxlinkhold already runs (its bus name is owned).
     std::function<bool()> LinkholdRunning;

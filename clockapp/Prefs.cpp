@@ -1,15 +1,22 @@
 #include "clockapp/Prefs.h"
 
+#include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
+#include "platform/qt/QtGraphics.h"
 #include "platform/rtl/SysUtils.h"
+#include "timemodel/HXClock.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 #include "timemodel/HX_messages.h"
 #include "ui_F_hxPrefs.h"
 
 #include <QAction>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QFocusEvent>
+#include <QFontDialog>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTime>
 
@@ -21,6 +28,50 @@ namespace {
 constexpr const char* kRASKey = "SOFTWARE\\Horolux\\RAS";
 constexpr const char* kBadDuration =
     "Invalid Auto Sync Duration Time\n\rTime must be in the form HH:MM:SS";
+constexpr const char* kOverrideAll =
+    "This will modify ALL clocks\n\rAre you sure this is what you want to do?";
+constexpr const char* kTimeExample = "The current local system time displayed\n\rusing the "
+                                     "currently indicated time format is:\n\r";
+constexpr const char* kDateExample = "The current local system date displayed\n\rusing the "
+                                     "currently indicated date format is:\n\r";
+constexpr const char* kSoundTitle = "Select Sound File";
+constexpr const char* kSoundFilter = "wav files|*.wav";
+
+// One sound row: the edit, its browse and its test button share the Tag.
+struct TSoundRow {
+    int Tag;
+    const char* Edit;
+    const char* Browse;
+    const char* Test;
+};
+constexpr TSoundRow kSoundRows[] = {
+    {1, "e_Chime60Sound", "sb_OnHourSound", "SpeedButton2"},
+    {2, "eTollHourSound", "sbTollHourSound", "sbTestTollHourSound"},
+    {3, "e_Chime30Sound", "sb_30minChimeSound", "sbTest30minSound"},
+    {4, "e_Chime15Sound", "sb_15minChimeSound", "sbTest15minSound"},
+    {5, "eChime45Sound", "sb45MinChimeSound", "sbTest45minSound"},
+    {11, "e_MajorAlarmSound", "sb_MajorAlarmSound", "SpeedButton7"},
+    {12, "e_NormalAlarmSound", "sb_NormalAlarmSound", "SpeedButton6"},
+    {13, "e_MinorAlarmSound", "sb_MinorAlarmSound", "SpeedButton5"},
+    {14, "eCountDownSound", "sbStopwatchSound", "sbTestStopwatchSound"},
+    {21, "e_ConnectSound", "sb_ConnectSound", "sb_TestConnectSound"},
+    {22, "e_SyncSound", "sb_SyncSound", "sb_TestSyncSound"},
+};
+
+// The time font of a new proposed clock: green Arial, 10 points, ANSI.
+TFont DefaultSampleFont() {
+    TFont f;
+    f.Name = "Arial";
+    f.Height = -13;
+    f.Size = 10;
+    f.Charset = 0;
+    f.Color = clLime;
+    return f;
+}
+
+int TagOf(const QObject* o) {
+    return o ? o->property("Tag").toInt() : 0;
+}
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -75,6 +126,25 @@ std::optional<int> ParseAutoDuration(const std::string& text) {
     return int(total);
 }
 
+std::string QtFileFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = filter.find('|', start);
+        parts.push_back(filter.substr(start, bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns = parts[i + 1];
+        std::replace(patterns.begin(), patterns.end(), ';', ' ');
+        if (!out.empty()) out += ";;";
+        out += parts[i] + " (" + patterns + ")";
+    }
+    return out;
+}
+
 std::optional<double> ParseLocalOffset(const std::string& text) {
     const std::string t = TrimServerName(text);
     if (t.empty()) return std::nullopt;
@@ -113,6 +183,59 @@ TF_hxPrefs::TF_hxPrefs(TF_clocks& main) : QDialog(&main), Main(main), ui(new Ui:
          {static_cast<QWidget*>(ui->me_AutoDuration), static_cast<QWidget*>(ui->me_ServerUTCOffset),
           static_cast<QWidget*>(ui->meLocalOffsetOverride)})
         e->installEventFilter(this);
+    connect(ui->sbCheckForUpgradesNow, &QAbstractButton::clicked, this,
+            [this] { sbCheckForUpgradesNowClick(); });
+
+    for (const TSoundRow& row : kSoundRows) {
+        auto* browse = findChild<QAbstractButton*>(row.Browse);
+        auto* test = findChild<QAbstractButton*>(row.Test);
+        connect(browse, &QAbstractButton::clicked, this,
+                [this, browse] { FileDialogClick(browse); });
+        connect(test, &QAbstractButton::clicked, this, [this, test] { TestSound(test); });
+    }
+
+    connect(ui->cbClockFormat, &QComboBox::currentIndexChanged, this,
+            [this] { ProposedClockFormatChange(); });
+    connect(ui->cbAdjType, &QAbstractButton::clicked, this,
+            [this] { ProposedClockFormatChange(); });
+    connect(ui->sbTimeFormatEg, &QAbstractButton::clicked, this, [this] { sbTimeFormatEgClick(); });
+    connect(ui->sbDateFormatEg, &QAbstractButton::clicked, this, [this] { sbDateFormatEgClick(); });
+    connect(ui->sb_ClockFaceFont, &QAbstractButton::clicked, this,
+            [this] { sb_ClockFaceFontClick(); });
+    connect(ui->sb_RestoreDefaults, &QAbstractButton::clicked, this,
+            [this] { sb_RestoreDefaultsClick(); });
+    connect(ui->sbOverrideClockSettings, &QAbstractButton::clicked, this,
+            [this] { sbOverrideClockSettingsClick(); });
+    ui->l_MajorTimeColour->installEventFilter(this);
+    ui->p_BackgroundColour->installEventFilter(this);
+    ui->l_MajorTimeColour->setCursor(Qt::PointingHandCursor);
+    ui->p_BackgroundColour->setCursor(Qt::PointingHandCursor);
+    FSampleFont = DefaultSampleFont();
+    ShowAttributes();
+
+    ChooseFont = [](const TFont& current, QWidget* parent) -> std::optional<TFont> {
+        bool ok = false;
+        const QFont chosen = QFontDialog::getFont(&ok, ToQFont(current), parent);
+        if (!ok) return std::nullopt;
+        // Qt's font dialog has no colour, the font's colour is half of the
+        // time attributes: it is asked next, and keeps its value on cancel.
+        TFont font = FromQFont(chosen, current);
+        const QColor colour =
+            QColorDialog::getColor(ToQColor(current.Color), parent, "Font Colour");
+        if (colour.isValid()) font.Color = FromQColor(colour);
+        return font;
+    };
+    ChooseColour = [](TColor current, QWidget* parent) -> std::optional<TColor> {
+        const QColor chosen = QColorDialog::getColor(ToQColor(current), parent);
+        if (!chosen.isValid()) return std::nullopt;
+        return FromQColor(chosen);
+    };
+    ChooseSoundFile = [](const std::string& title, const std::string& dir,
+                         const std::string& filter, QWidget* parent) -> std::optional<std::string> {
+        const QString file = QFileDialog::getOpenFileName(parent, Q(title), Q(dir), Q(filter));
+        if (file.isEmpty()) return std::nullopt;
+        return S(file);
+    };
 }
 
 TF_hxPrefs::~TF_hxPrefs() {
@@ -284,6 +407,7 @@ void TF_hxPrefs::showEvent(QShowEvent* e) {
 }
 
 void TF_hxPrefs::FormActivate() {
+    ShowAttributes();
     static const int itemOfType[3] = {1, 2, 0};
     SetRadioIndex(ui->rg_ConnectionType, itemOfType[WorkingConnectionType % 3]);
     if (WorkingConnectionType == 0) LoadPhoneBook();
@@ -379,6 +503,17 @@ void TF_hxPrefs::meLocalOffsetOverrideExit() {
 }
 
 bool TF_hxPrefs::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == ui->l_MajorTimeColour) {
+            l_MajorTimeColourClick();
+            return true;
+        }
+        if (watched == ui->p_BackgroundColour) {
+            p_BackgroundColourClick();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusOut) {
         // A dialog of the check itself takes the focus: check once.
         static bool checking = false;
@@ -416,6 +551,130 @@ void TF_hxPrefs::sbClearSyncLogClick() {
 }
 void TF_hxPrefs::sbViewSyncLogClick() {
     Main.ViewSyncLog();
+}
+void TF_hxPrefs::sbCheckForUpgradesNowClick() {
+    Main.miCheckForUpgradeClick();
+}
+
+// ------------------------------------------------------------------- sounds
+
+QLineEdit* TF_hxPrefs::SoundEdit(int tag) const {
+    for (const TSoundRow& row : kSoundRows)
+        if (row.Tag == tag) return findChild<QLineEdit*>(row.Edit);
+    return nullptr;
+}
+
+void TF_hxPrefs::FileDialogClick(QObject* button) {
+    QLineEdit* edit = SoundEdit(TagOf(button));
+    if (!edit || !ChooseSoundFile) return;
+    if (auto file =
+            ChooseSoundFile(kSoundTitle, Main.DataDir + "sounds", QtFileFilter(kSoundFilter), this))
+        edit->setText(Q(*file));
+}
+
+void TF_hxPrefs::TestSound(QObject* button) {
+    if (QLineEdit* edit = SoundEdit(TagOf(button)))
+        ClockDisplayOf(Main).Sound().Play(S(edit->text()));
+}
+
+// ------------------------------------------------------------ clock objects
+
+void TF_hxPrefs::ShowAttributes() {
+    const QColor back = ToQColor(FPanelColour);
+    QPalette panel = ui->p_BackgroundColour->palette();
+    panel.setColor(QPalette::Window, back);
+    ui->p_BackgroundColour->setPalette(panel);
+    QPalette sample = ui->l_MajorTimeColour->palette();
+    sample.setColor(QPalette::Window, back);
+    sample.setColor(QPalette::WindowText, ToQColor(FSampleFont.Color));
+    ui->l_MajorTimeColour->setPalette(sample);
+    ui->l_MajorTimeColour->setFont(ToQFont(FSampleFont));
+    ui->sb_ClockFaceFont->setFont(ToQFont(FFaceFont));
+}
+
+void TF_hxPrefs::ProposedClockFormatChange() {
+    THXClock scratch;
+    if (ui->cbAdjType->isChecked()) scratch.SetClockTypeString(S(ui->cbClockFormat->currentText()));
+    std::vector<std::string> formats;
+    scratch.AssignTimeFormats(formats);
+    // A format the new list also offers stays chosen.
+    const QString chosen = ui->cbClockTimeFormat->currentText();
+    ui->cbClockTimeFormat->clear();
+    for (const std::string& f : formats)
+        ui->cbClockTimeFormat->addItem(Q(f));
+    const int keep = ui->cbClockTimeFormat->findText(chosen);
+    ui->cbClockTimeFormat->setCurrentIndex(keep >= 0 ? keep : (formats.empty() ? -1 : 0));
+    const bool date = scratch.DateApplicable();
+    for (QWidget* c :
+         {static_cast<QWidget*>(ui->cbDisplayDate), static_cast<QWidget*>(ui->cbAdjDateFormat),
+          static_cast<QWidget*>(ui->cbClockDateFormat),
+          static_cast<QWidget*>(ui->cbAdjDateDisplay)})
+        c->setEnabled(date);
+}
+
+void TF_hxPrefs::sbTimeFormatEgClick() {
+    const std::string format = S(ui->cbClockTimeFormat->currentText());
+    THXMessageBoxes::ShowInfo(kTimeExample + format + " ==> " + FormatDateTime(format, Now()));
+}
+
+void TF_hxPrefs::sbDateFormatEgClick() {
+    const std::string format = S(ui->cbClockDateFormat->currentText());
+    THXMessageBoxes::ShowInfo(kDateExample + format + " ==> " + FormatDateTime(format, Now()));
+}
+
+void TF_hxPrefs::l_MajorTimeColourClick() {
+    if (!ChooseFont) return;
+    if (auto f = ChooseFont(FSampleFont, this)) {
+        FSampleFont = *f;
+        ShowAttributes();
+    }
+}
+
+void TF_hxPrefs::p_BackgroundColourClick() {
+    if (!ChooseColour) return;
+    if (auto c = ChooseColour(FPanelColour, this)) {
+        FPanelColour = *c;
+        ShowAttributes();
+    }
+}
+
+void TF_hxPrefs::sb_ClockFaceFontClick() {
+    if (!ChooseFont) return;
+    if (auto f = ChooseFont(FFaceFont, this)) {
+        FFaceFont = *f;
+        ShowAttributes();
+    }
+}
+
+// The whole sample font goes back to its start, styles included, so the
+// defaults look as they did when the dialog opened.
+void TF_hxPrefs::sb_RestoreDefaultsClick() {
+    FPanelColour = clBlack;
+    FSampleFont = DefaultSampleFont();
+    FFaceFont.Color = clBlack;
+    ShowAttributes();
+}
+
+void TF_hxPrefs::sbOverrideClockSettingsClick() {
+    if (THXMessageBoxes::AskYesNo(kOverrideAll) != mrYes) return;
+    Main.ShowClockBorders = ui->cbShowClockBorders->isChecked();
+    const std::string timeFormat = S(ui->cbClockTimeFormat->currentText());
+    const std::string dateFormat = S(ui->cbClockDateFormat->currentText());
+    const std::string type = S(ui->cbClockFormat->currentText());
+    const std::string display = S(ui->cbClockDisplayFormat->currentText());
+    for (auto& clock : Main.Clocks) {
+        if (ui->cbAdjTimeFormat->isChecked()) clock->TimeFormat = timeFormat;
+        if (ui->cbAdjDateFormat->isChecked()) clock->DateFormat = dateFormat;
+        if (ui->cbAdjType->isChecked()) clock->SetClockTypeString(type);
+        if (ui->cbAdjDisplayType->isChecked()) clock->SetDisplayKindString(display);
+        if (ui->cbAdjDateDisplay->isChecked()) clock->ShowDate = ui->cbDisplayDate->isChecked();
+        if (ui->cbAdjClockAttributes->isChecked()) {
+            clock->TimeFont = FSampleFont;
+            clock->ClockFaceFont = FFaceFont;
+            clock->BackColour = FPanelColour;
+        }
+    }
+    Main.RefreshClockObjects(true, true);
 }
 
 // ----------------------------------------------------- the main window's side

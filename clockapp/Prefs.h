@@ -3,14 +3,18 @@
 // commands of the main window.
 #pragma once
 
+#include "platform/rtl/Graphics.h"
+
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 class QAbstractButton;
 class QGroupBox;
+class QLineEdit;
 class TF_clocks;
 class THXMessageListener;
 namespace Ui {
@@ -24,6 +28,17 @@ std::string FormatAutoDuration(int seconds);
 std::optional<int> ParseAutoDuration(const std::string& text);
 // A local offset in hours, either decimal separator; none when it does not parse.
 std::optional<double> ParseLocalOffset(const std::string& text);
+
+// A file-dialog filter of "description|pattern|..." pairs in Qt's form.
+std::string QtFileFilter(const std::string& filter);
+
+// The dialogs the preferences dialog opens for fonts, colours and files; none
+// when the user cancels.
+using TFontChooser = std::function<std::optional<TFont>(const TFont& current, QWidget* parent)>;
+using TColourChooser = std::function<std::optional<TColor>(TColor current, QWidget* parent)>;
+using TFileChooser =
+    std::function<std::optional<std::string>(const std::string& title, const std::string& dir,
+                                             const std::string& qtFilter, QWidget* parent)>;
 
 class TF_hxPrefs : public QDialog {
     Q_OBJECT
@@ -44,6 +59,30 @@ public:
     void me_ServerUTCOffsetExit();
     void meLocalOffsetOverrideExit();
     void LoadPhoneBook();
+    void sbCheckForUpgradesNowClick();
+
+    // The sound rows, by the Tag of their browse and test buttons.
+    void FileDialogClick(QObject* button);
+    void TestSound(QObject* button);
+    QLineEdit* SoundEdit(int tag) const;
+
+    // "Clock Objects": a proposed clock that "Override ALL Clocks" applies.
+    void ProposedClockFormatChange();
+    void sbTimeFormatEgClick();
+    void sbDateFormatEgClick();
+    void l_MajorTimeColourClick();
+    void p_BackgroundColourClick();
+    void sb_ClockFaceFontClick();
+    void sb_RestoreDefaultsClick();
+    void sbOverrideClockSettingsClick();
+    const TFont& SampleFont() const { return FSampleFont; }
+    const TFont& FaceFont() const { return FFaceFont; }
+    TColor PanelColour() const { return FPanelColour; }
+
+    // Qt's own dialogs unless replaced.
+    TFontChooser ChooseFont;
+    TColourChooser ChooseColour;
+    TFileChooser ChooseSoundFile;
 
     // The connection type chosen so far (0 dial-up, 1 LAN, 2 none).
     uint8_t WorkingConnectionType = 2;
@@ -60,9 +99,13 @@ private:
     static int RadioIndex(QGroupBox* group);
     static void SetRadioIndex(QGroupBox* group, int index);
     static void EnableGroup(QGroupBox* group, bool enabled);
+    void ShowAttributes();
 
     TF_clocks& Main;
     Ui::F_hxPrefs* ui;
     std::unique_ptr<THXMessageListener> Listener;
     bool Activated = false;
+    TFont FSampleFont;
+    TFont FFaceFont;
+    TColor FPanelColour = clBlack;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 
 QColor ToQColor(TColor c) {
@@ -46,4 +47,22 @@ QFont ToQFont(const TFont& f) {
     q.setUnderline(f.Underline);
     q.setStrikeOut(f.StrikeOut);
     return q;
+}
+
+TColor FromQColor(const QColor& c) {
+    return RGB(c.red(), c.green(), c.blue());
+}
+
+TFont FromQFont(const QFont& q, const TFont& base) {
+    TFont f = base;
+    f.Name = q.family().toStdString();
+    int pixels = q.pixelSize();
+    if (pixels <= 0) pixels = int(std::lround(q.pointSizeF() * 96.0 / 72.0));
+    f.Height = -std::max(1, pixels);
+    f.Size = std::max(1, int(std::lround(-f.Height * 72.0 / 96.0)));
+    f.Bold = q.bold();
+    f.Italic = q.italic();
+    f.Underline = q.underline();
+    f.StrikeOut = q.strikeOut();
+    return f;
 }

@@ -21,3 +21,8 @@ QColor ToQColor(TColor c);
 QFont ToQFont(const TFont& f);
 // The character height in pixels that the record's font stands for.
 int FontPixelHeight(const TFont& f);
+// The record's colour of a Qt colour (alpha dropped).
+TColor FromQColor(const QColor& c);
+// A font chosen in Qt as the record stores it: pixel height negative; colour
+// and charset, which Qt fonts do not carry, come from Base.
+TFont FromQFont(const QFont& q, const TFont& base);
