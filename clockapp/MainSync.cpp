@@ -1,9 +1,9 @@
 // The main window's side of the synchronisation road: the messages of
 // tickmatch, hxlinkhold and rulewick, the tray icons and status texts of an
 // attempt, and the programs and documents the window starts.
+#include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
-#include "clockapp/ClockDisplay.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/qt/HXBus.h"
@@ -46,6 +46,7 @@ void TF_clocks::ConnectSync() {
     on(ui->smiRulewick, &TF_clocks::smiRulewickClick);
     on(ui->sb_Prefs, &TF_clocks::sb_PrefsClick);
     on(ui->smiSettings, &TF_clocks::sb_PrefsClick);
+    ConnectToolWindows();
 }
 
 // Each message is handled only once the broadcast has been delivered, so no

@@ -4,11 +4,13 @@
 
 #include "clockapp/ClockState.h"
 #include "clockapp/SyncControl.h"
+#include "clockapp/ToolWindows.h"
 #include "timemodel/HX_messages.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -122,6 +124,19 @@ public:
     void pm_aboutClick();
     void smiClockBordersClick();
 
+    // Tool-window openers (ToolWindows.cpp). A command whose window has no
+    // factory stays disabled.
+    void sb_DayloomClick();
+    void sb_SysTimeInfoClick();
+    void sb_CalcClick();
+    void miCalenderClick();
+    void sbCalendarClick();
+    void sb_AstroClick();
+    void SetToolWindowFactory(TToolWindow which, TToolWindowFactory factory);
+    void SetAstronomyWindowFactory(TAstronomyWindowFactory factory);
+    // The open window of that kind, or null.
+    QWidget* ToolWindow(TToolWindow which) const;
+
     // "Check for Upgrade" (UpdateHost.cpp).
     bool CheckForProgramUpgrade();
     virtual void miCheckForUpgradeClick();
@@ -176,6 +191,15 @@ private:
     void SplashStep(const char* text);
     void FollowVisibility();
     void ConnectSync();
+    void ConnectToolWindows();
+    void OpenToolWindow(TToolWindow which);
+    void UpdateToolCommands();
+    struct TToolOpener {
+        TToolWindowFactory Factory;
+        QPointer<QWidget> Window;
+    };
+    std::array<TToolOpener, kToolWindowCount> FToolOpeners;
+    TAstronomyWindowFactory FAstronomyFactory;
 
     // TSyncControl's effects.
     bool SyncStartTickmatch(const std::vector<std::string>& args) override;

@@ -1,0 +1,27 @@
+// The tool windows the main window opens: each is made by its own part of the
+// program through a factory, so the main window needs none of their code.
+#pragma once
+
+#include <functional>
+
+class QWidget;
+class TTimeLocation;
+
+// The single-instance tool windows: their commands stay disabled while one is
+// open.
+enum class TToolWindow { Dayloom, SysTimeInfo, TimeCalc, Calendar };
+constexpr int kToolWindowCount = 4;
+
+// Makes the window with the owner given (a top-level window owned by it).
+// A window whose preparation fails when it is shown throws from
+// setVisible(true).
+using TToolWindowFactory = std::function<QWidget*(QWidget* owner)>;
+
+// The astronomy window is told which place it shows before it is shown.
+class IAstronomyWindow {
+public:
+    virtual ~IAstronomyWindow() = default;
+    virtual QWidget* Window() = 0;
+    virtual void SetLocation(const TTimeLocation& location, bool isSystemLocation) = 0;
+};
+using TAstronomyWindowFactory = std::function<IAstronomyWindow*(QWidget* owner)>;
