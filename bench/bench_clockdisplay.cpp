@@ -3,6 +3,7 @@
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/PrefsStore.h"
+#include "clockapp/tests/QuietClocks.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -12,16 +13,6 @@
 
 namespace {
 
-class BenchClocks : public TF_clocks {
-public:
-    using TF_clocks::TF_clocks;
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    void ShowErrorCode(int) override {}
-};
-
 void BM_TickTwelveClocks(benchmark::State& state) {
     THXMemoryPrefsStore store;
     store.SetValue(THXRootKey::HKEY_CURRENT_USER, "SOFTWARE\\Horolux\\Prefs", "FirstRun",
@@ -29,7 +20,7 @@ void BM_TickTwelveClocks(benchmark::State& state) {
     store.SetValue(THXRootKey::HKEY_CURRENT_USER, "SOFTWARE\\Horolux\\Prefs", "ShowSplash",
                    THXStoredValue::FromInteger(0));
     QTemporaryDir dir;
-    BenchClocks w(store);
+    QuietClocks w(store);
     w.SplashDelayMs = 0;
     w.FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
     w.Timer1->stop();

@@ -2,6 +2,7 @@
 // through the desktop's URL opener, the desktop's date-and-time settings, and
 // the tool windows it opens for their own subsystems.
 #include "TestApp.h"
+#include "clockapp/tests/QuietClocks.h"
 
 #include "clockapp/MainWindow.h"
 #include "clockapp/SmallWindows.h"
@@ -28,28 +29,6 @@ namespace {
 using V = THXStoredValue;
 constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
 using Strings = std::vector<std::string>;
-
-struct TRecordingPresenter : IMessagePresenter {
-    Strings Texts;
-    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
-                         int) override {
-        Texts.push_back(text);
-        return EscapeResult(buttons);
-    }
-};
-
-class QuietClocks : public TF_clocks {
-public:
-    using TF_clocks::TF_clocks;
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    void ShowErrorCode(int) override {}
-    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
-    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
-    bool ConfirmYes(const std::string&) override { return false; }
-};
 
 } // namespace
 

@@ -1,14 +1,15 @@
 // The main window on the synchronisation road: menu, reports over the message
 // transport, launches of a stand-in tickmatch and hxlinkhold.
 #include "TestApp.h"
+#include "clockapp/tests/QuietClocks.h"
 
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
+#include "platform/media/HXSound.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
-#include "platform/media/HXSound.h"
 
 #include <QAction>
 #include <QDir>
@@ -27,29 +28,6 @@ namespace {
 using V = THXStoredValue;
 constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
 using Strings = std::vector<std::string>;
-
-struct TRecordingPresenter : IMessagePresenter {
-    Strings Texts;
-    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
-                         int) override {
-        Texts.push_back(text);
-        return EscapeResult(buttons);
-    }
-};
-
-// The start-up's own dialogs (missing list files) answered without a window.
-class QuietClocks : public TF_clocks {
-public:
-    using TF_clocks::TF_clocks;
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    void ShowErrorCode(int) override {}
-    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
-    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
-    bool ConfirmYes(const std::string&) override { return false; }
-};
 
 class MainSyncTest : public ::testing::Test {
 protected:

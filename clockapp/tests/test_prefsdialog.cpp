@@ -2,6 +2,7 @@
 // back, the proposed clock of "Clock Objects" applied to all clocks, the sound
 // rows and the upgrade command.
 #include "TestApp.h"
+#include "clockapp/tests/QuietClocks.h"
 
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
@@ -48,20 +49,12 @@ struct TScriptedPresenter : IMessagePresenter {
     }
 };
 
-class PrefsClocks : public TF_clocks {
+class PrefsClocks : public QuietClocks {
 public:
-    using TF_clocks::TF_clocks;
+    using QuietClocks::QuietClocks;
     int UpgradeChecks = 0;
     void miCheckForUpgradeClick() override { ++UpgradeChecks; }
     void ActivateLinkhold() override {}
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    void ShowErrorCode(int) override {}
-    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
-    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
-    bool ConfirmYes(const std::string&) override { return false; }
 };
 
 template <typename T> T* Find(QWidget* dialog, const char* name) {

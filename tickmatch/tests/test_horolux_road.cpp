@@ -11,6 +11,7 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
 #include "platform/qt/HXBus.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
@@ -162,29 +163,6 @@ TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
 
 namespace {
 
-// Whatever box would come up is answered at once, as Escape would.
-struct TAnsweringPresenter : IMessagePresenter {
-    std::vector<std::string> Texts;
-    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
-                         int) override {
-        Texts.push_back(text);
-        return EscapeResult(buttons);
-    }
-};
-
-class QuietClocks : public TF_clocks {
-public:
-    using TF_clocks::TF_clocks;
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    void ShowErrorCode(int) override {}
-    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
-    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
-    bool ConfirmYes(const std::string&) override { return false; }
-};
-
 // Sets an environment variable for this process (and so for what the window
 // starts) and puts back what was there before.
 class TEnvScope {
@@ -224,7 +202,7 @@ TEST_F(HoroluxRoad, SyncNowShowsSuccessInStatusBarAndTray) {
     TEnvScope port("HX_TICKMATCH_TEST_PORT", std::to_string(server.Port()));
     TEnvScope xdg("XDG_DATA_HOME", Dir + "/xdg");
 
-    TAnsweringPresenter presenter;
+    TRecordingPresenter presenter;
     SetMessagePresenter(&presenter);
     TTrayIcon::SetNotificationAreaOverride(true);
     SetCompanionDirectory(Dir + "/suite");
@@ -362,7 +340,7 @@ protected:
 
     std::string Suite;
     std::optional<TEnvScope> Session;
-    TAnsweringPresenter Presenter;
+    TRecordingPresenter Presenter;
     THXMemoryPrefsStore Store;
     std::unique_ptr<QuietClocks> Window;
     Strings Statuses;

@@ -1,0 +1,33 @@
+// A main window for tests and benchmarks: the start-up's own dialogs (missing
+// list files, questions) are answered without a window, and message boxes go
+// to a presenter that records their texts.
+#pragma once
+
+#include "clockapp/MainWindow.h"
+#include "timemodel/HXMessageBoxes.h"
+
+#include <string>
+#include <vector>
+
+// Records every box and answers it as Escape would.
+struct TRecordingPresenter : IMessagePresenter {
+    std::vector<std::string> Texts;
+    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
+                         int) override {
+        Texts.push_back(text);
+        return EscapeResult(buttons);
+    }
+};
+
+class QuietClocks : public TF_clocks {
+public:
+    using TF_clocks::TF_clocks;
+
+protected:
+    void ShowError(const std::string&) override {}
+    void ShowInfo(const std::string&) override {}
+    void ShowErrorCode(int) override {}
+    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
+    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
+    bool ConfirmYes(const std::string&) override { return false; }
+};
