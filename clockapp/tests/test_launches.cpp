@@ -2,7 +2,7 @@
 // through the desktop's URL opener, the desktop's date-and-time settings, and
 // the tool windows it opens for their own subsystems.
 #include "TestApp.h"
-#include "clockapp/tests/QuietClocks.h"
+#include "clockapp/tests/WindowTest.h"
 
 #include "clockapp/MainWindow.h"
 #include "clockapp/SmallWindows.h"
@@ -52,30 +52,19 @@ public slots:
 
 namespace {
 
-class LaunchTest : public ::testing::Test {
+class LaunchTest : public TWindowTest<> {
 protected:
-    void SetUp() override {
-        TestApp();
-        TTrayIcon::SetNotificationAreaOverride(true);
-        SetMessagePresenter(&presenter);
-        SetHXMessageTransport(&loop);
-        store.SetValue(CU, kPrefsKey, "FirstRun", V::FromInteger(0));
-        store.SetValue(CU, kPrefsKey, "InstallUpgrade", V::FromInteger(0));
-        store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(0));
-        w = std::make_unique<QuietClocks>(store);
-        w->SplashDelayMs = 0;
+    void BeforeStart() override {
         w->LinkholdRunning = [] { return true; };
-        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
-        presenter.Texts.clear();
+    }
+    void SetUp() override {
+        TWindowTest::SetUp();
         catcher.Owner = w.get();
     }
     void TearDown() override {
         QDesktopServices::unsetUrlHandler("file");
         if (!savedPath.isNull()) qputenv("PATH", savedPath);
-        w.reset();
-        SetHXMessageTransport(nullptr);
-        SetMessagePresenter(nullptr);
-        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+        TWindowTest::TearDown();
     }
 
     void CatchFileUrls() { QDesktopServices::setUrlHandler("file", &catcher, "open"); }
@@ -87,13 +76,8 @@ protected:
     std::string DataFile(const char* name) const { return dir.filePath(name).toStdString(); }
     bool HelpLoadingExists() const { return w->findChild<TF_HelpLoading*>() != nullptr; }
 
-    QTemporaryDir dir;
-    THXMemoryPrefsStore store;
-    TRecordingPresenter presenter;
-    TLoopbackHXMessageTransport loop;
     TUrlCatcher catcher;
     QByteArray savedPath;
-    std::unique_ptr<TF_clocks> w;
 };
 
 const std::string kReaderText = "Abobe Acrobat Reader Version 4 is required to display Horolux "

@@ -1,7 +1,7 @@
 // The main window on the synchronisation road: menu, reports over the message
 // transport, launches of a stand-in tickmatch and hxlinkhold.
 #include "TestApp.h"
-#include "clockapp/tests/QuietClocks.h"
+#include "clockapp/tests/WindowTest.h"
 
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
@@ -29,31 +29,19 @@ using V = THXStoredValue;
 constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
 using Strings = std::vector<std::string>;
 
-class MainSyncTest : public ::testing::Test {
+class MainSyncTest : public TWindowTest<> {
 protected:
-    void SetUp() override {
-        TestApp();
-        TTrayIcon::SetNotificationAreaOverride(true);
-        SetMessagePresenter(&presenter);
-        SetHXMessageTransport(&loop);
+    void BeforeStart() override {
         SetCompanionDirectory(HX_FAKE_SUITE_DIR);
-        store.SetValue(CU, kPrefsKey, "FirstRun", V::FromInteger(0));
-        store.SetValue(CU, kPrefsKey, "InstallUpgrade", V::FromInteger(0));
-        store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(0));
-        w = std::make_unique<QuietClocks>(store);
-        w->SplashDelayMs = 0;
         w->LinkholdRunning = [this] { return linkholdRunning; };
-        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
-        presenter.Texts.clear();
-        loop.Deliver();
+    }
+    void SetUp() override {
+        TWindowTest::SetUp();
         loop.Sent.clear();
     }
     void TearDown() override {
-        w.reset();
+        TWindowTest::TearDown();
         SetCompanionDirectory({});
-        SetHXMessageTransport(nullptr);
-        SetMessagePresenter(nullptr);
-        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
     }
 
     void Receive(const char* name) {
@@ -98,12 +86,7 @@ protected:
         return w->ti_HoroluxTray->Icon().cacheKey() == holder->Icon().cacheKey();
     }
 
-    QTemporaryDir dir;
-    THXMemoryPrefsStore store;
-    TRecordingPresenter presenter;
-    TLoopbackHXMessageTransport loop;
     bool linkholdRunning = false;
-    std::unique_ptr<TF_clocks> w;
 };
 
 } // namespace

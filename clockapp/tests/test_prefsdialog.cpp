@@ -2,7 +2,7 @@
 // back, the proposed clock of "Clock Objects" applied to all clocks, the sound
 // rows and the upgrade command.
 #include "TestApp.h"
-#include "clockapp/tests/QuietClocks.h"
+#include "clockapp/tests/WindowTest.h"
 
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
@@ -36,13 +36,13 @@ using V = THXStoredValue;
 constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
 using Strings = std::vector<std::string>;
 
-struct TScriptedPresenter : IMessagePresenter {
-    Strings Texts;
+// Answers the boxes in the order given, then as Escape would.
+struct TScriptedPresenter : TRecordingPresenter {
     std::deque<TModalResult> Answers;
-    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
-                         int) override {
+    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                         int help) override {
+        if (Answers.empty()) return TRecordingPresenter::Present(text, type, buttons, help);
         Texts.push_back(text);
-        if (Answers.empty()) return EscapeResult(buttons);
         const TModalResult a = Answers.front();
         Answers.pop_front();
         return a;
@@ -70,28 +70,11 @@ void Press(QWidget* target) {
     QApplication::sendEvent(target, &e);
 }
 
-class PrefsDialogTest : public ::testing::Test {
+class PrefsDialogTest : public TWindowTest<PrefsClocks, TScriptedPresenter> {
 protected:
-    void SetUp() override {
-        TestApp();
-        TTrayIcon::SetNotificationAreaOverride(true);
-        SetMessagePresenter(&presenter);
-        SetHXMessageTransport(&loop);
-        store.SetValue(CU, kPrefsKey, "FirstRun", V::FromInteger(0));
-        store.SetValue(CU, kPrefsKey, "InstallUpgrade", V::FromInteger(0));
-        store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(0));
-        w = std::make_unique<PrefsClocks>(store);
-        w->SplashDelayMs = 0;
-        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
-        loop.Deliver();
-        presenter.Texts.clear();
-    }
     void TearDown() override {
-        w.reset();
+        TWindowTest::TearDown();
         ResetClockSource();
-        SetHXMessageTransport(nullptr);
-        SetMessagePresenter(nullptr);
-        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
     }
 
     // Opens the dialog from the tool bar and runs Body while it is up; the
@@ -126,12 +109,6 @@ protected:
             lines.push_back(c->DataString('\t'));
         return lines;
     }
-
-    QTemporaryDir dir;
-    THXMemoryPrefsStore store;
-    TScriptedPresenter presenter;
-    TLoopbackHXMessageTransport loop;
-    std::unique_ptr<PrefsClocks> w;
 };
 
 // ------------------------------------------------------------- round trip
