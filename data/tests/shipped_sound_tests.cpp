@@ -36,7 +36,11 @@ QByteArray WavSamples(const QString& path) {
 
 class ShippedSound : public ::testing::Test {
 protected:
-    void SetUp() override {
+    // Once for the process, before the first sound: ALSA reads its
+    // configuration once, from HOME; and no other sound server may take the
+    // sound instead.
+    static void SetUpTestSuite() {
+        static QTemporaryDir home;
         ASSERT_TRUE(home.isValid());
         output = home.filePath("device.raw");
         QFile rc(home.filePath(".asoundrc"));
@@ -46,14 +50,12 @@ protected:
                 .arg(output)
                 .toUtf8());
         rc.close();
-        // Before the first sound: ALSA reads its configuration once, from
-        // HOME; and no other sound server may take the sound instead.
         qputenv("HOME", home.path().toLocal8Bit());
         qputenv("CANBERRA_DRIVER", "alsa");
         static int argc = 1;
         static char name[] = "shipped_sound_tests";
         static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+        static QCoreApplication app(argc, argv);
     }
 
     // Plays the sound as the program does and waits (bounded) for its end;
@@ -73,9 +75,7 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    QTemporaryDir home;
-    QString output;
-    std::unique_ptr<QCoreApplication> app;
+    static inline QString output;
 };
 
 TEST_F(ShippedSound, ChimesAlarmsAndSyncSoundsReachTheDevice) {
@@ -92,6 +92,34 @@ TEST_F(ShippedSound, ChimesAlarmsAndSyncSoundsReachTheDevice) {
         EXPECT_LE(played.size(), samples.size() + 65536);
         EXPECT_TRUE(played.startsWith(samples));
     }
+}
+
+} // namespace
+
+namespace {
+
+// The driver's playback thread may still be running when the completion
+// arrives: a player going away then must neither crash nor hang the program,
+// however often it happens.
+TEST_F(ShippedSound, PlayersComeAndGoRightAfterTheirSounds) {
+    for (int i = 0; i < 20; ++i) {
+        auto player = CreateCanberraPlayer(kSuite.toStdString());
+        EXPECT_FALSE(Play(*player, "sounds/sync.wav").isEmpty()) << i;
+    }
+}
+
+// A completion that arrives after its player has gone is dropped: whoever
+// waited for it went with the player.
+TEST_F(ShippedSound, CompletionsOfAPlayerThatHasGoneAreDropped) {
+    bool called = false;
+    {
+        auto player = CreateCanberraPlayer(kSuite.toStdString());
+        player->PlayThen("sounds/BigBen.wav", [&] { called = true; });
+    }
+    auto other = CreateCanberraPlayer(kSuite.toStdString());
+    EXPECT_FALSE(Play(*other, "sounds/sync.wav").isEmpty());
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    EXPECT_FALSE(called);
 }
 
 } // namespace

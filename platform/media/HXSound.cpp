@@ -56,17 +56,33 @@ TSoundSource ResolveSound(const std::string& sound, const std::string& baseDir) 
 
 namespace {
 
+// One context for the whole process, never destroyed: destroying it unloads
+// the sound driver while the driver's playback thread may still be running
+// its last instructions after the completion, which crashes the program.
+ca_context* SharedCanberraContext() {
+    static ca_context* const ctx = [] {
+        ca_context* c = nullptr;
+        return ca_context_create(&c) == CA_SUCCESS ? c : nullptr;
+    }();
+    return ctx;
+}
+
 class TCanberraPlayer : public ISoundPlayer {
 public:
-    explicit TCanberraPlayer(std::string baseDir) : FBase(std::move(baseDir)) {
-        if (ca_context_create(&FCtx) != CA_SUCCESS) FCtx = nullptr;
-    }
+    explicit TCanberraPlayer(std::string baseDir)
+        : FBase(std::move(baseDir)), FCtx(SharedCanberraContext()) {}
+    // What is still playing is cut short, and its completions, which arrive
+    // later, are dropped: whoever waited for them went with this player.
     ~TCanberraPlayer() override {
-        if (FCtx) ca_context_destroy(FCtx);
+        *FAlive = false;
+        StopAll();
     }
     void Play(const std::string& sound) override { Start(sound, nullptr); }
     void PlayThen(const std::string& sound, std::function<void()> done) override {
-        Start(sound, std::move(done));
+        // The flag is read on the GUI thread, where the player is destroyed.
+        Start(sound, [alive = FAlive, done = std::move(done)] {
+            if (*alive && done) done();
+        });
     }
     void PlayAndWait(const std::string& sound) override {
         struct TWait {
@@ -98,7 +114,7 @@ public:
         w->C.wait_for(l, std::chrono::seconds(60), [&] { return w->Done; });
     }
     void StopAll() override {
-        if (FCtx) ca_context_cancel(FCtx, 1);
+        if (FCtx) ca_context_cancel(FCtx, FId);
     }
 
 private:
@@ -110,7 +126,7 @@ private:
             p, src.Kind == TSoundSource::TKind::File ? CA_PROP_MEDIA_FILENAME : CA_PROP_EVENT_ID,
             src.Value.c_str());
         ca_proplist_sets(p, CA_PROP_CANBERRA_CACHE_CONTROL, "volatile");
-        const int r = ca_context_play_full(FCtx, 1, p, cb, user);
+        const int r = ca_context_play_full(FCtx, FId, p, cb, user);
         ca_proplist_destroy(p);
         return r == CA_SUCCESS;
     }
@@ -139,8 +155,15 @@ private:
         if (QCoreApplication* app = QCoreApplication::instance())
             QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
     }
+    // Each player stops only its own sounds.
+    static uint32_t NextId() {
+        static std::atomic<uint32_t> next{1};
+        return next++;
+    }
     std::string FBase;
     ca_context* FCtx = nullptr;
+    const uint32_t FId = NextId();
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 } // namespace
