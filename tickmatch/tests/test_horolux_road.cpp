@@ -2,6 +2,7 @@
 // set to sync at start-up over LAN with 127.0.0.1 as its time server, starts
 // the real tickmatch beside it, which asks a TIME server of the test's own and
 // sets the clock through the fake time service on a private "system" bus.
+#include "tickmatch/tests/BusWatch.h"
 #include "tickmatch/tests/TestApp.h"
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
@@ -53,7 +54,7 @@ const char* kPrefs = "REGEDIT4\n"
                      "\"NTPProtocol\"=dword:00000001\n"
                      "\"TimeServer\"=\"127.0.0.1\"\n";
 
-class HoroluxRoad : public ::testing::Test {
+class HoroluxRoad : public ::testing::Test, protected TBusWatch {
 protected:
     void SetUp() override {
         TestApp();
@@ -73,27 +74,14 @@ protected:
             std::ofstream(suite + "/" + f);
         std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg") << kPrefs;
 
-        ASSERT_TRUE(SessionBus.Start(Dir, "session"));
-        ASSERT_TRUE(SystemBus.Start(Dir, "system"));
+        ASSERT_TRUE(StartBuses(Dir, "road"));
         ASSERT_TRUE(Service.Start(SystemBus.Address(), Dir + "/calls", "accept"));
-        Bus = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(QString::fromStdString(SessionBus.Address()), "road"));
-        ASSERT_TRUE(Bus->isConnected());
-        Transport = std::make_unique<TDBusHXMessageTransport>(*Bus);
-        Transport->Install();
-        RegisterHXMessages();
-        Listener = std::make_unique<THXMessageListener>([this](unsigned msg) {
-            Heard.push_back(msg == WM_TIMECHANGE ? "TimeChanged" : RegisteredMessageName(msg));
-        });
     }
     void TearDown() override {
         // A tickmatch still running would end on this; horolux ends on SIGTERM.
         if (Transport) BroadcastHXMessage(HXM_TerminateTickmatch);
         Horolux.Stop();
-        Listener.reset();
-        Transport.reset();
-        Bus.reset();
-        QDBusConnection::disconnectFromBus("road");
+        StopListening();
         RemoveTree(Dir);
     }
     // Runs the event loop until the message was heard or the time is up.
@@ -107,12 +95,7 @@ protected:
     }
 
     std::string Dir;
-    TPrivateBus SessionBus, SystemBus;
     TFakeTimeService Service;
-    std::unique_ptr<QDBusConnection> Bus;
-    std::unique_ptr<TDBusHXMessageTransport> Transport;
-    std::unique_ptr<THXMessageListener> Listener;
-    Events Heard;
     TChildProcess Horolux;
 };
 

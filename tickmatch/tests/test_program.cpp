@@ -1,6 +1,7 @@
 // The tickmatch program itself, run as horolux runs it: a private session bus
 // with a stand-in for horolux's main window that hears the broadcasts, and a
 // private "system" bus carrying the fake time service.
+#include "tickmatch/tests/BusWatch.h"
 #include "tickmatch/tests/TestApp.h"
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
@@ -17,7 +18,7 @@
 using Kind = TTestTimeServer::TKind;
 using Events = std::vector<std::string>;
 
-class Program : public ::testing::Test {
+class Program : public ::testing::Test, protected TBusWatch {
 protected:
     void SetUp() override {
         TestApp();
@@ -26,25 +27,13 @@ protected:
         // The program beside its data, in a suite directory of the test's own.
         std::filesystem::create_directories(Dir + "/suite");
         std::filesystem::copy_file(HX_SUITE_DIR "/tickmatch", Dir + "/suite/tickmatch");
-        ASSERT_TRUE(SessionBus.Start(Dir, "session"));
-        ASSERT_TRUE(SystemBus.Start(Dir, "system"));
-        Horolux = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(QString::fromStdString(SessionBus.Address()), "horolux"));
-        ASSERT_TRUE(Horolux->isConnected());
-        ASSERT_EQ(ClaimBusName(HXMainWindowBusName, *Horolux), TBusNameClaim::Claimed);
-        Transport = std::make_unique<TDBusHXMessageTransport>(*Horolux);
-        Transport->Install();
-        RegisterHXMessages();
-        Listener = std::make_unique<THXMessageListener>([this](unsigned msg) {
-            Heard.push_back(msg == WM_TIMECHANGE ? "TimeChanged" : RegisteredMessageName(msg));
-        });
+        // The stand-in for horolux's main window.
+        ASSERT_TRUE(StartBuses(Dir, "horolux"));
+        ASSERT_EQ(ClaimBusName(HXMainWindowBusName, *Bus), TBusNameClaim::Claimed);
     }
     void TearDown() override {
         Tickmatch.Stop();
-        Listener.reset();
-        Transport.reset();
-        Horolux.reset();
-        QDBusConnection::disconnectFromBus("horolux");
+        StopListening();
         RemoveTree(Dir);
     }
     void StartService(const std::string& mode = "accept") {
@@ -84,12 +73,7 @@ protected:
     }
 
     std::string Dir;
-    TPrivateBus SessionBus, SystemBus;
     TFakeTimeService Service;
-    std::unique_ptr<QDBusConnection> Horolux;
-    std::unique_ptr<TDBusHXMessageTransport> Transport;
-    std::unique_ptr<THXMessageListener> Listener;
-    Events Heard;
     TChildProcess Tickmatch;
 };
 

@@ -1,0 +1,48 @@
+// The private buses of a program test and an ear on the session one: every
+// broadcast heard is recorded by name, the time change as "TimeChanged".
+#pragma once
+
+#include "tickmatch/tests/TestProcess.h"
+
+#include "platform/qt/HXBus.h"
+#include "timemodel/HX_messages.h"
+
+#include <QDBusConnection>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TBusWatch {
+protected:
+    // Starts a session and a "system" bus in dir and listens on the session
+    // bus through a connection of the name given.
+    bool StartBuses(const std::string& dir, const char* connectionName) {
+        if (!SessionBus.Start(dir, "session") || !SystemBus.Start(dir, "system")) return false;
+        ConnectionName = QString::fromLatin1(connectionName);
+        Bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
+            QString::fromStdString(SessionBus.Address()), ConnectionName));
+        if (!Bus->isConnected()) return false;
+        Transport = std::make_unique<TDBusHXMessageTransport>(*Bus);
+        Transport->Install();
+        RegisterHXMessages();
+        Listener = std::make_unique<THXMessageListener>([this](unsigned msg) {
+            Heard.push_back(msg == WM_TIMECHANGE ? "TimeChanged" : RegisteredMessageName(msg));
+        });
+        return true;
+    }
+    void StopListening() {
+        Listener.reset();
+        Transport.reset();
+        Bus.reset();
+        if (!ConnectionName.isEmpty()) QDBusConnection::disconnectFromBus(ConnectionName);
+    }
+
+    TPrivateBus SessionBus, SystemBus;
+    std::unique_ptr<QDBusConnection> Bus;
+    std::unique_ptr<TDBusHXMessageTransport> Transport;
+    std::unique_ptr<THXMessageListener> Listener;
+    std::vector<std::string> Heard;
+
+private:
+    QString ConnectionName;
+};
