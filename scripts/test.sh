@@ -9,19 +9,7 @@ jobs=$(nproc)
 status=0
 
 run_suite() {
-  local dir=$1
-  # A private home, XDG tree and session bus per run: tests never touch the
-  # user's own settings or desktop.
-  local tmp
-  tmp=$(mktemp -d)
-  mkdir -p "$tmp/home" "$tmp/config" "$tmp/data" "$tmp/cache" "$tmp/runtime"
-  chmod 700 "$tmp/runtime"
-  env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY -u WAYLAND_DISPLAY \
-    HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" \
-    XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" \
-    QT_QPA_PLATFORM=offscreen HX_TEST_TMP="$tmp" \
-    dbus-run-session -- ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
-  rm -rf "$tmp"
+  bash "$here/scripts/ctest-private.sh" "$1" -j "$jobs" || status=1
 }
 
 echo "== Plain build"
