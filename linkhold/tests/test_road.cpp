@@ -1,0 +1,222 @@
+// The dial-up road with the real programs on private buses: horolux starts
+// hxlinkhold, which dials through a fake pon that brings a fake ppp0 up, the
+// real tickmatch syncs with a server of the test's own, and the fake poff
+// takes the link down again. No test dials: peers, pon, poff and interfaces
+// are the test's own.
+#include "tickmatch/tests/BusWatch.h"
+#include "tickmatch/tests/TestProcess.h"
+#include "tickmatch/tests/TestServers.h"
+
+#include "linkhold/tests/TestApp.h"
+#include "platform/keystore/Registry.h"
+#include "platform/qt/HXBus.h"
+#include "timemodel/HXString.h"
+#include "timemodel/HX_messages.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+constexpr const char* kPassword = "Zq7-secret";
+
+const char* kPon = R"(#!/bin/sh
+r="$FAKE_PPP_RECORD"
+printf '%s\n' "$@" >> "$r/pon.args"
+env > "$r/pon.env"
+prev=""
+for a in "$@"; do
+  if [ "$prev" = passwordfd ]; then
+    case "$a" in *[!0-9]*|"") ;; *) eval "cat <&$a" > "$r/pon.password" ;; esac
+  fi
+  prev="$a"
+done
+mkdir -p "$HOROLUX_NET_CLASS_DIR/ppp0"
+printf '0x10d1\n' > "$HOROLUX_NET_CLASS_DIR/ppp0/flags.new"
+mv "$HOROLUX_NET_CLASS_DIR/ppp0/flags.new" "$HOROLUX_NET_CLASS_DIR/ppp0/flags"
+)";
+
+const char* kPoff = R"(#!/bin/sh
+printf '%s\n' "$@" >> "$FAKE_PPP_RECORD/poff.args"
+rm -rf "$HOROLUX_NET_CLASS_DIR/ppp0"
+)";
+
+class LinkholdRoad : public ::testing::Test, protected TBusWatch {
+protected:
+    void SetUp() override {
+        TestApp();
+        Dir = MakeTempDir("linkhold-road");
+        ASSERT_FALSE(Dir.empty());
+        Suite = Dir + "/suite";
+        for (const char* d : {"suite", "ks", "xdg", "peers", "net/lo", "bin", "record"})
+            fs::create_directories(Dir + "/" + d);
+        for (const char* p : {"horolux", "tickmatch", "hxlinkhold"})
+            fs::copy_file(std::string(HX_SUITE_DIR "/") + p, Suite + "/" + p);
+        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+            fs::copy_file(std::string(HX_SUITE_DIR "/") + f, Suite + "/" + f);
+        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"})
+            std::ofstream(Suite + "/" + f);
+        std::ofstream(Dir + "/net/lo/flags") << "0x49\n";
+        std::ofstream(Dir + "/peers/Office") << "noauth\nplugin passwordfd.so\n";
+        std::ofstream(Dir + "/peers/Home") << "noauth\n";
+        for (const char* hostile : {".hidden", "-x", "Office.bak", "with blank"})
+            std::ofstream(Dir + "/peers/" + hostile) << "noauth\n";
+        std::ofstream(Dir + "/bin/pon") << kPon;
+        std::ofstream(Dir + "/bin/poff") << kPoff;
+        fs::permissions(Dir + "/bin/pon", fs::perms::owner_all);
+        fs::permissions(Dir + "/bin/poff", fs::perms::owner_all);
+        // An earlier, longer export whose tail stays.
+        std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg")
+            << "REGEDIT4\n\n"
+               "[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n"
+               "\"FirstRun\"=dword:00000000\n"
+               "\"InstallUpgrade\"=dword:00000000\n"
+               "\"CheckForUpgrades\"=dword:00000000\n"
+               "\"ShowSplash\"=dword:00000000\n"
+               "\"PlayConnectSound\"=dword:00000000\n"
+               "\"PlaySyncSound\"=dword:00000000\n"
+               "\"CycleTimeServers\"=dword:00000000\n"
+               "\"ConnectionType\"=hex:00\n"
+               "\"ConnectIfRequired\"=dword:00000001\n"
+               "\"SetTimeAtStartup\"=dword:00000001\n"
+               "\"KeepSyncLog\"=dword:00000000\n"
+               "\"WarnLargeSync\"=dword:00000000\n"
+               "\"NTPProtocol\"=dword:00000001\n"
+               "\"TimeServer\"=\"127.0.0.1\"\n"
+               "\"RASServer\"=\"Office\"\n"
+               "\"RASUserName\"=\"ann\"\n"
+               "\"RASPassword\"=\""
+            << ScramblePassword(kPassword)
+            << "\"\n\n"
+               "[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\RAS]\n"
+               "\"NumEntries\"=dword:00000003\n"
+               "\"RasEntry0\"=\"old0\"\n\"RasEntry1\"=\"old1\"\n\"RasEntry2\"=\"old2\"\n";
+        ASSERT_TRUE(StartBuses(Dir, "linkhold-road"));
+        ASSERT_TRUE(Service.Start(SystemBus.Address(), Dir + "/calls", "accept"));
+    }
+    void TearDown() override {
+        if (Transport) BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
+        Horolux.Stop();
+        for (TChildProcess& l : Linkholds)
+            l.Stop();
+        StopListening();
+        RemoveTree(Dir);
+    }
+    Strings Env(uint16_t port = 0) const {
+        return {"DBUS_SESSION_BUS_ADDRESS=" + SessionBus.Address(),
+                "DBUS_SYSTEM_BUS_ADDRESS=" + SystemBus.Address(),
+                "HX_TICKMATCH_TEST_PORT=" + std::to_string(port),
+                "HOROLUX_KEYSTORE_DIR=" + Dir + "/ks",
+                "XDG_DATA_HOME=" + Dir + "/xdg",
+                "QT_QPA_PLATFORM=offscreen",
+                "HOROLUX_PPP_PEERS_DIR=" + Dir + "/peers",
+                "HOROLUX_PON=" + Dir + "/bin/pon",
+                "HOROLUX_POFF=" + Dir + "/bin/poff",
+                "HOROLUX_NET_CLASS_DIR=" + Dir + "/net",
+                "FAKE_PPP_RECORD=" + Dir + "/record"};
+    }
+    size_t Count(const std::string& name) const {
+        return size_t(std::count(Heard.begin(), Heard.end(), name));
+    }
+    // Runs the event loop until the message has been heard n times.
+    bool WaitFor(const std::string& name, size_t n = 1, int timeoutMs = 60000) {
+        QElapsedTimer t;
+        t.start();
+        while (Count(name) < n && t.elapsed() < timeoutMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return Count(name) >= n;
+    }
+    bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < timeoutMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    }
+    bool LinkholdOwned() { return IsBusNameOwned(QString::fromLatin1(HXLinkholdBusName), *Bus); }
+
+    std::string Dir, Suite;
+    TFakeTimeService Service;
+    TChildProcess Horolux;
+    TChildProcess Linkholds[3];
+};
+
+} // namespace
+
+TEST_F(LinkholdRoad, HoroluxDialsForTheStartUpSyncAndHangsUpAfterIt) {
+    TTestTimeServer server;
+    server.ServerTime = [] { return NowUTC() + EncodeTime(0, 10, 0, 0); };
+    ASSERT_TRUE(server.Start(TTestTimeServer::TKind::Time));
+    ASSERT_TRUE(Horolux.Start({Suite + "/horolux"}, Env(server.Port())));
+    ASSERT_TRUE(WaitFor("HXM_SyncSuccess")) << ::testing::PrintToString(Heard);
+    ASSERT_TRUE(WaitFor("HXM_RASDisconnected", 2)) << ::testing::PrintToString(Heard);
+
+    Strings road;
+    for (const std::string& e : Heard)
+        if (e != "HXM_TerminateTickmatch") road.push_back(e);
+    EXPECT_EQ(road, (Strings{"HXM_RASPhoneBookLoaded", "HXM_RASDisconnected",
+                             "HXM_RASDialRequest", "HXM_RASConnected", "HXM_SyncAttempt",
+                             "TimeChanged", "HXM_SyncSuccess", "HXM_RASDisconnectRequest",
+                             "HXM_RASDisconnected"}));
+    EXPECT_NE(Service.Calls().find("SetTime "), std::string::npos) << Service.Calls();
+
+    // pon got the entry, the user and a descriptor holding the password;
+    // poff the entry. The password is nowhere else.
+    const std::string args = ReadFile(Dir + "/record/pon.args");
+    EXPECT_EQ(args.rfind("Office\nuser\nann\npasswordfd\n", 0), 0u) << args;
+    EXPECT_EQ(ReadFile(Dir + "/record/pon.password"), kPassword);
+    EXPECT_EQ(ReadFile(Dir + "/record/pon.env").find(kPassword), std::string::npos);
+    EXPECT_EQ(ReadFile(Dir + "/record/poff.args"), "Office\n");
+    EXPECT_FALSE(fs::exists(Dir + "/net/ppp0"));
+
+    // The phone book as the preferences read it; the old tail stays.
+    {
+        setenv("HOROLUX_KEYSTORE_DIR", (Dir + "/ks").c_str(), 1);
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Horolux\\RAS"));
+        EXPECT_EQ(reg.ReadInteger("NumEntries"), 2);
+        EXPECT_EQ(reg.ReadString("RasEntry0") + " " + reg.ReadString("RasEntry1") + " " +
+                      reg.ReadString("RasEntry2"),
+                  "Home Office old2");
+        unsetenv("HOROLUX_KEYSTORE_DIR");
+    }
+
+    // horolux's exit ends hxlinkhold.
+    EXPECT_TRUE(LinkholdOwned());
+    Horolux.Stop();
+    EXPECT_TRUE(WaitUntil([&] { return !LinkholdOwned(); }));
+    EXPECT_EQ(Horolux.Output().find(kPassword), std::string::npos);
+}
+
+TEST_F(LinkholdRoad, ASecondCopyEndsQuietlyAndOneStartedAfterTheEndTakesOver) {
+    // horolux as far as hxlinkhold can tell.
+    THXMainWindowService mainWindow([] {}, *Bus);
+    ASSERT_EQ(mainWindow.Claim(), TBusNameClaim::Claimed);
+    ASSERT_TRUE(Linkholds[0].Start({Suite + "/hxlinkhold"}, Env()));
+    ASSERT_TRUE(WaitFor("HXM_RASDisconnected")) << ::testing::PrintToString(Heard);
+    EXPECT_EQ(Count("HXM_RASPhoneBookLoaded"), 1u);
+
+    ASSERT_TRUE(Linkholds[1].Start({Suite + "/hxlinkhold"}, Env()));
+    EXPECT_EQ(Linkholds[1].Wait(30000), 0);
+    // Everything still on the bus arrives before the end of a round trip.
+    BroadcastHXMessage(HXM_RASInquiry);
+    ASSERT_TRUE(WaitFor("HXM_RASDisconnected", 2));
+    EXPECT_EQ(Count("HXM_RASPhoneBookLoaded"), 1u);
+    EXPECT_EQ(Count("HXM_RASDisconnected"), 2u);
+
+    BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
+    ASSERT_TRUE(Linkholds[2].Start({Suite + "/hxlinkhold"}, Env()));
+    EXPECT_EQ(Linkholds[0].Wait(30000), 0);
+    ASSERT_TRUE(WaitFor("HXM_RASPhoneBookLoaded", 2)) << ::testing::PrintToString(Heard);
+    ASSERT_TRUE(WaitFor("HXM_RASDisconnected", 3));
+    EXPECT_TRUE(LinkholdOwned());
+    BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
+    EXPECT_EQ(Linkholds[2].Wait(30000), 0);
+}
