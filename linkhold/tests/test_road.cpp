@@ -7,17 +7,27 @@
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
 
+#include "clockapp/Launch.h"
+#include "clockapp/MainWindow.h"
+#include "clockapp/Prefs.h"
+#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
 #include "linkhold/tests/TestApp.h"
 #include "platform/keystore/Registry.h"
 #include "platform/qt/HXBus.h"
 #include "timemodel/HXString.h"
 #include "timemodel/HX_messages.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QStatusBar>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <stdlib.h>
 
 namespace fs = std::filesystem;
@@ -219,4 +229,96 @@ TEST_F(LinkholdRoad, ASecondCopyEndsQuietlyAndOneStartedAfterTheEndTakesOver) {
     EXPECT_TRUE(LinkholdOwned());
     BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
     EXPECT_EQ(Linkholds[2].Wait(30000), 0);
+}
+
+namespace {
+
+// Sets an environment variable of this process (and so of what the window
+// starts) and puts back what was there before.
+class TEnv {
+public:
+    explicit TEnv(const std::string& entry) : Name(entry.substr(0, entry.find('='))) {
+        if (const char* old = std::getenv(Name.c_str())) Old = old;
+        ::setenv(Name.c_str(), entry.substr(Name.size() + 1).c_str(), 1);
+    }
+    ~TEnv() {
+        if (Old)
+            ::setenv(Name.c_str(), Old->c_str(), 1);
+        else
+            ::unsetenv(Name.c_str());
+    }
+
+private:
+    std::string Name;
+    std::optional<std::string> Old;
+};
+
+} // namespace
+
+// The same line seen in the window: its connect item dials and hangs up
+// through the real hxlinkhold it started, and the preferences list the peers.
+TEST_F(LinkholdRoad, TheWindowFollowsTheLineItsConnectItemDialsAndHangsUp) {
+    std::vector<std::unique_ptr<TEnv>> env;
+    for (const std::string& e : Env())
+        env.push_back(std::make_unique<TEnv>(e));
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Horolux\\Prefs", false));
+        reg.WriteInteger("SetTimeAtStartup", 0);
+        reg.WriteInteger("ConnectIfRequired", 0);
+        reg.WriteInteger("SyncOnConnect", 0);
+    }
+    TRecordingPresenter presenter;
+    SetMessagePresenter(&presenter);
+    TTrayIcon::SetNotificationAreaOverride(true);
+    SetCompanionDirectory(Suite);
+    {
+        THXRegistryPrefsStore store;
+        QuietClocks w(store);
+        // hxlinkhold looks for horolux by the main window's bus name.
+        THXMainWindowService service([] {}, *Bus);
+        ASSERT_EQ(service.Claim(), TBusNameClaim::Claimed);
+        std::vector<std::string> statuses;
+        QObject::connect(w.findChild<QStatusBar*>("sbMainStatusBar"), &QStatusBar::messageChanged,
+                         [&](const QString& t) {
+                             if (!t.isEmpty()) statuses.push_back(t.toStdString());
+                         });
+        w.SplashDelayMs = 0;
+        w.FormCreate("/nonexistent", {"-datadir", Suite});
+        QAction* syncNow = w.Action("mi_SyncTimeNow");
+        QAction* connectItem = w.Action("mi_DialOrDisconnect");
+        ASSERT_TRUE(syncNow && connectItem);
+        struct TStep {
+            const char* status;
+            bool syncEnabled;
+            const char* caption;
+        };
+        const TStep steps[] = {{"Disconnected", false, "Connect"},
+                               {"Connected", true, "Disconnect"},
+                               {"Disconnected", false, "Connect"}};
+        for (const TStep& s : steps) {
+            if (&s != steps) connectItem->trigger();
+            ASSERT_TRUE(WaitUntil([&] { return w.StatusText() == s.status; }))
+                << s.status << " " << ::testing::PrintToString(Heard);
+            EXPECT_EQ(syncNow->isEnabled(), s.syncEnabled) << s.status;
+            EXPECT_EQ(connectItem->text().toStdString(), s.caption) << s.status;
+        }
+        EXPECT_EQ(statuses, (Strings{"Disconnected", "Connected", "Disconnected"}));
+        EXPECT_EQ(Count("HXM_RASDialRequest") + Count("HXM_RASDisconnectRequest"), 2u);
+
+        // A preferences dialog asks for a fresh phone book and lists it.
+        TF_hxPrefs prefs(w);
+        auto* entries = prefs.findChild<QComboBox*>("cbRASEntry");
+        ASSERT_NE(entries, nullptr);
+        ASSERT_TRUE(WaitFor("HXM_RASPhoneBookLoaded", 2));
+        ASSERT_TRUE(WaitUntil([&] { return entries->count() == 2; }));
+        EXPECT_EQ(entries->itemText(0).toStdString() + " " + entries->itemText(1).toStdString(),
+                  "Home Office");
+        EXPECT_TRUE(presenter.Texts.empty()) << ::testing::PrintToString(presenter.Texts);
+        BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
+        EXPECT_TRUE(WaitUntil([&] { return !LinkholdOwned(); }));
+    }
+    SetCompanionDirectory({});
+    TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+    SetMessagePresenter(nullptr);
 }
