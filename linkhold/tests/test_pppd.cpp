@@ -12,6 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <cstdio>
 #include <random>
 #include <sstream>
 #include <unistd.h>
@@ -141,11 +142,30 @@ TEST(PppdFiles, RandomNamesAndFlagsNeverListWhatPonCouldMisread) {
             name += alphabet[pick(rng)];
         if (name == "." || name == "..") continue;
         std::ofstream(d.Path + "/" + name) << "x";
-        std::string flags;
-        for (size_t n = len(rng); n > 0; --n)
-            flags += alphabet[pick(rng)];
-        InterfaceFlagsConnected(flags); // must not fail, whatever it is
     }
+    // Flag files of any content: connected exactly when they read as up and running.
+    const std::string net = d.Path + "/net";
+    std::vector<bool> expected;
+    std::uniform_int_distribution<int> bits(0, 0xffff), kind(0, 2);
+    for (int i = 0; i < 50; ++i) {
+        std::string flags;
+        if (kind(rng) == 0) {
+            for (size_t n = len(rng); n > 0; --n)
+                flags += alphabet[pick(rng)];
+        } else {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "0x%x\n", unsigned(bits(rng)));
+            flags = hex;
+        }
+        char name[16];
+        std::snprintf(name, sizeof name, "ppp%03d", i);
+        Write(net + "/" + name + "/flags", flags);
+        expected.push_back(InterfaceFlagsConnected(flags));
+    }
+    std::vector<bool> got;
+    for (const TRASConnection& c : ListPppLinks(net))
+        got.push_back(c.Connected);
+    EXPECT_EQ(got, expected);
     for (const std::string& n : ListPeers(d.Path)) {
         EXPECT_TRUE(IsDiallablePeerName(n)) << n;
         EXPECT_FALSE(IsBackupPeerName(n)) << n;
