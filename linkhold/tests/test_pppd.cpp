@@ -296,20 +296,3 @@ TEST_F(PppdBackendTest, FailuresAndHostileNames) {
     EXPECT_EQ(Await([&](auto done) { none.Dial("Office", "ann", "pw", done); }), false);
     EXPECT_EQ(Await([&](auto done) { none.HangUp("Office", done); }), false);
 }
-
-TEST(PppdPaths, TheEnvironmentReplacesEachPath) {
-    const char* names[] = {"HOROLUX_PPP_PEERS_DIR", "HOROLUX_PON", "HOROLUX_POFF",
-                           "HOROLUX_NET_CLASS_DIR"};
-    for (const char* n : names)
-        unsetenv(n);
-    const TPppdBackend::TPaths def = TPppdBackend::TPaths::FromEnvironment();
-    EXPECT_EQ(def.PeersDir + def.Pon + def.Poff + def.NetClassDir,
-              "/etc/ppp/peers/usr/bin/pon/usr/bin/poff/sys/class/net");
-    for (const char* n : names)
-        setenv(n, (std::string("/t/") + n).c_str(), 1);
-    const TPppdBackend::TPaths t = TPppdBackend::TPaths::FromEnvironment();
-    EXPECT_EQ(t.PeersDir + t.Pon + t.Poff + t.NetClassDir,
-              "/t/HOROLUX_PPP_PEERS_DIR/t/HOROLUX_PON/t/HOROLUX_POFF/t/HOROLUX_NET_CLASS_DIR");
-    for (const char* n : names)
-        unsetenv(n);
-}
