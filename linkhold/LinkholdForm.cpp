@@ -34,8 +34,7 @@ TF_HXLINKHOLD::~TF_HXLINKHOLD() {
 
 void TF_HXLINKHOLD::FormCreate() {
     // Listening first: an answer to the first report is not missed.
-    Listener =
-        std::make_unique<THXMessageListener>([this](unsigned msg) { Core->Dispatch(msg); });
+    Listener = std::make_unique<THXMessageListener>([this](unsigned msg) { Core->Dispatch(msg); });
     Core->FormCreate();
 }
 

@@ -15,7 +15,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 }
 
 bool IsRegularFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -47,9 +47,9 @@ bool IsDiallablePeerName(const std::string& name) {
 
 bool IsBackupPeerName(const std::string& name) {
     static const char* const kSuffixes[] = {
-        "~",          ".bak",      ".old",      ".orig",      ".rej",      ".swp",
-        ".tmp",       ".save",     ".dpkg-old", ".dpkg-new",  ".dpkg-dist", ".dpkg-bak",
-        ".dpkg-tmp",  ".ucf-old",  ".ucf-new",  ".ucf-dist",  ".rpmsave",  ".rpmnew"};
+        "~",         ".bak",     ".old",      ".orig",     ".rej",       ".swp",
+        ".tmp",      ".save",    ".dpkg-old", ".dpkg-new", ".dpkg-dist", ".dpkg-bak",
+        ".dpkg-tmp", ".ucf-old", ".ucf-new",  ".ucf-dist", ".rpmsave",   ".rpmnew"};
     return std::any_of(std::begin(kSuffixes), std::end(kSuffixes),
                        [&](const char* s) { return EndsWith(name, s); });
 }

@@ -43,8 +43,7 @@ int main(int argc, char** argv) {
     TRegistryLinkholdStore store;
     bool ended = false;
     TF_HXLINKHOLD form(
-        backend, store,
-        [] { return IsBusNameOwned(QString::fromLatin1(HXMainWindowBusName)); },
+        backend, store, [] { return IsBusNameOwned(QString::fromLatin1(HXMainWindowBusName)); },
         [&ended] {
             // The next hxlinkhold may start at once: the name goes first.
             QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(HXLinkholdBusName));

@@ -77,8 +77,7 @@ public:
 class TRecordingDialogs : public IMessagePresenter {
 public:
     std::vector<std::string> Texts;
-    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons,
-                         int) override {
+    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons, int) override {
         Texts.push_back((type == TMsgDlgType::mtError ? "E:" : "?:") + text);
         return mrOk;
     }

@@ -27,7 +27,8 @@ TEST(LinkholdForm, HiddenWindowPollsWhileMonitoringAndHandsMessagesOn) {
     store.Prefs = {"Office", "ann", ""};
     int ended = 0;
     {
-        TF_HXLINKHOLD form(ras, store, [] { return true; }, [&] { ++ended; });
+        TF_HXLINKHOLD form(
+            ras, store, [] { return true; }, [&] { ++ended; });
         EXPECT_EQ(form.objectName(), "F_HXLINKHOLD");
         EXPECT_EQ(form.windowTitle(), "HX D.U.N. Manager");
         EXPECT_EQ(form.size(), QSize(330, 35));

@@ -139,62 +139,59 @@ TEST_F(LinkholdTest, WithoutHoroluxItSaysSoAndEndsWithoutExportOrReport) {
 }
 
 TEST_F(LinkholdTest, DialAndHangUpStartOnlyWhatIsListedAndReportFailures) {
-    const Strings e50{"E:Error(50) Dial Attempt Failed"}, e51{"E:Error(51) Disconnect Attempt Failed"};
-    using Call = TFakeRAS::TCall;
+    enum { None = -1, Bad = 0, Ok = 1 };
     struct TCase {
         const char* name;
-        std::string entry;
-        std::vector<TRASConnection> links;
-        bool startFails, storeFails;
-        unsigned request;
-        std::optional<bool> finish; // how the started command ends
-        std::vector<Call> calls;
-        Strings shown, sent;
+        const char* entry;
+        bool dial, connected, startFails, storeFails;
+        int finish;       // how the started command ends
+        const char* call; // what the dial-up system was asked, "" for nothing
+        int code;         // numbered message shown, 0 for none
+        const char* sent;
     };
-    const std::vector<TCase> cases = {
-        {"dial", "Office", {}, false, false, HXM_RASDialRequest, true,
-         {{"dial", "Office", "ann", "pw 1"}}, {}, {}},
-        {"dial ends badly", "Office", {}, false, false, HXM_RASDialRequest, false,
-         {{"dial", "Office", "ann", "pw 1"}}, e50, {}},
-        {"dial cannot start", "Office", {}, true, false, HXM_RASDialRequest, {},
-         {{"dial", "Office", "ann", "pw 1"}}, e50, {}},
-        {"dial still dialling", "Office", {Dialling0}, false, false, HXM_RASDialRequest, true,
-         {{"dial", "Office", "ann", "pw 1"}}, {}, {}},
-        {"dial unlisted", "../etc/passwd", {}, false, false, HXM_RASDialRequest, {}, {}, e50, {}},
-        {"dial other case", "office", {}, false, false, HXM_RASDialRequest, {}, {}, e50, {}},
-        {"dial nothing chosen", "", {}, false, false, HXM_RASDialRequest, {}, {}, e50, {}},
-        {"dial store fails", "Office", {}, false, true, HXM_RASDialRequest, {}, {}, e50, {}},
-        {"dial while connected", "Office", {Up0}, false, false, HXM_RASDialRequest, {}, {}, {},
-         {"HXM_RASConnected"}},
-        {"hang up", "Office", {Up0}, false, false, HXM_RASDisconnectRequest, true,
-         {{"hangup", "Office", "", ""}}, {}, {}},
-        {"hang up cannot start", "Office", {Up0}, true, false, HXM_RASDisconnectRequest, {},
-         {{"hangup", "Office", "", ""}}, e51, {}},
-        {"hang up unlisted", "*", {Up0}, false, false, HXM_RASDisconnectRequest, {}, {}, e51, {}},
-        {"hang up store fails", "Office", {}, false, true, HXM_RASDisconnectRequest, {}, {}, e51,
-         {}},
+    // clang-format off
+    const TCase cases[] = {
+        {"dial",                 "Office",        true,  false, false, false, Ok,   "dial Office ann pw 1", 0,  ""},
+        {"dial ends badly",      "Office",        true,  false, false, false, Bad,  "dial Office ann pw 1", 50, ""},
+        {"dial cannot start",    "Office",        true,  false, true,  false, None, "dial Office ann pw 1", 50, ""},
+        {"dial unlisted",        "../etc/passwd", true,  false, false, false, None, "",                     50, ""},
+        {"dial other case",      "office",        true,  false, false, false, None, "",                     50, ""},
+        {"dial nothing chosen",  "",              true,  false, false, false, None, "",                     50, ""},
+        {"dial store fails",     "Office",        true,  false, false, true,  None, "",                     50, ""},
+        {"dial while connected", "Office",        true,  true,  false, false, None, "",                     0,  "HXM_RASConnected"},
+        {"hang up",              "Office",        false, true,  false, false, Ok,   "hangup Office  ",      0,  ""},
+        {"hang up cannot start", "Office",        false, true,  true,  false, None, "hangup Office  ",      51, ""},
+        {"hang up unlisted",     "*",             false, true,  false, false, None, "",                     51, ""},
+        {"hang up store fails",  "Office",        false, false, false, true,  None, "",                     51, ""},
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
         Ras = TFakeRAS();
         Ras.Entries = {"Home", "Office"};
-        Ras.Links = c.links;
+        // A link still dialling beside the request does not count as connected.
+        Ras.Links = {c.connected ? Up0 : Dialling0};
         Ras.StartFails = c.startFails;
         Store.Prefs = {c.entry, "ann", "pw 1"};
         Store.Fails = c.storeFails;
         Monitor.emplace(Ras, Store, Hooks);
-        Monitor->ConnectionState = c.links.empty() ? TLinkhold::csDisconnected
-                                                   : TLinkhold::csConnected;
-        Monitor->Dispatch(c.request);
-        if (c.finish && !Ras.Running.empty()) {
+        Monitor->ConnectionState = c.connected ? TLinkhold::csConnected : TLinkhold::csDisconnected;
+        const unsigned request = c.dial ? HXM_RASDialRequest : HXM_RASDisconnectRequest;
+        Monitor->Dispatch(request);
+        if (c.finish != None && !Ras.Running.empty()) {
             // A second request while the first still runs starts nothing more.
-            if (c.request == HXM_RASDialRequest) Monitor->Dispatch(c.request);
-            Ras.Finish(*c.finish);
+            if (c.dial) Monitor->Dispatch(request);
+            Ras.Finish(c.finish == Ok);
         }
-        EXPECT_EQ(Ras.Calls, c.calls);
-        EXPECT_EQ(Shown(), c.shown);
-        EXPECT_EQ(Sent(), c.sent);
+        Strings calls;
+        for (const TFakeRAS::TCall& k : Ras.Calls)
+            calls.push_back(k.What + " " + k.Entry + " " + k.UserName + " " + k.Password);
+        EXPECT_EQ(calls, *c.call ? Strings{c.call} : Strings{});
+        EXPECT_EQ(Shown(), c.code ? Strings{"E:" + HXErrorMessage(c.code).Text} : Strings{});
+        EXPECT_EQ(Sent(), *c.sent ? Strings{c.sent} : Strings{});
     }
+    EXPECT_EQ(HXErrorMessage(50).Text, "Error(50) Dial Attempt Failed");
+    EXPECT_EQ(HXErrorMessage(51).Text, "Error(51) Disconnect Attempt Failed");
 }
 
 TEST_F(LinkholdTest, ADialEndingAfterTheMonitorHasGoneShowsNothing) {

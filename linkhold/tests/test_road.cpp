@@ -21,8 +21,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QStatusBar>
 #include <QElapsedTimer>
+#include <QStatusBar>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -171,10 +171,10 @@ TEST_F(LinkholdRoad, HoroluxDialsForTheStartUpSyncAndHangsUpAfterIt) {
     Strings road;
     for (const std::string& e : Heard)
         if (e != "HXM_TerminateTickmatch") road.push_back(e);
-    EXPECT_EQ(road, (Strings{"HXM_RASPhoneBookLoaded", "HXM_RASDisconnected",
-                             "HXM_RASDialRequest", "HXM_RASConnected", "HXM_SyncAttempt",
-                             "TimeChanged", "HXM_SyncSuccess", "HXM_RASDisconnectRequest",
-                             "HXM_RASDisconnected"}));
+    EXPECT_EQ(road,
+              (Strings{"HXM_RASPhoneBookLoaded", "HXM_RASDisconnected", "HXM_RASDialRequest",
+                       "HXM_RASConnected", "HXM_SyncAttempt", "TimeChanged", "HXM_SyncSuccess",
+                       "HXM_RASDisconnectRequest", "HXM_RASDisconnected"}));
     EXPECT_NE(Service.Calls().find("SetTime "), std::string::npos) << Service.Calls();
 
     // pon got the entry, the user and a descriptor holding the password;
