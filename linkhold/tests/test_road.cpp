@@ -215,6 +215,7 @@ TEST_F(LinkholdRoad, ASecondCopyEndsQuietlyAndOneStartedAfterTheEndTakesOver) {
 
     ASSERT_TRUE(Linkholds[1].Start({Suite + "/hxlinkhold"}, Env()));
     EXPECT_EQ(Linkholds[1].Wait(30000), 0);
+    EXPECT_EQ(Linkholds[1].Output(), "");
     // Everything still on the bus arrives before the end of a round trip.
     BroadcastHXMessage(HXM_RASInquiry);
     ASSERT_TRUE(WaitFor("HXM_RASDisconnected", 2));
