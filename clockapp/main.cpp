@@ -4,6 +4,7 @@
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 #include "platform/rtl/DataDir.h"
+#include "tools/TimeTools.h"
 
 #include <cstdio>
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     THXRegistryPrefsStore store;
     auto* form = new TF_clocks(store);
     mainWindow = form;
+    InstallTimeTools(*form);
     CatchTermination(form, [form] {
         form->mi_ExitClick();
         // Dialogs still open (a start-up message, the first-run notes) end too.

@@ -1,0 +1,173 @@
+// The astronomy window through the main window, and the moon picture.
+#include "clockapp/tests/WindowTest.h"
+#include "tools/F_Astronomy.h"
+#include "tools/Moon.h"
+#include "tools/MoonPicture.h"
+#include "tools/TimeTools.h"
+
+#include <QAction>
+#include <QDateEdit>
+#include <QLabel>
+
+#include <cmath>
+
+namespace {
+
+QString Text(QWidget* w, const char* name) {
+    auto* l = w->findChild<QLabel*>(name);
+    return l ? l->text() : QString("<missing %1>").arg(name);
+}
+
+class AstronomyWindow : public TWindowTest<> {
+protected:
+    void BeforeStart() override { InstallTimeTools(*w); }
+    void TearDown() override {
+        for (QWidget* win : QApplication::topLevelWidgets())
+            if (qobject_cast<TF_Astronomy*>(win)) delete win;
+        ResetClockSource();
+        TWindowTest::TearDown();
+    }
+    // One clock at the place given, current, with the host offset pinned.
+    void OneClock(double latitude, double longitude, double stdOffset, uint8_t type, TDateTime utc) {
+        PinClock(utc, stdOffset);
+        w->Clocks.clear();
+        auto c = std::make_unique<THXClock>();
+        c->ClockType = type;
+        c->Location.Latitude = latitude;
+        c->Location.Longitude = longitude;
+        c->Location.StdOffset = stdOffset;
+        c->Location.HostOffset = stdOffset;
+        w->Clocks.push_back(std::move(c));
+        w->CurrentClock = 0;
+    }
+    TF_Astronomy* Open() {
+        QAction* a = w->findChild<QAction*>("smiAstro");
+        EXPECT_TRUE(a && a->isEnabled());
+        const auto before = Windows();
+        a->trigger();
+        for (QWidget* win : Windows())
+            if (std::find(before.begin(), before.end(), win) == before.end())
+                return static_cast<TF_Astronomy*>(win);
+        return nullptr;
+    }
+    static std::vector<QWidget*> Windows() {
+        std::vector<QWidget*> v;
+        for (QWidget* win : QApplication::topLevelWidgets())
+            if (qobject_cast<TF_Astronomy*>(win) && win->isVisible()) v.push_back(win);
+        return v;
+    }
+};
+
+TEST_F(AstronomyWindow, EveryOpeningMakesAWindowForTheCurrentClock) {
+    OneClock(51.5, 0.13, 0, 1, EncodeDate(2026, 3, 1) + 0.5);
+    TF_Astronomy* first = Open();
+    TF_Astronomy* second = Open();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first->windowTitle(), "Astronomical Data");
+    EXPECT_TRUE(first->t_Astro->isActive());
+    EXPECT_EQ(first->t_Astro->interval(), 10000);
+    // A Local clock's rule is the system's own.
+    EXPECT_EQ(Text(first, "l_DLStart"), "<system>");
+    EXPECT_EQ(Text(first, "l_DLEnd"), "<system>");
+    EXPECT_FALSE(first->findChild<QLabel*>("l_CurrOffset")->isVisibleTo(first));
+    EXPECT_FALSE(first->findChild<QLabel*>("l_CurrentOffset")->isVisibleTo(first));
+    EXPECT_EQ(Text(first, "l_UTC"), "12:00");
+    EXPECT_NE(Text(first, "l_Sunrise"), "None");
+    EXPECT_TRUE(Text(first, "l_MoonDistance").endsWith(" Km"));
+}
+
+TEST_F(AstronomyWindow, PolarDayShowsNoSunButTheMoon) {
+    OneClock(80, -15, 1, 0, EncodeDate(2026, 6, 21) + 0.5);
+    TF_Astronomy* win = Open();
+    ASSERT_TRUE(win);
+    EXPECT_TRUE(win->findChild<QLabel*>("l_CurrOffset")->isVisibleTo(win));
+    EXPECT_EQ(Text(win, "l_Sunrise"), "None");
+    EXPECT_EQ(Text(win, "l_Sunset"), "None");
+    for (const char* n : {"l_SunTransit", "l_DaylightHours", "l_DaylightHoursPassed",
+                          "l_DaylightHoursRemaining"})
+        EXPECT_EQ(Text(win, n), "--") << n;
+    EXPECT_TRUE(Text(win, "l_Phase").endsWith("%"));
+    EXPECT_TRUE(Text(win, "l_MoonAge").contains(" Days "));
+}
+
+TEST_F(AstronomyWindow, APickedDateStaysAndHasNoElapsedTime) {
+    OneClock(48.85, -2.35, 1, 0, EncodeDate(2026, 6, 21) + 0.5);
+    TF_Astronomy* win = Open();
+    ASSERT_TRUE(win);
+    EXPECT_NE(Text(win, "l_DaylightHoursPassed"), "--");
+    win->findChild<QDateEdit*>("dtp_UserDateChoice")->setDate(QDate(2026, 12, 21));
+    EXPECT_FALSE(win->t_Astro->isActive());
+    EXPECT_EQ(Text(win, "l_DaylightHoursPassed"), "--");
+    EXPECT_EQ(Text(win, "l_DaylightHoursRemaining"), "--");
+    EXPECT_EQ(Text(win, "l_LocalTime"), "00:00");
+    // Paris has about eight hours of daylight at the winter solstice.
+    EXPECT_TRUE(Text(win, "l_DaylightHours").startsWith("08:")) << Text(win, "l_DaylightHours").toStdString();
+}
+
+TEST_F(AstronomyWindow, SunriseIsTheOneOfTheLocalDay) {
+    // Auckland (+12, no daylight saving here) late on the 11th: the UT day's
+    // sunrise is the next local morning's, so the one before it is shown.
+    OneClock(-36.85, -174.76, 12, 0, EncodeDate(2026, 3, 11) + 11.0 / 24);
+    TF_Astronomy* win = Open();
+    ASSERT_TRUE(win);
+    const QString rise = Text(win, "l_Sunrise");
+    EXPECT_TRUE(rise.startsWith("06:1")) << rise.toStdString(); // 07:1x in daylight time
+}
+
+// The unlit part of the disc, at the phase angles of the four quarters.
+TEST(MoonPicture, ShadowFollowsThePhase) {
+    auto dark = [](double phase, int dx) {
+        QImage img(64, 64, QImage::Format_RGB32);
+        img.fill(qRgb(200, 200, 200));
+        const auto g = TMoon::Geometry(TMoonSize::ms64);
+        TMoon::PaintShadow(img, g.CentreX, g.Radius, g.CentreY, phase);
+        return img.pixel(g.CentreX + dx, g.CentreY) == qRgb(0, 0, 0);
+    };
+    auto shadowed = [](double phase) {
+        QImage img(64, 64, QImage::Format_RGB32);
+        img.fill(qRgb(200, 200, 200));
+        const auto g = TMoon::Geometry(TMoonSize::ms64);
+        TMoon::PaintShadow(img, g.CentreX, g.Radius, g.CentreY, phase);
+        int n = 0, inside = 0, insideDark = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const bool black = img.pixel(x, y) == qRgb(0, 0, 0);
+                n += black;
+                const int ex = x - g.CentreX, ey = y - g.CentreY;
+                if (ex * ex + ey * ey <= (g.Radius - 1) * (g.Radius - 1)) {
+                    ++inside;
+                    insideDark += black;
+                }
+            }
+        return std::pair{n, insideDark == inside};
+    };
+    EXPECT_EQ(shadowed(0).first, 0);     // full: not one pixel
+    EXPECT_TRUE(shadowed(180).second);   // new: the whole disc
+    EXPECT_TRUE(dark(90, -20));          // first quarter: dark on the left
+    EXPECT_FALSE(dark(90, 20));
+    EXPECT_TRUE(dark(270, 20));          // last quarter: dark on the right
+    EXPECT_FALSE(dark(270, -20));
+}
+
+TEST(MoonPicture, SizesAndIcon) {
+    TestApp();
+    TMoon moon;
+    EXPECT_EQ(moon.size(), QSize(64, 64));
+    moon.SetMoonSize(TMoonSize::ms16);
+    EXPECT_EQ(moon.size(), QSize(16, 16));
+    EXPECT_EQ(moon.Picture().size(), QSize(16, 16));
+    // A new moon blackens the 7-pixel disc round (7, 7).
+    TDateTime newMoon = EncodeDate(2026, 1, 1);
+    for (double best = 360, t = newMoon; t < EncodeDate(2026, 2, 1); t += 1.0 / 24) {
+        const double i = std::fabs(LunarPhaseAngle(t));
+        if (180 - i < best) best = 180 - i, newMoon = t;
+    }
+    moon.SetDate(newMoon);
+    for (auto [x, y] : {std::pair{7, 7}, {1, 7}, {13, 7}, {7, 1}, {7, 13}})
+        EXPECT_EQ(moon.Picture().pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+    const QIcon icon = moon.Icon();
+    for (int side : {16, 32, 64}) EXPECT_EQ(icon.pixmap(side).size(), QSize(side, side)) << side;
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// The ephemeris against the worked examples of Meeus, Astronomical Algorithms
+// (2nd ed.), and against its own consistency over a year.
+#include "tools/Moon.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return EncodeDate(y, mo, d) + EncodeTime(h, mi, s, 0);
+}
+double Hours(double h, double m, double s) {
+    return h + m / 60 + s / 3600;
+}
+
+TEST(Moon, BookExamples) {
+    // Sidereal time (12.a, 12.b).
+    EXPECT_NEAR(MeanSiderealDegrees(At(2000, 1, 1, 12)), 280.46061837, 1e-6);
+    EXPECT_NEAR(MeanSiderealDegrees(At(1987, 4, 10)), 197.693195, 1e-6);
+    EXPECT_NEAR(MeanSiderealDegrees(At(1987, 4, 10, 19, 21)), 128.737873, 1e-6);
+
+    // Nutation (22.a), with the first 31 terms.
+    const TNutation n = Nutation(At(1987, 4, 10));
+    EXPECT_NEAR(n.DeltaPsi, -3.788, 0.01);
+    EXPECT_NEAR(n.DeltaEpsilon, 9.443, 0.01);
+
+    // Sun (25.a).
+    const TPosition sun = ComputeSunPosition(At(1992, 10, 13));
+    EXPECT_NEAR(double(sun.Longitude), 199.90895, 2e-5);
+    EXPECT_NEAR(double(sun.RightAscension) / 15, Hours(13, 13, 31.4), 0.2 / 3600);
+    EXPECT_NEAR(double(sun.Declination), -Hours(7, 47, 6), 2.0 / 3600);
+
+    // Moon (47.a).
+    TMoonSums sums;
+    const TPosition geo = MoonGeometric(At(1992, 4, 12), &sums);
+    EXPECT_NEAR(sums.SumL, -1127527, 2);
+    EXPECT_NEAR(sums.SumB, -3229126, 2);
+    EXPECT_NEAR(sums.SumR, -16590875, 2);
+    EXPECT_NEAR(double(geo.Longitude), 133.162655, 1e-6);
+    EXPECT_NEAR(double(geo.Latitude), -3.229126, 1e-6);
+    EXPECT_NEAR(double(geo.Distance), 368409.7, 0.1);
+    const TPosition moon = ComputeMoonPosition(At(1992, 4, 12));
+    EXPECT_NEAR(double(moon.RightAscension), 134.688470, 1e-3);
+    EXPECT_NEAR(double(moon.Declination), 13.768368, 1e-3);
+
+    // Phase (48.a): the book's sun is the precise one, ours the short series.
+    EXPECT_NEAR(LunarPhaseAngle(At(1992, 4, 12)), 69.0756, 0.01);
+    EXPECT_NEAR(LunarIlluminatedFraction(At(1992, 4, 12)), 0.6786, 1e-3);
+}
+
+TEST(Moon, RiseTransitSetCoreOnTheBostonExample) {
+    // 15.a: Venus at Boston, 1988 March 20.
+    const double alpha[3] = {40.68021, 41.73129, 42.78204};
+    const double delta[3] = {18.04761, 18.44092, 18.82742};
+    auto at = [&](TRiseSetKind k) {
+        return 24 * RiseSetTransitDayFraction(k, 177.74208, alpha, delta, -0.5667, 71.0833, 42.3333);
+    };
+    const double minute = 1.0 / 60;
+    EXPECT_NEAR(at(TRiseSetKind::Rise), Hours(12, 25, 0), minute);
+    EXPECT_NEAR(at(TRiseSetKind::Transit), Hours(19, 40, 30), minute);
+    EXPECT_NEAR(at(TRiseSetKind::Set), Hours(2, 54, 40), minute);
+}
+
+TEST(Moon, AnglesAndInterpolationStayFinite) {
+    EXPECT_DOUBLE_EQ(NormalizeDegrees(-30), 330);
+    EXPECT_DOUBLE_EQ(NormalizeDegrees(720), 0);
+    EXPECT_DOUBLE_EQ(NormalizeDegrees(359.5 + 360 * 5), 359.5);
+    EXPECT_DOUBLE_EQ(ArcSinDegrees(1.0000001), 90);
+    EXPECT_DOUBLE_EQ(ArcCosDegrees(-1.0000001), 180);
+    EXPECT_EQ(DateTimeToJulianDay(At(1582, 10, 14, 12)), 0);
+    EXPECT_DOUBLE_EQ(DateTimeToJulianDay(At(2000, 1, 1, 12)), 2451545.0);
+    // Right ascension across 0 degrees interpolates the short way.
+    EXPECT_NEAR(InterpolateThreePoint(0.5, 358, 359, 0), 359.5, 1e-9);
+}
+
+struct Place {
+    const char* name;
+    double longitude, latitude; // longitude west positive
+};
+constexpr Place kPlaces[] = {{"Quito", 78.5, -0.2},     {"Singapore", -103.8, 1.3},
+                             {"London", 0.13, 51.5},     {"Punta Arenas", 70.9, -53.2},
+                             {"Tromso", -18.95, 69.65},  {"Antarctic coast", -40, -70}};
+
+// Over a year, the sun rises before its transit and sets after it whenever it
+// crosses the horizon; polar day and night raise; the moon's events keep to
+// their UT day on most days.
+TEST(Moon, AYearAtSixPlaces) {
+    for (const Place& p : kPlaces) {
+        int polar = 0, moonOff = 0;
+        for (int d = 0; d < 365; ++d) {
+            const TDateTime day = At(2026, 1, 1) + d;
+            try {
+                const TDateTime rise = SunriseTime(p.longitude, p.latitude, day);
+                const TDateTime transit = SunTransitTime(p.longitude, p.latitude, day);
+                const TDateTime set = SunsetTime(p.longitude, p.latitude, day);
+                // Rise, transit and set may wrap the UT day: compare on the circle.
+                const double toTransit = std::fmod(transit - rise + 2, 1.0);
+                const double toSet = std::fmod(set - transit + 2, 1.0);
+                EXPECT_GT(toTransit, 0) << p.name << " day " << d;
+                EXPECT_LT(toTransit, 0.5) << p.name << " day " << d;
+                EXPECT_GT(toSet, 0) << p.name << " day " << d;
+                EXPECT_LT(toSet, 0.5) << p.name << " day " << d;
+            } catch (const E_NoRiseSet&) {
+                ++polar;
+            }
+            if (std::fabs(p.latitude) < 60) {
+                for (auto f : {MoonriseTime, MoonsetTime}) {
+                    try {
+                        const TDateTime t = f(p.longitude, p.latitude, day);
+                        if (t < day || t >= day + 1) ++moonOff;
+                    } catch (const E_NoRiseSet&) {
+                    }
+                }
+            }
+        }
+        if (std::fabs(p.latitude) > 66.6) {
+            EXPECT_GT(polar, 30) << p.name;
+            EXPECT_THROW(SunriseTime(p.longitude, p.latitude, p.latitude > 0 ? At(2026, 6, 21)
+                                                                               : At(2026, 12, 21)),
+                         E_NoRiseSet);
+            EXPECT_THROW(SunTransitTime(p.longitude, p.latitude, p.latitude > 0 ? At(2026, 12, 21)
+                                                                                  : At(2026, 6, 21)),
+                         E_NoRiseSet);
+        } else {
+            EXPECT_EQ(polar, 0) << p.name;
+            // About one day a month for each of rise and set.
+            EXPECT_LE(moonOff, 2 * 14) << p.name;
+        }
+    }
+}
+
+// Times from the U.S. Naval Observatory's "Sun and Moon Data for One Day"
+// tables, rounded to the minute there.
+TEST(Moon, AgreesWithAPublishedAlmanac) {
+    struct Row {
+        const char* what;
+        TDateTime (*f)(double, double, TDateTime);
+        double longitude, latitude;
+        TDateTime day, expectedUT;
+        double toleranceMinutes;
+    };
+    const Row rows[] = {
+        // Washington, DC (77.03 W, 38.90 N), 2026-06-21: sunrise 05:43 EDT, sunset 20:37 EDT.
+        {"sunrise", SunriseTime, 77.03, 38.90, At(2026, 6, 21), At(2026, 6, 21, 9, 43), 1.5},
+        {"sunset", SunsetTime, 77.03, 38.90, At(2026, 6, 22), At(2026, 6, 22, 0, 37), 1.5},
+    };
+    for (const Row& r : rows) {
+        const double got = r.f(r.longitude, r.latitude, r.day);
+        const double diff = std::fabs(std::fmod(got - r.expectedUT + 10.5, 1.0) - 0.5) * 1440;
+        EXPECT_LT(diff, r.toleranceMinutes) << r.what;
+    }
+}
+
+} // namespace
