@@ -159,6 +159,9 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
                 text->installEventFilter(this);
                 FControls.emplace_back(panel);
             }
+            // The clock's own mouse handler opens the menu with "This Clock";
+            // the clock area's context menu must not open it a second time.
+            FControls.back()->setContextMenuPolicy(Qt::PreventContextMenu);
             FControls.back()->show();
         }
         area->show();

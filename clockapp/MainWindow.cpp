@@ -51,6 +51,7 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     ti_HoroluxTray->AutoShow = true;
     ti_HoroluxTray->OnLeftBtnClick = [this](TTrayIcon*) { ShowHideClick(); };
     ti_HoroluxTray->OnRightBtnClick = [this](TTrayIcon*) { ti_HoroluxTrayRightBtnClick(); };
+    ti_HoroluxTray->SetEnabled(true);
     auto holder = [this](const char* name, THXIconKind kind) {
         auto* t = new TTrayIcon(this);
         t->setObjectName(name);
@@ -249,7 +250,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
 }
 
 void TF_clocks::FormActivate() {
-    if (StartMinimizedPending && TTrayIcon::NotificationAreaAvailable()) ShrinkToTray();
+    if (StartMinimizedPending && ti_HoroluxTray->Visible()) ShrinkToTray();
     StartMinimizedPending = false;
     if (!ShowSplash) WMApplySettings();
     if (InstallUpgrade) {
@@ -280,7 +281,7 @@ void TF_clocks::showEvent(QShowEvent* e) {
         // Desktops that never activate a new window still see the start hidden.
         if (StartMinimizedPending)
             QTimer::singleShot(0, this, [this] {
-                if (StartMinimizedPending && TTrayIcon::NotificationAreaAvailable()) ShrinkToTray();
+                if (StartMinimizedPending && ti_HoroluxTray->Visible()) ShrinkToTray();
                 StartMinimizedPending = false;
             });
     }
@@ -315,7 +316,7 @@ void TF_clocks::changeEvent(QEvent* e) {
 
 void TF_clocks::HXMinimize() {
     // The desktop plays its own minimise sound where it has one.
-    if (!VisibleTaskBar && TTrayIcon::NotificationAreaAvailable())
+    if (!VisibleTaskBar && ti_HoroluxTray->Visible())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized()) ShrinkToTray();
         });
@@ -324,12 +325,12 @@ void TF_clocks::HXMinimize() {
 void TF_clocks::HXRestore() {}
 
 void TF_clocks::ShrinkToTray() {
-    if (TTrayIcon::NotificationAreaAvailable()) {
+    if (ti_HoroluxTray->Visible()) {
         // Clear the minimised state so that showing restores a normal window.
         if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
         hide();
     } else {
-        // Without a notification area a hidden window could not be reached.
+        // Without an icon to click a hidden window could not be reached.
         showMinimized();
     }
     ui->mi_ShowHide->setText("Show Main Window");
@@ -359,6 +360,17 @@ void TF_clocks::ShowHideClick() {
     } else if (LastForegroundWindow == this) {
         ShrinkToTray();
     } else {
+        raise();
+        activateWindow();
+    }
+}
+
+void TF_clocks::SecondStart() {
+    // A hidden window with no icon to click is brought back; otherwise the
+    // window only comes to the front, as the icon is there to show it.
+    if (!ti_HoroluxTray->Visible() && (!isVisible() || isMinimized()))
+        ShowFromTray();
+    else if (isVisible()) {
         raise();
         activateWindow();
     }

@@ -51,6 +51,8 @@ public:
     void ShowFromTray();
     void ShowHideClick();
     void ti_HoroluxTrayRightBtnClick();
+    // Another start of the program asked for this window.
+    void SecondStart();
 
     // Show/hide switches and the commands of the window shell.
     void mi_ShowHideClick();

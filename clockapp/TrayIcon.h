@@ -48,6 +48,9 @@ public:
 
     // The icon has been added to the notification area and not yet removed.
     bool Shown() const { return FShown; }
+    // Shown in a notification area the desktop really has: only then can the
+    // user click it.
+    bool Visible() const { return FShown && NotificationAreaAvailable(); }
     // What the tray currently shows as the tip (cut to 63 characters).
     QString ShownTip() const;
 

@@ -58,9 +58,9 @@ int main(int argc, char** argv) {
     // One main window per desktop session: a second start hands over to the
     // first and ends, without creating anything.
     RegisterHXMessages();
-    QPointer<QWidget> mainWindow;
+    QPointer<TF_clocks> mainWindow;
     THXMainWindowService service([&mainWindow] {
-        if (mainWindow) BringWidgetToFront(mainWindow);
+        if (mainWindow) mainWindow->SecondStart();
     });
     if (service.Claim() == TBusNameClaim::Taken) {
         if (!BringRunningMainWindowToFront()) std::fprintf(stderr, "horolux is already running\n");

@@ -4,7 +4,10 @@
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
 
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -244,6 +247,68 @@ TEST_F(ClockDisplayTest, AutoSyncCountdownRunsOnTicksOnly) {
     EXPECT_EQ(w->Syncs, 0);
     Tick();
     EXPECT_EQ(w->Syncs, 1);
+}
+
+// A right click as the desktop delivers it: the press, then the context-menu
+// request to the same widget, which goes up to its parents unless taken.
+static void RightClick(QWidget* target) {
+    const QPoint at = target->rect().center();
+    const QPoint global = target->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, global);
+    QApplication::sendEvent(target, &menu);
+}
+
+TEST_F(ClockDisplayTest, RightClickOnAClockOpensThisClockOnce) {
+    Add(0, false, "Digital");
+    Add(0, true, "Analog");
+    w->show();
+    w->RefreshClockObjects(true, true);
+    QMenu* menu = w->pm_MainMenu();
+    QAction* thisClock = w->Menu("miCurrentClock")->menuAction();
+    int opened = 0;
+    bool thisClockShown = false;
+    QObject::connect(menu, &QMenu::aboutToShow, [&] {
+        ++opened;
+        thisClockShown = thisClock->isVisible();
+    });
+    auto* face = qobject_cast<THXAnalogClock*>(d->ClockControl(1));
+    ASSERT_TRUE(face);
+    const std::vector<std::pair<QWidget*, int>> targets = {
+        {d->ClockControl(0)->findChild<QLabel*>("TitleStrip"), 0},
+        {d->ClockControl(0)->findChild<QLabel*>("TimeText"), 0},
+        {face->TitlePanel, 1},
+        {face, 1}};
+    for (const auto& [target, tag] : targets) {
+        ASSERT_TRUE(target);
+        opened = 0;
+        RightClick(target);
+        EXPECT_EQ(opened, 1) << target->objectName().toStdString();
+        EXPECT_TRUE(thisClockShown) << target->objectName().toStdString();
+        EXPECT_EQ(w->CurrentClock, tag);
+        menu->hide();
+    }
+    // The commands act on the clock clicked: the face becomes a panel, and a
+    // delete asks first.
+    RightClick(face);
+    menu->hide();
+    w->Action("smiDigital")->trigger();
+    EXPECT_FALSE(w->Clocks[1]->Analog);
+    RightClick(d->ClockControl(0)->findChild<QLabel*>("TitleStrip"));
+    menu->hide();
+    w->Answers = {TClockState::TAnswer::Yes};
+    w->Action("miDelete")->trigger();
+    ASSERT_EQ(w->Asked.size(), 1u);
+    ASSERT_EQ(w->Clocks.size(), 1u);
+    EXPECT_EQ(w->Clocks[0]->Location.City, "Analog");
+    // Empty clock area: the menu without "This Clock".
+    opened = 0;
+    RightClick(w->ClockArea());
+    EXPECT_EQ(opened, 1);
+    EXPECT_FALSE(thisClockShown);
+    menu->hide();
 }
 
 } // namespace

@@ -319,6 +319,9 @@ TEST_F(MainWindowTest, StoredHiddenTitleBarStartsBorderless) {
 TEST_F(MainWindowTest, HideToTrayAndBack) {
     auto w = Start();
     w->show();
+    // The icon is in the notification area from the start.
+    EXPECT_TRUE(w->ti_HoroluxTray->Enabled());
+    EXPECT_TRUE(w->ti_HoroluxTray->Shown());
     QAction* sh = w->Action("mi_ShowHide");
     EXPECT_EQ(sh->text(), "Hide Main Window");
     sh->trigger();
@@ -340,6 +343,24 @@ TEST_F(MainWindowTest, HideToTrayAndBack) {
     w->LastForegroundWindow = &other;
     w->ti_HoroluxTray->LeftButtonDown();
     EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(MainWindowTest, SecondStartRestoresWhenNoIconCanBeClicked) {
+    auto w = Start();
+    w->show();
+    w->Action("mi_ShowHide")->trigger();
+    ASSERT_FALSE(w->isVisible());
+    // With the icon there the second start leaves the hidden window to it.
+    w->SecondStart();
+    EXPECT_FALSE(w->isVisible());
+    // The notification area has gone: the second start is the only way back.
+    TTrayIcon::SetNotificationAreaOverride(false);
+    w->SecondStart();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->ClocksVisable);
+    w->showMinimized();
+    w->SecondStart();
+    EXPECT_FALSE(w->isMinimized());
 }
 
 TEST_F(MainWindowTest, WithoutNotificationAreaHidingMinimises) {
