@@ -21,6 +21,8 @@
 #include <QToolBar>
 #include <QWindowStateChangeEvent>
 
+#include <cstdio>
+
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     : QMainWindow(parent), TClockState(store), TSyncControl(*this, TimeServers),
       ui(new Ui::F_clocks) {
@@ -252,7 +254,13 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
 void TF_clocks::FormActivate() {
     if (StartMinimizedPending && ti_HoroluxTray->Visible()) ShrinkToTray();
     StartMinimizedPending = false;
-    if (!ShowSplash) WMApplySettings();
+    if (!ShowSplash) {
+        // A box about a failed save activates the window again when it
+        // closes: a failure already told is not told again from here.
+        FActivating = true;
+        WMApplySettings();
+        FActivating = false;
+    }
     if (InstallUpgrade) {
         InstallUpgrade = false;
         if (ConfirmYes("It is best to update your location data file periodically\n\rSince you "
@@ -566,9 +574,34 @@ void TF_clocks::mi_ExitClick() {
 void TF_clocks::WMApplySettings() {
     SetMainFormAttributes();
     if (LocalClock.Location.Name.empty()) LocalClock.Location.Name = LocalZoneName;
-    WritePrefs();
-    WriteClockInfo();
+    const bool prefs = SaveStep([this] { WritePrefs(); }, "Unable to save the preferences: ");
+    const bool clocks = SaveStep([this] { WriteClockInfo(); }, "");
+    if (prefs && clocks) FSaveErrors.clear();
     WMConnectionState();
+}
+
+// A failed save is reported and the program goes on with what it holds, so
+// nothing more is lost.
+bool TF_clocks::SaveStep(const std::function<void()>& step, const char* what) {
+    std::string error;
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        error = std::string(what) + e.what();
+    } catch (...) {
+        error = std::string(what) + "unknown error";
+    }
+    if (FSaveErrors.insert(error).second || !FActivating) {
+        std::fprintf(stderr, "horolux: %s\n", error.c_str());
+        // At the end of the program the user still hears of it, unless the
+        // desktop is ending the session and nobody can answer.
+        if (!ExitRequested)
+            ShowError(error);
+        else if (!Terminating)
+            THXMessageBoxes::ShowError(error);
+    }
+    return false;
 }
 
 void TF_clocks::WMConnectionState() {
@@ -613,23 +646,18 @@ void TF_clocks::FormDestroy() {
     // A window that never started has nothing of the user's to save.
     if (FDestroyed || !FCreated) return;
     FDestroyed = true;
+    // What the program ends without is told, whatever was told before.
+    FSaveErrors.clear();
     SaveAll();
     ti_HoroluxTray->SetEnabled(false);
 }
 
 void TF_clocks::SaveAll() {
     if (!FCreated) return;
-    auto save = [this](auto&& step) {
-        try {
-            step();
-        } catch (const std::exception& e) {
-            ShowError(e.what());
-        } catch (...) {
-        }
-    };
-    save([this] { WritePrefs(); });
-    save([this] { WriteClockInfo(); });
-    save([this] { WriteAlarms(); });
+    const bool prefs = SaveStep([this] { WritePrefs(); }, "Unable to save the preferences: ");
+    const bool clocks = SaveStep([this] { WriteClockInfo(); }, "");
+    const bool alarms = SaveStep([this] { WriteAlarms(); }, "");
+    if (prefs && clocks && alarms) FSaveErrors.clear();
 }
 
 // --------------------------------------------------------- window hooks

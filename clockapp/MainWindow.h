@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <set>
 
 #include <string>
 #include <vector>
@@ -104,6 +105,8 @@ public:
     QTimer* Timer1 = nullptr;
 
     bool ExitRequested = false;
+    // The desktop ends the program (a signal): no dialog can be answered.
+    bool Terminating = false;
     double StartTime = 0;
     // The foreground window seen at the last tick.
     QPointer<QWidget> LastForegroundWindow;
@@ -189,6 +192,10 @@ private:
     std::unique_ptr<TUpdateHost> FUpdateHost;
 
     void ConnectMenu();
+    // Runs one save; a failure is reported (what + the error text), not raised.
+    bool SaveStep(const std::function<void()>& step, const char* what);
+    std::set<std::string> FSaveErrors; // told since the saves last worked
+    bool FActivating = false;
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
     void FollowVisibility();

@@ -4,6 +4,7 @@
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 #include "platform/rtl/DataDir.h"
+#include "timemodel/HXMessageBoxes.h"
 #include "tools/TimeTools.h"
 
 #include <cstdio>
@@ -49,8 +50,27 @@ void CatchTermination(QObject* context, const std::function<void()>& onSignal) {
 
 } // namespace
 
+// The last guard: an exception that a handler let through is reported and
+// the program goes on; through Qt's own code it would end the program and
+// lose what is not yet saved.
+class THXApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* e) override {
+        try {
+            return QApplication::notify(receiver, e);
+        } catch (const std::exception& x) {
+            std::fprintf(stderr, "horolux: %s\n", x.what());
+            THXMessageBoxes::ShowError(x.what());
+        } catch (...) {
+            std::fprintf(stderr, "horolux: unknown error in an event handler\n");
+        }
+        return false;
+    }
+};
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    THXApplication app(argc, argv);
     QApplication::setApplicationName("Horolux");
     QApplication::setApplicationDisplayName("Horolux");
     QApplication::setQuitOnLastWindowClosed(false);
@@ -81,6 +101,7 @@ int main(int argc, char** argv) {
     mainWindow = form;
     InstallTimeTools(*form);
     CatchTermination(form, [form] {
+        form->Terminating = true;
         form->mi_ExitClick();
         // Dialogs still open (a start-up message, the first-run notes) end too.
         for (QWidget* w : QApplication::topLevelWidgets())

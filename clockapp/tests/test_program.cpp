@@ -93,3 +93,31 @@ TEST_F(ProgramTest, SecondStartHandsOverAndTermSaves) {
     EXPECT_TRUE(text.contains("\"FormWidth\"="));
     EXPECT_TRUE(text.contains("\"FirstRun\"=dword:00000000"));
 }
+
+TEST_F(ProgramTest, FailedSavesAreReportedAndTermStillEndsCleanly) {
+    // Neither the list files nor the key store can be written (a directory
+    // stands where each would be created, which stops root as well).
+    QDir(tmp.path()).mkpath("data/hxclocks.hx_");
+    QDir(tmp.path()).mkpath("data/hxalarms.hx_");
+    QDir(tmp.path()).mkpath("ks/HKEY_CURRENT_USER.lock");
+    QFile clocks(tmp.filePath("data/hxclocks.hxd"));
+    ASSERT_TRUE(clocks.open(QIODevice::ReadOnly));
+    const QByteArray before = clocks.readAll();
+    clocks.close();
+    QProcess p;
+    Launch(p);
+    for (int i = 0; i < 200 && !IsBusNameOwned(HXMainWindowBusName, *connection); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(IsBusNameOwned(HXMainWindowBusName, *connection));
+    QThread::msleep(1500);
+    EXPECT_EQ(p.state(), QProcess::Running);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_TRUE(err.contains("Unable to save hxclocks.hxd")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Unable to save the preferences")) << err.toStdString();
+    ASSERT_TRUE(clocks.open(QIODevice::ReadOnly));
+    EXPECT_EQ(clocks.readAll(), before);
+}

@@ -1,0 +1,127 @@
+// Saves that fail, in the data directory or in the key store: every command
+// that writes reports and the window goes on; nothing of the user's changes.
+#include "TestApp.h"
+
+#include "clockapp/MainWindow.h"
+#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Boxes go to the recording presenter; questions are answered No.
+class SavingClocks : public TF_clocks {
+public:
+    using TF_clocks::TF_clocks;
+
+protected:
+    void ShowErrorCode(int) override {}
+    TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
+    TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
+    bool ConfirmYes(const std::string&) override { return false; }
+};
+
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        std::ostringstream text;
+        if (e.is_regular_file()) text << std::ifstream(e.path(), std::ios::binary).rdbuf();
+        files[fs::relative(e.path(), dir).string()] = text.str();
+    }
+    return files;
+}
+
+enum class TBlocked { DataDirectory, KeyStore };
+
+class SaveFailureTest : public ::testing::TestWithParam<TBlocked> {
+protected:
+    void SetUp() override {
+        TestApp();
+        TTrayIcon::SetNotificationAreaOverride(true);
+        SetMessagePresenter(&presenter);
+        data = fs::path(tmp.path().toStdString()) / "data";
+        keys = fs::path(tmp.path().toStdString()) / "keys";
+        fs::create_directories(data);
+        std::ofstream(data / "hxclocks.hxd") << "Lima\t-5\t0\t12\t77\t0!\r\n";
+        setenv("HOROLUX_KEYSTORE_DIR", keys.c_str(), 1);
+        {
+            THXRegistryPrefsStore seed;
+            for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
+                seed.SetValue(THXRootKey::HKEY_CURRENT_USER, kPrefsKey, name,
+                              THXStoredValue::FromInteger(0));
+        }
+        // Even root cannot create a file where a directory stands.
+        if (GetParam() == TBlocked::DataDirectory) {
+            fs::create_directory(data / "hxclocks.hx_");
+            fs::create_directory(data / "hxalarms.hx_");
+        } else {
+            fs::remove(keys / "HKEY_CURRENT_USER.lock");
+            fs::create_directory(keys / "HKEY_CURRENT_USER.lock");
+        }
+        before = Snapshot(data);
+        w = std::make_unique<SavingClocks>(store);
+        w->SplashDelayMs = 0;
+        w->FormCreate("/nonexistent", {"-datadir", data.string()});
+    }
+    void TearDown() override {
+        w.reset();
+        SetMessagePresenter(nullptr);
+        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+        unsetenv("HOROLUX_KEYSTORE_DIR");
+    }
+    // Whether the last box told of a failed save.
+    bool Reported() {
+        const bool told = !presenter.Texts.empty() &&
+                          presenter.Texts.back().find("Unable to save") != std::string::npos;
+        presenter.Texts.clear();
+        return told;
+    }
+
+    QTemporaryDir tmp;
+    fs::path data, keys;
+    std::map<std::string, std::string> before;
+    TRecordingPresenter presenter;
+    THXRegistryPrefsStore store;
+    std::unique_ptr<SavingClocks> w;
+};
+
+TEST_P(SaveFailureTest, EveryWritingCommandReportsAndTheWindowGoesOn) {
+    EXPECT_TRUE(Reported()) << "the start's own save";
+    w->show();
+    EXPECT_NO_THROW(w->FormActivate());
+    // Told at the start already: an activation does not tell it again.
+    EXPECT_FALSE(Reported());
+    EXPECT_NO_THROW(w->Action("mi_AlwaysOnTop")->trigger());
+    EXPECT_TRUE(Reported());
+    EXPECT_TRUE(w->AlwaysOnTop);
+    AnswerNextModal([](QWidget* d) {
+        if (auto* ok = d->findChild<QPushButton*>("OKBtn")) ok->click();
+    });
+    EXPECT_NO_THROW(w->Action("sb_Prefs")->trigger());
+    EXPECT_TRUE(Reported());
+    ASSERT_EQ(w->Clocks.size(), 1u);
+    EXPECT_EQ(w->Clocks[0]->Location.Name, "Lima");
+    EXPECT_NO_THROW(w->Action("mi_Exit")->trigger());
+    EXPECT_TRUE(Reported());
+    // Clocks and alarms stay as they were where they could not be written.
+    if (GetParam() == TBlocked::DataDirectory) {
+        EXPECT_EQ(Snapshot(data), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocked, SaveFailureTest,
+                         ::testing::Values(TBlocked::DataDirectory, TBlocked::KeyStore));
+
+} // namespace
