@@ -250,6 +250,29 @@ std::optional<double> StoredDouble(const std::optional<THXStoredValue>& v) {
 
 } // namespace
 
+namespace {
+// Reads one line into a record and tells what went wrong, if anything: the
+// parser's error, a line too long to be a record, or a line the record does
+// not use whole. The line shows cut short in the text.
+template <class T>
+std::string ReadRecord(T& record, const std::string& line, THXRecordKind kind,
+                       const char* prefix, bool& parsed) {
+    parsed = false;
+    if (line.size() > kMaxRecordLine)
+        return ShortenedLineText(prefix + line, line) + " (the line is longer than 64 KiB)";
+    try {
+        record.ParseDataString(line, '\t');
+    } catch (const std::exception& e) {
+        return ShortenedLineText(e.what(), line);
+    }
+    parsed = true;
+    if (!WholeRecord(kind, line, '\t'))
+        return ShortenedLineText(prefix + line, line) +
+               " (the line does not hold exactly one record)";
+    return {};
+}
+} // namespace
+
 // Said when a load stopped at a bad line: the file as it was is kept beside
 // the list, because the next save rewrites it with only the records read.
 std::string TClockState::DamagedNote(const std::string& file) {
@@ -319,12 +342,16 @@ void TClockState::LoadCLockInfo() {
         auto clock = std::make_unique<THXClock>();
         THXClock& c = *clock;
         read.push_back(std::move(clock));
-        try {
-            c.ParseDataString(line, '\t');
-        } catch (const std::exception& e) {
-            ShowError("Error in Clock Data File\n\r" + std::string(e.what()) + "\n\r" +
-                      "Clocks loaded: " + std::to_string(read.size() - 1) +
-                      DamagedNote("hxclocks.hxd"));
+        bool parsed = false;
+        const std::string error =
+            ReadRecord(c, line, THXRecordKind::Clock, "Error in Clock Data: ", parsed);
+        if (!error.empty()) {
+            // The clock stays as far as it was read; a line never read adds none.
+            const bool tooLong = line.size() > kMaxRecordLine;
+            if (tooLong) read.pop_back();
+            const size_t loaded = read.size() - (parsed || tooLong ? 0 : 1);
+            ShowError("Error in Clock Data File\n\r" + error + "\n\r" + "Clocks loaded: " +
+                      std::to_string(loaded) + DamagedNote("hxclocks.hxd"));
             break;
         }
         if (read.size() == 1 && line.find("HXClockData") == std::string::npos) c.ClockType = 1;
@@ -359,10 +386,13 @@ void TClockState::LoadAlarms() {
     std::string line;
     while (in.Next(line)) {
         auto a = std::make_unique<TAlarm>();
-        try {
-            a->ParseDataString(line, '\t');
-        } catch (const std::exception& e) {
-            ShowError(std::string(e.what()) + "-- alarms loaded: " + std::to_string(read.size()) +
+        bool parsed = false;
+        const std::string error =
+            ReadRecord(*a, line, THXRecordKind::Alarm, "Error in Alarm Data: ", parsed);
+        if (!error.empty()) {
+            // A record read whole before text it does not use is kept.
+            if (parsed) read.push_back(std::move(a));
+            ShowError(error + "-- alarms loaded: " + std::to_string(read.size()) +
                       DamagedNote("hxalarms.hxd"));
             Alarms = std::move(read);
             return;
@@ -383,10 +413,12 @@ void TClockState::LoadTemperalEvents() {
     std::string line;
     while (in.Next(line)) {
         auto ev = std::make_unique<TTemperalEvent>();
-        try {
-            ev->ParseDataString(line, '\t');
-        } catch (const std::exception& e) {
-            ShowError(std::string(e.what()) + " -- events loaded " + std::to_string(read.size()) +
+        bool parsed = false;
+        const std::string error =
+            ReadRecord(*ev, line, THXRecordKind::Event, "Error in Event Data: ", parsed);
+        if (!error.empty()) {
+            if (parsed) read.push_back(std::move(ev));
+            ShowError(error + " -- events loaded " + std::to_string(read.size()) +
                       DamagedNote("hxdayloom.hxd"));
             TemperalEvents = std::move(read);
             return;
@@ -422,12 +454,13 @@ bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
             continue;
         }
         auto loc = std::make_unique<TTimeLocation>();
-        try {
-            loc->ParseDataString(line, '\t');
-        } catch (const std::exception& e) {
+        bool parsed = false;
+        const std::string error =
+            ReadRecord(*loc, line, THXRecordKind::Location, "Error in Location Data: ", parsed);
+        if (!error.empty()) {
+            if (parsed && !merge) read.push_back(std::move(loc)), ++count;
             const std::string note = merge ? "" : DamagedNote("hxzones.hxd");
-            ShowError(std::string(e.what()) + " -- Loctions loaded: " + std::to_string(count) +
-                      note);
+            ShowError(error + " -- Loctions loaded: " + std::to_string(count) + note);
             if (!merge) StandardLocations = std::move(read);
             return false;
         }

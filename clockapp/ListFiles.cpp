@@ -88,3 +88,83 @@ bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
 }
+
+namespace {
+
+// The location record from pos: five fields up to the separator, then either
+// a one-character legacy rule code or the rule, city, region and country up
+// to the separator and the code up to "!", which is then the line's end (the
+// clock reader hands the record over without its "!").
+bool WholeLocation(const std::string& t, size_t pos, char sep) {
+    for (int i = 0; i < 5; ++i) {
+        const size_t at = t.find(sep, pos);
+        if (at == std::string::npos) return false;
+        pos = at + 1;
+    }
+    const size_t bang = t.find('!', pos);
+    const size_t upToBang = (bang == std::string::npos ? t.size() : bang) - pos;
+    if (upToBang < 2) return upToBang == 1 && (bang == std::string::npos || bang + 1 == t.size());
+    for (int i = 0; i < 4; ++i) {
+        const size_t at = t.find(sep, pos);
+        if (at == std::string::npos) return false;
+        pos = at + 1;
+    }
+    const size_t end = t.find('!', pos);
+    return end == std::string::npos || end + 1 == t.size();
+}
+
+// A record of `fields` fields up to the separator, then a location record
+// closed by one more "!" that ends the line.
+bool WholeWithLocation(const std::string& t, size_t pos, int fields, char sep) {
+    for (int i = 0; i < fields; ++i) {
+        const size_t at = t.find(sep, pos);
+        if (at == std::string::npos) return false;
+        pos = at + 1;
+    }
+    if (pos >= t.size() || t.back() != '!') return false;
+    return WholeLocation(t.substr(pos, t.size() - 1 - pos), 0, sep);
+}
+
+bool WholeClock(const std::string& t, char sep) {
+    static const std::string header = "HXClockData-1.0.0:";
+    if (t.compare(0, t.find(sep), header) != 0) return WholeLocation(t, 0, sep);
+    size_t pos = 0;
+    for (int i = 0; i < 7; ++i) { // header, type, formats, kind, date, colour
+        const size_t at = t.find(sep, pos);
+        if (at == std::string::npos) return false;
+        pos = at + 1;
+    }
+    for (int i = 0; i < 2; ++i) { // the two fonts, each closed by "!" and a separator
+        const size_t bang = t.find('!', pos);
+        if (bang == std::string::npos || bang + 1 >= t.size() || t[bang + 1] != sep)
+            return false;
+        pos = bang + 2;
+    }
+    return WholeWithLocation(t, pos, 0, sep);
+}
+
+} // namespace
+
+bool WholeRecord(THXRecordKind kind, const std::string& line, char separator) {
+    if (line.size() > kMaxRecordLine) return false;
+    switch (kind) {
+    case THXRecordKind::Location:
+        return WholeLocation(line, 0, separator);
+    case THXRecordKind::Clock:
+        return WholeClock(line, separator);
+    case THXRecordKind::Alarm:
+        return WholeWithLocation(line, 0, 6, separator);
+    case THXRecordKind::Event:
+        return WholeWithLocation(line, 0, 3, separator);
+    }
+    return false;
+}
+
+std::string ShortenedLineText(const std::string& text, const std::string& line) {
+    constexpr size_t kShown = 200;
+    if (line.size() <= kShown) return text;
+    const size_t at = text.find(line);
+    const std::string cut = line.substr(0, kShown) + "...";
+    if (at == std::string::npos) return text.size() <= kShown ? text : text.substr(0, kShown) + "...";
+    return text.substr(0, at) + cut + text.substr(at + line.size());
+}

@@ -33,3 +33,18 @@ void RewriteListFile(const std::string& dataDir, const std::string& baseName,
 bool KeepDamagedCopy(const std::string& path);
 
 bool FileExists(const std::string& path);
+
+// Whether a record's reader uses the whole line: every field is there and
+// nothing follows the record's end. A reader fills what a line cut short
+// lacks and ignores what follows the end, so such a line, rewritten, loses
+// data. Legacy forms (location records with a one-digit daylight-saving
+// code, clock lines that are a location record) count as whole.
+enum class THXRecordKind { Location, Clock, Alarm, Event };
+bool WholeRecord(THXRecordKind kind, const std::string& line, char separator);
+
+// Lines longer than this are not records of ours.
+inline constexpr size_t kMaxRecordLine = 64 * 1024;
+
+// The error text of a parse error with the line in it cut to its first 200
+// characters, so a message box stays readable.
+std::string ShortenedLineText(const std::string& text, const std::string& line);

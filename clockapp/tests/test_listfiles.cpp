@@ -399,3 +399,64 @@ TEST_F(ListFileTest, LargeSortIsOrdered) {
                               state.StandardLocations[size_t(i)]->Name),
                   0);
 }
+
+// A line the reader does not use whole is told like a bad line, the records
+// before it stay, and the file is kept as ".bak" before anything rewrites it.
+TEST_F(ListFileTest, PartlyReadLinesAreToldAndTheFileKept) {
+    std::string garbage(5 << 20, '\0');
+    uint32_t seed = 12345;
+    for (char& c : garbage)
+        c = char((seed = seed * 1103515245 + 12345) >> 16);
+    const std::string alarm = Alarm("two");
+    const struct {
+        const char* Name;
+        const char* File;
+        std::string Text;
+        size_t Kept;
+    } cases[] = {
+        {"trailing records", "hxclocks.hxd",
+         Clock("A", 0) + "\r\n" + Clock("B", 0) + Clock("C", 0) + "\r\n" + Clock("D", 0) + "\r\n", 2},
+        {"truncated record", "hxalarms.hxd",
+         Alarm("one") + "\r\n" + alarm.substr(0, alarm.size() - 8) + "\r\n" + Alarm("three"), 2},
+        {"5 MB line", "hxdayloom.hxd", std::string(5 << 20, 'e'), 0},
+        {"5 MB garbage", "hxzones.hxd", garbage, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        state.Messages.clear();
+        Write(c.File, c.Text);
+        size_t kept = 0;
+        const std::string file = c.File;
+        if (file == "hxclocks.hxd") {
+            state.LoadCLockInfo();
+            kept = state.Clocks.size();
+            state.WriteClockInfo();
+        } else if (file == "hxalarms.hxd") {
+            state.LoadAlarms();
+            kept = state.Alarms.size();
+            state.WriteAlarms();
+        } else if (file == "hxdayloom.hxd") {
+            state.LoadTemperalEvents();
+            kept = state.TemperalEvents.size();
+            state.WriteTemperalEvents();
+        } else {
+            state.LoadStandardLocations();
+            kept = state.StandardLocations.size();
+            state.WriteStandardLocations();
+        }
+        EXPECT_EQ(kept, c.Kept);
+        ASSERT_EQ(state.Messages.size(), 1u);
+        EXPECT_NE(state.Messages[0].find(file + ".bak"), std::string::npos) << state.Messages[0];
+        EXPECT_LT(state.Messages[0].size(), 600u); // a line shows cut to 200 characters
+        EXPECT_TRUE(Read(file + ".bak") == c.Text);
+    }
+    // Whole records, and the legacy location with a one-digit rule code, read silently.
+    state.Messages.clear();
+    Write("hxzones.hxd", "Paris\t1\t0\t48.9\t-2.3\t3!\r\n" + Loc("Rome") + "\r\n");
+    state.LoadStandardLocations();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Paris", "Rome"}));
+    Write("hxclocks.hxd", "Home\t1\t0\t0\t0\t2\r\n" + Clock("B", 0) + "\r\n");
+    state.LoadCLockInfo();
+    EXPECT_EQ(state.Clocks.size(), 2u);
+    EXPECT_TRUE(state.Messages.empty()) << state.Messages[0];
+}
