@@ -40,7 +40,14 @@ bool LaunchCompanion(const std::string& program, const std::vector<std::string>&
     const QString path = QString::fromStdString(CompanionDirectory() + program);
     const QFileInfo info(path);
     if (!info.isFile() || !info.isExecutable()) return false;
-    return QProcess::startDetached(path, ToList(args), QString::fromStdString(workingDir));
+    QProcess process;
+    process.setProgram(path);
+    process.setArguments(ToList(args));
+    process.setWorkingDirectory(QString::fromStdString(workingDir));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kDataDirVariable, QString::fromStdString(workingDir));
+    process.setProcessEnvironment(env);
+    return process.startDetached();
 }
 
 std::vector<std::string> FindDateTimeSettingsCommand() {

@@ -11,7 +11,8 @@ std::string CompanionDirectory();
 void SetCompanionDirectory(const std::string& dir);
 
 // Starts the companion program detached, with the arguments as a list (never
-// joined into one string) and the working directory given. False when it is
+// joined into one string) and the working directory given, which is the data
+// directory: the program finds it in HOROLUX_DATADIR too. False when it is
 // missing, not executable or could not be started.
 bool LaunchCompanion(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workingDir);

@@ -1,5 +1,7 @@
 #include "tickmatch/SyncRules.h"
 
+#include "platform/rtl/DataDir.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -144,16 +146,9 @@ bool AppendLogLine(const std::string& path, const std::string& line, std::string
 }
 
 std::string DataDirectory(const std::string& programDir) {
-    if (!programDir.empty() && ::access(programDir.c_str(), W_OK) == 0) return programDir;
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"))
-        base = std::string(home) + "/.local/share";
-    else
-        base = "/tmp";
-    return base + "/horolux";
+    std::string dir = ResolveDataDirectory(programDir);
+    if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
 }
 
 } // namespace tickmatch

@@ -77,9 +77,8 @@ bool IsValidLogName(const std::string& name);
 // False with a reason in error when the file cannot be written.
 bool AppendLogLine(const std::string& path, const std::string& line, std::string& error);
 
-// The suite's data directory, as every program of the suite finds it: the
-// directory of the programs when it can be written, else $XDG_DATA_HOME/horolux
-// (~/.local/share/horolux when that is unset).
+// The suite's data directory, as every program of the suite finds it
+// (ResolveDataDirectory), without its trailing '/'.
 std::string DataDirectory(const std::string& programDir);
 
 } // namespace tickmatch

@@ -1,7 +1,9 @@
 #include "platform/rtl/DataDir.h"
 
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -22,11 +24,53 @@ void Write(const fs::path& p, const std::string& s) {
 }
 } // namespace
 
-TEST(DataDirectory, WritableProgramDirectoryIsTheDataDirectory) {
-    TempDir d;
-    EXPECT_TRUE(DirectoryWritable(d.path.string()));
-    EXPECT_EQ(ResolveDataDirectory(d.path.string()), d.path.string() + "/");
-    EXPECT_FALSE(DirectoryWritable((d.path / "missing").string()));
+// Restores an environment variable when it goes.
+struct TEnv {
+    TEnv(const char* n, const std::string& value) : name(n) {
+        if (const char* v = std::getenv(n)) saved = v;
+        setenv(n, value.c_str(), 1);
+    }
+    ~TEnv() {
+        if (saved)
+            setenv(name, saved->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    const char* name;
+    std::optional<std::string> saved;
+};
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p);
+    std::string s;
+    in >> s;
+    return s;
+}
+
+TEST(DataDirectory, UsersDataIsSeededOnceAndTheInstallNeverWritten) {
+    TempDir install, xdg;
+    Write(install.path / "hxclocks.hxd", "shipped");
+    TEnv home("XDG_DATA_HOME", xdg.path.string());
+    unsetenv("HOROLUX_DATADIR");
+    // A fresh user: the shipped data is copied, the install stays as it was.
+    const std::string user = xdg.path.string() + "/horolux/";
+    EXPECT_EQ(ResolveDataDirectory(install.path.string()), user);
+    EXPECT_EQ(Read(user + "hxclocks.hxd"), "shipped");
+    Write(user + "hxclocks.hxd", "mine");
+    EXPECT_TRUE(DirectoryWritable(user));
+    EXPECT_FALSE(DirectoryWritable(user + "missing"));
+    // A rebuild or a new install changes the shipped file: the user's stays.
+    Write(install.path / "hxclocks.hxd", "rebuilt");
+    Write(install.path / "hxzones.hxd", "new");
+    EXPECT_EQ(ResolveDataDirectory(install.path.string()), user);
+    EXPECT_EQ(Read(user + "hxclocks.hxd"), "mine");
+    EXPECT_FALSE(fs::exists(user + "hxzones.hxd")) << "seeded once only";
+    EXPECT_EQ(Read(install.path / "hxclocks.hxd"), "rebuilt");
+    // The directory horolux hands over comes first.
+    TEnv given("HOROLUX_DATADIR", (xdg.path / "given").string());
+    EXPECT_EQ(ResolveDataDirectory(install.path.string()), (xdg.path / "given").string() + "/");
+    EXPECT_TRUE(fs::is_directory(xdg.path / "given"));
+    unsetenv("HOROLUX_DATADIR");
 }
 
 TEST(DataDirectory, SeedingCopiesDataButNotProgramsAndNeverOverwrites) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -60,13 +61,24 @@ void SeedDataDirectory(const std::string& installDir, const std::string& dataDir
 }
 
 std::string ResolveDataDirectory(const std::string& programDir) {
-    const std::string own = WithSlash(programDir);
-    if (DirectoryWritable(own)) return own;
-    const std::string user = UserDataDirectory();
     std::error_code ec;
-    if (!fs::exists(user, ec)) {
+    if (const char* given = std::getenv(kDataDirVariable); given && *given) {
+        const std::string dir = WithSlash(fs::absolute(given, ec).string());
+        fs::create_directories(dir, ec);
+        return dir;
+    }
+    const std::string user = UserDataDirectory();
+    // A marker says the seeding is done: a directory that another program
+    // created first (tickmatch's log) is still seeded, and files the user
+    // removed later are not brought back.
+    const std::string marker = user + ".seeded";
+    if (!fs::exists(marker, ec)) {
         fs::create_directories(user, ec);
-        if (!ec) SeedDataDirectory(own, user);
+        if (!ec) {
+            SeedDataDirectory(WithSlash(programDir), user);
+            std::ofstream(marker) << "The installed data was copied here; delete this file to "
+                                     "copy missing files again.\n";
+        }
     }
     return user;
 }

@@ -7,11 +7,17 @@
 // Directory of the running program, ending in '/'.
 std::string ProgramDirectory();
 
-// The program's own directory when it can be written. Otherwise (a system-wide
-// install) "$XDG_DATA_HOME/horolux/" (default "~/.local/share/horolux/"), which
-// is seeded once, when it is first created, with the installed data: every
-// file and folder of the program directory except the programs themselves.
+// The user's data directory, ending in '/'. $HOROLUX_DATADIR when set (horolux
+// hands its own to the programs it starts, so that with "-datadir" they still
+// share the sync log and the rule file); otherwise "$XDG_DATA_HOME/horolux/"
+// (default "~/.local/share/horolux/"), which is seeded once with the installed
+// data: every file and folder of the program directory except the programs.
+// The program directory itself is never written, so builds and installs
+// never touch a user's files and several users can share one install.
 std::string ResolveDataDirectory(const std::string& programDir);
+
+// The variable that names the data directory to the programs horolux starts.
+inline constexpr const char* kDataDirVariable = "HOROLUX_DATADIR";
 
 // The parts of the above, for tests: whether a directory can be written, and
 // the seeding of a data directory from an installation directory.

@@ -60,18 +60,22 @@ protected:
         TestApp();
         Dir = MakeTempDir("horolux-road");
         ASSERT_FALSE(Dir.empty());
-        // Both programs in a writable suite directory, which is then also
-        // their shared data directory.
+        // Both programs in a suite directory. The window tests run on it as
+        // their data directory; the program runs on "-datadir", which it
+        // hands to tickmatch.
         const std::string suite = Dir + "/suite";
         std::filesystem::create_directories(suite);
+        std::filesystem::create_directories(Dir + "/data");
         std::filesystem::create_directories(Dir + "/ks");
         std::filesystem::create_directories(Dir + "/xdg");
         std::filesystem::copy_file(HX_SUITE_DIR "/horolux", suite + "/horolux");
         std::filesystem::copy_file(HX_SUITE_DIR "/tickmatch", suite + "/tickmatch");
-        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
-            std::filesystem::copy_file(std::string(HX_SUITE_DIR "/") + f, suite + "/" + f);
-        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"})
-            std::ofstream(suite + "/" + f);
+        for (const std::string& to : {suite, Dir + "/data"}) {
+            for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+                std::filesystem::copy_file(std::string(HX_SUITE_DIR "/") + f, to + "/" + f);
+            for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"})
+                std::ofstream(to + "/" + f);
+        }
         std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg") << kPrefs;
 
         ASSERT_TRUE(StartBuses(Dir, "road"));
@@ -107,7 +111,7 @@ TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
     ASSERT_TRUE(server.Start(Kind::Time));
     // tickmatch inherits horolux's environment: the private buses and the
     // test server's port reach it that way.
-    ASSERT_TRUE(Horolux.Start({Dir + "/suite/horolux"},
+    ASSERT_TRUE(Horolux.Start({Dir + "/suite/horolux", "-datadir", Dir + "/data"},
                               {"DBUS_SESSION_BUS_ADDRESS=" + SessionBus.Address(),
                                "DBUS_SYSTEM_BUS_ADDRESS=" + SystemBus.Address(),
                                "HX_TICKMATCH_TEST_PORT=" + std::to_string(server.Port()),
@@ -135,7 +139,7 @@ TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
     std::string log;
     QElapsedTimer t;
     t.start();
-    while ((log = ReadFile(Dir + "/suite/hxsynclog.hxd")).find("!\r\n") == std::string::npos &&
+    while ((log = ReadFile(Dir + "/data/hxsynclog.hxd")).find("!\r\n") == std::string::npos &&
            t.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_TRUE(std::regex_match(

@@ -24,7 +24,7 @@ protected:
         TestApp();
         Dir = MakeTempDir("tickmatch-program");
         ASSERT_FALSE(Dir.empty());
-        // The program beside its data, in a suite directory of the test's own.
+        // The program in a suite directory of the test's own.
         std::filesystem::create_directories(Dir + "/suite");
         std::filesystem::copy_file(HX_SUITE_DIR "/tickmatch", Dir + "/suite/tickmatch");
         // The stand-in for horolux's main window.
@@ -64,7 +64,8 @@ protected:
                                          const std::string& offset = "0") {
         return {"-s", "127.0.0.1", protocol, offset, "0", "0", "0", "hxsynclog.hxd"};
     }
-    std::string Log() const { return ReadFile(Dir + "/suite/hxsynclog.hxd"); }
+    // Started on its own, tickmatch logs into the user's data directory.
+    std::string Log() const { return ReadFile(Dir + "/xdg/horolux/hxsynclog.hxd"); }
     long long ShiftMs() const {
         long long us = 0;
         int r = 0, i = 0;

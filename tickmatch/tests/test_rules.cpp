@@ -184,15 +184,16 @@ TEST_F(SyncLogFile, WriteErrorIsReported) {
     }
 }
 
-TEST_F(SyncLogFile, DataDirectoryFallsBackWhenProgramDirIsReadOnly) {
-    EXPECT_EQ(DataDirectory(Dir), Dir);
-    if (geteuid() == 0) GTEST_SKIP() << "root can write anywhere";
-    chmod(Dir.c_str(), 0500);
+TEST_F(SyncLogFile, DataDirectoryIsTheUsersOrTheOneHoroluxHandsOver) {
     const char* was = getenv("XDG_DATA_HOME");
     std::string saved = was ? was : "";
     std::string xdg = Dir + "/xdg";
     setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+    // Never the program's directory, even when it can be written.
     EXPECT_EQ(DataDirectory(Dir), xdg + "/horolux");
+    setenv("HOROLUX_DATADIR", (Dir + "/given/").c_str(), 1);
+    EXPECT_EQ(DataDirectory(Dir), Dir + "/given");
+    unsetenv("HOROLUX_DATADIR");
     if (was)
         setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
