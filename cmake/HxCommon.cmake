@@ -19,6 +19,11 @@ function(hx_add_program name)
   target_link_libraries(${name} PRIVATE ${P_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${HX_SUITE_DIR})
   hx_own_target(${name})
+  # "hx_suite" builds the programs alone, without the tests.
+  if(NOT TARGET hx_suite)
+    add_custom_target(hx_suite)
+  endif()
+  add_dependencies(hx_suite ${name})
 endfunction()
 
 # A GoogleTest executable registered with CTest, case by case.
