@@ -157,6 +157,9 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         } catch (...) {
         }
     }
+    // Settings read only in part: told once, the file as it was is kept.
+    if (const std::string damaged = Store.TakeDamageReport(); !damaged.empty())
+        ShowError(damaged);
     resize(FormWidth, FormHeight);
 
     FSplash = new TFSplash(nullptr);

@@ -40,6 +40,8 @@ public:
     // Batches writes: a store that persists may write once at EndUpdate.
     virtual void BeginUpdate() {}
     virtual void EndUpdate() {}
+    // What the store found damaged since the last call, to tell the user.
+    virtual std::string TakeDamageReport() { return {}; }
 };
 
 // Key and value names compare without regard to ASCII case and keep the case

@@ -126,3 +126,10 @@ void THXRegistryPrefsStore::EndUpdate() {
         if (FMachine) FMachine->Flush();
     }
 }
+
+std::string THXRegistryPrefsStore::TakeDamageReport() {
+    std::string text;
+    for (const std::string& r : TakeKeyStoreReports())
+        text += (text.empty() ? "" : "\n\r\n\r") + r;
+    return text;
+}

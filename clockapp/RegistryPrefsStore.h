@@ -22,6 +22,7 @@ public:
     void DeleteValue(THXRootKey root, const std::string& key, const std::string& name) override;
     void BeginUpdate() override;
     void EndUpdate() override;
+    std::string TakeDamageReport() override;
 
 private:
     TRegistry& Reg(THXRootKey root);

@@ -125,3 +125,31 @@ INSTANTIATE_TEST_SUITE_P(Blocked, SaveFailureTest,
                          ::testing::Values(TBlocked::DataDirectory, TBlocked::KeyStore));
 
 } // namespace
+
+namespace {
+TEST(DamagedSettings, AreToldOnceAtTheStart) {
+    TestApp();
+    QTemporaryDir tmp;
+    const fs::path keys = fs::path(tmp.path().toStdString()) / "keys";
+    fs::create_directories(keys);
+    std::ofstream(keys / "HKEY_CURRENT_USER.reg")
+        << "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n\"FirstRun\"=dword:0\n"
+           "\"InstallUpgrade\"=dword:0\n\"ShowSplash\"=dword:0\n\x7f\x03garbage\n";
+    setenv("HOROLUX_KEYSTORE_DIR", keys.c_str(), 1);
+    TRecordingPresenter presenter;
+    SetMessagePresenter(&presenter);
+    {
+        THXRegistryPrefsStore store;
+        SavingClocks w(store);
+        w.SplashDelayMs = 0;
+        w.FormCreate("/nonexistent", {"-datadir", tmp.path().toStdString()});
+    }
+    SetMessagePresenter(nullptr);
+    unsetenv("HOROLUX_KEYSTORE_DIR");
+    size_t told = 0;
+    for (const std::string& t : presenter.Texts)
+        told += t.find("HKEY_CURRENT_USER.reg.bad") != std::string::npos;
+    EXPECT_EQ(told, 1u) << ::testing::PrintToString(presenter.Texts);
+    EXPECT_TRUE(fs::exists(keys / "HKEY_CURRENT_USER.reg.bad"));
+}
+} // namespace

@@ -1,6 +1,7 @@
 #include "platform/keystore/Registry.h"
 
 #include <bit>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,12 +22,59 @@ std::string ErrnoText(int err) {
     return std::strerror(err);
 }
 
-// One warning per damaged file per process, however often it is read.
-void WarnBadLines(TRootKey, const std::string& file, const TRegParseResult& r) {
+std::vector<std::string>& Reports() {
+    static std::vector<std::string> reports;
+    return reports;
+}
+
+// Writes text to path (mode 0600), replacing it; false on any failure.
+bool WriteWhole(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+// One warning per damaged file per process, however often it is read. The
+// next write drops the lines that could not be read, so the file as it was
+// is kept as "<file>.bad" first.
+void WarnBadLines(TRootKey, const std::string& file, const TRegParseResult& r,
+                  const std::string& text) {
     static std::set<std::string> warned;
     if (!warned.insert(file).second) return;
+    const bool kept = WriteWhole(file + ".bad", text);
     std::fprintf(stderr, "%s: key store %s: %d unreadable line(s) skipped, the first is line %d\n",
                  program_invocation_short_name, file.c_str(), r.BadLines, r.FirstBadLine);
+    Reports().push_back("The settings file " + file + " could not be read in full: " +
+                        std::to_string(r.BadLines) + " line(s) were skipped, the first is line " +
+                        std::to_string(r.FirstBadLine) + ".\n\r" +
+                        (kept ? "The file as it was has been kept as " + file + ".bad"
+                              : "A copy of the file could not be kept; it will be rewritten "
+                                "without those lines"));
+}
+
+// Under the root's lock no writer of this store is at work: a temporary of
+// its file that is still there was left by a writer that was killed.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& fileName) {
+    std::error_code ec;
+    const std::string prefix = fileName + ".";
+    for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bool generated = true;
+        for (size_t i = prefix.size(); i < name.size(); ++i)
+            generated = generated && std::isalnum(static_cast<unsigned char>(name[i]));
+        std::error_code rc;
+        if (generated && e.is_regular_file(rc)) fs::remove(e.path(), rc);
+    }
 }
 
 void WarnWriteFailure(const std::string& what) {
@@ -131,6 +179,12 @@ TRegDataType DataTypeOf(uint32_t type) {
 
 } // namespace
 
+std::vector<std::string> TakeKeyStoreReports() {
+    std::vector<std::string> taken;
+    taken.swap(Reports());
+    return taken;
+}
+
 const char* RootKeyName(TRootKey root) {
     return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
@@ -198,7 +252,7 @@ bool TRegistry::LoadFile(TRegTree& tree, TSignature& sig, std::string& error) co
     sig.Size = st.st_size;
     sig.MTimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     const TRegParseResult r = ParseRegText(text, RootKeyName(Root), tree);
-    if (r.BadLines > 0) WarnBadLines(Root, file, r);
+    if (r.BadLines > 0) WarnBadLines(Root, file, r, text);
     return true;
 }
 
@@ -241,6 +295,7 @@ void TRegistry::Flush() {
     TSignature sig;
     std::string error;
     if (!LoadFile(fresh, sig, error)) throw ERegistryException(error);
+    RemoveStaleTemporaries(dir, std::string(RootKeyName(Root)) + ".reg");
     for (const TOp& op : Pending) {
         switch (op.K) {
         case TOp::CreateKey:

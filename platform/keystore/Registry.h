@@ -40,6 +40,9 @@ std::string KeyStoreDirectory();
 // The file of one root, e.g. ".../HKEY_CURRENT_USER.reg".
 std::string KeyStoreFileName(TRootKey root);
 const char* RootKeyName(TRootKey root);
+// What the store found wrong in its files since the last call (a file read
+// only in part, kept as "<file>.bad"), for the program to tell the user.
+std::vector<std::string> TakeKeyStoreReports();
 
 class TRegistry {
 public:

@@ -401,3 +401,39 @@ TEST_F(KeyStore, AStoreThatCannotBeReadIsNeverOverwritten) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not written"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(UserFile() + "/inside"));
 }
+
+TEST_F(KeyStore, DamagedFileIsKeptAsBadAndStaleTemporariesGo) {
+    fs::create_directories(Dir + "/store");
+    const std::string garbage = "REGEDIT4\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\r\n"
+                                "\"Good\"=\"yes\"\r\n\x01\x02 not a line\r\n\"Cut=";
+    WriteAll(UserFile(), garbage);
+    // Left by writers killed mid-write; only this root's own temporaries go.
+    const std::string stale = UserFile() + ".Ab12Cd";
+    const std::vector<std::string> kept = {UserFile() + ".bak1", UserFile() + ".Ab12Cde",
+                                           Dir + "/store/HKEY_LOCAL_MACHINE.reg.Ab12Cd",
+                                           Dir + "/store/notes.reg.Ab12Cd"};
+    WriteAll(stale, "partial");
+    for (const std::string& f : kept)
+        WriteAll(f, "someone else's");
+    TakeKeyStoreReports();
+    testing::internal::CaptureStderr();
+    {
+        TRegistry r;
+        ASSERT_TRUE(r.OpenKey(kPrefs, false));
+        EXPECT_EQ(r.ReadString("Good"), "yes");
+        r.CloseKey();
+        EXPECT_EQ(ReadAll(UserFile() + ".bad"), garbage);
+        const std::vector<std::string> reports = TakeKeyStoreReports();
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_NE(reports[0].find(UserFile() + ".bad"), std::string::npos) << reports[0];
+        ASSERT_TRUE(r.OpenKey(kPrefs, false));
+        r.WriteString("New", "value");
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadAll(UserFile() + ".bad"), garbage); // the rewrite kept the copy
+    EXPECT_EQ(ReadAll(UserFile()).find("not a line"), std::string::npos);
+    EXPECT_FALSE(fs::exists(stale));
+    for (const std::string& f : kept)
+        EXPECT_TRUE(fs::exists(f)) << f;
+    EXPECT_TRUE(TakeKeyStoreReports().empty());
+}
