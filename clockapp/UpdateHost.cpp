@@ -57,11 +57,22 @@ bool TUpdateHost::LocationManagerActive() {
 bool TUpdateHost::ActivateTimeZoneManager() {
     return window_.ActivateTimeZoneManager();
 }
+// A location file that cannot be replaced or written is reported; the
+// download stays for the next check and the window goes on.
 bool TUpdateHost::CheckNewLocations() {
-    return window_.TClockState::CheckNewLocations();
+    try {
+        return window_.TClockState::CheckNewLocations();
+    } catch (const std::exception& e) {
+        window_.ShowError(e.what());
+        return false;
+    }
 }
 void TUpdateHost::MergeNewLocations() {
-    window_.TClockState::MergeNewLocations();
+    try {
+        window_.TClockState::MergeNewLocations();
+    } catch (const std::exception& e) {
+        window_.ShowError(e.what());
+    }
 }
 
 // ------------------------------------------------------- the window's commands
