@@ -37,7 +37,7 @@ protected:
         QDir(tmp.path()).mkpath("ks");
         QDir(tmp.path()).mkpath("data");
         for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
-            QFile::copy(QString(HX_SUITE_DIR) + "/" + f, tmp.filePath(QString("data/") + f));
+            QFile::copy(QString(HX_SOURCE_DIR "/data/") + f, tmp.filePath(QString("data/") + f));
         for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"}) {
             QFile empty(tmp.filePath(QString("data/") + f));
             ASSERT_TRUE(empty.open(QIODevice::WriteOnly));

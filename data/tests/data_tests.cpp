@@ -28,6 +28,9 @@
 namespace {
 
 const std::string kSuite = HX_SUITE_DIR;
+// The committed list files are tested where they are made, never in a
+// directory a program has run from.
+const std::string kLists = HX_SOURCE_DIR "/data";
 const std::string kUnknownRule = "Unknown";
 constexpr double kUnixDay = 25569; // 1970-01-01 as a date value
 
@@ -109,7 +112,7 @@ const Zones& ShippedZones() {
     static Zones z = [] {
         ResetFormatSettings();
         Zones zones;
-        zones.file = ReadList(kSuite + "/hxzones.hxd");
+        zones.file = ReadList(kLists + "/hxzones.hxd");
         for (const auto& r : zones.file.records) {
             TTimeLocation place;
             try {
@@ -127,7 +130,7 @@ const Zones& ShippedZones() {
 
 std::vector<TDSTRule> ShippedRules(std::vector<std::string>* lines = nullptr) {
     std::vector<TDSTRule> rules;
-    for (const auto& line : ReadList(kSuite + "/hxdst.hxd").records) {
+    for (const auto& line : ReadList(kLists + "/hxdst.hxd").records) {
         TDSTRule r;
         r.ReadDataString(line);
         rules.push_back(r);
@@ -306,7 +309,7 @@ TEST(ShippedLocations, CoordinatesAreInRangeWithLongitudeWestPositive) {
 }
 
 TEST(ShippedRules, TheRuleFileHoldsEveryRuleThePlacesUseOnceAndReadsBack) {
-    ASSERT_TRUE(ReadList(kSuite + "/hxdst.hxd").version.has_value());
+    ASSERT_TRUE(ReadList(kLists + "/hxdst.hxd").version.has_value());
     std::vector<std::string> lines;
     std::vector<TDSTRule> rules;
     ASSERT_NO_THROW(rules = ShippedRules(&lines));
@@ -364,7 +367,7 @@ TEST(ShippedRules, KnownRulesHaveTheirRealTransitions) {
 
 TEST(ShippedClocks, EveryClockLineParsesWritesBackAndNamesAShippedPlace) {
     ResetFormatSettings();
-    ListFile f = ReadList(kSuite + "/hxclocks.hxd");
+    ListFile f = ReadList(kLists + "/hxclocks.hxd");
     ASSERT_GE(f.records.size(), 5u);
     ASSERT_LE(f.records.size(), 8u);
     std::map<std::string, const TTimeLocation*> places;
@@ -388,7 +391,7 @@ TEST(ShippedClocks, EveryClockLineParsesWritesBackAndNamesAShippedPlace) {
 }
 
 TEST(ShippedServers, OneHostNamePerLine) {
-    ListFile f = ReadList(kSuite + "/hxservers.hxd");
+    ListFile f = ReadList(kLists + "/hxservers.hxd");
     ASSERT_GE(f.records.size(), 3u);
     for (const auto& host : f.records) {
         EXPECT_EQ(host.find_first_of(" \t#"), std::string::npos) << host;

@@ -72,7 +72,7 @@ protected:
         std::filesystem::copy_file(HX_SUITE_DIR "/tickmatch", suite + "/tickmatch");
         for (const std::string& to : {suite, Dir + "/data"}) {
             for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
-                std::filesystem::copy_file(std::string(HX_SUITE_DIR "/") + f, to + "/" + f);
+                std::filesystem::copy_file(std::string(HX_SOURCE_DIR "/data/") + f, to + "/" + f);
             for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"})
                 std::ofstream(to + "/" + f);
         }
