@@ -47,7 +47,8 @@ void TFAlarmExplorer::FillLateAlarms() {
 std::vector<uint64_t> TFAlarmExplorer::CheckedAlarms() const {
     std::vector<uint64_t> ids;
     for (int i = 0; i < ui->clb_Alarms->count() && i < int(LateAlarms.size()); ++i)
-        if (ui->clb_Alarms->item(i)->checkState() == Qt::Checked) ids.push_back(LateAlarms[size_t(i)]);
+        if (ui->clb_Alarms->item(i)->checkState() == Qt::Checked)
+            ids.push_back(LateAlarms[size_t(i)]);
     return ids;
 }
 

@@ -132,5 +132,6 @@ void AcknowledgeAlarms(const TAlarmList& alarms, const std::vector<uint64_t>& id
 
 void DeleteAlarms(TAlarmList& alarms, const std::vector<uint64_t>& ids) {
     const std::unordered_set<uint64_t> gone(ids.begin(), ids.end());
-    std::erase_if(alarms, [&](const std::unique_ptr<TAlarm>& a) { return gone.count(a->Id.Value()); });
+    std::erase_if(alarms,
+                  [&](const std::unique_ptr<TAlarm>& a) { return gone.count(a->Id.Value()); });
 }

@@ -127,7 +127,8 @@ bool IsWebAddress(const std::string& text) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
     }
-    const std::string scheme = QString::fromStdString(text.substr(0, colon)).toLower().toStdString();
+    const std::string scheme =
+        QString::fromStdString(text.substr(0, colon)).toLower().toStdString();
     return text.compare(colon, 3, "://") == 0 || scheme == "mailto";
 }
 

@@ -99,8 +99,7 @@ TEST_F(AlarmSound, ANormalAlarmOpensItsPopupAndItsSoundReachesTheDevice) {
     }
     EXPECT_GE(played.size(), samples.size());
     EXPECT_TRUE(played.startsWith(samples))
-        << played.size() << " bytes played of " << samples.size() << "; first differs at "
-        << [&] {
+        << played.size() << " bytes played of " << samples.size() << "; first differs at " << [&] {
                qsizetype i = 0;
                while (i < played.size() && i < samples.size() && played[i] == samples[i])
                    ++i;

@@ -85,8 +85,7 @@ protected:
         w->Timer1->stop();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    template <class T>
-    std::vector<T*> Shown() const {
+    template <class T> std::vector<T*> Shown() const {
         std::vector<T*> r;
         for (QWidget* x : QApplication::topLevelWidgets())
             if (auto* t = qobject_cast<T*>(x); t && t->isVisible()) r.push_back(t);
@@ -108,8 +107,7 @@ protected:
         QApplication::sendEvent(target, &press);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    template <class T>
-    static T* Part(QWidget* p, const char* name) {
+    template <class T> static T* Part(QWidget* p, const char* name) {
         return p->findChild<T*>(name);
     }
     static QString Caption(TF_AlarmMessage* p) {

@@ -111,8 +111,8 @@ TEST_F(AlarmFiring, AnAlarmFirstSeenPastItsWindowIsLateAndNeverSounds) {
     EXPECT_EQ(Tick(kAlarmUtc + 9 * kSecond), L{"late window"});
     EXPECT_EQ(Tick(kAlarmUtc + 10 * kSecond), L{"late window"}); // every tick
     EXPECT_FALSE(alarms[0]->Sounding);
-    EXPECT_EQ(LateAlarmIds(alarms), (std::vector<uint64_t>{alarms[0]->Id.Value(),
-                                                           alarms[1]->Id.Value()}));
+    EXPECT_EQ(LateAlarmIds(alarms),
+              (std::vector<uint64_t>{alarms[0]->Id.Value(), alarms[1]->Id.Value()}));
     EXPECT_EQ(LateAlarmRow(*alarms[1]), "Connect  ...  payload 3");
 }
 
@@ -133,7 +133,8 @@ TEST_F(AlarmFiring, APlacesTimeWhateverTheHostsOffsetAndAcrossDaylightSaving) {
     // 08:00 in Sydney the morning after its clocks went forward (+11): 21:00
     // UTC, not 22:00.
     alarms.clear();
-    alarms.push_back(Alarm(1, At(2026, 10, 5, 8), 10, "Australia/1.1.10.60.02:00:00/1.1.4.0.02:00:00/x"));
+    alarms.push_back(
+        Alarm(1, At(2026, 10, 5, 8), 10, "Australia/1.1.10.60.02:00:00/1.1.4.0.02:00:00/x"));
     EXPECT_EQ(Tick(At(2026, 10, 4, 21) - kSecond), L{});
     EXPECT_EQ(Tick(At(2026, 10, 4, 21) + kSecond), L{"sound 0 normal.wav"});
 }
