@@ -195,14 +195,6 @@ TEST_F(AlarmFiring, AnswersSnoozeOrSettleAndNeverLeaveAnAlarmSounding) {
         EXPECT_EQ(a->Acknowledged, c.Acknowledged);
         EXPECT_DOUBLE_EQ(a->AlarmTime, kAlarmLocal + c.Advanced);
     }
-    // Snoozed twice: due at T+5 and T+10 minutes.
-    alarms.push_back(Alarm(1));
-    Tick(kAlarmUtc + kSecond, 0);
-    ApplyAlarmAnswer(*alarms[0], false, "5");
-    EXPECT_EQ(Tick(kAlarmUtc + 5 * 60 * kSecond - kSecond, 0), L{});
-    EXPECT_EQ(Tick(kAlarmUtc + 5 * 60 * kSecond + kSecond, 0), L{"sound 0 normal.wav"});
-    ApplyAlarmAnswer(*alarms[0], false, "5");
-    EXPECT_EQ(Tick(kAlarmUtc + 10 * 60 * kSecond + kSecond, 0), L{"sound 0 normal.wav"});
 }
 
 TEST_F(AlarmFiring, AcknowledgeAndDeleteActOnTheAlarmsNamedWhereverTheyAre) {
