@@ -341,6 +341,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
         }
         if (FTick.ZoneReloadDue(now, HostOffsetNow())) LoadRegTimeInfo();
         W.LastForegroundWindow = QApplication::activeWindow();
+        W.CheckSoundAlarms();
         if (!W.MuteChimes) {
             const int c = W.ChimeClock;
             const TDateTime t = (c < 0 || c >= int(W.Clocks.size()))
@@ -420,10 +421,8 @@ void TClockDisplay::UpdateLocalOffsets() {
             c->Location.Rule.None();
         }
     }
-    for (auto& a : W.Alarms)
-        a->Location.HostOffset = home.StdOffset;
-    for (auto& e : W.TemperalEvents)
-        e->Location.HostOffset = home.StdOffset;
+    W.UpdateAlarmOffsets();
+    W.UpdateEventOffsets();
 }
 
 // ---------------------------------------------------------------- commands

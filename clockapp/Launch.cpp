@@ -1,6 +1,7 @@
 #include "clockapp/Launch.h"
 
 #include "platform/rtl/DataDir.h"
+#include "timemodel/HXString.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -8,6 +9,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
+
+#include <cctype>
 
 namespace {
 
@@ -77,4 +80,135 @@ bool LaunchDesktopProgram(const std::vector<std::string>& command) {
 
 bool OpenDocument(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+namespace {
+
+bool IsBlankChar(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+std::vector<std::string> SplitWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (const char c : text) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else
+                word += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+            inWord = true;
+        } else if (IsBlankChar(c)) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+std::string Trimmed(const std::string& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && IsBlankChar(text[b]))
+        ++b;
+    while (e > b && IsBlankChar(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
+
+// "scheme://..." or "mailto:...", with no blanks: a web address or the like.
+bool IsWebAddress(const std::string& text) {
+    if (text.empty() || text.find_first_of(" \t\r\n\\") != std::string::npos) return false;
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon < 2) return false;
+    if (!std::isalpha(static_cast<unsigned char>(text[0]))) return false;
+    for (size_t i = 1; i < colon; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    const std::string scheme =
+        QString::fromStdString(text.substr(0, colon)).toLower().toStdString();
+    return text.compare(colon, 3, "://") == 0 || scheme == "mailto";
+}
+
+TLaunchPlan PlanFor(const QString& path, std::vector<std::string> args, std::string dir) {
+    const QFileInfo info(path);
+    TLaunchPlan p;
+    if (!info.exists()) return p;
+    p.Target = path.toStdString();
+    if (info.isFile() && info.isExecutable()) {
+        p.Kind = TLaunchKind::Program;
+        p.Arguments = std::move(args);
+        p.Directory = std::move(dir);
+    } else {
+        p.Kind = TLaunchKind::Document;
+    }
+    return p;
+}
+
+} // namespace
+
+TLaunchSplit SplitLaunchText(const std::string& text) {
+    TLaunchSplit s;
+    if (text.find('\\') != std::string::npos) {
+        s.Directory = ExtractDirPart(text);
+        s.File = ExtractProgramName(text);
+        s.Arguments = SplitWords(ExtractProgramParams(text));
+        return s;
+    }
+    std::vector<std::string> words = SplitWords(text);
+    if (words.empty()) return s;
+    s.File = words.front();
+    s.Arguments.assign(words.begin() + 1, words.end());
+    return s;
+}
+
+TLaunchPlan PlanLaunch(const std::string& text) {
+    const std::string whole = Trimmed(text);
+    TLaunchPlan p;
+    if (whole.empty()) return p;
+    if (IsWebAddress(whole)) {
+        p.Kind = TLaunchKind::Url;
+        p.Target = whole;
+        return p;
+    }
+    if (QFileInfo(QString::fromStdString(whole)).isFile())
+        return PlanFor(QString::fromStdString(whole), {}, {});
+    TLaunchSplit s = SplitLaunchText(text);
+    if (s.File.empty()) return p;
+    const QString file = QString::fromStdString(s.File);
+    if (!s.Directory.empty() && !file.startsWith('/')) {
+        const QString inDir = QString::fromStdString(s.Directory) + file;
+        if (QFileInfo::exists(inDir))
+            return PlanFor(inDir, std::move(s.Arguments), std::move(s.Directory));
+    }
+    if (!file.contains('/')) {
+        const QString found = QStandardPaths::findExecutable(file);
+        if (!found.isEmpty()) return PlanFor(found, std::move(s.Arguments), std::move(s.Directory));
+    }
+    return PlanFor(file, std::move(s.Arguments), std::move(s.Directory));
+}
+
+bool LaunchFileOrProgram(const std::string& text) {
+    const TLaunchPlan p = PlanLaunch(text);
+    switch (p.Kind) {
+    case TLaunchKind::Url:
+        return QDesktopServices::openUrl(QUrl(QString::fromStdString(p.Target)));
+    case TLaunchKind::Program:
+        return QProcess::startDetached(QString::fromStdString(p.Target), ToList(p.Arguments),
+                                       QString::fromStdString(p.Directory));
+    case TLaunchKind::Document:
+        return OpenDocument(p.Target);
+    case TLaunchKind::Missing:
+        break;
+    }
+    return false;
 }

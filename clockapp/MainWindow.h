@@ -2,6 +2,7 @@
 // status bar, pop-up menu and tray icon, the start-up and the shutdown.
 #pragma once
 
+#include "clockapp/AlarmWindows.h"
 #include "clockapp/ClockState.h"
 #include "clockapp/SyncControl.h"
 #include "clockapp/ToolWindows.h"
@@ -142,6 +143,19 @@ public:
     // The open window of that kind, or null.
     QWidget* ToolWindow(TToolWindow which) const;
 
+    // Alarm firing (MainAlarms.cpp). Without window factories a sounding
+    // alarm is snoozed at once and late alarms wait.
+    void UpdateAlarmOffsets();
+    void UpdateEventOffsets();
+    void CheckSoundAlarms();
+    void ExploreLateAlarms();
+    void SoundAlarm(int index, const std::string& soundFile);
+    void SetAlarmWindowFactories(TAlarmMessageFactory message, TAlarmExplorerFactory explorer);
+    // The open late-alarm window, or null.
+    QWidget* AlarmExplorer() const;
+    // Starts an Execute alarm's program; tests record it instead.
+    std::function<bool(const std::string&)> AlarmLauncher;
+
     // "Check for Upgrade" (UpdateHost.cpp).
     bool CheckForProgramUpgrade();
     virtual void miCheckForUpgradeClick();
@@ -228,4 +242,17 @@ private:
     bool FCreated = false;
     bool FDestroyed = false;
     bool FShownOnce = false;
+
+    void AnswerAlarm(uint64_t id, bool acknowledged, const std::string& snoozeText);
+    TAlarmMessageFactory FAlarmMessageFactory;
+    TAlarmExplorerFactory FAlarmExplorerFactory;
+    // The open alarm windows. Last, so that they go before anything they
+    // answer to: their answers are dropped while the window is destroyed.
+    struct TAlarmWindowSet {
+        QPointer<QWidget> Explorer;
+        std::vector<QPointer<QWidget>> Messages;
+        bool Closing = false;
+        ~TAlarmWindowSet();
+    };
+    TAlarmWindowSet FAlarmWindows;
 };

@@ -1,4 +1,5 @@
 // horolux: the main program of the suite.
+#include "alarms/AlarmWindows.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/RegistryPrefsStore.h"
 #include "platform/qt/HXBus.h"
@@ -100,6 +101,7 @@ int main(int argc, char** argv) {
     auto* form = new TF_clocks(store);
     mainWindow = form;
     InstallTimeTools(*form);
+    InstallAlarmWindows(*form);
     CatchTermination(form, [form] {
         form->Terminating = true;
         form->mi_ExitClick();

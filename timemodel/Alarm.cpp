@@ -3,6 +3,7 @@
 #include "timemodel/HXString.h"
 #include "timemodel/RecordField.h"
 
+#include <atomic>
 #include <climits>
 #include <cmath>
 
@@ -49,6 +50,11 @@ std::string AlarmTypeName(int type) {
         "Alarm - Major", "Alarm - Normal", "Alarm - Minor",       "Connect",
         "Disconnect",    "Syncronize",     "Execute Application", "Sound File"};
     return type >= 0 && type <= 7 ? names[type] : "*Undefined Alarm Type";
+}
+
+TAlarmId::TAlarmId() {
+    static std::atomic<uint64_t> next{1};
+    FValue = next++;
 }
 
 TAlarm::TAlarm() : AlarmTime(Now() + 1.0 / 144) {}

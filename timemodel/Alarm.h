@@ -19,6 +19,19 @@ public:
     using Exception::Exception;
 };
 
+// Who an alarm is while the program runs: a fresh number for every alarm made,
+// never stored and never copied (a copy is another alarm).
+class TAlarmId {
+public:
+    TAlarmId();
+    TAlarmId(const TAlarmId&) : TAlarmId() {}
+    TAlarmId& operator=(const TAlarmId&) { return *this; }
+    uint64_t Value() const { return FValue; }
+
+private:
+    uint64_t FValue;
+};
+
 class TAlarm {
 public:
     TAlarm();
@@ -32,6 +45,7 @@ public:
     bool Sounding = false;
     bool Acknowledged = false;
     std::string Text; // message, command line or sound file
+    TAlarmId Id;
 
     void Copy(const TAlarm& source);
     bool IsDue() const;  // within 8.64 seconds after AlarmTime + SnoozeOffset

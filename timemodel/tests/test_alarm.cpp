@@ -130,6 +130,12 @@ TEST_F(AlarmTest, CopyClearsSounding) {
     EXPECT_TRUE(b.Enabled);
     EXPECT_DOUBLE_EQ(b.SnoozeOffset, 0.5);
     EXPECT_EQ(b.DataString('\t'), a.DataString('\t'));
+    // A copy is another alarm, however it is made.
+    TAlarm c = a;
+    c = b;
+    EXPECT_NE(b.Id.Value(), a.Id.Value());
+    EXPECT_NE(c.Id.Value(), a.Id.Value());
+    EXPECT_NE(c.Id.Value(), b.Id.Value());
 }
 
 TEST_F(AlarmTest, NextAlarmTime) {

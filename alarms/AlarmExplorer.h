@@ -1,0 +1,35 @@
+// The late-alarm window: the alarms that were missed (horolux was not
+// running, the machine slept), to acknowledge or delete.
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <vector>
+
+class TF_clocks;
+namespace Ui {
+class TFAlarmExplorer;
+}
+
+class TFAlarmExplorer : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFAlarmExplorer(TF_clocks& owner);
+    ~TFAlarmExplorer() override;
+
+    // For each row, in row order, the identity of its alarm.
+    std::vector<uint64_t> LateAlarms;
+
+    void FillLateAlarms();
+    void AckAllClick();
+    void sb_AckClick();
+    void sb_DeleteClick();
+    void FormClose();
+
+private:
+    std::vector<uint64_t> CheckedAlarms() const;
+
+    TF_clocks& W;
+    Ui::TFAlarmExplorer* ui;
+};

@@ -1,0 +1,110 @@
+// A Normal alarm through the whole program and the real sound layer: the
+// tick opens the pop-up and the alarm's sound reaches the sound device. ALSA's
+// default device is routed into a file, so no sound card is needed and
+// nothing is heard.
+#include "alarms/AlarmMessage.h"
+#include "alarms/AlarmWindows.h"
+#include "clockapp/ClockDisplay.h"
+#include "clockapp/tests/WindowTest.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QThread>
+
+#include <cstring>
+
+namespace {
+
+const QString kSuite = HX_SUITE_DIR;
+
+QByteArray WavSamples(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray wav = f.readAll();
+    if (wav.size() < 12 || !wav.startsWith("RIFF") || wav.mid(8, 4) != "WAVE") return {};
+    qsizetype pos = 12;
+    while (pos + 8 <= wav.size()) {
+        uint32_t size = 0;
+        std::memcpy(&size, wav.constData() + pos + 4, 4);
+        if (wav.mid(pos, 4) == "data") return wav.mid(pos + 8, qsizetype(size));
+        pos += 8 + qsizetype(size) + (size & 1);
+    }
+    return {};
+}
+
+class AlarmSound : public TWindowTest<> {
+protected:
+    // Before the first sound and the application: ALSA reads its
+    // configuration once, from HOME, and no sound server may take the sound.
+    static void SetUpTestSuite() {
+        static QTemporaryDir home;
+        ASSERT_TRUE(home.isValid());
+        output = home.filePath("device.raw");
+        QFile rc(home.filePath(".asoundrc"));
+        ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
+        rc.write(
+            QString("pcm.!default { type file slave.pcm \"null\" file \"%1\" format \"raw\" }\n")
+                .arg(output)
+                .toUtf8());
+        rc.close();
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("CANBERRA_DRIVER", "alsa");
+    }
+    void BeforeStart() override { InstallAlarmWindows(*w); }
+    void TearDown() override {
+        TWindowTest::TearDown();
+        ResetClockSource();
+    }
+    static inline QString output;
+};
+
+TEST_F(AlarmSound, ANormalAlarmOpensItsPopupAndItsSoundReachesTheDevice) {
+    const QByteArray samples = WavSamples(kSuite + "/sounds/alarm2.wav");
+    ASSERT_GT(samples.size(), 1000);
+    w->Timer1->stop();
+    ClockDisplayOf(*w).SetSoundPlayer(CreateCanberraPlayer(kSuite.toStdString()));
+    w->MuteChimes = true; // only the alarm may reach the device
+    w->Alarms.clear();
+    w->Alarms.push_back(std::make_unique<TAlarm>());
+    TAlarm& a = *w->Alarms.back();
+    const TDateTime utc = EncodeDate(2026, 6, 1) + EncodeTime(6, 37, 0, 0);
+    a.AlarmTime = utc + 2.0 / 24; // at a place two hours east, the host at +1
+    a.Location.StdOffset = 2;
+    a.Location.Rule.ReadDataString("0");
+    a.Enabled = true;
+    a.Text = "Train";
+    QFile::remove(output);
+
+    PinClock(utc + 1.0 / 86400, 1);
+    ClockDisplayOf(*w).UpdateClockDisplays(false);
+    w->Timer1->stop();
+    TF_AlarmMessage* popup = nullptr;
+    for (QWidget* x : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<TF_AlarmMessage*>(x); p && p->isVisible()) popup = p;
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->findChild<QLabel*>("l_Description")->text(), "Train");
+    popup->tTimer->stop(); // the countdown is not under test here
+
+    // All of the sound, bounded in time.
+    QByteArray played;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QFile f(output);
+        if (f.open(QIODevice::ReadOnly)) played = f.readAll();
+        if (played.size() >= samples.size()) break;
+        QThread::msleep(20);
+    }
+    EXPECT_GE(played.size(), samples.size());
+    EXPECT_TRUE(played.startsWith(samples))
+        << played.size() << " bytes played of " << samples.size() << "; first differs at " << [&] {
+               qsizetype i = 0;
+               while (i < played.size() && i < samples.size() && played[i] == samples[i])
+                   ++i;
+               return i;
+           }();
+}
+
+} // namespace
