@@ -1,0 +1,434 @@
+#include "globe/core/GlobeProjection.h"
+
+#include <cmath>
+#include <limits>
+
+#include "globe/core/GlobeContext.h"
+
+namespace {
+constexpr int32_t kFar = std::numeric_limits<int32_t>::max();
+
+int64_t Abs64(int64_t v) { return v < 0 ? -v : v; }
+
+inline double Dot(const GlobePoint& v, const double* row) {
+    return v.X * row[0] + v.Y * row[1] + v.Z * row[2];
+}
+}  // namespace
+
+void TPrjModel::Init(TGlobeContext* globe) {
+    Globe = globe;
+    XRotation = 126900000;
+    YRotation = ZRotation = 0;
+    SegmentsPerMeridian = 72;
+    SegmentsPerParallel = 144;
+    CentralMeridian = FirstParallel = SecondParallel = 0;
+    YAxisChanges = TYAxisChanges::yaCentralMeridian;
+    XAxisChanges = TXAxisChanges::xaYOrigin;
+    const extended w = globe->CanvasWidth, h = globe->CanvasHeight;
+    SetScaleFactor(MinExtended(h / std::fabs(static_cast<extended>(ModelExtent.Bottom) - ModelExtent.Top),
+                               w / std::fabs(static_cast<extended>(ModelExtent.Right) - ModelExtent.Left)));
+    XOrigin = globe->CanvasWidth / 2;
+    YOrigin = globe->CanvasHeight / 2;
+}
+
+void TPrjModel::SetParameter(int index, int32_t value) {
+    switch (index) {
+    case pXRotation: XRotation = value; break;
+    case pYRotation: YRotation = value; break;
+    case pZRotation: ZRotation = value; break;
+    case pCentralMeridian: CentralMeridian = value; break;
+    case pFirstParallel: FirstParallel = value; break;
+    case pSecondParallel: SecondParallel = value; break;
+    case pCentralParallel: CentralParallel = value; break;
+    default: break;
+    }
+}
+
+void TPrjModel::SetScaleFactor(extended value) {
+    if (!(value > 0) || !std::isfinite(value))
+        return;
+    ScaleFactor = value;
+}
+
+int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible) {
+    // Flat maps sample inside their own extent (a Mercator map stops short of
+    // the poles); only written entries take part in the box test.
+    if (!IsSpherical()) {
+        t = std::max<int64_t>(t, ModelExtent.Top);
+        b = std::min<int64_t>(b, ModelExtent.Bottom);
+        if (t > b)
+            t = b;
+    }
+    int n = 0, total = 0;
+    visible = 0;
+    auto sample = [&](int64_t x, int64_t y) {
+        ++total;
+        const bool v = ProjectLL(x, y, n);
+        if (v)
+            ++visible;
+        if (v || IsSpherical())
+            ++n;
+    };
+    sample(l, t);
+    sample(l, b);
+    sample(r, b);
+    sample(r, t);
+    for (int64_t x = l + 81000000; x < r; x += 81000000) {
+        sample(x, t);
+        sample(x, b);
+    }
+    for (int64_t y = t + 81000000; y < b; y += 81000000) {
+        sample(l, y);
+        sample(r, y);
+    }
+    return total * 65536 + n;
+}
+
+bool TPrjModel::ExtentVisible(const GlobeExtent& e, TGlobeObject* obj, uint8_t& clipCode) {
+    if (obj) {
+        const int64_t a = WrapLongitude(static_cast<int64_t>(e.Left) - CentralMeridian);
+        if (a + e.Width > GU_180)
+            obj->State |= gsPassesEdge;
+        else
+            obj->State &= static_cast<uint16_t>(~gsPassesEdge);
+    }
+    const int64_t right = static_cast<int64_t>(e.Left) + e.Width;
+    const int64_t bottom = static_cast<int64_t>(e.Top) + e.Height;
+    auto run = [&](int64_t l, int64_t r) {
+        int visible = 0;
+        const int packed = ExtentSamples(l, e.Top, r, bottom, visible);
+        const int total = packed / 65536, n = packed % 65536;
+        const bool box = Globe->BoundsCode(n, clipCode);
+        if (obj) {
+            if (visible != total)
+                obj->State |= gsPartHidden;
+            if (visible > 0)
+                obj->State |= gsPartShown;
+            return box;
+        }
+        return visible > 0 && box;
+    };
+    if (right <= GU_180)
+        return run(e.Left, right);
+    if (run(e.Left, GU_180))
+        return true;
+    return run(-GU_180, right - GU_360);
+}
+
+int TPrjModel::ProjectChain(TGeoDataObject& obj) {
+    int n = 0;
+    int64_t lx = kFar, ly = kFar;
+    for (const GlobePoint& p : obj.Points) {
+        if (!ProjectPoint(p, n))
+            continue;
+        const TPoint& s = Globe->SP(n);
+        if (Abs64(s.X - lx) > 1 || Abs64(s.Y - ly) > 1) {
+            lx = s.X;
+            ly = s.Y;
+            ++n;
+        }
+    }
+    return n;
+}
+
+void TPrjModel::PaintGraticule() {
+    const int64_t lonStep = static_cast<int64_t>(Globe->LongitudeStep) * GU_DEGREE;
+    const int64_t latStep = static_cast<int64_t>(Globe->LatitudeStep) * GU_DEGREE;
+    if (lonStep > 0)
+        for (int64_t x = -GU_180; x < GU_180; x += lonStep)
+            Globe->RenderLine({static_cast<int32_t>(x), 480600000, 0}, {static_cast<int32_t>(x), -480600000, 0},
+                              MaxInt(2, SegmentsPerMeridian));
+    if (latStep > 0)
+        for (int64_t y = 0; y < 459000000; y += latStep) {
+            const int32_t yy = static_cast<int32_t>(y), segs = MaxInt(2, SegmentsPerParallel);
+            Globe->RenderLine({0, yy, 0}, {971999999, yy, 0}, segs);
+            Globe->RenderLine({-971999999, yy, 0}, {0, yy, 0}, segs);
+            Globe->RenderLine({0, -yy, 0}, {971999999, -yy, 0}, segs);
+            Globe->RenderLine({-971999999, -yy, 0}, {0, -yy, 0}, segs);
+        }
+}
+
+void TPrjModel::PaintBackground() {
+    IGlobeCanvas* c = Globe->Canvas;
+    if (!c)
+        return;
+    if (Globe->TextureBackground && (ModelFlags & 0x02)) {
+        for (int i = 0; i < 45; ++i)
+            for (int j = 0; j < 120; ++j)
+                c->TextureRect({j * 16200000 - GU_180, i * 21600000 - GU_90, 16200000, 21600000});
+        return;
+    }
+    const int32_t cm = CentralMeridian;
+    CentralMeridian = 0;
+    const TModelExtent& e = ModelExtent;
+    int n = 0;
+    auto put = [&](int64_t x, int64_t y) {
+        if (ProjectLL(x, y, n))
+            ++n;
+    };
+    for (int i = 0; i < 36; ++i)
+        put(e.Left + static_cast<int64_t>(i) * 54000000, e.Top);
+    for (int i = 0; i < 18; ++i)
+        put(e.Right - 1, e.Top + static_cast<int64_t>(i) * 54000000);
+    for (int i = 0; i < 36; ++i)
+        put(e.Right - 1 - static_cast<int64_t>(i) * 54000000, e.Bottom);
+    for (int i = 0; i < 18; ++i)
+        put(e.Left, e.Bottom - static_cast<int64_t>(i) * 54000000);
+    CentralMeridian = cm;
+    c->Polygon(Globe->ScreenPoints.data(), n);
+}
+
+// ---- spherical ----
+
+TSphericalPrj::TSphericalPrj(TGlobeContext* globe) {
+    ModelExtent = {-GlobeRadius, -GlobeRadius, GlobeRadius, GlobeRadius};
+    ModelFlags = 0x01 | 0x02;
+    Init(globe);
+    SegmentsPerMeridian = 36;
+    SegmentsPerParallel = 72;
+}
+
+void TSphericalPrj::SetParameter(int index, int32_t value) {
+    if (index == pXRotation)
+        value = std::clamp(value, -GU_90, GU_90);
+    else if (index == pYRotation || index == pZRotation)
+        value = WrapLongitude(value);
+    TPrjModel::SetParameter(index, value);
+    SetScaleFactor(ScaleFactor);
+}
+
+void TSphericalPrj::SetScaleFactor(extended s) {
+    if (!(s > 0) || !std::isfinite(s))
+        return;
+    ScaleFactor = s;
+    RadiusPixels = s * GlobeRadius;
+    RadiusPixels2 = RadiusPixels * RadiusPixels;
+    const extended k = 1 / RadiansToGU;
+    const extended hx = (GlobePi - XRotation * k) / 2, hy = YRotation * k / 2, hz = ZRotation * k / 2;
+    const extended shx = std::sin(hx), chx = std::cos(hx), shy = std::sin(hy), chy = std::cos(hy);
+    const extended shz = std::sin(hz), chz = std::cos(hz);
+    const extended q0 = chz * shx * chy - shz * chx * shy;
+    const extended q1 = shz * shx * chy + chz * chx * shy;
+    const extended q2 = shz * chx * chy - chz * shx * shy;
+    const extended q3 = chz * chx * chy + shz * shx * shy;
+    const extended m[9] = {1 - 2 * (q1 * q1 + q2 * q2), 2 * (q1 * q0 + q2 * q3), 2 * (q2 * q0 - q1 * q3),
+                           2 * (q1 * q0 - q2 * q3),     1 - 2 * (q0 * q0 + q2 * q2), 2 * (q2 * q1 + q0 * q3),
+                           2 * (q2 * q0 + q1 * q3),     2 * (q2 * q1 - q0 * q3), 1 - 2 * (q0 * q0 + q1 * q1)};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            M[r * 3 + c] = static_cast<double>(m[r * 3 + c] * s);
+            T[r * 3 + c] = static_cast<double>(m[c * 3 + r] / s);
+        }
+    if (Globe)
+        Globe->ViewChanged();
+}
+
+bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
+    const GlobePoint v = PointTo3D(p);
+    TPoint& sp = Globe->SP(index);
+    sp.X = Sat32(Rnd64(Dot(v, M)) + XOrigin);
+    sp.Y = Sat32(Rnd64(Dot(v, M + 3)) + YOrigin);
+    const double depth = Dot(v, M + 6);
+    return Globe->FarSide ? depth > 0 : depth <= 0;
+}
+
+bool TSphericalPrj::XYToLL(int32_t px, int32_t py, int index) {
+    const extended dx = static_cast<extended>(px) - XOrigin, dy = static_cast<extended>(py) - YOrigin;
+    const extended q = RadiusPixels2 - dx * dx - dy * dy;
+    if (q < 0)
+        return false;
+    const extended dz = -std::sqrt(q);
+    const extended wx = T[0] * dx + T[1] * dy + T[2] * dz;
+    const extended wy = T[3] * dx + T[4] * dy + T[5] * dz;
+    const extended wz = T[6] * dx + T[7] * dy + T[8] * dz;
+    TPoint& sp = Globe->SP(index);
+    sp.X = WrapLongitude(Rnd64(ArcTan2Ext(wx, wz) * RadiansToGU));
+    sp.Y = Rnd(ArcSinExt(wy / GlobeRadius) * RadiansToGU);
+    return true;
+}
+
+int TSphericalPrj::ProjectChain(TGeoDataObject& obj) {
+    const bool nearRim = (obj.State & (gsPartHidden | gsPartShown)) == (gsPartHidden | gsPartShown);
+    if (!obj.Cache) {
+        auto cache = std::make_unique<TPoint3DList>();
+        cache->SetCapacity(obj.Count());
+        const int64_t t = Rnd64(1 / ScaleFactor);
+        int64_t lx = kFar, ly = kFar;
+        for (const GlobePoint& p : obj.Points)
+            if (Abs64(p.X - lx) > t || Abs64(p.Y - ly) > t) {
+                lx = p.X;
+                ly = p.Y;
+                cache->Add(PointTo3D(p));
+            }
+        cache->SetCapacity(cache->Count());
+        obj.Cache = std::move(cache);
+    }
+    int n = 0;
+    double lx = kFar, ly = kFar;
+    for (const GlobePoint& v : obj.Cache->Items) {
+        double sx = Dot(v, M), sy = Dot(v, M + 3);
+        if (nearRim) {
+            const double depth = Dot(v, M + 6);
+            const bool hidden = Globe->FarSide ? depth <= 0 : depth > 0;
+            if (hidden) {
+                const double h = static_cast<double>(Hypot(sy, sx));
+                if (h > 0) {
+                    sx *= static_cast<double>(RadiusPixels) / h;
+                    sy *= static_cast<double>(RadiusPixels) / h;
+                }
+            }
+        }
+        if (std::fabs(lx - sx) >= 1 || std::fabs(ly - sy) >= 1) {
+            TPoint& s = Globe->SP(n++);
+            s.X = Sat32(Rnd64(sx) + XOrigin);
+            s.Y = Sat32(Rnd64(sy) + YOrigin);
+            lx = sx;
+            ly = sy;
+        }
+    }
+    return n;
+}
+
+GlobePoint TSphericalPrj::VectorToLL(const double* v) const {
+    int32_t x0 = Rnd(ArcTan2Ext(v[0], v[2]) * RadiansToGU) - 1;
+    if (Mirror)
+        x0 = -std::abs(x0);
+    return {x0, Rnd(ArcSinExt(v[1]) * RadiansToGU), 0};
+}
+
+void TSphericalPrj::TextureTriangle(const double* a, const double* b, const double* c, int depth) {
+    if (depth <= 0) {
+        Globe->Canvas->TextureTriangle(VectorToLL(a), VectorToLL(b), VectorToLL(c));
+        return;
+    }
+    int visible = 0;
+    visible += ProjectPoint(VectorToLL(a), 0);
+    visible += ProjectPoint(VectorToLL(b), 1);
+    visible += ProjectPoint(VectorToLL(c), 2);
+    if (!visible)
+        return;
+    auto mid = [](const double* u, const double* w, double* out) {
+        for (int i = 0; i < 3; ++i)
+            out[i] = u[i] + w[i];
+        const double l = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+        if (l != 0)
+            for (int i = 0; i < 3; ++i)
+                out[i] /= l;
+    };
+    double mab[3], mac[3], mbc[3];
+    mid(a, b, mab);
+    mid(a, c, mac);
+    mid(b, c, mbc);
+    TextureTriangle(a, mac, mab, depth - 1);
+    TextureTriangle(b, mab, mbc, depth - 1);
+    TextureTriangle(c, mbc, mac, depth - 1);
+    TextureTriangle(mab, mac, mbc, depth - 1);
+}
+
+void TSphericalPrj::PaintBackground() {
+    IGlobeCanvas* c = Globe->Canvas;
+    if (!c)
+        return;
+    if (Globe->TextureBackground && (ModelFlags & 0x02)) {
+        const double e = 0.99999999;
+        const double X[3] = {e, 0, 0}, Y[3] = {0, e, 0}, Z[3] = {0, 0, e};
+        const double nX[3] = {-e, 0, 0}, nY[3] = {0, -e, 0}, nZ[3] = {0, 0, -e};
+        const double* tri[8][3] = {{X, Z, Y},   {X, Y, nZ},  {nY, Z, X},  {nY, X, nZ},
+                                   {Y, nX, nZ}, {Y, Z, nX}, {nX, nY, nZ}, {nX, Z, nY}};
+        const int depth = ScaleFactor > 2e-6 ? 5 : (ScaleFactor <= 2e-7 ? 3 : 4);
+        for (int i = 0; i < 8; ++i) {
+            Mirror = i >= 4;
+            TextureTriangle(tri[i][0], tri[i][1], tri[i][2], depth);
+        }
+        Mirror = false;
+        return;
+    }
+    for (int i = 0; i < 90; ++i) {
+        const extended a = i * 4 * GlobePi / 180;
+        TPoint& p = Globe->SP(i);
+        p.X = Sat32(Rnd64(RadiusPixels * std::cos(a)) + XOrigin);
+        p.Y = Sat32(Rnd64(RadiusPixels * std::sin(a)) + YOrigin);
+    }
+    c->Polygon(Globe->ScreenPoints.data(), 90);
+}
+
+// ---- flat ----
+
+TCartesianPrj::TCartesianPrj(TGlobeContext* globe) {
+    ModelExtent = {-GU_180, -GU_90, GU_180, GU_90};
+    ModelFlags = 0x02;
+    Init(globe);
+}
+
+void TCartesianPrj::SetParameter(int index, int32_t value) {
+    const extended s = ScaleFactor;
+    if (index == pXRotation) {
+        if (XAxisChanges == TXAxisChanges::xaCentralParallel) {
+            if (CentralParallel >= -485999999 && CentralParallel < GU_90)
+                CentralParallel = WrapLongitude(static_cast<int64_t>(value) + CentralParallel - XRotation);
+        } else {
+            // The origin moves by the change itself, so no projection of a
+            // point that might lie off the map is read back.
+            YOrigin = Sat32(YOrigin + Rnd64((static_cast<extended>(value) - XRotation) * s));
+        }
+    } else if (index == pYRotation) {
+        value = WrapLongitude(value);
+        if (YAxisChanges == TYAxisChanges::yaCentralMeridian) {
+            CentralMeridian = WrapLongitude(static_cast<int64_t>(value) + CentralMeridian - YRotation);
+        } else {
+            const int64_t d = WrapLongitude(static_cast<int64_t>(WrapLongitude(static_cast<int64_t>(YRotation) - value)) -
+                                            CentralMeridian);
+            XOrigin = Sat32(XOrigin + Rnd64(d * s));
+        }
+    }
+    TPrjModel::SetParameter(index, value);
+    if ((index == pXRotation && XAxisChanges == TXAxisChanges::xaYOrigin) ||
+        (index == pYRotation && YAxisChanges == TYAxisChanges::yaXOrigin))
+        Globe->ViewChanged();
+}
+
+bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
+    if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
+        return false;
+    TPoint& sp = Globe->SP(index);
+    sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
+    sp.Y = Sat32(YOrigin - Rnd64(p.Y * ScaleFactor));
+    return true;
+}
+
+bool TCartesianPrj::XYToLL(int32_t px, int32_t py, int index) {
+    const int64_t x = WrapLongitude(Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor) + CentralMeridian);
+    const int64_t y = -Rnd64((static_cast<extended>(py) - YOrigin) / ScaleFactor);
+    if (x < ModelExtent.Left || x > ModelExtent.Right || y < ModelExtent.Top || y > ModelExtent.Bottom)
+        return false;
+    TPoint& sp = Globe->SP(index);
+    sp.X = static_cast<int32_t>(x);
+    sp.Y = static_cast<int32_t>(y);
+    return true;
+}
+
+TMercatorPrj::TMercatorPrj(TGlobeContext* globe) : TCartesianPrj(globe) {
+    ModelExtent = {-GU_180, -480600000, GU_180, 480600000};
+}
+
+bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
+    if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
+        return false;
+    TPoint& sp = Globe->SP(index);
+    sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
+    const extended m = std::log(std::tan(GlobePi / 4 + p.Y / (2 * RadiansToGU)));
+    sp.Y = Sat32(YOrigin - Rnd64(m * RadiansToGU * ScaleFactor));
+    return true;
+}
+
+bool TMercatorPrj::XYToLL(int32_t px, int32_t py, int index) {
+    const int64_t x = WrapLongitude(Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor) + CentralMeridian);
+    const extended e = std::exp(-(static_cast<extended>(py) - YOrigin) / ScaleFactor / RadiansToGU);
+    const int64_t y = Rnd64((2 * std::atan(e) - GlobePi / 2) * RadiansToGU);
+    if (x < ModelExtent.Left || x > ModelExtent.Right || y < ModelExtent.Top || y > ModelExtent.Bottom)
+        return false;
+    TPoint& sp = Globe->SP(index);
+    sp.X = static_cast<int32_t>(x);
+    sp.Y = static_cast<int32_t>(y);
+    return true;
+}

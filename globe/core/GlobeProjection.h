@@ -1,0 +1,93 @@
+#pragma once
+// The three projection models: orthographic globe, longitude/latitude grid
+// and Mercator. They turn GU points into canvas pixels and back, writing into
+// the control's screen-point buffer.
+#include "globe/core/GlobeUnits.h"
+
+class TGlobeContext;
+class TGeoDataObject;
+
+enum class TYAxisChanges : uint8_t { yaXOrigin, yaCentralMeridian };
+enum class TXAxisChanges : uint8_t { xaYOrigin, xaCentralParallel };
+
+struct TModelExtent {
+    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+class TPrjModel {
+public:
+    virtual ~TPrjModel() = default;
+    virtual const char* ClassName() const = 0;
+
+    int32_t XOrigin = 0, YOrigin = 0;
+    extended ScaleFactor = 0;
+    int32_t XRotation = 0, YRotation = 0, ZRotation = 0;
+    TYAxisChanges YAxisChanges = TYAxisChanges::yaCentralMeridian;
+    TXAxisChanges XAxisChanges = TXAxisChanges::xaYOrigin;
+    uint8_t ModelFlags = 0;
+    TGlobeContext* Globe = nullptr;
+    TModelExtent ModelExtent;
+    int32_t SegmentsPerMeridian = 0, SegmentsPerParallel = 0;
+    int32_t CentralMeridian = 0, CentralParallel = 0, FirstParallel = 0, SecondParallel = 0;
+
+    enum ParamIndex { pXRotation = 0, pYRotation, pZRotation, pCentralMeridian, pFirstParallel,
+                      pSecondParallel, pCentralParallel };
+    virtual void SetParameter(int index, int32_t value);
+    // Values that are not positive and finite are refused: a scale of 0
+    // would poison every later projection.
+    virtual void SetScaleFactor(extended value);
+    virtual bool ExtentVisible(const GlobeExtent& e, class TGlobeObject* obj, uint8_t& clipCode);
+    virtual int ProjectChain(TGeoDataObject& obj);
+    bool ProjectLL(int64_t x, int64_t y, int index) { return ProjectPoint(MakePoint(x, y), index); }
+    virtual bool ProjectPoint(const GlobePoint& p, int index) = 0;
+    virtual bool XYToLL(int32_t px, int32_t py, int index) = 0;
+    virtual void PaintBackground();
+    virtual void PaintGraticule();
+    bool IsSpherical() const { return (ModelFlags & 0x01) != 0; }
+
+protected:
+    // The subclass sets ModelExtent and ModelFlags first.
+    void Init(TGlobeContext* globe);
+    int ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible);
+};
+
+class TSphericalPrj : public TPrjModel {
+public:
+    explicit TSphericalPrj(TGlobeContext* globe);
+    const char* ClassName() const override { return "TSphericalPrj"; }
+    void SetParameter(int index, int32_t value) override;
+    void SetScaleFactor(extended value) override;
+    int ProjectChain(TGeoDataObject& obj) override;
+    bool ProjectPoint(const GlobePoint& p, int index) override;
+    bool XYToLL(int32_t px, int32_t py, int index) override;
+    void PaintBackground() override;
+
+    double M[9] = {};
+    double T[9] = {};
+    extended RadiusPixels = 0, RadiusPixels2 = 0;
+
+private:
+    bool Mirror = false;
+    void TextureTriangle(const double* a, const double* b, const double* c, int depth);
+    GlobePoint VectorToLL(const double* v) const;
+};
+
+class TCartesianPrj : public TPrjModel {
+public:
+    explicit TCartesianPrj(TGlobeContext* globe);
+    const char* ClassName() const override { return "TCartesianPrj"; }
+    void SetParameter(int index, int32_t value) override;
+    bool ProjectPoint(const GlobePoint& p, int index) override;
+    bool XYToLL(int32_t px, int32_t py, int index) override;
+
+protected:
+    TCartesianPrj() = default;
+};
+
+class TMercatorPrj : public TCartesianPrj {
+public:
+    explicit TMercatorPrj(TGlobeContext* globe);
+    const char* ClassName() const override { return "TMercatorPrj"; }
+    bool ProjectPoint(const GlobePoint& p, int index) override;
+    bool XYToLL(int32_t px, int32_t py, int index) override;
+};
