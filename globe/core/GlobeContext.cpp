@@ -143,6 +143,12 @@ void TGlobeContext::LocateToLL(int32_t lon, int32_t lat) {
         Model->SetParameter(TPrjModel::pXRotation, Sat32(static_cast<int64_t>(Model->XRotation) + lat - c.Y));
         Model->SetParameter(TPrjModel::pYRotation,
                             WrapLongitude(static_cast<int64_t>(Model->YRotation) + WrapLongitude(static_cast<int64_t>(lon) - c.X)));
+        // A flat map moves its origin by the change of rotation, which is not
+        // exact for Mercator's stretched latitudes: put the point at the centre.
+        if (!Model->IsSpherical() && Model->ProjectLL(lon, lat, 0)) {
+            Model->XOrigin = Sat32(static_cast<int64_t>(Model->XOrigin) + CanvasWidth / 2 - SP(0).X);
+            Model->YOrigin = Sat32(static_cast<int64_t>(Model->YOrigin) + CanvasHeight / 2 - SP(0).Y);
+        }
     }
     RedrawLayers();
 }

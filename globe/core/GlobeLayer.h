@@ -408,6 +408,7 @@ public:
     int32_t MaxFontHeight = 0, ZoomMin = 0, ZoomMax = 0;
     TGlobeUnits ZoomUnits = TGlobeUnits::NauticalMile;
     std::string Name, Filename, FilePath;
+    uint16_t FileVersion = 0;  // version of the file read last into this layer
     std::vector<TGlobeObject*> Objects;
     std::vector<TGlobePresenter*> Presenters;
 

@@ -674,6 +674,7 @@ void TGlobeLayer::LoadFromString(const std::string& data) {
 
 void TGlobeLayer::ReadFromStream(TGlobeReader& r) {
     r.Version = r.U16();
+    FileVersion = r.Version;
     if (r.Version < 0x0300)
         throw EGlobeException(GlobeFormat("LoadFromFile: Invalid File Version %X in %s", r.Version, r.Filename.c_str()));
     Extent.Left = r.I32();

@@ -234,9 +234,14 @@ bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
 
 bool TSphericalPrj::XYToLL(int32_t px, int32_t py, int index) {
     const extended dx = static_cast<extended>(px) - XOrigin, dy = static_cast<extended>(py) - YOrigin;
-    const extended q = RadiusPixels2 - dx * dx - dy * dy;
-    if (q < 0)
-        return false;
+    extended q = RadiusPixels2 - dx * dx - dy * dy;
+    if (q < 0) {
+        // A pixel that a point of the limb rounds to may lie up to half a
+        // pixel's diagonal outside the disk: it still names the limb.
+        if (std::sqrt(dx * dx + dy * dy) > RadiusPixels + 0.7072L)
+            return false;
+        q = 0;
+    }
     const extended dz = -std::sqrt(q);
     const extended wx = T[0] * dx + T[1] * dy + T[2] * dz;
     const extended wy = T[3] * dx + T[4] * dy + T[5] * dz;
