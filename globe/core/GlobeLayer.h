@@ -173,6 +173,8 @@ public:
     virtual void AdjustExtent(TGlobeObject& obj);
     virtual void Render(TGlobeObject& obj);
     virtual bool CanPresent(TGlobeObject&) { return true; }
+    // How far outside the extent a hit may lie: a line is hit within a pixel.
+    virtual int32_t HitMargin() const { return 0; }
     void DrawTitles(TGlobeLayer& layer);
 
     int16_t FeatureID = 0;
@@ -225,6 +227,7 @@ public:
     void WriteToStream(TGlobeWriter& w) override;
     void ReadFromStream(TGlobeReader& r) override;
     bool HitTest(TGlobeObject& obj, const GlobePoint& p, int k) override;
+    int32_t HitMargin() const override;
     void Render(TGlobeObject& obj) override;
     TGlobePen PolylinePen;
 };
@@ -270,7 +273,7 @@ public:
     virtual void MoveBy(int32_t, int32_t) {}
     virtual void RecomputeExtent();
     void DoSelect();
-    int ExtentHit(const GlobePoint& p);
+    int ExtentHit(const GlobePoint& p, int32_t margin = 0);
     bool HitTest(const GlobePoint& p);
     virtual GlobePoint Centre();
     void EnsureExtent() {

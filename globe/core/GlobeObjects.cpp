@@ -168,19 +168,20 @@ void TGlobeObject::DoSelect() {
         g->OnObjectSelect(this);
 }
 
-int TGlobeObject::ExtentHit(const GlobePoint& p) {
+int TGlobeObject::ExtentHit(const GlobePoint& p, int32_t margin) {
     if (Hidden())
         return 0;
     if (!(State & gsExtentValid)) {
         State &= static_cast<uint16_t>(~(gsSubPixel | gsVisible | gsPartHidden | gsPartShown));
         RecomputeExtent();
     }
-    if (p.Y < Extent.Top || p.Y >= static_cast<int64_t>(Extent.Top) + Extent.Height)
+    const int64_t m = margin;
+    if (p.Y < Extent.Top - m || p.Y >= static_cast<int64_t>(Extent.Top) + Extent.Height + m)
         return 0;
-    const int64_t r = static_cast<int64_t>(Extent.Left) + Extent.Width;
+    const int64_t l = Extent.Left - m, r = static_cast<int64_t>(Extent.Left) + Extent.Width + m;
     if (r <= GU_180)
-        return (Extent.Left <= p.X && p.X < r) ? 3 : 0;
-    if (Extent.Left <= p.X && p.X < GU_180)
+        return (l <= p.X && p.X < r) ? 3 : 0;
+    if (l <= p.X && p.X < GU_180)
         return 2;
     if (-GU_180 <= p.X && p.X < WrapLongitude(r))
         return 1;
@@ -188,7 +189,7 @@ int TGlobeObject::ExtentHit(const GlobePoint& p) {
 }
 
 bool TGlobeObject::HitTest(const GlobePoint& p) {
-    const int k = ExtentHit(p);
+    const int k = ExtentHit(p, Presenter ? Presenter->HitMargin() : 0);
     if (k <= 0)
         return false;
     return Presenter ? Presenter->HitTest(*this, p, k) : true;

@@ -565,6 +565,11 @@ int64_t Near(int64_t x, int64_t ref) {
 }
 }  // namespace
 
+int32_t TPolylinePresenter::HitMargin() const {
+    TGlobeContext* g = Globe();
+    return g ? std::max<int32_t>(1, Rnd(1 / g->ScaleFactor())) : 1;
+}
+
 bool TPolylinePresenter::HitTest(TGlobeObject& o, const GlobePoint& p, int) {
     TGlobeContext* g = Globe();
     const int32_t n = o.Count();
