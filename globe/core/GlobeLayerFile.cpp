@@ -747,6 +747,9 @@ std::string TGlobeLayer::SaveToString() {
     std::stable_sort(Presenters.begin(), Presenters.end(), [](TGlobePresenter* a, TGlobePresenter* b) {
         return CompareTextCI(a->ClassName(), b->ClassName()) < 0;
     });
+    // A layer built in memory has not measured itself yet.
+    if (!Objects.empty() && (Extent.Width == 0 || Extent.Height == 0))
+        RecomputeExtent();
     TGlobeWriter w;
     w.U16(0x0301);
     w.I32(Extent.Left);
