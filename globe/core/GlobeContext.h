@@ -4,6 +4,7 @@
 // and the global layer, selection, the class registry, the profile, events,
 // redraw requests, text measuring and the busy cursor. The widget derives
 // from it and puts the drawing interface on a real surface.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -84,7 +85,7 @@ public:
     std::vector<TPoint> ScreenPoints;
     TPoint& SP(int i) {
         if (static_cast<size_t>(i) >= ScreenPoints.size())
-            ScreenPoints.resize(static_cast<size_t>(i) + 1024);
+            ScreenPoints.resize(std::max(static_cast<size_t>(i) + 1, ScreenPoints.size() * 2));
         return ScreenPoints[static_cast<size_t>(i)];
     }
 

@@ -13,6 +13,14 @@ int64_t Abs64(int64_t v) { return v < 0 ? -v : v; }
 inline double Dot(const GlobePoint& v, const double* row) {
     return v.X * row[0] + v.Y * row[1] + v.Z * row[2];
 }
+
+// Pixel from an unrounded offset and an origin; far values saturate.
+inline int32_t Pix(double v, int32_t origin) {
+    const double r = std::nearbyint(v) + origin;
+    if (!(r > -2147483648.0))
+        return r != r ? origin : INT32_MIN;
+    return r < 2147483647.0 ? static_cast<int32_t>(r) : INT32_MAX;
+}
 }  // namespace
 
 void TPrjModel::Init(TGlobeContext* globe) {
@@ -226,8 +234,8 @@ void TSphericalPrj::SetScaleFactor(extended s) {
 bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
     const GlobePoint v = PointTo3D(p);
     TPoint& sp = Globe->SP(index);
-    sp.X = Sat32(Rnd64(Dot(v, M)) + XOrigin);
-    sp.Y = Sat32(Rnd64(Dot(v, M + 3)) + YOrigin);
+    sp.X = Pix(Dot(v, M), XOrigin);
+    sp.Y = Pix(Dot(v, M + 3), YOrigin);
     const double depth = Dot(v, M + 6);
     return Globe->FarSide ? depth > 0 : depth <= 0;
 }
@@ -285,8 +293,8 @@ int TSphericalPrj::ProjectChain(TGeoDataObject& obj) {
         }
         if (std::fabs(lx - sx) >= 1 || std::fabs(ly - sy) >= 1) {
             TPoint& s = Globe->SP(n++);
-            s.X = Sat32(Rnd64(sx) + XOrigin);
-            s.Y = Sat32(Rnd64(sy) + YOrigin);
+            s.X = Pix(sx, XOrigin);
+            s.Y = Pix(sy, YOrigin);
             lx = sx;
             ly = sy;
         }
