@@ -17,6 +17,22 @@ struct Busy {
     TGlobeContext* G;
 };
 
+// The smallest record each class can have in the file.
+size_t MinRecordSize(const std::string& cls, uint16_t version) {
+    const size_t font = 11, presenter = 4 + (version >= 0x0301 ? 1 : 0) + 1 + 1 + font, pen = 6, brush = 5;
+    if (SameTextCI(cls, "TPointPresenter"))
+        return presenter + 1 + 1 + 4 + 2 + 1 + pen + brush + font;
+    if (SameTextCI(cls, "TPolylinePresenter"))
+        return presenter + pen;
+    if (SameTextCI(cls, "TPolygonPresenter"))
+        return presenter + pen + brush;
+    if (SameTextCI(cls, "TBitmapObject"))
+        return 8 + 4 + (version >= 0x0301 ? 4 : 0) + 4 + 1;
+    if (SameTextCI(cls, "TGeoDataObject") || SameTextCI(cls, "TSinglePointObject"))
+        return 8;
+    return 1;
+}
+
 std::string FolderOf(const std::string& p) {
     const size_t s = p.find_last_of('/');
     return s == std::string::npos ? std::string() : p.substr(0, s + 1);
@@ -692,8 +708,8 @@ void TGlobeLayer::ReadFromStream(TGlobeReader& r) {
         if (!f)
             throw EGlobeException(
                 GlobeFormat("LoadFromFile: Unknown Globe Object Class %s in %s", cls.c_str(), r.Filename.c_str()));
-        // Every record takes at least one byte: refuse counts the data cannot hold.
-        if (count > static_cast<int64_t>(r.Remaining()))
+        // Refuse counts the data left cannot hold before making any instance.
+        if (count > static_cast<int64_t>(r.Remaining() / MinRecordSize(cls, r.Version)))
             r.Fail();
         for (int64_t i = 0; i < count; ++i) {
             TGlobePersistent* inst = (*f)(this);

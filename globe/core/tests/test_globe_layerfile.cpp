@@ -350,3 +350,36 @@ TEST_F(LayerFixture, ProfileSectionsAndUnusedPresenters) {
     ASSERT_EQ(r->ObjectCount(), 1);
     EXPECT_EQ(r->Objects[0]->Presenter, r->Presenters[0]);
 }
+
+// Out-of-range enumeration bytes read as the defaults; presenters are saved
+// sorted by class, keeping their order within a class.
+TEST_F(LayerFixture, BadEnumBytesAndPresenterOrder) {
+    TBytes b;
+    b.u16(0x301).i32(0).i32(0).i32(0).i32(0).i32(1).str("TPolygonPresenter");
+    b.i32(70000).u8(0).str("odd").u8(50);
+    Font(b, 0, 77, 9, 0, 0, "Arial");
+    b.i32(0).u8(200).u8(1).i32(0).u8(99);
+    b.i32(0);
+    TGlobeLayer* l = Parse(b.S);
+    auto* p = dynamic_cast<TPolygonPresenter*>(l->Presenters.at(0));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->FeatureID, static_cast<int16_t>(70000));
+    EXPECT_EQ(p->TitleAlignment, TTitleAlignment::taNone);
+    EXPECT_EQ(p->TitleFont.FontUnit, TGlobeUnits::Pixel);
+    EXPECT_EQ(p->PolygonPen.PenStyle, TPenStyle::psSolid);
+    EXPECT_EQ(p->PolygonBrush.BrushStyle, TBrushStyle::bsSolid);
+
+    TGlobeLayer* m = G.AddNewLayer("order");
+    auto* line1 = new TPolylinePresenter(m, "b-line", 1);
+    auto* area = new TPolygonPresenter(m, "area", 2);
+    auto* line2 = new TPolylinePresenter(m, "a-line", 3);
+    for (TGlobePresenter* q : {static_cast<TGlobePresenter*>(line1), static_cast<TGlobePresenter*>(area),
+                               static_cast<TGlobePresenter*>(line2)}) {
+        auto* o = new TGeoDataObject(m);
+        o->AddPoint({0, 0, 0});
+        o->AddPoint({GU_DEGREE, GU_DEGREE, 0});
+        o->SetPresenter(q);
+    }
+    m->SaveToString();
+    EXPECT_EQ(m->Presenters, (std::vector<TGlobePresenter*>{area, line1, line2}));
+}
