@@ -28,7 +28,9 @@ size_t MinRecordSize(const std::string& cls, uint16_t version) {
         return presenter + pen + brush;
     if (SameTextCI(cls, "TBitmapObject"))
         return 8 + 4 + (version >= 0x0301 ? 4 : 0) + 4 + 1;
-    if (SameTextCI(cls, "TGeoDataObject") || SameTextCI(cls, "TSinglePointObject"))
+    if (SameTextCI(cls, "TGeoDataObject"))
+        return 6;  // flags, FeatureID and a count of 0
+    if (SameTextCI(cls, "TSinglePointObject"))
         return 8;
     return 1;
 }
