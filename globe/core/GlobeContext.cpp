@@ -43,6 +43,7 @@ TGlobeContext::TGlobeContext(int32_t width, int32_t height) : CanvasWidth(width)
 
 TGlobeContext::~TGlobeContext() {
     Destroying = true;
+    Canvas = nullptr;  // the surface may already be gone; nothing is drawn from here on
     Clear();
     GlobalLayer->Clear();
     TGlobeLayer* g = GlobalLayer;
