@@ -12,6 +12,8 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
@@ -115,6 +117,32 @@ TEST(Splash, StepsBackWhileABoxIsUp) {
     EXPECT_TRUE(hiddenMeanwhile);
     EXPECT_TRUE(splash->isVisible()) << "back once the box has gone";
     splash->WMCloseSplash();
+}
+
+// The notes name the desktop's settings, and their button says when this
+// desktop has no settings program to open.
+TEST(Welcome, NamesTheDesktopsSettingsAndSaysWhenThereAreNone) {
+    TestApp();
+    TF_Welcome notes;
+    QString all;
+    for (QLabel* l : notes.findChildren<QLabel*>())
+        all += l->text() + "\n";
+    EXPECT_TRUE(all.contains("via the desktop's date and time settings.")) << all.toStdString();
+    EXPECT_FALSE(all.contains("Control Panel"));
+
+    QTemporaryDir emptyBin;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", emptyBin.path().toLocal8Bit());
+    TRecordingPresenter presenter;
+    SetMessagePresenter(&presenter);
+    notes.show();
+    notes.findChild<QPushButton*>("b_SetTime")->click();
+    SetMessagePresenter(nullptr);
+    qputenv("PATH", path);
+    EXPECT_EQ(presenter.Texts, (std::vector<std::string>{
+                                   "No date and time settings program was found on this "
+                                   "computer.\n\rSet the clock with the desktop's own settings."}));
+    EXPECT_EQ(notes.result(), QDialog::Accepted);
 }
 
 // ------------------------------------------------------ a laptop's screen
