@@ -306,8 +306,11 @@ void TF_clocks::KeepOnScreen() {
     const auto policy = [](bool stopped) {
         return stopped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     };
-    ui->pClocks->setHorizontalScrollBarPolicy(policy(width() >= most.width()));
-    ui->pClocks->setVerticalScrollBarPolicy(policy(height() >= most.height()));
+    QScrollArea* area = ui->pClocks;
+    if (area->horizontalScrollBarPolicy() != policy(width() >= most.width()))
+        area->setHorizontalScrollBarPolicy(policy(width() >= most.width()));
+    if (area->verticalScrollBarPolicy() != policy(height() >= most.height()))
+        area->setVerticalScrollBarPolicy(policy(height() >= most.height()));
 }
 
 void TF_clocks::showEvent(QShowEvent* e) {

@@ -182,6 +182,10 @@ TEST_F(LaptopScreen, EveryWindowFits) {
     ExpectFits(w.get(), "main window");
     w->resize(3000, 2000);
     ExpectFits(w.get(), "main window made larger");
+    // Clocks beyond the screen's edge are scrolled to.
+    auto* area = w->findChild<QScrollArea*>("pClocks");
+    EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(area->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 
     {
         TF_hxPrefs prefs(*w);
