@@ -253,6 +253,41 @@ TEST_P(AnalogFace, SmoothRimNumeralsOnTheDiscTipsInPlace) {
     EXPECT_NEAR(tip(240), 0.81 * (size / 2), 1.0) << "minute hand";
 }
 
+// Every size between, both dials, a title font that makes the numerals
+// large: no ink beyond the disc.
+TEST_F(AnalogClockTest, NumeralsStayOnTheDiscAtEverySize) {
+    for (const int titleHeight : {-11, -27})
+        for (const auto type : {TAnalogClockType::act12Hour, TAnalogClockType::act24Hour})
+            for (int size = 50; size <= 300; size += 5) {
+                THXAnalogClock c;
+                TFont title;
+                title.Height = titleHeight;
+                c.SetTitleFont(title);
+                TFont face;
+                face.Name = "DejaVu Sans";
+                face.Bold = true;
+                face.Color = clBlack;
+                c.SetFont(face);
+                c.SetClockType(type);
+                c.SetSize(size);
+                c.PaintDial(1);
+                const QImage& img = c.DialBitmap();
+                const QRgb background = img.pixel(0, 0);
+                const double pw = std::max(1, size / 100), r = size / 2.0;
+                int strays = 0, onRim = 0;
+                for (int y = 0; y < size; ++y)
+                    for (int x = 0; x < size; ++x) {
+                        const double d = std::hypot(x + 0.5 - r, y + 0.5 - r);
+                        if (d > r + 0.75 && img.pixel(x, y) != background) ++strays;
+                        // Just inside the outline only the white face shows.
+                        if (d > r - 2 * pw - 0.5 && d < r - pw - 1.5 && qGray(img.pixel(x, y)) < 200)
+                            ++onRim;
+                    }
+                EXPECT_EQ(strays, 0) << size << " title " << titleHeight;
+                EXPECT_EQ(onRim, 0) << size << " title " << titleHeight;
+            }
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, AnalogFace,
                          ::testing::Values(FaceCase{50, 1}, FaceCase{150, 1}, FaceCase{300, 1},
                                            FaceCase{150, 2}));
