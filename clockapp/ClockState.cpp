@@ -1,6 +1,7 @@
 #include "clockapp/ClockState.h"
 
 #include "clockapp/ListFiles.h"
+#include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 
 #include <algorithm>
@@ -324,6 +325,30 @@ void TClockState::ReadHostZoneAfterClocks() {
     }
 }
 
+// A list file that is missing is reported once: an empty one is made in its
+// place, so the message's "New file created" is true and the next start is
+// quiet. Where none can be made (read-only, or the directory refuses it) the
+// message does not claim one.
+void TClockState::ReportMissingList(const std::string& baseName, int code) {
+    bool created = false;
+    if (!ReadOnly) {
+        try {
+            RewriteListFile(DataDir, baseName, [](std::string&) { return false; });
+            created = true;
+        } catch (...) {
+        }
+    }
+    const std::string claim = ", New file created";
+    std::string text = HXErrorMessage(code).Text;
+    const size_t at = text.rfind(claim);
+    if (created || at == std::string::npos) {
+        ShowErrorCode(code);
+        return;
+    }
+    text.erase(at, claim.size());
+    ShowError(text);
+}
+
 void TClockState::LoadCLockInfo() {
     if (Store.KeyExists(THXRootKey::HKEY_LOCAL_MACHINE, kClockDataKey)) {
         ReadLegacyClocks();
@@ -332,7 +357,7 @@ void TClockState::LoadCLockInfo() {
     }
     THXLineReader in;
     if (!in.Open(DataDir + "hxclocks.hxd")) {
-        ShowErrorCode(2);
+        ReportMissingList("hxclocks", 2);
         return;
     }
     std::vector<std::unique_ptr<THXClock>> read;
@@ -378,7 +403,7 @@ void TClockState::LoadCLockInfo() {
 void TClockState::LoadAlarms() {
     THXLineReader in;
     if (!in.Open(DataDir + "hxalarms.hxd")) {
-        ShowErrorCode(3);
+        ReportMissingList("hxalarms", 3);
         Alarms.clear();
         return;
     }
@@ -405,7 +430,7 @@ void TClockState::LoadAlarms() {
 void TClockState::LoadTemperalEvents() {
     THXLineReader in;
     if (!in.Open(DataDir + "hxdayloom.hxd")) {
-        ShowErrorCode(8);
+        ReportMissingList("hxdayloom", 8);
         TemperalEvents.clear();
         return;
     }

@@ -123,4 +123,5 @@ private:
     void ReadHostZoneAfterClocks();
     bool ReadLocationFile(const std::string& path, bool merge);
     std::string DamagedNote(const std::string& file);
+    void ReportMissingList(const std::string& baseName, int code);
 };

@@ -20,8 +20,8 @@
 
 namespace {
 
-// Where the reader for the user guide can be had.
-constexpr const char* kReaderDownload = "https://get.adobe.com/reader/";
+// Where a free viewer for the user guide can be had.
+constexpr const char* kReaderDownload = "https://pdfreaders.org/";
 
 } // namespace
 
@@ -110,10 +110,7 @@ void TF_clocks::smiRulewickClick() {
 }
 
 void TF_clocks::smiLaunchDateTimeClick() {
-    const std::vector<std::string> command = FindDateTimeSettingsCommand();
-    if (command.empty() || !LaunchDesktopProgram(command))
-        THXMessageBoxes::ShowInfo("No date and time settings program was found on this "
-                                  "computer.\n\rSet the clock with the desktop's own settings.");
+    LaunchDateTimeSettings();
 }
 
 void TF_clocks::mi_HelpClick() {
@@ -121,7 +118,7 @@ void TF_clocks::mi_HelpClick() {
     if (!QFileInfo::exists(QString::fromStdString(path))) {
         THXMessageBoxes::ShowInfo(
             "Horolux could not locate the user guide file\n\rensure that \"help.pdf\" is installed "
-            "and in the same directory at \"horolux.exe\"");
+            "and in the same directory at \"horolux\"");
         return;
     }
     auto* loading = new TF_HelpLoading(this);
@@ -130,8 +127,8 @@ void TF_clocks::mi_HelpClick() {
     const bool opened = OpenDocument(path);
     delete loading;
     if (!opened)
-        THXMessageBoxes::ShowInfo(std::string("Abobe Acrobat Reader Version 4 is required to "
-                                              "display Horolux Help\n\rGet it for free at ") +
+        THXMessageBoxes::ShowInfo(std::string("A PDF viewer is required to display Horolux "
+                                              "Help\n\rGet one for free at ") +
                                   kReaderDownload);
 }
 

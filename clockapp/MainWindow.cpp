@@ -15,6 +15,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
@@ -160,6 +162,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     // Settings read only in part: told once, the file as it was is kept.
     if (const std::string damaged = Store.TakeDamageReport(); !damaged.empty())
         ShowError(damaged);
+    KeepOnScreen();
     resize(FormWidth, FormHeight);
 
     FSplash = new TFSplash(nullptr);
@@ -282,7 +285,32 @@ bool TF_clocks::event(QEvent* e) {
         FormActivate();
         return r;
     }
-    return QMainWindow::event(e);
+    const bool r = QMainWindow::event(e);
+    // The desktop's frame is known once the window is up, and moves with it.
+    if (e->type() == QEvent::Show || e->type() == QEvent::Move || e->type() == QEvent::Resize)
+        KeepOnScreen();
+    return r;
+}
+
+// The window never grows past the screen's free area, frame included; where
+// it stops short of its clocks, the clock area scrolls in that direction.
+void TF_clocks::KeepOnScreen() {
+    const QScreen* s = screen();
+    if (!s) return;
+    const QRect free = s->availableGeometry();
+    const QRect outer = frameGeometry(), inner = geometry();
+    const int frameW = isVisible() ? outer.width() - inner.width() : 0;
+    const int frameH = isVisible() ? outer.height() - inner.height() : 0;
+    const QSize most(std::max(1, free.width() - frameW), std::max(1, free.height() - frameH));
+    if (maximumSize() != most) setMaximumSize(most);
+    const auto policy = [](bool stopped) {
+        return stopped ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    };
+    QScrollArea* area = ui->pClocks;
+    if (area->horizontalScrollBarPolicy() != policy(width() >= most.width()))
+        area->setHorizontalScrollBarPolicy(policy(width() >= most.width()));
+    if (area->verticalScrollBarPolicy() != policy(height() >= most.height()))
+        area->setVerticalScrollBarPolicy(policy(height() >= most.height()));
 }
 
 void TF_clocks::showEvent(QShowEvent* e) {

@@ -212,6 +212,7 @@ private:
     bool FActivating = false;
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
+    void KeepOnScreen();
     void FollowVisibility();
     void ConnectSync();
     void ConnectToolWindows();

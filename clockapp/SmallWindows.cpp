@@ -1,18 +1,19 @@
 #include "clockapp/SmallWindows.h"
 
 #include "clockapp/HXIcons.h"
+#include "clockapp/Launch.h"
+#include "timemodel/HXMessageBoxes.h"
 #include "ui_AboutBox.h"
 #include "ui_FControledMessage.h"
 #include "ui_FSplash.h"
 #include "ui_F_HelpLoading.h"
 #include "ui_F_Welcome.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
@@ -41,10 +42,30 @@ TFSplash::TFSplash(QWidget* owner) : QWidget(owner), ui(new Ui::FSplash) {
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->Image1->setPixmap(HoroluxPixmap(96));
     CentreOnScreen(this);
+    qApp->installEventFilter(this);
 }
 
 TFSplash::~TFSplash() {
+    qApp->removeEventFilter(this);
     delete ui;
+}
+
+bool TFSplash::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched != this) {
+        auto* w = qobject_cast<QDialog*>(watched);
+        if (w && w->isWindow() && !FDialogsUp.contains(w)) {
+            FDialogsUp.append(w);
+            if (isVisible()) {
+                FSteppedBack = true;
+                hide();
+            }
+        }
+    } else if ((event->type() == QEvent::Hide || event->type() == QEvent::Destroy) &&
+               FDialogsUp.removeAll(watched) > 0 && FDialogsUp.isEmpty() && FSteppedBack) {
+        FSteppedBack = false;
+        if (!FClosing) show();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QLabel* TFSplash::l_Status() const {
@@ -62,6 +83,7 @@ void TFSplash::WMCloseSplash() {
 }
 
 void TFSplash::closeEvent(QCloseEvent* e) {
+    FClosing = true;
     e->accept();
     deleteLater();
 }
@@ -104,17 +126,12 @@ void TF_Welcome::b_SetTimeClick() {
     accept();
 }
 
-void LaunchDateTimeSettings() {
-    // The desktop's own date and time panel; the first one installed is used.
-    const std::pair<const char*, QStringList> candidates[] = {
-        {"gnome-control-center", {"datetime"}}, {"systemsettings", {"kcm_clock"}},
-        {"kcmshell6", {"kcm_clock"}},           {"kcmshell5", {"clock"}},
-        {"xfce4-datetime-settings", {}},        {"timeadmin", {}},
-    };
-    for (const auto& [program, args] : candidates) {
-        const QString path = QStandardPaths::findExecutable(program);
-        if (!path.isEmpty() && QProcess::startDetached(path, args)) return;
-    }
+bool LaunchDateTimeSettings() {
+    const std::vector<std::string> command = FindDateTimeSettingsCommand();
+    if (!command.empty() && LaunchDesktopProgram(command)) return true;
+    THXMessageBoxes::ShowInfo("No date and time settings program was found on this "
+                              "computer.\n\rSet the clock with the desktop's own settings.");
+    return false;
 }
 
 // ------------------------------------------------------------ help loading

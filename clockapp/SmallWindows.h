@@ -41,9 +41,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // Steps back while a dialog of the program is up, so none is hidden
+    // behind it, and comes back when the last one has gone.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Ui::FSplash* ui;
+    QList<QObject*> FDialogsUp;
+    bool FSteppedBack = false;
+    bool FClosing = false;
 };
 
 class TAboutBox : public QDialog {
@@ -102,5 +108,5 @@ private:
     Ui::FControledMessage* ui;
 };
 
-// Opens the desktop's date and time settings; reports nothing when none is found.
-void LaunchDateTimeSettings();
+// Opens the desktop's date and time settings; says so when none is found.
+bool LaunchDateTimeSettings();

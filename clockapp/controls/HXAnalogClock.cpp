@@ -3,6 +3,7 @@
 #include "platform/qt/QtGraphics.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -183,41 +184,86 @@ QPoint THXAnalogClock::DialOrigin() const {
     return {b + (TitlePanel->width() - FSize) / 2, height() - FSize - b};
 }
 
+// Smoothed lines from the centre pixel, ending flat at the hand's length, so
+// a tip lies where the hand's radius puts it. A pen of odd width runs
+// through pixel centres and one of even width between pixels, so upright
+// and level hands stay sharp.
 void THXAnalogClock::DrawHand(QPainter& p, double angle, const THand& hand) {
-    const int cx = FSize / 2, cy = FSize / 2;
+    const double half = hand.Width() % 2 ? 0.5 : 0.0;
+    const double cx = FSize / 2 + half, cy = FSize / 2 + half;
     const double r0 = hand.BackRadius() / 100.0 * (FSize / 2);
     const double r1 = hand.Radius() / 100.0 * (FSize / 2);
     const double c = angle + 3 * std::numbers::pi / 2;
-    p.setPen(QPen(ToQColor(hand.Color()), hand.Width()));
-    p.drawLine(cx, cy, cx - int(std::lround(std::cos(c) * r0)),
-               cy - int(std::lround(std::sin(c) * r0)));
-    p.drawLine(cx, cy, cx + int(std::lround(std::cos(c) * r1)),
-               cy + int(std::lround(std::sin(c) * r1)));
+    p.setPen(QPen(ToQColor(hand.Color()), hand.Width(), Qt::SolidLine, Qt::FlatCap));
+    // A one-pixel line smoothed once is a pale double line where it runs
+    // aslant; drawn three times its partly covered pixels take the hand's
+    // full colour while the edges stay soft.
+    const int strokes = hand.Width() <= 1 ? 3 : 1;
+    for (int i = 0; i < strokes; ++i) {
+        if (r0 > 0)
+            p.drawLine(QPointF(cx, cy), QPointF(cx - std::cos(c) * r0, cy - std::sin(c) * r0));
+        p.drawLine(QPointF(cx, cy), QPointF(cx + std::cos(c) * r1, cy + std::sin(c) * r1));
+    }
 }
 
-void THXAnalogClock::PaintDial() {
+namespace {
+// Moves a numeral's text origin towards the centre, one pixel at a time,
+// until its ink lies within the circle of radius r about the centre.
+QPointF InsideCircle(const QFontMetricsF& fm, const QString& text, QPointF origin, QPointF centre,
+                     double r) {
+    const QRectF ink = fm.tightBoundingRect(text);
+    auto fits = [&](QPointF o) {
+        const QRectF box = ink.translated(o);
+        for (const QPointF& corner :
+             {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()})
+            if (std::hypot(corner.x() - centre.x(), corner.y() - centre.y()) > r) return false;
+        return true;
+    };
+    const QPointF mid = ink.center() + origin;
+    const QPointF towards = centre - mid;
+    const double length = std::hypot(towards.x(), towards.y());
+    if (length < 1) return origin;
+    const QPointF step = towards / length;
+    for (int i = 0; i < int(length) && !fits(origin); ++i)
+        origin += step;
+    return origin;
+}
+} // namespace
+
+void THXAnalogClock::PaintDial(double ratio) {
     const int s = FSize;
-    if (FDial.width() != s || FDial.height() != s) FDial = QImage(s, s, QImage::Format_RGB32);
+    if (ratio <= 0) ratio = devicePixelRatioF();
+    const QSize pixels(int(std::lround(s * ratio)), int(std::lround(s * ratio)));
+    if (FDial.size() != pixels || FDial.devicePixelRatio() != ratio) {
+        FDial = QImage(pixels, QImage::Format_RGB32);
+        FDial.setDevicePixelRatio(ratio);
+    }
     const QColor parentBrush =
         parentWidget() ? parentWidget()->palette().color(QPalette::Window) : ToQColor(FColor);
     FDial.fill(parentBrush);
     QPainter p(&FDial);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     TFont dialFont = FFont;
     dialFont.Size = std::max(5, height() / 9);
     dialFont.Height = -int(std::lround(dialFont.Size * 96.0 / 72.0));
     QFont qf = ToQFont(dialFont);
     p.setFont(qf);
 
+    // The outline's stroke lies within the square, so no part of it is cut.
     const int pw = std::max(1, s / 100);
     p.setPen(QPen(ToQColor(FFont.Color), pw));
     p.setBrush(Qt::white);
-    p.drawEllipse(QRect(0, 0, s - 1, s - 1));
+    p.drawEllipse(QRectF(pw / 2.0, pw / 2.0, s - pw, s - pw));
 
     const bool h24 = FClockType == TAnalogClockType::act24Hour;
     QFontMetrics fm(qf);
+    const QFontMetricsF fmf(qf);
     const int fh = std::abs(dialFont.Height);
+    const QPointF centre(s / 2.0, s / 2.0);
+    const double inside = s / 2.0 - 2 * pw; // clear of the outline, as the numerals are placed
     auto text = [&](const char* t, int x, int y) {
-        p.drawText(QPoint(x, y + fm.ascent()), QString::fromLatin1(t));
+        const QString q = QString::fromLatin1(t);
+        p.drawText(InsideCircle(fmf, q, QPointF(x, y + fm.ascent()), centre, inside), q);
     };
     auto w = [&](const char* t) { return fm.horizontalAdvance(QString::fromLatin1(t)); };
     p.setPen(ToQColor(FFont.Color));

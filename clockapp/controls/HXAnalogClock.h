@@ -103,10 +103,11 @@ public:
     std::function<void(THXAnalogClock*)> OnMouseEnter, OnMouseLeave;
     std::function<void(THXAnalogClock*, QMouseEvent*)> OnMouseDown;
 
-    // The dial as the last paint drew it (Size x Size).
+    // The dial as the last paint drew it (Size x Size at the device pixel ratio).
     const QImage& DialBitmap() const { return FDial; }
-    // Draws the dial into the bitmap now, as a paint does.
-    void PaintDial();
+    // Draws the dial into the bitmap now, as a paint does: at the given
+    // device pixel ratio, or the screen's when none is given.
+    void PaintDial(double ratio = 0);
     // Where the dial lies on the control.
     QPoint DialOrigin() const;
     int RepaintCount() const { return FRepaints; }

@@ -80,8 +80,8 @@ protected:
     QByteArray savedPath;
 };
 
-const std::string kReaderText = "Abobe Acrobat Reader Version 4 is required to display Horolux "
-                                "Help\n\rGet it for free at ";
+const std::string kReaderText = "A PDF viewer is required to display Horolux Help\n\rGet one for "
+                                "free at ";
 
 } // namespace
 
@@ -116,7 +116,7 @@ TEST_F(LaunchTest, HelpWithoutAViewerOrWithoutTheFileTellsTheUser) {
     EXPECT_TRUE(catcher.Urls.empty());
     EXPECT_EQ(presenter.Texts,
               Strings{"Horolux could not locate the user guide file\n\rensure that \"help.pdf\" "
-                      "is installed and in the same directory at \"horolux.exe\""});
+                      "is installed and in the same directory at \"horolux\""});
 }
 
 TEST_F(LaunchTest, ViewSyncLogOpensTheLogOfTheDataDirectory) {

@@ -240,7 +240,7 @@ TEST_F(MainSyncTest, MissingCompanionsShowTheirTexts) {
               "\"rulewick.exe\" is installed and in the same directory at \"horolux.exe\"");
     EXPECT_EQ(presenter.Texts[2],
               "Horolux could not locate the user guide file\n\rensure that \"help.pdf\" is "
-              "installed and in the same directory at \"horolux.exe\"");
+              "installed and in the same directory at \"horolux\"");
 }
 
 // ------------------------------------------------------- preferences dialog

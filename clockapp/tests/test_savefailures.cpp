@@ -55,6 +55,7 @@ protected:
         keys = fs::path(tmp.path().toStdString()) / "keys";
         fs::create_directories(data);
         std::ofstream(data / "hxclocks.hxd") << "Lima\t-5\t0\t12\t77\t0!\r\n";
+        std::ofstream(data / "hxdayloom.hxd"); // present: a missing one would be made
         setenv("HOROLUX_KEYSTORE_DIR", keys.c_str(), 1);
         {
             THXRegistryPrefsStore seed;

@@ -144,7 +144,7 @@ TEST(Welcome, NotesAndButton) {
     auto* b = w.findChild<QPushButton*>("b_SetTime");
     ASSERT_TRUE(b);
     EXPECT_EQ(b->text(), "Set Date && Time"); // shown as "Set Date & Time"
-    EXPECT_EQ(b->toolTip(), "Open System Control Panel Date and Time Applet");
+    EXPECT_EQ(b->toolTip(), "Open the Desktop's Date and Time Settings");
     bool found = false;
     for (QLabel* l : w.findChildren<QLabel*>())
         found |= l->text().startsWith("If you haven't already, please ensure that you have set "

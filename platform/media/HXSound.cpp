@@ -5,9 +5,14 @@
 #include <QPointer>
 
 #include <canberra.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <condition_variable>
 #include <filesystem>
 #include <map>
@@ -56,11 +61,61 @@ TSoundSource ResolveSound(const std::string& sound, const std::string& baseDir) 
 
 namespace {
 
+// The sound driver's own complaints (ALSA prints a dozen lines for every
+// sound on a machine without a sound card) are kept; the first of them
+// explains the one line the program writes when no sound can be played.
+std::mutex gDriverMutex;
+std::string gDriverComplaint;
+std::atomic<unsigned> gDriverComplaints{0};
+std::atomic<bool> gNoDeviceReported{false};
+
+void KeepDriverComplaint(const char* /*file*/, int /*line*/, const char* /*function*/, int err,
+                         const char* fmt, ...) {
+    ++gDriverComplaints;
+    std::lock_guard l(gDriverMutex);
+    if (!gDriverComplaint.empty()) return;
+    char text[256] = {};
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(text, sizeof text, fmt, args);
+    va_end(args);
+    gDriverComplaint = text;
+    if (err != 0 && gDriverComplaint.empty()) gDriverComplaint = std::strerror(err < 0 ? -err : err);
+}
+
+// ALSA is reached through libcanberra's driver module; its error handler is
+// process-wide, so it is set on the library the module will load.
+void QuietenSoundDriver() {
+    using THandler = void (*)(const char*, int, const char*, int, const char*, ...);
+    void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return;
+    using TSetHandler = int (*)(THandler);
+    if (auto set = reinterpret_cast<TSetHandler>(::dlsym(alsa, "snd_lib_error_set_handler")))
+        set(&KeepDriverComplaint);
+    // The library stays loaded: the driver module uses it for the process's life.
+}
+
+// A sound that could not start while the driver complained: there is no
+// device to play on. Said once per process, on one line.
+void ReportNoSoundDevice(int error) {
+    if (gNoDeviceReported.exchange(true)) return;
+    std::string why;
+    {
+        std::lock_guard l(gDriverMutex);
+        why = gDriverComplaint;
+    }
+    if (why.empty()) why = ca_strerror(error);
+    std::fprintf(stderr, "%s: no sound device could be opened (%s); sounds are not played\n",
+                 program_invocation_short_name, why.c_str());
+    std::fflush(stderr);
+}
+
 // One context for the whole process, never destroyed: destroying it unloads
 // the sound driver while the driver's playback thread may still be running
 // its last instructions after the completion, which crashes the program.
 ca_context* SharedCanberraContext() {
     static ca_context* const ctx = [] {
+        QuietenSoundDriver();
         ca_context* c = nullptr;
         return ca_context_create(&c) == CA_SUCCESS ? c : nullptr;
     }();
@@ -126,8 +181,15 @@ private:
             p, src.Kind == TSoundSource::TKind::File ? CA_PROP_MEDIA_FILENAME : CA_PROP_EVENT_ID,
             src.Value.c_str());
         ca_proplist_sets(p, CA_PROP_CANBERRA_CACHE_CONTROL, "volatile");
+        {
+            std::lock_guard l(gDriverMutex);
+            gDriverComplaint.clear();
+        }
+        const unsigned complaints = gDriverComplaints;
         const int r = ca_context_play_full(FCtx, FId, p, cb, user);
         ca_proplist_destroy(p);
+        // A sound that is merely missing fails without the driver's word.
+        if (r != CA_SUCCESS && gDriverComplaints != complaints) ReportNoSoundDevice(r);
         return r == CA_SUCCESS;
     }
     void Start(const std::string& sound, std::function<void()> done) {

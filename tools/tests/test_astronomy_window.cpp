@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QDateEdit>
 #include <QLabel>
+#include <QScreen>
 
 #include <cmath>
 
@@ -148,6 +149,17 @@ TEST(MoonPicture, ShadowFollowsThePhase) {
     EXPECT_FALSE(dark(90, 20));
     EXPECT_TRUE(dark(270, 20));          // last quarter: dark on the right
     EXPECT_FALSE(dark(270, -20));
+}
+
+TEST_F(AstronomyWindow, FitsALaptopScreen) {
+    OneClock(51.5, 0.1, 0, 0, EncodeDate(2026, 6, 21) + 0.5);
+    TF_Astronomy* astro = Open();
+    ASSERT_TRUE(astro);
+    QCoreApplication::processEvents();
+    const QRect free = astro->screen()->availableGeometry();
+    ASSERT_EQ(free.size(), QSize(1366, 768));
+    EXPECT_LE(astro->frameGeometry().width(), free.width());
+    EXPECT_LE(astro->frameGeometry().height(), free.height());
 }
 
 TEST(MoonPicture, SizesAndIcon) {

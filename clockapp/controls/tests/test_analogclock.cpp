@@ -203,3 +203,93 @@ TEST_F(AnalogClockTest, RendersWholeControlAtSeveralSizes) {
 }
 
 } // namespace
+
+namespace {
+
+// The face at a size and a device pixel ratio: the rim is smoothed, the
+// numerals stay on the disc and the hands' tips lie where their lengths say.
+struct FaceCase {
+    int Size;
+    double Ratio;
+};
+
+class AnalogFace : public AnalogClockTest, public ::testing::WithParamInterface<FaceCase> {};
+
+TEST_P(AnalogFace, SmoothRimNumeralsOnTheDiscTipsInPlace) {
+    const auto [size, ratio] = GetParam();
+    THXAnalogClock c;
+    c.SetSize(size);
+    c.SetShowSeconds(false);
+    c.SetDateTime(At(1, 40, 0)); // hour hand at 50 degrees, minute hand at 240
+    c.PaintDial(ratio);
+    const QImage& img = c.DialBitmap();
+    ASSERT_EQ(img.width(), int(std::lround(size * ratio)));
+    EXPECT_DOUBLE_EQ(img.devicePixelRatio(), ratio);
+    const double r = img.width() / 2.0; // the disc, in device pixels
+    const QRgb background = img.pixel(0, 0);
+    int smooth = 0, strays = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const double d = std::hypot(x + 0.5 - r, y + 0.5 - r);
+            const int g = qGray(img.pixel(x, y));
+            if (d > r + 0.75 && img.pixel(x, y) != background) ++strays;
+            if (std::abs(d - r) < 2 * ratio && g > 40 && g < 200) ++smooth;
+        }
+    EXPECT_EQ(strays, 0) << "ink outside the disc";
+    EXPECT_GE(smooth, 16) << "the rim is not antialiased";
+
+    // The last dark pixel outwards along a hand, in dial pixels.
+    auto tip = [&](double degrees) {
+        const double a = degrees * std::numbers::pi / 180;
+        double last = 0;
+        for (double f = 0.2 * (size / 2); f <= 0.92 * (size / 2); f += 0.125) {
+            const double x = (size / 2.0 + f * std::sin(a)) * ratio;
+            const double y = (size / 2.0 - f * std::cos(a)) * ratio;
+            if (qGray(img.pixel(int(x), int(y))) < 128) last = f;
+        }
+        return last;
+    };
+    EXPECT_NEAR(tip(50), 0.63 * (size / 2), 1.0) << "hour hand";
+    EXPECT_NEAR(tip(240), 0.81 * (size / 2), 1.0) << "minute hand";
+}
+
+// Every size between, both dials, a title font that makes the numerals
+// large: no ink beyond the disc.
+TEST_F(AnalogClockTest, NumeralsStayOnTheDiscAtEverySize) {
+    for (const int titleHeight : {-11, -27})
+        for (const auto type : {TAnalogClockType::act12Hour, TAnalogClockType::act24Hour})
+            for (int size = 50; size <= 300; size += 5) {
+                THXAnalogClock c;
+                TFont title;
+                title.Height = titleHeight;
+                c.SetTitleFont(title);
+                TFont face;
+                face.Name = "DejaVu Sans";
+                face.Bold = true;
+                face.Color = clBlack;
+                c.SetFont(face);
+                c.SetClockType(type);
+                c.SetSize(size);
+                c.PaintDial(1);
+                const QImage& img = c.DialBitmap();
+                const QRgb background = img.pixel(0, 0);
+                const double pw = std::max(1, size / 100), r = size / 2.0;
+                int strays = 0, onRim = 0;
+                for (int y = 0; y < size; ++y)
+                    for (int x = 0; x < size; ++x) {
+                        const double d = std::hypot(x + 0.5 - r, y + 0.5 - r);
+                        if (d > r + 0.75 && img.pixel(x, y) != background) ++strays;
+                        // Just inside the outline only the white face shows.
+                        if (d > r - 2 * pw - 0.5 && d < r - pw - 1.5 && qGray(img.pixel(x, y)) < 200)
+                            ++onRim;
+                    }
+                EXPECT_EQ(strays, 0) << size << " title " << titleHeight;
+                EXPECT_EQ(onRim, 0) << size << " title " << titleHeight;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, AnalogFace,
+                         ::testing::Values(FaceCase{50, 1}, FaceCase{150, 1}, FaceCase{300, 1},
+                                           FaceCase{150, 2}));
+
+} // namespace
