@@ -54,6 +54,8 @@ TFramedCustomListView::TFramedCustomListView(QWidget* parent) : QTreeWidget(pare
     setRootIsDecorated(false);
     setFrameShape(QFrame::NoFrame);
     setUniformRowHeights(true);
+    // The wheel scrolls by pixels.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setColumnCount(1);
     header()->setStretchLastSection(false);
     header()->setSectionsClickable(true);
@@ -136,9 +138,7 @@ void TFramedCustomListView::SetFrameFlat(bool v) {
 void TFramedCustomListView::SetFrameVisible(bool v) {
     if (v == FFrameVisible) return;
     FFrameVisible = v;
-    // The frame lives in a margin of its own around the viewport.
-    const int m = v ? 2 : 0;
-    setViewportMargins(m, m, m, m);
+    updateGeometries();
     RedrawFrame();
 }
 
@@ -181,6 +181,21 @@ bool TFramedCustomListView::event(QEvent* e) {
     return result;
 }
 
+void TFramedCustomListView::updateGeometries() {
+    QTreeWidget::updateGeometries();
+    if (FInGeometries) return;
+    // The frame lives in a 2-pixel margin around the viewport and the header;
+    // the tree view sets the viewport margins for its header, so they are set
+    // again here.
+    FInGeometries = true;
+    const int m = FFrameVisible ? 2 : 0;
+    const int h = header()->isHidden() ? 0 : header()->sizeHint().height();
+    setViewportMargins(m, m + h, m, m);
+    const QRect vg = viewport()->geometry();
+    if (h > 0) header()->setGeometry(vg.left(), vg.top() - h, vg.width(), h);
+    FInGeometries = false;
+}
+
 void TFramedCustomListView::resizeEvent(QResizeEvent* e) {
     QTreeWidget::resizeEvent(e);
     ResizeLastColumn();
@@ -191,11 +206,8 @@ void TFramedCustomListView::wheelEvent(QWheelEvent* e) {
     const int notches = -e->angleDelta().y() / 120;
     if (notches != 0) {
         QScrollBar* bar = verticalScrollBar();
-        const int before = verticalScrollMode();
-        setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         bar->setValue(bar->value() +
                       WheelScrollPixels(FViewStyle, QApplication::wheelScrollLines(), notches));
-        setVerticalScrollMode(QAbstractItemView::ScrollMode(before));
     }
     e->accept();
 }

@@ -77,6 +77,7 @@ signals:
 protected:
     bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void updateGeometries() override;
     void wheelEvent(QWheelEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
@@ -100,6 +101,7 @@ private:
     bool FReadOnly = false;
     bool FMouseOver = false;
     bool FResizing = false;
+    bool FInGeometries = false;
 };
 
 class TFramedListView : public TFramedCustomListView {
