@@ -152,7 +152,12 @@ void TFramedCustomListView::SetColor(TColor v) {
 
 void TFramedCustomListView::SetViewStyle(TViewStyle v) {
     FViewStyle = v;
-    setHeaderHidden(v != TViewStyle::vsReport);
+    const bool report = v == TViewStyle::vsReport;
+    setHeaderHidden(!report);
+    // Without a header the captions are never cut short: the one column
+    // is as wide as the longest.
+    header()->setSectionResizeMode(report ? QHeaderView::Interactive
+                                          : QHeaderView::ResizeToContents);
 }
 
 void TFramedCustomListView::SetReadOnly(bool v) {

@@ -141,3 +141,38 @@ TEST_F(SystemZonesTest, IncompleteAndEditedZones) {
     EXPECT_FALSE(DeleteSystemZone(reg, "..\\")); // never outside it
     EXPECT_EQ(SeedSystemZones(reg, 2026), 0);    // the base key is there: nothing seeded
 }
+
+TEST_F(SystemZonesTest, HostZoneAndThePeriodInForce) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    ::setenv("TZ", "Australia/Sydney", 1);
+    struct Case {
+        TDateTime utc;
+        bool daylight;
+        const char* name;
+    } cases[] = {
+        {EncodeDate(2026, 1, 10), true, "Australian Eastern Daylight Time"},
+        {EncodeDate(2026, 7, 10), false, "Australian Eastern Standard Time"},
+    };
+    for (const Case& c : cases) {
+        PinClock(c.utc, 0);
+        const TZoneRecord z = ReadZoneRecord("", 2026);
+        ASSERT_TRUE(z.Ok);
+        EXPECT_EQ(z.ZoneId, "Australia/Sydney");
+        EXPECT_EQ(z.StandardOffset, 600);
+        EXPECT_EQ(z.DaylightNow, c.daylight);
+        EXPECT_EQ(z.NameNow, c.name);
+    }
+    if (old)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    // A zone the host does not know, and a year with two changes of offset
+    // that are no summer period.
+    EXPECT_FALSE(ReadZoneRecord("Nowhere/Atlantis", 2026).Ok);
+    const TZoneRecord changed = ReadZoneRecord("America/Sao_Paulo", 2019);
+    EXPECT_TRUE(changed.Ok);
+    EXPECT_FALSE(changed.Exact);
+    EXPECT_EQ(changed.Rule.StartDate.Month, 0);
+    EXPECT_EQ(changed.StandardOffset, -180);
+}
