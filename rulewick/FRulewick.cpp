@@ -204,17 +204,20 @@ void TFRulewick::smiSaveClick() {
 
 void TFRulewick::LoadSystemRules() {
     std::vector<TDSTRule> rules;
-    if (!::LoadSystemRules(Registry, rules)) {
-        SystemRules.clear();
-        return;
-    }
+    // Without the base key the list is empty (never left showing zones that
+    // are no longer held).
+    ::LoadSystemRules(Registry, rules);
     SystemRules = std::move(rules);
     FillSystemRuleList();
 }
 
 bool TFRulewick::WriteSystemRule(bool mayCreate) {
-    return WriteSystemZone(Registry, EditedRule, ui->eStdName->text().toStdString(),
-                           ui->eDltName->text().toStdString(), mayCreate);
+    if (WriteSystemZone(Registry, EditedRule, ui->eStdName->text().toStdString(),
+                        ui->eDltName->text().toStdString(), mayCreate))
+        return true;
+    THXMessageBoxes::ShowError("The zone '" + EditedRule.Name +
+                               "' could not be written to the registry");
+    return false;
 }
 
 bool TFRulewick::DeleteSystemRule() {
