@@ -10,6 +10,7 @@ packages=(
   libcanberra-dev
   dbus dbus-bin dbus-daemon
   xvfb xauth xinetd python3
+  xdotool tzdata
 )
 
 missing=()

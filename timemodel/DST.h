@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // ------------------------------------------------------- calendar routines
 
@@ -22,6 +23,18 @@ double ParseTimeOfDay(const std::string& text);
 std::string FormatTimeOfDay(TDateTime dt); // "HH:MM:SS"
 TDateTime AddHours(double hours, TDateTime date);
 double FracOfDate(TDateTime date); // date minus its integer part
+
+// 1 = "Sunday" .. 7 = "Saturday", exactly as DayName spells them; else 0.
+int DayOfWeekFromName(const std::string& name);
+
+// A transition of the system's time-zone record: month 0 = none; year 0 =
+// weekday form (day 1-4 = first..fourth, 5 = last), else a fixed date.
+struct TSystemTime {
+    uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0;
+    uint16_t wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
+    bool operator==(const TSystemTime&) const = default;
+};
+constexpr size_t TZIRecordSize = 44;
 
 // ------------------------------------------------------------- transitions
 
@@ -50,6 +63,12 @@ public:
     // "L.1.3.60.02:00:00": kind token, day, month, bias, time.
     void ReadDataString(const std::string& text);
     std::string DataString() const;
+
+    // A fixed date takes the current local year.
+    void SaveToSystemTime(TSystemTime& st) const;
+    // Month 0 leaves the transition as it was; raises EConvertError for a
+    // time of day that is not one.
+    void LoadFromSystemTime(const TSystemTime& st);
 };
 
 // ------------------------------------------------------------------- rules
@@ -76,6 +95,12 @@ public:
     std::string DataString() const; // Name/start/stop/Notes
     std::string RuleString() const; // start-stop
     std::string Description() const;
+
+    // The 44-byte little-endian system record: Bias, StandardBias,
+    // DaylightBias, StandardDate (stop), DaylightDate (start). A record of
+    // another length is incomplete: false, and the rule is left as it was.
+    bool LoadFromTZI(const std::vector<uint8_t>& record);
+    std::vector<uint8_t> SaveToTZI() const;
 };
 
 // The text of a built-in rule code ("0".."7"), empty for anything else.

@@ -111,3 +111,14 @@ void DrawFrameStyleBorder(QPainter& canvas, const TRect& rect, TFrameStyle style
     }
     }
 }
+
+void DrawControlFrame(QPainter& canvas, int width, int height, TSides sides, TColor frameColor,
+                      TColor controlColor, TFrameStyle style) {
+    const TRect r{0, 0, width, height};
+    TRect ignored;
+    DrawFrameRings(canvas, r, controlColor, ignored, AllSides, 2, controlColor);
+    if (style == TFrameStyle::fsFlat)
+        DrawFrameSides(canvas, r, frameColor, ignored, sides, frameColor);
+    else
+        DrawFrameStyleBorder(canvas, r, style, ignored, sides);
+}

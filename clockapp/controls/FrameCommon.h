@@ -35,3 +35,8 @@ void DrawFrameRings(QPainter& canvas, const TRect& rect, TColor colour1, TRect& 
                     TSides sides, int count, TColor colour2);
 void DrawFrameStyleBorder(QPainter& canvas, const TRect& rect, TFrameStyle style, TRect& result,
                           TSides sides);
+
+// A control's whole frame: the 2-pixel border cleared to the control's colour,
+// then FrameColor on the chosen sides (fsFlat) or the style's border.
+void DrawControlFrame(QPainter& canvas, int width, int height, TSides sides, TColor frameColor,
+                      TColor controlColor, TFrameStyle style);

@@ -356,7 +356,7 @@ std::string TRegistry::Resolve(const std::string& key) const {
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     const std::string path = Resolve(key);
     if (!ValidKeyPath(path)) return false;
-    FlushQuietly();
+    if (!KeepPendingOnOpen) FlushQuietly();
     Refresh();
     const TRegKeyNode* node = Tree.FindKey(path);
     if (node == nullptr) {

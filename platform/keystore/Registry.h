@@ -55,6 +55,9 @@ public:
     TRootKey RootKey() const { return Root; }
     void SetRootKey(TRootKey root); // closes the current key
     bool LazyWrite = true;
+    // While set, opening another key keeps the changes pending, so a batch of
+    // keys is written in one step (by Flush, CloseKey or the destructor).
+    bool KeepPendingOnOpen = false;
 
     // Key paths are relative to the current key unless they begin with '\'.
     bool OpenKey(const std::string& key, bool canCreate);

@@ -1,0 +1,111 @@
+// The list view with a frame in one of the frame styles, a flat mode that
+// follows focus and hover, a last column that fills the width, sorting by any
+// column on a header click, label editing only from the label, and wheel
+// scrolling by a fixed pixel step.
+#pragma once
+
+#include "clockapp/controls/FrameCommon.h"
+
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+enum class TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+
+// The rules of the control, free of any widget.
+// The new width of the last column, or -1 when it stays.
+int FilledLastColumnWidth(const std::vector<int>& widths, int clientWidth, bool hasItems,
+                          int scrollBarWidth);
+// Texts of an item: caption, then its sub-items. Case-insensitive; column 0
+// is the caption, column c > 0 sub-item c - 1 (empty when missing); empty
+// texts after all others; a column < 0 gives 0.
+int CompareListItems(const std::vector<std::string>& a, const std::vector<std::string>& b,
+                     int column);
+// Pixels to scroll: 32 (icon view) or 16 per line, down positive.
+int WheelScrollPixels(TViewStyle style, int scrollLines, int notchesDown);
+TFrameStyle FlatFrameStyle(bool focused, bool hovered, TFrameStyle flatStyle,
+                           TFrameStyle focusStyle);
+bool MayStartLabelEdit(bool editOnRowClick, bool cursorOnLabel, bool inheritedAllows);
+
+class TFramedCustomListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TFramedCustomListView(QWidget* parent = nullptr);
+
+    bool AlphaSortAll = false;
+    bool EditOnRowClick = false;
+    bool FillLastColumn() const { return FFillLastColumn; }
+    void SetFillLastColumn(bool v);
+    TColor FrameColor() const { return FFrameColor; }
+    void SetFrameColor(TColor v);
+    bool FrameFlat() const { return FFrameFlat; }
+    void SetFrameFlat(bool v);
+    TFrameStyle FrameFlatStyle() const { return FFrameFlatStyle; }
+    void SetFrameFlatStyle(TFrameStyle v);
+    TFrameStyle FrameFocusStyle() const { return FFrameFocusStyle; }
+    void SetFrameFocusStyle(TFrameStyle v);
+    TSides FrameSides() const { return FFrameSides; }
+    void SetFrameSides(TSides v);
+    TFrameStyle FrameStyle() const { return FFrameStyle; }
+    void SetFrameStyle(TFrameStyle v);
+    bool FrameVisible() const { return FFrameVisible; }
+    void SetFrameVisible(bool v);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor v);
+    bool UseFrameController = true;
+    QObject* FrameController = nullptr;
+
+    TViewStyle ViewStyle() const { return FViewStyle; }
+    void SetViewStyle(TViewStyle v);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool v);
+
+    virtual void UpdateFrameStyle(bool setHover, bool hover);
+    virtual void RedrawFrame();
+    virtual void ResizeLastColumn();
+
+    // The item texts as the compare function sees them.
+    static std::vector<std::string> ItemTexts(const QTreeWidgetItem* item);
+    void SortByColumn(int column);
+    int ScrollBarWidth() const;
+
+signals:
+    void OnMouseEnter();
+    void OnMouseLeave();
+    void OnColumnClick(int column);
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void updateGeometries() override;
+    void wheelEvent(QWheelEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    QRect LabelRect(const QModelIndex& index) const;
+
+    bool FFillLastColumn = true;
+    TColor FFrameColor = int32_t(0x80000010); // clBtnShadow
+    bool FFrameFlat = false;
+    TFrameStyle FFrameFlatStyle = TFrameStyle::fsStatus;
+    TFrameStyle FFrameFocusStyle = TFrameStyle::fsLowered;
+    TSides FFrameSides = AllSides;
+    TFrameStyle FFrameStyle = TFrameStyle::fsFlat;
+    bool FFrameVisible = false;
+    TColor FColor = int32_t(0x80000005); // clWindow
+    TViewStyle FViewStyle = TViewStyle::vsReport;
+    bool FReadOnly = false;
+    bool FMouseOver = false;
+    bool FResizing = false;
+    bool FInGeometries = false;
+};
+
+class TFramedListView : public TFramedCustomListView {
+    Q_OBJECT
+public:
+    using TFramedCustomListView::TFramedCustomListView;
+};

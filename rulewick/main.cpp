@@ -1,0 +1,23 @@
+// Rulewick: edits the daylight-saving rule file shared with horolux and the
+// suite's copy of the system time-zone entries.
+#include "rulewick/FRulewick.h"
+
+#include "platform/qt/HXBus.h"
+#include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/rtl/DataDir.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("rulewick");
+    QApplication::setApplicationDisplayName("Daylight Saving Time Manager");
+    RegisterHXMessages();
+    TDBusHXMessageTransport transport;
+    transport.Install();
+    TFRulewick form(ResolveDataDirectory(ProgramDirectory()));
+    TQtMessagePresenterScope presenter(&form);
+    form.FormCreate();
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,170 @@
+// The real rulewick on a private X server and private buses: started from the
+// main window's "DST Manage&r...", saved by Ctrl+S typed through xdotool, and
+// heard once on the session bus by the main window in this process.
+#include "tickmatch/tests/BusWatch.h"
+#include "tickmatch/tests/TestApp.h"
+#include "tickmatch/tests/TestProcess.h"
+
+#include "clockapp/Launch.h"
+#include "clockapp/MainWindow.h"
+#include "clockapp/PrefsStore.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
+#include "timemodel/DSTRuleFile.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TEnvScope {
+public:
+    TEnvScope(const char* name, const std::string& value) : Name(name) {
+        if (const char* old = std::getenv(name)) Old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~TEnvScope() {
+        if (Old)
+            ::setenv(Name, Old->c_str(), 1);
+        else
+            ::unsetenv(Name);
+    }
+    TEnvScope(const TEnvScope&) = delete;
+    TEnvScope& operator=(const TEnvScope&) = delete;
+
+private:
+    const char* Name;
+    std::optional<std::string> Old;
+};
+
+const char* kXvfb = "/usr/bin/Xvfb";
+const char* kXdotool = "/usr/bin/xdotool";
+
+// One xdotool run; its first output line, empty on failure.
+std::string Xdotool(const std::vector<std::string>& args, const std::string& display,
+                    int timeoutMs = 30000) {
+    TChildProcess p;
+    std::vector<std::string> argv{kXdotool};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (!p.Start(argv, {"DISPLAY=" + display})) return {};
+    std::string line;
+    p.ReadLine(line, timeoutMs);
+    p.Wait(timeoutMs);
+    return line;
+}
+
+bool Pump(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+const std::string kRules = "# the shipped rules\r\nVERSION:\t2026.1\r\n"
+                           "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/EU\r\n"
+                           "North America/2.1.3.60.02:00:00/1.1.11.0.02:00:00/\r\n";
+
+} // namespace
+
+class RulewickRoad : public ::testing::Test, protected TBusWatch {
+protected:
+    void SetUp() override {
+        TestApp();
+        if (!fs::exists(kXvfb) || !fs::exists(kXdotool))
+            GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh)";
+        Dir = MakeTempDir("rulewick-road");
+        ASSERT_FALSE(Dir.empty());
+        Suite = Dir + "/suite/";
+        fs::create_directories(Suite);
+        fs::create_directories(Dir + "/ks");
+        fs::create_directories(Dir + "/xdg");
+        fs::copy_file(HX_SUITE_DIR "/rulewick", Suite + "rulewick");
+        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+            fs::copy_file(std::string(HX_SUITE_DIR "/") + f, Suite + f);
+        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"}) std::ofstream(Suite + f);
+        std::ofstream(Suite + "hxdst.hxd", std::ios::binary) << kRules;
+        ASSERT_TRUE(StartBuses(Dir, "rulewick-road"));
+        ASSERT_TRUE(X.Start({kXvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"}));
+        std::string number;
+        ASSERT_TRUE(X.ReadLine(number, 30000)) << "Xvfb did not start";
+        Display = ":" + number;
+    }
+    void TearDown() override {
+        if (RulewickPid > 0) ::kill(RulewickPid, SIGTERM);
+        X.Stop();
+        StopListening();
+        if (!Dir.empty()) RemoveTree(Dir);
+    }
+
+    std::string Dir, Suite, Display;
+    TChildProcess X;
+    pid_t RulewickPid = -1;
+};
+
+TEST_F(RulewickRoad, StartedFromTheMainWindowSavesOnCtrlSAndTellsIt) {
+    using V = THXStoredValue;
+    constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
+    // What the window starts inherits these.
+    TEnvScope session("DBUS_SESSION_BUS_ADDRESS", SessionBus.Address());
+    TEnvScope display("DISPLAY", Display);
+    TEnvScope qpa("QT_QPA_PLATFORM", "xcb");
+    TEnvScope store("HOROLUX_KEYSTORE_DIR", Dir + "/ks");
+    TEnvScope data("HOROLUX_DATADIR", Suite);
+    TEnvScope xdg("XDG_DATA_HOME", Dir + "/xdg");
+
+    TRecordingPresenter presenter;
+    SetMessagePresenter(&presenter);
+    TTrayIcon::SetNotificationAreaOverride(true);
+    SetCompanionDirectory(Suite);
+    THXMemoryPrefsStore prefs;
+    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "PlayConnectSound",
+                             "PlaySyncSound", "CheckForUpgrades"})
+        prefs.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+    {
+        QuietClocks w(prefs);
+        w.SplashDelayMs = 0;
+        w.FormCreate("/nonexistent", {"-datadir", Suite});
+        QAction* manager = w.Action("smiRulewick");
+        ASSERT_NE(manager, nullptr);
+        EXPECT_EQ(manager->text().toStdString(), "DST Manage&r...");
+        manager->trigger();
+
+        const std::string window = Xdotool(
+            {"search", "--sync", "--onlyvisible", "--name", "^Daylight Saving Time Manager$"},
+            Display, 60000);
+        ASSERT_FALSE(window.empty()) << "no rulewick window";
+        const std::string pid = Xdotool({"getwindowpid", window}, Display);
+        RulewickPid = pid.empty() ? -1 : std::stoi(pid);
+        ASSERT_GT(RulewickPid, 0);
+        EXPECT_EQ(fs::read_symlink("/proc/" + pid + "/exe").string(), Suite + "rulewick");
+
+        Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+s"}, Display);
+        const auto heard = [&] {
+            return std::count(Heard.begin(), Heard.end(), "HXM_DSTRulesChanged");
+        };
+        EXPECT_TRUE(Pump([&] { return heard() > 0; }, 30000)) << ::testing::PrintToString(Heard);
+        Pump([] { return false; }, 500); // anything more the bus holds
+        EXPECT_EQ(heard(), 1);
+
+        // The same rules, without the comment and the version line.
+        std::ifstream in(Suite + "hxdst.hxd", std::ios::binary);
+        const std::string saved((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(saved, "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/EU\r\n"
+                         "North America/2.1.3.60.02:00:00/1.1.11.0.02:00:00/\r\n");
+        // The system zones were seeded into the test's own key store.
+        EXPECT_TRUE(fs::exists(Dir + "/ks/HKEY_LOCAL_MACHINE.reg"));
+    }
+    SetCompanionDirectory({});
+    TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+    SetMessagePresenter(nullptr);
+}
