@@ -643,6 +643,10 @@ void TF_clocks::WMConnectionState() {
     ApplyConnectionType();
 }
 
+void TF_clocks::LoadRegTimeInfo() {
+    ClockDisplayOf(*this).LoadRegTimeInfo();
+}
+
 void TF_clocks::SetStatusText(const QString& text) {
     ui->sbMainStatusBar->showMessage(text);
 }

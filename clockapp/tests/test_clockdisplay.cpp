@@ -3,6 +3,7 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
+#include "timemodel/HX_messages.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -218,6 +221,35 @@ TEST_F(ClockDisplayTest, HostOffsetChangeReachesEveryClockAndAlarmNextTick) {
     EXPECT_DOUBLE_EQ(w->Clocks[0]->Location.HostOffset, 2.0);
     EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 2.0);
     EXPECT_DOUBLE_EQ(w->Alarms[0]->Location.HostOffset, 2.0);
+}
+
+// Every path that re-reads the host zone keeps the user's offset, and the
+// clocks convert with it on the next tick.
+TEST_F(ClockDisplayTest, OffsetOverrideSurvivesEveryZoneReread) {
+    THXClock& far = Add(0, false, "Far");
+    Add(1, false, "Here");
+    w->RefreshClockObjects(true, true);
+    w->OverrideLocalOffset = true;
+    w->LocalOffsetOverride = 5.5;
+    w->ShowSplash = false;
+    const std::vector<std::pair<const char*, std::function<void()>>> paths = {
+        {"Preferences OK", [&] { w->WMApplySettings(); }},
+        {"activation", [&] { w->FormActivate(); }},
+        {"WM_USER+200", [&] { w->WMConnectionState(); }},
+        {"time change", [&] { w->HandleHXMessage(WM_TIMECHANGE); }},
+        {"02:10", [&] { PinClock(EncodeDate(2024, 5, 7) + EncodeTime(1, 10, 0, 0), 1.0); }},
+    };
+    for (const auto& [name, run] : paths) {
+        w->LocalClock.Location.StdOffset = 1;
+        far.Location.HostOffset = 1;
+        run();
+        Tick();
+        EXPECT_DOUBLE_EQ(w->LocalClock.Location.StdOffset, 5.5) << name;
+        EXPECT_DOUBLE_EQ(far.Location.HostOffset, 5.5) << name;
+        EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 5.5) << name;
+        // The computer's local time read as 5.5 hours east of UTC.
+        EXPECT_NEAR(far.Location.CurrentDateTime(), Now() - 5.5 / 24 + 3.0 / 24, 1e-8) << name;
+    }
 }
 
 TEST_F(ClockDisplayTest, ChimesOnTheTickButNotOnADisplayRefresh) {
