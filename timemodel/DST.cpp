@@ -194,12 +194,22 @@ TDateTime TDSTRule::StopDateTime(TDateTime x) const {
     return x <= stop ? stop : StopDate.DateTime(y + 1);
 }
 
+namespace {
+// Instants compared in whole milliseconds: a wall time and a transition that
+// name the same second must compare equal, whatever rounding the day
+// fractions carry.
+double Millis(TDateTime t) {
+    return std::nearbyint(t * MSecsPerDay);
+}
+} // namespace
+
 int TDSTRule::CurrentBias(TDateTime x) const {
     if (StartDate.Kind == 0) return 0;
     if (!StartDate.Occurs() || !StopDate.Occurs()) return 0;
-    const TDateTime start = StartDateTime(x);
-    const TDateTime stop = StopDateTime(x);
-    return start < x && x < stop ? StartDate.Bias : StopDate.Bias;
+    const double start = Millis(StartDateTime(x));
+    const double stop = Millis(StopDateTime(x));
+    const double at = Millis(x);
+    return start < at && at < stop ? StartDate.Bias : StopDate.Bias;
 }
 
 double TDSTRule::CurrentOffset(TDateTime x) const {
