@@ -136,7 +136,26 @@ void TDSTEvent::ReadDataString(const std::string& text) {
         Kind = uint8_t(token[0] - '0');
     else
         Kind = 0;
-    if (Kind == 0) return;
+    if (Kind == 0) {
+        // No transition, but the fields are still read, so that a record
+        // reads back as it was written; what is absent or unreadable takes
+        // the new event's value, never the one read before.
+        const TDSTEvent blank;
+        const auto number = [&text](int field, int fallback) {
+            int v = 0;
+            return TryStrToInt(GetField(text, '.', field), v) ? v : fallback;
+        };
+        Day = number(2, blank.Day);
+        Month = number(3, blank.Month);
+        Bias = number(4, blank.Bias);
+        Time = blank.Time;
+        try {
+            const std::string time = GetField(text, '.', 5);
+            if (!time.empty()) Time = ParseTimeOfDay(time);
+        } catch (const EConvertError&) {
+        }
+        return;
+    }
     Day = StrToInt(GetField(text, '.', 2));
     Month = StrToInt(GetField(text, '.', 3));
     Bias = StrToInt(GetField(text, '.', 4));
@@ -226,7 +245,9 @@ void TDSTRule::ReadDataString(const std::string& text) {
 }
 
 void TDSTRule::None() {
-    ReadDataString("Unknown/N-N/DST Rule is not known");
+    // The same text as the rule file's own "Unknown", so that the home
+    // clock's record does not change from one save to the next.
+    ReadDataString("Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known");
 }
 
 std::string TDSTRule::DataString() const {
