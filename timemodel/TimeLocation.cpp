@@ -128,8 +128,8 @@ void TTimeLocation::ImposeAlternate(TDateTime t) {
         // In the skipped hour the standard time read with the outside bias
         // lies inside the period, so the period's own boundary is the change.
         const TDateTime within = standardAt(outside);
-        const TDateTime change = inside > outside ? r.StartDateTime(within)
-                                                  : r.StopDateTime(within);
+        const TDateTime change =
+            inside > outside ? r.StartDateTime(within) : r.StopDateTime(within);
         ImposedOffset = StdOffset + (t - change) * 24.0;
     }
     ImposedTime = t;

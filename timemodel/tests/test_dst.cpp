@@ -143,8 +143,7 @@ TEST_F(DSTTest, BuiltInCodes) {
     EXPECT_EQ(none.StartDate.Kind, 0);
     EXPECT_EQ(none.StopDate.Kind, 0);
     // Whatever was read before, the same text as the rule file's "Unknown".
-    EXPECT_EQ(none.DataString(),
-              "Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known");
+    EXPECT_EQ(none.DataString(), "Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known");
 
     // A code with a leading zero or a blank is a rule text, not a code.
     for (const char* t : {"03", " 3", "3 "}) {
