@@ -272,7 +272,10 @@ void TF_clocks::FormActivate() {
         if (ConfirmYes("It is best to update your location data file periodically\n\rSince you "
                        "have just installed/upgraded Horolux,\n\ryou may wish to do this "
                        "now.\n\rPlease note: you must have an active Internet connection")) {
-            if (!CheckForLocationUpdate())
+            const bool found = CheckForLocationUpdate();
+            if (!found && UpdateCheck().Commands().CheckFailed())
+                UpdateCheck().Commands().ReportFailure(); // offline: nothing is known
+            else if (!found)
                 ShowInfo("You already have the most recent data.\n\rDon't forget to check for "
                          "updates periodically,\n\rthey are usually posted about once a week.");
         }
