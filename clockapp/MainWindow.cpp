@@ -356,15 +356,20 @@ void TF_clocks::changeEvent(QEvent* e) {
 
 // ------------------------------------------------------ tray and visibility
 
+// The system sounds by their names: the sound layer plays the desktop
+// theme's sound for them, or nothing where the theme has none.
 void TF_clocks::HXMinimize() {
-    // The desktop plays its own minimise sound where it has one.
-    if (!VisibleTaskBar && ti_HoroluxTray->Visible())
+    if (VisibleTaskBar)
+        ClockDisplayOf(*this).Sound().Play("Minimize");
+    else if (ti_HoroluxTray->Visible())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized()) ShrinkToTray();
         });
 }
 
-void TF_clocks::HXRestore() {}
+void TF_clocks::HXRestore() {
+    ClockDisplayOf(*this).Sound().Play("RestoreUp");
+}
 
 void TF_clocks::ShrinkToTray() {
     if (ti_HoroluxTray->Visible()) {

@@ -7,8 +7,10 @@
 
 #include <QContextMenuEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -341,6 +343,41 @@ TEST_F(ClockDisplayTest, RightClickOnAClockOpensThisClockOnce) {
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(thisClockShown);
     menu->hide();
+}
+
+// Small commands that must take effect at once: "Use for Chimes" runs one
+// tick, OK in the preferences starts a new auto-sync period, and minimising
+// and restoring sound through the sound layer.
+TEST_F(ClockDisplayTest, CommandsThatActAtOnce) {
+    Add(0, false, "Far");
+    w->RefreshClockObjects(true, true);
+    w->CurrentClock = 0;
+    w->ChimeClock = -1;
+    w->AutoSyncDuration = 300;
+    d->TickClock().ResetCountdown(w->AutoSyncDuration);
+    w->Action("smiUseForChimes")->trigger();
+    EXPECT_EQ(w->ChimeClock, 0);
+    EXPECT_EQ(d->TickClock().Countdown(), 299) << "one tick ran";
+
+    for (int i = 0; i < 10; ++i)
+        Tick();
+    AnswerNextModal([](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>("me_AutoDuration")->setText("00:02:00");
+        dialog->findChild<QPushButton*>("OKBtn")->click();
+    });
+    w->Action("sb_Prefs")->trigger();
+    EXPECT_EQ(w->AutoSyncDuration, 120);
+    EXPECT_EQ(d->TickClock().Countdown(), 120);
+
+    sound->Played.clear();
+    w->VisibleTaskBar = true;
+    w->HXMinimize();
+    w->HXRestore();
+    w->VisibleTaskBar = false; // to the tray instead, without a sound
+    w->HXMinimize();
+    ASSERT_EQ(sound->Played.size(), 2u);
+    EXPECT_EQ(sound->Played[0].Sound, "Minimize");
+    EXPECT_EQ(sound->Played[1].Sound, "RestoreUp");
 }
 
 } // namespace
