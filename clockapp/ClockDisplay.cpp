@@ -535,6 +535,7 @@ void TClockDisplay::miClkSetTitleClick() {
 void TClockDisplay::smiUseForChimesClick() {
     if (!ValidCurrent()) return;
     W.ChimeClock = W.CurrentClock == W.ChimeClock ? -1 : W.CurrentClock;
+    UpdateClockDisplays();
 }
 
 void TClockDisplay::ClockClick(int tag) {

@@ -95,18 +95,23 @@ void TF_clocks::ClearSyncLog() {
     THXMessageBoxes::ShowErrorCode(std::remove(path.c_str()) == 0 ? 61 : 62);
 }
 
+namespace {
+// What a launch that found nothing says; files and programs are named as
+// they are installed here (as messages 6, 7 and 30 name them).
+std::string NotFoundText(const std::string& what, const std::string& file) {
+    return "Horolux could not locate the " + what + "\n\rensure that \"" + file +
+           "\" is installed and in the same directory at \"horolux\"";
+}
+} // namespace
+
 void TF_clocks::mi_TimerClick() {
-    if (!LaunchCompanion("HXtimer", {}, DataDir))
-        THXMessageBoxes::ShowInfo(
-            "Horolux could not locate the stopwatch application\n\rensure that \"HXtimer.exe\" is "
-            "installed and in the same directory at \"horolux.exe\"");
+    if (!LaunchCompanion("hxtimer", {}, DataDir))
+        THXMessageBoxes::ShowInfo(NotFoundText("stopwatch application", "hxtimer"));
 }
 
 void TF_clocks::smiRulewickClick() {
     if (!LaunchCompanion("rulewick", {}, DataDir))
-        THXMessageBoxes::ShowInfo(
-            "Horolux could not locate the DST manager application\n\rensure that \"rulewick.exe\" "
-            "is installed and in the same directory at \"horolux.exe\"");
+        THXMessageBoxes::ShowInfo(NotFoundText("DST manager application", "rulewick"));
 }
 
 void TF_clocks::smiLaunchDateTimeClick() {
@@ -116,9 +121,7 @@ void TF_clocks::smiLaunchDateTimeClick() {
 void TF_clocks::mi_HelpClick() {
     const std::string path = DataDir + "help.pdf";
     if (!QFileInfo::exists(QString::fromStdString(path))) {
-        THXMessageBoxes::ShowInfo(
-            "Horolux could not locate the user guide file\n\rensure that \"help.pdf\" is installed "
-            "and in the same directory at \"horolux\"");
+        THXMessageBoxes::ShowInfo(NotFoundText("user guide file", "help.pdf"));
         return;
     }
     auto* loading = new TF_HelpLoading(this);

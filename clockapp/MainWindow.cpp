@@ -272,7 +272,10 @@ void TF_clocks::FormActivate() {
         if (ConfirmYes("It is best to update your location data file periodically\n\rSince you "
                        "have just installed/upgraded Horolux,\n\ryou may wish to do this "
                        "now.\n\rPlease note: you must have an active Internet connection")) {
-            if (!CheckForLocationUpdate())
+            const bool found = CheckForLocationUpdate();
+            if (!found && UpdateCheck().Commands().CheckFailed())
+                UpdateCheck().Commands().ReportFailure(); // offline: nothing is known
+            else if (!found)
                 ShowInfo("You already have the most recent data.\n\rDon't forget to check for "
                          "updates periodically,\n\rthey are usually posted about once a week.");
         }
@@ -353,15 +356,20 @@ void TF_clocks::changeEvent(QEvent* e) {
 
 // ------------------------------------------------------ tray and visibility
 
+// The system sounds by their names: the sound layer plays the desktop
+// theme's sound for them, or nothing where the theme has none.
 void TF_clocks::HXMinimize() {
-    // The desktop plays its own minimise sound where it has one.
-    if (!VisibleTaskBar && ti_HoroluxTray->Visible())
+    if (VisibleTaskBar)
+        ClockDisplayOf(*this).Sound().Play("Minimize");
+    else if (ti_HoroluxTray->Visible())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized()) ShrinkToTray();
         });
 }
 
-void TF_clocks::HXRestore() {}
+void TF_clocks::HXRestore() {
+    ClockDisplayOf(*this).Sound().Play("RestoreUp");
+}
 
 void TF_clocks::ShrinkToTray() {
     if (ti_HoroluxTray->Visible()) {
@@ -641,6 +649,10 @@ void TF_clocks::WMConnectionState() {
     } catch (...) {
     }
     ApplyConnectionType();
+}
+
+void TF_clocks::LoadRegTimeInfo() {
+    ClockDisplayOf(*this).LoadRegTimeInfo();
 }
 
 void TF_clocks::SetStatusText(const QString& text) {

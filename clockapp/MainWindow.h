@@ -88,6 +88,10 @@ public:
     void WMApplySettings();
     // Re-reads the host zone and shows the connection state (WM_USER+200).
     void WMConnectionState();
+    // Every re-read of the host zone (start, 02:10, WM_USER+200, the time
+    // change) goes through the clock display, which applies the offset
+    // override and hands the offset to every clock.
+    void LoadRegTimeInfo() override;
     void SetStatusText(const QString& text);
     QString StatusText() const;
 

@@ -690,7 +690,11 @@ void TF_clocks::sb_PrefsClick() {
         prefs->setEnabled(false);
         ti_HoroluxTray->SetPopupMenu(nullptr);
         try {
-            if (dialog.exec() == QDialog::Accepted) dialog.StoreToPrefs();
+            if (dialog.exec() == QDialog::Accepted) {
+                dialog.StoreToPrefs();
+                // The next automatic sync is a whole new period away.
+                ClockDisplayOf(*this).TickClock().ResetCountdown(AutoSyncDuration);
+            }
         } catch (...) {
         }
         last = dialog.LastLinkholdAction;

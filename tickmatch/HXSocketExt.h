@@ -26,6 +26,8 @@ public:
     // Every block read when data arrives, with its sender.
     TReceiveBufferEvent OnReceiveBuffer;
 
+    // A datagram socket also hears the peer's refusals (ICMP errors).
+    void Connect() override;
     void Close() override;
     using THXSocket::SendTo;
     // One datagram to Address:Port, or, with an empty Address, to Addr and

@@ -25,7 +25,7 @@ public:
         };
         Socket.OnSessionClosed = [this](TCustomHXSocket*, uint16_t error) {
             if (!Active) return;
-            if (error != 0 && !Datagram)
+            if (error != 0)
                 Failed(WSocketErrorDesc(error));
             else if (!Datagram && OnClosed)
                 OnClosed();

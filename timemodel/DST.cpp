@@ -136,7 +136,26 @@ void TDSTEvent::ReadDataString(const std::string& text) {
         Kind = uint8_t(token[0] - '0');
     else
         Kind = 0;
-    if (Kind == 0) return;
+    if (Kind == 0) {
+        // No transition, but the fields are still read, so that a record
+        // reads back as it was written; what is absent or unreadable takes
+        // the new event's value, never the one read before.
+        const TDSTEvent blank;
+        const auto number = [&text](int field, int fallback) {
+            int v = 0;
+            return TryStrToInt(GetField(text, '.', field), v) ? v : fallback;
+        };
+        Day = number(2, blank.Day);
+        Month = number(3, blank.Month);
+        Bias = number(4, blank.Bias);
+        Time = blank.Time;
+        try {
+            const std::string time = GetField(text, '.', 5);
+            if (!time.empty()) Time = ParseTimeOfDay(time);
+        } catch (const EConvertError&) {
+        }
+        return;
+    }
     Day = StrToInt(GetField(text, '.', 2));
     Month = StrToInt(GetField(text, '.', 3));
     Bias = StrToInt(GetField(text, '.', 4));
@@ -194,12 +213,22 @@ TDateTime TDSTRule::StopDateTime(TDateTime x) const {
     return x <= stop ? stop : StopDate.DateTime(y + 1);
 }
 
+namespace {
+// Instants compared in whole milliseconds: a wall time and a transition that
+// name the same second must compare equal, whatever rounding the day
+// fractions carry.
+double Millis(TDateTime t) {
+    return std::nearbyint(t * MSecsPerDay);
+}
+} // namespace
+
 int TDSTRule::CurrentBias(TDateTime x) const {
     if (StartDate.Kind == 0) return 0;
     if (!StartDate.Occurs() || !StopDate.Occurs()) return 0;
-    const TDateTime start = StartDateTime(x);
-    const TDateTime stop = StopDateTime(x);
-    return start < x && x < stop ? StartDate.Bias : StopDate.Bias;
+    const double start = Millis(StartDateTime(x));
+    const double stop = Millis(StopDateTime(x));
+    const double at = Millis(x);
+    return start < at && at < stop ? StartDate.Bias : StopDate.Bias;
 }
 
 double TDSTRule::CurrentOffset(TDateTime x) const {
@@ -216,7 +245,9 @@ void TDSTRule::ReadDataString(const std::string& text) {
 }
 
 void TDSTRule::None() {
-    ReadDataString("Unknown/N-N/DST Rule is not known");
+    // The same text as the rule file's own "Unknown", so that the home
+    // clock's record does not change from one save to the next.
+    ReadDataString("Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known");
 }
 
 std::string TDSTRule::DataString() const {

@@ -109,11 +109,29 @@ double TTimeLocation::OffsetAtStandardTime(TDateTime standardTime) const {
 }
 
 void TTimeLocation::ImposeAlternate(TDateTime t) {
-    // T is a local wall time: take it as standard time first, then judge the
-    // rule once more at the standard time that the bias found there implies.
-    // The offset is the one in force at T, whatever "now" is.
-    const double first = OffsetAtStandardTime(t);
-    ImposedOffset = OffsetAtStandardTime(t - (first - StdOffset) / 24.0);
+    // T is a wall time: it exists with the bias outside the summer period,
+    // with the bias inside it, with both (the repeated hour when the clocks
+    // go back, read as outside) or with neither (the hour the clocks skip).
+    // A skipped wall time stands for the change itself, so that a later wall
+    // time never maps to an earlier UTC. The offset is the one in force at T,
+    // whatever "now" is.
+    const TDSTRule& r = Rule;
+    const bool saves = r.StartDate.Kind != 0 && r.StartDate.Occurs() && r.StopDate.Occurs();
+    const int outside = saves ? r.StopDate.Bias : 0;
+    const int inside = saves ? r.StartDate.Bias : 0;
+    const auto standardAt = [t](int bias) { return t - bias / 1440.0; };
+    if (r.CurrentBias(standardAt(outside)) == outside)
+        ImposedOffset = StdOffset + outside / 60.0;
+    else if (r.CurrentBias(standardAt(inside)) == inside)
+        ImposedOffset = StdOffset + inside / 60.0;
+    else {
+        // In the skipped hour the standard time read with the outside bias
+        // lies inside the period, so the period's own boundary is the change.
+        const TDateTime within = standardAt(outside);
+        const TDateTime change =
+            inside > outside ? r.StartDateTime(within) : r.StopDateTime(within);
+        ImposedOffset = StdOffset + (t - change) * 24.0;
+    }
     ImposedTime = t;
     Imposed = true;
 }

@@ -3,15 +3,20 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
+#include "timemodel/HX_messages.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -220,6 +225,35 @@ TEST_F(ClockDisplayTest, HostOffsetChangeReachesEveryClockAndAlarmNextTick) {
     EXPECT_DOUBLE_EQ(w->Alarms[0]->Location.HostOffset, 2.0);
 }
 
+// Every path that re-reads the host zone keeps the user's offset, and the
+// clocks convert with it on the next tick.
+TEST_F(ClockDisplayTest, OffsetOverrideSurvivesEveryZoneReread) {
+    THXClock& far = Add(0, false, "Far");
+    Add(1, false, "Here");
+    w->RefreshClockObjects(true, true);
+    w->OverrideLocalOffset = true;
+    w->LocalOffsetOverride = 5.5;
+    w->ShowSplash = false;
+    const std::vector<std::pair<const char*, std::function<void()>>> paths = {
+        {"Preferences OK", [&] { w->WMApplySettings(); }},
+        {"activation", [&] { w->FormActivate(); }},
+        {"WM_USER+200", [&] { w->WMConnectionState(); }},
+        {"time change", [&] { w->HandleHXMessage(WM_TIMECHANGE); }},
+        {"02:10", [&] { PinClock(EncodeDate(2024, 5, 7) + EncodeTime(1, 10, 0, 0), 1.0); }},
+    };
+    for (const auto& [name, run] : paths) {
+        w->LocalClock.Location.StdOffset = 1;
+        far.Location.HostOffset = 1;
+        run();
+        Tick();
+        EXPECT_DOUBLE_EQ(w->LocalClock.Location.StdOffset, 5.5) << name;
+        EXPECT_DOUBLE_EQ(far.Location.HostOffset, 5.5) << name;
+        EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 5.5) << name;
+        // The computer's local time read as 5.5 hours east of UTC.
+        EXPECT_NEAR(far.Location.CurrentDateTime(), Now() - 5.5 / 24 + 3.0 / 24, 1e-8) << name;
+    }
+}
+
 TEST_F(ClockDisplayTest, ChimesOnTheTickButNotOnADisplayRefresh) {
     w->ChimeType = 0;
     w->ChimeClock = -1;
@@ -309,6 +343,41 @@ TEST_F(ClockDisplayTest, RightClickOnAClockOpensThisClockOnce) {
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(thisClockShown);
     menu->hide();
+}
+
+// Small commands that must take effect at once: "Use for Chimes" runs one
+// tick, OK in the preferences starts a new auto-sync period, and minimising
+// and restoring sound through the sound layer.
+TEST_F(ClockDisplayTest, CommandsThatActAtOnce) {
+    Add(0, false, "Far");
+    w->RefreshClockObjects(true, true);
+    w->CurrentClock = 0;
+    w->ChimeClock = -1;
+    w->AutoSyncDuration = 300;
+    d->TickClock().ResetCountdown(w->AutoSyncDuration);
+    w->Action("smiUseForChimes")->trigger();
+    EXPECT_EQ(w->ChimeClock, 0);
+    EXPECT_EQ(d->TickClock().Countdown(), 299) << "one tick ran";
+
+    for (int i = 0; i < 10; ++i)
+        Tick();
+    AnswerNextModal([](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>("me_AutoDuration")->setText("00:02:00");
+        dialog->findChild<QPushButton*>("OKBtn")->click();
+    });
+    w->Action("sb_Prefs")->trigger();
+    EXPECT_EQ(w->AutoSyncDuration, 120);
+    EXPECT_EQ(d->TickClock().Countdown(), 120);
+
+    sound->Played.clear();
+    w->VisibleTaskBar = true;
+    w->HXMinimize();
+    w->HXRestore();
+    w->VisibleTaskBar = false; // to the tray instead, without a sound
+    w->HXMinimize();
+    ASSERT_EQ(sound->Played.size(), 2u);
+    EXPECT_EQ(sound->Played[0].Sound, "Minimize");
+    EXPECT_EQ(sound->Played[1].Sound, "RestoreUp");
 }
 
 } // namespace

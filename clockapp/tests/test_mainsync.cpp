@@ -231,16 +231,17 @@ TEST_F(MainSyncTest, MissingCompanionsShowTheirTexts) {
     w->Action("smiRulewick")->trigger();
     w->Action("mi_Help")->trigger();
     ASSERT_EQ(presenter.Texts.size(), 3u);
-    EXPECT_EQ(
-        presenter.Texts[0],
-        "Horolux could not locate the stopwatch application\n\rensure that \"HXtimer.exe\" is "
-        "installed and in the same directory at \"horolux.exe\"");
+    // The programs by their installed names, as the numbered messages name them.
+    EXPECT_EQ(presenter.Texts[0],
+              "Horolux could not locate the stopwatch application\n\rensure that \"hxtimer\" is "
+              "installed and in the same directory at \"horolux\"");
     EXPECT_EQ(presenter.Texts[1],
               "Horolux could not locate the DST manager application\n\rensure that "
-              "\"rulewick.exe\" is installed and in the same directory at \"horolux.exe\"");
+              "\"rulewick\" is installed and in the same directory at \"horolux\"");
     EXPECT_EQ(presenter.Texts[2],
               "Horolux could not locate the user guide file\n\rensure that \"help.pdf\" is "
               "installed and in the same directory at \"horolux\"");
+    EXPECT_NE(HXErrorMessage(30).Text.find(" hxtimer "), std::string::npos);
 }
 
 // ------------------------------------------------------- preferences dialog

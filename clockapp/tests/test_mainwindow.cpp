@@ -584,3 +584,36 @@ TEST_F(MainWindowTest, FirstActivationAfterInstallOffersTheLocationUpdate) {
     EXPECT_EQ(w->Messages.size(), n);
     EXPECT_EQ(*store.GetValue(CU, kPrefsKey, "InstallUpgrade"), V::FromInteger(0));
 }
+
+// A new user's first start, exit and second start: the digital clocks keep
+// the colours they were saved with.
+TEST_F(MainWindowTest, RestartKeepsTheDigitalClocksColours) {
+    const QString suite = HX_SUITE_DIR;
+    if (!QFile::exists(suite + "/hxclocks.hxd")) GTEST_SKIP() << "the shipped data is not built";
+    for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd", "hxdst.hxd"})
+        QFile::copy(suite + "/" + f, dir.filePath(f));
+    store.SetValue(CU, kPrefsKey, "FirstRun", V::FromInteger(1));
+    AnswerNextModal([&](QWidget* m) { static_cast<QDialog*>(m)->reject(); });
+    const auto colours = [](RecordingClocks& w) {
+        std::vector<std::string> out;
+        for (int i = 0; i < int(w.Clocks.size()); ++i) {
+            QWidget* c = ClockDisplayOf(w).ClockControl(i);
+            if (auto* t = c ? c->findChild<QLabel*>("TimeText") : nullptr)
+                out.push_back(t->palette().color(QPalette::WindowText).name().toStdString() +
+                              " on " + t->palette().color(QPalette::Window).name().toStdString());
+        }
+        return out;
+    };
+    std::vector<std::string> first;
+    {
+        auto w = Start();
+        w->show();
+        first = colours(*w);
+        ASSERT_FALSE(first.empty());
+        EXPECT_EQ(first[0], "#00ff00 on #000000");
+        w->Action("mi_Exit")->trigger();
+    }
+    auto w = Start();
+    w->show();
+    EXPECT_EQ(colours(*w), first);
+}

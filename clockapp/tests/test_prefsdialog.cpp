@@ -289,7 +289,9 @@ TEST_F(PrefsRoundTripTest, OkStoresEveryField) {
     EXPECT_EQ(w->NTPProtocol, 1);
     EXPECT_EQ(w->AutoSyncDuration, 5415);
     EXPECT_EQ(w->ConnectionType, 2);
-    EXPECT_DOUBLE_EQ(w->LocalOffsetOverride, 4.25);
+    // The override is off now, so the re-read of the host zone after OK
+    // shows the host's own offset there.
+    EXPECT_DOUBLE_EQ(w->LocalOffsetOverride, w->LocalClock.Location.StdOffset);
     EXPECT_FALSE(w->ShowClockBorders) << "only Override ALL Clocks applies the box";
 }
 

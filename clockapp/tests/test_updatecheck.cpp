@@ -158,3 +158,48 @@ TEST_F(UpdateCheckTest, NothingNewEndsWithMessage63) {
     EXPECT_EQ(w->Messages, std::vector<std::string>{"code:63"});
     EXPECT_EQ(Names(*w), std::vector<std::string>{"Rome"});
 }
+
+// Offline, the menu command and the check offered after an install say only
+// that the check failed: never that the data or the program is current.
+TEST_F(UpdateCheckTest, FailedCheckNeverSaysNothingIsNew) {
+    int closed;
+    {
+        P gone;
+        closed = gone.Port();
+    }
+    const std::vector<std::pair<std::string, std::string>> servers = {
+        {"http://no-such-host.invalid", "can't resolve hostname to IP address"},
+        {"http://127.0.0.1:" + std::to_string(closed), "Connection refused"}};
+    for (const auto& [server, reason] : servers) {
+        for (const bool afterInstall : {false, true}) {
+            auto w = Start();
+            w->UpdateCheck().Commands().WebServer = server;
+            ui.Shown.clear();
+            if (afterInstall) {
+                w->InstallUpgrade = true;
+                w->Confirms = {true}; // check the location data now
+                w->FormActivate();
+            } else {
+                w->Action("miCheckForUpgrade")->trigger();
+            }
+            std::string all;
+            for (const auto& m : w->Messages)
+                all += m + "\n";
+            for (const auto& m : ui.Shown)
+                all += m + "\n";
+            const std::string what =
+                server + (afterInstall ? " after install" : " menu") + ":\n" + all;
+            EXPECT_EQ(all.find("most recent"), std::string::npos) << what;
+            EXPECT_EQ(all.find("code:63"), std::string::npos) << what;
+            // The component's report of the page, then ours: each once.
+            ASSERT_EQ(ui.Shown.size(), 1u) << what;
+            EXPECT_NE(ui.Shown[0].find(reason), std::string::npos) << what;
+            ASSERT_FALSE(w->Messages.empty()) << what;
+            EXPECT_EQ(
+                w->Messages.back().rfind("error:The check for upgrades failed.\n\r" + reason, 0),
+                0u)
+                << what;
+            EXPECT_EQ(w->Messages.size(), afterInstall ? 2u : 1u) << what;
+        }
+    }
+}

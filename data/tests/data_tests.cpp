@@ -65,6 +65,11 @@ std::string UtcText(TDateTime t) {
     return buf;
 }
 
+// To the second, as the checks around a change need.
+std::string Stamp(TDateTime t) {
+    return FormatDateTime("yyyy-mm-dd hh:nn:ss", t);
+}
+
 // A list file as the loaders see it: leading blanks, tabs and empty lines
 // skipped, "#" lines skipped, the "VERSION:" line's second TAB field kept.
 struct ListFile {
@@ -363,6 +368,67 @@ TEST(ShippedRules, KnownRulesHaveTheirRealTransitions) {
     EXPECT_EQ(rules["Europe (Central)"].StartDate.DataString(), "L.1.3.60.02:00:00");
     EXPECT_EQ(rules["Europe (Eastern)"].StopDate.DataString(), "L.1.10.0.03:00:00");
     EXPECT_EQ(rules["Lord Howe Island"].StartDate.Bias, 30);
+}
+
+// Wall time to UTC around each 2026 change of every shipped rule: a wall time
+// that exists maps to an instant that shows it (the repeated hour read with
+// the outside offset), a skipped one to the change itself, and UTC never
+// decreases as the wall time rises.
+TEST_F(PinnedClock, WallTimesAroundEveryChangeMapToUtcInOrder) {
+    constexpr double ms = 1.0 / MSecsPerDay, sec = 1.0 / SecsPerDay;
+    for (const TDSTRule& rule : ShippedRules()) {
+        if (rule.StartDate.Kind == 0) continue;
+        TTimeLocation place;
+        place.StdOffset = 5.75; // the rule counts in standard time: any offset will do
+        place.Rule.Copy(rule);
+        const auto offsetAt = [&](TDateTime u) {
+            place.ImposeAlternateUTC(u);
+            return place.CurrentUTCOffset() / 24;
+        };
+        const auto utcOf = [&](TDateTime wall) {
+            place.ImposeAlternate(wall);
+            return place.UTC();
+        };
+        const double outside = place.StdOffset / 24 + rule.StopDate.Bias / 1440.0;
+        for (const TDSTEvent* e : {&rule.StartDate, &rule.StopDate}) {
+            const TDateTime change = e->DateTime(2026) - place.StdOffset / 24;
+            const double before = offsetAt(change - sec), after = offsetAt(change + sec);
+            const std::string at = rule.Name + " " + Stamp(change) + " UTC, wall ";
+            ASSERT_NE(before, after) << at;
+            std::vector<TDateTime> walls;
+            for (double side : {before, after})
+                for (int d = -1; d <= 1; ++d)
+                    walls.push_back(change + side + d * sec);
+            for (TDateTime wall : walls) {
+                const TDateTime u = utcOf(wall);
+                std::vector<TDateTime> shows; // instants whose local time is this wall time
+                for (double o : {before, after}) {
+                    if (std::fabs(wall - o + offsetAt(wall - o) - wall) < ms)
+                        shows.push_back(wall - o);
+                }
+                const std::string what = at + Stamp(wall) + " -> " + Stamp(u);
+                if (shows.empty()) {
+                    EXPECT_NEAR(u, change, ms) << what << " (skipped)";
+                    continue;
+                }
+                EXPECT_NEAR(u + offsetAt(u), wall, ms) << what;
+                if (shows.size() == 2 && std::fabs(shows[0] - shows[1]) > ms) {
+                    EXPECT_NEAR(offsetAt(u), outside, ms) << what << " (repeated)";
+                }
+            }
+            // Rising wall times, a minute apart and at the edges of the change.
+            for (TDateTime w = change + std::min(before, after) - 3.0 / 24;
+                 w < change + std::max(before, after) + 3.0 / 24; w += 1.0 / 1440)
+                walls.push_back(w);
+            std::sort(walls.begin(), walls.end());
+            TDateTime last = utcOf(walls.front());
+            for (TDateTime wall : walls) {
+                const TDateTime u = utcOf(wall);
+                ASSERT_GE(u, last - ms) << at << Stamp(wall);
+                last = u;
+            }
+        }
+    }
 }
 
 TEST(ShippedClocks, EveryClockLineParsesWritesBackAndNamesAShippedPlace) {

@@ -63,10 +63,18 @@ bool TUpdateCheckCommands::CheckForProgramUpgrade() {
             return true;
         }
     }
-    return CheckForLocationUpdate();
+    // The location data is on the same page: a page that could not be read
+    // is not asked for (and its error shown) twice.
+    if (checkFailed_) return false;
+    return LocationUpdate();
 }
 
 bool TUpdateCheckCommands::CheckForLocationUpdate() {
+    checkFailed_ = false;
+    return LocationUpdate();
+}
+
+bool TUpdateCheckCommands::LocationUpdate() {
     Prepare(host_->LocationDataVersion(), wfioAlwaysOverwrite | wfioDisplayUI | wfioDisplayReadMe);
     TWfiTags& t = wfi_->InfoTags;
     t.AuthorTag = "hxAuthor";
@@ -98,13 +106,16 @@ bool TUpdateCheckCommands::CheckForLocationUpdate() {
     return true;
 }
 
+void TUpdateCheckCommands::ReportFailure() {
+    host_->ShowError("The check for upgrades failed.\n\r" +
+                     (wfi_->LastError().empty() ? std::string("The update page could not be read.")
+                                                : wfi_->LastError()));
+}
+
 void TUpdateCheckCommands::miCheckForUpgradeClick() {
     if (CheckForProgramUpgrade()) return;
     if (checkFailed_)
-        host_->ShowError("The check for upgrades failed.\n\r" +
-                         (wfi_->LastError().empty()
-                              ? std::string("The update page could not be read.")
-                              : wfi_->LastError()));
+        ReportFailure();
     else
         host_->ShowErrorCode(63);
 }

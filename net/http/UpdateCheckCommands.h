@@ -58,8 +58,11 @@ public:
 
     // True when the last check could not read the update page.
     bool CheckFailed() const { return checkFailed_; }
+    // Says that the last check failed, and why.
+    void ReportFailure();
 
 private:
+    bool LocationUpdate();
     void Prepare(const std::string& currentVersion, TWfiOptions options);
     bool Retrieve();
 

@@ -158,8 +158,8 @@ void TTestTimeServer::RunUdp() {
     }
 }
 
-uint16_t TTestTimeServer::ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+uint16_t TTestTimeServer::ClosedPort(bool datagram) {
+    int fd = socket(AF_INET, (datagram ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
     sockaddr_in a = Loopback(0);
     socklen_t len = sizeof a;
     bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);

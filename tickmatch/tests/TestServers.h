@@ -42,8 +42,8 @@ public:
     // The last SNTP request as received.
     std::string LastRequest();
 
-    // A port on 127.0.0.1 where nothing listens.
-    static uint16_t ClosedPort();
+    // A port on 127.0.0.1 where nothing listens (TCP, or UDP with datagram).
+    static uint16_t ClosedPort(bool datagram = false);
     // The ctime form of a UTC time, as inetd's daytime service sends it.
     static std::string CtimeText(TDateTime utc);
 

@@ -90,11 +90,11 @@ TEST_F(DSTTest, EventTextForm) {
     EXPECT_EQ(r.DataString(), "S.14.3.60.01:30:00");
     EXPECT_EQ(r.Description(), "March14");
 
-    // Kind "N" (and any unknown token, tokens are case-sensitive) keeps the rest.
+    // Kind "N" (and any unknown token, tokens are case-sensitive) still reads the rest.
     r.ReadDataString("N.0.0.0.0:0:0");
     EXPECT_EQ(r.Kind, 0);
-    EXPECT_EQ(r.Month, 3);
-    EXPECT_EQ(r.Day, 14);
+    EXPECT_EQ(r.Month, 0);
+    EXPECT_EQ(r.Day, 0);
     r.ReadDataString("l.1.10.60.2");
     EXPECT_EQ(r.Kind, 0);
     EXPECT_EQ(r.Description(), "No Specified DST");
@@ -140,10 +140,10 @@ TEST_F(DSTTest, BuiltInCodes) {
     none.ReadDataString("3");
     none.None();
     EXPECT_EQ(none.Name, "Unknown");
-    EXPECT_EQ(none.Notes, "");
     EXPECT_EQ(none.StartDate.Kind, 0);
     EXPECT_EQ(none.StopDate.Kind, 0);
-    EXPECT_EQ(none.StartDate.Month, 3); // other fields untouched
+    // Whatever was read before, the same text as the rule file's "Unknown".
+    EXPECT_EQ(none.DataString(), "Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known");
 
     // A code with a leading zero or a blank is a rule text, not a code.
     for (const char* t : {"03", " 3", "3 "}) {
@@ -151,6 +151,26 @@ TEST_F(DSTTest, BuiltInCodes) {
         EXPECT_EQ(r.Name, t);
         EXPECT_EQ(r.StartDate.Kind, 0);
         EXPECT_EQ(r.StopDate.Kind, 0);
+    }
+}
+
+// Rules without a transition read back as written, and a re-read leaves
+// nothing of the rule read before.
+TEST_F(DSTTest, RulesWithoutTransitionsReadBackAndReset) {
+    for (const char* text : {"Unknown/N.1.4.60.02:00:00/N.1.1.0.02:00:00/DST Rule is not known",
+                             "X/L.1.3.60.02:00:00/N.7.12.-30.23:59:59/notes",
+                             "None/N.0.0.0.00:00:00/N.0.0.0.00:00:00/No DST applies"}) {
+        TDSTRule r;
+        r.ReadDataString(text);
+        EXPECT_EQ(r.DataString(), text);
+    }
+    TDSTRule r;
+    r.ReadDataString("X/L.1.3.60.02:00:00/S.9.1.45.03:00:00/");
+    const TDSTRule fresh;
+    for (const char* stop : {"N", "N.x.y.z.w", ""}) {
+        r.ReadDataString(std::string("X/L.1.3.60.02:00:00/") + stop + "/");
+        EXPECT_EQ(r.StopDate.DataString(), fresh.StopDate.DataString()) << stop;
+        r.StopDate.ReadDataString("S.9.1.45.03:00:00");
     }
 }
 

@@ -159,6 +159,15 @@ TEST_F(LocationTest, ImposeAlternateJudgesTheImposedTime) {
     EXPECT_NEAR(m.CurrentDateTime(), At(2026, 10, 25, 2, 30), 1e-9);
     m.ImposeAlternate(At(2026, 10, 25, 1, 30));
     EXPECT_DOUBLE_EQ(m.ImposedOffset, 2);
+    // The first instant of summer time is summer time; the skipped hour
+    // stands for the change at 01:00 UTC.
+    for (const auto& [wall, utc] : {std::pair{At(2026, 3, 29, 3), At(2026, 3, 29, 1)},
+                                    {At(2026, 3, 29, 3, 0, 1), At(2026, 3, 29, 1, 0, 1)},
+                                    {At(2026, 3, 29, 2, 30), At(2026, 3, 29, 1)},
+                                    {At(2026, 3, 29, 1, 59, 59), At(2026, 3, 29, 0, 59, 59)}}) {
+        m.ImposeAlternate(wall);
+        EXPECT_NEAR(m.UTC(), utc, 1e-8) << FormatDateTime("hh:nn:ss", wall);
+    }
 }
 
 TEST_F(LocationTest, CopyTakesEverythingIncludingImposedOffset) {
