@@ -459,6 +459,7 @@ void TClockDisplay::miClkInsertBeforeClick() {
     W.Clocks.insert(W.Clocks.begin() + pos, std::move(clock));
     W.HintClock = IndexAfterInsert(W.HintClock, pos);
     W.ChimeClock = IndexAfterInsert(W.ChimeClock, pos);
+    W.EditedClock = IndexAfterInsert(W.EditedClock, pos);
     RefreshClockObjects(true, true);
     UpdateClockDisplays(true);
     ClockClick(pos);
@@ -486,6 +487,7 @@ void TClockDisplay::miClkDeleteClick() {
         return;
     W.HintClock = IndexAfterDelete(W.HintClock, pos);
     W.ChimeClock = IndexAfterDelete(W.ChimeClock, pos);
+    W.EditedClock = IndexAfterDelete(W.EditedClock, pos);
     W.Clocks.erase(W.Clocks.begin() + pos);
     if (W.CurrentClock >= int(W.Clocks.size())) W.CurrentClock = int(W.Clocks.size()) - 1;
     RefreshClockObjects(true, true);
@@ -505,6 +507,7 @@ void TClockDisplay::MoveClock(int from, int to) {
         SwapClocks(i, i + step);
     W.HintClock = IndexAfterMove(W.HintClock, from, to);
     W.ChimeClock = IndexAfterMove(W.ChimeClock, from, to);
+    W.EditedClock = IndexAfterMove(W.EditedClock, from, to);
     RefreshClockObjects(true, true);
     UpdateClockDisplays(true);
 }
@@ -550,6 +553,11 @@ void TClockDisplay::ChangeZone(int tag) {
     if (tag < 0 || tag >= int(W.Clocks.size())) return;
     if (!W.ActivateTimeZoneManager()) return;
     try {
+        if (ITimeZoneManager* m = W.TimeZoneManager()) {
+            const THXClock& clock = *W.Clocks[size_t(tag)];
+            m->ConfigureClock(clock, clock.ClockType == 1, tag, tag == W.ChimeClock,
+                              tag == W.HintClock);
+        }
         W.ShowTimeZoneManager();
     } catch (const Exception& e) {
         W.ShowError("Could Not Display Time Zone Manager: \n\r" + e.Message);

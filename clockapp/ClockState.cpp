@@ -5,6 +5,7 @@
 #include "timemodel/HXString.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -651,9 +652,11 @@ namespace {
 
 // The quicksort of the lists: a copy of the middle element as pivot, and
 // exchanges of contents, so every slot keeps its object.
+using TTracks = std::array<int*, 2>;
+
 template <class T, class Less>
 void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
-               int* track = nullptr) {
+               const TTracks& tracks = {}) {
     while (first < last) {
         const T pivot = *list[size_t(first + (last - first) / 2)];
         int i = first, j = last;
@@ -664,20 +667,22 @@ void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const
                 --j;
             if (i <= j) {
                 std::swap(*list[size_t(i)], *list[size_t(j)]);
-                if (track && *track == i)
-                    *track = j;
-                else if (track && *track == j)
-                    *track = i;
+                for (int* track : tracks) {
+                    if (track && *track == i)
+                        *track = j;
+                    else if (track && *track == j)
+                        *track = i;
+                }
                 ++i;
                 --j;
             }
         }
         // Recurse into the smaller part, loop on the larger: bounded depth.
         if (j - first < last - i) {
-            if (first < j) QuickSort(list, first, j, less, track);
+            if (first < j) QuickSort(list, first, j, less, tracks);
             first = i;
         } else {
-            if (i < last) QuickSort(list, i, last, less, track);
+            if (i < last) QuickSort(list, i, last, less, tracks);
             last = j;
         }
     }
@@ -703,17 +708,17 @@ void SortRuns(std::vector<std::unique_ptr<T>>& list, int first, int last, const 
 
 } // namespace
 
-void TClockState::SortClocksByName(int First, int Last, int* Track) {
+void TClockState::SortClocksByName(int First, int Last, int* Track, int* Track2) {
     if (!ValidRange(Clocks, First, Last)) return;
     QuickSort(
         Clocks, First, Last,
         [](const THXClock& a, const THXClock& b) {
             return CompareText(a.Location.Name, b.Location.Name) < 0;
         },
-        Track);
+        TTracks{Track, Track2});
 }
 
-void TClockState::SortClocksByOffset(int First, int Last, int* Track) {
+void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track2) {
     ProcessMessages();
     if (!ValidRange(Clocks, First, Last)) return;
     // The offsets are taken once, before anything moves: a sort that
@@ -729,12 +734,15 @@ void TClockState::SortClocksByOffset(int First, int Last, int* Track) {
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const TKeyed& a, const TKeyed& b) { return a.Offset < b.Offset; });
     int moved = Track ? *Track : -1;
+    int moved2 = Track2 ? *Track2 : -1;
     for (int k = First; k <= Last; ++k) {
         TKeyed& e = keyed[size_t(k - First)];
         if (Track && e.From == *Track) moved = k;
+        if (Track2 && e.From == *Track2) moved2 = k;
         *Clocks[size_t(k)] = std::move(e.Clock);
     }
     if (Track) *Track = moved;
+    if (Track2) *Track2 = moved2;
 }
 
 // The location sorts let pending messages run before they start, never while

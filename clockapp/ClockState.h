@@ -53,9 +53,10 @@ public:
     void MergeNewLocations();
 
     // In-place sorts over an index range; every slot keeps its object.
-    // Track, when given, is an index that follows its clock through the sort.
-    void SortClocksByName(int First, int Last, int* Track = nullptr);
-    void SortClocksByOffset(int First, int Last, int* Track = nullptr);
+    // Track and Track2, when given, are indexes that follow their clocks
+    // through the sort.
+    void SortClocksByName(int First, int Last, int* Track = nullptr, int* Track2 = nullptr);
+    void SortClocksByOffset(int First, int Last, int* Track = nullptr, int* Track2 = nullptr);
     void SortLocationsByName(int First, int Last);
     void SortLocationsByRegion();
     void SortLocationsByZone();

@@ -78,6 +78,7 @@ void TF_clocks::HandleHXMessage(unsigned msg) {
 
 void TF_clocks::HandleDSTRulesChanged() {
     if (OnDSTRulesChanged) OnDSTRulesChanged();
+    if (ITimeZoneManager* m = TimeZoneManager()) m->LoadDSTRules();
 }
 
 // One hxlinkhold only: when one runs already it is asked for the state, which

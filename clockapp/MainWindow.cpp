@@ -540,14 +540,14 @@ void TF_clocks::smiSuspendSyncClick() {
 // stays where it was.
 void TF_clocks::miSortByNameClick() {
     int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
-    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock);
     RefreshClockObjects(true, true);
     if (title >= 0) HintClock = title;
 }
 
 void TF_clocks::miSortByZoneClick() {
     int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
-    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr);
+    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock);
     RefreshClockObjects(true, true);
     if (title >= 0) HintClock = title;
 }
@@ -664,6 +664,7 @@ QString TF_clocks::StatusText() const {
 
 void TF_clocks::RefreshClockObjects(bool relayout, bool rebuild) {
     ClockDisplayOf(*this).RefreshClockObjects(relayout, rebuild);
+    if (ITimeZoneManager* m = TimeZoneManager()) m->ClocksChanged();
 }
 
 void TF_clocks::Timer1Timer() {

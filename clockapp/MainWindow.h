@@ -171,6 +171,22 @@ public:
     // Called on "HXM_DSTRulesChanged" while the location manager exists.
     std::function<void()> OnDSTRulesChanged;
 
+    // The location manager (LocationHooks.cpp), made by the factory installed.
+    void SetTimeZoneManagerFactory(TTimeZoneManagerFactory factory);
+    ITimeZoneManager* TimeZoneManager() const;
+    // Forgets the manager (it frees itself).
+    void ReleaseTimeZoneManager();
+    // The modal pick of a place for the other windows: true and the place in
+    // location when the user selected one.
+    bool PickLocation(TTimeLocation& location);
+    // The clock editor's "Set Clock": stores the clock at index, moves the
+    // title and chime clocks, applies and saves. False for an index that is
+    // no longer a clock.
+    bool ApplyClockSettings(int index, const THXClock& clock, bool useForTitle, bool useForChimes);
+    // The clock the manager's clock editor edits; follows inserts, deletes,
+    // moves and sorts like the title clock, -1 when it was deleted.
+    int EditedClock = -1;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -190,13 +206,14 @@ protected:
 
     // Steps that other parts of the program fill in.
     virtual bool CheckForLocationUpdate();
-    virtual void CreateTimeZoneManager() {}
+    virtual void CreateTimeZoneManager();
     virtual void CreateMapWindow() {}
     // The map and location manager windows, supplied by their own code.
     virtual bool MapWindowExists() const { return false; }
     virtual void ShowMapWindow() {}
-    virtual bool ActivateTimeZoneManager() { return false; }
-    virtual void ShowTimeZoneManager() {}
+    virtual bool ActivateTimeZoneManager();
+    virtual void ShowTimeZoneManager();
+    void RebuildLocationTree() override;
     void BeginProgress(const std::string& caption, const std::string& text, bool gauge) override;
     void ProgressPosition(int64_t max, int64_t pos) override;
     void EndProgress() override;
@@ -207,6 +224,10 @@ protected:
 
 private:
     friend class TUpdateHost;
+    friend class TFTimeZoneManager;
+    TTimeZoneManagerFactory FTimeZoneFactory;
+    QPointer<QWidget> FTimeZoneWindow;
+    ITimeZoneManager* FTimeZoneManager = nullptr;
     std::unique_ptr<TUpdateHost> FUpdateHost;
 
     void ConnectMenu();

@@ -12,10 +12,8 @@
 #include "ui_F_hxPrefs.h"
 
 #include <QAction>
-#include <QColorDialog>
 #include <QFileDialog>
 #include <QFocusEvent>
-#include <QFontDialog>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QTime>
@@ -30,10 +28,6 @@ constexpr const char* kBadDuration =
     "Invalid Auto Sync Duration Time\n\rTime must be in the form HH:MM:SS";
 constexpr const char* kOverrideAll =
     "This will modify ALL clocks\n\rAre you sure this is what you want to do?";
-constexpr const char* kTimeExample = "The current local system time displayed\n\rusing the "
-                                     "currently indicated time format is:\n\r";
-constexpr const char* kDateExample = "The current local system date displayed\n\rusing the "
-                                     "currently indicated date format is:\n\r";
 constexpr const char* kSoundTitle = "Select Sound File";
 constexpr const char* kSoundFilter = "wav files|*.wav";
 
@@ -57,17 +51,6 @@ constexpr TSoundRow kSoundRows[] = {
     {21, "e_ConnectSound", "sb_ConnectSound", "sb_TestConnectSound"},
     {22, "e_SyncSound", "sb_SyncSound", "sb_TestSyncSound"},
 };
-
-// The time font of a new proposed clock: green Arial, 10 points, ANSI.
-TFont DefaultSampleFont() {
-    TFont f;
-    f.Name = "Arial";
-    f.Height = -13;
-    f.Size = 10;
-    f.Charset = 0;
-    f.Color = clLime;
-    return f;
-}
 
 int TagOf(const QObject* o) {
     return o ? o->property("Tag").toInt() : 0;
@@ -213,23 +196,8 @@ TF_hxPrefs::TF_hxPrefs(TF_clocks& main) : QDialog(&main), Main(main), ui(new Ui:
     FSampleFont = DefaultSampleFont();
     ShowAttributes();
 
-    ChooseFont = [](const TFont& current, QWidget* parent) -> std::optional<TFont> {
-        bool ok = false;
-        const QFont chosen = QFontDialog::getFont(&ok, ToQFont(current), parent);
-        if (!ok) return std::nullopt;
-        // Qt's font dialog has no colour, the font's colour is half of the
-        // time attributes: it is asked next, and keeps its value on cancel.
-        TFont font = FromQFont(chosen, current);
-        const QColor colour =
-            QColorDialog::getColor(ToQColor(current.Color), parent, "Font Colour");
-        if (colour.isValid()) font.Color = FromQColor(colour);
-        return font;
-    };
-    ChooseColour = [](TColor current, QWidget* parent) -> std::optional<TColor> {
-        const QColor chosen = QColorDialog::getColor(ToQColor(current), parent);
-        if (!chosen.isValid()) return std::nullopt;
-        return FromQColor(chosen);
-    };
+    ChooseFont = QtFontChooser();
+    ChooseColour = QtColourChooser();
     ChooseSoundFile = [](const std::string& title, const std::string& dir,
                          const std::string& filter, QWidget* parent) -> std::optional<std::string> {
         const QString file = QFileDialog::getOpenFileName(parent, Q(title), Q(dir), Q(filter));
@@ -614,12 +582,12 @@ void TF_hxPrefs::ProposedClockFormatChange() {
 
 void TF_hxPrefs::sbTimeFormatEgClick() {
     const std::string format = S(ui->cbClockTimeFormat->currentText());
-    THXMessageBoxes::ShowInfo(kTimeExample + format + " ==> " + FormatDateTime(format, Now()));
+    THXMessageBoxes::ShowInfo(TimeFormatExample(format));
 }
 
 void TF_hxPrefs::sbDateFormatEgClick() {
     const std::string format = S(ui->cbClockDateFormat->currentText());
-    THXMessageBoxes::ShowInfo(kDateExample + format + " ==> " + FormatDateTime(format, Now()));
+    THXMessageBoxes::ShowInfo(DateFormatExample(format));
 }
 
 void TF_hxPrefs::l_MajorTimeColourClick() {

@@ -3,6 +3,7 @@
 // commands of the main window.
 #pragma once
 
+#include "clockapp/ClockAttributes.h"
 #include "platform/rtl/Graphics.h"
 
 #include <QDialog>
@@ -32,10 +33,7 @@ std::optional<double> ParseLocalOffset(const std::string& text);
 // A file-dialog filter of "description|pattern|..." pairs in Qt's form.
 std::string QtFileFilter(const std::string& filter);
 
-// The dialogs the preferences dialog opens for fonts, colours and files; none
-// when the user cancels.
-using TFontChooser = std::function<std::optional<TFont>(const TFont& current, QWidget* parent)>;
-using TColourChooser = std::function<std::optional<TColor>(TColor current, QWidget* parent)>;
+// The dialog the preferences dialog opens for files; none when the user cancels.
 using TFileChooser =
     std::function<std::optional<std::string>(const std::string& title, const std::string& dir,
                                              const std::string& qtFilter, QWidget* parent)>;

@@ -25,3 +25,25 @@ public:
     virtual void SetLocation(const TTimeLocation& location, bool isSystemLocation) = 0;
 };
 using TAstronomyWindowFactory = std::function<IAstronomyWindow*(QWidget* owner)>;
+
+class TF_clocks;
+class THXClock;
+
+// The location manager: made by its own part of the program and kept by the
+// main window until the user frees it.
+class ITimeZoneManager {
+public:
+    virtual ~ITimeZoneManager() = default;
+    virtual QWidget* Window() = 0;
+    // The clock editor takes one clock of the main window.
+    virtual void ConfigureClock(const THXClock& clock, bool isLocal, int index, bool usedForChimes,
+                                bool usedForTitle) = 0;
+    virtual void RebuildLocationTree() = 0;
+    virtual void LoadDSTRules() = 0;
+    // Runs the modal pick of a place, starting from location; true and the
+    // place chosen in location on "Select This Location".
+    virtual bool PickLocation(TTimeLocation& location) = 0;
+    // The clock list changed (titles, count, the edited clock's index).
+    virtual void ClocksChanged() = 0;
+};
+using TTimeZoneManagerFactory = std::function<ITimeZoneManager*(TF_clocks& owner)>;

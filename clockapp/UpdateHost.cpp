@@ -49,10 +49,8 @@ void TUpdateHost::OpenWebPage(const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-// The window knows no separate "active" state: activating an existing
-// location manager succeeds without asking.
 bool TUpdateHost::LocationManagerActive() {
-    return false;
+    return window_.TimeZoneManager() != nullptr;
 }
 bool TUpdateHost::ActivateTimeZoneManager() {
     return window_.ActivateTimeZoneManager();

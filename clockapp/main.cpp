@@ -2,6 +2,7 @@
 #include "alarms/AlarmWindows.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/RegistryPrefsStore.h"
+#include "locations/TimeZoneManager.h"
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 #include "platform/rtl/DataDir.h"
@@ -102,6 +103,7 @@ int main(int argc, char** argv) {
     mainWindow = form;
     InstallTimeTools(*form);
     InstallAlarmWindows(*form);
+    InstallTimeZoneManager(*form);
     CatchTermination(form, [form] {
         form->Terminating = true;
         form->mi_ExitClick();

@@ -1,0 +1,1220 @@
+#include "locations/TimeZoneManager.h"
+
+#include "clockapp/ListFiles.h"
+#include "clockapp/MainWindow.h"
+#include "clockapp/SmallWindows.h"
+#include "net/http/UpdateCheckCommands.h"
+#include "platform/qt/QtGraphics.h"
+#include "timemodel/DSTRuleFile.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HXString.h"
+#include "ui_FTimeZoneManager.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+constexpr const char* kUnknownRule = "Unknown/N.0.0.0.0:0:0/N.0.0.0.0:0:0/DST rule is unknown";
+constexpr const char* kNewLocationName = "<New Location>";
+
+bool AskedNo(const std::string& text) {
+    return THXMessageBoxes::AskYesNo(text) == mrNo;
+}
+
+// The hour-glass while a command sorts and rebuilds.
+struct TBusy {
+    TBusy() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusy() { QGuiApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+// ------------------------------------------------------------ tree model
+
+void TLocationTreeModel::SetTree(TLocationTree tree) {
+    beginResetModel();
+    FTree = std::move(tree);
+    endResetModel();
+}
+
+QModelIndex TLocationTreeModel::IndexOfNode(int node) const {
+    if (node < 0 || node >= int(FTree.Nodes.size())) return {};
+    return createIndex(FTree.Nodes[size_t(node)].Row, 0, quintptr(node + 1));
+}
+
+int TLocationTreeModel::NodeOf(const QModelIndex& index) const {
+    return index.isValid() ? int(index.internalId()) - 1 : -1;
+}
+
+QModelIndex TLocationTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0) return {};
+    const std::vector<int>& children =
+        parent.isValid() ? FTree.Nodes[size_t(NodeOf(parent))].Children : FTree.Roots;
+    if (row >= int(children.size())) return {};
+    return createIndex(row, 0, quintptr(children[size_t(row)] + 1));
+}
+
+QModelIndex TLocationTreeModel::parent(const QModelIndex& child) const {
+    const int node = NodeOf(child);
+    if (node < 0) return {};
+    return IndexOfNode(FTree.Nodes[size_t(node)].Parent);
+}
+
+int TLocationTreeModel::rowCount(const QModelIndex& parent) const {
+    if (!parent.isValid()) return int(FTree.Roots.size());
+    return int(FTree.Nodes[size_t(NodeOf(parent))].Children.size());
+}
+
+int TLocationTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+QVariant TLocationTreeModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    const int node = NodeOf(index);
+    if (node < 0) return {};
+    return Q(FTree.Nodes[size_t(node)].Text);
+}
+
+// ------------------------------------------------------------ creation
+
+TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
+    : QDialog(&main, Qt::Window), W(main), ui(new Ui::FTimeZoneManager) {
+    ui->setupUi(this);
+    setObjectName("TFTimeZoneManager");
+    FModel = new TLocationTreeModel(this);
+    ui->tvCountryView->setModel(FModel);
+    ui->vcbDaylightSavings->setInsertPolicy(QComboBox::NoInsert);
+    ui->sbFindNext->hide();
+    ui->bOK->setDefault(false);
+    ui->bOK->setAutoDefault(false);
+    ui->bCancel->setAutoDefault(false);
+    ChooseFont = QtFontChooser();
+    ChooseColour = QtColourChooser();
+    SubmissionServer = HoroluxWebServer;
+    AskEmailAddress = [](QWidget* parent) -> std::optional<std::string> {
+        bool ok = false;
+        const QString answer = QInputDialog::getText(
+            parent, "Enter Your Email Address",
+            DisplayText("Enter your email address to receive confirmation\n\rof your location "
+                        "submission\n\rThe same address will then be used for all future "
+                        "submissions"),
+            QLineEdit::Normal, QString(), &ok);
+        if (!ok) return std::nullopt;
+        return S(answer);
+    };
+    BuildMenu();
+    ConnectHandlers();
+
+    // FormCreate
+    TFControledMessage progress(this);
+    progress.ShowDismiss = false;
+    progress.setWindowTitle("Sorting Locations");
+    progress.SetMessage(
+        "Please Wait...\n\r\n\rLocation data is being sorted.\n\rThis may take a while...");
+    progress.show();
+    progress.repaint();
+    GroupingMode = 0;
+    W.EditedClock = 0;
+    IsLocalClock = false;
+    ShowPending = true;
+    RebuildLocationTree();
+    LoadDSTRules();
+    FillClockSelector();
+    progress.close();
+    ui->pcClockPreferences->hide();
+    ui->pClockBorder->hide();
+    ui->bOK->setEnabled(false);
+    ui->bCancel->setEnabled(false);
+    FTimeFont = DefaultSampleFont();
+    FFaceFont = FTimeFont;
+    FFaceFont.Color = clBlack;
+    ShowAttributes();
+    UpdateLocationCommands();
+}
+
+TFTimeZoneManager::~TFTimeZoneManager() {
+    delete ui;
+}
+
+int TFTimeZoneManager::ClockIndex() const {
+    return W.EditedClock;
+}
+
+QAction* TFTimeZoneManager::MenuAction(const char* name) const {
+    return findChild<QAction*>(name);
+}
+
+void TFTimeZoneManager::BuildMenu() {
+    FMenu = new QMenuBar(this);
+    FMenu->setObjectName("mmTimeZoneManager");
+    FMenu->setNativeMenuBar(false);
+    layout()->setMenuBar(FMenu);
+    auto add = [this](QMenu* menu, const char* name, const char* text,
+                      void (TFTimeZoneManager::*handler)()) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(name);
+        if (handler) connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+    using M = TFTimeZoneManager;
+    QMenu* file = FMenu->addMenu("&File");
+    add(file, "smiUnload", "&Free Memory and Close Window", &M::smiUnloadClick);
+    QMenu* sort = FMenu->addMenu("&Sort");
+    add(sort, "miSortByLocation", "By &Location Details", &M::sbSortByLocationClick);
+    add(sort, "miSortByZone", "By Time &Zone", &M::sbSortByZoneClick);
+    add(sort, "miSortByName", "By &Name", &M::sbSortByNameClick);
+    sort->addSeparator();
+    add(sort, "miExpandAll", "E&xpand All", &M::sbExpandAllClick);
+    add(sort, "miCollapseAll", "Co&llapse All", &M::sbCollapseAllClick);
+    QMenu* search = FMenu->addMenu("S&earch");
+    add(search, "miSearchByName", "By &Name", &M::sbSearchByNameClick);
+    // The original menu bound no action to these two; they search as their
+    // buttons do.
+    add(search, "miSearchByCode", "By C&ode", &M::sbSearchByCodeClick);
+    add(search, "miSearchByCity", "By &City", &M::sbSearchByCityClick);
+    add(search, "miSearchByCountry", "By Co&untry", &M::sbSearchByCountryClick);
+    QMenu* loc = FMenu->addMenu("&Location");
+    add(loc, "miClear", "&Clear location fields", &M::sbClearClick);
+    add(loc, "miAddLoc", "&Add current location to list", &M::sb_AddLocClick);
+    add(loc, "miUpdateLoc", "&Update existing location on list", &M::sb_UpdateLocClick);
+    add(loc, "miDelLoc", "&Delete existing location from list", &M::sb_DelLocClick);
+    loc->addSeparator();
+    add(loc, "miMap", "&Plot current location on map", &M::sb_MapClick);
+    add(loc, "smiAstroData", "As&tronomical data for this location", &M::smiAstroDataClick);
+    QMenu* clock = FMenu->addMenu("&Clock");
+    clock->setObjectName("miClock");
+    add(clock, "miAddNewClock", "Create &New", &M::sbAddNewClockClick);
+    add(clock, "miApply", "&Modify Current", &M::sbApplyClick);
+    QMenu* web = FMenu->addMenu("&Web");
+    add(web, "smiCheckForUpdate", "&Check for New Locations...", &M::smiCheckForUpdateClick);
+    add(web, "sbWebSubmit", "Submit This &Location...", &M::sbWebSubmitClick);
+    QMenu* help = FMenu->addMenu("&Help");
+    add(help, "smiAbout", "&About", &M::smiAboutClick);
+}
+
+void TFTimeZoneManager::ConnectHandlers() {
+    auto on = [this](QAbstractButton* b, void (TFTimeZoneManager::*handler)()) {
+        connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    };
+    using M = TFTimeZoneManager;
+    on(ui->sbSortByLocation, &M::sbSortByLocationClick);
+    on(ui->sbSortByZone, &M::sbSortByZoneClick);
+    on(ui->sbSortByName, &M::sbSortByNameClick);
+    on(ui->sbExpandAll, &M::sbExpandAllClick);
+    on(ui->sbCollapseAll, &M::sbCollapseAllClick);
+    on(ui->sbSearchByName, &M::sbSearchByNameClick);
+    on(ui->sbSearchByCode, &M::sbSearchByCodeClick);
+    on(ui->sbSearchByCity, &M::sbSearchByCityClick);
+    on(ui->sbSearchByCountry, &M::sbSearchByCountryClick);
+    on(ui->sbSearchByRegion, &M::sbSearchByRegionClick);
+    on(ui->sbFindNext, &M::sbFindNextClick);
+    on(ui->sbClear, &M::sbClearClick);
+    on(ui->sb_AddLoc, &M::sb_AddLocClick);
+    on(ui->sb_UpdateLoc, &M::sb_UpdateLocClick);
+    on(ui->sb_DelLoc, &M::sb_DelLocClick);
+    on(ui->sb_Map, &M::sb_MapClick);
+    on(ui->bOK, &M::bOKClick);
+    on(ui->bCancel, &QDialog::reject);
+    on(ui->sbApply, &M::sbApplyClick);
+    on(ui->sbApplyAttributes, &M::sbApplyClick);
+    on(ui->sbAddNewClock, &M::sbAddNewClockClick);
+    on(ui->sb_ClockFaceFont, &M::sb_ClockFaceFontClick);
+    on(ui->sb_RestoreDefaults, &M::sb_RestoreDefaultsClick);
+    on(ui->sbTimeFormatEg, &M::sbTimeFormatEgClick);
+    on(ui->sbDateFormatEg, &M::sbDateFormatEgClick);
+    on(ui->sbDSTInfo, &M::sbDSTInfoClick);
+    connect(ui->tvCountryView, &QAbstractItemView::clicked, this, [this] { tvCountryViewClick(); });
+
+    // Only what the user types marks the fields edited.
+    for (QLineEdit* e : {ui->e_zoneName, ui->me_City, ui->me_Region, ui->me_Code, ui->e_LatH,
+                         ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
+        connect(e, &QLineEdit::textEdited, this, [this] { AnyLocationPropertyChanged(); });
+    for (QLineEdit* e :
+         {ui->e_LatH, ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { AnyLatLongFieldChanged(e); });
+    connect(ui->eUTCOffset, &QLineEdit::textEdited, this, [this] { CheckBlank(); });
+    auto ruleTouched = [this] {
+        FRuleTouched = true;
+        AnyLocationPropertyChanged();
+    };
+    connect(ui->vcbDaylightSavings, &QComboBox::activated, this, ruleTouched);
+    connect(ui->vcbDaylightSavings, &TFramedComboBox::Change, this, ruleTouched);
+    if (QLineEdit* e = ui->vcbDaylightSavings->lineEdit())
+        connect(e, &QLineEdit::textEdited, this, ruleTouched);
+
+    connect(ui->cbCurrentClock, &QComboBox::activated, this, [this] { cbCurrentClockChange(); });
+    connect(ui->cbClockFormat, &QComboBox::activated, this,
+            [this] { ProposedClockFormatChange(); });
+    for (QComboBox* c : {ui->cbClockDisplayFormat, ui->cbClockTimeFormat, ui->cbClockDateFormat})
+        connect(c, &QComboBox::activated, this, [this] { AnyClockPropertyChanged(); });
+    for (QComboBox* c : {ui->cbClockTimeFormat, ui->cbClockDateFormat})
+        connect(c->lineEdit(), &QLineEdit::textEdited, this, [this] { AnyClockPropertyChanged(); });
+    connect(ui->cbDisplayDate, &QAbstractButton::clicked, this,
+            [this] { AnyClockPropertyChanged(); });
+    ui->l_MajorTimeColour->installEventFilter(this);
+    ui->p_BackgroundColour->installEventFilter(this);
+    ui->l_MajorTimeColour->setCursor(Qt::PointingHandCursor);
+    ui->p_BackgroundColour->setCursor(Qt::PointingHandCursor);
+}
+
+bool TFTimeZoneManager::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == ui->l_MajorTimeColour) {
+            l_MajorTimeColourClick();
+            return true;
+        }
+        if (watched == ui->p_BackgroundColour) {
+            p_BackgroundColourClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------ show and close
+
+// The working place is shown once the window is up, from the event loop: a
+// message box never opens from inside the showing.
+void TFTimeZoneManager::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!ShowPending) return;
+    QPointer<TFTimeZoneManager> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (!self || !self->ShowPending || !self->isVisible()) return;
+        self->ShowPending = false;
+        self->ShowCurrentLocation();
+        self->ClockChanged = false;
+    });
+}
+
+bool TFTimeZoneManager::CanClose() {
+    return ConfirmClockChanged() && ConfirmLocationChanged();
+}
+
+void TFTimeZoneManager::closeEvent(QCloseEvent* e) {
+    if (!CanClose()) {
+        e->ignore();
+        return;
+    }
+    FCloseConfirmed = true;
+    QDialog::closeEvent(e);
+    FCloseConfirmed = false;
+}
+
+// Every way out of the window (buttons, Escape, the caption) asks first.
+void TFTimeZoneManager::done(int r) {
+    if (!FCloseConfirmed && !CanClose()) return;
+    QDialog::done(r);
+}
+
+void TFTimeZoneManager::bOKClick() {
+    ClockChanged = false;
+    done(QDialog::Accepted);
+}
+
+bool TFTimeZoneManager::ConfirmLocationChanged() {
+    return !LocationChanged ||
+           !AskedNo("Changes to the Current Location will be lost.\n\rAre you sure?");
+}
+
+bool TFTimeZoneManager::ConfirmClockChanged() {
+    return !ClockChanged ||
+           !AskedNo("Changes to the Current Clock have not be applied.\n\rAre you sure?");
+}
+
+// ------------------------------------------------------------ the pick
+
+void TFTimeZoneManager::PrepareLocationPick(const TTimeLocation& location) {
+    LocationChanged = false;
+    ClockChanged = false;
+    Location.Copy(location);
+    IsLocalClock = false;
+    ShowPending = true;
+    SetCurrent(-1);
+    ui->cb_ThisZoneIsHint->setEnabled(false);
+    ui->pcClockPreferences->hide();
+    ui->pClockBorder->hide();
+    ui->bOK->setEnabled(true);
+    ui->bCancel->setEnabled(true);
+}
+
+bool TFTimeZoneManager::PickLocation(TTimeLocation& location) {
+    if (FInPick) return false;
+    // Open for a clock: its edits are confirmed before the window turns into
+    // a pick.
+    if (isVisible()) {
+        if (!CanClose()) return false;
+        hide();
+    }
+    PrepareLocationPick(location);
+    FInPick = true;
+    for (const char* name : {"smiUnload", "miAddNewClock", "miApply"})
+        MenuAction(name)->setEnabled(false);
+    const int r = exec();
+    FInPick = false;
+    for (const char* name : {"smiUnload", "miAddNewClock", "miApply"})
+        MenuAction(name)->setEnabled(true);
+    ui->bOK->setEnabled(false);
+    ui->bCancel->setEnabled(false);
+    if (r != QDialog::Accepted) return false;
+    location.Copy(Location);
+    return true;
+}
+
+// ------------------------------------------------------------ the tree
+
+void TFTimeZoneManager::SortLocations() {
+    if (GroupingMode == 1)
+        W.SortLocationsByZone();
+    else if (GroupingMode == 2)
+        W.SortLocationsByName(0, int(W.StandardLocations.size()) - 1);
+    else
+        W.SortLocationsByRegion();
+}
+
+void TFTimeZoneManager::RebuildLocationTree() {
+    auto& list = W.StandardLocations;
+    if (GroupingMode == 0)
+        W.SortLocationsByRegion();
+    else if (GroupingMode == 1)
+        W.SortLocationsByZone();
+    else if (GroupingMode != 2)
+        W.SortLocationsByRegion();
+    TLocationTree tree;
+    tree.Build(list, GroupingMode);
+    ui->tvCountryView->setUpdatesEnabled(false);
+    FModel->SetTree(std::move(tree));
+    ui->tvCountryView->setUpdatesEnabled(true);
+    // Old results name nodes that no longer exist.
+    FindResults.clear();
+    FindIndex = 0;
+    ShowFindCaption();
+    ResolveCurrent();
+}
+
+void TFTimeZoneManager::Grouping(uint8_t mode) {
+    TBusy busy;
+    GroupingMode = mode;
+    SortLocations();
+    RebuildLocationTree();
+    FindCurrentLocation();
+}
+
+void TFTimeZoneManager::sbSortByLocationClick() {
+    Grouping(0);
+}
+void TFTimeZoneManager::sbSortByZoneClick() {
+    Grouping(1);
+}
+void TFTimeZoneManager::sbSortByNameClick() {
+    Grouping(2);
+}
+
+void TFTimeZoneManager::sbExpandAllClick() {
+    ui->tvCountryView->expandAll();
+}
+void TFTimeZoneManager::sbCollapseAllClick() {
+    ui->tvCountryView->collapseAll();
+}
+
+int TFTimeZoneManager::LocationIndexOf(const TTimeLocation* slot) const {
+    const auto& list = W.StandardLocations;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].get() == slot) return int(i);
+    return -1;
+}
+
+void TFTimeZoneManager::SetCurrent(int index) {
+    const auto& list = W.StandardLocations;
+    if (index < 0 || index >= int(list.size())) {
+        CurrentIndex = -1;
+    } else {
+        CurrentIndex = index;
+        FCurrentRecord.Copy(*list[size_t(index)]);
+    }
+    UpdateLocationCommands();
+}
+
+// The sorts exchange the contents of the slots: the current record is found
+// again by what it holds.
+void TFTimeZoneManager::ResolveCurrent() {
+    const auto& list = W.StandardLocations;
+    if (CurrentIndex < 0) return UpdateLocationCommands();
+    if (CurrentIndex < int(list.size()) &&
+        SameLocationRecord(*list[size_t(CurrentIndex)], FCurrentRecord))
+        return UpdateLocationCommands();
+    CurrentIndex = -1;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (SameLocationRecord(*list[i], FCurrentRecord)) {
+            CurrentIndex = int(i);
+            break;
+        }
+    UpdateLocationCommands();
+}
+
+void TFTimeZoneManager::UpdateLocationCommands() {
+    const bool valid = CurrentIndex >= 0;
+    ui->sb_UpdateLoc->setEnabled(valid);
+    ui->sb_DelLoc->setEnabled(valid);
+    if (QAction* a = MenuAction("miUpdateLoc")) a->setEnabled(valid);
+    if (QAction* a = MenuAction("miDelLoc")) a->setEnabled(valid);
+    const bool map = W.MapWindowExists();
+    ui->sb_Map->setEnabled(map);
+    if (QAction* a = MenuAction("miMap")) a->setEnabled(map);
+    if (QAction* a = MenuAction("smiAstroData")) a->setEnabled(bool(W.FAstronomyFactory));
+}
+
+void TFTimeZoneManager::SelectNode(int node) {
+    const QModelIndex index = FModel->IndexOfNode(node);
+    if (!index.isValid()) return;
+    ui->tvCountryView->setCurrentIndex(index);
+    ui->tvCountryView->scrollTo(index);
+}
+
+void TFTimeZoneManager::tvCountryViewClick() {
+    if (!ConfirmLocationChanged()) {
+        FindCurrentLocation();
+        return;
+    }
+    const int node = FModel->NodeOf(ui->tvCountryView->currentIndex());
+    if (node < 0 || !FModel->Tree().IsLeaf(node)) return;
+    const int slot = FModel->Tree().Nodes[size_t(node)].Slot;
+    if (slot < 0 || slot >= int(W.StandardLocations.size())) return;
+    Location.Copy(*W.StandardLocations[size_t(slot)]);
+    SetCurrent(slot);
+    ShowLocation();
+}
+
+// ------------------------------------------------------------ searching
+
+bool TFTimeZoneManager::Find(const std::string& text, bool select, bool exactName,
+                             const std::string TTimeLocation::*field) {
+    FindResults.clear();
+    FindIndex = 0;
+    const TLocationTree& tree = FModel->Tree();
+    const auto& list = W.StandardLocations;
+    for (size_t n = 0; n < tree.Nodes.size(); ++n) {
+        const TLocationNode& node = tree.Nodes[n];
+        if (!node.Children.empty() || node.Slot < 0 || node.Slot >= int(list.size())) continue;
+        const std::string& value = (*list[size_t(node.Slot)]).*field;
+        if (exactName) {
+            if (value == text) {
+                FindResults.emplace_back(node.Slot, int(n));
+                break;
+            }
+        } else if (ContainsStr(value, text)) {
+            FindResults.emplace_back(node.Slot, int(n));
+        }
+    }
+    ShowFindCaption();
+    const bool found = !FindResults.empty();
+    if (select && found) {
+        SelectNode(FindResults[0].second);
+        SetCurrent(FindResults[0].first);
+    }
+    return found;
+}
+
+bool TFTimeZoneManager::FindByName(const std::string& text, bool exact, bool select) {
+    return Find(text, select, exact, &TTimeLocation::Name);
+}
+bool TFTimeZoneManager::FindByCode(const std::string& text, bool select) {
+    return Find(text, select, false, &TTimeLocation::Code);
+}
+bool TFTimeZoneManager::FindByCity(const std::string& text, bool select) {
+    return Find(text, select, false, &TTimeLocation::City);
+}
+bool TFTimeZoneManager::FindByCountry(const std::string& text, bool select) {
+    return Find(text, select, false, &TTimeLocation::Country);
+}
+bool TFTimeZoneManager::FindByRegion(const std::string& text, bool select) {
+    return Find(text, select, false, &TTimeLocation::Region);
+}
+
+void TFTimeZoneManager::ShowFindCaption() {
+    ui->sbFindNext->setText(Q("Find Next " + std::to_string(FindIndex + 1) + " of " +
+                              std::to_string(FindResults.size())));
+    ui->sbFindNext->setVisible(FindResults.size() >= 2);
+}
+
+void TFTimeZoneManager::SearchCommand(const std::string&, bool found, int message) {
+    if (!found) {
+        THXMessageBoxes::ShowErrorCode(message);
+        return;
+    }
+    Location.Copy(*W.StandardLocations[size_t(FindResults[0].first)]);
+    ShowLocation();
+}
+
+void TFTimeZoneManager::sbSearchByNameClick() {
+    const std::string t = S(ui->e_zoneName->text());
+    SearchCommand(t, FindByName(t, false, true), 20);
+}
+void TFTimeZoneManager::sbSearchByCodeClick() {
+    const std::string t = S(ui->me_Code->text());
+    SearchCommand(t, FindByCode(t, true), 22);
+}
+void TFTimeZoneManager::sbSearchByCityClick() {
+    const std::string t = S(ui->me_City->text());
+    SearchCommand(t, FindByCity(t, true), 23);
+}
+void TFTimeZoneManager::sbSearchByCountryClick() {
+    const std::string t = S(ui->me_Country->text());
+    SearchCommand(t, FindByCountry(t, true), 24);
+}
+void TFTimeZoneManager::sbSearchByRegionClick() {
+    const std::string t = S(ui->me_Region->text());
+    SearchCommand(t, FindByRegion(t, true), 26);
+}
+
+void TFTimeZoneManager::sbFindNextClick() {
+    if (FindResults.empty()) return;
+    ++FindIndex;
+    if (FindIndex >= int(FindResults.size())) {
+        FindIndex = 0;
+        THXMessageBoxes::ShowErrorCode(25);
+    }
+    ShowFindCaption();
+    const auto [slot, node] = FindResults[size_t(FindIndex)];
+    if (slot < 0 || slot >= int(W.StandardLocations.size())) return;
+    SelectNode(node);
+    SetCurrent(slot);
+    Location.Copy(*W.StandardLocations[size_t(slot)]);
+    ShowLocation();
+}
+
+void TFTimeZoneManager::FindCurrentLocation() {
+    if (Location.Name == kNewLocationName) return;
+    if (FindByName(Location.Name, true, true))
+        ui->tvCountryView->setFocus();
+    else
+        THXMessageBoxes::ShowErrorCode(20);
+}
+
+// ------------------------------------------------------------ showing
+
+void TFTimeZoneManager::ShowCurrentLocation() {
+    ShownLocation.Copy(Location);
+    ShowLocation();
+    FindCurrentLocation();
+    SelectClockIndex();
+    LocationChanged = false;
+}
+
+void TFTimeZoneManager::ShowRuleControls(bool show) {
+    ui->l_DaylightSavings->setVisible(show);
+    ui->vcbDaylightSavings->setVisible(show);
+    ui->eUTCOffset->setEnabled(show);
+}
+
+// The combo shows the place's rule; a rule the list lacks is brought into
+// it and into the rule file.
+void TFTimeZoneManager::ShowRule() {
+    int at = -1;
+    for (size_t i = 0; i < Rules.size(); ++i)
+        if (SameRuleItem(Rules[i], Location.Rule)) {
+            at = int(i);
+            break;
+        }
+    if (at < 0) {
+        TDSTRule rule;
+        rule.ReadDataString(Location.Rule.DataString());
+        Rules.push_back(rule);
+        at = int(Rules.size()) - 1;
+        FillDSTRuleCombo();
+        SaveDSTRules();
+    }
+    ui->vcbDaylightSavings->setCurrentIndex(at);
+    ui->vcbDaylightSavings->setEditText(Q(Rules[size_t(at)].Description()));
+    FRuleTouched = false;
+}
+
+void TFTimeZoneManager::ShowLocation() {
+    ui->e_zoneName->setText(Q(Location.Name));
+    ui->me_City->setText(Q(Location.City));
+    ui->me_Region->setText(Q(Location.Region));
+    ui->me_Country->setText(Q(Location.Country));
+    ui->me_Code->setText(Q(Location.Code));
+    if (IsLocalClock) {
+        ui->eUTCOffset->setText(Q(FloatToStr(ShownLocation.StdOffset)));
+        ui->vcbDaylightSavings->setCurrentIndex(-1);
+        ui->vcbDaylightSavings->setEditText("");
+        ShowRuleControls(false);
+    } else {
+        ui->eUTCOffset->setText(Q(FloatToStr(Location.StdOffset)));
+        ShowRule();
+        ShowRuleControls(true);
+    }
+    ShowLatitude(Location.Latitude);
+    ShowLongitude(Location.Longitude);
+    LocationChanged = false;
+}
+
+int TFTimeZoneManager::SelectedDirection(QObject* grid) const {
+    return static_cast<QListWidget*>(grid)->currentRow();
+}
+
+void TFTimeZoneManager::SelectDirection(QObject* grid, int row) {
+    static_cast<QListWidget*>(grid)->setCurrentRow(row);
+}
+
+void TFTimeZoneManager::ShowLatitude(double v) {
+    const TAngleFields f = AngleFields(v);
+    ui->e_LatH->setText(Q(f.Degrees));
+    ui->e_LatM->setText(Q(f.Minutes));
+    ui->e_LatS->setText(Q(f.Seconds));
+    SelectDirection(ui->sg_NorthSouth, v > 0 ? 0 : 1);
+    LocationChanged = true;
+}
+
+// Longitudes are stored positive to the west.
+void TFTimeZoneManager::ShowLongitude(double v) {
+    const TAngleFields f = AngleFields(v);
+    ui->e_LongH->setText(Q(f.Degrees));
+    ui->e_LongM->setText(Q(f.Minutes));
+    ui->e_LongS->setText(Q(f.Seconds));
+    SelectDirection(ui->sg_EastWest, v > 0 ? 1 : 0);
+    LocationChanged = true;
+}
+
+bool TFTimeZoneManager::ReadLocationFields() {
+    TLocationFieldTexts t;
+    t.Offset = S(ui->eUTCOffset->text());
+    t.LatH = S(ui->e_LatH->text());
+    t.LatM = S(ui->e_LatM->text());
+    t.LatS = S(ui->e_LatS->text());
+    t.South = SelectedDirection(ui->sg_NorthSouth) == 1;
+    t.LongH = S(ui->e_LongH->text());
+    t.LongM = S(ui->e_LongM->text());
+    t.LongS = S(ui->e_LongS->text());
+    t.East = SelectedDirection(ui->sg_EastWest) == 0;
+    TLocationFieldValues v;
+    const std::string error = CheckLocationFields(t, v);
+    if (!error.empty()) {
+        THXMessageBoxes::ShowError(error);
+        return false;
+    }
+    Location.Name = S(ui->e_zoneName->text());
+    Location.City = S(ui->me_City->text());
+    Location.Region = S(ui->me_Region->text());
+    Location.Country = S(ui->me_Country->text());
+    Location.Code = S(ui->me_Code->text());
+    Location.StdOffset = v.StdOffset;
+    if (ui->vcbDaylightSavings->isHidden()) {
+        Location.Rule.None();
+    } else if (FRuleTouched) {
+        const int at = ui->vcbDaylightSavings->findText(ui->vcbDaylightSavings->currentText(),
+                                                        Qt::MatchExactly);
+        if (at >= 0 && at < int(Rules.size()))
+            Location.Rule.Copy(Rules[size_t(at)]);
+        else
+            Location.Rule.ReadDataString(kUnknownRule);
+    }
+    // An untouched combo: the place keeps its own rule, notes and all.
+    Location.Longitude = v.Longitude;
+    Location.Latitude = v.Latitude;
+    return true;
+}
+
+// ------------------------------------------------------------ field guards
+
+void TFTimeZoneManager::CheckBlank() {
+    if (ui->eUTCOffset->text().isEmpty()) ui->eUTCOffset->setText("0");
+}
+
+void TFTimeZoneManager::AnyLocationPropertyChanged() {
+    LocationChanged = true;
+    ClockChanged = true;
+}
+
+void TFTimeZoneManager::AnyLatLongFieldChanged(QObject* field) {
+    auto* e = static_cast<QLineEdit*>(field);
+    try {
+        ParseFloat(S(e->text()));
+    } catch (...) {
+        e->setText("0");
+    }
+}
+
+// ------------------------------------------------------------ edits
+
+void TFTimeZoneManager::sbClearClick() {
+    if (!ConfirmLocationChanged()) return;
+    for (QLineEdit* e : {ui->e_zoneName, ui->me_City, ui->me_Region, ui->me_Country, ui->me_Code})
+        e->clear();
+    if (IsLocalClock) {
+        ui->eUTCOffset->setText(Q(FloatToStr(ShownLocation.StdOffset)));
+        ShowRuleControls(false);
+    } else {
+        ui->eUTCOffset->setText("0");
+        if (ui->vcbDaylightSavings->count() > 0) {
+            ui->vcbDaylightSavings->setCurrentIndex(0);
+            ui->vcbDaylightSavings->setEditText(ui->vcbDaylightSavings->itemText(0));
+        } else {
+            ui->vcbDaylightSavings->setEditText("");
+        }
+        // The combo now shows a choice of its own, not the place's rule.
+        FRuleTouched = true;
+        ShowRuleControls(true);
+    }
+    for (QLineEdit* e :
+         {ui->e_LatH, ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
+        e->setText("0");
+    SelectDirection(ui->sg_NorthSouth, 0);
+    SelectDirection(ui->sg_EastWest, 0);
+}
+
+void TFTimeZoneManager::sb_AddLocClick() {
+    if (FindByName(S(ui->e_zoneName->text()), true, false)) {
+        THXMessageBoxes::ShowErrorCode(21);
+        return;
+    }
+    if (!ReadLocationFields()) return;
+    TBusy busy;
+    auto added = std::make_unique<TTimeLocation>();
+    added->Copy(Location);
+    W.StandardLocations.push_back(std::move(added));
+    SortLocations();
+    try {
+        W.WriteStandardLocations();
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+    }
+    RebuildLocationTree();
+    FindCurrentLocation();
+    LocationChanged = false;
+}
+
+void TFTimeZoneManager::sb_UpdateLocClick() {
+    if (CurrentIndex < 0 || CurrentIndex >= int(W.StandardLocations.size())) return;
+    const std::string name = S(ui->e_zoneName->text());
+    if (FindByName(name, true, false) && name != Location.Name) {
+        THXMessageBoxes::ShowErrorCode(21);
+        return;
+    }
+    if (!ReadLocationFields()) return;
+    TBusy busy;
+    W.StandardLocations[size_t(CurrentIndex)]->Copy(Location);
+    FCurrentRecord.Copy(Location);
+    try {
+        W.WriteStandardLocations();
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+    }
+    RebuildLocationTree();
+    FindCurrentLocation();
+    LocationChanged = false;
+}
+
+void TFTimeZoneManager::sb_DelLocClick() {
+    auto& list = W.StandardLocations;
+    if (CurrentIndex < 0 || CurrentIndex >= int(list.size())) return;
+    TBusy busy;
+    LocationChanged = false;
+    list.erase(list.begin() + CurrentIndex);
+    try {
+        W.WriteStandardLocations();
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+    }
+    const int next = std::max(CurrentIndex - 1, 0);
+    if (next < int(list.size())) {
+        Location.Copy(*list[size_t(next)]);
+        SetCurrent(next);
+    } else {
+        // Nothing left to show: a new place.
+        Location.Copy(TTimeLocation());
+        SetCurrent(-1);
+        ShowLocation();
+    }
+    RebuildLocationTree();
+    FindCurrentLocation();
+    if (CurrentIndex >= 0) ShowLocation();
+}
+
+// ------------------------------------------------------------ other commands
+
+void TFTimeZoneManager::sb_MapClick() {
+    if (!W.EnsureMapWindow()) return;
+    try {
+        W.ShowMapWindow();
+    } catch (...) {
+    }
+}
+
+void TFTimeZoneManager::smiAstroDataClick() {
+    if (!W.FAstronomyFactory) return;
+    IAstronomyWindow* astro = nullptr;
+    try {
+        astro = W.FAstronomyFactory(this);
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+        return;
+    }
+    if (!astro) return;
+    QWidget* window = astro->Window();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    try {
+        astro->SetLocation(Location, false);
+        window->setVisible(true);
+    } catch (...) {
+        delete window;
+    }
+}
+
+void TFTimeZoneManager::smiCheckForUpdateClick() {
+    if (!W.CheckForProgramUpgrade()) THXMessageBoxes::ShowErrorCode(63);
+}
+
+void TFTimeZoneManager::smiAboutClick() {
+    THXMessageBoxes::ShowInfo("Location Database Version: " + W.LocationDataVersion + "\n\r" +
+                              "Number of Active Locations: " +
+                              std::to_string(W.StandardLocations.size()));
+}
+
+void TFTimeZoneManager::smiUnloadClick() {
+    if (FInPick || !CanClose()) return;
+    LocationChanged = false;
+    ClockChanged = false;
+    W.StandardLocations.clear();
+    W.ReleaseTimeZoneManager();
+    hide();
+    deleteLater();
+}
+
+void TFTimeZoneManager::sbDSTInfoClick() {
+    W.smiRulewickClick();
+}
+
+void TFTimeZoneManager::sbWebSubmitClick() {
+    if (W.UserEmailAddress.empty()) {
+        if (!AskEmailAddress) return;
+        const std::optional<std::string> answer = AskEmailAddress(this);
+        if (!answer) return;
+        W.UserEmailAddress = *answer;
+    }
+    // The fields go into a copy: a submission changes nothing of the
+    // working place.
+    const TTimeLocation keep = Location;
+    if (!ReadLocationFields()) return;
+    TTimeLocation sent = Location;
+    Location = keep;
+    sent.Rule.Notes.clear();
+    const std::string address =
+        LocationSubmissionAddress(SubmissionServer, sent, W.CurrentVersion, W.UserEmailAddress);
+    QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(address)));
+}
+
+// ------------------------------------------------------------ clock editor
+
+void TFTimeZoneManager::ConfigureClock(const THXClock& clock, bool isLocal, int index,
+                                       bool usedForChimes, bool usedForTitle) {
+    LocationChanged = false;
+    ClockChanged = false;
+    Clock.Copy(clock);
+    Location.Copy(clock.Location);
+    IsLocalClock = isLocal;
+    ShowPending = true;
+    // The place came from a clock, not from the list.
+    SetCurrent(-1);
+    ui->cb_ThisZoneIsHint->setEnabled(true);
+    ui->cb_ThisZoneIsHint->setChecked(usedForTitle);
+    ui->cbUseForChimes->setChecked(usedForChimes);
+    W.EditedClock = index;
+    ui->pcClockPreferences->show();
+    ui->pClockBorder->show();
+    ui->cbDisplayDate->setChecked(clock.ShowDate);
+    FillClockSelector();
+    if (isVisible()) {
+        ShowPending = false;
+        ShowCurrentLocation();
+    }
+    ui->cbClockFormat->setCurrentIndex(std::min<int>(clock.ClockType, 8));
+    ui->cbClockDisplayFormat->setCurrentIndex(clock.Analog ? 0 : 1);
+    ui->cbClockTimeFormat->setEditText(Q(clock.TimeFormat));
+    ProposedClockFormatChange();
+    FFaceFont = clock.ClockFaceFont;
+    FTimeFont = clock.TimeFont;
+    FBackColour = clock.BackColour;
+    ShowAttributes();
+    ui->cbClockTimeFormat->setEditText(Q(clock.TimeFormat));
+    ui->cbClockDateFormat->setEditText(Q(clock.DateFormat));
+    ui->bOK->setEnabled(false);
+    ui->bCancel->setEnabled(false);
+}
+
+void TFTimeZoneManager::ClocksChanged() {
+    FillClockSelector();
+}
+
+void TFTimeZoneManager::FillClockSelector() {
+    ui->cbCurrentClock->clear();
+    for (size_t i = 0; i < W.Clocks.size(); ++i)
+        ui->cbCurrentClock->addItem(Q(std::to_string(i) + " - " + W.Clocks[i]->TitleString()));
+    SelectClockIndex();
+}
+
+void TFTimeZoneManager::SelectClockIndex() {
+    const int index = ClockIndex();
+    const bool valid = index >= 0 && index < int(W.Clocks.size());
+    if (valid) {
+        ui->cbCurrentClock->setCurrentIndex(index);
+    } else {
+        const int na = ui->cbCurrentClock->findText("Not Applicable");
+        if (na < 0) ui->cbCurrentClock->addItem("Not Applicable");
+        ui->cbCurrentClock->setCurrentIndex(ui->cbCurrentClock->count() - 1);
+    }
+    ui->cbCurrentClock->setEnabled(valid);
+    ui->sbApply->setEnabled(valid);
+    ui->sbApplyAttributes->setEnabled(valid);
+    if (QAction* a = MenuAction("miApply")) a->setEnabled(valid && !FInPick);
+}
+
+void TFTimeZoneManager::cbCurrentClockChange() {
+    if (!ConfirmClockChanged() || !ConfirmLocationChanged()) {
+        SelectClockIndex();
+        return;
+    }
+    const int index = ui->cbCurrentClock->currentIndex();
+    if (index < 0 || index >= int(W.Clocks.size())) return SelectClockIndex();
+    const THXClock& listed = *W.Clocks[size_t(index)];
+    const bool local = listed.ClockType == 1;
+    ConfigureClock(local ? W.LocalClock : listed, local, index, index == W.ChimeClock,
+                   index == W.HintClock);
+    ShowCurrentLocation();
+    ClockChanged = false;
+}
+
+void TFTimeZoneManager::ProposedClockFormatChange() {
+    THXClock scratch;
+    scratch.Copy(Clock);
+    scratch.SetClockTypeString(S(ui->cbClockFormat->currentText()));
+    std::vector<std::string> formats;
+    scratch.AssignTimeFormats(formats);
+    // A format the new type also offers stays chosen.
+    const QString chosen = ui->cbClockTimeFormat->currentText();
+    ui->cbClockTimeFormat->clear();
+    for (const std::string& f : formats)
+        ui->cbClockTimeFormat->addItem(Q(f));
+    const int keep = ui->cbClockTimeFormat->findText(chosen);
+    ui->cbClockTimeFormat->setCurrentIndex(keep >= 0 ? keep : (formats.empty() ? -1 : 0));
+    const bool date = scratch.DateApplicable();
+    ui->cbDisplayDate->setEnabled(date);
+    ui->lClockDateFormat->setEnabled(date);
+    ui->cbClockDateFormat->setEnabled(date);
+    if (scratch.ClockType == 1) {
+        if (Clock.ClockType != 1 &&
+            THXMessageBoxes::AskYesNo(
+                "You have selected to display a local clock.\n\rWould you like to update the "
+                "current values\n\rwith those of your current local clock?") == mrYes) {
+            scratch.Copy(W.LocalClock);
+            Clock.Copy(scratch);
+            Location.Copy(Clock.Location);
+            IsLocalClock = true;
+            ShowCurrentLocation();
+        }
+        IsLocalClock = true;
+        ShowRuleControls(false);
+    } else {
+        IsLocalClock = false;
+        ShowRuleControls(true);
+    }
+}
+
+void TFTimeZoneManager::AnyClockPropertyChanged() {
+    ClockChanged = true;
+}
+
+bool TFTimeZoneManager::ReadClockFields() {
+    if (!ReadLocationFields()) return false;
+    Clock.Location.Copy(Location);
+    Clock.TimeFont = FTimeFont;
+    Clock.ClockFaceFont = FFaceFont;
+    Clock.BackColour = FBackColour;
+    Clock.TimeFormat = S(ui->cbClockTimeFormat->currentText());
+    Clock.DateFormat = S(ui->cbClockDateFormat->currentText());
+    Clock.ShowDate = ui->cbDisplayDate->isChecked();
+    Clock.SetClockTypeString(S(ui->cbClockFormat->currentText()));
+    Clock.SetDisplayKindString(S(ui->cbClockDisplayFormat->currentText()));
+    return true;
+}
+
+void TFTimeZoneManager::sbApplyClick() {
+    const int index = ClockIndex();
+    if (index < 0 || index >= int(W.Clocks.size())) return;
+    if (!ReadClockFields()) return;
+    ClockChanged = false;
+    if (Clock.ClockType == 1) {
+        if (W.Clocks[size_t(index)]->ClockType != 1) {
+            for (size_t n = 0; n < W.Clocks.size(); ++n) {
+                if (W.Clocks[n]->ClockType != 1) continue;
+                const std::string N = std::to_string(n);
+                const std::string question =
+                    "Clock " + N + " is already set as the 'Local' clock" + "\n\r" +
+                    "Only one 'Local' clock is allowed" + "\n\r" +
+                    "Would you like to set the current clock as the new 'Local' clock" +
+                    "\n\r\n\r" + "Selecting 'No' will change the current clock's type to: " +
+                    "'Location'" + "\n\r" + "Selecting 'Yes' will make Clock " + N +
+                    "'s type 'Location'";
+                if (THXMessageBoxes::AskYesNo(question) == mrYes) {
+                    W.Clocks[n]->ClockType = 0;
+                } else {
+                    Clock.ClockType = 0;
+                    ui->cbClockFormat->setCurrentIndex(0);
+                    ProposedClockFormatChange();
+                    break;
+                }
+            }
+        }
+        // The home record follows only a clock that stayed Local.
+        if (Clock.ClockType == 1) {
+            W.LocalClock.Copy(Clock);
+            try {
+                W.LoadRegTimeInfo();
+            } catch (...) {
+            }
+        }
+    }
+    const int at = ClockIndex(); // the questions may have let the list move
+    if (!W.ApplyClockSettings(at, Clock, ui->cb_ThisZoneIsHint->isChecked(),
+                              ui->cbUseForChimes->isChecked()))
+        return;
+    W.RefreshClockObjects(true, true);
+    FillClockSelector();
+}
+
+void TFTimeZoneManager::sbAddNewClockClick() {
+    auto clock = std::make_unique<THXClock>();
+    clock->Location.HostOffset = W.LocalClock.Location.StdOffset;
+    W.Clocks.push_back(std::move(clock));
+    W.EditedClock = int(W.Clocks.size()) - 1;
+    sbApplyClick();
+}
+
+void TFTimeZoneManager::ShowAttributes() {
+    const QColor back = ToQColor(FBackColour);
+    QPalette panel = ui->p_BackgroundColour->palette();
+    panel.setColor(QPalette::Window, back);
+    ui->p_BackgroundColour->setPalette(panel);
+    QPalette sample = ui->l_MajorTimeColour->palette();
+    sample.setColor(QPalette::Window, back);
+    sample.setColor(QPalette::WindowText, ToQColor(FTimeFont.Color));
+    ui->l_MajorTimeColour->setPalette(sample);
+    ui->l_MajorTimeColour->setFont(ToQFont(FTimeFont));
+    ui->sb_ClockFaceFont->setFont(ToQFont(FFaceFont));
+}
+
+void TFTimeZoneManager::sb_ClockFaceFontClick() {
+    if (!ChooseFont) return;
+    if (auto f = ChooseFont(FFaceFont, this)) {
+        FFaceFont = *f;
+        ShowAttributes();
+    }
+}
+
+void TFTimeZoneManager::l_MajorTimeColourClick() {
+    if (!ChooseFont) return;
+    if (auto f = ChooseFont(FTimeFont, this)) {
+        FTimeFont = *f;
+        ShowAttributes();
+    }
+}
+
+void TFTimeZoneManager::p_BackgroundColourClick() {
+    if (!ChooseColour) return;
+    if (auto c = ChooseColour(FBackColour, this)) {
+        FBackColour = *c;
+        ShowAttributes();
+    }
+}
+
+void TFTimeZoneManager::sb_RestoreDefaultsClick() {
+    FBackColour = clBlack;
+    FTimeFont = DefaultSampleFont();
+    FFaceFont = FTimeFont;
+    FFaceFont.Color = clBlack;
+    ShowAttributes();
+}
+
+void TFTimeZoneManager::sbTimeFormatEgClick() {
+    THXMessageBoxes::ShowInfo(TimeFormatExample(S(ui->cbClockTimeFormat->currentText())));
+}
+
+void TFTimeZoneManager::sbDateFormatEgClick() {
+    THXMessageBoxes::ShowInfo(DateFormatExample(S(ui->cbClockDateFormat->currentText())));
+}
+
+// ------------------------------------------------------------ rules
+
+void TFTimeZoneManager::LoadDSTRules() {
+    const std::string path = W.DataDir + "hxdst.hxd";
+    TDSTRuleFileRead read = ReadDSTRuleFile(path);
+    if (!read.Opened) {
+        // A file that exists but cannot be read is never overwritten.
+        FRuleFileIncomplete = FileExists(path);
+        THXMessageBoxes::ShowErrorCode(13);
+        return;
+    }
+    Rules = std::move(read.Rules);
+    FRuleUnreadRest = read.UnreadRest;
+    FRuleFileIncomplete = read.Failed;
+    if (read.Failed)
+        THXMessageBoxes::ShowError(read.Error +
+                                   " -- DST Rules loaded: " + std::to_string(Rules.size() + 1));
+    // The combo always follows the list and keeps showing the place's rule.
+    const QString shown = ui->vcbDaylightSavings->currentText();
+    const bool touched = FRuleTouched;
+    FillDSTRuleCombo();
+    const int at = ui->vcbDaylightSavings->findText(shown, Qt::MatchExactly);
+    ui->vcbDaylightSavings->setCurrentIndex(at);
+    ui->vcbDaylightSavings->setEditText(shown);
+    FRuleTouched = touched;
+}
+
+void TFTimeZoneManager::FillDSTRuleCombo() {
+    ui->vcbDaylightSavings->clear();
+    for (const TDSTRule& r : Rules)
+        ui->vcbDaylightSavings->addItem(Q(r.Description()));
+}
+
+void TFTimeZoneManager::SaveDSTRules() {
+    // After a partial or failed load the file holds more than the list.
+    if (FRuleFileIncomplete) return;
+    std::string error;
+    switch (WriteDSTRuleFile(W.DataDir + "hxdst.hxd", Rules, FRuleUnreadRest, &error)) {
+    case TDSTRuleFileWrite::Written:
+        break;
+    case TDSTRuleFileWrite::CannotCreate:
+        THXMessageBoxes::ShowInfo("Could not save updated DST rules");
+        break;
+    case TDSTRuleFileWrite::WriteFailed:
+        THXMessageBoxes::ShowError("Error saving DST rules \n\r" + error);
+        break;
+    }
+}
+
+// ------------------------------------------------------------ install
+
+void InstallTimeZoneManager(TF_clocks& main) {
+    main.SetTimeZoneManagerFactory(
+        [](TF_clocks& owner) -> ITimeZoneManager* { return new TFTimeZoneManager(owner); });
+}
