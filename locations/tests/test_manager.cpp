@@ -1,0 +1,337 @@
+#include "locations/tests/ManagerTest.h"
+
+#include "timemodel/HXMessageBoxes.h"
+
+namespace {
+
+// ------------------------------------------------------------ browsing
+
+TEST_F(ManagerTest, GroupingsBuildTheirTrees) {
+    Open();
+    struct Row {
+        const char* Button;
+        std::string Tree;
+    } rows[] = {
+        {"sbSortByZone", "00:00\n   Ocean, \n   , \n01:00\n  Lyon Rhone, france (LYS)\n"
+                         "  Nice Provence, France (NCE)\n  Paris Ile-de-France, France (CDG)\n"
+                         "09:00\n  Tokyo Kanto, Japan (HND)\n"},
+        {"sbSortByName", " Ocean, \nLyon Rhone, france (LYS)\nNice Provence, France (NCE)\n"
+                         " , \nParis Ile-de-France, France (CDG)\n"
+                         "Tokyo Kanto, Japan (HND)\n"},
+        // No country: the region hangs at the root; neither: a root leaf.
+        // "France" and "france" are one country, as the sort has it.
+        {"sbSortByLocation", "Nowhere\nOcean\n  Atlantis\nFrance\n  Ile-de-France\n    Paris\n"
+                             "  Provence\n    Nice\n  Rhone\n    Lyon\nJapan\n  Kanto\n    Tokyo\n"},
+    };
+    for (const Row& r : rows) {
+        Click(r.Button);
+        EXPECT_EQ(TreeDump(), r.Tree) << r.Button;
+    }
+}
+
+TEST_F(ManagerTest, SearchesFindTheirPlacesOrSayWhy) {
+    Open();
+    struct Row {
+        const char* Button;
+        const char* Field;
+        const char* Text;
+        size_t Found;
+        int Message; // when nothing is found
+    } rows[] = {
+        {"sbSearchByName", "e_zoneName", "i", 3, 0},     {"sbSearchByName", "e_zoneName", "zz", 0, 20},
+        {"sbSearchByCode", "me_Code", "HND", 1, 0},      {"sbSearchByCode", "me_Code", "zz", 0, 22},
+        {"sbSearchByCity", "me_City", "", 6, 0},         {"sbSearchByCity", "me_City", "zz", 0, 23},
+        {"sbSearchByCountry", "me_Country", "Fr", 2, 0}, {"sbSearchByCountry", "me_Country", "zz", 0, 24},
+        {"sbSearchByRegion", "me_Region", "o", 3, 0},    {"sbSearchByRegion", "me_Region", "zz", 0, 26},
+    };
+    for (const Row& r : rows) {
+        presenter.Texts.clear();
+        Click("sbClear");
+        Type(r.Field, r.Text);
+        M()->LocationChanged = false;
+        Click(r.Button);
+        SCOPED_TRACE(std::string(r.Button) + " " + r.Text);
+        EXPECT_EQ(M()->FindResults.size(), r.Found);
+        auto* next = C<QAbstractButton>("sbFindNext");
+        EXPECT_EQ(next->isVisibleTo(M()), r.Found >= 2);
+        if (r.Found) {
+            EXPECT_EQ(next->text().toStdString(), "Find Next 1 of " + std::to_string(r.Found));
+            EXPECT_EQ(Text("e_zoneName"), M()->Location.Name);
+            EXPECT_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Name, M()->Location.Name);
+        } else {
+            EXPECT_TRUE(presenter.SawCode(r.Message));
+        }
+    }
+    // The menu's "By City" searches too.
+    Click("sbClear");
+    Type("me_City", "Tok");
+    M()->LocationChanged = false;
+    M()->MenuAction("miSearchByCity")->trigger();
+    EXPECT_EQ(Text("e_zoneName"), "Tokyo");
+}
+
+TEST_F(ManagerTest, FindNextStepsThroughAllAndWrapsWithMessage25) {
+    Open();
+    Click("sbClear");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity"); // empty city: everything
+    ASSERT_EQ(M()->FindResults.size(), 6u);
+    std::vector<std::string> seen = {Text("e_zoneName")};
+    for (int i = 0; i < 5; ++i) {
+        Click("sbFindNext");
+        seen.push_back(Text("e_zoneName"));
+    }
+    EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 6 of 6");
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"Atlantis", "Lyon", "Nice", "Nowhere", "Paris",
+                                              "Tokyo"}));
+    EXPECT_FALSE(presenter.SawCode(25));
+    Click("sbFindNext");
+    EXPECT_TRUE(presenter.SawCode(25));
+    EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 1 of 6");
+}
+
+// ------------------------------------------------------------ edits
+
+TEST_F(ManagerTest, AddUpdateDeleteKeepListFileAndNames) {
+    Open();
+    const QString zones = dir.filePath("hxzones.hxd");
+    ClickLeaf("Paris");
+    Click("sbClear");
+    Type("e_zoneName", "Berlin");
+    Type("me_City", "Berlin");
+    Type("me_Country", "Germany");
+    Type("e_LatH", "52");
+    Click("sb_AddLoc");
+    EXPECT_EQ(w->StandardLocations.size(), 7u);
+    EXPECT_NE(ReadFile(zones).find("Berlin\t0\t"), std::string::npos);
+    ASSERT_GE(M()->CurrentIndex, 0);
+    EXPECT_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Name, "Berlin");
+    EXPECT_DOUBLE_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Latitude, 52);
+
+    // The same name again is refused; a place keeps its own name on Update,
+    // but may not take another's.
+    Click("sb_AddLoc");
+    EXPECT_TRUE(presenter.SawCode(21));
+    EXPECT_EQ(w->StandardLocations.size(), 7u);
+    presenter.Texts.clear();
+    Type("me_City", "Spree");
+    Click("sb_UpdateLoc");
+    EXPECT_FALSE(presenter.SawCode(21));
+    EXPECT_NE(ReadFile(zones).find("Spree"), std::string::npos);
+    Type("e_zoneName", "Paris");
+    Click("sb_UpdateLoc");
+    EXPECT_TRUE(presenter.SawCode(21));
+    const std::vector<std::string> names = ListNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Paris"), 1);
+
+    Type("e_zoneName", "Berlin");
+    M()->LocationChanged = false;
+    Click("sb_DelLoc");
+    EXPECT_EQ(w->StandardLocations.size(), 6u);
+    EXPECT_EQ(ReadFile(zones).find("Berlin"), std::string::npos);
+
+    // Read-only: the list changes in memory, the file stays.
+    w->ReadOnly = true;
+    const std::string before = ReadFile(zones);
+    Click("sbClear");
+    Type("e_zoneName", "Oslo");
+    Click("sb_AddLoc");
+    EXPECT_EQ(w->StandardLocations.size(), 7u);
+    EXPECT_EQ(ReadFile(zones), before);
+}
+
+TEST_F(ManagerTest, DeletingTheLastPlaceShowsANewLocation) {
+    Open();
+    for (int i = 0; i < 6; ++i) {
+        ClickLeaf(w->StandardLocations[0]->Name);
+        Click("sb_DelLoc");
+    }
+    EXPECT_TRUE(w->StandardLocations.empty());
+    EXPECT_EQ(M()->Location.Name, "<New Location>");
+    EXPECT_EQ(Text("e_zoneName"), "<New Location>");
+    EXPECT_FALSE(C<QAbstractButton>("sb_DelLoc")->isEnabled());
+    EXPECT_FALSE(C<QAbstractButton>("sb_UpdateLoc")->isEnabled());
+}
+
+// The sorts exchange the slots' contents: the selection follows its record.
+TEST_F(ManagerTest, SelectionFollowsItsRecordThroughSorts) {
+    Open();
+    ClickLeaf("Tokyo");
+    Click("sbSortByName");
+    Click("sbSortByZone");
+    Click("sbSortByLocation");
+    Click("sb_DelLoc");
+    const std::vector<std::string> names = ListNames();
+    EXPECT_EQ(std::find(names.begin(), names.end(), "Tokyo"), names.end());
+    EXPECT_EQ(names.size(), 5u);
+}
+
+TEST_F(ManagerTest, AnglesShowAndReadBack) {
+    Open();
+    struct Row {
+        double Lat, Long;
+        const char *LatH, *LatM, *LatS;
+        int NorthSouth;
+        const char *LongH, *LongM, *LongS;
+        int EastWest;
+        double ReadLat, ReadLong;
+    } rows[] = {
+        {45.999999, 0, "45", "60", "0.0", 0, "0", "0", "0.0", 0, 46, 0},
+        {0, 0, "0", "0", "0.0", 1, "0", "0", "0.0", 0, 0, 0},
+        {-33.8688, 151.2093, "33", "52", "7.7", 1, "151", "12", "33.5", 1, -33.868806, 151.209306},
+        // 59.96 seconds show as a carry, never as "60.0".
+        {10 + 59.96 / 3600, -(5 + 59.96 / 3600), "10", "1", "0.0", 0, "5", "1", "0.0", 0,
+         10 + 1 / 60.0, -(5 + 1 / 60.0)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Lat);
+        M()->Location.Latitude = r.Lat;
+        M()->Location.Longitude = r.Long;
+        M()->ShowLocation();
+        EXPECT_EQ(Text("e_LatH"), r.LatH);
+        EXPECT_EQ(Text("e_LatM"), r.LatM);
+        EXPECT_EQ(Text("e_LatS"), r.LatS);
+        EXPECT_EQ(C<QListWidget>("sg_NorthSouth")->currentRow(), r.NorthSouth);
+        EXPECT_EQ(Text("e_LongH"), r.LongH);
+        EXPECT_EQ(Text("e_LongM"), r.LongM);
+        EXPECT_EQ(Text("e_LongS"), r.LongS);
+        EXPECT_EQ(C<QListWidget>("sg_EastWest")->currentRow(), r.EastWest);
+        ASSERT_TRUE(M()->ReadLocationFields());
+        EXPECT_NEAR(M()->Location.Latitude, r.ReadLat, 1e-5);
+        EXPECT_NEAR(M()->Location.Longitude, r.ReadLong, 1e-5);
+    }
+}
+
+TEST_F(ManagerTest, BadFieldIsNamedAndNothingChanges) {
+    Open();
+    struct Row {
+        const char* Field;
+        const char* Text;
+        const char* Named;
+    } rows[] = {
+        {"e_LatH", "95", "latitude degrees"},  {"e_LatM", "x", "latitude minutes"},
+        {"e_LatS", "61", "latitude seconds"},  {"e_LongH", "200", "longitude degrees"},
+        {"e_LongM", "-3", "longitude minutes"}, {"eUTCOffset", "abc", "UTC offset"},
+        {"eUTCOffset", "1e300", "UTC offset"},  {"e_LongS", "nan", "longitude seconds"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Field + std::string("=") + r.Text);
+        ClickLeaf("Paris");
+        const TTimeLocation before = M()->Location;
+        const std::string record = w->StandardLocations[size_t(M()->CurrentIndex)]->LocationDataStr('\t');
+        Type("e_zoneName", "Renamed");
+        Type(r.Field, r.Text);
+        presenter.Texts.clear();
+        Click("sb_UpdateLoc");
+        EXPECT_TRUE(presenter.Saw(r.Named));
+        EXPECT_TRUE(SameLocationRecord(M()->Location, before));
+        EXPECT_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->LocationDataStr('\t'), record);
+        presenter.Answers = {mrYes};
+        M()->LocationChanged = false;
+    }
+    ClickLeaf("Paris");
+    // Latitude 90 with minutes is beyond the pole.
+    Type("e_LatH", "90");
+    Type("e_LatM", "1");
+    presenter.Texts.clear();
+    EXPECT_FALSE(M()->ReadLocationFields());
+    EXPECT_TRUE(presenter.Saw("within 90"));
+    // Empty degrees and minutes read as 0.
+    for (const char* f : {"e_LatH", "e_LatM", "e_LongH", "e_LongM"})
+        Type(f, "");
+    EXPECT_TRUE(M()->ReadLocationFields());
+}
+
+TEST_F(ManagerTest, FieldGuardsResetUnreadableTexts) {
+    Open();
+    Type("eUTCOffset", "");
+    EXPECT_EQ(Text("eUTCOffset"), "0");
+    auto* lat = C<QLineEdit>("e_LatS");
+    lat->setText("abc");
+    emit lat->editingFinished();
+    EXPECT_EQ(Text("e_LatS"), "0");
+    // Clear leaves the working place alone and copes with any rule combo.
+    ClickLeaf("Nice");
+    Click("sbClear");
+    EXPECT_EQ(M()->Location.Name, "Nice");
+    EXPECT_EQ(Text("e_zoneName"), "");
+}
+
+// ------------------------------------------------------------ the pick
+
+TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
+    TTimeLocation mine = Place("Lyon", "Lyon", "Rhone", "france", "LYS", 1);
+    AnswerNextModal([this](QWidget*) {
+        ClickLeaf("Tokyo");
+        Click("bOK");
+    });
+    ASSERT_TRUE(w->PickLocation(mine));
+    EXPECT_EQ(mine.Name, "Tokyo");
+    EXPECT_FALSE(M()->isVisible());
+
+    AnswerNextModal([this](QWidget*) {
+        ClickLeaf("Paris");
+        Click("bCancel");
+    });
+    EXPECT_FALSE(w->PickLocation(mine));
+    EXPECT_EQ(mine.Name, "Tokyo");
+
+    // Edited fields: Cancel asks; No keeps the pick open.
+    bool stillOpen = false;
+    AnswerNextModal([this, &stillOpen](QWidget*) {
+        Type("me_City", "edited");
+        presenter.Answers = {mrNo};
+        Click("bCancel");
+        stillOpen = M()->isVisible();
+        presenter.Answers = {mrYes};
+        Click("bCancel");
+    });
+    EXPECT_FALSE(w->PickLocation(mine));
+    EXPECT_TRUE(stillOpen);
+}
+
+TEST_F(ManagerTest, PickOfAnUnlistedPlaceNeverTouchesAnother) {
+    TTimeLocation mars = Place("Mars", "Olympus", "", "", "", 3);
+    const std::vector<std::string> before = ListNames();
+    bool updateEnabled = true, unloadEnabled = true;
+    AnswerNextModal([&](QWidget*) {
+        Settle();
+        updateEnabled = C<QAbstractButton>("sb_UpdateLoc")->isEnabled() ||
+                        C<QAbstractButton>("sb_DelLoc")->isEnabled();
+        unloadEnabled = M()->MenuAction("smiUnload")->isEnabled();
+        M()->sb_UpdateLocClick();
+        M()->sb_DelLocClick();
+        Click("bOK");
+    });
+    ASSERT_TRUE(w->PickLocation(mars));
+    EXPECT_EQ(mars.Name, "Mars");
+    EXPECT_TRUE(presenter.SawCode(20));
+    EXPECT_FALSE(updateEnabled);
+    EXPECT_FALSE(unloadEnabled);
+    EXPECT_EQ(ListNames(), before);
+}
+
+TEST_F(ManagerTest, ClosingAsksAboutEditsAndFreeingEmptiesTheList) {
+    Open();
+    M()->show();
+    Settle();
+    ClickLeaf("Paris");
+    Type("me_City", "edited");
+    presenter.Answers = {mrNo};
+    M()->close();
+    EXPECT_TRUE(M()->isVisible());
+    presenter.Answers = {mrYes};
+    M()->close();
+    EXPECT_FALSE(M()->isVisible());
+    ASSERT_TRUE(M());
+    M()->MenuAction("smiUnload")->trigger();
+    EXPECT_EQ(w->TimeZoneManager(), nullptr);
+    EXPECT_TRUE(w->StandardLocations.empty());
+    Settle();
+    // The next activation loads the list again.
+    Open();
+    EXPECT_EQ(w->StandardLocations.size(), 6u);
+}
+
+} // namespace
