@@ -284,7 +284,7 @@ TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
         presenter.Answers = {mrNo};
         Click("bCancel");
         stillOpen = M()->isVisible();
-        presenter.Answers = {mrYes};
+        presenter.Answers = {mrYes, mrYes}; // the clock's edits, then the place's
         Click("bCancel");
     });
     EXPECT_FALSE(w->PickLocation(mine));
@@ -293,6 +293,7 @@ TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
 
 TEST_F(ManagerTest, PickOfAnUnlistedPlaceNeverTouchesAnother) {
     TTimeLocation mars = Place("Mars", "Olympus", "", "", "", 3);
+    Open();
     const std::vector<std::string> before = ListNames();
     bool updateEnabled = true, unloadEnabled = true;
     AnswerNextModal([&](QWidget*) {
@@ -321,10 +322,11 @@ TEST_F(ManagerTest, ClosingAsksAboutEditsAndFreeingEmptiesTheList) {
     presenter.Answers = {mrNo};
     M()->close();
     EXPECT_TRUE(M()->isVisible());
-    presenter.Answers = {mrYes};
+    presenter.Answers = {mrYes, mrYes};
     M()->close();
     EXPECT_FALSE(M()->isVisible());
     ASSERT_TRUE(M());
+    presenter.Answers = {mrYes, mrYes};
     M()->MenuAction("smiUnload")->trigger();
     EXPECT_EQ(w->TimeZoneManager(), nullptr);
     EXPECT_TRUE(w->StandardLocations.empty());
