@@ -112,6 +112,8 @@ QString TClockDisplay::TitleText(int index) const {
 // ---------------------------------------------------------------- layout
 
 void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
+    // The clock editor's selector shows the list as it now is.
+    if (ITimeZoneManager* m = W.TimeZoneManager()) m->ClocksChanged();
     const bool wasActive = W.Timer1 && W.Timer1->isActive();
     if (W.Timer1) W.Timer1->stop();
     QWidget* area = W.ClockArea();

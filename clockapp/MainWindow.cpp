@@ -664,7 +664,6 @@ QString TF_clocks::StatusText() const {
 
 void TF_clocks::RefreshClockObjects(bool relayout, bool rebuild) {
     ClockDisplayOf(*this).RefreshClockObjects(relayout, rebuild);
-    if (ITimeZoneManager* m = TimeZoneManager()) m->ClocksChanged();
 }
 
 void TF_clocks::Timer1Timer() {

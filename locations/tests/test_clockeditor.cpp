@@ -1,0 +1,180 @@
+#include "locations/tests/ManagerTest.h"
+
+#include "clockapp/ClockDisplay.h"
+
+namespace {
+
+class ClockEditorTest : public ManagerTest {
+protected:
+    void OpenForClock(int tag) {
+        ClockDisplayOf(*w).ClockClick(tag);
+        Settle();
+    }
+    void ChooseType(int type) {
+        auto* c = C<QComboBox>("cbClockFormat");
+        c->setCurrentIndex(type);
+        emit c->activated(type);
+    }
+    std::string Selector() const { return C<QComboBox>("cbCurrentClock")->currentText().toStdString(); }
+};
+
+TEST_F(ClockEditorTest, TitleClickEditsTheClockAndSetClockStoresIt) {
+    OpenForClock(1);
+    ASSERT_TRUE(M() && M()->isVisible());
+    EXPECT_TRUE(C("pClockBorder")->isVisibleTo(M()));
+    EXPECT_EQ(Selector(), "1 - Tokyo");
+    EXPECT_EQ(Text("e_zoneName"), "Tokyo");
+    EXPECT_FALSE(C("bOK")->isEnabled());
+
+    ClickLeaf("Nice");
+    C<QAbstractButton>("cb_ThisZoneIsHint")->setChecked(true);
+    C<QAbstractButton>("cbUseForChimes")->setChecked(true);
+    Click("sbApply");
+    EXPECT_EQ(w->Clocks[1]->Location.Name, "Nice");
+    EXPECT_EQ(w->HintClock, 1);
+    EXPECT_EQ(w->ChimeClock, 1);
+    EXPECT_EQ(ClockDisplayOf(*w).TitleText(1).toStdString(), "Nice");
+    EXPECT_NE(ReadFile(dir.filePath("hxclocks.hxd")).find("Nice"), std::string::npos);
+    EXPECT_EQ(Selector(), "1 - Nice");
+    EXPECT_FALSE(M()->ClockChanged);
+
+    // Unchecked again: the title and chime clocks are given up.
+    C<QAbstractButton>("cb_ThisZoneIsHint")->setChecked(false);
+    C<QAbstractButton>("cbUseForChimes")->setChecked(false);
+    Click("sbApplyAttributes");
+    EXPECT_EQ(w->HintClock, -1);
+    EXPECT_EQ(w->ChimeClock, -1);
+}
+
+TEST_F(ClockEditorTest, ScalesWithoutADateDisableIt) {
+    OpenForClock(0);
+    for (int type = 0; type <= 8; ++type) {
+        ChooseType(type);
+        const bool date = type <= 2;
+        EXPECT_EQ(C("cbDisplayDate")->isEnabled(), date) << type;
+        EXPECT_EQ(C("cbClockDateFormat")->isEnabled(), date) << type;
+        // The time formats are the type's own and one of them is chosen.
+        const bool formats = type <= 2 || type == 4;
+        EXPECT_EQ(C<QComboBox>("cbClockTimeFormat")->currentIndex() >= 0, formats) << type;
+    }
+}
+
+// Only one Local clock: the question decides which of the two stays Local.
+TEST_F(ClockEditorTest, SecondLocalClockAsksWhichStaysLocal) {
+    struct Row {
+        TModalResult Answer;
+        int Edited, Other;
+        bool HomeFollows;
+    } rows[] = {{mrYes, 1, 0, true}, {mrNo, 0, 1, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Answer);
+        w->Clocks[0]->ClockType = 0;
+        w->Clocks[1]->ClockType = 1;
+        w->LocalClock.Location.Name = "Home";
+        OpenForClock(0);
+        presenter.Texts.clear();
+        presenter.Answers = {mrNo}; // keep the edited values
+        ChooseType(1);
+        EXPECT_TRUE(presenter.Saw("You have selected to display a local clock"));
+        EXPECT_EQ(Text("e_zoneName"), "Paris");
+        EXPECT_FALSE(C("eUTCOffset")->isEnabled());
+        EXPECT_TRUE(C("vcbDaylightSavings")->isHidden());
+        presenter.Answers = {r.Answer};
+        Click("sbApply");
+        EXPECT_TRUE(presenter.Saw("Clock 1 is already set as the 'Local' clock"));
+        EXPECT_EQ(w->Clocks[0]->ClockType, r.Edited);
+        EXPECT_EQ(w->Clocks[1]->ClockType, r.Other);
+        EXPECT_EQ(w->LocalClock.Location.Name == "Paris", r.HomeFollows);
+        if (!r.HomeFollows) {
+            EXPECT_EQ(C<QComboBox>("cbClockFormat")->currentText(), "Location");
+        }
+    }
+}
+
+TEST_F(ClockEditorTest, LocalQuestionYesTakesTheHomeClock) {
+    w->LocalClock.Location.Name = "Home";
+    OpenForClock(0);
+    presenter.Answers = {mrYes};
+    ChooseType(1);
+    EXPECT_EQ(Text("e_zoneName"), "Home");
+    Click("sbApply");
+    EXPECT_EQ(w->Clocks[0]->ClockType, 1);
+    EXPECT_EQ(w->Clocks[0]->Location.Name, "Home");
+}
+
+TEST_F(ClockEditorTest, NewClockTakesTheEditorAndRestoredDefaults) {
+    OpenForClock(0);
+    M()->ChooseColour = [](TColor, QWidget*) { return std::optional<TColor>(clRed); };
+    M()->ChooseFont = [](const TFont& f, QWidget*) {
+        TFont g = f;
+        g.Name = "Courier";
+        return std::optional<TFont>(g);
+    };
+    M()->p_BackgroundColourClick();
+    M()->l_MajorTimeColourClick();
+    Click("sbApply");
+    EXPECT_EQ(w->Clocks[0]->BackColour, clRed);
+    EXPECT_EQ(w->Clocks[0]->TimeFont.Name, "Courier");
+
+    Click("sb_RestoreDefaults");
+    Click("sbAddNewClock");
+    ASSERT_EQ(w->Clocks.size(), 3u);
+    EXPECT_EQ(M()->ClockIndex(), 2);
+    const THXClock& added = *w->Clocks[2];
+    EXPECT_EQ(added.Location.Name, "Paris");
+    EXPECT_EQ(added.BackColour, clBlack);
+    EXPECT_EQ(added.TimeFont.Name, "Arial");
+    EXPECT_EQ(added.TimeFont.Color, clLime);
+    EXPECT_EQ(added.TimeFont.Height, -13);
+    EXPECT_EQ(added.ClockFaceFont.Color, clBlack);
+    EXPECT_EQ(Selector(), "2 - Paris");
+}
+
+// The edited clock follows moves, sorts and deletes; once deleted nothing
+// can be set.
+TEST_F(ClockEditorTest, EditedClockFollowsTheClockList) {
+    w->ChimeClock = -1; // deletes ask nothing
+    OpenForClock(1);    // Tokyo
+    TClockDisplay& d = ClockDisplayOf(*w);
+    struct Step {
+        const char* What;
+        std::function<void()> Do;
+        int Edited;
+    } steps[] = {
+        {"move leftmost", [&] { w->CurrentClock = 1; d.miClkMoveLeftmostClick(); }, 0},
+        {"sort by name", [&] { w->miSortByNameClick(); }, 1},
+        {"delete the other", [&] { w->CurrentClock = 0; d.miClkDeleteClick(); }, 0},
+        {"delete it", [&] { w->CurrentClock = 0; d.miClkDeleteClick(); }, -1},
+    };
+    for (const Step& s : steps) {
+        s.Do();
+        EXPECT_EQ(M()->ClockIndex(), s.Edited) << s.What;
+        if (s.Edited >= 0) {
+            EXPECT_EQ(Selector(), std::to_string(s.Edited) + " - Tokyo") << s.What;
+        }
+    }
+    EXPECT_EQ(Selector(), "Not Applicable");
+    for (const char* name : {"cbCurrentClock", "sbApply", "sbApplyAttributes"})
+        EXPECT_FALSE(C(name)->isEnabled()) << name;
+    Click("sbApply");
+    EXPECT_TRUE(w->Clocks.empty());
+}
+
+TEST_F(ClockEditorTest, ChoosingAnotherClockAsksAboutEdits) {
+    OpenForClock(0);
+    Type("me_City", "edited");
+    auto* c = C<QComboBox>("cbCurrentClock");
+    presenter.Answers = {mrNo};
+    c->setCurrentIndex(1);
+    emit c->activated(1);
+    EXPECT_EQ(M()->ClockIndex(), 0);
+    EXPECT_EQ(Selector(), "0 - Paris");
+    presenter.Answers = {mrYes, mrYes};
+    c->setCurrentIndex(1);
+    emit c->activated(1);
+    EXPECT_EQ(M()->ClockIndex(), 1);
+    EXPECT_EQ(Text("e_zoneName"), "Tokyo");
+    EXPECT_FALSE(M()->ClockChanged);
+}
+
+} // namespace
