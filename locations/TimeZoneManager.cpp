@@ -635,6 +635,13 @@ void TFTimeZoneManager::ShowRule() {
             at = int(i);
             break;
         }
+    // The blank new place has no rule of its own to bring in.
+    if (at < 0 && Location.Name == kNewLocationName) {
+        ui->vcbDaylightSavings->setCurrentIndex(-1);
+        ui->vcbDaylightSavings->setEditText("");
+        FRuleTouched = false;
+        return;
+    }
     if (at < 0) {
         TDSTRule rule;
         rule.ReadDataString(Location.Rule.DataString());
@@ -644,7 +651,6 @@ void TFTimeZoneManager::ShowRule() {
         SaveDSTRules();
     }
     ui->vcbDaylightSavings->setCurrentIndex(at);
-    ui->vcbDaylightSavings->setEditText(Q(Rules[size_t(at)].Description()));
     FRuleTouched = false;
 }
 
@@ -1186,14 +1192,17 @@ void TFTimeZoneManager::LoadDSTRules() {
     FillDSTRuleCombo();
     const int at = ui->vcbDaylightSavings->findText(shown, Qt::MatchExactly);
     ui->vcbDaylightSavings->setCurrentIndex(at);
-    ui->vcbDaylightSavings->setEditText(shown);
+    if (at < 0) ui->vcbDaylightSavings->setEditText(shown);
     FRuleTouched = touched;
 }
 
 void TFTimeZoneManager::FillDSTRuleCombo() {
-    ui->vcbDaylightSavings->clear();
+    std::vector<std::string> items;
+    items.reserve(Rules.size());
     for (const TDSTRule& r : Rules)
-        ui->vcbDaylightSavings->addItem(Q(r.Description()));
+        items.push_back(r.Description());
+    // Through the framed combo's own item list, which its completion keeps.
+    ui->vcbDaylightSavings->SetItems(items);
 }
 
 void TFTimeZoneManager::SaveDSTRules() {
