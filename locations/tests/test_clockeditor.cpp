@@ -1,6 +1,7 @@
 #include "locations/tests/ManagerTest.h"
 
 #include "clockapp/ClockDisplay.h"
+#include "clockapp/Launch.h"
 
 namespace {
 
@@ -25,6 +26,11 @@ TEST_F(ClockEditorTest, TitleClickEditsTheClockAndSetClockStoresIt) {
     EXPECT_EQ(Selector(), "1 - Tokyo");
     EXPECT_EQ(Text("e_zoneName"), "Tokyo");
     EXPECT_FALSE(C("bOK")->isEnabled());
+    // Another title click while it is open: nothing counts as edited.
+    OpenForClock(0);
+    OpenForClock(1);
+    EXPECT_FALSE(M()->ClockChanged);
+    EXPECT_FALSE(M()->LocationChanged);
 
     ClickLeaf("Nice");
     C<QAbstractButton>("cb_ThisZoneIsHint")->setChecked(true);
@@ -175,6 +181,16 @@ TEST_F(ClockEditorTest, ChoosingAnotherClockAsksAboutEdits) {
     EXPECT_EQ(M()->ClockIndex(), 1);
     EXPECT_EQ(Text("e_zoneName"), "Tokyo");
     EXPECT_FALSE(M()->ClockChanged);
+}
+
+// The rule manager's button starts rulewick, or says where it should be.
+TEST_F(ClockEditorTest, RulewickButtonReportsAMissingProgram) {
+    QTemporaryDir empty;
+    SetCompanionDirectory(empty.path().toStdString());
+    Open();
+    Click("sbDSTInfo");
+    SetCompanionDirectory("");
+    EXPECT_TRUE(presenter.Saw("Horolux could not locate the DST manager application"));
 }
 
 } // namespace

@@ -1,0 +1,122 @@
+// The location manager's commands on long lists: a search, a change of
+// grouping (sort and tree), and Add (sort, list file, tree, find).
+#include "clockapp/MainWindow.h"
+#include "clockapp/PrefsStore.h"
+#include "clockapp/tests/QuietClocks.h"
+#include "locations/TimeZoneManager.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+struct TSilent : IMessagePresenter {
+    TModalResult Present(const std::string&, TMsgDlgType, TMsgDlgButtons b, int) override {
+        return EscapeResult(b);
+    }
+};
+
+class BenchClocks : public QuietClocks {
+public:
+    using QuietClocks::QuietClocks;
+    bool ConfirmYes(const std::string&) override { return true; }
+};
+
+// A main window with n generated places and its manager.
+struct TSetup {
+    THXMemoryPrefsStore store;
+    QTemporaryDir dir;
+    TSilent silent;
+    std::unique_ptr<BenchClocks> w;
+    TFTimeZoneManager* m = nullptr;
+
+    explicit TSetup(int n) {
+        SetMessagePresenter(&silent);
+        for (const char* name : {"FirstRun", "ShowSplash", "InstallUpgrade"})
+            store.SetValue(THXRootKey::HKEY_CURRENT_USER, "SOFTWARE\\Horolux\\Prefs", name,
+                           THXStoredValue::FromInteger(0));
+        w = std::make_unique<BenchClocks>(store);
+        w->SplashDelayMs = 0;
+        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
+        w->Timer1->stop();
+        std::mt19937 rng(7);
+        for (int i = 0; i < n; ++i) {
+            auto l = std::make_unique<TTimeLocation>();
+            l->Name = "Place " + std::to_string(i);
+            l->City = "City " + std::to_string(rng() % 50000);
+            l->Region = "Region " + std::to_string(rng() % 500);
+            l->Country = "Country " + std::to_string(rng() % 200);
+            l->Code = std::to_string(rng() % 100000);
+            l->StdOffset = double(int(rng() % 53) - 24) / 2;
+            l->Latitude = double(rng() % 180) - 90;
+            l->Longitude = double(rng() % 360) - 180;
+            l->Rule.ReadDataString(std::to_string(rng() % 8));
+            w->StandardLocations.push_back(std::move(l));
+        }
+        InstallTimeZoneManager(*w);
+        w->miTimeZoneManagerClick();
+        m = static_cast<TFTimeZoneManager*>(w->TimeZoneManager());
+        QApplication::processEvents();
+    }
+    ~TSetup() {
+        w.reset();
+        SetMessagePresenter(nullptr);
+    }
+    QLineEdit* Field(const char* name) { return m->findChild<QLineEdit*>(name); }
+};
+
+void BM_FindByCity(benchmark::State& state) {
+    TSetup s(int(state.range(0)));
+    s.Field("me_City")->setText("City 4242");
+    for (auto _ : state) {
+        s.m->LocationChanged = false;
+        s.m->sbSearchByCityClick();
+    }
+}
+BENCHMARK(BM_FindByCity)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_GroupingChange(benchmark::State& state) {
+    TSetup s(int(state.range(0)));
+    int k = 0;
+    for (auto _ : state) {
+        switch (k++ % 3) {
+        case 0:
+            s.m->sbSortByZoneClick();
+            break;
+        case 1:
+            s.m->sbSortByNameClick();
+            break;
+        default:
+            s.m->sbSortByLocationClick();
+        }
+    }
+}
+BENCHMARK(BM_GroupingChange)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_Add(benchmark::State& state) {
+    TSetup s(int(state.range(0)));
+    int k = 0;
+    for (auto _ : state) {
+        s.Field("e_zoneName")->setText(QString("Added %1").arg(k++));
+        s.m->sb_AddLocClick();
+    }
+}
+BENCHMARK(BM_Add)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
