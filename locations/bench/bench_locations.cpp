@@ -6,6 +6,7 @@
 #include "locations/TimeZoneManager.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 

@@ -183,6 +183,33 @@ TEST_F(ClockEditorTest, ChoosingAnotherClockAsksAboutEdits) {
     EXPECT_FALSE(M()->ClockChanged);
 }
 
+// A pick while a clock is being edited asks first and hides the editor; the
+// next clock edit brings it and "Use for Title & Tray" back.
+TEST_F(ClockEditorTest, PickWhileEditingAClockConfirmsFirst) {
+    OpenForClock(0);
+    Type("me_City", "edited");
+    TTimeLocation mine = Place("Lyon", "Lyon", "Rhone", "france", "LYS", 1);
+    presenter.Answers = {mrNo};
+    EXPECT_FALSE(w->PickLocation(mine));
+    EXPECT_TRUE(M()->isVisible());
+    EXPECT_EQ(Text("me_City"), "edited");
+
+    presenter.Answers = {mrYes, mrYes};
+    bool editorShown = true, hintEnabled = true;
+    AnswerNextModal([&](QWidget*) {
+        editorShown = C("pClockBorder")->isVisibleTo(M());
+        hintEnabled = C("cb_ThisZoneIsHint")->isEnabled();
+        Click("bCancel");
+    });
+    EXPECT_FALSE(w->PickLocation(mine));
+    EXPECT_FALSE(editorShown);
+    EXPECT_FALSE(hintEnabled);
+    OpenForClock(1);
+    EXPECT_TRUE(C("pClockBorder")->isVisibleTo(M()));
+    EXPECT_TRUE(C("cb_ThisZoneIsHint")->isEnabled());
+    EXPECT_FALSE(C("bOK")->isEnabled());
+}
+
 // The rule manager's button starts rulewick, or says where it should be.
 TEST_F(ClockEditorTest, RulewickButtonReportsAMissingProgram) {
     QTemporaryDir empty;
