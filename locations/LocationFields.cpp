@@ -93,10 +93,10 @@ bool SameRuleItem(const TDSTRule& a, const TDSTRule& b) {
 }
 
 bool SameLocationRecord(const TTimeLocation& a, const TTimeLocation& b) {
-    return a.Name == b.Name && a.City == b.City && a.Region == b.Region &&
-           a.Country == b.Country && a.Code == b.Code && a.StdOffset == b.StdOffset &&
-           a.Latitude == b.Latitude && a.Longitude == b.Longitude &&
-           SameRuleItem(a.Rule, b.Rule) && a.Rule.Notes == b.Rule.Notes;
+    return a.Name == b.Name && a.City == b.City && a.Region == b.Region && a.Country == b.Country &&
+           a.Code == b.Code && a.StdOffset == b.StdOffset && a.Latitude == b.Latitude &&
+           a.Longitude == b.Longitude && SameRuleItem(a.Rule, b.Rule) &&
+           a.Rule.Notes == b.Rule.Notes;
 }
 
 // ------------------------------------------------------------ the tree
@@ -183,7 +183,7 @@ std::string EncodeSubmissionValue(const std::string& text) {
 
 std::string LocationSubmissionAddress(const std::string& server, const TTimeLocation& location,
                                       const std::string& version, const std::string& email) {
-    return server + "/cgibin/hx/hxlocdata.cgi?data=" +
-           EncodeSubmissionValue(location.LocationDataStr('^')) +
+    return server +
+           "/cgibin/hx/hxlocdata.cgi?data=" + EncodeSubmissionValue(location.LocationDataStr('^')) +
            "&sender=" + EncodeSubmissionValue(version) + "&email=" + EncodeSubmissionValue(email);
 }

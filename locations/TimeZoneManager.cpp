@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -247,8 +248,7 @@ void TFTimeZoneManager::ConnectHandlers() {
     for (QLineEdit* e : {ui->e_zoneName, ui->me_City, ui->me_Region, ui->me_Code, ui->e_LatH,
                          ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
         connect(e, &QLineEdit::textEdited, this, [this] { AnyLocationPropertyChanged(); });
-    for (QLineEdit* e :
-         {ui->e_LatH, ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
+    for (QLineEdit* e : {ui->e_LatH, ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
         connect(e, &QLineEdit::editingFinished, this, [this, e] { AnyLatLongFieldChanged(e); });
     connect(ui->eUTCOffset, &QLineEdit::textEdited, this, [this] { CheckBlank(); });
     auto ruleTouched = [this] {
@@ -296,6 +296,10 @@ bool TFTimeZoneManager::eventFilter(QObject* watched, QEvent* event) {
 // message box never opens from inside the showing.
 void TFTimeZoneManager::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
+    if (!FPlaced) {
+        FPlaced = true;
+        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
     if (!ShowPending) return;
     QPointer<TFTimeZoneManager> self(this);
     QTimer::singleShot(0, this, [self] {
@@ -782,8 +786,7 @@ void TFTimeZoneManager::sbClearClick() {
         FRuleTouched = true;
         ShowRuleControls(true);
     }
-    for (QLineEdit* e :
-         {ui->e_LatH, ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
+    for (QLineEdit* e : {ui->e_LatH, ui->e_LatM, ui->e_LatS, ui->e_LongH, ui->e_LongM, ui->e_LongS})
         e->setText("0");
     SelectDirection(ui->sg_NorthSouth, 0);
     SelectDirection(ui->sg_EastWest, 0);
@@ -892,9 +895,9 @@ void TFTimeZoneManager::smiCheckForUpdateClick() {
 }
 
 void TFTimeZoneManager::smiAboutClick() {
-    THXMessageBoxes::ShowInfo("Location Database Version: " + W.LocationDataVersion + "\n\r" +
-                              "Number of Active Locations: " +
-                              std::to_string(W.StandardLocations.size()));
+    THXMessageBoxes::ShowInfo(
+        "Location Database Version: " + W.LocationDataVersion + "\n\r" +
+        "Number of Active Locations: " + std::to_string(W.StandardLocations.size()));
 }
 
 void TFTimeZoneManager::smiUnloadClick() {
@@ -1078,9 +1081,9 @@ void TFTimeZoneManager::sbApplyClick() {
                     "Clock " + N + " is already set as the 'Local' clock" + "\n\r" +
                     "Only one 'Local' clock is allowed" + "\n\r" +
                     "Would you like to set the current clock as the new 'Local' clock" +
-                    "\n\r\n\r" + "Selecting 'No' will change the current clock's type to: " +
-                    "'Location'" + "\n\r" + "Selecting 'Yes' will make Clock " + N +
-                    "'s type 'Location'";
+                    "\n\r\n\r" +
+                    "Selecting 'No' will change the current clock's type to: " + "'Location'" +
+                    "\n\r" + "Selecting 'Yes' will make Clock " + N + "'s type 'Location'";
                 if (THXMessageBoxes::AskYesNo(question) == mrYes) {
                     W.Clocks[n]->ClockType = 0;
                 } else {

@@ -204,6 +204,7 @@ private:
     bool FRuleTouched = false;
     bool FInPick = false;
     bool FCloseConfirmed = false;
+    bool FPlaced = false; // centred on the screen at its first showing
 };
 
 // Installs the manager's factory on the main window.

@@ -49,7 +49,10 @@ protected:
     void ShowErrorCode(int) override {}
     TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
     TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
-    bool ConfirmYes(const std::string&) override { return true; }
+    bool ConfirmYes(const std::string&) override { return Activate; }
+
+public:
+    bool Activate = true; // the answer to the activation question
 };
 
 inline TTimeLocation Place(const std::string& name, const std::string& city,
@@ -159,7 +162,7 @@ protected:
             emit view->clicked(idx);
             return;
         }
-        ADD_FAILURE() << "no leaf " << text;
+        ADD_FAILURE() << "no leaf " << text << " in\n" << TreeDump();
     }
     std::vector<std::string> ListNames() const {
         std::vector<std::string> names;

@@ -16,7 +16,9 @@ protected:
         c->setCurrentIndex(type);
         emit c->activated(type);
     }
-    std::string Selector() const { return C<QComboBox>("cbCurrentClock")->currentText().toStdString(); }
+    std::string Selector() const {
+        return C<QComboBox>("cbCurrentClock")->currentText().toStdString();
+    }
 };
 
 TEST_F(ClockEditorTest, TitleClickEditsTheClockAndSetClockStoresIt) {
@@ -147,10 +149,25 @@ TEST_F(ClockEditorTest, EditedClockFollowsTheClockList) {
         std::function<void()> Do;
         int Edited;
     } steps[] = {
-        {"move leftmost", [&] { w->CurrentClock = 1; d.miClkMoveLeftmostClick(); }, 0},
+        {"move leftmost",
+         [&] {
+             w->CurrentClock = 1;
+             d.miClkMoveLeftmostClick();
+         },
+         0},
         {"sort by name", [&] { w->miSortByNameClick(); }, 1},
-        {"delete the other", [&] { w->CurrentClock = 0; d.miClkDeleteClick(); }, 0},
-        {"delete it", [&] { w->CurrentClock = 0; d.miClkDeleteClick(); }, -1},
+        {"delete the other",
+         [&] {
+             w->CurrentClock = 0;
+             d.miClkDeleteClick();
+         },
+         0},
+        {"delete it",
+         [&] {
+             w->CurrentClock = 0;
+             d.miClkDeleteClick();
+         },
+         -1},
     };
     for (const Step& s : steps) {
         s.Do();

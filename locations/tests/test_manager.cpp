@@ -1,10 +1,49 @@
 #include "locations/tests/ManagerTest.h"
 
+#include "clockapp/UpdateHost.h"
 #include "timemodel/HXMessageBoxes.h"
 
 namespace {
 
 // ------------------------------------------------------------ browsing
+
+TEST_F(ManagerTest, ActivationAsksThenLoadsTheListAndMakesTheManager) {
+    w->Activate = false;
+    w->miTimeZoneManagerClick();
+    EXPECT_EQ(w->TimeZoneManager(), nullptr);
+    EXPECT_TRUE(w->StandardLocations.empty());
+    EXPECT_FALSE(w->UpdateCheck().LocationManagerActive());
+    w->Activate = true;
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(M()->isVisible());
+    EXPECT_EQ(w->StandardLocations.size(), 6u);
+    EXPECT_TRUE(w->UpdateCheck().LocationManagerActive());
+}
+
+// A merge from the main window rebuilds the tree, empties the old results
+// and finds the selected record again.
+TEST_F(ManagerTest, MergeRebuildsTheTreeAndKeepsTheSelection) {
+    Open();
+    ClickLeaf("Tokyo");
+    Click("sbSortByName");
+    Click("sbClear");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity");
+    ASSERT_EQ(M()->FindResults.size(), 6u);
+    WriteFile(dir.filePath("hxzones.new"),
+              Place("Aaron", "Aaron", "", "", "", -3.5).LocationDataStr('\t') + "\r\n");
+    w->MergeNewLocations();
+    EXPECT_TRUE(M()->FindResults.empty());
+    EXPECT_NE(TreeDump().find("Aaron"), std::string::npos);
+    // The name sort put Aaron first: the selection moved with its record.
+    ClickLeaf("Paris Ile-de-France, France (CDG)");
+    const int paris = M()->CurrentIndex;
+    EXPECT_EQ(w->StandardLocations[size_t(paris)]->Name, "Paris");
+    Click("sbSortByZone");
+    EXPECT_NE(TreeDump().find("-03:30\n"), std::string::npos);
+    ASSERT_GE(M()->CurrentIndex, 0);
+    EXPECT_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Name, "Paris");
+}
 
 TEST_F(ManagerTest, GroupingsBuildTheirTrees) {
     Open();
@@ -20,8 +59,9 @@ TEST_F(ManagerTest, GroupingsBuildTheirTrees) {
                          "Tokyo Kanto, Japan (HND)\n"},
         // No country: the region hangs at the root; neither: a root leaf.
         // "France" and "france" are one country, as the sort has it.
-        {"sbSortByLocation", "Nowhere\nOcean\n  Atlantis\nFrance\n  Ile-de-France\n    Paris\n"
-                             "  Provence\n    Nice\n  Rhone\n    Lyon\nJapan\n  Kanto\n    Tokyo\n"},
+        {"sbSortByLocation",
+         "Nowhere\nOcean\n  Atlantis\nFrance\n  Ile-de-France\n    Paris\n"
+         "  Provence\n    Nice\n  Rhone\n    Lyon\nJapan\n  Kanto\n    Tokyo\n"},
     };
     for (const Row& r : rows) {
         Click(r.Button);
@@ -38,11 +78,16 @@ TEST_F(ManagerTest, SearchesFindTheirPlacesOrSayWhy) {
         size_t Found;
         int Message; // when nothing is found
     } rows[] = {
-        {"sbSearchByName", "e_zoneName", "i", 3, 0},     {"sbSearchByName", "e_zoneName", "zz", 0, 20},
-        {"sbSearchByCode", "me_Code", "HND", 1, 0},      {"sbSearchByCode", "me_Code", "zz", 0, 22},
-        {"sbSearchByCity", "me_City", "", 6, 0},         {"sbSearchByCity", "me_City", "zz", 0, 23},
-        {"sbSearchByCountry", "me_Country", "Fr", 2, 0}, {"sbSearchByCountry", "me_Country", "zz", 0, 24},
-        {"sbSearchByRegion", "me_Region", "o", 3, 0},    {"sbSearchByRegion", "me_Region", "zz", 0, 26},
+        {"sbSearchByName", "e_zoneName", "i", 3, 0},
+        {"sbSearchByName", "e_zoneName", "zz", 0, 20},
+        {"sbSearchByCode", "me_Code", "HND", 1, 0},
+        {"sbSearchByCode", "me_Code", "zz", 0, 22},
+        {"sbSearchByCity", "me_City", "", 6, 0},
+        {"sbSearchByCity", "me_City", "zz", 0, 23},
+        {"sbSearchByCountry", "me_Country", "Fr", 2, 0},
+        {"sbSearchByCountry", "me_Country", "zz", 0, 24},
+        {"sbSearchByRegion", "me_Region", "o", 3, 0},
+        {"sbSearchByRegion", "me_Region", "zz", 0, 26},
     };
     for (const Row& r : rows) {
         presenter.Texts.clear();
@@ -83,8 +128,8 @@ TEST_F(ManagerTest, FindNextStepsThroughAllAndWrapsWithMessage25) {
     }
     EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 6 of 6");
     std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"Atlantis", "Lyon", "Nice", "Nowhere", "Paris",
-                                              "Tokyo"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"Atlantis", "Lyon", "Nice", "Nowhere", "Paris", "Tokyo"}));
     EXPECT_FALSE(presenter.SawCode(25));
     Click("sbFindNext");
     EXPECT_TRUE(presenter.SawCode(25));
@@ -210,8 +255,8 @@ TEST_F(ManagerTest, BadFieldIsNamedAndNothingChanges) {
         const char* Text;
         const char* Named;
     } rows[] = {
-        {"e_LatH", "95", "latitude degrees"},  {"e_LatM", "x", "latitude minutes"},
-        {"e_LatS", "61", "latitude seconds"},  {"e_LongH", "200", "longitude degrees"},
+        {"e_LatH", "95", "latitude degrees"},   {"e_LatM", "x", "latitude minutes"},
+        {"e_LatS", "61", "latitude seconds"},   {"e_LongH", "200", "longitude degrees"},
         {"e_LongM", "-3", "longitude minutes"}, {"eUTCOffset", "abc", "UTC offset"},
         {"eUTCOffset", "1e300", "UTC offset"},  {"e_LongS", "nan", "longitude seconds"},
     };
@@ -219,7 +264,8 @@ TEST_F(ManagerTest, BadFieldIsNamedAndNothingChanges) {
         SCOPED_TRACE(r.Field + std::string("=") + r.Text);
         ClickLeaf("Paris");
         const TTimeLocation before = M()->Location;
-        const std::string record = w->StandardLocations[size_t(M()->CurrentIndex)]->LocationDataStr('\t');
+        const std::string record =
+            w->StandardLocations[size_t(M()->CurrentIndex)]->LocationDataStr('\t');
         Type("e_zoneName", "Renamed");
         Type(r.Field, r.Text);
         presenter.Texts.clear();

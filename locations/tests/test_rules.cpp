@@ -61,7 +61,8 @@ TEST_F(RulesTest, ShownPlaceBringsItsRuleIntoListAndFile) {
 }
 
 TEST_F(RulesTest, BadLineIsCountedAndTheFileNeverRewritten) {
-    const std::string bad = RuleFile + "Broken/L.x.3.60.02:00:00/N/\nLater/S.1.4.60.02:00:00/S.1.9.0.02:00:00/\n";
+    const std::string bad =
+        RuleFile + "Broken/L.x.3.60.02:00:00/N/\nLater/S.1.4.60.02:00:00/S.1.9.0.02:00:00/\n";
     WriteFile(RulePath(), bad);
     Open();
     M()->LoadDSTRules();
@@ -82,8 +83,8 @@ TEST_F(RulesTest, MissingFileShowsMessage13AndTheManagerStillWorks) {
     Type("e_zoneName", "Madrid");
     Click("sb_AddLoc");
     const auto& list = w->StandardLocations;
-    const auto madrid = std::find_if(list.begin(), list.end(),
-                                     [](const auto& l) { return l->Name == "Madrid"; });
+    const auto madrid =
+        std::find_if(list.begin(), list.end(), [](const auto& l) { return l->Name == "Madrid"; });
     ASSERT_NE(madrid, list.end());
     EXPECT_EQ((*madrid)->Rule.Name, "Unknown");
 }
@@ -112,11 +113,20 @@ TEST_F(RulesTest, RulesChangedMessageReloadsAndKeepsTheShownRule) {
 // it is rewritten, an incomplete one is never rewritten.
 TEST_F(RulesTest, RandomRuleFilesNeverLoseALine) {
     Open();
-    const char* pool[] = {
-        "None/N.0.0.0.0:0:0/N.0.0.0.0:0:0/No DST applies", "3", "7", "  \t",
-        "Europe/L.1.03.+060.02:00:00/L.1.10.+000.2:00:00/", "# comment", "VERSION:\t9",
-        "Bad/L.x.1.1.1/", "Odd/6.31.2.45.25:99:99/9.1.1.1.1/notes/more", "/", "", "é/ü/ß/∞",
-        "Half/L.1.3", "Late/S.1.13.60.aa:00:00/N/"};
+    const char* pool[] = {"None/N.0.0.0.0:0:0/N.0.0.0.0:0:0/No DST applies",
+                          "3",
+                          "7",
+                          "  \t",
+                          "Europe/L.1.03.+060.02:00:00/L.1.10.+000.2:00:00/",
+                          "# comment",
+                          "VERSION:\t9",
+                          "Bad/L.x.1.1.1/",
+                          "Odd/6.31.2.45.25:99:99/9.1.1.1.1/notes/more",
+                          "/",
+                          "",
+                          "é/ü/ß/∞",
+                          "Half/L.1.3",
+                          "Late/S.1.13.60.aa:00:00/N/"};
     std::mt19937 rng(18);
     for (int round = 0; round < 150; ++round) {
         std::string text;
@@ -147,11 +157,11 @@ TEST(Submission, AddressIsEncodedByteForByte) {
     TTimeLocation l = Place("St. John's & Co", "Zürich", "Zone=1", "A+B", "#1", -3.5);
     l.Latitude = 47.5;
     l.Longitude = -8.25;
-    EXPECT_EQ(LocationSubmissionAddress("http://www.example.org", l, "2.1.0 beta",
-                                        "me you@example.org"),
-              "http://www.example.org/cgibin/hx/hxlocdata.cgi?data=St.+John's+%26+Co^-3.5^0^47.5^"
-              "-8.25^Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/^Z%C3%BCrich^Zone%3D1^A%2BB^%231!"
-              "&sender=2.1.0+beta&email=me+you@example.org");
+    EXPECT_EQ(
+        LocationSubmissionAddress("http://www.example.org", l, "2.1.0 beta", "me you@example.org"),
+        "http://www.example.org/cgibin/hx/hxlocdata.cgi?data=St.+John's+%26+Co^-3.5^0^47.5^"
+        "-8.25^Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/^Z%C3%BCrich^Zone%3D1^A%2BB^%231!"
+        "&sender=2.1.0+beta&email=me+you@example.org");
     EXPECT_EQ(EncodeSubmissionValue("50% ^!\t"), "50%25+^!%09");
 }
 
@@ -185,13 +195,14 @@ TEST_F(RulesTest, SubmitOpensTheAddressAndChangesNothing) {
     // Qt's URL class always sends "^" as "%5E", which the server reads back
     // as "^"; nothing else of the address changes on the way.
     EXPECT_EQ(catcher.Urls[0].replace("%5E", "^").toStdString(),
-              LocationSubmissionAddress("http://www.example.org",
-                                        [&] {
-                                            TTimeLocation sent = rome;
-                                            sent.Rule.Notes.clear();
-                                            return sent;
-                                        }(),
-                                        w->CurrentVersion, "me you@example.org"));
+              LocationSubmissionAddress(
+                  "http://www.example.org",
+                  [&] {
+                      TTimeLocation sent = rome;
+                      sent.Rule.Notes.clear();
+                      return sent;
+                  }(),
+                  w->CurrentVersion, "me you@example.org"));
     EXPECT_NE(catcher.Urls[0].indexOf("^Rome^Lazio^Italy^FCO!"), -1);
     EXPECT_EQ(w->UserEmailAddress, "me you@example.org");
     EXPECT_EQ(M()->Location.Rule.Notes, "kept");
@@ -202,9 +213,10 @@ TEST_F(RulesTest, SubmitOpensTheAddressAndChangesNothing) {
 TEST_F(RulesTest, RandomFieldTextsNeverHalfChangeTheLocation) {
     Open();
     ClickLeaf("Paris");
-    const char* pool[] = {"", "0", "12", "59", "60", "61", "90", "91", "180", "181", "-1", "1.5",
-                          "1,5", "x", "  7", "1e9", "nan", "inf", "$", "50%", "999999999999"};
-    const char* fields[] = {"eUTCOffset", "e_LatH", "e_LatM", "e_LatS",
+    const char* pool[] = {"",    "0",   "12",  "59",  "60",  "61",  "90",
+                          "91",  "180", "181", "-1",  "1.5", "1,5", "x",
+                          "  7", "1e9", "nan", "inf", "$",   "50%", "999999999999"};
+    const char* fields[] = {"eUTCOffset", "e_LatH",  "e_LatM", "e_LatS",
                             "e_LongH",    "e_LongM", "e_LongS"};
     std::mt19937 rng(180);
     for (int round = 0; round < 400; ++round) {
