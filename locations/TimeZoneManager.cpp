@@ -103,7 +103,13 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
     FModel = new TLocationTreeModel(this);
     ui->tvCountryView->setModel(FModel);
     ui->vcbDaylightSavings->setInsertPolicy(QComboBox::NoInsert);
+    // Rule descriptions are long: the combo does not widen the window for them.
+    ui->vcbDaylightSavings->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ui->vcbDaylightSavings->setMinimumContentsLength(24);
     ui->sbFindNext->hide();
+    for (QWidget* b :
+         {static_cast<QWidget*>(ui->sbExpandAll), static_cast<QWidget*>(ui->sbCollapseAll)})
+        b->setMaximumWidth(30);
     ui->bOK->setDefault(false);
     ui->bOK->setAutoDefault(false);
     ui->bCancel->setAutoDefault(false);

@@ -227,6 +227,14 @@ TEST_F(ClockEditorTest, PickWhileEditingAClockConfirmsFirst) {
     EXPECT_FALSE(C("bOK")->isEnabled());
 }
 
+// The whole window, clock editor shown, fits a 1366 x 768 screen.
+TEST_F(ClockEditorTest, WindowFitsASmallScreen) {
+    OpenForClock(0);
+    const QSize size = M()->sizeHint();
+    EXPECT_LE(size.width(), 1366);
+    EXPECT_LE(size.height(), 700);
+}
+
 // The rule manager's button starts rulewick, or says where it should be.
 TEST_F(ClockEditorTest, RulewickButtonReportsAMissingProgram) {
     QTemporaryDir empty;
