@@ -661,6 +661,8 @@ void TFTimeZoneManager::ShowRule() {
         SaveDSTRules();
     }
     ui->vcbDaylightSavings->setCurrentIndex(at);
+    // The rule's name, at the start of its description, is what shows.
+    if (QLineEdit* e = ui->vcbDaylightSavings->lineEdit()) e->setCursorPosition(0);
     FRuleTouched = false;
 }
 
