@@ -382,4 +382,31 @@ TEST_F(ManagerTest, ClosingAsksAboutEditsAndFreeingEmptiesTheList) {
     EXPECT_EQ(w->StandardLocations.size(), 6u);
 }
 
+// The astronomy window takes the working place; the map stays disabled
+// while there is no map window.
+TEST_F(ManagerTest, AstronomyTakesTheWorkingPlace) {
+    struct FakeAstro : QWidget, IAstronomyWindow {
+        std::string Name;
+        QWidget* Window() override { return this; }
+        void SetLocation(const TTimeLocation& l, bool) override { Name = l.Name; }
+    };
+    QPointer<FakeAstro> astro;
+    w->SetAstronomyWindowFactory([&astro](QWidget* owner) -> IAstronomyWindow* {
+        auto* a = new FakeAstro;
+        a->setParent(owner, Qt::Window);
+        astro = a;
+        return a;
+    });
+    Open();
+    ClickLeaf("Nice");
+    EXPECT_FALSE(C("sb_Map")->isEnabled());
+    QAction* item = M()->MenuAction("smiAstroData");
+    ASSERT_TRUE(item->isEnabled());
+    item->trigger();
+    ASSERT_TRUE(astro);
+    EXPECT_EQ(astro->Name, "Nice");
+    EXPECT_TRUE(astro->isVisible());
+    delete astro.data();
+}
+
 } // namespace
