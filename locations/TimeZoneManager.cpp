@@ -898,8 +898,10 @@ void TFTimeZoneManager::smiAstroDataClick() {
     }
 }
 
+// The main window's own command: message 63 when nothing is newer, and a
+// check that failed says so instead of claiming all is up to date.
 void TFTimeZoneManager::smiCheckForUpdateClick() {
-    if (!W.CheckForProgramUpgrade()) THXMessageBoxes::ShowErrorCode(63);
+    W.miCheckForUpgradeClick();
 }
 
 void TFTimeZoneManager::smiAboutClick() {

@@ -43,10 +43,13 @@ class ManagerClocks : public TF_clocks {
 public:
     using TF_clocks::TF_clocks;
 
+    // What the window itself reported once started.
+    std::vector<std::string> Reported;
+
 protected:
-    void ShowError(const std::string&) override {}
+    void ShowError(const std::string& t) override { Reported.push_back(t); }
     void ShowInfo(const std::string&) override {}
-    void ShowErrorCode(int) override {}
+    void ShowErrorCode(int c) override { Reported.push_back("code:" + std::to_string(c)); }
     TAnswer AskYesNo(const std::string&) override { return TAnswer::No; }
     TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
     bool ConfirmYes(const std::string&) override { return Activate; }

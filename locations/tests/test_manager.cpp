@@ -1,6 +1,9 @@
 #include "locations/tests/ManagerTest.h"
 
 #include "clockapp/UpdateHost.h"
+#include "net/http/tests/FakeWebUI.h"
+#include "net/http/tests/HttpTestSupport.h"
+#include "net/http/tests/ScriptedPeer.h"
 #include "timemodel/HXMessageBoxes.h"
 
 namespace {
@@ -407,6 +410,26 @@ TEST_F(ManagerTest, AstronomyTakesTheWorkingPlace) {
     EXPECT_EQ(astro->Name, "Nice");
     EXPECT_TRUE(astro->isVisible());
     delete astro.data();
+}
+
+// "Check for New Locations..." is the main window's check: offline it says
+// the check failed, never that everything is current.
+TEST_F(ManagerTest, CheckForNewLocationsOfflineSaysItFailed) {
+    InstallTestConnections();
+    int closed;
+    {
+        TScriptedPeer gone;
+        closed = gone.Port();
+    }
+    TFakeWebUI ui;
+    ui.Temp = dir.path().toStdString();
+    Open();
+    w->UpdateCheck().UseUI(&ui);
+    w->UpdateCheck().Commands().WebServer = "http://127.0.0.1:" + std::to_string(closed);
+    w->Reported.clear();
+    M()->MenuAction("smiCheckForUpdate")->trigger();
+    ASSERT_EQ(w->Reported.size(), 1u);
+    EXPECT_NE(w->Reported[0].find("The check for upgrades failed."), std::string::npos);
 }
 
 } // namespace
