@@ -381,8 +381,9 @@ bool TFTimeZoneManager::PickLocation(TTimeLocation& location) {
         MenuAction(name)->setEnabled(false);
     const int r = exec();
     FInPick = false;
-    for (const char* name : {"smiUnload", "miAddNewClock", "miApply"})
+    for (const char* name : {"smiUnload", "miAddNewClock"})
         MenuAction(name)->setEnabled(true);
+    SelectClockIndex(); // "Modify Current" only for a clock that exists
     ui->bOK->setEnabled(false);
     ui->bCancel->setEnabled(false);
     if (r != QDialog::Accepted) return false;
