@@ -39,6 +39,14 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     ui->tbMainToolSet->setFixedHeight(25);
     // The clock area may be as small as the user makes the window.
     ui->pClocks->setMinimumSize(1, 1);
+    // Black by palette, not by style sheet: a style sheet on the window
+    // takes over every clock's palette and puts the style's colours back
+    // each time the window is polished again (as when its frame changes
+    // before it is first shown).
+    QPalette area = ui->pClocks->viewport()->palette();
+    area.setColor(QPalette::Window, Qt::black);
+    area.setColor(QPalette::Base, Qt::black);
+    ui->pClocks->viewport()->setPalette(area);
     ui->miCurrentClock->menuAction()->setVisible(false);
     ui->miCurrentClock->setDefaultAction(ui->miConfigure);
     SetStatusText("Status");

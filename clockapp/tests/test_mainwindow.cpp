@@ -4,6 +4,7 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
+#include "timemodel/HXClock.h"
 
 #include <QAction>
 #include <QFile>
@@ -616,4 +617,45 @@ TEST_F(MainWindowTest, RestartKeepsTheDigitalClocksColours) {
     auto w = Start();
     w->show();
     EXPECT_EQ(colours(*w), first);
+}
+
+// Settings that change the window's frame before it is first shown (always
+// on top, no title bar) leave the digital clocks in their own colours on the
+// black clock area, and so do the same settings changed while it is shown.
+TEST_F(MainWindowTest, DigitalClocksKeepTheirColoursThroughWindowChanges) {
+    THXClock digital;
+    digital.Location.Name = "Paris";
+    digital.BackColour = clNavy;
+    digital.TimeFont.Color = clYellow;
+    QFile clocks(dir.filePath("hxclocks.hxd"));
+    ASSERT_TRUE(clocks.open(QIODevice::WriteOnly));
+    clocks.write(QByteArray::fromStdString(digital.DataString('\t') + "\r\n"));
+    clocks.close();
+    const auto seen = [](RecordingClocks& w) {
+        QWidget* panel = ClockDisplayOf(w).ClockControl(0);
+        auto* text = panel ? panel->findChild<QLabel*>("TimeText") : nullptr;
+        if (!text) return std::string("no clock");
+        const auto name = [](QWidget* x) {
+            return x->palette().color(x->backgroundRole()).name().toStdString();
+        };
+        return text->palette().color(QPalette::WindowText).name().toStdString() + " on " +
+               name(text) + ", panel " + name(panel) + ", area " + name(w.ClockArea());
+    };
+    const std::string expected = "#ffff00 on #000080, panel #000080, area #000000";
+    struct TCase {
+        const char* Name;
+        int OnTop, Titlebar;
+    } cases[] = {{"always on top", 1, 1}, {"no title bar", 0, 0}, {"both", 1, 0}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        store.SetValue(CU, kPrefsKey, "AlwaysOnTop", V::FromInteger(c.OnTop));
+        store.SetValue(CU, kPrefsKey, "TitlebarVisible", V::FromInteger(c.Titlebar));
+        auto w = Start();
+        w->show();
+        EXPECT_EQ(seen(*w), expected);
+        w->Action("mi_AlwaysOnTop")->trigger();
+        w->Action("miHideTitlebar")->trigger();
+        EXPECT_EQ(seen(*w), expected) << "after the window settings changed";
+        w->Action("mi_Exit")->trigger();
+    }
 }
