@@ -81,13 +81,16 @@ TEST_F(ProgramTest, SecondStartHandsOverAndTermSaves) {
     ASSERT_TRUE(second.waitForFinished(20000)) << "the second start did not hand over";
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
-    // Let the first get through its start, then end it as a logout would.
-    QThread::msleep(1500);
+    // Let the first get through its start (it writes the preferences at its
+    // end), then end it as a logout would.
+    QFile store(tmp.filePath("ks/HKEY_CURRENT_USER.reg"));
+    for (int i = 0; i < 400 && !store.exists(); ++i)
+        QThread::msleep(50);
+    QThread::msleep(200);
     ::kill(pid_t(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(20000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
-    QFile store(tmp.filePath("ks/HKEY_CURRENT_USER.reg"));
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
     const QByteArray text = store.readAll();
     EXPECT_TRUE(text.contains("\"FormWidth\"="));
