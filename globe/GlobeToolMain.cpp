@@ -1,0 +1,13 @@
+// Hands hx_globetool's drawing commands to the drawing library.
+#include <string>
+#include <vector>
+
+#include "globe/GlobeTool.h"
+
+int GlobeToolDrawCommand(int argc, char** argv) {
+    const std::string cmd = argv[1];
+    if (cmd != "render" && cmd != "texture")
+        return -1;
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    return cmd == "render" ? GlobeToolRender(args) : GlobeToolTexture(args);
+}
