@@ -163,8 +163,8 @@ bool TGlobeCanvas::Resize(int32_t w, int32_t h, int32_t ppi) {
     const bool wasActive = Active() && OwnTarget;
     if (wasActive)
         EndOffscreen();
-    W = w;
-    H = h;
+    W = CW = w;
+    H = CH = h;
     Image = QImage(w, h, QImage::Format_RGB888);
     Image.fill(Qt::black);
     if (wasActive)
@@ -274,7 +274,7 @@ int TGlobeCanvas::ClipPoints(std::vector<TPoint>& pts, int count, bool closed) {
     for (int i = 0; i < count; ++i)
         a.push_back({pts[static_cast<size_t>(i)].X, pts[static_cast<size_t>(i)].Y});
     a.push_back(closed ? a.front() : a.back());
-    const int64_t w = W, h = H;
+    const int64_t w = CW, h = CH;
     // Edges: top y = -1, right x = W, bottom y = H, left x = -1.
     for (int pass = 0; pass < 4 && a.size() > 1; ++pass) {
         auto inside = [&](const P64& p) {
@@ -338,7 +338,7 @@ void TGlobeCanvas::RenderPolyline(const TPoint* pts, int count) {
         return;
     const TPoint* src = pts;
     int n = count;
-    if (NeedsClip(pts, count, W, H)) {
+    if (NeedsClip(pts, count, CW, CH)) {
         Buf.assign(pts, pts + count);
         n = ClipPoints(Buf, count, false);
         src = Buf.data();
@@ -358,7 +358,7 @@ void TGlobeCanvas::RenderPolygon(const TPoint* pts, int count) {
         return;
     const TPoint* src = pts;
     int n = count;
-    if (NeedsClip(pts, count, W, H)) {
+    if (NeedsClip(pts, count, CW, CH)) {
         Buf.assign(pts, pts + count);
         n = ClipPoints(Buf, count, true);
         src = Buf.data();

@@ -60,6 +60,11 @@ public:
 
     // The image is replaced; false (nothing changes) for a zero argument.
     bool Resize(int32_t w, int32_t h, int32_t ppi);
+    // Chains are clipped to this size (a print page may be larger than the image).
+    void SetClipSize(int32_t w, int32_t h) {
+        CW = w;
+        CH = h;
+    }
     int32_t Width() const { return W; }
     int32_t Height() const { return H; }
     // Rows are 4-byte aligned, as the bitmap's stride.
@@ -116,7 +121,7 @@ public:
 
 private:
     TGlobeContext* Globe;
-    int32_t W = 0, H = 0;
+    int32_t W = 0, H = 0, CW = 0, CH = 0;
     std::unique_ptr<QPainter> Painter;
     bool OwnTarget = true;
     std::vector<TPoint> Buf, Buf2;

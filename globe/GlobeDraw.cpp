@@ -108,6 +108,8 @@ bool TGlobeDrawContext::SetCanvasSize(int32_t w, int32_t h, int32_t ppi, bool im
     ViewRect = {0, 0, Rnd(w / ScaleFactor()), Rnd(h / ScaleFactor())};
     if (image)
         GlobeCanvas.Resize(w, h, ppi);
+    else
+        GlobeCanvas.SetClipSize(w, h);
     RedrawLayers();
     return true;
 }

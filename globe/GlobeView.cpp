@@ -339,8 +339,8 @@ void TGlobeView::paintEvent(QPaintEvent*) {
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         p.setPen(QPen(Qt::white, 0, Qt::DotLine));
         p.setBrush(Qt::NoBrush);
-        const QRect r = QRect(PressPos, LastMousePos).normalized();
-        p.drawRect(r.adjusted(0, 0, -1, -1));
+        const QPoint a = PressPos, b = LastMousePos;
+        p.drawRect(QRect(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::abs(a.x() - b.x()), std::abs(a.y() - b.y())));
     }
     InPaint = false;
     try {
@@ -475,14 +475,14 @@ void TGlobeView::mouseReleaseEvent(QMouseEvent* e) {
         bool zoomed = false;
         if (Zooming) {
             Zooming = false;
-            const QRect r = QRect(PressPos, pos).normalized();
+            const int left = std::min(pos.x(), PressPos.x()), top = std::min(pos.y(), PressPos.y());
             const int w = std::abs(pos.x() - PressPos.x()), h = std::abs(pos.y() - PressPos.y());
             if (w < 10 || h <= 9) {
                 viewport()->update();
             } else {
                 const extended s = ScaleFactor();
                 zoomed = true;
-                ZoomToRect(Rnd(r.left() / s), Rnd(r.top() / s), Rnd(w / s), Rnd(h / s));
+                ZoomToRect(Rnd(left / s), Rnd(top / s), Rnd(w / s), Rnd(h / s));
             }
         }
         Rotating = false;

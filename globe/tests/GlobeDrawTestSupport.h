@@ -4,20 +4,12 @@
 #include <QColor>
 #include <QImage>
 
-#include <memory>
 
 #include "globe/GlobeDraw.h"
 #include "globe/core/tests/GlobeTestSupport.h"
+#include "platform/qt/tests/QtTestSupport.h"
 
-inline void EnsureTestApp() {
-    static std::unique_ptr<QApplication> app;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "globe_tests";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
-}
+inline void EnsureTestApp() { EnsureApp(); }
 
 inline QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) & 0xFFFFFF; }
 inline QRgb Rgb(int r, int g, int b) { return static_cast<QRgb>((r << 16) | (g << 8) | b); }
