@@ -19,18 +19,21 @@ bool Num(const std::string& s, long double& v) {
     return !s.empty() && end && *end == 0 && std::isfinite(v);
 }
 
-// Text needs a GUI application; nothing is shown.
-void EnsureApp() {
-    static std::unique_ptr<QGuiApplication> app;
-    if (QCoreApplication::instance())
-        return;
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "hx_globetool";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-}
+// Text needs a GUI application; nothing is shown. It lives as long as the
+// command, so it goes before anything static.
+struct TToolApp {
+    std::unique_ptr<QGuiApplication> App;
+    TToolApp() {
+        if (QCoreApplication::instance())
+            return;
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "hx_globetool";
+        static char* argv[] = {name, nullptr};
+        App = std::make_unique<QGuiApplication>(argc, argv);
+    }
+};
 
 int Fail(const std::string& msg) {
     std::fprintf(stderr, "hx_globetool: %s\n", msg.c_str());
@@ -120,7 +123,7 @@ int GlobeToolRender(const std::vector<std::string>& a) {
             layers.push_back(a[i]);
         }
     }
-    EnsureApp();
+    TToolApp app;
     TGlobeDrawContext g(static_cast<int32_t>(w), static_cast<int32_t>(h));
     g.SetProjection(prj);
     g.SetScaleFactor(s);
@@ -149,7 +152,7 @@ int GlobeToolTexture(const std::vector<std::string>& a) {
     long double w, h;
     if (a.size() != 4 || !Num(a[1], w) || !Num(a[2], h) || w < 2 || h < 2 || w > 20000 || h > 20000)
         return Fail("texture: LAYER W H OUT.bmp");
-    EnsureApp();
+    TToolApp app;
     const int32_t W = static_cast<int32_t>(w), H = static_cast<int32_t>(h);
     // The land mask on a plate carree of the whole world, then stretched to W x H.
     TGlobeDrawContext g(W, std::max(1, W / 2));
