@@ -1,4 +1,6 @@
 // Hands hx_globetool's drawing commands to the drawing library.
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -9,5 +11,10 @@ int GlobeToolDrawCommand(int argc, char** argv) {
     if (cmd != "render" && cmd != "texture")
         return -1;
     const std::vector<std::string> args(argv + 2, argv + argc);
-    return cmd == "render" ? GlobeToolRender(args) : GlobeToolTexture(args);
+    try {
+        return cmd == "render" ? GlobeToolRender(args) : GlobeToolTexture(args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
 }
