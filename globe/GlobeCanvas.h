@@ -28,6 +28,7 @@ public:
     int32_t Width() const override { return W; }
     int32_t Height() const override { return H; }
     int32_t PaletteCount() const override { return Loaded() ? 256 : 0; }
+    void SetTransparentIndex(int32_t i) override { TransparentIndex = i; }
     TColor PaletteColor(int32_t index) const override;  // -1 when out of range
     TColor PaletteColour(int32_t index) const;           // black when out of range
     int32_t PaletteIndexOf(TColor c) const;

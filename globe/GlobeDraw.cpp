@@ -475,8 +475,8 @@ void TGlobeDrawContext::SetTextureBackground(bool on) {
     RedrawLayers();
 }
 
-std::unique_ptr<IGlobePicture> TGlobeDrawContext::LoadPicture(const std::string& name) {
-    const std::string path = ResolveGlobeFile(name, {PictureFolder, DataDirectory});
+std::unique_ptr<IGlobePicture> TGlobeDrawContext::LoadPicture(const std::string& name, const std::string& folder) {
+    const std::string path = ResolveGlobeFile(name, {folder, DataDirectory});
     if (path.empty())
         return nullptr;
     QImageReader reader(QString::fromStdString(path));

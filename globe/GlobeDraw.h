@@ -51,11 +51,9 @@ public:
     bool TransparentGlobe = false;
     QImage Background;  // tiled behind the globe when not empty
 
-    std::unique_ptr<IGlobePicture> LoadPicture(const std::string& name) override;
+    std::unique_ptr<IGlobePicture> LoadPicture(const std::string& name, const std::string& folder) override;
     std::unique_ptr<IGlobeTexture> MakeTexture() override { return std::make_unique<TTextureData>(); }
     bool IsPrinting() const override { return false; }
-    // Folder of the layer whose presenter is loading a picture.
-    std::string PictureFolder;
 
     int RebuildCount = 0;
 

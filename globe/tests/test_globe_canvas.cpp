@@ -2,6 +2,7 @@
 // and the texture filler, in real pixels.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFontMetrics>
 #include <QTemporaryDir>
 
@@ -156,6 +157,26 @@ TEST_F(CanvasFixture, PointSymbolsHaveTheirSizesOrientationsAndSelectedColours) 
     EXPECT_EQ(At(s.Draw(), 50, 50), Rgb(255, 255, 0));
     s.O->SetSelected(false);
     EXPECT_EQ(At(s.Draw(), 50, 50), Rgb(255, 0, 0));
+}
+
+TEST_F(CanvasFixture, ImageSymbolIsFoundInTheLayerFolderIgnoringCaseAndStretched) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("Pics");
+    QImage pic(4, 2, QImage::Format_RGB888);
+    pic.fill(QColor(0, 128, 255));
+    ASSERT_TRUE(pic.save(dir.filePath("Pics/Dot.png")));
+    PointScene s;
+    s.L->FilePath = dir.path().toStdString() + "/";
+    s.P->PointType = TPointPresenterType::ppImage;
+    s.P->SetPointSize(20);
+    s.P->SetImageName("pics\\DOT.PNG");
+    ASSERT_NE(s.P->Image, nullptr);
+    const Ink ink = InkOf(s.Draw(), 0xFFFFFF);
+    EXPECT_EQ(ink.MaxX - ink.MinX + 1, 20);
+    EXPECT_EQ(ink.MaxY - ink.MinY + 1, 10);  // the picture's own shape
+    s.P->SetImageName("missing.png");
+    EXPECT_EQ(s.P->Image, nullptr);
+    EXPECT_EQ(InkOf(s.Draw(), 0xFFFFFF).Count, 0);
 }
 
 TEST_F(CanvasFixture, BottomRightTitleStartsAtTheOffsetCorner) {
