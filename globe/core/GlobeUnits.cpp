@@ -63,6 +63,11 @@ int64_t Rnd64(extended v) {
         return std::numeric_limits<int64_t>::max();
     if (v <= -9.2e18L)
         return std::numeric_limits<int64_t>::min();
+    // Most values are doubles already: rounding those in double gives the
+    // same integer and is several times faster than in extended precision.
+    const double d = static_cast<double>(v);
+    if (static_cast<extended>(d) == v)
+        return static_cast<int64_t>(std::nearbyint(d));
     return static_cast<int64_t>(std::nearbyint(v));
 }
 
