@@ -459,17 +459,19 @@ void TGlobeCanvas::TextureRect(const GlobeExtent& cell, const IGlobeTexture* tex
         return;
     const int64_t l = cell.Left, tp = cell.Top;
     const int64_t r = l + cell.Width - 1, b = tp + cell.Height - 1;
-    TextureTriangleWith(MakePoint(l, tp), MakePoint(r, tp), MakePoint(r, b), *t);
-    TextureTriangleWith(MakePoint(l, tp), MakePoint(l, tp + cell.Height), MakePoint(r, b), *t);
+    // A bitmap object's picture covers its own rectangle; the world texture the world.
+    const GlobeExtent& rect = tex ? cell : t->Rect;
+    TextureTriangleWith(MakePoint(l, tp), MakePoint(r, tp), MakePoint(r, b), *t, rect);
+    TextureTriangleWith(MakePoint(l, tp), MakePoint(l, tp + cell.Height), MakePoint(r, b), *t, rect);
 }
 
 void TGlobeCanvas::TextureTriangle(const GlobePoint& a, const GlobePoint& b, const GlobePoint& c) {
     if (WorldTexture && WorldTexture->Loaded())
-        TextureTriangleWith(a, b, c, *WorldTexture);
+        TextureTriangleWith(a, b, c, *WorldTexture, WorldTexture->Rect);
 }
 
 void TGlobeCanvas::TextureTriangleWith(const GlobePoint& a, const GlobePoint& b, const GlobePoint& c,
-                                       const TTextureData& tex) {
+                                       const TTextureData& tex, const GlobeExtent& rect) {
     if (!tex.Loaded() || !Globe)
         return;
     const int32_t e = WrapLongitude(static_cast<int64_t>(Globe->Model->CentralMeridian) + GU_180);
@@ -485,8 +487,8 @@ void TGlobeCanvas::TextureTriangleWith(const GlobePoint& a, const GlobePoint& b,
         if (!Globe->Model->ProjectPoint(*g[i], i))
             return;
         const TPoint s = Globe->SP(i);
-        const double fu = (static_cast<double>(g[i]->X) - tex.Rect.Left) / tex.Rect.Width;
-        const double fv = (static_cast<double>(g[i]->Y) - tex.Rect.Top) / tex.Rect.Height;
+        const double fu = (static_cast<double>(g[i]->X) - rect.Left) / rect.Width;
+        const double fv = (static_cast<double>(g[i]->Y) - rect.Top) / rect.Height;
         v[i] = {static_cast<double>(s.X), static_cast<double>(s.Y), std::nearbyint(fu * tw), std::nearbyint(fv * th)};
     }
     std::sort(v, v + 3, [](const V& p, const V& q) { return p.Y < q.Y; });

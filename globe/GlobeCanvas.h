@@ -89,7 +89,9 @@ public:
     void Polyline(const TPoint* pts, int n) override { RenderPolyline(pts, n); }
     void TextureRect(const GlobeExtent& cell, const IGlobeTexture* tex = nullptr) override;
     void TextureTriangle(const GlobePoint& a, const GlobePoint& b, const GlobePoint& c) override;
-    void TextureTriangleWith(const GlobePoint& a, const GlobePoint& b, const GlobePoint& c, const TTextureData& tex);
+    // rect: the GU rectangle the whole texture covers.
+    void TextureTriangleWith(const GlobePoint& a, const GlobePoint& b, const GlobePoint& c, const TTextureData& tex,
+                             const GlobeExtent& rect);
     void SelectPen(TColor c, TPenStyle s, uint8_t w) override;
     void SelectBrush(TColor c, TBrushStyle s) override;
     void SelectFont(const TGlobeFont& f, int32_t pixelHeight, TColor c) override;

@@ -185,6 +185,22 @@ void TGlobeView::SetRotation(int axis, int32_t gu) {
     RedrawLayers();
 }
 
+namespace {
+int32_t RotationUnit(int index) {
+    return (index & 4) ? GU_DEGREE : (index & 8) ? GU_MINUTE : (index & 16) ? GU_SECOND : 1;
+}
+}  // namespace
+
+int32_t TGlobeView::Rotation(int index) const {
+    const int axis = index & 3;
+    const int32_t v = axis == 0 ? Model->ZRotation : axis == 1 ? Model->YRotation : Model->XRotation;
+    return v / RotationUnit(index);
+}
+
+void TGlobeView::SetRotationIn(int index, int32_t value) {
+    SetRotation(index & 3, Clamp32(static_cast<int64_t>(value) * RotationUnit(index)));
+}
+
 void TGlobeView::LocateToLL(int32_t lon, int32_t lat) {
     TGlobeContext::LocateToLL(lon, lat);
     UpdateScrollBars();

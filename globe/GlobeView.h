@@ -36,6 +36,11 @@ public:
     void SetProjection(TGlobeProjection p);
     void SetAltitude(int32_t a);
     void SetRotation(int axis, int32_t gu);  // 0 Z, 1 Y, 2 X
+    // Bits 0-1 of index: axis (0 Z, 1 Y, 2 X); bit 2 degrees, bit 3 minutes,
+    // bit 4 seconds, none GU.
+    int32_t Rotation(int index) const;
+    void SetRotationIn(int index, int32_t value);
+    enum { riZ = 0, riY = 1, riX = 2, riDegrees = 4, riMinutes = 8, riSeconds = 16 };
     void LocateToLL(int32_t lon, int32_t lat);
     void GetViewRec(TGlobeViewRec& r) const;
     void SetViewRec(const TGlobeViewRec& r);

@@ -279,6 +279,25 @@ TEST_F(CanvasFixture, TextureTriangleWritesTexelsAndSkipsTransparentAndEdgeCross
     EXPECT_EQ(At(img, 100, 5), 0xFFFFFFu);   // column 1 holds the transparent index
     EXPECT_EQ(At(img, 10, 90), 0xFFFFFFu);   // the lowest vertex's row is not filled
     EXPECT_EQ(At(img, 150, 60), 0xFFFFFFu);  // outside the triangle
+    // A bitmap object covers its own rectangle and leaves its transparent
+    // index unpainted: 10 degrees a texel, north-west corner at (-20, 20).
+    g.GlobeCanvas.BeginOffscreen();
+    g.GlobeCanvas.P()->fillRect(0, 0, 360, 180, Qt::white);
+    g.GlobeCanvas.EndOffscreen();
+    TGlobeLayer* l = g.AddNewLayer("bitmaps");
+    auto* b = new TBitmapObject(l);
+    b->Point = Deg(-20, 20);
+    b->SetPixelSize(0, 10 * GU_DEGREE);
+    b->SetBMPFilename(SmallBmp(dir, "b.bmp"));
+    b->TransparentIndex = 6;
+    b->RecomputeExtent();
+    g.GlobeCanvas.BeginOffscreen();
+    b->RenderObject();
+    g.GlobeCanvas.EndOffscreen();
+    EXPECT_EQ(At(img, 180 - 15, 90 - 15), pal(5));
+    EXPECT_EQ(At(img, 180 - 5, 90 - 15), 0xFFFFFFu);
+    EXPECT_EQ(At(img, 180 + 15, 90 - 5), pal(4));
+    EXPECT_EQ(At(img, 180 + 25, 90 - 5), 0xFFFFFFu);
     // Across the edge meridian nothing is drawn.
     g.Model->SetParameter(TPrjModel::pYRotation, 0);
     g.Model->CentralMeridian = 90 * GU_DEGREE;

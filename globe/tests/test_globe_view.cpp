@@ -123,6 +123,17 @@ TEST_F(ViewFixture, ScrollStepsPanByATwentiethAndAHalfOfThePage) {
     }
 }
 
+TEST_F(ViewFixture, RotationPropertiesReadAndWriteInTheirUnits) {
+    V->SetRotationIn(TGlobeView::riX | TGlobeView::riDegrees, 100);  // the globe stops at the pole
+    EXPECT_EQ(V->Rotation(TGlobeView::riX), GU_90);
+    V->SetRotationIn(TGlobeView::riY | TGlobeView::riMinutes, -90);
+    EXPECT_EQ(V->Rotation(TGlobeView::riY | TGlobeView::riDegrees), -1);
+    EXPECT_EQ(V->Rotation(TGlobeView::riY | TGlobeView::riSeconds), -5400);
+    const int redraws = V->RedrawCount;
+    V->SetRotationIn(TGlobeView::riY | TGlobeView::riMinutes, -90);  // unchanged: no redraw
+    EXPECT_EQ(V->RedrawCount, redraws);
+}
+
 TEST_F(ViewFixture, ProjectionSwitchKeepsTheCentreAndTheSize) {
     V->LocateToLL(40 * GU_DEGREE, 30 * GU_DEGREE);
     V->SetScaleFactor(V->ScaleFactor() * 2);
