@@ -214,6 +214,25 @@ TEST_F(SquaresFixture, OnRenderRunsOncePerRebuildNotPerRepaint) {
     EXPECT_NE(At(V->GlobeCanvas.Image, a.X, a.Y), At(V->GlobeCanvas.Image, 2, 2));
 }
 
+TEST_F(ViewFixture, LongLayersShowProgressWhileTheyAreRebuilt) {
+    TGlobeLayer* l = V->AddNewLayer("many");
+    auto* p = new TPolylinePresenter(l, "p", 1);
+    for (int i = 0; i < 600; ++i)
+        AddChain(l, p, {{-10.0 + i * 0.01, 0}, {-9.0 + i * 0.01, 1}});
+    int64_t clock = 0;
+    V->NowMs = [&] { return clock += 50; };  // every look at the clock is 50 ms later
+    int renders = 0;
+    V->OnRender = [&] { ++renders; };
+    V->viewport()->repaint();
+    V->PeriodicUpdateTime = 20;
+    const int copies = V->CopyCount;
+    V->RedrawLayers();
+    QApplication::processEvents();  // the rebuild runs outside the paint
+    EXPECT_GE(V->CopyCount - copies, 2);
+    EXPECT_EQ(renders, 2);
+    EXPECT_FALSE(V->ViewChangedMark);
+}
+
 TEST_F(ViewFixture, ProfileRoundTripsWithRelativeLayerPaths) {
     QTemporaryDir dir;
     QDir(dir.path()).mkpath("maps");
