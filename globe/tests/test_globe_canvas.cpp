@@ -179,6 +179,31 @@ TEST_F(CanvasFixture, ImageSymbolIsFoundInTheLayerFolderIgnoringCaseAndStretched
     EXPECT_EQ(InkOf(s.Draw(), 0xFFFFFF).Count, 0);
 }
 
+TEST_F(CanvasFixture, FontSymbolIsCentredOnItsPointAtAnyAngle) {
+    for (int angle : {0, 900, 1800, 450}) {
+        PointScene s;
+        s.P->PointType = TPointPresenterType::ppFontSymbol;
+        s.P->SymbolIndex = 0x6E;  // "WingDings" black square
+        s.P->PointFont.SetFontName("WingDings");
+        s.P->PointFont.SetFontColor(0x000000);
+        s.P->PointFont.SetFontAngle(angle);
+        s.P->SetPointSize(24);
+        const QImage img = s.Draw();
+        double sx = 0, sy = 0;
+        int n = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x)
+                if (At(img, x, y) == 0) {
+                    sx += x;
+                    sy += y;
+                    ++n;
+                }
+        ASSERT_GT(n, 20) << angle;
+        EXPECT_NEAR(sx / n, 50, 4) << angle;
+        EXPECT_NEAR(sy / n, 50, 4) << angle;
+    }
+}
+
 TEST_F(CanvasFixture, BottomRightTitleStartsAtTheOffsetCorner) {
     PointScene s;
     s.P->PointType = TPointPresenterType::ppNone;
