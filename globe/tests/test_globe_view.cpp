@@ -195,6 +195,18 @@ TEST_F(SquaresFixture, ClickReportsThePlaceAndTheObjectAndCtrlClickToggles) {
     EXPECT_EQ(V->SelectedObject(), nullptr);
 }
 
+TEST_F(SquaresFixture, RepeatedClicksTakeOverlappingObjectsInTurn) {
+    TGeoDataObject* c = AddChain(A->Layer, A->Presenter, {{5, 5}, {25, 5}, {25, 25}, {5, 25}}, "C");
+    V->viewport()->repaint();
+    const TPoint p = Px(Deg(10, 10));
+    std::vector<TGlobeObject*> picked;
+    for (int i = 0; i < 4; ++i) {
+        Click({p.X, p.Y});
+        picked.push_back(V->SelectedObject());
+    }
+    EXPECT_EQ(picked, (std::vector<TGlobeObject*>{c, A, c, A}));
+}
+
 TEST_F(SquaresFixture, OnRenderRunsOncePerRebuildNotPerRepaint) {
     int renders = 0;
     V->OnRender = [&] { ++renders; };
