@@ -597,6 +597,8 @@ void TGlobeView::RenderToPrinter(QPrinter& printer, int x, int y, int height, in
         SetCanvasSize(width, height, printer.resolution(), false);
         GlobeCanvas.BeginOffscreen(&printer, QTransform::fromTranslate(x, y));
         RenderLayersPass();
+        if (OnRender)
+            OnRender();
         RenderAnimatedLayers();
         if (OnPaint)
             OnPaint();
