@@ -245,6 +245,17 @@ TEST_F(ViewFixture, LongLayersShowProgressWhileTheyAreRebuilt) {
     EXPECT_FALSE(V->ViewChangedMark);
 }
 
+TEST_F(ViewFixture, AThrowingHandlerDoesNotEscapeTheEventLoop) {
+    V->OnClick = [] { throw EGlobeException("click"); };
+    V->OnRender = [] { throw std::runtime_error("render"); };
+    V->OnPaint = [] { throw std::runtime_error("paint"); };
+    V->RedrawLayers();
+    EXPECT_NO_THROW(V->viewport()->repaint());
+    EXPECT_NO_THROW(Click({200, 150}));
+    EXPECT_FALSE(V->GlobeCanvas.Active());
+    EXPECT_FALSE(V->ViewChangedMark);
+}
+
 TEST_F(ViewFixture, ProfileRoundTripsWithRelativeLayerPaths) {
     QTemporaryDir dir;
     QDir(dir.path()).mkpath("maps");
