@@ -126,6 +126,25 @@ TEST(GlobeChains, SegmentedLineHasOnePointMoreThanSegmentsAndCrossesWhereItMust)
     EXPECT_EQ(total, 9u + 2u);  // the points and the two edge points
 }
 
+TEST(GlobeChains, TransparentGlobeShowsTheFarSideInTheTransparentColours) {
+    Flat f(TGlobeProjection::gpSpherical, 300, 300);
+    f.G.LocateToLL(0, 0);
+    auto* pr = new TPolygonPresenter(f.L, "p", 1);
+    pr->PolygonBrush.SetBrush(0x0000FF, TBrushStyle::bsSolid);
+    AddChain(f.L, pr, {{150, -10}, {170, -10}, {170, 10}, {150, 10}});  // behind, seen right of the centre
+    AddChain(f.L, pr, {{-10, -10}, {10, -10}, {10, 10}, {-10, 10}});      // in front
+    f.G.Color = 0x000000;
+    const TPoint c = f.Px(0, 0);
+    QImage img = f.Draw();
+    EXPECT_EQ(At(img, c.X, c.Y), Rgb(255, 0, 0));
+    EXPECT_EQ(At(img, c.X + 50, c.Y), Rgb(255, 255, 255));
+    f.G.TransparentGlobe = true;
+    img = f.Draw();
+    EXPECT_EQ(At(img, c.X, c.Y), Rgb(255, 0, 0));             // the near side is drawn over the far
+    EXPECT_EQ(At(img, c.X + 50, c.Y), Rgb(0xC0, 0xC0, 0xC0));  // the far square
+    EXPECT_EQ(At(img, c.X - 50, c.Y), 0u);                      // no globe disk
+}
+
 TEST(GlobeShadow, NightTwilightAndDayAtTheJuneSolstice) {
     const double t = static_cast<double>(GlobeDayNumber(2026, 6, 21)) + 0.5;
     Flat f(TGlobeProjection::gpCartesian, 360, 180);  // one pixel per degree
