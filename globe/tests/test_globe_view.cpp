@@ -256,6 +256,25 @@ TEST_F(ViewFixture, AThrowingHandlerDoesNotEscapeTheEventLoop) {
     EXPECT_FALSE(V->ViewChangedMark);
 }
 
+TEST(GlobeViewAlone, TransparentBackgroundShowsTheParentAroundTheGlobe) {
+    EnsureTestApp();
+    QWidget parent;
+    parent.resize(300, 300);
+    QPalette pal = parent.palette();
+    pal.setColor(QPalette::Window, QColor(10, 200, 30));
+    parent.setPalette(pal);
+    parent.setAutoFillBackground(true);
+    auto* v = new TGlobeView(&parent);
+    v->SetScrollBars(TScrollStyle::ssNone);
+    v->setGeometry(20, 20, 200, 200);
+    v->SetTransparentBackground(true);
+    parent.show();
+    QApplication::processEvents();
+    v->viewport()->repaint();
+    EXPECT_EQ(At(v->GlobeCanvas.Image, 1, 1), Rgb(10, 200, 30));
+    EXPECT_EQ(At(v->GlobeCanvas.Image, v->Model->XOrigin + 7, v->Model->YOrigin + 7), Rgb(0, 255, 255));
+}
+
 TEST_F(ViewFixture, ProfileRoundTripsWithRelativeLayerPaths) {
     QTemporaryDir dir;
     QDir(dir.path()).mkpath("maps");
