@@ -33,6 +33,8 @@ public:
     virtual int32_t Height() const = 0;
     virtual TColor PaletteColor(int32_t index) const = 0;  // -1 when out of range
     virtual int32_t PaletteCount() const = 0;
+    // The palette index a bitmap object leaves unpainted (-1 none).
+    virtual void SetTransparentIndex(int32_t) {}
 };
 
 enum class THAlign : uint8_t { Left, Center, Right };
@@ -171,7 +173,8 @@ public:
     virtual void BeginBusy() { ++BusyDepth; }
     virtual void EndBusy() { --BusyDepth; }
     virtual bool IsPrinting() const { return false; }
-    virtual std::unique_ptr<IGlobePicture> LoadPicture(const std::string&) { return nullptr; }
+    // A picture named in a layer; folder is the layer's own.
+    virtual std::unique_ptr<IGlobePicture> LoadPicture(const std::string&, const std::string& /*folder*/) { return nullptr; }
     virtual std::unique_ptr<IGlobeTexture> MakeTexture() { return nullptr; }
     int RedrawCount = 0, InvalidateCount = 0, CopyCount = 0, BusyDepth = 0;
     int MakeHandle() { return ++HandlesMade; }

@@ -146,8 +146,10 @@ void TGlobeObject::RenderObject() {
             g->Canvas->Ellipse(p.X - 3, p.Y - 3, p.X + 3, p.Y + 3);
         }
     } else if (auto* bmp = dynamic_cast<TBitmapObject*>(this)) {
-        if (bmp->TextureData)
+        if (bmp->TextureData) {
+            bmp->TextureData->SetTransparentIndex(bmp->TransparentIndex);
             g->Canvas->TextureRect(Extent, bmp->TextureData.get());
+        }
     }
 }
 

@@ -7,10 +7,6 @@
 TGlobeContext* TGlobePersistent::Globe() const { return Layer ? Layer->Globe : nullptr; }
 
 namespace {
-bool FileExists(const std::string& p) {
-    struct stat st;
-    return !p.empty() && stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 IGlobeCanvas* CanvasOf(const TGlobePersistent& p) {
     TGlobeContext* g = p.Globe();
     return g ? g->Canvas : nullptr;
@@ -366,7 +362,7 @@ void TPointPresenter::SetMaxPointSize(int32_t v) {
 
 void TPointPresenter::SetImageName(const std::string& n) {
     TGlobeContext* g = Globe();
-    std::unique_ptr<IGlobePicture> pic = g && FileExists(n) ? g->LoadPicture(n) : nullptr;
+    std::unique_ptr<IGlobePicture> pic = g && !n.empty() ? g->LoadPicture(n, Layer ? Layer->FilePath : std::string()) : nullptr;
     if (pic) {
         OwnImage = std::move(pic);
         Image = OwnImage.get();

@@ -74,9 +74,16 @@ bool SetupView(TGlobeContext& g, char** a) {
 
 }  // namespace
 
+// The drawing commands (render, texture), when the Qt drawing is linked in;
+// negative: not one of them.
+int GlobeToolDrawCommand(int argc, char** argv) __attribute__((weak));
+
 int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
+    if (GlobeToolDrawCommand)
+        if (const int rc = GlobeToolDrawCommand(argc, argv); rc >= 0)
+            return rc;
     const std::string cmd = argv[1];
     try {
         if (cmd == "info" && argc == 3)

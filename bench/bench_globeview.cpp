@@ -1,0 +1,100 @@
+// The globe's drawing at 800 x 600: a redraw of 100,000 chain points after a
+// rotation step, the day/night shadow pass, and the textured globe.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <memory>
+
+#include "globe/GlobeDraw.h"
+#include "globe/GlobeTool.h"
+#include "globe/core/GlobeGeodesy.h"
+
+namespace {
+
+QGuiApplication& App() {
+    static int argc = 1;
+    static char name[] = "bench_globeview";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* app = [] {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QGuiApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// 1,000 chains of 100 points, half areas and half lines, over the whole world.
+void AddChains(TGlobeContext& g) {
+    TGlobeLayer* l = g.AddNewLayer("bench");
+    auto* area = new TPolygonPresenter(l, "a", 1);
+    area->PolygonBrush.SetBrush(0x00A000, TBrushStyle::bsSolid);
+    auto* line = new TPolylinePresenter(l, "l", 2);
+    for (int k = 0; k < 1000; ++k) {
+        auto* o = new TGeoDataObject(l);
+        const double lon0 = -180 + (k % 40) * 9, lat0 = -80 + (k / 40) * 6.4;
+        for (int i = 0; i < 100; ++i) {
+            const double a = i * 2 * M_PI / 100;
+            GlobePoint p;
+            DecimalLLToPoint(p, lon0 + 3 * std::cos(a), lat0 + 2 * std::sin(a));
+            o->AddPoint(p);
+        }
+        o->SetPresenter(k % 2 ? static_cast<TGlobePresenter*>(line) : area);
+    }
+}
+
+void BM_RedrawAfterRotation(benchmark::State& state) {
+    App();
+    TGlobeDrawContext g(800, 600);
+    g.SetProjection(static_cast<TGlobeProjection>(state.range(0)));
+    AddChains(g);
+    g.RenderAll();
+    int32_t step = 0;
+    for (auto _ : state) {
+        g.Model->SetParameter(TPrjModel::pYRotation, WrapLongitude(g.Model->YRotation + GU_DEGREE));
+        g.RedrawLayers();
+        g.RenderAll();
+        ++step;
+    }
+    state.counters["points"] = 100000;
+}
+BENCHMARK(BM_RedrawAfterRotation)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+void BM_ShadowPass(benchmark::State& state) {
+    App();
+    TGlobeDrawContext g(800, 600);
+    g.SetProjection(static_cast<TGlobeProjection>(state.range(0)));
+    g.RenderAll();
+    const double t = static_cast<double>(GlobeDayNumber(2026, 6, 21)) + 0.5;
+    for (auto _ : state)
+        g.RenderShadow(0, 0xC0C0C0, static_cast<int>(state.range(1)), t);
+}
+BENCHMARK(BM_ShadowPass)->Args({0, 2})->Args({0, 1})->Args({1, 2})->Args({1, 1})->Unit(benchmark::kMillisecond);
+
+void BM_TexturedGlobe(benchmark::State& state) {
+    App();
+    QTemporaryDir dir;
+    const std::string tex = dir.filePath("world.bmp").toStdString();
+    std::vector<uint8_t> idx(1024 * 512);
+    uint32_t rgb[256];
+    for (int i = 0; i < 256; ++i)
+        rgb[i] = static_cast<uint32_t>(i << 16 | (255 - i) << 8 | 128);
+    for (size_t i = 0; i < idx.size(); ++i)
+        idx[i] = static_cast<uint8_t>((i % 1024) / 4);
+    WriteBmp8(tex, 1024, 512, idx, rgb);
+    TGlobeDrawContext g(800, 600);
+    g.SetProjection(static_cast<TGlobeProjection>(state.range(0)));
+    g.SetTextureFilename(tex);
+    g.SetTextureBackground(true);
+    for (auto _ : state) {
+        g.RedrawLayers();
+        g.RenderAll();
+    }
+}
+BENCHMARK(BM_TexturedGlobe)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
