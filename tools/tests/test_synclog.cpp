@@ -1,0 +1,159 @@
+// The sync log read back from lines made by tickmatch's own writer.
+#include "tickmatch/SyncRules.h"
+#include "tools/SyncLog.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace tickmatch;
+
+namespace {
+
+const TDateTime kAttempt = EncodeDate(2026, 12, 8) + 2.0 / 24;
+
+std::string Success(TDateTime newUtc, double drift) {
+    return LogLineStart("time.example.org", kAttempt) + LogSuccessFields(newUtc, newUtc + drift);
+}
+std::string Failure(const char* text = FailTimedOut) {
+    return LogLineStart("time.example.org", kAttempt) + LogFailField(text);
+}
+
+} // namespace
+
+TEST(SyncLog, LinesOfEveryKindReadAsWritten) {
+    const TDateTime d = EncodeDate(2026, 12, 8) + 0.25;
+    struct Case {
+        const char* What;
+        std::string Line;
+        TDateTime Date;
+        double Drift;
+    };
+    const Case cases[] = {
+        {"success", Success(d, 0.5 / 86400), d, 0.5 / 86400},
+        {"tiny drift in exponent form", Success(d, -0.00000125), d, -0.00000125},
+        {"CR LF line end", Success(d, 2.0 / 86400) + "\r", d, 2.0 / 86400},
+        {"zero drift", Success(d, 0), d, 0},
+        {"timed out", Failure(), 0, 0},
+        {"could not set", Failure(FailCouldNotSet), 0, 0},
+        {"invalid stamp quoting SUCCESS", Failure(FailInvalidTimestamp) + "SUCCESS", 0, 0},
+        {"old layout", "SYNC-ATTEMPT\tDec-08-2026 02:45:45\tSUCCESS\t46364.25", 46364.25, 0},
+        {"old layout, CR LF", "SYNC-ATTEMPT\tDec-08-2026 02:45:45\tSUCCESS\t46364.25\r", 46364.25, 0},
+        {"success with a date that is no number", "SYNC-ATTEMPT\tHost: x\tt\tSUCCESS\tsoon\t1\t2!", 0, 2},
+        {"success cut short", "SYNC-ATTEMPT\tHost: x\tt\tSUCCESS", 0, 0},
+        {"empty", "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(ParseLogDate(c.Line), c.Date, 1e-9) << c.What;
+        EXPECT_NEAR(ParseLogDrift(c.Line), c.Drift, 1e-9) << c.What;
+    }
+    EXPECT_NE(Success(d, -0.00000125).find("E-"), std::string::npos) << "the writer's exponent form";
+}
+
+TEST(SyncLog, ACommaLocaleLogReadsInAnyLocale) {
+    FormatSettings.DecimalSeparator = ',';
+    const std::string line = Success(46364.25, 0.0001);
+    ResetFormatSettings();
+    ASSERT_NE(line.find("46364,25"), std::string::npos);
+    EXPECT_DOUBLE_EQ(ParseLogDate(line), 46364.25);
+    EXPECT_NEAR(ParseLogDrift(line), 0.0001, 1e-9);
+}
+
+TEST(SyncLog, Statistics) {
+    const TDateTime now = EncodeDate(2026, 12, 9) + 0.5;
+    const TDateTime d1 = EncodeDate(2026, 12, 1), d2 = d1 + 1, d3 = d1 + 3;
+    const double a = 2.0 / 86400, b = -4.0 / 86400, c = 6.0 / 86400;
+    struct Case {
+        const char* What;
+        std::vector<std::string> Lines;
+        int Entries, Successes, Samples;
+        double Max, Average;
+        TDateTime First, Last;
+        const char* Rate;
+    };
+    const Case cases[] = {
+        {"empty log", {}, 0, 0, 0, 0, 0, 0, now, ""},
+        {"one sample: no average, range to now", {Success(d1, a)}, 1, 1, 1, a, 0, d1, now, "100%"},
+        {"two", {Success(d1, a), Success(d2, b)}, 2, 2, 2, -b, -b / 2, d1, now, "100%"},
+        {"three", {Success(d1, a), Success(d2, b), Success(d3, c)}, 3, 3, 3, c,
+         (-b / 2 + c / 3) / 2, d1, now, "100%"},
+        {"failures lower the rate", {Success(d1, a), Failure(), Success(d2, b)}, 3, 2, 2, -b, -b / 2,
+         d1, now, "67%"},
+        {"zero drift counts but is no point", {Success(d1, a), Success(d2, 0)}, 2, 2, 1, a, 0, d1, now,
+         "100%"},
+        {"old layout counts, without a drift",
+         {"SYNC-ATTEMPT\tx\tSUCCESS\t" + FloatToStr(d2), Success(d3, c)}, 2, 2, 1, c, c / 3, d2, now,
+         "100%"},
+        // The older one adds no term: no division by zero or by a negative span.
+        {"out of order", {Success(d3, a), Success(d1, b), Success(d2, c)}, 3, 3, 3, c, c / 2 / 2, d1,
+         now, "100%"},
+        {"a sample after now ends the range", {Success(now + 1, a)}, 1, 1, 1, a, 0, now + 1, now + 1,
+         "100%"},
+        {"only failures", {Failure(), Failure(FailUserAborted)}, 2, 0, 0, 0, 0, 0, now, "0%"},
+    };
+    for (const Case& k : cases) {
+        std::string text;
+        for (const std::string& l : k.Lines) text += l + "\r\n";
+        const TSyncLogContents r = ReadSyncLogText(text, now);
+        const TDriftStatistics& s = r.Statistics;
+        EXPECT_EQ(s.Entries, k.Entries) << k.What;
+        EXPECT_EQ(s.Successes, k.Successes) << k.What;
+        EXPECT_EQ(int(r.Samples.size()), k.Samples) << k.What;
+        EXPECT_NEAR(s.MaxDrift, k.Max, 1e-9) << k.What;
+        EXPECT_NEAR(s.AverageDrift, k.Average, 1e-9) << k.What;
+        EXPECT_NEAR(s.First, k.First, 1e-9) << k.What;
+        EXPECT_NEAR(s.Last, k.Last, 1e-9) << k.What;
+        EXPECT_EQ(SuccessRateText(s), k.Rate) << k.What;
+    }
+}
+
+TEST(SyncLog, Texts) {
+    EXPECT_EQ(DriftText(0.0000125), "0 Days 00:00:01.080");
+    EXPECT_EQ(DriftText(-0.0000125), "0 Days 00:00:01.080");
+    EXPECT_EQ(DriftText(0), "0 Days 00:00:00.000");
+    EXPECT_EQ(DriftText(2.5 + 61.005 / 86400), "2 Days 12:01:01.005");
+    TDriftStatistics s;
+    s.Successes = 2;
+    s.First = EncodeDate(2026, 12, 8) + (2 * 60 + 45) / 1440.0;
+    s.Last = EncodeDate(2026, 12, 9) + 0.5;
+    EXPECT_EQ(LogDateRangeText(s), "2 Samples from Dec-08-2026 02:45 - Dec-09-2026 12:00 (UTC)");
+}
+
+TEST(SyncLog, LinesAreLinesWhateverTheyHold) {
+    // The last line may lack its line end; a blank line is an entry.
+    EXPECT_EQ(ReadSyncLogText("a\r\n\r\nb", 0).Statistics.Entries, 3);
+    EXPECT_EQ(ReadSyncLogText("a\n", 0).Statistics.Entries, 1);
+
+    std::mt19937 rng(27);
+    const std::vector<std::string> bits = {"SUCCESS", "\t", "\t", "!", "1", "9", ".", ",", "E",
+                                           "e-", "-", "+", " ", "\r", "x", "1e308", "nan", "\x01"};
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        const int lines = int(rng() % 30);
+        for (int i = 0; i < lines; ++i) {
+            const int n = int(rng() % 40);
+            for (int k = 0; k < n; ++k) text += bits[rng() % bits.size()];
+            text += rng() % 2 ? "\r\n" : "\n";
+        }
+        const TSyncLogContents r = ReadSyncLogText(text, 46000);
+        ASSERT_EQ(r.Statistics.Entries, lines) << text;
+        EXPECT_LE(r.Statistics.Successes, lines);
+        EXPECT_FALSE(std::isnan(r.Statistics.AverageDrift));
+        EXPECT_GE(r.Statistics.AverageDrift, 0);
+        DriftText(r.Statistics.MaxDrift);
+        LogDateRangeText(r.Statistics);
+    }
+}
+
+TEST(SyncLog, ChartLines) {
+    std::vector<TDriftSample> s;
+    for (int i = 1; i <= 5; ++i) s.push_back({double(i), double(i * i)});
+    const auto ma = MovingAverage(s, 3);
+    ASSERT_EQ(ma.size(), 3u);
+    EXPECT_DOUBLE_EQ(ma[0].Date, 3);
+    EXPECT_DOUBLE_EQ(ma[0].Drift, (1 + 4 + 9) / 3.0);
+    EXPECT_DOUBLE_EQ(ma[2].Drift, (9 + 16 + 25) / 3.0);
+    EXPECT_TRUE(MovingAverage({s[0], s[1]}, 3).empty());
+    EXPECT_DOUBLE_EQ(OverallAverage(s), 11);
+    EXPECT_DOUBLE_EQ(OverallAverage({}), 0);
+}
