@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libqt6svg6
   libgl-dev libxkbcommon-dev libxcb1-dev libx11-xcb-dev
   libcanberra-dev
   dbus dbus-bin dbus-daemon

@@ -1,0 +1,180 @@
+#include "tools/F_SysTimeInfo.h"
+
+#include "clockapp/MainWindow.h"
+#include "clockapp/SyncControl.h"
+#include "platform/media/ZoneRecord.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "timemodel/HX_messages.h"
+#include "tools/DriftChart.h"
+#include "ui_TFSysTimeInfo.h"
+#include "ui_TFSystemDrift.h"
+
+#include <QEvent>
+
+#include <sys/stat.h>
+
+TSystemZoneInfo ReadHostSystemZone() {
+    TSystemZoneInfo i;
+    int y, m, d;
+    DecodeDate(NowUTC(), y, m, d);
+    const TZoneRecord z = ReadZoneRecord("", y);
+    if (!z.Ok) return i;
+    // Without a summer period the system knows no standard or daylight time.
+    i.Result = !z.HasSummer ? TZoneIdResult::Unknown
+               : z.DaylightNow ? TZoneIdResult::Daylight
+                               : TZoneIdResult::Standard;
+    i.Bias = z.Rule.Bias;
+    i.StandardBias = -z.Rule.StopDate.Bias;
+    i.DaylightBias = -z.Rule.StartDate.Bias;
+    i.StandardName = z.StdName;
+    i.DaylightName = z.DltName;
+    z.Rule.StopDate.SaveToSystemTime(i.StandardDate);
+    z.Rule.StartDate.SaveToSystemTime(i.DaylightDate);
+    return i;
+}
+
+namespace {
+
+void Set(QLabel* l, const std::string& text) {
+    l->setText(QString::fromStdString(text));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+// ------------------------------------------------------------- drift chart
+
+TFSystemDrift::TFSystemDrift(QWidget* owner, std::string logPath)
+    : QWidget(owner, Qt::Window), ui(std::make_unique<Ui::TFSystemDrift>()),
+      FLogPath(std::move(logPath)) {
+    ui->setupUi(this);
+    FormCreate();
+}
+
+TFSystemDrift::~TFSystemDrift() = default;
+
+THXDriftChart* TFSystemDrift::Chart() const {
+    return ui->DriftChart;
+}
+
+void TFSystemDrift::FormCreate() {
+    // The window may be made before the main window registered the messages.
+    RegisterHXMessages();
+    FListener = std::make_unique<THXMessageListener>([this](unsigned msg) {
+        if (msg == HXM_SyncSuccess) WMSyncSuccess();
+    });
+}
+
+bool TFSystemDrift::event(QEvent* e) {
+    const bool r = QWidget::event(e);
+    if (e->type() == QEvent::WindowActivate) FormActivate();
+    return r;
+}
+
+bool TFSystemDrift::FormActivate() {
+    const bool read = LoadChart();
+    ComputeStatistics();
+    return read;
+}
+
+// The bus does not hold the sender, so there is nothing to reply first.
+void TFSystemDrift::WMSyncSuccess() {
+    FormActivate();
+}
+
+bool TFSystemDrift::LoadChart() {
+    TSyncLogContents c;
+    const bool read = ReadSyncLogFile(FLogPath, NowUTC(), c);
+    FContents = std::move(c);
+    ui->DriftChart->SetSamples(FContents.Samples);
+    return read;
+}
+
+void TFSystemDrift::ComputeStatistics() {
+    const TDriftStatistics& s = FContents.Statistics;
+    Set(ui->l_NumLogEntries, IntToStr(s.Entries));
+    Set(ui->l_SuccessRate, SuccessRateText(s));
+    Set(ui->l_MaximumDrift, DriftText(s.MaxDrift));
+    Set(ui->l_AverageDrift, DriftText(s.AverageDrift));
+    Set(ui->l_LogDateRange, LogDateRangeText(s));
+}
+
+// ------------------------------------------------------------- information
+
+TFSysTimeInfo::TFSysTimeInfo(TF_clocks& mainWindow, QWidget* owner)
+    : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TFSysTimeInfo>()) {
+    ui->setupUi(this);
+    connect(ui->sb_Drift, &QPushButton::clicked, this, [this] { sb_DriftClick(); });
+}
+
+TFSysTimeInfo::~TFSysTimeInfo() = default;
+
+bool TFSysTimeInfo::event(QEvent* e) {
+    const bool r = QWidget::event(e);
+    if (e->type() == QEvent::Show || e->type() == QEvent::WindowActivate) FormActivate();
+    return r;
+}
+
+void TFSysTimeInfo::FormActivate() {
+    const double running = std::max(0.0, Now() - FMain.StartTime);
+    Set(ui->l_ActiveTime, running > 1 ? FloatToStrF(running, TFloatFormat::ffFixed, 7, 2) + " days"
+                                      : FormatDateTime("HH:MM:SS", running));
+    Set(ui->l_NumLocations, FMain.StandardLocations.empty() ? std::string("--Not Loaded--")
+                                                             : IntToStr(int64_t(FMain.StandardLocations.size())));
+    ShowTimeAdjustment();
+    ShowTimeZoneInfo();
+}
+
+void TFSysTimeInfo::ShowTimeAdjustment() {
+    const TSystemTimeAdjustment a = ReadAdjustment ? ReadAdjustment() : TSystemTimeAdjustment{};
+    const std::string title = "System Time Adjustments (Win NT only) - ";
+    if (!a.Ok) {
+        ui->gb_SysTimeAdjust->setTitle(QString::fromStdString(title + "?"));
+        Set(ui->l_SysTimeAdjustment, "?");
+        Set(ui->l_SysAdjustInc, "?");
+        return;
+    }
+    ui->gb_SysTimeAdjust->setTitle(QString::fromStdString(title + (a.Disabled ? "Disabled" : "Enabled")));
+    Set(ui->l_SysTimeAdjustment, IntToStr(a.Adjustment));
+    Set(ui->l_SysAdjustInc, IntToStr(a.Increment));
+}
+
+void TFSysTimeInfo::ShowTimeZoneInfo() {
+    const TZoneInfoTexts t = ZoneInfoTexts(ReadHostSystemZone());
+    Set(ui->l_ActiveBias, t.ActiveBias);
+    Set(ui->l_StandardName, t.StandardName);
+    Set(ui->l_DaylightName, t.DaylightName);
+    if (!t.Filled) return;
+    Set(ui->l_Bias, t.Bias);
+    Set(ui->l_StandardBias, t.StandardBias);
+    Set(ui->l_DaylightBias, t.DaylightBias);
+    Set(ui->l_DaylightDate, t.DaylightDate);
+    Set(ui->l_StandardDate, t.StandardDate);
+}
+
+void TFSysTimeInfo::sb_DriftClick() {
+    const std::string path = FMain.DataDir + kSyncLogFileName;
+    if (!FileExists(path)) {
+        THXMessageBoxes::ShowErrorCode(62);
+        return;
+    }
+    auto* drift = new TFSystemDrift(this, path);
+    drift->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<QPushButton> button = ui->sb_Drift;
+    connect(drift, &QObject::destroyed, button, [button] {
+        if (button) button->setEnabled(true);
+    });
+    DriftWindow = drift;
+    // The first read decides: a log that went meanwhile gives no window.
+    if (!drift->FormActivate()) {
+        delete drift;
+        THXMessageBoxes::ShowErrorCode(62);
+        return;
+    }
+    drift->show();
+    button->setEnabled(false);
+}

@@ -1,0 +1,74 @@
+// "System Time Information" and its "System Clock Drift" chart.
+#pragma once
+
+#include "platform/rtl/SystemTimeAdjustment.h"
+#include "tools/SyncLog.h"
+#include "tools/ZoneInfoTexts.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TF_clocks;
+class THXDriftChart;
+class THXMessageListener;
+namespace Ui {
+class TFSysTimeInfo;
+class TFSystemDrift;
+} // namespace Ui
+
+// The host zone as the system's time-zone record, through the zone reader.
+TSystemZoneInfo ReadHostSystemZone();
+
+class TFSystemDrift : public QWidget {
+    Q_OBJECT
+public:
+    TFSystemDrift(QWidget* owner, std::string logPath);
+    ~TFSystemDrift() override;
+
+    void FormCreate();
+    // Reloads the chart and the statistics; false when the log cannot be read.
+    bool FormActivate();
+    void WMSyncSuccess();
+    bool LoadChart();
+    void ComputeStatistics();
+
+    const std::string& LogPath() const { return FLogPath; }
+    THXDriftChart* Chart() const;
+    const TSyncLogContents& Contents() const { return FContents; }
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    std::unique_ptr<Ui::TFSystemDrift> ui;
+    std::string FLogPath;
+    std::unique_ptr<THXMessageListener> FListener;
+    TSyncLogContents FContents;
+};
+
+class TFSysTimeInfo : public QWidget {
+    Q_OBJECT
+public:
+    TFSysTimeInfo(TF_clocks& mainWindow, QWidget* owner);
+    ~TFSysTimeInfo() override;
+
+    void FormActivate();
+    void ShowTimeAdjustment();
+    void ShowTimeZoneInfo();
+    void sb_DriftClick();
+
+    // The kernel's adjustment; tests give their own.
+    std::function<TSystemTimeAdjustment()> ReadAdjustment = GetSystemTimeAdjustment;
+    QPointer<TFSystemDrift> DriftWindow;
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    TF_clocks& FMain;
+    std::unique_ptr<Ui::TFSysTimeInfo> ui;
+};

@@ -1,0 +1,151 @@
+#include "tools/F_TimeCalc.h"
+
+#include "clockapp/MainWindow.h"
+#include "timemodel/HXMessageBoxes.h"
+#include "tools/TimeCalc.h"
+#include "ui_TFhxCalendar.h"
+#include "ui_TF_TimeCalc.h"
+
+namespace {
+
+TDateTime Combined(const QDateEdit* date, const QTimeEdit* time) {
+    const QDate d = date->date();
+    const QTime t = time->time();
+    return EncodeDate(d.year(), d.month(), d.day()) + EncodeTime(t.hour(), t.minute(), t.second(), 0);
+}
+
+void SetPickers(QDateEdit* date, QTimeEdit* time, TDateTime dt) {
+    int y, mo, d, h, mi, s, ms;
+    DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
+    date->setDate(QDate(y, mo, d));
+    time->setTime(QTime(h, mi, s));
+}
+
+} // namespace
+
+TF_TimeCalc::TF_TimeCalc(TF_clocks& mainWindow, QWidget* owner)
+    : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TF_TimeCalc>()) {
+    ui->setupUi(this);
+    FLocationButtons = {ui->sb_WhenWhereLocationA, ui->sb_WhenWhereLocationZ, ui->sbDiffLocA, ui->sbDiffLocZ};
+    for (int tag = 0; tag < 4; ++tag)
+        connect(FLocationButtons[size_t(tag)], &QPushButton::clicked, this, [this, tag] { ChangeZone(tag); });
+    auto on = [this](QPushButton* b, void (TF_TimeCalc::*handler)()) {
+        connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+    };
+    on(ui->sb_Now, &TF_TimeCalc::sb_NowClick);
+    on(ui->sbDateTimeWhenNow, &TF_TimeCalc::sbDateTimeWhenNowClick);
+    on(ui->sb_HereA, &TF_TimeCalc::sb_HereAClick);
+    on(ui->sb_HereZ, &TF_TimeCalc::sb_HereZClick);
+    on(ui->sb_WhenWhereAnswer, &TF_TimeCalc::sb_WhenWhereAnswerClick);
+    on(ui->sbDiffAnswer, &TF_TimeCalc::sbDiffAnswerClick);
+    on(ui->sb_WhatZoneAnswer, &TF_TimeCalc::sb_WhatZoneAnswerClick);
+    on(ui->sbDateTimeWhenAnswer, &TF_TimeCalc::sbDateTimeWhenAnswerClick);
+    FormCreate();
+}
+
+TF_TimeCalc::~TF_TimeCalc() = default;
+
+template <class F> void TF_TimeCalc::Guarded(F f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+    } catch (...) {
+        THXMessageBoxes::ShowError("The answer could not be worked out");
+    }
+}
+
+void TF_TimeCalc::FormCreate() {
+    for (TTimeLocation& l : Locations) l = TTimeLocation();
+    const TDateTime utc = FMain.LocalClock.Location.UTC();
+    SetPickers(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime, utc);
+    SetPickers(ui->dtp_WhatZoneDate, ui->dtp_WhatZoneTime, utc);
+}
+
+void TF_TimeCalc::sb_NowClick() {
+    SetPickers(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime, Now());
+}
+
+void TF_TimeCalc::sbDateTimeWhenNowClick() {
+    SetPickers(ui->dtpDateTimeWhenDate, ui->dtpDateTimeWhenTime, Now());
+}
+
+void TF_TimeCalc::Here(int tag) {
+    Locations[size_t(tag)].Copy(FMain.LocalClock.Location);
+    FLocationButtons[size_t(tag)]->setText(QString::fromStdString(Locations[size_t(tag)].Name));
+}
+
+void TF_TimeCalc::sb_HereAClick() {
+    Here(0);
+}
+
+void TF_TimeCalc::sb_HereZClick() {
+    Here(1);
+}
+
+void TF_TimeCalc::ChangeZone(int tag) {
+    if (tag < 0 || tag >= int(Locations.size())) return;
+    Guarded([&] {
+        TTimeLocation picked;
+        picked.Copy(Locations[size_t(tag)]);
+        // Without a manager that can be made active, nothing happens.
+        if (!FMain.PickLocation(picked)) return;
+        TTimeLocation& slot = Locations[size_t(tag)];
+        slot.Copy(picked);
+        // Its "now" is the computer's, as for every clock.
+        slot.HostOffset = FMain.LocalClock.Location.HostOffset;
+        FLocationButtons[size_t(tag)]->setText(QString::fromStdString(slot.Name));
+    });
+}
+
+void TF_TimeCalc::sb_WhenWhereAnswerClick() {
+    Guarded([&] {
+        const TDateTime t = Combined(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime);
+        TTimeLocation& here = Locations[0];
+        here.HostOffset = here.StdOffset;
+        here.ImposeAlternate(t);
+        ui->l_WhenWhereAnswer->setText(QString::fromStdString(CalcAnswerText(here.TimeIn(Locations[1]))));
+    });
+}
+
+void TF_TimeCalc::sbDiffAnswerClick() {
+    Guarded([&] {
+        ui->lDiffAnswer->setText(
+            QString::fromStdString(FloatToStr(Locations[2].CurrentUTCOffset() - Locations[3].CurrentUTCOffset())));
+    });
+}
+
+void TF_TimeCalc::sb_WhatZoneAnswerClick() {
+    Guarded([&] {
+        const TDateTime t = Combined(ui->dtp_WhatZoneDate, ui->dtp_WhatZoneTime);
+        ui->l_WhatZoneAnswer->setText(QString::fromStdString(WhatZone(t, FMain.LocalClock.Location.UTC())));
+    });
+}
+
+void TF_TimeCalc::sbDateTimeWhenAnswerClick() {
+    Guarded([&] {
+        const std::array<std::string, 6> span = {
+            ui->eYears->text().toStdString(), ui->eMonths->text().toStdString(),
+            ui->eDays->text().toStdString(),  ui->eHours->text().toStdString(),
+            ui->eMinutes->text().toStdString(), ui->eSeconds->text().toStdString()};
+        const TDateTime base = Combined(ui->dtpDateTimeWhenDate, ui->dtpDateTimeWhenTime);
+        const TDateTime r = DateTimeWhen(base, span, ui->cbPlusMinus->currentText() == "Minus");
+        ui->lDateTimeWhenAnswer->setText(QString::fromStdString(CalcAnswerText(r)));
+    });
+}
+
+// ---------------------------------------------------------------- calendar
+
+TFhxCalendar::TFhxCalendar(TF_clocks& mainWindow, QWidget* owner)
+    : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TFhxCalendar>()) {
+    ui->setupUi(this);
+    FormCreate();
+}
+
+TFhxCalendar::~TFhxCalendar() = default;
+
+void TFhxCalendar::FormCreate() {
+    int y, m, d;
+    DecodeDate(DateOf(FMain.LocalClock.Location.CurrentDateTime()), y, m, d);
+    ui->mcCalendar->setSelectedDate(QDate(y, m, d));
+}

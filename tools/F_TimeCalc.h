@@ -1,0 +1,60 @@
+// "Horolux Calculator" and "Horolux Calendar".
+#pragma once
+
+#include "timemodel/TimeLocation.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QPushButton;
+class TF_clocks;
+namespace Ui {
+class TF_TimeCalc;
+class TFhxCalendar;
+} // namespace Ui
+
+class TF_TimeCalc : public QWidget {
+    Q_OBJECT
+public:
+    TF_TimeCalc(TF_clocks& mainWindow, QWidget* owner);
+    ~TF_TimeCalc() override;
+
+    void FormCreate();
+    void sb_NowClick();
+    void sbDateTimeWhenNowClick();
+    void sb_HereAClick();
+    void sb_HereZClick();
+    // The location button of that tag: a pick through the location manager.
+    void ChangeZone(int tag);
+    void sb_WhenWhereAnswerClick();
+    void sbDiffAnswerClick();
+    void sb_WhatZoneAnswerClick();
+    void sbDateTimeWhenAnswerClick();
+
+    // By tag: 0 where the given time applies, 1 the place asked about, 2 and
+    // 3 the places of the difference.
+    std::array<TTimeLocation, 4> Locations;
+
+private:
+    void Here(int tag);
+    // Runs a handler; an error is shown, never passed on.
+    template <class F> void Guarded(F f);
+
+    TF_clocks& FMain;
+    std::unique_ptr<Ui::TF_TimeCalc> ui;
+    std::array<QPushButton*, 4> FLocationButtons{};
+};
+
+class TFhxCalendar : public QWidget {
+    Q_OBJECT
+public:
+    TFhxCalendar(TF_clocks& mainWindow, QWidget* owner);
+    ~TFhxCalendar() override;
+    void FormCreate();
+
+private:
+    TF_clocks& FMain;
+    std::unique_ptr<Ui::TFhxCalendar> ui;
+};

@@ -1,0 +1,448 @@
+// The calculator, calendar, system-time and drift windows through the main
+// window.
+#include "clockapp/tests/WindowTest.h"
+#include "clockapp/SyncControl.h"
+#include "tickmatch/SyncRules.h"
+#include "tools/DriftChart.h"
+#include "tools/F_SysTimeInfo.h"
+#include "tools/F_TimeCalc.h"
+#include "tools/TimeTools.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTimeAxis>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTimeEdit>
+
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+
+namespace {
+
+// A location manager that hands back the places queued, one a pick.
+class TFakeManager : public QWidget, public ITimeZoneManager {
+public:
+    std::deque<TTimeLocation> Picks;
+    QWidget* Window() override { return this; }
+    void ConfigureClock(const THXClock&, bool, int, bool, bool) override {}
+    void RebuildLocationTree() override {}
+    void LoadDSTRules() override {}
+    void ClocksChanged() override {}
+    bool PickLocation(TTimeLocation& location) override {
+        if (Picks.empty()) return false;
+        location.Copy(Picks.front());
+        Picks.pop_front();
+        return true;
+    }
+};
+
+// Answers Yes to the question that activates the manager.
+class PickingClocks : public QuietClocks {
+public:
+    using QuietClocks::QuietClocks;
+    int Questions = 0;
+
+protected:
+    bool ConfirmYes(const std::string&) override {
+        ++Questions;
+        return true;
+    }
+};
+
+TTimeLocation Place(const char* name, double stdOffset, const char* rule) {
+    TTimeLocation l;
+    l.Name = name;
+    l.StdOffset = stdOffset;
+    l.Rule.ReadDataString(rule);
+    return l;
+}
+const char* const kEU = "EU/L.1.3.60.01:00:00/L.1.10.0.01:00:00/";
+const char* const kUS = "US/2.1.3.60.02:00:00/1.1.11.0.01:00:00/";
+
+template <class T> T* Child(QWidget* w, const char* name) {
+    T* c = w ? w->findChild<T*>(name) : nullptr;
+    EXPECT_TRUE(c) << name;
+    return c;
+}
+std::string Text(QWidget* w, const char* name) {
+    QLabel* l = Child<QLabel>(w, name);
+    return l ? l->text().toStdString() : std::string();
+}
+void Click(QWidget* w, const char* name) {
+    if (QPushButton* b = Child<QPushButton>(w, name)) b->click();
+}
+void SetWhen(QWidget* w, const char* date, const char* time, TDateTime t) {
+    int y, mo, d, h, mi, s, ms;
+    DecodeDateTime(t, y, mo, d, h, mi, s, ms);
+    Child<QDateEdit>(w, date)->setDate(QDate(y, mo, d));
+    Child<QTimeEdit>(w, time)->setTime(QTime(h, mi, s));
+}
+void Flush() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class TimeToolWindows : public TWindowTest<PickingClocks> {
+protected:
+    void BeforeStart() override { InstallTimeTools(*w); }
+    void TearDown() override {
+        for (QWidget* win : QApplication::topLevelWidgets())
+            if (qobject_cast<TF_TimeCalc*>(win) || qobject_cast<TFhxCalendar*>(win) ||
+                qobject_cast<TFSysTimeInfo*>(win) || qobject_cast<TFSystemDrift*>(win))
+                win->deleteLater();
+        Flush();
+        ResetClockSource();
+        if (FOldTZ) setenv("TZ", FOldTZ->c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+        TWindowTest::TearDown();
+    }
+    template <class T> T* Open(TToolWindow which, const char* action) {
+        QAction* a = w->findChild<QAction*>(action);
+        EXPECT_TRUE(a && a->isEnabled()) << action;
+        if (a) a->trigger();
+        return qobject_cast<T*>(w->ToolWindow(which));
+    }
+    void SetTZ(const char* zone) {
+        if (!FSavedTZ) {
+            FSavedTZ = true;
+            if (const char* old = getenv("TZ")) FOldTZ = old;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    std::string LogPath() const { return w->DataDir + kSyncLogFileName; }
+    void WriteLog(const std::vector<std::string>& lines, std::ios::openmode mode = std::ios::trunc) {
+        std::ofstream out(LogPath(), std::ios::binary | std::ios::out | mode);
+        for (const std::string& l : lines) out << l << "\r\n";
+    }
+    bool FSavedTZ = false;
+    std::optional<std::string> FOldTZ;
+};
+
+std::string Success(TDateTime newUtc, double drift) {
+    return tickmatch::LogLineStart("h", newUtc) + tickmatch::LogSuccessFields(newUtc, newUtc + drift);
+}
+std::string Failure() {
+    return tickmatch::LogLineStart("h", 46000) + tickmatch::LogFailField(tickmatch::FailTimedOut);
+}
+
+} // namespace
+
+TEST_F(TimeToolWindows, EachCommandIsDisabledWhileItsWindowIsOpen) {
+    const struct {
+        TToolWindow Which;
+        const char* Commands[2];
+        const char* Title;
+        std::vector<const char*> Components;
+    } cases[] = {
+        {TToolWindow::TimeCalc, {"sb_Calc", "mi_TimeCalc"}, "Horolux Calculator",
+         {"sb_WhenWhereLocationA", "sb_WhenWhereLocationZ", "sbDiffLocA", "sbDiffLocZ",
+          "dtp_WhenWhereTime", "dtp_WhenWhereDate", "sb_Now", "sb_HereA", "sb_HereZ",
+          "sb_WhenWhereAnswer", "l_WhenWhereAnswer", "sbDiffAnswer", "lDiffAnswer",
+          "dtp_WhatZoneTime", "dtp_WhatZoneDate", "sb_WhatZoneAnswer", "l_WhatZoneAnswer",
+          "dtpDateTimeWhenTime", "dtpDateTimeWhenDate", "sbDateTimeWhenNow", "eYears", "eMonths",
+          "eDays", "eHours", "eMinutes", "eSeconds", "cbPlusMinus", "sbDateTimeWhenAnswer",
+          "lDateTimeWhenAnswer"}},
+        {TToolWindow::Calendar, {"miCalender", "sbCalendar"}, "Horolux Calendar", {"mcCalendar"}},
+        {TToolWindow::SysTimeInfo, {"sb_SysTimeInfo", "mi_SysTimeInfo"}, "System Time Information",
+         {"l_ActiveTime", "l_NumLocations", "l_SysTimeAdjustment", "l_SysAdjustInc", "l_ActiveBias",
+          "l_StandardName", "l_DaylightName", "l_Bias", "l_StandardBias", "l_DaylightBias",
+          "l_DaylightDate", "l_StandardDate", "sb_Drift"}},
+    };
+    for (const auto& c : cases) {
+        for (const char* cmd : c.Commands) {
+            QAction* a = w->findChild<QAction*>(cmd);
+            ASSERT_TRUE(a) << cmd;
+            EXPECT_TRUE(a->isEnabled()) << cmd;
+        }
+        QWidget* win = Open<QWidget>(c.Which, c.Commands[0]);
+        ASSERT_TRUE(win) << c.Title;
+        EXPECT_TRUE(win->isVisible());
+        EXPECT_EQ(win->windowTitle(), c.Title);
+        for (const char* name : c.Components) EXPECT_TRUE(win->findChild<QWidget*>(name)) << name;
+        for (const char* cmd : c.Commands) EXPECT_FALSE(w->findChild<QAction*>(cmd)->isEnabled()) << cmd;
+        win->close();
+        Flush();
+        EXPECT_FALSE(w->ToolWindow(c.Which));
+        for (const char* cmd : c.Commands) EXPECT_TRUE(w->findChild<QAction*>(cmd)->isEnabled()) << cmd;
+    }
+}
+
+TEST_F(TimeToolWindows, CalculatorWhenWhereAndDifference) {
+    PinClock(EncodeDate(2026, 1, 15) + 0.5, 0); // asked in January
+    auto* calc = Open<TF_TimeCalc>(TToolWindow::TimeCalc, "mi_TimeCalc");
+    ASSERT_TRUE(calc);
+    // The pickers start at the home clock's UTC.
+    EXPECT_EQ(Child<QDateEdit>(calc, "dtp_WhenWhereDate")->date(), QDate(2026, 1, 15));
+    EXPECT_EQ(Child<QTimeEdit>(calc, "dtp_WhatZoneTime")->time(), QTime(12, 0));
+
+    // Two empty places: the time given.
+    SetWhen(calc, "dtp_WhenWhereDate", "dtp_WhenWhereTime", EncodeDate(2026, 7, 1) + 0.5);
+    Click(calc, "sb_WhenWhereAnswer");
+    EXPECT_EQ(Text(calc, "l_WhenWhereAnswer"), "Wednesday 01, July, 2026  12:00:00");
+
+    // Without a manager to pick from, a location button does nothing.
+    Click(calc, "sb_WhenWhereLocationA");
+    EXPECT_EQ(Child<QPushButton>(calc, "sb_WhenWhereLocationA")->text(), "Select Location");
+    EXPECT_EQ(w->Questions, 0);
+
+    w->SetTimeZoneManagerFactory([](TF_clocks&) -> ITimeZoneManager* {
+        auto* manager = new TFakeManager;
+        manager->Picks = {Place("New York", -5, kUS), Place("London", 0, kEU), Place("Tokyo", 9, "0"),
+                          Place("New York", -5, kUS)};
+        return manager;
+    });
+    for (const char* b : {"sb_WhenWhereLocationA", "sb_WhenWhereLocationZ", "sbDiffLocA", "sbDiffLocZ"})
+        Click(calc, b);
+    EXPECT_EQ(Child<QPushButton>(calc, "sb_WhenWhereLocationA")->text(), "New York");
+    EXPECT_EQ(Child<QPushButton>(calc, "sbDiffLocZ")->text(), "New York");
+    EXPECT_EQ(w->Questions, 1); // the manager was activated once
+    // A pick the user cancels leaves the place as it was.
+    Click(calc, "sbDiffLocZ");
+    EXPECT_EQ(calc->Locations[3].Name, "New York");
+
+    // 12:00 in New York on 1 July (daylight time there and in London) is
+    // 17:00 in London, at the first click.
+    Click(calc, "sb_WhenWhereAnswer");
+    EXPECT_EQ(Text(calc, "l_WhenWhereAnswer"), "Wednesday 01, July, 2026  17:00:00");
+    // In January: Tokyo is 14 hours ahead of New York.
+    Click(calc, "sbDiffAnswer");
+    EXPECT_EQ(Text(calc, "lDiffAnswer"), "14");
+
+    // "here" is the home clock.
+    w->LocalClock.Location.Name = "Home";
+    Click(calc, "sb_HereZ");
+    EXPECT_EQ(Child<QPushButton>(calc, "sb_WhenWhereLocationZ")->text(), "Home");
+}
+
+TEST_F(TimeToolWindows, CalculatorWhatZoneAndDateTimeWhen) {
+    const TDateTime utc = EncodeDate(2026, 5, 20) + 0.5;
+    PinClock(utc, 0);
+    auto* calc = Open<TF_TimeCalc>(TToolWindow::TimeCalc, "sb_Calc");
+    ASSERT_TRUE(calc);
+    EXPECT_EQ(Text(calc, "l_WhatZoneAnswer"), "UTC");
+    const struct {
+        double Hours;
+        const char* Answer;
+    } zones[] = {{5.5, "5.5"}, {5.3, "5"}, {-3.5, "-3.5"}, {13, "13"},
+                 {13.5, "Error UTC Differential > 12 hours"}, {-0.3, "0"}};
+    for (const auto& z : zones) {
+        SetWhen(calc, "dtp_WhatZoneDate", "dtp_WhatZoneTime", utc + z.Hours / 24);
+        Click(calc, "sb_WhatZoneAnswer");
+        EXPECT_EQ(Text(calc, "l_WhatZoneAnswer"), z.Answer) << z.Hours;
+    }
+
+    auto* sign = Child<QComboBox>(calc, "cbPlusMinus");
+    EXPECT_FALSE(sign->isEditable()); // a typed "minus" cannot add
+    ASSERT_EQ(sign->count(), 2);
+    EXPECT_EQ(sign->itemText(0), "Plus");
+    EXPECT_EQ(sign->itemText(1), "Minus");
+    EXPECT_EQ(sign->currentText(), "Plus");
+    for (const char* e : {"eYears", "eMonths", "eDays", "eHours", "eMinutes", "eSeconds"})
+        EXPECT_EQ(Child<QLineEdit>(calc, e)->text(), "0") << e;
+
+    SetWhen(calc, "dtpDateTimeWhenDate", "dtpDateTimeWhenTime", EncodeDate(2028, 1, 31) + 0.5);
+    Child<QLineEdit>(calc, "eMonths")->setText("1");
+    Click(calc, "sbDateTimeWhenAnswer");
+    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Wednesday 01, March, 2028  22:30:00");
+    sign->setCurrentIndex(1);
+    Click(calc, "sbDateTimeWhenAnswer");
+    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Saturday 01, January, 2028  01:30:00");
+
+    // A span that is no number: the conversion message, the answer kept.
+    Child<QLineEdit>(calc, "eDays")->setText("two");
+    Click(calc, "sbDateTimeWhenAnswer");
+    ASSERT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(presenter.Texts[0], "'two' is not a valid floating point value");
+    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Saturday 01, January, 2028  01:30:00");
+
+    Click(calc, "sbDateTimeWhenNow");
+    EXPECT_EQ(Child<QDateEdit>(calc, "dtpDateTimeWhenDate")->date(), QDate(2026, 5, 20));
+}
+
+TEST_F(TimeToolWindows, CalendarOpensOnTheHomeClocksDate) {
+    PinClock(EncodeDate(2026, 3, 1) + 20.0 / 24, 0);
+    // The home clock's own offset, ahead of the computer's: already 2 March.
+    w->LocalClock.Location.StdOffset = 10;
+    w->LocalClock.Location.HostOffset = 0;
+    auto* cal = Open<TFhxCalendar>(TToolWindow::Calendar, "sbCalendar");
+    ASSERT_TRUE(cal);
+    auto* mc = Child<QCalendarWidget>(cal, "mcCalendar");
+    EXPECT_EQ(mc->selectedDate(), QDate(2026, 3, 2));
+    EXPECT_EQ(mc->verticalHeaderFormat(), QCalendarWidget::ISOWeekNumbers);
+}
+
+TEST_F(TimeToolWindows, SystemTimeInformation) {
+    const struct {
+        const char* Zone;
+        TDateTime Utc;
+        const char *Active, *Bias, *StdBias, *DltBias, *Start, *Stop;
+        bool Names;
+    } zones[] = {
+        {"Europe/Berlin", EncodeDate(2026, 7, 1), "120 mins", "60 mins", "0 mins", "60 mins",
+         "Last Sunday in March", "Last Sunday in October", true},
+        {"Europe/Berlin", EncodeDate(2026, 1, 10), "60 mins", "60 mins", "0 mins", "60 mins",
+         "Last Sunday in March", "Last Sunday in October", true},
+        {"America/New_York", EncodeDate(2026, 1, 10), "-300 mins", "-300 mins", "0 mins", "60 mins",
+         "Second Sunday in March", "First Sunday in November", true},
+        {"Asia/Tokyo", EncodeDate(2026, 7, 1), "540 mins", "540 mins", "0 mins", "0 mins",
+         "Not Specified", "Not Specified", false},
+    };
+    for (const auto& z : zones) {
+        SetTZ(z.Zone);
+        PinClock(z.Utc, 0);
+        auto* info = qobject_cast<TFSysTimeInfo*>(w->ToolWindow(TToolWindow::SysTimeInfo));
+        if (!info) info = Open<TFSysTimeInfo>(TToolWindow::SysTimeInfo, "sb_SysTimeInfo");
+        ASSERT_TRUE(info);
+        info->FormActivate();
+        EXPECT_EQ(Text(info, "l_ActiveBias"), z.Active) << z.Zone;
+        EXPECT_EQ(Text(info, "l_Bias"), z.Bias) << z.Zone;
+        EXPECT_EQ(Text(info, "l_StandardBias"), z.StdBias) << z.Zone;
+        EXPECT_EQ(Text(info, "l_DaylightBias"), z.DltBias) << z.Zone;
+        EXPECT_EQ(Text(info, "l_DaylightDate"), z.Start) << z.Zone;
+        EXPECT_EQ(Text(info, "l_StandardDate"), z.Stop) << z.Zone;
+        if (z.Names) {
+            EXPECT_FALSE(Text(info, "l_StandardName").empty());
+            EXPECT_NE(Text(info, "l_StandardName"), Text(info, "l_DaylightName")) << z.Zone;
+        } else {
+            EXPECT_EQ(Text(info, "l_StandardName"), "Not Specified");
+            EXPECT_EQ(Text(info, "l_DaylightName"), "Not Specified");
+        }
+    }
+    auto* info = qobject_cast<TFSysTimeInfo*>(w->ToolWindow(TToolWindow::SysTimeInfo));
+    ASSERT_TRUE(info);
+
+    w->StartTime = Now() - 0.25;
+    info->FormActivate();
+    EXPECT_EQ(Text(info, "l_ActiveTime"), "06:00:00");
+    w->StartTime = Now() - 2.5;
+    info->FormActivate();
+    EXPECT_EQ(Text(info, "l_ActiveTime"), "2.50 days");
+
+    EXPECT_EQ(Text(info, "l_NumLocations"), "--Not Loaded--");
+    w->StandardLocations.push_back(std::make_unique<TTimeLocation>());
+    info->FormActivate();
+    EXPECT_EQ(Text(info, "l_NumLocations"), "1");
+
+    auto* box = Child<QGroupBox>(info, "gb_SysTimeAdjust");
+    info->ReadAdjustment = [] { return TSystemTimeAdjustment{true, 100000, 100016, false}; };
+    info->FormActivate();
+    EXPECT_EQ(box->title(), "System Time Adjustments (Win NT only) - Enabled");
+    EXPECT_EQ(Text(info, "l_SysAdjustInc"), "100000");
+    EXPECT_EQ(Text(info, "l_SysTimeAdjustment"), "100016");
+    info->ReadAdjustment = [] { return TSystemTimeAdjustment{true, 100000, 100000, true}; };
+    info->FormActivate();
+    EXPECT_EQ(box->title(), "System Time Adjustments (Win NT only) - Disabled");
+    info->ReadAdjustment = [] { return TSystemTimeAdjustment{}; };
+    info->FormActivate();
+    EXPECT_EQ(Text(info, "l_SysAdjustInc"), "?");
+    EXPECT_EQ(Text(info, "l_SysTimeAdjustment"), "?");
+
+    // The kernel's own read: either refused or plausible (a tick of 1 to 100 ms).
+    const TSystemTimeAdjustment real = GetSystemTimeAdjustment();
+    if (real.Ok) {
+        EXPECT_TRUE(real.Increment >= 10000 && real.Increment <= 1000000) << real.Increment;
+    }
+}
+
+TEST_F(TimeToolWindows, DriftChartAndStatistics) {
+    const TDateTime now = EncodeDate(2026, 12, 9) + 0.5;
+    PinClock(now, 0);
+    auto* info = Open<TFSysTimeInfo>(TToolWindow::SysTimeInfo, "sb_SysTimeInfo");
+    ASSERT_TRUE(info);
+    auto* drift = Child<QPushButton>(info, "sb_Drift");
+
+    // No log: message 62 and no window.
+    Click(info, "sb_Drift");
+    ASSERT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(presenter.Texts[0], "Warning(62) Sync Log Missing or Already Cleared\r\nDrift Statistics Unavailable");
+    EXPECT_FALSE(info->DriftWindow);
+    EXPECT_TRUE(drift->isEnabled());
+
+    // 120 samples an hour apart, a failure after every tenth, one zero drift.
+    const TDateTime first = now - 10;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 120; ++i) {
+        lines.push_back(Success(first + i / 24.0, i == 7 ? 0 : (i + 1) / 86400.0));
+        if (i % 10 == 9) lines.push_back(Failure());
+    }
+    WriteLog(lines);
+    Click(info, "sb_Drift");
+    TFSystemDrift* win = info->DriftWindow;
+    ASSERT_TRUE(win);
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_EQ(win->windowTitle(), "System Clock Drift");
+    EXPECT_FALSE(drift->isEnabled());
+    EXPECT_EQ(Text(win, "l_NumLogEntries"), "132");
+    EXPECT_EQ(Text(win, "l_SuccessRate"), "91%");
+    EXPECT_EQ(Text(win, "l_MaximumDrift"), "0 Days 00:02:00.000");
+    EXPECT_EQ(Text(win, "l_LogDateRange"), "120 Samples from Nov-29-2026 12:00 - Dec-09-2026 12:00 (UTC)");
+
+    THXDriftChart* chart = win->Chart();
+    EXPECT_EQ(chart->objectName(), "DriftChart");
+    EXPECT_EQ(chart->chart()->title(), "System Clock Drift");
+    EXPECT_EQ(chart->AxisX->titleText(), "Date");
+    EXPECT_EQ(chart->AxisX->format(), "MMM, dd");
+    EXPECT_EQ(chart->toolTip(), "Left CLick to Zoom, Right Click to Pan");
+    EXPECT_EQ(chart->LocalAverage->pen().color(), QColor(Qt::red));
+    EXPECT_EQ(chart->LocalAverage->pen().width(), 2);
+    EXPECT_EQ(chart->OverallAverage->pen().color(), QColor(0, 255, 0));
+    // Every sample but the zero one is kept; the last page of 50 is shown.
+    EXPECT_EQ(chart->Samples().size(), 119u);
+    EXPECT_EQ(chart->PageCount(), 3u);
+    ASSERT_EQ(chart->DriftData->count(), 19);
+    EXPECT_NEAR(chart->DriftData->at(18).y(), 120 / 86400.0, 1e-9);
+    EXPECT_EQ(chart->LocalAverage->count(), 19);
+    EXPECT_NEAR(chart->LocalAverage->at(18).y(), 119 / 86400.0, 1e-12);
+    ASSERT_EQ(chart->OverallAverage->count(), 2);
+    EXPECT_NEAR(chart->OverallAverage->at(0).y(), (120 * 121 / 2 - 8) / 119.0 / 86400, 1e-12);
+    chart->ShowPage(0);
+    EXPECT_EQ(chart->DriftData->count(), 50);
+
+    // Each success anywhere reloads the chart.
+    WriteLog({Success(now, 3 / 86400.0)}, std::ios::app);
+    BroadcastHXMessage(HXM_SyncSuccess);
+    loop.Deliver();
+    EXPECT_EQ(Text(win, "l_NumLogEntries"), "133");
+    EXPECT_EQ(Text(win, "l_MaximumDrift"), "0 Days 00:02:00.000");
+    EXPECT_EQ(chart->Samples().size(), 120u);
+
+    win->close();
+    Flush();
+    EXPECT_TRUE(drift->isEnabled());
+
+    // Small logs: the moving average starts at the third sample.
+    const struct {
+        std::vector<std::string> Lines;
+        int Points, Moving;
+        const char *Entries, *Rate, *Average;
+    } small[] = {
+        {{}, 0, 0, "0", "", "0 Days 00:00:00.000"},
+        {{Success(now - 1, 1 / 86400.0)}, 1, 0, "1", "100%", "0 Days 00:00:00.000"},
+        {{Success(now - 2, 1 / 86400.0), Success(now - 1, 4 / 86400.0)}, 2, 0, "2", "100%",
+         "0 Days 00:00:02.000"},
+        {{Success(now - 2, 1 / 86400.0), Failure(), Success(now - 1, 4 / 86400.0),
+          Success(now, 2 / 86400.0)}, 3, 1, "4", "75%", "0 Days 00:00:01.500"},
+    };
+    for (const auto& s : small) {
+        WriteLog(s.Lines);
+        Click(info, "sb_Drift");
+        TFSystemDrift* d = info->DriftWindow;
+        ASSERT_TRUE(d) << s.Entries;
+        EXPECT_EQ(d->Chart()->DriftData->count(), s.Points) << s.Entries;
+        EXPECT_EQ(d->Chart()->LocalAverage->count(), s.Moving) << s.Entries;
+        EXPECT_EQ(Text(d, "l_NumLogEntries"), s.Entries);
+        EXPECT_EQ(Text(d, "l_SuccessRate"), s.Rate) << s.Entries;
+        EXPECT_EQ(Text(d, "l_AverageDrift"), s.Average) << s.Entries;
+        d->close();
+        Flush();
+    }
+}
