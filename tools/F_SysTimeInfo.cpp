@@ -12,6 +12,7 @@
 #include <QEvent>
 
 #include <sys/stat.h>
+#include <tuple>
 
 TSystemZoneInfo ReadHostSystemZone() {
     TSystemZoneInfo i;
@@ -44,6 +45,13 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Size and change time in nanoseconds; -1 when there is no file.
+std::pair<int64_t, int64_t> FileStamp(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return {-1, -1};
+    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 } // namespace
 
 // ------------------------------------------------------------- drift chart
@@ -67,6 +75,8 @@ void TFSystemDrift::FormCreate() {
     FListener = std::make_unique<THXMessageListener>([this](unsigned msg) {
         if (msg == HXM_SyncSuccess) WMSyncSuccess();
     });
+    FLineWait.setInterval(LinePollMs);
+    connect(&FLineWait, &QTimer::timeout, this, [this] { PollForLine(); });
 }
 
 bool TFSystemDrift::event(QEvent* e) {
@@ -81,12 +91,33 @@ bool TFSystemDrift::FormActivate() {
     return read;
 }
 
-// The bus does not hold the sender, so there is nothing to reply first.
+// The bus does not hold the sender, so there is nothing to reply first. The
+// report comes before tickmatch appends its line, so a log that has not
+// changed yet is watched until it does.
 void TFSystemDrift::WMSyncSuccess() {
-    FormActivate();
+    if (LogChanged()) {
+        FLineWait.stop();
+        FormActivate();
+        return;
+    }
+    FWaited.start();
+    FLineWait.start();
+}
+
+bool TFSystemDrift::LogChanged() const {
+    const auto [size, change] = FileStamp(FLogPath);
+    return size != FLoadedSize || change != FLoadedChange;
+}
+
+void TFSystemDrift::PollForLine() {
+    if (LogChanged() || FWaited.elapsed() >= LineWaitMs) {
+        FLineWait.stop();
+        FormActivate();
+    }
 }
 
 bool TFSystemDrift::LoadChart() {
+    std::tie(FLoadedSize, FLoadedChange) = FileStamp(FLogPath);
     TSyncLogContents c;
     const bool read = ReadSyncLogFile(FLogPath, NowUTC(), c);
     FContents = std::move(c);

@@ -5,7 +5,9 @@
 #include "tools/SyncLog.h"
 #include "tools/ZoneInfoTexts.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -32,7 +34,12 @@ public:
     void FormCreate();
     // Reloads the chart and the statistics; false when the log cannot be read.
     bool FormActivate();
+    // tickmatch reports before it writes its line: the reload waits for the
+    // log to change, at most LineWaitMs, polling every LinePollMs.
     void WMSyncSuccess();
+    static constexpr int LineWaitMs = 10000;
+    static constexpr int LinePollMs = 100;
+    bool WaitingForLine() const { return FLineWait.isActive(); }
     bool LoadChart();
     void ComputeStatistics();
 
@@ -48,6 +55,13 @@ private:
     std::string FLogPath;
     std::unique_ptr<THXMessageListener> FListener;
     TSyncLogContents FContents;
+    // The size and change time of the log at the last read.
+    int64_t FLoadedSize = -1;
+    int64_t FLoadedChange = -1;
+    QTimer FLineWait;
+    QElapsedTimer FWaited;
+    bool LogChanged() const;
+    void PollForLine();
 };
 
 class TFSysTimeInfo : public QWidget {

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeAxis>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -407,11 +408,24 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
     chart->ShowPage(0);
     EXPECT_EQ(chart->DriftData->count(), 50);
 
-    // Each success anywhere reloads the chart.
-    WriteLog({Success(now, 3 / 86400.0)}, std::ios::app);
+    // Each success anywhere reloads the chart once its line is in the log,
+    // which tickmatch writes after it reports.
     BroadcastHXMessage(HXM_SyncSuccess);
     loop.Deliver();
+    EXPECT_TRUE(win->WaitingForLine());
+    EXPECT_EQ(Text(win, "l_NumLogEntries"), "132");
+    WriteLog({Success(now, 3 / 86400.0)}, std::ios::app);
+    QElapsedTimer waited;
+    waited.start();
+    while (win->WaitingForLine() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(Text(win, "l_NumLogEntries"), "133");
+    // A line already there is read at once.
+    WriteLog({Failure()}, std::ios::app);
+    BroadcastHXMessage(HXM_SyncSuccess);
+    loop.Deliver();
+    EXPECT_FALSE(win->WaitingForLine());
+    EXPECT_EQ(Text(win, "l_NumLogEntries"), "134");
     EXPECT_EQ(Text(win, "l_MaximumDrift"), "0 Days 00:02:00.000");
     EXPECT_EQ(chart->Samples().size(), 120u);
 
