@@ -13,23 +13,23 @@
 THXDriftChart::THXDriftChart(QWidget* parent) : QChartView(parent) {
     auto* chart = new QChart;
     chart->setTitle("System Clock Drift");
-    DriftData = new QScatterSeries(chart);
+    DriftData = new QScatterSeries;
     DriftData->setName("DriftData");
     DriftData->setMarkerSize(7);
-    LocalAverage = new QLineSeries(chart);
+    LocalAverage = new QLineSeries;
     LocalAverage->setName("Local Average");
     LocalAverage->setPen(QPen(QColor(Qt::red), 2));
-    OverallAverage = new QLineSeries(chart);
+    OverallAverage = new QLineSeries;
     OverallAverage->setName("Overall Average");
     OverallAverage->setPen(QPen(QColor(0, 255, 0), 1)); // lime
     for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(DriftData),
                                static_cast<QAbstractSeries*>(LocalAverage),
                                static_cast<QAbstractSeries*>(OverallAverage)})
         chart->addSeries(s);
-    AxisX = new QDateTimeAxis(chart);
+    AxisX = new QDateTimeAxis;
     AxisX->setTitleText("Date");
     AxisX->setFormat("MMM, dd");
-    AxisY = new QValueAxis(chart);
+    AxisY = new QValueAxis;
     AxisY->setTitleText("Drift");
     AxisY->setLabelFormat("%.3g");
     chart->addAxis(AxisX, Qt::AlignBottom);
