@@ -6,8 +6,9 @@
 
 std::string WhatZone(TDateTime clockTime, TDateTime utcNow) {
     const double d = (clockTime - utcNow) * 24;
-    // The test is 13 hours; the text has always said 12.
-    if (!(std::fabs(d) <= 13)) return "Error UTC Differential > 12 hours";
+    // The test is 13 hours; the text has always said 12. Clock times are
+    // whole seconds, so a rounding error of the day numbers is no difference.
+    if (!(std::fabs(d) <= 13 + 1e-6)) return "Error UTC Differential > 12 hours";
     const double m = std::fabs(d);
     const double whole = double(Round(m - 0.2));
     std::string answer = FloatToStr(whole);

@@ -13,6 +13,7 @@ TEST(TimeCalc, WhatZone) {
         {5.5, "5.5"},   {5.3, "5"},      {5.7, "6"},     {-3.5, "-3.5"}, {-0.3, "0"},
         {0, "0"},       {13, "13"},      {-13, "-13"},   {12.5, "12.5"}, {-9.5, "-9.5"},
         {13.5, "Error UTC Differential > 12 hours"},     {-14, "Error UTC Differential > 12 hours"},
+        {13 + 1 / 3600.0, "Error UTC Differential > 12 hours"},
     };
     for (const auto& c : cases) EXPECT_EQ(WhatZone(utc + c.Hours / 24, utc), c.Answer) << c.Hours;
 }
