@@ -11,7 +11,8 @@
 #include <cmath>
 
 THXDriftChart::THXDriftChart(QWidget* parent) : QChartView(parent) {
-    auto* chart = new QChart;
+    // The view's own chart: one set in its place would leave this one behind.
+    QChart* chart = this->chart();
     chart->setTitle("System Clock Drift");
     DriftData = new QScatterSeries;
     DriftData->setName("DriftData");
@@ -38,7 +39,6 @@ THXDriftChart::THXDriftChart(QWidget* parent) : QChartView(parent) {
         s->attachAxis(AxisX);
         s->attachAxis(AxisY);
     }
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::HorizontalRubberBand);
     connect(AxisX, &QDateTimeAxis::rangeChanged, this, [this] { AxisRangeChanged(); });
