@@ -60,6 +60,8 @@ void TF_TimeCalc::FormCreate() {
     const TDateTime utc = FMain.LocalClock.Location.UTC();
     SetPickers(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime, utc);
     SetPickers(ui->dtp_WhatZoneDate, ui->dtp_WhatZoneTime, utc);
+    // A date picker starts on today, as the platform's pickers do.
+    SetPickers(ui->dtpDateTimeWhenDate, ui->dtpDateTimeWhenTime, Now());
 }
 
 void TF_TimeCalc::sb_NowClick() {
