@@ -427,6 +427,11 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
     loop.Deliver();
     EXPECT_FALSE(win->WaitingForLine());
     EXPECT_EQ(Text(win, "l_NumLogEntries"), "134");
+    // So is every activation of the window.
+    WriteLog({Failure()}, std::ios::app);
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(win, &activate);
+    EXPECT_EQ(Text(win, "l_NumLogEntries"), "135");
     EXPECT_EQ(Text(win, "l_MaximumDrift"), "0 Days 00:02:00.000");
     EXPECT_EQ(chart->Samples().size(), 120u);
 
