@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTimeEdit>
@@ -406,6 +407,28 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
     EXPECT_NEAR(chart->LocalAverage->at(18).y(), 119 / 86400.0, 1e-12);
     ASSERT_EQ(chart->OverallAverage->count(), 2);
     EXPECT_NEAR(chart->OverallAverage->at(0).y(), (120 * 121 / 2 - 8) / 119.0 / 86400, 1e-12);
+    // A right drag pans to earlier samples, which the series then hold.
+    chart->resize(600, 400);
+    const qint64 before = chart->AxisX->min().toMSecsSinceEpoch();
+    const double lastShown = chart->DriftData->at(0).x();
+    auto drag = [chart](Qt::MouseButton button, int from, int to) {
+        auto send = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, QPointF(x, 200), chart->viewport()->mapToGlobal(QPointF(x, 200)),
+                          button, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart->viewport(), &e);
+        };
+        send(QEvent::MouseButtonPress, from, button);
+        send(QEvent::MouseMove, to, button);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    };
+    drag(Qt::RightButton, 200, 350);
+    EXPECT_LT(chart->AxisX->min().toMSecsSinceEpoch(), before);
+    ASSERT_GT(chart->DriftData->count(), 0);
+    EXPECT_LT(chart->DriftData->at(0).x(), lastShown);
+    // A left drag zooms into the part dragged over.
+    const qint64 width = chart->AxisX->max().toMSecsSinceEpoch() - chart->AxisX->min().toMSecsSinceEpoch();
+    drag(Qt::LeftButton, 200, 300);
+    EXPECT_LT(chart->AxisX->max().toMSecsSinceEpoch() - chart->AxisX->min().toMSecsSinceEpoch(), width / 2);
     chart->ShowPage(0);
     EXPECT_EQ(chart->DriftData->count(), 50);
 
