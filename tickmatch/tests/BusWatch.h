@@ -7,7 +7,9 @@
 #include "platform/qt/HXBus.h"
 #include "timemodel/HX_messages.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,13 @@ protected:
             Heard.push_back(msg == WM_TIMECHANGE ? "TimeChanged" : RegisteredMessageName(msg));
         });
         return true;
+    }
+    // Delivers every broadcast the bus has routed to us so far: a call to the
+    // bus itself is answered only after them, however loaded the machine is.
+    void Settle() {
+        if (Bus && Bus->isConnected()) Bus->interface()->serviceOwner("org.freedesktop.DBus");
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     void StopListening() {
         Listener.reset();

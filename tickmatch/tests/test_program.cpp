@@ -55,9 +55,7 @@ protected:
         int status = -1;
         while ((status = Tickmatch.Wait(0)) < 0 && t.elapsed() < timeoutMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        // What the bus still holds for us.
-        for (int i = 0; i < 10; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        Settle();
         return status;
     }
     static std::vector<std::string> Args(const std::string& protocol,
