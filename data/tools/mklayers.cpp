@@ -1,0 +1,504 @@
+// Makes the two map layers the suite ships from world-atlas's TopoJSON
+// countries and the known places:
+//   hx_mklayers countries-50m.json hxzones.hxd OUTDIR
+// writes OUTDIR/01-timezones.lyr and OUTDIR/02-countries.lyr with the globe
+// core's own layer writer, so the program reads exactly what it wrote.
+#include <QByteArray>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "globe/core/GlobeContext.h"
+
+namespace {
+
+struct P {
+    double x = 0, y = 0;  // longitude east-positive, latitude; degrees
+};
+using Ring = std::vector<P>;
+
+struct Country {
+    std::string Name;
+    int32_t ID = 0;
+    std::vector<Ring> Rings;  // outer rings, unwrapped longitudes, not closed
+};
+
+struct Place {
+    double Lon = 0, Lat = 0;  // east-positive
+    double Offset = 0;
+};
+
+[[noreturn]] void Die(const std::string& what) {
+    std::fprintf(stderr, "hx_mklayers: %s\n", what.c_str());
+    std::exit(1);
+}
+
+double Wrap180(double d) {
+    while (d > 180)
+        d -= 360;
+    while (d <= -180)
+        d += 360;
+    return d;
+}
+
+// Longitudes made continuous along the ring; returns how far the closing
+// edge would go round (0, or +-360 for a ring round a pole).
+double Unwrap(Ring& r) {
+    for (size_t i = 1; i < r.size(); ++i)
+        r[i].x = r[i - 1].x + Wrap180(r[i].x - r[i - 1].x);
+    const double closing = r.back().x + Wrap180(r.front().x - r.back().x);
+    return std::round((closing - r.front().x) / 360.0) * 360.0;
+}
+
+double AbsArea(const Ring& r) {
+    double a = 0;
+    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
+        a += (r[j].x - r[i].x) * (r[j].y + r[i].y) * std::cos((r[j].y + r[i].y) * M_PI / 360.0);
+    return std::fabs(a) / 2;
+}
+
+// Sutherland-Hodgman against the half-plane a*x + b*y <= c. A concave ring
+// may come back with zero-width bridges along the cut, which neither the
+// even-odd hit test nor an even-odd fill sees.
+Ring ClipHalf(const Ring& r, double a, double b, double c) {
+    Ring out;
+    if (r.empty())
+        return out;
+    auto in = [&](const P& p) { return a * p.x + b * p.y <= c; };
+    for (size_t i = 0; i < r.size(); ++i) {
+        const P& s = r[(i + r.size() - 1) % r.size()];
+        const P& e = r[i];
+        const bool si = in(s), ei = in(e);
+        if (si != ei) {
+            const double ds = a * s.x + b * s.y - c, de = a * e.x + b * e.y - c;
+            const double t = ds / (ds - de);
+            out.push_back({s.x + (e.x - s.x) * t, s.y + (e.y - s.y) * t});
+        }
+        if (ei)
+            out.push_back(e);
+    }
+    return out;
+}
+
+bool Inside(const Ring& r, double x, double y) {
+    bool c = false;
+    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
+        if ((r[i].y > y) != (r[j].y > y) && x < (r[j].x - r[i].x) * (y - r[i].y) / (r[j].y - r[i].y) + r[i].x)
+            c = !c;
+    return c;
+}
+
+// No edge longer than a degree, so the globe bends it with the earth.
+Ring Densify(const Ring& r) {
+    Ring out;
+    for (size_t i = 0; i < r.size(); ++i) {
+        const P& a = r[i];
+        // The closing edge of a ring round a pole goes on round, not back.
+        P b = r[(i + 1) % r.size()];
+        b.x = a.x + Wrap180(b.x - a.x);
+        out.push_back(a);
+        const int n = static_cast<int>(std::ceil(std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y)) / 1.0));
+        for (int k = 1; k < n; ++k)
+            out.push_back({a.x + (b.x - a.x) * k / n, a.y + (b.y - a.y) * k / n});
+    }
+    return out;
+}
+
+// Whole minutes, longitude wrapped into [-180, 180); repeated points and
+// the closing point dropped.
+std::vector<GlobePoint> ToMinutes(const Ring& r) {
+    std::vector<GlobePoint> out;
+    for (const P& p : r) {
+        int64_t mx = std::llround(p.x * 60), my = std::llround(p.y * 60);
+        mx = ((mx + 10800) % 21600 + 21600) % 21600 - 10800;
+        my = std::clamp<int64_t>(my, -5400, 5400);
+        const GlobePoint g{static_cast<int32_t>(mx * GU_MINUTE), static_cast<int32_t>(my * GU_MINUTE), 0};
+        if (out.empty() || !(out.back() == g))
+            out.push_back(g);
+    }
+    while (out.size() > 1 && out.front() == out.back())
+        out.pop_back();
+    return out;
+}
+
+std::string OffsetTitle(double h) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.10g", h);
+    return buf;
+}
+
+double Haversine(double lon1, double lat1, double lon2, double lat2) {
+    const double r = M_PI / 180;
+    const double a = std::pow(std::sin((lat2 - lat1) * r / 2), 2) +
+                     std::cos(lat1 * r) * std::cos(lat2 * r) * std::pow(std::sin((lon2 - lon1) * r / 2), 2);
+    return 2 * std::asin(std::min(1.0, std::sqrt(a)));
+}
+
+std::vector<Country> ReadCountries(const char* path) {
+    QFile f(QString::fromLocal8Bit(path));
+    if (!f.open(QIODevice::ReadOnly))
+        Die(std::string("cannot read ") + path);
+    QJsonParseError err;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &err);
+    if (doc.isNull())
+        Die(std::string(path) + ": " + err.errorString().toStdString());
+    const QJsonObject top = doc.object();
+    const QJsonArray scale = top["transform"]["scale"].toArray(), shift = top["transform"]["translate"].toArray();
+    if (scale.size() != 2 || shift.size() != 2)
+        Die("no quantisation transform");
+    std::vector<Ring> arcs;
+    for (const QJsonValue& a : top["arcs"].toArray()) {
+        Ring arc;
+        double qx = 0, qy = 0;
+        for (const QJsonValue& d : a.toArray()) {
+            qx += d[0].toDouble();
+            qy += d[1].toDouble();
+            arc.push_back({qx * scale[0].toDouble() + shift[0].toDouble(), qy * scale[1].toDouble() + shift[1].toDouble()});
+        }
+        arcs.push_back(std::move(arc));
+    }
+    auto ring = [&](const QJsonArray& ids) {
+        Ring r;
+        for (const QJsonValue& v : ids) {
+            const int k = v.toInt();
+            const size_t i = static_cast<size_t>(k >= 0 ? k : ~k);
+            if (i >= arcs.size())
+                Die("arc index out of range");
+            Ring arc = arcs[i];
+            if (k < 0)
+                std::reverse(arc.begin(), arc.end());
+            r.insert(r.end(), arc.begin() + (r.empty() ? 0 : 1), arc.end());
+        }
+        if (r.size() > 1 && r.front().x == r.back().x && r.front().y == r.back().y)
+            r.pop_back();
+        return r;
+    };
+    std::vector<Country> out;
+    for (const QJsonValue& g : top["objects"]["countries"]["geometries"].toArray()) {
+        Country c;
+        c.Name = g["properties"]["name"].toString().toStdString();
+        c.ID = g["id"].toString().toInt();  // the few without an ISO number get 0
+        std::vector<QJsonArray> polys;
+        if (g["type"].toString() == "Polygon")
+            polys.push_back(g["arcs"].toArray());
+        else if (g["type"].toString() == "MultiPolygon")
+            for (const QJsonValue& p : g["arcs"].toArray())
+                polys.push_back(p.toArray());
+        for (const QJsonArray& poly : polys) {
+            if (poly.isEmpty())
+                continue;
+            Ring outer = ring(poly[0].toArray());
+            // A ring wrapped tightly round a pole with the coast as its hole:
+            // the coast is the land's ring.
+            const bool polarCap = !outer.empty() && std::all_of(outer.begin(), outer.end(), [](const P& p) {
+                return std::fabs(p.y) > 89.0;
+            });
+            if (polarCap && poly.size() > 1) {
+                for (int h = 1; h < poly.size(); ++h)
+                    c.Rings.push_back(ring(poly[h].toArray()));
+            } else {
+                c.Rings.push_back(std::move(outer));
+            }
+        }
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+std::vector<Place> ReadPlaces(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        Die(std::string("cannot read ") + path);
+    std::vector<Place> out;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("VERSION:", 0) == 0)
+            continue;
+        std::vector<std::string> f;
+        size_t s = 0;
+        for (size_t t; (t = line.find('\t', s)) != std::string::npos; s = t + 1)
+            f.push_back(line.substr(s, t - s));
+        f.push_back(line.substr(s));
+        if (f.size() < 5)
+            Die("short place line: " + line);
+        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1])});
+    }
+    return out;
+}
+
+TGeoDataObject* AddPolygon(TGlobeLayer* layer, TGlobePresenter* pres, const std::vector<GlobePoint>& pts,
+                           const std::string& title, int32_t id, int64_t& total) {
+    if (pts.size() < 3)
+        return nullptr;
+    if (pts.size() > 65535)
+        Die("a chain of " + std::to_string(pts.size()) + " points: " + title);
+    auto* o = new TGeoDataObject(layer);
+    o->Title = title;
+    o->ID = id;
+    o->SetPresenter(pres);
+    o->Points = pts;
+    total += static_cast<int64_t>(pts.size());
+    return o;
+}
+
+struct Piece {
+    Ring R;  // within [-180, 180)
+    double Area = 0;
+    double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
+    std::vector<size_t> Places;
+};
+
+// The land of the zone layer: each country ring cut at 180 degrees (a ring
+// round a pole first closed through it), larger pieces first.
+std::vector<Piece> LandPieces(const std::vector<Country>& countries) {
+    const double east = 180.0 - 1.0 / 60;  // 180 itself is -180 on the globe
+    std::vector<Piece> out;
+    for (const Country& c : countries)
+        for (Ring r : c.Rings) {
+            if (r.size() < 3)
+                continue;
+            const double turn = Unwrap(r);
+            if (turn != 0) {
+                double sumY = 0;
+                for (const P& p : r)
+                    sumY += p.y;
+                const double pole = sumY >= 0 ? 90.0 : -90.0;
+                const P first = r.front();
+                r.push_back({first.x + turn, first.y});
+                r.push_back({first.x + turn, pole});
+                r.push_back({first.x, pole});
+            }
+            for (double k : {-360.0, 0.0, 360.0}) {
+                Ring piece = ClipHalf(ClipHalf(r, -1, 0, 180 - k), 1, 0, 180 + k);
+                for (P& p : piece)
+                    p.x = std::min(p.x - k, east);
+                if (piece.size() < 3)
+                    continue;
+                Piece pc;
+                pc.R = std::move(piece);
+                pc.Area = AbsArea(pc.R);
+                if (pc.Area <= 0)
+                    continue;
+                pc.MinX = pc.MaxX = pc.R[0].x;
+                pc.MinY = pc.MaxY = pc.R[0].y;
+                for (const P& p : pc.R) {
+                    pc.MinX = std::min(pc.MinX, p.x);
+                    pc.MaxX = std::max(pc.MaxX, p.x);
+                    pc.MinY = std::min(pc.MinY, p.y);
+                    pc.MaxY = std::max(pc.MaxY, p.y);
+                }
+                out.push_back(std::move(pc));
+            }
+        }
+    std::stable_sort(out.begin(), out.end(), [](const Piece& a, const Piece& b) { return a.Area > b.Area; });
+    return out;
+}
+
+
+// Voronoi cells of the piece's places in a plane whose longitudes shrink with
+// the cosine of the piece's latitude, each cut from the piece.
+void SplitPiece(const Piece& pc, const std::vector<Place>& places, std::vector<std::pair<Ring, double>>& cells) {
+    std::vector<size_t> sites;
+    for (size_t i : pc.Places) {
+        bool dup = false;
+        for (size_t j : sites)
+            dup = dup || (places[j].Lon == places[i].Lon && places[j].Lat == places[i].Lat);
+        if (!dup)
+            sites.push_back(i);
+    }
+    bool oneOffset = true;
+    for (size_t i : sites)
+        oneOffset = oneOffset && places[i].Offset == places[sites[0]].Offset;
+    if (oneOffset) {
+        cells.push_back({pc.R, places[sites[0]].Offset});
+        return;
+    }
+    const double c = std::max(0.2, std::cos((pc.MinY + pc.MaxY) * M_PI / 360.0));
+    for (size_t i : sites) {
+        const P pi{places[i].Lon * c, places[i].Lat};
+        Ring cell{{pc.MinX * c - 1, pc.MinY - 1}, {pc.MaxX * c + 1, pc.MinY - 1}, {pc.MaxX * c + 1, pc.MaxY + 1},
+                  {pc.MinX * c - 1, pc.MaxY + 1}};
+        for (size_t j : sites) {
+            if (j == i)
+                continue;
+            const P pj{places[j].Lon * c, places[j].Lat};
+            const double a = pj.x - pi.x, b = pj.y - pi.y;
+            cell = ClipHalf(cell, a, b, a * (pi.x + pj.x) / 2 + b * (pi.y + pj.y) / 2);
+        }
+        Ring part = pc.R;
+        for (size_t k = 0; k < cell.size() && part.size() >= 3; ++k) {
+            const P& s = cell[k];
+            const P& e = cell[(k + 1) % cell.size()];
+            // The cell is counter-clockwise: keep the left of each edge.
+            const double a = (e.y - s.y), b = -(e.x - s.x);
+            part = ClipHalf(part, a * c, b, a * s.x + b * s.y);
+        }
+        if (part.size() >= 3 && AbsArea(part) > 0)
+            cells.push_back({std::move(part), places[i].Offset});
+    }
+}
+
+TColor ZoneColour(double offset) {
+    // Pale fills, one for each of four whole-hour classes round the world
+    // and one for the half and quarter hours (BGR).
+    static const TColor kWhole[4] = {0xB4E6FA, 0xC8F0C8, 0xF0D2B4, 0xD2C8F0};
+    if (offset != std::floor(offset))
+        return 0xB4B4F0;
+    return kWhole[((static_cast<int>(std::floor(offset)) % 4) + 4) % 4];
+}
+
+int Main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: hx_mklayers countries-50m.json hxzones.hxd OUTDIR\n");
+        return 2;
+    }
+    const std::vector<Country> countries = ReadCountries(argv[1]);
+    const std::vector<Place> places = ReadPlaces(argv[2]);
+    const std::string outDir = std::string(argv[3]) + "/";
+
+    // Countries: every ring whole, larger first so enclaves lie over hosts.
+    {
+        TGlobeContext g;
+        TGlobeLayer* layer = g.AddNewLayer("Countries");
+        auto* pres = new TPolygonPresenter(layer, "Country", 1);
+        pres->PolygonPen.SetPen(0x808080, TPenStyle::psSolid, 1);
+        pres->PolygonBrush.SetBrush(0xFFFFFF, TBrushStyle::bsClear);
+        struct Item {
+            Ring R;
+            double Area;
+            const Country* C;
+        };
+        std::vector<Item> items;
+        for (const Country& c : countries)
+            for (Ring r : c.Rings) {
+                if (r.size() < 3)
+                    continue;
+                Unwrap(r);
+                items.push_back({Densify(r), AbsArea(r), &c});
+            }
+        std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.Area > b.Area; });
+        int64_t total = 0;
+        for (const Item& it : items)
+            AddPolygon(layer, pres, ToMinutes(it.R), it.C->Name, it.C->ID, total);
+        layer->SaveToFile(outDir + "02-countries.lyr");
+        std::printf("02-countries.lyr: %d polygons, %lld points\n", layer->ObjectCount(), static_cast<long long>(total));
+    }
+
+    // Time zones: nautical bands, discs for places at sea, then the land
+    // shared among the places on it.
+    {
+        TGlobeContext g;
+        TGlobeLayer* layer = g.AddNewLayer("Time Zones");
+        auto* undrawn = new TPolygonPresenter(layer, "Undrawn", 1);
+        undrawn->PolygonPen.SetPen(0, TPenStyle::psClear, 1);
+        undrawn->PolygonBrush.SetBrush(0xFFFFFF, TBrushStyle::bsClear);
+        std::map<TColor, TPolygonPresenter*> fills;
+        auto fill = [&](double offset) {
+            const TColor c = ZoneColour(offset);
+            auto& p = fills[c];
+            if (!p) {
+                p = new TPolygonPresenter(layer, "Zone " + std::to_string(fills.size()),
+                                          static_cast<int16_t>(fills.size() + 1));
+                p->PolygonPen.SetPen(0, TPenStyle::psClear, 1);
+                p->PolygonBrush.SetBrush(c, TBrushStyle::bsSolid);
+            }
+            return p;
+        };
+        int64_t total = 0;
+        for (int k = -12; k <= 12; ++k) {
+            const double w = std::max(-180.0, k * 15 - 7.5), e = std::min(180.0 - 1.0 / 60, k * 15 + 7.5);
+            AddPolygon(layer, undrawn, ToMinutes(Densify({{w, -90}, {e, -90}, {e, 90}, {w, 90}})), std::to_string(k), 0,
+                       total);
+        }
+        std::vector<Piece> land = LandPieces(countries);
+        std::vector<size_t> atSea;
+        for (size_t i = 0; i < places.size(); ++i) {
+            const Place& pl = places[i];
+            Piece* top = nullptr;
+            for (Piece& pc : land)
+                if (pl.Lon >= pc.MinX && pl.Lon <= pc.MaxX && pl.Lat >= pc.MinY && pl.Lat <= pc.MaxY &&
+                    Inside(pc.R, pl.Lon, pl.Lat))
+                    top = &pc;
+            if (top) {
+                top->Places.push_back(i);
+                continue;
+            }
+            atSea.push_back(i);
+            // A port the coarse coast leaves in the water still shares out
+            // the land beside it.
+            Piece* nearest = nullptr;
+            double nearestD = 0.5;
+            const double c = std::max(0.05, std::cos(pl.Lat * M_PI / 180));
+            for (Piece& pc : land) {
+                if (pl.Lon < pc.MinX - nearestD / c || pl.Lon > pc.MaxX + nearestD / c || pl.Lat < pc.MinY - nearestD ||
+                    pl.Lat > pc.MaxY + nearestD)
+                    continue;
+                for (const P& v : pc.R) {
+                    const double d = std::hypot((v.x - pl.Lon) * c, v.y - pl.Lat);
+                    if (d < nearestD) {
+                        nearestD = d;
+                        nearest = &pc;
+                    }
+                }
+            }
+            if (nearest)
+                nearest->Places.push_back(i);
+        }
+        std::vector<std::pair<double, double>> discs;
+        for (size_t i : atSea) {
+            const Place& pl = places[i];
+            if (std::find(discs.begin(), discs.end(), std::make_pair(pl.Lon, pl.Lat)) != discs.end())
+                continue;
+            discs.emplace_back(pl.Lon, pl.Lat);
+            Ring r;
+            const double rx = 0.25 / std::max(0.05, std::cos(pl.Lat * M_PI / 180));
+            for (int k = 0; k < 16; ++k)
+                r.push_back({pl.Lon + rx * std::cos(k * M_PI / 8), std::clamp(pl.Lat + 0.25 * std::sin(k * M_PI / 8), -90.0, 90.0)});
+            AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
+        }
+        for (Piece& pc : land) {
+            if (pc.Places.empty()) {
+                // No place on it: the place nearest to any of its points.
+                size_t best = 0;
+                double bestD = 1e9;
+                const size_t step = std::max<size_t>(1, pc.R.size() / 50);
+                for (size_t v = 0; v < pc.R.size(); v += step)
+                    for (size_t i = 0; i < places.size(); ++i) {
+                        const double d = Haversine(pc.R[v].x, pc.R[v].y, places[i].Lon, places[i].Lat);
+                        if (d < bestD) {
+                            bestD = d;
+                            best = i;
+                        }
+                    }
+                pc.Places.push_back(best);
+            }
+            std::vector<std::pair<Ring, double>> cells;
+            SplitPiece(pc, places, cells);
+            for (auto& [r, offset] : cells)
+                AddPolygon(layer, fill(offset), ToMinutes(Densify(r)), OffsetTitle(offset), 0, total);
+        }
+        layer->SaveToFile(outDir + "01-timezones.lyr");
+        std::printf("01-timezones.lyr: %d polygons (%zu discs), %lld points\n", layer->ObjectCount(), discs.size(),
+                    static_cast<long long>(total));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        Die(e.what());
+    }
+}
