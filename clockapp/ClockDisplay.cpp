@@ -351,6 +351,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
                                     : W.Clocks[size_t(c)]->CurrentDateTime();
             FChimer->Check(t, ChimeSettings());
         }
+        W.RedrawVisibleMap();
     }
     if (int(FControls.size()) != int(W.Clocks.size())) RefreshClockObjects(true, true);
     for (int i = 0; i < int(W.Clocks.size()); ++i) {
@@ -567,8 +568,8 @@ void TClockDisplay::ChangeZone(int tag) {
 }
 
 void TClockDisplay::ViewOnMap() {
-    if (!ValidCurrent() || !W.EnsureMapWindow()) return;
-    W.ShowMapWindow();
+    if (!ValidCurrent()) return;
+    W.ShowOnMap(W.Clocks[size_t(W.CurrentClock)]->Location);
 }
 
 // ---------------------------------------------------------------- mouse

@@ -214,7 +214,10 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     }
     if (ActivateMap) {
         SplashStep("Loading Map...");
-        guarded([this] { CreateMapWindow(); });
+        guarded([this] {
+            CreateMapWindow();
+            if (IMapWindow* m = MapWindow()) m->SetHomeLocation(LocalClock.Location);
+        });
     }
     SplashStep("Loading Time Servers...");
     guarded([this] { LoadStandardTimeServers(); });

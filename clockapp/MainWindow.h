@@ -4,6 +4,7 @@
 
 #include "clockapp/AlarmWindows.h"
 #include "clockapp/ClockState.h"
+#include "clockapp/MapHooks.h"
 #include "clockapp/SyncControl.h"
 #include "clockapp/ToolWindows.h"
 #include "timemodel/HX_messages.h"
@@ -160,6 +161,17 @@ public:
     // Starts an Execute alarm's program; tests record it instead.
     std::function<bool(const std::string&)> AlarmLauncher;
 
+    // The world map (MapHooks.cpp), made by the factory installed.
+    void SetMapWindowFactory(TMapWindowFactory factory);
+    IMapWindow* MapWindow() const;
+    // Forgets the map ("Free Memory and Close Window": it frees itself).
+    void ReleaseMapWindow();
+    // "View On Map...": asks to open the map when there is none, then
+    // centres it on location and marks it there at its next activation.
+    void ShowOnMap(const TTimeLocation& location);
+    // The tick's step: a visible map is redrawn when AutoRefreshMap is set.
+    void RedrawVisibleMap();
+
     // "Check for Upgrade" (UpdateHost.cpp).
     bool CheckForProgramUpgrade();
     virtual void miCheckForUpgradeClick();
@@ -207,10 +219,10 @@ protected:
     // Steps that other parts of the program fill in.
     virtual bool CheckForLocationUpdate();
     virtual void CreateTimeZoneManager();
-    virtual void CreateMapWindow() {}
+    virtual void CreateMapWindow();
     // The map and location manager windows, supplied by their own code.
-    virtual bool MapWindowExists() const { return false; }
-    virtual void ShowMapWindow() {}
+    virtual bool MapWindowExists() const;
+    virtual void ShowMapWindow();
     virtual bool ActivateTimeZoneManager();
     virtual void ShowTimeZoneManager();
     void RebuildLocationTree() override;
@@ -229,6 +241,9 @@ private:
     QPointer<QWidget> FTimeZoneWindow;
     ITimeZoneManager* FTimeZoneManager = nullptr;
     std::unique_ptr<TUpdateHost> FUpdateHost;
+    TMapWindowFactory FMapFactory;
+    IMapWindow* FMapWindow = nullptr;
+    QPointer<QWidget> FMapWindowWidget;
 
     void ConnectMenu();
     // Runs one save; a failure is reported (what + the error text), not raised.
