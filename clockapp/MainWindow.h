@@ -233,6 +233,7 @@ protected:
 
     // The clocks of the window: their controls, the tick, the "This Clock" commands.
     friend class TClockDisplay;
+    friend class TFTimeZoneMap;
 
 private:
     friend class TUpdateHost;
