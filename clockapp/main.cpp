@@ -2,6 +2,7 @@
 #include "alarms/AlarmWindows.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/RegistryPrefsStore.h"
+#include "globe/TimeZoneMap.h"
 #include "locations/TimeZoneManager.h"
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
     InstallTimeTools(*form);
     InstallAlarmWindows(*form);
     InstallTimeZoneManager(*form);
+    InstallMapWindow(*form);
     CatchTermination(form, [form] {
         form->Terminating = true;
         form->mi_ExitClick();

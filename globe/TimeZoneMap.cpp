@@ -86,6 +86,8 @@ TFTimeZoneMap::TFTimeZoneMap(TF_clocks& owner) : QMainWindow(&owner, Qt::Window)
     MainGlobe->SetTextureBackground(false);
     MainGlobe->SetRotation(2, DecimalToGlobeUnits(23));
     MainGlobe->SetAltitude(792252657);
+    // The read-outs follow the mouse without a button held.
+    MainGlobe->viewport()->setMouseTracking(true);
     MainGlobe->OnRender = [this] { Guard([this] { MainGlobeRender(); }); };
     MainGlobe->OnClick = [this] { Guard([this] { MainGlobeClick(); }); };
     MainGlobe->OnMouseMove = [this](Qt::KeyboardModifiers, int x, int y) {
@@ -308,7 +310,11 @@ void TFTimeZoneMap::MainGlobeRender() {
 }
 
 void TFTimeZoneMap::sbClearClick() {
-    LocationsLayer->Clear();
+    // The objects only: the layer's presenter draws the home location again.
+    if (TGlobeObject* s = MainGlobe->SelectedObject(); s && s->Layer == LocationsLayer)
+        MainGlobe->SetSelectedObject(nullptr);
+    while (LocationsLayer->ObjectCount() > 0)
+        LocationsLayer->GetObject(LocationsLayer->ObjectCount() - 1)->Delete();
     UpdateHomePoint();
     AddLocation(HomeLocation);
     MainGlobe->RedrawLayers();

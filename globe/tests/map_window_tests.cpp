@@ -1,0 +1,289 @@
+// "World Explorer" on a temporary data directory, offscreen: the layer menus,
+// the read-outs and clicks, units, zoom, plots and freeing.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cmath>
+
+#include "clockapp/MainWindow.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/tests/TestApp.h"
+#include "globe/TimeZoneMap.h"
+#include "timemodel/HXMessageBoxes.h"
+
+namespace {
+
+using V = THXStoredValue;
+constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
+const QString kShipped = HX_SOURCE_DIR "/data/map/";
+
+class MapOwner : public TF_clocks {
+public:
+    using TF_clocks::TF_clocks;
+    int Asked = 0;
+    bool ManagerAvailable = true;
+
+protected:
+    void ShowError(const std::string&) override {}
+    void ShowInfo(const std::string&) override {}
+    TAnswer AskYesNo(const std::string&) override {
+        ++Asked;
+        return TAnswer::Yes;
+    }
+    bool ActivateTimeZoneManager() override { return ManagerAvailable; }
+};
+
+struct FakeManager : IMapClickTarget {
+    bool Open = true;
+    double Lat = 1000, Lon = 1000;
+    std::string Offset = "unset";
+    bool Showing() override { return Open; }
+    void ShowLatitude(double v) override { Lat = v; }
+    void ShowLongitude(double v) override { Lon = v; }
+    void SetUTCOffsetText(const std::string& t) override { Offset = t; }
+};
+
+struct Recorder : IMessagePresenter {
+    std::vector<std::string> Texts;
+    TModalResult Present(const std::string& t, TMsgDlgType, TMsgDlgButtons, int) override {
+        Texts.push_back(t);
+        return mrOk;
+    }
+};
+
+TTimeLocation Place(const std::string& name, double lat, double lonWest) {
+    TTimeLocation l;
+    l.Name = name;
+    l.Latitude = lat;
+    l.Longitude = lonWest;
+    return l;
+}
+
+class MapWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        TTrayIcon::SetNotificationAreaOverride(true);
+        SetMessagePresenter(&boxes);
+        for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
+            store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+        QDir(dir.path()).mkdir("map");
+    }
+    void TearDown() override {
+        w.reset();
+        SetMessagePresenter(nullptr);
+        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+    }
+    void Ship(const QString& from, const QString& as) {
+        ASSERT_TRUE(QFile::copy(kShipped + from, dir.path() + "/map/" + as));
+    }
+    // The main window, then the map opened from its map command.
+    void Open(int zoneLayer = 0, int objectLayer = 0) {
+        w = std::make_unique<MapOwner>(store);
+        w->SplashDelayMs = 0;
+        InstallMapWindow(*w);
+        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
+        w->Timer1->stop();
+        w->ZoneLayer = zoneLayer;
+        w->ObjectLayer = objectLayer;
+        w->miMapClick();
+        map = dynamic_cast<TFTimeZoneMap*>(w->MapWindow());
+        ASSERT_TRUE(map);
+        map->ClickTarget = [this] { return &manager; };
+        map->resize(800, 600);
+        QApplication::processEvents();
+    }
+    void Centre(const TTimeLocation& l) {
+        map->SetHomeLocation(l);
+        map->SetCentrePending();
+        map->ShowAndRaise();
+        QApplication::processEvents();
+    }
+    QPoint Middle() const { return map->MainGlobe->viewport()->rect().center(); }
+    void Mouse(QEvent::Type t, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        QMouseEvent e(t, QPointF(p), map->MainGlobe->viewport()->mapToGlobal(QPointF(p)), b,
+                      t == QEvent::MouseButtonRelease || t == QEvent::MouseMove ? Qt::NoButton : b, Qt::NoModifier);
+        QApplication::sendEvent(map->MainGlobe->viewport(), &e);
+    }
+    void Click(QPoint p) {
+        Mouse(QEvent::MouseMove, p);
+        Mouse(QEvent::MouseButtonPress, p);
+        Mouse(QEvent::MouseButtonRelease, p);
+    }
+    std::string Label(const char* name) { return map->findChild<QLabel*>(name)->text().toStdString(); }
+    QStringList Captions(const char* menu) {
+        QStringList out;
+        for (QAction* a : map->findChild<QMenu*>(menu)->actions())
+            out << a->text() + "=" + a->property("Tag").toString() + (a->isChecked() ? "*" : "");
+        return out;
+    }
+
+    QTemporaryDir dir;
+    THXMemoryPrefsStore store;
+    Recorder boxes;
+    FakeManager manager;
+    std::unique_ptr<MapOwner> w;
+    TFTimeZoneMap* map = nullptr;
+};
+
+TEST_F(MapWindow, WithoutLayerFilesBothReadOutsLookAtThePlottedPlaces) {
+    Open(5, 0);
+    EXPECT_EQ(map->MainGlobe->LayerCount(), 1);
+    EXPECT_EQ(w->ZoneLayer, 1);
+    EXPECT_EQ(w->ObjectLayer, 1);
+    EXPECT_EQ(map->windowTitle(), "World Explorer");
+    Centre(Place("Quito", -0.22, 78.5));
+    Mouse(QEvent::MouseMove, Middle());
+    EXPECT_EQ(Label("l_Object"), "Object: Quito");
+    EXPECT_EQ(Label("lZone"), "Zone: Quito");
+    // The pixel under the mouse is within a few kilometres of the place.
+    const std::string d = Label("lDistanceToLocal");
+    ASSERT_EQ(d.rfind("Distance from Quito: ", 0), 0u) << d;
+    EXPECT_LT(std::stod(d.substr(21)), 10) << d;
+    EXPECT_EQ(d.substr(d.size() - 3), " Km");
+}
+
+TEST_F(MapWindow, LayerMenusFollowTheSortedFilesAndABrokenFileIsToldOnce) {
+    Ship("02-countries.lyr", "b&c.lyr");
+    Ship("01-timezones.lyr", "A.lyr");
+    QFile bad(dir.path() + "/map/c.LYR");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("\x01\x03 not a layer");
+    bad.close();
+    Open(2, 9);
+    EXPECT_EQ(Captions("miZoneLayer"), QStringList({"A.lyr=1", "b&&c.lyr=2*", "c.LYR=3"}));
+    EXPECT_EQ(Captions("miObjectLayer"), QStringList({"A.lyr=1", "b&&c.lyr=2", "c.LYR=3"}));
+    EXPECT_EQ(w->ObjectLayer, 1);
+    EXPECT_EQ(map->MainGlobe->GetLayer(2)->ObjectCount(), 0);
+    EXPECT_EQ(map->FailedFiles, std::vector<std::string>({"c.LYR"}));
+    QApplication::processEvents();
+    map->hide();
+    map->ShowAndRaise();
+    QApplication::processEvents();
+    EXPECT_EQ(std::count_if(boxes.Texts.begin(), boxes.Texts.end(),
+                            [](const std::string& t) { return t.find("c.LYR") != std::string::npos; }),
+              1);
+    // Choosing an item sets the preference; opening the menu shows it.
+    map->findChild<QMenu*>("miObjectLayer")->actions()[1]->trigger();
+    EXPECT_EQ(w->ObjectLayer, 2);
+    emit map->findChild<QMenu*>("miObjectLayer")->aboutToShow();
+    EXPECT_EQ(Captions("miObjectLayer"), QStringList({"A.lyr=1", "b&&c.lyr=2*", "c.LYR=3"}));
+}
+
+TEST_F(MapWindow, ShippedLayersReadAndClickIntoTheManager) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    Open(1, 2);
+    const struct {
+        const char* Name;
+        double Lat, LonWest;
+        const char* Zone;
+        const char* Object;
+    } places[] = {
+        {"New York", 40.71, 74.0, "-5", nullptr},
+        {"Paris", 48.86, -2.35, "1", "France"},
+        {"Delhi", 28.61, -77.21, "5.5", "India"},
+        {"Adelaide", -34.93, -138.6, "9.5", "Australia"},
+    };
+    for (const auto& p : places) {
+        SCOPED_TRACE(p.Name);
+        Centre(Place(p.Name, p.Lat, p.LonWest));
+        Click(Middle());
+        EXPECT_EQ(Label("lZone"), std::string("Zone: ") + p.Zone);
+        if (p.Object) {
+            EXPECT_EQ(Label("l_Object"), std::string("Object: ") + p.Object);
+        }
+        // Longitudes go back west-positive.
+        EXPECT_NEAR(manager.Lat, p.Lat, 0.05);
+        EXPECT_NEAR(manager.Lon, p.LonWest, 0.05);
+        EXPECT_EQ(manager.Offset, p.Zone);
+    }
+
+    // Off the earth, the end of a rotate drag, and a closed manager change
+    // nothing.
+    map->sbZoomToFitClick();
+    QApplication::processEvents();
+    manager.Lat = manager.Lon = 1000;
+    manager.Offset = "kept";
+    Click(QPoint(1, 1));
+    EXPECT_EQ(Label("l_Lat"), "Lat:  --");
+    EXPECT_EQ(Label("lZone"), "Zone: --");
+    Mouse(QEvent::MouseMove, Middle());
+    Mouse(QEvent::MouseButtonPress, Middle());
+    Mouse(QEvent::MouseMove, Middle() + QPoint(40, 0), Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, Middle() + QPoint(40, 0));
+    manager.Open = false;
+    Click(Middle());
+    EXPECT_EQ(manager.Lat, 1000);
+    EXPECT_EQ(manager.Offset, "kept");
+
+    // Sea with no zone under the click would be "?", which is no offset.
+    map->SelectZoneLayer(map->findChild<QMenu*>("miZoneLayer")->actions()[1]);
+    manager.Open = true;
+    Centre(Place("Mid-Atlantic", 0, 30));
+    Click(Middle());
+    EXPECT_EQ(Label("lZone"), "Zone: ?");
+    EXPECT_EQ(manager.Offset, "kept");
+    EXPECT_NEAR(manager.Lon, 30, 0.05);
+}
+
+TEST_F(MapWindow, UnitsZoomPlotsAndFreeing) {
+    Open();
+    Centre(Place("Home", 10, 20));
+    map->findChild<QAction*>("miPixel")->trigger();
+    const auto* g = map->MainGlobe;
+    char want[64];
+    std::snprintf(want, sizeof want, "View Altitude: %.2Lf pixels", g->Altitude * g->ScaleFactor());
+    EXPECT_EQ(Label("l_Altitude"), want);
+    EXPECT_TRUE(map->findChild<QAction*>("miPixel")->isChecked());
+    EXPECT_FALSE(map->findChild<QAction*>("miKilometer")->isChecked());
+
+    auto* in = map->findChild<QToolButton*>("sbZoomIn");
+    for (int i = 0; i < 40; ++i)
+        in->click();
+    EXPECT_EQ(g->ScaleFactor(), 4);
+    auto* out = map->findChild<QToolButton*>("sbZoomOut");
+    for (int i = 0; i < 80; ++i)
+        out->click();
+    const extended floor = g->ScaleFactor();
+    out->click();
+    EXPECT_GT(floor, 0);
+    EXPECT_EQ(g->ScaleFactor(), floor);
+
+    w->Clocks.clear();
+    for (const char* n : {"A", "B"}) {
+        w->Clocks.push_back(std::make_unique<THXClock>());
+        w->Clocks.back()->Location.Name = n;
+    }
+    const int before = map->LocationsLayer->ObjectCount();
+    map->findChild<QToolButton*>("sbPlotClocks")->click();
+    EXPECT_EQ(map->LocationsLayer->ObjectCount(), before + 2);
+    map->findChild<QAction*>("miClear")->trigger();
+    ASSERT_EQ(map->LocationsLayer->ObjectCount(), 1);
+    EXPECT_EQ(map->LocationsLayer->GetObject(0)->Title, "Home");
+    w->ManagerAvailable = false;
+    map->findChild<QToolButton*>("sbPlotKnown")->click();
+    EXPECT_EQ(map->LocationsLayer->ObjectCount(), 1);
+
+    // "Free Memory and Close Window": the next map command asks again.
+    QPointer<QWidget> old = map;
+    const int asked = w->Asked;
+    map->findChild<QAction*>("smiUnload")->trigger();
+    EXPECT_EQ(w->MapWindow(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+    w->miMapClick();
+    EXPECT_EQ(w->Asked, asked + 1);
+    EXPECT_NE(w->MapWindow(), nullptr);
+}
+
+}  // namespace
