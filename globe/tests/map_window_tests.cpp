@@ -18,6 +18,7 @@
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/TestApp.h"
 #include "globe/TimeZoneMap.h"
+#include "platform/rtl/SysUtils.h"
 #include "timemodel/HXMessageBoxes.h"
 
 namespace {
@@ -284,6 +285,43 @@ TEST_F(MapWindow, UnitsZoomPlotsAndFreeing) {
     w->miMapClick();
     EXPECT_EQ(w->Asked, asked + 1);
     EXPECT_NE(w->MapWindow(), nullptr);
+}
+
+// The shipped layers on the globe with the night shadow, 800 x 600, against
+// a picture checked by eye; HX_REMAKE_GOLDEN=1 writes it again.
+TEST_F(MapWindow, ShippedLayersWithTheJuneShadowLookAsBefore) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    PinClock(EncodeDate(2026, 6, 21) + EncodeTime(12, 0, 0, 0), 0);
+    Open(1, 2);
+    Centre(Place("Dhaka", 23.8, -90.4));
+    map->sbShadowClick();
+    TGlobeView* g = map->MainGlobe;
+    g->SetCanvasSize(800, 600, 96);
+    g->SetAltitude(0);
+    g->LocateToLL(DecimalToGlobeUnits(90), DecimalToGlobeUnits(10));
+    g->RebuildIfNeeded();
+    const QImage got = g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    ResetClockSource();
+    ASSERT_EQ(got.size(), QSize(800, 600));
+    const QString golden = HX_SOURCE_DIR "/globe/tests/golden/map-june-shadow.png";
+    if (qEnvironmentVariableIntValue("HX_REMAKE_GOLDEN")) {
+        ASSERT_TRUE(got.save(golden));
+        GTEST_SKIP() << "written " << golden.toStdString();
+    }
+    const QImage want = QImage(golden).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(want.size(), got.size());
+    int differ = 0, night = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const QRgb a = got.pixel(x, y), b = want.pixel(x, y);
+            differ += std::abs(qRed(a) - qRed(b)) > 24 || std::abs(qGreen(a) - qGreen(b)) > 24 ||
+                      std::abs(qBlue(a) - qBlue(b)) > 24;
+            night += x >= 520 && x < 600 && y >= 380 && y < 460 && qRed(a) == 0 && qGreen(a) == 0 && qBlue(a) == 0;
+        }
+    EXPECT_LE(differ, 800 * 600 / 200) << "pixels differing";
+    // Australia, at 22:00 local time, is in the night shadow.
+    EXPECT_GT(night, 500);
 }
 
 }  // namespace
