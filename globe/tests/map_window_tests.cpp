@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <tuple>
 
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
@@ -322,6 +323,34 @@ TEST_F(MapWindow, ShippedLayersWithTheJuneShadowLookAsBefore) {
     EXPECT_LE(differ, 800 * 600 / 200) << "pixels differing";
     // Australia, at 22:00 local time, is in the night shadow.
     EXPECT_GT(night, 500);
+}
+
+// The README's picture of the window (HX_MAP_SCREENSHOT=out.png).
+TEST_F(MapWindow, Screenshot) {
+    const QString out = qEnvironmentVariable("HX_MAP_SCREENSHOT");
+    if (out.isEmpty())
+        GTEST_SKIP() << "HX_MAP_SCREENSHOT not set";
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    PinClock(EncodeDate(2026, 6, 21) + EncodeTime(17, 0, 0, 0), 0);
+    Open(1, 2);
+    map->resize(760, 560);
+    QApplication::processEvents();
+    Centre(Place("Paris", 48.86, -2.35));
+    map->sbZoomToFitClick();
+    map->MainGlobe->LocateToLL(DecimalToGlobeUnits(10), DecimalToGlobeUnits(30));
+    map->sbShadowClick();
+    for (const auto& [name, lat, lon] : {std::tuple{"New York", 40.71, 74.0}, {"Delhi", 28.61, -77.21},
+                                         {"Tokyo", 35.68, -139.69}, {"Moscow", 55.76, -37.62}}) {
+        w->Clocks.push_back(std::make_unique<THXClock>());
+        w->Clocks.back()->Location = Place(name, lat, lon);
+    }
+    map->sbPlotClocksClick();
+    QApplication::processEvents();
+    Mouse(QEvent::MouseMove, Middle() + QPoint(-20, -100));
+    QApplication::processEvents();
+    ResetClockSource();
+    EXPECT_TRUE(map->grab().save(out));
 }
 
 }  // namespace
