@@ -219,7 +219,7 @@ void TFTimeZoneMap::FormActivate() {
     GoToCurrentLocation();
     AddLocation(HomeLocation);
     CentrePending = false;
-    MainGlobeRender();
+    RenderSoon();
 }
 
 void TFTimeZoneMap::UpdateHomePoint() {
@@ -304,9 +304,21 @@ void TFTimeZoneMap::MainGlobeClick() {
 }
 
 void TFTimeZoneMap::MainGlobeRender() {
+    // Called by the globe inside its rebuild, where the picture is open.
     if (ShadowOn)
         MainGlobe->RenderShadow(0, 0xC0C0C0, 2, W.LocalClock.UTC());
+    ShowAltitude();
+}
+
+void TFTimeZoneMap::ShowAltitude() {
     ui->l_Altitude->setText(QString::fromStdString("View Altitude: " + Measure(MainGlobe->Altitude)));
+}
+
+void TFTimeZoneMap::RenderSoon() {
+    // Outside the globe's rebuild nothing is drawn: the read-out now, the
+    // shadow with the next rebuild.
+    ShowAltitude();
+    MainGlobe->RedrawLayers();
 }
 
 void TFTimeZoneMap::sbClearClick() {
@@ -342,7 +354,7 @@ void TFTimeZoneMap::ChangeMeasurment(QAction* sender) {
         DistanceUnit = kUnitByTag[tag];
     sender->setChecked(true);
     UnitSuffix = sender->toolTip().toStdString();
-    MainGlobeRender();
+    RenderSoon();
 }
 
 void TFTimeZoneMap::miZoneLayerClick() {

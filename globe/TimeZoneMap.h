@@ -102,6 +102,8 @@ private:
     void CheckLayerItem(int& preference, QMenu* menu);
     void AddLocation(const TTimeLocation& location);
     void UpdateHomePoint();
+    void ShowAltitude();
+    void RenderSoon();
     std::string Measure(int32_t gu) const;
     // Runs a handler: nothing it throws leaves it.
     void Guard(const std::function<void()>& f);
