@@ -34,6 +34,8 @@ void BM_RedrawAfterRotation(benchmark::State& state) {
     TGlobeDrawContext g(800, 600);
     g.SetProjection(static_cast<TGlobeProjection>(state.range(0)));
     Load(g);
+    if (std::getenv("HX_BENCH_NOGRID"))
+        g.DrawGrid = TDrawGrid::dgNone;
     g.SetScaleFactor(0);
     if (state.range(1))
         g.SetScaleFactor(g.ScaleFactor() * static_cast<double>(state.range(1)));
