@@ -8,6 +8,11 @@
 #include <cstdio>
 
 #include "clockapp/MainWindow.h"
+#if __has_include("locations/TimeZoneManager.h")
+#include <QLineEdit>
+
+#include "locations/TimeZoneManager.h"
+#endif
 #include "globe/GlobeCanvas.h"
 #include "timemodel/HXFiles.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -384,6 +389,39 @@ void TFTimeZoneMap::smiUnloadClick() {
     deleteLater();
 }
 
+#if __has_include("locations/TimeZoneManager.h")
+namespace {
+
+// The location manager's fields, as a click on the map fills them.
+class TManagerClickTarget : public IMapClickTarget {
+public:
+    explicit TManagerClickTarget(TF_clocks& w) : W(w) {}
+    TFTimeZoneManager* Manager() { return dynamic_cast<TFTimeZoneManager*>(W.TimeZoneManager()); }
+    bool Showing() override {
+        TFTimeZoneManager* m = Manager();
+        return m && m->isVisible();
+    }
+    void ShowLatitude(double v) override { Manager()->ShowLatitude(v); }
+    void ShowLongitude(double v) override { Manager()->ShowLongitude(v); }
+    void SetUTCOffsetText(const std::string& t) override {
+        if (auto* e = Manager()->findChild<QLineEdit*>("eUTCOffset"))
+            e->setText(QString::fromStdString(t));
+    }
+
+private:
+    TF_clocks& W;
+};
+
+}  // namespace
+#endif
+
 void InstallMapWindow(TF_clocks& window) {
-    window.SetMapWindowFactory([](TF_clocks& owner) -> IMapWindow* { return new TFTimeZoneMap(owner); });
+    window.SetMapWindowFactory([](TF_clocks& owner) -> IMapWindow* {
+        auto* map = new TFTimeZoneMap(owner);
+#if __has_include("locations/TimeZoneManager.h")
+        auto target = std::make_shared<TManagerClickTarget>(owner);
+        map->ClickTarget = [target] { return target.get(); };
+#endif
+        return map;
+    });
 }
