@@ -19,6 +19,12 @@
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/TestApp.h"
 #include "globe/TimeZoneMap.h"
+#if __has_include("locations/TimeZoneManager.h")
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "locations/TimeZoneManager.h"
+#endif
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/HXMessageBoxes.h"
 
@@ -352,5 +358,49 @@ TEST_F(MapWindow, Screenshot) {
     ResetClockSource();
     EXPECT_TRUE(map->grab().save(out));
 }
+
+#if __has_include("locations/TimeZoneManager.h")
+// With the real location manager open, a click at New York fills its
+// position fields (74 degrees West) and its offset.
+class PlainOwner : public TF_clocks {
+public:
+    using TF_clocks::TF_clocks;
+
+protected:
+    void ShowError(const std::string&) override {}
+    void ShowInfo(const std::string&) override {}
+    TAnswer AskYesNo(const std::string&) override { return TAnswer::Yes; }
+};
+
+TEST_F(MapWindow, AClickFillsTheLocationManager) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    ASSERT_TRUE(QFile::copy(HX_SOURCE_DIR "/data/hxzones.hxd", dir.path() + "/hxzones.hxd"));
+    auto owner = std::make_unique<PlainOwner>(store);
+    owner->SplashDelayMs = 0;
+    InstallTimeZoneManager(*owner);
+    InstallMapWindow(*owner);
+    owner->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
+    owner->Timer1->stop();
+    owner->ZoneLayer = 1;
+    owner->miTimeZoneManagerClick();
+    auto* manager = dynamic_cast<TFTimeZoneManager*>(owner->TimeZoneManager());
+    ASSERT_TRUE(manager && manager->isVisible());
+    owner->miMapClick();
+    map = dynamic_cast<TFTimeZoneMap*>(owner->MapWindow());
+    ASSERT_TRUE(map);
+    map->resize(800, 600);
+    QApplication::processEvents();
+    Centre(Place("New York", 40.71, 74.0));
+    Click(Middle());
+    auto text = [&](const char* name) { return manager->findChild<QLineEdit*>(name)->text().toStdString(); };
+    EXPECT_EQ(text("e_LongH"), "74");
+    EXPECT_EQ(text("e_LatH"), "40");
+    EXPECT_EQ(manager->findChild<QListWidget*>("sg_EastWest")->currentRow(), 1);  // West
+    EXPECT_EQ(text("eUTCOffset"), "-5");
+    map = nullptr;
+    owner.reset();
+}
+#endif
 
 }  // namespace
