@@ -370,6 +370,7 @@ protected:
     void ShowError(const std::string&) override {}
     void ShowInfo(const std::string&) override {}
     TAnswer AskYesNo(const std::string&) override { return TAnswer::Yes; }
+    bool ConfirmYes(const std::string&) override { return true; }
 };
 
 TEST_F(MapWindow, AClickFillsTheLocationManager) {
