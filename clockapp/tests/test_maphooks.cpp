@@ -72,6 +72,7 @@ protected:
         w->Clocks.push_back(std::make_unique<THXClock>());
         w->Clocks.back()->Location.Name = "Quito";
         w->CurrentClock = 0;
+        StartLog = w->Log;
         w->Log.clear();
     }
     void ViewOnMap() { w->findChild<QAction*>("miViewOnMap")->trigger(); }
@@ -86,6 +87,7 @@ protected:
     QTemporaryDir dir;
     THXMemoryPrefsStore store;
     std::unique_ptr<MapClocks> w;
+    std::vector<std::string> StartLog;
 };
 
 using Log = std::vector<std::string>;
@@ -141,6 +143,8 @@ TEST_F(MapHooks, ActivateMapMakesTheMapAtStartWithTheHomePlace) {
     store.SetValue(CU, kPrefsKey, "ActivateMap", V::FromInteger(1));
     Start();
     ASSERT_NE(w->MapWindow(), nullptr);
+    // Made without a question, given the home clock's place, not shown.
+    EXPECT_EQ(StartLog, std::vector<std::string>({"create", "home " + w->LocalClock.Location.Name}));
     EXPECT_FALSE(w->MapWindow()->Window()->isVisible());
     // The map goes with the main window.
     QPointer<QWidget> map = w->MapWindow()->Window();
