@@ -164,6 +164,8 @@ public:
     // The world map (MapHooks.cpp), made by the factory installed.
     void SetMapWindowFactory(TMapWindowFactory factory);
     IMapWindow* MapWindow() const;
+    // A map is open or can be made.
+    bool MapWindowAvailable() const { return MapWindowExists() || bool(FMapFactory); }
     // Forgets the map ("Free Memory and Close Window": it frees itself).
     void ReleaseMapWindow();
     // "View On Map...": asks to open the map when there is none, then

@@ -8,11 +8,9 @@
 #include <cstdio>
 
 #include "clockapp/MainWindow.h"
-#if __has_include("locations/TimeZoneManager.h")
 #include <QLineEdit>
 
 #include "locations/TimeZoneManager.h"
-#endif
 #include "globe/GlobeCanvas.h"
 #include "timemodel/HXFiles.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -389,7 +387,6 @@ void TFTimeZoneMap::smiUnloadClick() {
     deleteLater();
 }
 
-#if __has_include("locations/TimeZoneManager.h")
 namespace {
 
 // The location manager's fields, as a click on the map fills them.
@@ -413,15 +410,12 @@ private:
 };
 
 }  // namespace
-#endif
 
 void InstallMapWindow(TF_clocks& window) {
     window.SetMapWindowFactory([](TF_clocks& owner) -> IMapWindow* {
         auto* map = new TFTimeZoneMap(owner);
-#if __has_include("locations/TimeZoneManager.h")
         auto target = std::make_shared<TManagerClickTarget>(owner);
         map->ClickTarget = [target] { return target.get(); };
-#endif
         return map;
     });
 }

@@ -488,7 +488,7 @@ void TFTimeZoneManager::UpdateLocationCommands() {
     ui->sb_DelLoc->setEnabled(valid);
     if (QAction* a = MenuAction("miUpdateLoc")) a->setEnabled(valid);
     if (QAction* a = MenuAction("miDelLoc")) a->setEnabled(valid);
-    const bool map = W.MapWindowExists();
+    const bool map = W.MapWindowAvailable();
     ui->sb_Map->setEnabled(map);
     if (QAction* a = MenuAction("miMap")) a->setEnabled(map);
     if (QAction* a = MenuAction("smiAstroData")) a->setEnabled(bool(W.FAstronomyFactory));
@@ -871,13 +871,7 @@ void TFTimeZoneManager::sb_DelLocClick() {
 
 // ------------------------------------------------------------ other commands
 
-void TFTimeZoneManager::sb_MapClick() {
-    if (!W.EnsureMapWindow()) return;
-    try {
-        W.ShowMapWindow();
-    } catch (...) {
-    }
-}
+void TFTimeZoneManager::sb_MapClick() { W.ShowOnMap(Location); }
 
 void TFTimeZoneManager::smiAstroDataClick() {
     if (!W.FAstronomyFactory) return;

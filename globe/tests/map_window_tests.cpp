@@ -19,12 +19,10 @@
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/TestApp.h"
 #include "globe/TimeZoneMap.h"
-#if __has_include("locations/TimeZoneManager.h")
 #include <QLineEdit>
 #include <QListWidget>
 
 #include "locations/TimeZoneManager.h"
-#endif
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/HXMessageBoxes.h"
 
@@ -359,7 +357,6 @@ TEST_F(MapWindow, Screenshot) {
     EXPECT_TRUE(map->grab().save(out));
 }
 
-#if __has_include("locations/TimeZoneManager.h")
 // With the real location manager open, a click at New York fills its
 // position fields (74 degrees West) and its offset.
 class PlainOwner : public TF_clocks {
@@ -399,9 +396,15 @@ TEST_F(MapWindow, AClickFillsTheLocationManager) {
     EXPECT_EQ(text("e_LatH"), "40");
     EXPECT_EQ(manager->findChild<QListWidget*>("sg_EastWest")->currentRow(), 1);  // West
     EXPECT_EQ(text("eUTCOffset"), "-5");
+
+    // The manager's "Map" centres the map on its working place and marks it.
+    manager->Location = Place("Lima", -12.05, 77.04);
+    manager->sb_MapClick();
+    EXPECT_EQ(map->HomeLocation.Name, "Lima");
+    EXPECT_FALSE(map->CentrePending);
+    EXPECT_EQ(map->LocationsLayer->GetObject(map->LocationsLayer->ObjectCount() - 1)->Title, "Lima");
     map = nullptr;
     owner.reset();
 }
-#endif
 
 }  // namespace
