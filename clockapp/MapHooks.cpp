@@ -17,6 +17,8 @@ void TF_clocks::CreateMapWindow() {
     FMapWindow = m;
     // The window may go with its owner; the reference must not outlive it.
     FMapWindowWidget = m->Window();
+    // A new map centres on the home place, not on a blank one at 0, 0.
+    m->SetHomeLocation(LocalClock.Location);
 }
 
 bool TF_clocks::MapWindowExists() const { return MapWindow() != nullptr; }

@@ -341,6 +341,7 @@ TEST_F(MapWindow, Screenshot) {
     map->resize(760, 560);
     QApplication::processEvents();
     Centre(Place("Paris", 48.86, -2.35));
+    map->sbClearClick();
     map->sbZoomToFitClick();
     map->MainGlobe->LocateToLL(DecimalToGlobeUnits(10), DecimalToGlobeUnits(30));
     map->sbShadowClick();
