@@ -264,6 +264,11 @@ std::string TFTimeZoneMap::Measure(int32_t gu) const {
     return Fixed2(MainGlobe->FromGlobeUnits(gu, DistanceUnit)) + " " + UnitSuffix;
 }
 
+TGlobeLayer* TFTimeZoneMap::LayerOf(int preference) const {
+    // A preference written elsewhere may name no layer: nothing to read.
+    return preference >= 1 && preference <= MainGlobe->LayerCount() ? MainGlobe->GetLayer(preference - 1) : nullptr;
+}
+
 void TFTimeZoneMap::MainGlobeMouseMove(int x, int y) {
     GlobePoint p;
     LastMouseOnEarth = MainGlobe->XYToLL(x, y, p);
@@ -282,12 +287,12 @@ void TFTimeZoneMap::MainGlobeMouseMove(int x, int y) {
     ui->lDistanceToLocal->setText(
         QString::fromStdString("Distance from " + HomeLocation.Name + ": " + Measure(MainGlobe->Distance(p, HomePoint))));
     if (W.ObjectLayer > 0) {
-        TGlobeLayer* l = MainGlobe->GetLayer(W.ObjectLayer - 1);
+        TGlobeLayer* l = LayerOf(W.ObjectLayer);
         TGlobeObject* o = l ? l->ObjectAtXY(x, y) : nullptr;
         ui->l_Object->setText(QString::fromStdString("Object: " + (o ? o->Title : std::string("--"))));
     }
     if (W.ZoneLayer > 0) {
-        TGlobeLayer* l = MainGlobe->GetLayer(W.ZoneLayer - 1);
+        TGlobeLayer* l = LayerOf(W.ZoneLayer);
         TGlobeObject* o = l ? l->ObjectAtXY(x, y) : nullptr;
         ui->lZone->setText(QString::fromStdString("Zone: " + (o ? o->Title : std::string("?"))));
     }
@@ -300,7 +305,7 @@ void TFTimeZoneMap::MainGlobeClick() {
     m->ShowLatitude(static_cast<double>(MainGlobe->FromGlobeUnits(LastMousePoint.Y, TGlobeUnits::Degree)));
     m->ShowLongitude(-static_cast<double>(MainGlobe->FromGlobeUnits(LastMousePoint.X, TGlobeUnits::Degree)));
     if (W.ZoneLayer >= 1)
-        if (TGlobeLayer* l = MainGlobe->GetLayer(W.ZoneLayer - 1))
+        if (TGlobeLayer* l = LayerOf(W.ZoneLayer))
             // No zone there: the offset field keeps what it had ("?" is no offset).
             if (TGlobeObject* o = l->ObjectAtLL(LastMousePoint.X, LastMousePoint.Y))
                 m->SetUTCOffsetText(o->Title);
