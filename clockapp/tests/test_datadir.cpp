@@ -60,10 +60,22 @@ TEST(DataDirectory, UsersDataIsSeededOnceAndTheInstallNeverWritten) {
     EXPECT_TRUE(DirectoryWritable(user));
     EXPECT_FALSE(DirectoryWritable(user + "missing"));
     // A rebuild or a new install changes the shipped file: the user's stays.
+    // What the new install brings that was never seeded is copied, once; what
+    // the user removed stays removed.
     Write(install.path / "hxclocks.hxd", "rebuilt");
+    Write(install.path / "hxdst.hxd", "rules");
+    ASSERT_EQ(ResolveDataDirectory(install.path.string()), user);
+    fs::remove(user + "hxdst.hxd");
     Write(install.path / "hxzones.hxd", "new");
+    fs::create_directories(install.path / "map");
+    Write(install.path / "map" / "01.lyr", "layer");
     EXPECT_EQ(ResolveDataDirectory(install.path.string()), user);
     EXPECT_EQ(Read(user + "hxclocks.hxd"), "mine");
+    EXPECT_EQ(Read(user + "hxzones.hxd"), "new");
+    EXPECT_EQ(Read(user + "map/01.lyr"), "layer");
+    EXPECT_FALSE(fs::exists(user + "hxdst.hxd")) << "a removed file came back";
+    fs::remove(user + "hxzones.hxd");
+    EXPECT_EQ(ResolveDataDirectory(install.path.string()), user);
     EXPECT_FALSE(fs::exists(user + "hxzones.hxd")) << "seeded once only";
     EXPECT_EQ(Read(install.path / "hxclocks.hxd"), "rebuilt");
     // The directory horolux hands over comes first.

@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -44,20 +46,42 @@ std::string UserDataDirectory() {
     return WithSlash(base) + "horolux/";
 }
 
-void SeedDataDirectory(const std::string& installDir, const std::string& dataDir) {
+namespace {
+
+// The installed data: every file and folder of the installation directory
+// but the programs themselves.
+std::vector<fs::directory_entry> InstalledData(const std::string& installDir) {
+    std::vector<fs::directory_entry> entries;
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(installDir, ec)) {
-        const fs::path target = fs::path(dataDir) / e.path().filename();
-        if (fs::exists(target, ec)) continue;
         if (e.is_directory(ec)) {
-            fs::copy(e.path(), target, fs::copy_options::recursive, ec);
+            entries.push_back(e);
         } else if (e.is_regular_file(ec)) {
             const auto perms = e.status(ec).permissions();
-            if ((perms & fs::perms::owner_exec) != fs::perms::none)
-                continue; // the programs stay where they are installed
-            fs::copy_file(e.path(), target, ec);
+            if ((perms & fs::perms::owner_exec) == fs::perms::none) entries.push_back(e);
         }
     }
+    return entries;
+}
+
+void SeedEntry(const fs::directory_entry& e, const std::string& dataDir) {
+    std::error_code ec;
+    const fs::path target = fs::path(dataDir) / e.path().filename();
+    if (fs::exists(target, ec)) return;
+    if (e.is_directory(ec))
+        fs::copy(e.path(), target, fs::copy_options::recursive, ec);
+    else
+        fs::copy_file(e.path(), target, ec);
+}
+
+constexpr const char* kMarkerHeader =
+    "# The installed data was copied here; delete this file to copy missing files again.";
+
+} // namespace
+
+void SeedDataDirectory(const std::string& installDir, const std::string& dataDir) {
+    for (const fs::directory_entry& e : InstalledData(installDir))
+        SeedEntry(e, dataDir);
 }
 
 std::string ResolveDataDirectory(const std::string& programDir) {
@@ -68,17 +92,34 @@ std::string ResolveDataDirectory(const std::string& programDir) {
         return dir;
     }
     const std::string user = UserDataDirectory();
-    // A marker says the seeding is done: a directory that another program
-    // created first (tickmatch's log) is still seeded, and files the user
-    // removed later are not brought back.
+    // A marker lists what was seeded: a directory that another program
+    // created first (tickmatch's log) is still seeded, files the user removed
+    // later are not brought back, and data a newer installation brings (a
+    // folder of maps, say) is copied once.
     const std::string marker = user + ".seeded";
-    if (!fs::exists(marker, ec)) {
+    std::set<std::string> seeded;
+    {
+        std::ifstream in(marker);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != '#') seeded.insert(line);
+    }
+    std::vector<std::string> added;
+    for (const fs::directory_entry& e : InstalledData(WithSlash(programDir))) {
+        const std::string name = e.path().filename().string();
+        if (seeded.count(name)) continue;
         fs::create_directories(user, ec);
-        if (!ec) {
-            SeedDataDirectory(WithSlash(programDir), user);
-            std::ofstream(marker) << "The installed data was copied here; delete this file to "
-                                     "copy missing files again.\n";
+        if (ec) return user;
+        SeedEntry(e, user);
+        added.push_back(name);
+    }
+    if (!added.empty()) {
+        const bool fresh = !fs::exists(marker, ec) || seeded.empty();
+        std::ofstream out(marker, fresh ? std::ios::trunc : std::ios::app);
+        if (fresh) {
+            out << kMarkerHeader << "\n";
+            for (const std::string& name : seeded) out << name << "\n";
         }
+        for (const std::string& name : added) out << name << "\n";
     }
     return user;
 }
