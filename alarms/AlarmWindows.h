@@ -1,4 +1,5 @@
-// The alarm pop-up and the late-alarm window, given to the main window.
+// The alarm and Dayloom windows, given to the main window: the alarm pop-up,
+// the late-alarm window, the alarm manager and the Dayloom window.
 #pragma once
 
 class TF_clocks;

@@ -608,7 +608,9 @@ void TF_clocks::miTimeZoneManagerClick() {
     }
 }
 
-void TF_clocks::sb_AlarmsClick() {}
+void TF_clocks::sb_AlarmsClick() {
+    OpenToolWindow(TToolWindow::AlarmManager);
+}
 
 void TF_clocks::mi_DialOrDisconnectClick() {
     DialOrDisconnect();
@@ -710,8 +712,19 @@ void TF_clocks::SaveAll() {
     if (!FCreated) return;
     const bool prefs = SaveStep([this] { WritePrefs(); }, "Unable to save the preferences: ");
     const bool clocks = SaveStep([this] { WriteClockInfo(); }, "");
-    const bool alarms = SaveStep([this] { WriteAlarms(); }, "");
-    if (prefs && clocks && alarms) FSaveErrors.clear();
+    const bool alarms = SaveAlarms();
+    // The Dayloom window writes its events when it closes; ending with it
+    // open must not lose them.
+    const bool events = !ToolWindow(TToolWindow::Dayloom) || SaveTemperalEvents();
+    if (prefs && clocks && alarms && events) FSaveErrors.clear();
+}
+
+bool TF_clocks::SaveAlarms() {
+    return SaveStep([this] { WriteAlarms(); }, "");
+}
+
+bool TF_clocks::SaveTemperalEvents() {
+    return SaveStep([this] { WriteTemperalEvents(); }, "");
 }
 
 // --------------------------------------------------------- window hooks

@@ -46,6 +46,9 @@ public:
     // Writes preferences, clocks and alarms now (also when the session ends,
     // which may yet be cancelled); reports a failure.
     void SaveAll();
+    // The alarm and Dayloom windows' saves; a failure is reported, not raised.
+    bool SaveAlarms();
+    bool SaveTemperalEvents();
 
     // Visible / hidden in the notification area.
     void HXMinimize();

@@ -26,6 +26,7 @@ constexpr TOpenerRule kOpeners[kToolWindowCount] = {
     {{"sb_SysTimeInfo", "mi_SysTimeInfo"}, false, -1, -1},
     {{"sb_Calc", "mi_TimeCalc"}, false, -1, -1},
     {{"miCalender", "sbCalendar"}, false, 64, 0},
+    {{"sb_Alarms", "mi_Alarms"}, false, -1, -1},
 };
 
 } // namespace

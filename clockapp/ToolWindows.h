@@ -9,8 +9,8 @@ class TTimeLocation;
 
 // The single-instance tool windows: their commands stay disabled while one is
 // open.
-enum class TToolWindow { Dayloom, SysTimeInfo, TimeCalc, Calendar };
-constexpr int kToolWindowCount = 4;
+enum class TToolWindow { Dayloom, SysTimeInfo, TimeCalc, Calendar, AlarmManager };
+constexpr int kToolWindowCount = 5;
 
 // Makes the window with the owner given (a top-level window owned by it).
 // A window whose preparation fails when it is shown throws from

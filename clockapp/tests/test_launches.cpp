@@ -205,6 +205,7 @@ const TOpener kOpeners[] = {
     {TToolWindow::SysTimeInfo, "sb_SysTimeInfo", "mi_SysTimeInfo"},
     {TToolWindow::TimeCalc, "sb_Calc", "mi_TimeCalc"},
     {TToolWindow::Calendar, "sbCalendar", "miCalender"},
+    {TToolWindow::AlarmManager, "sb_Alarms", "mi_Alarms"},
 };
 
 class ToolWindowTest : public LaunchTest {
@@ -287,6 +288,9 @@ TEST_F(ToolWindowTest, OneWindowAtATimeWithItsCommandsDisabledUntilItCloses) {
             break;
         case TToolWindow::Calendar:
             w->sbCalendarClick();
+            break;
+        case TToolWindow::AlarmManager:
+            w->sb_AlarmsClick();
             break;
         }
         EXPECT_EQ(made, 1);

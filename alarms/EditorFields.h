@@ -1,0 +1,39 @@
+// What the alarm and Dayloom editors share: the date and time pickers, the
+// day counts typed as text, the main window's form style and the place pick.
+#pragma once
+
+#include "platform/rtl/SysUtils.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QDateEdit;
+class QLineEdit;
+class QTimeEdit;
+class QWidget;
+class TF_clocks;
+class TTimeLocation;
+
+// The date into one picker (long date, calendar pop-up), the time of day into
+// the other.
+void SetupDatePicker(QDateEdit* date);
+void ShowDateTime(TDateTime dt, QDateEdit* date, QTimeEdit* time);
+// The date from the date picker only, the time of day from the time picker only.
+TDateTime PickedDateTime(const QDateEdit* date, const QTimeEdit* time);
+
+// A count of days as typed: tolerant reads either decimal separator (and "%",
+// "$" as the record files do), strict the user's own only. None when the text
+// does not convert or gives no finite number.
+std::optional<double> ParseDays(const std::string& text, bool tolerant);
+// Tells the user that the field (its caption given) holds no number of days,
+// and puts the focus there.
+void ReportBadDays(QLineEdit* field, const std::string& caption);
+
+// Stays on top while the main window does.
+void FollowMainFormStyle(QWidget* dialog, const TF_clocks& main);
+
+// The modal pick of a place in the location manager: true and the chosen
+// place in the location when the user picked one.
+using TLocationPick = std::function<bool(TTimeLocation&)>;
+TLocationPick MainWindowPick(TF_clocks& main);

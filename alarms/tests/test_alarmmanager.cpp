@@ -1,0 +1,429 @@
+// The alarm manager and the alarm editor on the main window's alarm list:
+// found by their component names, clicked, and checked for what the user
+// sees and what becomes of the alarms.
+#include "alarms/AlarmExplorer.h"
+#include "alarms/AlarmManager.h"
+#include "alarms/tests/AlarmEditorTest.h"
+#include "clockapp/AlarmFiring.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <random>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const TDateTime k0800 = EncodeDate(2026, 2, 14) + EncodeTime(8, 0, 0, 0);
+
+class AlarmManagerTest : public AlarmEditorTest {
+protected:
+    TAlarm& Add(const std::string& text, TDateTime local = k0800, int type = 1) {
+        w->Alarms.push_back(std::make_unique<TAlarm>());
+        TAlarm& a = *w->Alarms.back();
+        a.AlarmTime = local;
+        a.AlarmType = uint8_t(type);
+        a.Enabled = true;
+        a.Text = text;
+        Place(a.Location, "Here");
+        return a;
+    }
+    TFHXalarms* Open() {
+        w->Action("sb_Alarms")->trigger();
+        auto* m = qobject_cast<TFHXalarms*>(w->ToolWindow(TToolWindow::AlarmManager));
+        EXPECT_NE(m, nullptr);
+        return m;
+    }
+    static QTableWidget* Grid(TFHXalarms* m) { return Part<QTableWidget>(m, "sg_Alarms"); }
+    Strings Records() const {
+        Strings r;
+        for (const auto& a : w->Alarms)
+            r.push_back(a->DataString('\t'));
+        return r;
+    }
+    // A standalone editor on a copy of the alarm, shown.
+    std::unique_ptr<TF_AddEditAlarm> Editor(const TAlarm& a) {
+        auto e = std::make_unique<TF_AddEditAlarm>(*w, nullptr);
+        e->Alarm.Copy(a);
+        e->show();
+        return e;
+    }
+    static void SetType(QWidget* e, const char* type) {
+        Part<QComboBox>(e, "lb_AlarmType")->setEditText(type);
+    }
+};
+
+TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList) {
+    Add("Wake up");
+    Add("Tea", k0800 + 0.5, 0).RepeatDays = 1.5;
+    Add("Sync", k0800, 5).Enabled = false;
+    TFHXalarms* m = Open();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->windowTitle(), "Horolux Alarm Manager");
+    EXPECT_EQ(m->size(), QSize(560, 230));
+    QTableWidget* g = Grid(m);
+    EXPECT_TRUE(g->horizontalHeader()->isHidden());
+    EXPECT_EQ(g->rowCount(), 4);
+    EXPECT_EQ(Row(g, 0), (Strings{"A", "Date and Time", "Payload", "Type", "Rpt"}));
+    EXPECT_EQ(Row(g, 1), (Strings{"Y", "02/14/2026, at 08:00:00", "Wake up", "Alarm - Normal", "0"}));
+    EXPECT_EQ(Row(g, 2), (Strings{"Y", "02/14/2026, at 20:00:00", "Tea", "Alarm - Major", "1.5"}));
+    EXPECT_EQ(Row(g, 3), (Strings{"N", "02/14/2026, at 08:00:00", "Sync", "Syncronize", "0"}));
+    for (auto [c, width] : {std::pair{0, 16}, {1, 143}, {2, 253}, {3, 110}, {4, 30}})
+        EXPECT_EQ(g->columnWidth(c), width);
+    EXPECT_EQ(m->AlarmCount, 3);
+
+    // The firing code moves and removes alarms under the open manager: the
+    // grid follows, and the selection stays with its alarm.
+    g->setCurrentCell(3, 0);
+    w->Alarms[1]->Enabled = false;
+    w->Alarms.erase(w->Alarms.begin());
+    QTest::qWait(700);
+    EXPECT_EQ(g->rowCount(), 3);
+    EXPECT_EQ(Row(g, 1)[0], "N");
+    EXPECT_EQ(g->currentRow(), 2);
+    EXPECT_EQ(m->AlarmCount, 2);
+}
+
+TEST_F(AlarmManagerTest, AddGivesTheHomePlaceAndArmsItThenAppendsAndSelectsTheNewRow) {
+    Add("First");
+    TFHXalarms* m = Open();
+    Answering([m] { Click(m, "sb_Add"); },
+              [](QWidget* e) {
+                  EXPECT_EQ(e->windowTitle(), "Add New Alarm");
+                  EXPECT_TRUE(Part<QCheckBox>(e, "cb_Active")->isChecked());
+                  EXPECT_EQ(Text(e, "sb_AlarmLocation"), "Home Town");
+                  EXPECT_EQ(Part<QComboBox>(e, "lb_AlarmType")->currentText(), "Alarm - Normal");
+                  EXPECT_EQ(Text(e, "me_RepeatInterval"), "0");
+                  EXPECT_FALSE(Part<QLabel>(e, "l_Ack")->isVisible());
+                  Part<QLineEdit>(e, "e_Description")->setText("Lunch");
+                  Click(e, "OkBtn");
+              });
+    ASSERT_EQ(w->Alarms.size(), 2u);
+    const TAlarm& a = *w->Alarms[1];
+    EXPECT_EQ(a.Text, "Lunch");
+    EXPECT_TRUE(a.Enabled);
+    EXPECT_EQ(a.AlarmType, 1);
+    EXPECT_EQ(a.Location.Name, "Home Town");
+    // Ten minutes ahead of the computer's clock (host +1), to the second.
+    EXPECT_NEAR(a.AlarmTime, kPinnedUtc + 1.0 / 24 + 1.0 / 144, kSecond);
+    EXPECT_EQ(Grid(m)->rowCount(), 3);
+    EXPECT_EQ(Grid(m)->currentRow(), 2);
+}
+
+// Each command on a selected row, the heading row standing for the first alarm.
+TEST_F(AlarmManagerTest, DuplicateEditAndDeleteActOnTheSelectedRowsAlarm) {
+    struct TCase {
+        const char* Command;
+        int Row;
+        const char* Caption; // of the editor, none for Delete
+        Strings Texts;       // the alarms afterwards
+        int Selected;
+    };
+    const TCase cases[] = {
+        {"sb_DupAlarm", 2, "Duplicate Alarm", {"a", "b", "c", "b!"}, 4},
+        {"sb_DupAlarm", 0, "Duplicate Alarm", {"a", "b", "c", "a!"}, 4},
+        {"sb_Edit", 3, "Edit Alarm", {"a", "b", "c!"}, 3},
+        {"dblclick", 0, "Edit Alarm", {"a!", "b", "c"}, 1},
+        {"dblclick", 2, "Edit Alarm", {"a", "b!", "c"}, 2},
+        {"SpeedButton1", 2, nullptr, {"a", "c"}, 2},
+        {"SpeedButton1", 0, nullptr, {"b", "c"}, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Command) + " row " + std::to_string(c.Row));
+        w->Alarms.clear();
+        const uint64_t firstId = Add("a").Id.Value();
+        Add("b");
+        Add("c");
+        TFHXalarms* m = Open();
+        QTableWidget* g = Grid(m);
+        g->setCurrentCell(c.Row, 1);
+        auto command = [&] {
+            if (std::string(c.Command) == "dblclick")
+                emit g->cellDoubleClicked(c.Row, 1);
+            else
+                Click(m, c.Command);
+        };
+        if (c.Caption)
+            Answering(command, [&c](QWidget* e) {
+                EXPECT_EQ(e->windowTitle(), c.Caption);
+                auto* text = Part<QLineEdit>(e, "e_Description");
+                text->setText(text->text() + "!");
+                Click(e, "OkBtn");
+            });
+        else
+            command();
+        Strings texts;
+        for (const auto& a : w->Alarms)
+            texts.push_back(a->Text);
+        EXPECT_EQ(texts, c.Texts);
+        EXPECT_EQ(g->rowCount(), int(c.Texts.size()) + 1);
+        EXPECT_EQ(g->currentRow(), c.Selected);
+        // An edit stays the alarm it was; a duplicate is another alarm.
+        if (c.Texts[0] == "a!") {
+            EXPECT_EQ(w->Alarms[0]->Id.Value(), firstId);
+        }
+        m->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(AlarmManagerTest, CancelLeavesTheListAsItWasAndDeletingTheOnlyAlarmLeavesTheHeadingRow) {
+    TAlarm& a = Add("Only");
+    a.Acknowledged = true;
+    TFHXalarms* m = Open();
+    const Strings before = Records();
+    for (const char* command : {"sb_Add", "sb_DupAlarm", "sb_Edit"}) {
+        SCOPED_TRACE(command);
+        Answering([m, command] { Click(m, command); },
+                  [](QWidget* e) {
+                      Part<QLineEdit>(e, "e_Description")->setText("changed");
+                      Part<QLineEdit>(e, "me_RepeatInterval")->setText("7");
+                      SetType(e, "Alarm - Minor");
+                      Part<QCheckBox>(e, "cb_Active")->setChecked(false);
+                      Click(e, "CancelBtn");
+                  });
+        EXPECT_EQ(Records(), before);
+        EXPECT_TRUE(a.Acknowledged);
+    }
+    Click(m, "SpeedButton1");
+    EXPECT_TRUE(w->Alarms.empty());
+    EXPECT_EQ(Grid(m)->rowCount(), 1);
+    EXPECT_EQ(Row(Grid(m), 0)[0], "A");
+    // With no alarms the commands that need one do nothing.
+    for (const char* command : {"sb_DupAlarm", "sb_Edit", "SpeedButton1"})
+        Click(m, command);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(w->Alarms.empty());
+}
+
+TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachType) {
+    struct TCase {
+        const char* Type;
+        const char* Label; // nullptr: the payload is hidden
+        bool Pick, Test;
+        const char* Payload;
+    };
+    const TCase cases[] = {
+        {"Alarm - Major", "Message:", false, true, "Wake up"},
+        {"Alarm - Normal", "Message:", false, true, "Wake up"},
+        {"Alarm - Minor", "Message:", false, true, "Wake up"},
+        {"Connect", nullptr, false, false, "<connect>"},
+        {"Disconnect", nullptr, false, false, "<disconnect>"},
+        {"Syncronize", "Notes:", false, false, "Wake up"},
+        {"Execute Application", "Full path, file and parameters:", true, false, "Wake up"},
+        {"Sound File", "Full path, file and parameters:", true, true, "Wake up"},
+    };
+    for (int t = 0; t < 8; ++t) {
+        const TCase& c = cases[t];
+        SCOPED_TRACE(c.Type);
+        auto e = Editor(Add("Wake up"));
+        SetType(e.get(), c.Type);
+        EXPECT_EQ(e->Alarm.AlarmType, t);
+        EXPECT_EQ(Part<QLineEdit>(e.get(), "e_Description")->isVisible(), c.Label != nullptr);
+        EXPECT_EQ(Part<QLabel>(e.get(), "l_Description")->isVisible(), c.Label != nullptr);
+        if (c.Label) {
+            EXPECT_EQ(Text(e.get(), "l_Description"), c.Label);
+        }
+        EXPECT_EQ(Part<QWidget>(e.get(), "sb_PickPayload")->isVisible(), c.Pick);
+        EXPECT_EQ(Part<QWidget>(e.get(), "sbTestPayload")->isVisible(), c.Test);
+        EXPECT_EQ(Text(e.get(), "e_Description"), c.Payload);
+        // A type change reads the type alone.
+        EXPECT_EQ(e->Alarm.Text, "Wake up");
+    }
+    // Back from "Connect", its payload is the message until edited; a text
+    // that names no type keeps the type.
+    auto e = Editor(Add("Wake up"));
+    SetType(e.get(), "Connect");
+    SetType(e.get(), "Alarm - Normal");
+    EXPECT_EQ(Text(e.get(), "e_Description"), "<connect>");
+    SetType(e.get(), "alarm - major");
+    EXPECT_EQ(e->Alarm.AlarmType, 1);
+    Click(e.get(), "OkBtn");
+    EXPECT_EQ(e->Alarm.Text, "<connect>");
+    EXPECT_EQ(e->Alarm.AlarmType, 1);
+}
+
+TEST_F(AlarmManagerTest, TestPlaysThePreferenceSoundOfTheTypeOrThePayloadFile) {
+    w->MajorAlarmSound = "major.wav";
+    w->NormalAlarmSound = "normal.wav";
+    w->MinorAlarmSound = "minor.wav";
+    const std::pair<const char*, const char*> cases[] = {
+        {"Alarm - Major", "major.wav"},
+        {"Alarm - Normal", "normal.wav"},
+        {"Alarm - Minor", "minor.wav"},
+        {"Sound File", "/music/bell.ogg"},
+        {"no such type", "minor.wav"},
+    };
+    auto e = Editor(Add("/music/bell.ogg", k0800, 7));
+    for (const auto& [type, played] : cases) {
+        SCOPED_TRACE(type);
+        sound->Played.clear();
+        SetType(e.get(), type);
+        Part<QToolButton>(e.get(), "sbTestPayload")->click();
+        ASSERT_EQ(sound->Played.size(), 1u);
+        EXPECT_EQ(sound->Played[0].Sound, played);
+        EXPECT_EQ(sound->Played[0].Mode, TRecordingSoundPlayer::TEntry::TMode::Async);
+    }
+}
+
+TEST_F(AlarmManagerTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirms) {
+    auto e = Editor(Add("old.wav", k0800, 7));
+    std::vector<std::string> asked;
+    std::optional<std::string> chosen = "/sounds/new.wav";
+    e->ChoosePayload = [&](const std::string& title, const std::string& dir,
+                           const std::string& filter, QWidget*) {
+        asked = {title, dir, filter};
+        return chosen;
+    };
+    std::optional<TTimeLocation> place;
+    e->PickLocation = [&](TTimeLocation& l) {
+        EXPECT_EQ(l.Name, "Here"); // the pick starts at the alarm's place
+        if (place) l.Copy(*place);
+        return bool(place);
+    };
+    Part<QLineEdit>(e.get(), "e_Description")->setText("typed");
+    Click(e.get(), "sb_AlarmLocation"); // cancelled
+    EXPECT_EQ(Text(e.get(), "sb_AlarmLocation"), "Here");
+    place.emplace();
+    Place(*place, "Tokyo", 9);
+    Click(e.get(), "sb_AlarmLocation");
+    EXPECT_EQ(Text(e.get(), "sb_AlarmLocation"), "Tokyo");
+    EXPECT_EQ(Text(e.get(), "e_Description"), "typed"); // kept over the pick
+
+    chosen.reset();
+    Click(e.get(), "sb_PickPayload");
+    EXPECT_EQ(asked, (Strings{"", "", ""})); // no filter, the system's title
+    EXPECT_EQ(Text(e.get(), "e_Description"), "typed");
+    chosen = "/sounds/new.wav";
+    Click(e.get(), "sb_PickPayload");
+    EXPECT_EQ(Text(e.get(), "e_Description"), "/sounds/new.wav");
+    Click(e.get(), "OkBtn");
+    EXPECT_EQ(e->Alarm.Location.Name, "Tokyo");
+    EXPECT_EQ(e->Alarm.Location.StdOffset, 9);
+    EXPECT_EQ(e->Alarm.Text, "/sounds/new.wav");
+}
+
+TEST_F(AlarmManagerTest, OKRearmsAndTakesDateAndTimeFromTheirPickersOrStaysOpenOnABadRepeat) {
+    TAlarm& a = Add("Wake up");
+    a.Acknowledged = true;
+    auto e = Editor(a);
+    EXPECT_TRUE(Part<QLabel>(e.get(), "l_Ack")->isVisible());
+    Part<QDateEdit>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
+    Part<QTimeEdit>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
+    auto* repeat = Part<QLineEdit>(e.get(), "me_RepeatInterval");
+    for (const char* bad : {"abc", "1..5", "1e999", "--1"}) {
+        SCOPED_TRACE(bad);
+        presenter.Texts.clear();
+        repeat->setText(bad);
+        Click(e.get(), "OkBtn");
+        EXPECT_TRUE(e->isVisible());
+        ASSERT_EQ(presenter.Texts.size(), 1u);
+        EXPECT_NE(presenter.Texts[0].find("Repeat Interval (Days)"), std::string::npos);
+        EXPECT_TRUE(e->Alarm.Acknowledged); // nothing read yet
+        EXPECT_EQ(e->Alarm.AlarmTime, k0800);
+    }
+    repeat->setText("1,5");
+    Click(e.get(), "OkBtn");
+    EXPECT_FALSE(e->isVisible());
+    EXPECT_FALSE(e->Alarm.Acknowledged);
+    EXPECT_EQ(e->Alarm.RepeatDays, 1.5);
+    EXPECT_EQ(e->Alarm.AlarmTime, EncodeDate(2027, 3, 4) + EncodeTime(6, 30, 15, 0));
+}
+
+TEST_F(AlarmManagerTest, RandomRepeatTextsGiveAFiniteRepeatOrKeepTheDialogOpen) {
+    std::mt19937 rng(20);
+    const std::string alphabet = "0123456789.,-+eE$% x\t";
+    for (int i = 0; i < 300; ++i) {
+        std::string text;
+        for (int n = int(rng() % 12); n > 0; --n)
+            text += alphabet[rng() % alphabet.size()];
+        SCOPED_TRACE(text);
+        presenter.Texts.clear();
+        auto e = Editor(Add("x"));
+        Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText(QString::fromStdString(text));
+        Click(e.get(), "OkBtn");
+        if (e->isVisible())
+            EXPECT_EQ(presenter.Texts.size(), 1u);
+        else
+            EXPECT_TRUE(std::isfinite(e->Alarm.RepeatDays));
+        w->Alarms.clear();
+    }
+}
+
+TEST_F(AlarmManagerTest, AnEditLandsOnItsOwnAlarmWhenTheLateWindowDeletedAnotherMeanwhile) {
+    // "Missed" is an hour late: the next tick offers it in the late window.
+    Add("Missed", k0800 + 4.0 / 24 - 1.0 / 24);
+    Add("Kept", k0800 + 1);
+    TFHXalarms* m = Open();
+    QTableWidget* g = Grid(m);
+    g->setCurrentCell(2, 0);
+    Answering([m] { Click(m, "sb_Edit"); },
+              [this](QWidget* e) {
+                  Part<QLineEdit>(e, "e_Description")->setText("Kept and edited");
+                  ClockDisplayOf(*w).UpdateClockDisplays(false);
+                  auto* late = qobject_cast<TFAlarmExplorer*>(w->AlarmExplorer());
+                  ASSERT_TRUE(late);
+                  auto* list = Part<QListWidget>(late, "clb_Alarms");
+                  ASSERT_EQ(list->count(), 1);
+                  list->item(0)->setCheckState(Qt::Checked);
+                  Click(late, "sb_Delete");
+                  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                  ASSERT_EQ(w->Alarms.size(), 1u);
+                  Click(e, "OkBtn");
+              });
+    ASSERT_EQ(w->Alarms.size(), 1u);
+    EXPECT_EQ(w->Alarms[0]->Text, "Kept and edited");
+    EXPECT_EQ(g->rowCount(), 2);
+    EXPECT_EQ(Row(g, 1)[2], "Kept and edited");
+    EXPECT_EQ(g->currentRow(), 1);
+
+    // The edited alarm itself went: the edit is offered as a new alarm.
+    Answering([m] { Click(m, "sb_Edit"); },
+              [this](QWidget* e) {
+                  Part<QLineEdit>(e, "e_Description")->setText("Saved edit");
+                  DeleteAlarms(w->Alarms, {w->Alarms[0]->Id.Value()});
+                  presenter.Texts.clear();
+                  Click(e, "OkBtn");
+              });
+    ASSERT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_NE(presenter.Texts[0].find("add your edit as a new alarm"), std::string::npos);
+    EXPECT_TRUE(w->Alarms.empty()); // the recorded answer is No
+    EXPECT_EQ(g->rowCount(), 1);
+}
+
+TEST_F(AlarmManagerTest, OneManagerAtATimeWithItsCommandsOffAndTheAlarmFileWrittenOnClose) {
+    Add("Wake up");
+    TFHXalarms* m = Open();
+    ASSERT_TRUE(m);
+    EXPECT_FALSE(m->isModal());
+    for (const char* name : {"sb_Alarms", "mi_Alarms"})
+        EXPECT_FALSE(w->Action(name)->isEnabled()) << name;
+    QFile::remove(dir.filePath("hxalarms.hxd"));
+    Click(m, "SpeedButton1");
+    EXPECT_EQ(FileText("hxalarms.hxd"), "<none>"); // written only on close
+    m->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w->ToolWindow(TToolWindow::AlarmManager), nullptr);
+    EXPECT_EQ(FileText("hxalarms.hxd"), "");
+    for (const char* name : {"sb_Alarms", "mi_Alarms"})
+        EXPECT_TRUE(w->Action(name)->isEnabled()) << name;
+
+    // A file that cannot be written is told, not raised out of the close.
+    Add("Again");
+    m = Open();
+    QFile::remove(dir.filePath("hxalarms.hxd"));
+    QDir(dir.path()).mkdir("hxalarms.hxd");
+    m->close();
+    ASSERT_EQ(w->Errors.size(), 1u);
+    EXPECT_NE(w->Errors[0].find("hxalarms.hxd"), std::string::npos);
+}
+
+} // namespace
