@@ -267,6 +267,7 @@ int TF_Dayloom::FixedHeights() const {
 void TF_Dayloom::ExpandItems() {
     ui->sb_detail->setToolTip("Hide Items");
     ui->sg_Items->show();
+    layout()->activate();
     resize(width(), FixedHeights() + kListHeight);
     ui->pEventListTitle->setText("Event List");
     ui->sb_detail->setChecked(true);
@@ -277,6 +278,8 @@ void TF_Dayloom::ExpandItems() {
 void TF_Dayloom::ShrinkItems() {
     ui->sb_detail->setToolTip("Show Items");
     ui->sg_Items->hide();
+    // The window may be as low as the panels before the list is gone.
+    layout()->activate();
     resize(width(), FixedHeights());
     ui->pEventListTitle->setText("Event List Hidden");
     ui->sb_detail->setChecked(false);

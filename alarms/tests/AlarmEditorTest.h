@@ -39,6 +39,7 @@ protected:
         PinClock(kPinnedUtc, 1);
         TWindowTest::SetUp();
         w->Timer1->stop();
+        ClockDisplayOf(*w).LoadRegTimeInfo(); // the host at +1
         auto rec = std::make_unique<TRecordingSoundPlayer>();
         sound = rec.get();
         ClockDisplayOf(*w).SetSoundPlayer(std::move(rec));
