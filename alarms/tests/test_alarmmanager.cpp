@@ -14,7 +14,7 @@
 #include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <random>
@@ -85,7 +85,9 @@ TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList
     g->setCurrentCell(3, 0);
     w->Alarms[1]->Enabled = false;
     w->Alarms.erase(w->Alarms.begin());
-    QTest::qWait(700);
+    auto* follow = Part<QTimer>(m, "t_FollowList");
+    ASSERT_TRUE(follow && follow->isActive());
+    QMetaObject::invokeMethod(follow, "timeout");
     EXPECT_EQ(g->rowCount(), 3);
     EXPECT_EQ(Row(g, 1)[0], "N");
     EXPECT_EQ(g->currentRow(), 2);
@@ -94,10 +96,12 @@ TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList
 
 TEST_F(AlarmManagerTest, AddGivesTheHomePlaceAndArmsItThenAppendsAndSelectsTheNewRow) {
     Add("First");
+    w->AlwaysOnTop = true;
     TFHXalarms* m = Open();
     Answering([m] { Click(m, "sb_Add"); },
               [](QWidget* e) {
                   EXPECT_EQ(e->windowTitle(), "Add New Alarm");
+                  EXPECT_TRUE(e->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
                   EXPECT_TRUE(Part<QCheckBox>(e, "cb_Active")->isChecked());
                   EXPECT_EQ(Text(e, "sb_AlarmLocation"), "Home Town");
                   EXPECT_EQ(Part<QComboBox>(e, "lb_AlarmType")->currentText(), "Alarm - Normal");
