@@ -208,27 +208,32 @@ TEST_F(AlarmManagerTest, CancelLeavesTheListAsItWasAndDeletingTheOnlyAlarmLeaves
     EXPECT_TRUE(w->Alarms.empty());
 }
 
-TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachType) {
+// Each type's payload controls, and the sound its "Test" plays.
+TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachTypeAndTestsItsSound) {
+    w->MajorAlarmSound = "major.wav";
+    w->NormalAlarmSound = "normal.wav";
+    w->MinorAlarmSound = "minor.wav";
     struct TCase {
         const char* Type;
         const char* Label; // nullptr: the payload is hidden
-        bool Pick, Test;
+        bool Pick;
+        const char* Sound; // nullptr: no "Test"
         const char* Payload;
     };
     const TCase cases[] = {
-        {"Alarm - Major", "Message:", false, true, "Wake up"},
-        {"Alarm - Normal", "Message:", false, true, "Wake up"},
-        {"Alarm - Minor", "Message:", false, true, "Wake up"},
-        {"Connect", nullptr, false, false, "<connect>"},
-        {"Disconnect", nullptr, false, false, "<disconnect>"},
-        {"Syncronize", "Notes:", false, false, "Wake up"},
-        {"Execute Application", "Full path, file and parameters:", true, false, "Wake up"},
-        {"Sound File", "Full path, file and parameters:", true, true, "Wake up"},
+        {"Alarm - Major", "Message:", false, "major.wav", "bell.ogg"},
+        {"Alarm - Normal", "Message:", false, "normal.wav", "bell.ogg"},
+        {"Alarm - Minor", "Message:", false, "minor.wav", "bell.ogg"},
+        {"Connect", nullptr, false, nullptr, "<connect>"},
+        {"Disconnect", nullptr, false, nullptr, "<disconnect>"},
+        {"Syncronize", "Notes:", false, nullptr, "bell.ogg"},
+        {"Execute Application", "Full path, file and parameters:", true, nullptr, "bell.ogg"},
+        {"Sound File", "Full path, file and parameters:", true, "bell.ogg", "bell.ogg"},
     };
     for (int t = 0; t < 8; ++t) {
         const TCase& c = cases[t];
         SCOPED_TRACE(c.Type);
-        auto e = Editor(Add("Wake up"));
+        auto e = Editor(Add("bell.ogg"));
         SetType(e.get(), c.Type);
         EXPECT_EQ(e->Alarm.AlarmType, t);
         EXPECT_EQ(Part<QLineEdit>(e.get(), "e_Description")->isVisible(), c.Label != nullptr);
@@ -237,10 +242,14 @@ TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachType) {
             EXPECT_EQ(Text(e.get(), "l_Description"), c.Label);
         }
         EXPECT_EQ(Part<QWidget>(e.get(), "sb_PickPayload")->isVisible(), c.Pick);
-        EXPECT_EQ(Part<QWidget>(e.get(), "sbTestPayload")->isVisible(), c.Test);
+        EXPECT_EQ(Part<QWidget>(e.get(), "sbTestPayload")->isVisible(), c.Sound != nullptr);
         EXPECT_EQ(Text(e.get(), "e_Description"), c.Payload);
-        // A type change reads the type alone.
-        EXPECT_EQ(e->Alarm.Text, "Wake up");
+        EXPECT_EQ(e->Alarm.Text, "bell.ogg"); // a type change reads the type alone
+        sound->Played.clear();
+        Click(e.get(), "sbTestPayload");
+        ASSERT_EQ(sound->Played.size(), 1u);
+        EXPECT_EQ(sound->Played[0].Sound, c.Sound ? c.Sound : "minor.wav");
+        EXPECT_EQ(sound->Played[0].Mode, TRecordingSoundPlayer::TEntry::TMode::Async);
     }
     // Back from "Connect", its payload is the message until edited; a text
     // that names no type keeps the type.
@@ -253,29 +262,6 @@ TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachType) {
     Click(e.get(), "OkBtn");
     EXPECT_EQ(e->Alarm.Text, "<connect>");
     EXPECT_EQ(e->Alarm.AlarmType, 1);
-}
-
-TEST_F(AlarmManagerTest, TestPlaysThePreferenceSoundOfTheTypeOrThePayloadFile) {
-    w->MajorAlarmSound = "major.wav";
-    w->NormalAlarmSound = "normal.wav";
-    w->MinorAlarmSound = "minor.wav";
-    const std::pair<const char*, const char*> cases[] = {
-        {"Alarm - Major", "major.wav"},
-        {"Alarm - Normal", "normal.wav"},
-        {"Alarm - Minor", "minor.wav"},
-        {"Sound File", "/music/bell.ogg"},
-        {"no such type", "minor.wav"},
-    };
-    auto e = Editor(Add("/music/bell.ogg", k0800, 7));
-    for (const auto& [type, played] : cases) {
-        SCOPED_TRACE(type);
-        sound->Played.clear();
-        SetType(e.get(), type);
-        Part<QToolButton>(e.get(), "sbTestPayload")->click();
-        ASSERT_EQ(sound->Played.size(), 1u);
-        EXPECT_EQ(sound->Played[0].Sound, played);
-        EXPECT_EQ(sound->Played[0].Mode, TRecordingSoundPlayer::TEntry::TMode::Async);
-    }
 }
 
 TEST_F(AlarmManagerTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirms) {
