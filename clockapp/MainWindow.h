@@ -43,8 +43,9 @@ public:
     void FormActivate();
     // Saves preferences, clocks and alarms once (real close, quit, session end).
     void FormDestroy();
-    // Writes preferences, clocks and alarms now (also when the session ends,
-    // which may yet be cancelled); reports a failure.
+    // Writes preferences, clocks and alarms now, and the events while the
+    // Dayloom window is open (also when the session ends, which may yet be
+    // cancelled); reports a failure.
     void SaveAll();
     // The alarm and Dayloom windows' saves; a failure is reported, not raised.
     bool SaveAlarms();
