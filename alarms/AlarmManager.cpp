@@ -10,10 +10,12 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -260,7 +262,8 @@ void TFHXalarms::LoadAlarms() {
     int target = -1;
     for (size_t i = 0; selected && i < RowAlarms.size(); ++i)
         if (RowAlarms[i] == selected) target = int(i) + 1;
-    if (target < 0) target = std::min(std::max(row, 0), AlarmCount);
+    // A first fill starts on the first alarm.
+    if (target < 0) target = row < 0 ? std::min(1, AlarmCount) : std::min(row, AlarmCount);
     grid->setCurrentCell(target, 0);
     FBusy = false;
 }

@@ -7,11 +7,11 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
