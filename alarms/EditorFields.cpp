@@ -59,7 +59,6 @@ void FollowMainFormStyle(QWidget* dialog, const TF_clocks& main) {
     dialog->setWindowFlag(Qt::WindowStaysOnTopHint, main.AlwaysOnTop);
 }
 
-TLocationPick MainWindowPick(TF_clocks&) {
-    // Without the location manager there is no place to pick.
-    return [](TTimeLocation&) { return false; };
+TLocationPick MainWindowPick(TF_clocks& main) {
+    return [&main](TTimeLocation& location) { return main.PickLocation(location); };
 }

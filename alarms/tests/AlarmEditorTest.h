@@ -27,9 +27,11 @@ public:
     using QuietClocks::QuietClocks;
     void SyncTime() override {}
     std::vector<std::string> Errors;
+    bool ActivateManager = false; // the answer to "activate the manager?"
 
 protected:
     void ShowError(const std::string& text) override { Errors.push_back(text); }
+    bool ConfirmYes(const std::string&) override { return ActivateManager; }
 };
 
 class AlarmEditorTest : public TWindowTest<AlarmEditorClocks> {
