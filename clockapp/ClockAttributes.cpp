@@ -2,9 +2,13 @@
 
 #include "platform/qt/QtGraphics.h"
 #include "platform/rtl/SysUtils.h"
+#include "timemodel/HXClock.h"
 
+#include <QAbstractButton>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFontDialog>
+#include <QMouseEvent>
 
 TFont DefaultSampleFont() {
     TFont f;
@@ -49,4 +53,88 @@ TColourChooser QtColourChooser() {
         if (!chosen.isValid()) return std::nullopt;
         return FromQColor(chosen);
     };
+}
+
+TClockAttributesEditor::TClockAttributesEditor(QWidget* sample, QWidget* panel,
+                                               QAbstractButton* faceFontButton,
+                                               const TFontChooser& chooseFont,
+                                               const TColourChooser& chooseColour)
+    : QObject(sample), FSample(sample), FPanel(panel), FFaceFontButton(faceFontButton),
+      FChooseFont(chooseFont), FChooseColour(chooseColour) {
+    for (QWidget* w : {FSample, FPanel}) {
+        w->installEventFilter(this);
+        w->setCursor(Qt::PointingHandCursor);
+    }
+    connect(FFaceFontButton, &QAbstractButton::clicked, this, [this] { ChooseFaceFont(); });
+}
+
+bool TClockAttributesEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == FSample) {
+            ChooseTimeFont();
+            return true;
+        }
+        if (watched == FPanel) {
+            ChooseBackColour();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TClockAttributesEditor::Show() const {
+    const QColor back = ToQColor(BackColour);
+    QPalette panel = FPanel->palette();
+    panel.setColor(QPalette::Window, back);
+    FPanel->setPalette(panel);
+    QPalette sample = FSample->palette();
+    sample.setColor(QPalette::Window, back);
+    sample.setColor(QPalette::WindowText, ToQColor(TimeFont.Color));
+    FSample->setPalette(sample);
+    FSample->setFont(ToQFont(TimeFont));
+    FFaceFontButton->setFont(ToQFont(FaceFont));
+}
+
+void TClockAttributesEditor::ChooseFontOf(TFont& font) {
+    if (!FChooseFont) return;
+    if (auto f = FChooseFont(font, FSample->window())) {
+        font = *f;
+        Show();
+    }
+}
+
+void TClockAttributesEditor::ChooseTimeFont() {
+    ChooseFontOf(TimeFont);
+}
+
+void TClockAttributesEditor::ChooseFaceFont() {
+    ChooseFontOf(FaceFont);
+}
+
+void TClockAttributesEditor::ChooseBackColour() {
+    if (!FChooseColour) return;
+    if (auto c = FChooseColour(BackColour, FSample->window())) {
+        BackColour = *c;
+        Show();
+    }
+}
+
+void TClockAttributesEditor::RestoreDefaults() {
+    BackColour = clBlack;
+    TimeFont = DefaultSampleFont();
+    FaceFont.Color = clBlack;
+    Show();
+}
+
+bool ShowTimeFormats(QComboBox* box, const THXClock& clock) {
+    std::vector<std::string> formats;
+    clock.AssignTimeFormats(formats);
+    const QString chosen = box->currentText();
+    box->clear();
+    for (const std::string& f : formats)
+        box->addItem(QString::fromStdString(f));
+    const int keep = box->findText(chosen);
+    box->setCurrentIndex(keep >= 0 ? keep : (formats.empty() ? -1 : 0));
+    return clock.DateApplicable();
 }

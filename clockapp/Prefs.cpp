@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QFocusEvent>
-#include <QMouseEvent>
 #include <QRadioButton>
 #include <QTime>
 
@@ -183,21 +182,16 @@ TF_hxPrefs::TF_hxPrefs(TF_clocks& main) : QDialog(&main), Main(main), ui(new Ui:
             [this] { ProposedClockFormatChange(); });
     connect(ui->sbTimeFormatEg, &QAbstractButton::clicked, this, [this] { sbTimeFormatEgClick(); });
     connect(ui->sbDateFormatEg, &QAbstractButton::clicked, this, [this] { sbDateFormatEgClick(); });
-    connect(ui->sb_ClockFaceFont, &QAbstractButton::clicked, this,
-            [this] { sb_ClockFaceFontClick(); });
     connect(ui->sb_RestoreDefaults, &QAbstractButton::clicked, this,
             [this] { sb_RestoreDefaultsClick(); });
     connect(ui->sbOverrideClockSettings, &QAbstractButton::clicked, this,
             [this] { sbOverrideClockSettingsClick(); });
-    ui->l_MajorTimeColour->installEventFilter(this);
-    ui->p_BackgroundColour->installEventFilter(this);
-    ui->l_MajorTimeColour->setCursor(Qt::PointingHandCursor);
-    ui->p_BackgroundColour->setCursor(Qt::PointingHandCursor);
-    FSampleFont = DefaultSampleFont();
-    ShowAttributes();
-
     ChooseFont = QtFontChooser();
     ChooseColour = QtColourChooser();
+    Attributes = new TClockAttributesEditor(ui->l_MajorTimeColour, ui->p_BackgroundColour,
+                                            ui->sb_ClockFaceFont, ChooseFont, ChooseColour);
+    Attributes->Show();
+
     ChooseSoundFile = [](const std::string& title, const std::string& dir,
                          const std::string& filter, QWidget* parent) -> std::optional<std::string> {
         const QString file = QFileDialog::getOpenFileName(parent, Q(title), Q(dir), Q(filter));
@@ -375,7 +369,7 @@ void TF_hxPrefs::showEvent(QShowEvent* e) {
 }
 
 void TF_hxPrefs::FormActivate() {
-    ShowAttributes();
+    Attributes->Show();
     static const int itemOfType[3] = {1, 2, 0};
     SetRadioIndex(ui->rg_ConnectionType, itemOfType[WorkingConnectionType % 3]);
     if (WorkingConnectionType == 0) LoadPhoneBook();
@@ -471,17 +465,6 @@ void TF_hxPrefs::meLocalOffsetOverrideExit() {
 }
 
 bool TF_hxPrefs::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == ui->l_MajorTimeColour) {
-            l_MajorTimeColourClick();
-            return true;
-        }
-        if (watched == ui->p_BackgroundColour) {
-            p_BackgroundColourClick();
-            return true;
-        }
-    }
     if (event->type() == QEvent::FocusOut) {
         // A dialog of the check itself takes the focus: check once.
         static bool checking = false;
@@ -547,32 +530,10 @@ void TF_hxPrefs::TestSound(QObject* button) {
 
 // ------------------------------------------------------------ clock objects
 
-void TF_hxPrefs::ShowAttributes() {
-    const QColor back = ToQColor(FPanelColour);
-    QPalette panel = ui->p_BackgroundColour->palette();
-    panel.setColor(QPalette::Window, back);
-    ui->p_BackgroundColour->setPalette(panel);
-    QPalette sample = ui->l_MajorTimeColour->palette();
-    sample.setColor(QPalette::Window, back);
-    sample.setColor(QPalette::WindowText, ToQColor(FSampleFont.Color));
-    ui->l_MajorTimeColour->setPalette(sample);
-    ui->l_MajorTimeColour->setFont(ToQFont(FSampleFont));
-    ui->sb_ClockFaceFont->setFont(ToQFont(FFaceFont));
-}
-
 void TF_hxPrefs::ProposedClockFormatChange() {
     THXClock scratch;
     if (ui->cbAdjType->isChecked()) scratch.SetClockTypeString(S(ui->cbClockFormat->currentText()));
-    std::vector<std::string> formats;
-    scratch.AssignTimeFormats(formats);
-    // A format the new list also offers stays chosen.
-    const QString chosen = ui->cbClockTimeFormat->currentText();
-    ui->cbClockTimeFormat->clear();
-    for (const std::string& f : formats)
-        ui->cbClockTimeFormat->addItem(Q(f));
-    const int keep = ui->cbClockTimeFormat->findText(chosen);
-    ui->cbClockTimeFormat->setCurrentIndex(keep >= 0 ? keep : (formats.empty() ? -1 : 0));
-    const bool date = scratch.DateApplicable();
+    const bool date = ShowTimeFormats(ui->cbClockTimeFormat, scratch);
     for (QWidget* c :
          {static_cast<QWidget*>(ui->cbDisplayDate), static_cast<QWidget*>(ui->cbAdjDateFormat),
           static_cast<QWidget*>(ui->cbClockDateFormat),
@@ -591,36 +552,21 @@ void TF_hxPrefs::sbDateFormatEgClick() {
 }
 
 void TF_hxPrefs::l_MajorTimeColourClick() {
-    if (!ChooseFont) return;
-    if (auto f = ChooseFont(FSampleFont, this)) {
-        FSampleFont = *f;
-        ShowAttributes();
-    }
+    Attributes->ChooseTimeFont();
 }
 
 void TF_hxPrefs::p_BackgroundColourClick() {
-    if (!ChooseColour) return;
-    if (auto c = ChooseColour(FPanelColour, this)) {
-        FPanelColour = *c;
-        ShowAttributes();
-    }
+    Attributes->ChooseBackColour();
 }
 
 void TF_hxPrefs::sb_ClockFaceFontClick() {
-    if (!ChooseFont) return;
-    if (auto f = ChooseFont(FFaceFont, this)) {
-        FFaceFont = *f;
-        ShowAttributes();
-    }
+    Attributes->ChooseFaceFont();
 }
 
 // The whole sample font goes back to its start, styles included, so the
 // defaults look as they did when the dialog opened.
 void TF_hxPrefs::sb_RestoreDefaultsClick() {
-    FPanelColour = clBlack;
-    FSampleFont = DefaultSampleFont();
-    FFaceFont.Color = clBlack;
-    ShowAttributes();
+    Attributes->RestoreDefaults();
 }
 
 void TF_hxPrefs::sbOverrideClockSettingsClick() {
@@ -637,9 +583,9 @@ void TF_hxPrefs::sbOverrideClockSettingsClick() {
         if (ui->cbAdjDisplayType->isChecked()) clock->SetDisplayKindString(display);
         if (ui->cbAdjDateDisplay->isChecked()) clock->ShowDate = ui->cbDisplayDate->isChecked();
         if (ui->cbAdjClockAttributes->isChecked()) {
-            clock->TimeFont = FSampleFont;
-            clock->ClockFaceFont = FFaceFont;
-            clock->BackColour = FPanelColour;
+            clock->TimeFont = Attributes->TimeFont;
+            clock->ClockFaceFont = Attributes->FaceFont;
+            clock->BackColour = Attributes->BackColour;
         }
     }
     Main.RefreshClockObjects(true, true);

@@ -73,9 +73,9 @@ public:
     void sb_ClockFaceFontClick();
     void sb_RestoreDefaultsClick();
     void sbOverrideClockSettingsClick();
-    const TFont& SampleFont() const { return FSampleFont; }
-    const TFont& FaceFont() const { return FFaceFont; }
-    TColor PanelColour() const { return FPanelColour; }
+    const TFont& SampleFont() const { return Attributes->TimeFont; }
+    const TFont& FaceFont() const { return Attributes->FaceFont; }
+    TColor PanelColour() const { return Attributes->BackColour; }
 
     // Qt's own dialogs unless replaced.
     TFontChooser ChooseFont;
@@ -97,13 +97,10 @@ private:
     static int RadioIndex(QGroupBox* group);
     static void SetRadioIndex(QGroupBox* group, int index);
     static void EnableGroup(QGroupBox* group, bool enabled);
-    void ShowAttributes();
 
     TF_clocks& Main;
     Ui::F_hxPrefs* ui;
     std::unique_ptr<THXMessageListener> Listener;
     bool Activated = false;
-    TFont FSampleFont;
-    TFont FFaceFont;
-    TColor FPanelColour = clBlack;
+    TClockAttributesEditor* Attributes = nullptr; // the proposed clock's looks
 };

@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -115,6 +114,8 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
     ui->bCancel->setAutoDefault(false);
     ChooseFont = QtFontChooser();
     ChooseColour = QtColourChooser();
+    Attributes = new TClockAttributesEditor(ui->l_MajorTimeColour, ui->p_BackgroundColour,
+                                            ui->sb_ClockFaceFont, ChooseFont, ChooseColour);
     SubmissionServer = HoroluxWebServer;
     AskEmailAddress = [](QWidget* parent) -> std::optional<std::string> {
         bool ok = false;
@@ -150,10 +151,7 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
     ui->pClockBorder->hide();
     ui->bOK->setEnabled(false);
     ui->bCancel->setEnabled(false);
-    FTimeFont = DefaultSampleFont();
-    FFaceFont = FTimeFont;
-    FFaceFont.Color = clBlack;
-    ShowAttributes();
+    sb_RestoreDefaultsClick();
     UpdateLocationCommands();
 }
 
@@ -243,7 +241,6 @@ void TFTimeZoneManager::ConnectHandlers() {
     on(ui->sbApply, &M::sbApplyClick);
     on(ui->sbApplyAttributes, &M::sbApplyClick);
     on(ui->sbAddNewClock, &M::sbAddNewClockClick);
-    on(ui->sb_ClockFaceFont, &M::sb_ClockFaceFontClick);
     on(ui->sb_RestoreDefaults, &M::sb_RestoreDefaultsClick);
     on(ui->sbTimeFormatEg, &M::sbTimeFormatEgClick);
     on(ui->sbDateFormatEg, &M::sbDateFormatEgClick);
@@ -275,25 +272,6 @@ void TFTimeZoneManager::ConnectHandlers() {
         connect(c->lineEdit(), &QLineEdit::textEdited, this, [this] { AnyClockPropertyChanged(); });
     connect(ui->cbDisplayDate, &QAbstractButton::clicked, this,
             [this] { AnyClockPropertyChanged(); });
-    ui->l_MajorTimeColour->installEventFilter(this);
-    ui->p_BackgroundColour->installEventFilter(this);
-    ui->l_MajorTimeColour->setCursor(Qt::PointingHandCursor);
-    ui->p_BackgroundColour->setCursor(Qt::PointingHandCursor);
-}
-
-bool TFTimeZoneManager::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == ui->l_MajorTimeColour) {
-            l_MajorTimeColourClick();
-            return true;
-        }
-        if (watched == ui->p_BackgroundColour) {
-            p_BackgroundColourClick();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 // ------------------------------------------------------------ show and close
@@ -966,10 +944,10 @@ void TFTimeZoneManager::ConfigureClock(const THXClock& clock, bool isLocal, int 
     ui->cbClockDisplayFormat->setCurrentIndex(clock.Analog ? 0 : 1);
     ui->cbClockTimeFormat->setEditText(Q(clock.TimeFormat));
     ProposedClockFormatChange();
-    FFaceFont = clock.ClockFaceFont;
-    FTimeFont = clock.TimeFont;
-    FBackColour = clock.BackColour;
-    ShowAttributes();
+    Attributes->FaceFont = clock.ClockFaceFont;
+    Attributes->TimeFont = clock.TimeFont;
+    Attributes->BackColour = clock.BackColour;
+    Attributes->Show();
     ui->cbClockTimeFormat->setEditText(Q(clock.TimeFormat));
     ui->cbClockDateFormat->setEditText(Q(clock.DateFormat));
     ui->bOK->setEnabled(false);
@@ -1022,16 +1000,7 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
     THXClock scratch;
     scratch.Copy(Clock);
     scratch.SetClockTypeString(S(ui->cbClockFormat->currentText()));
-    std::vector<std::string> formats;
-    scratch.AssignTimeFormats(formats);
-    // A format the new type also offers stays chosen.
-    const QString chosen = ui->cbClockTimeFormat->currentText();
-    ui->cbClockTimeFormat->clear();
-    for (const std::string& f : formats)
-        ui->cbClockTimeFormat->addItem(Q(f));
-    const int keep = ui->cbClockTimeFormat->findText(chosen);
-    ui->cbClockTimeFormat->setCurrentIndex(keep >= 0 ? keep : (formats.empty() ? -1 : 0));
-    const bool date = scratch.DateApplicable();
+    const bool date = ShowTimeFormats(ui->cbClockTimeFormat, scratch);
     ui->cbDisplayDate->setEnabled(date);
     ui->lClockDateFormat->setEnabled(date);
     ui->cbClockDateFormat->setEnabled(date);
@@ -1061,9 +1030,9 @@ void TFTimeZoneManager::AnyClockPropertyChanged() {
 bool TFTimeZoneManager::ReadClockFields() {
     if (!ReadLocationFields()) return false;
     Clock.Location.Copy(Location);
-    Clock.TimeFont = FTimeFont;
-    Clock.ClockFaceFont = FFaceFont;
-    Clock.BackColour = FBackColour;
+    Clock.TimeFont = Attributes->TimeFont;
+    Clock.ClockFaceFont = Attributes->FaceFont;
+    Clock.BackColour = Attributes->BackColour;
     Clock.TimeFormat = S(ui->cbClockTimeFormat->currentText());
     Clock.DateFormat = S(ui->cbClockDateFormat->currentText());
     Clock.ShowDate = ui->cbDisplayDate->isChecked();
@@ -1124,49 +1093,22 @@ void TFTimeZoneManager::sbAddNewClockClick() {
     sbApplyClick();
 }
 
-void TFTimeZoneManager::ShowAttributes() {
-    const QColor back = ToQColor(FBackColour);
-    QPalette panel = ui->p_BackgroundColour->palette();
-    panel.setColor(QPalette::Window, back);
-    ui->p_BackgroundColour->setPalette(panel);
-    QPalette sample = ui->l_MajorTimeColour->palette();
-    sample.setColor(QPalette::Window, back);
-    sample.setColor(QPalette::WindowText, ToQColor(FTimeFont.Color));
-    ui->l_MajorTimeColour->setPalette(sample);
-    ui->l_MajorTimeColour->setFont(ToQFont(FTimeFont));
-    ui->sb_ClockFaceFont->setFont(ToQFont(FFaceFont));
-}
-
 void TFTimeZoneManager::sb_ClockFaceFontClick() {
-    if (!ChooseFont) return;
-    if (auto f = ChooseFont(FFaceFont, this)) {
-        FFaceFont = *f;
-        ShowAttributes();
-    }
+    Attributes->ChooseFaceFont();
 }
 
 void TFTimeZoneManager::l_MajorTimeColourClick() {
-    if (!ChooseFont) return;
-    if (auto f = ChooseFont(FTimeFont, this)) {
-        FTimeFont = *f;
-        ShowAttributes();
-    }
+    Attributes->ChooseTimeFont();
 }
 
 void TFTimeZoneManager::p_BackgroundColourClick() {
-    if (!ChooseColour) return;
-    if (auto c = ChooseColour(FBackColour, this)) {
-        FBackColour = *c;
-        ShowAttributes();
-    }
+    Attributes->ChooseBackColour();
 }
 
+// The face font too goes back to the default time font, in black.
 void TFTimeZoneManager::sb_RestoreDefaultsClick() {
-    FBackColour = clBlack;
-    FTimeFont = DefaultSampleFont();
-    FFaceFont = FTimeFont;
-    FFaceFont.Color = clBlack;
-    ShowAttributes();
+    Attributes->FaceFont = DefaultSampleFont();
+    Attributes->RestoreDefaults();
 }
 
 void TFTimeZoneManager::sbTimeFormatEgClick() {

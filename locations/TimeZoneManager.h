@@ -165,7 +165,6 @@ public:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
     void done(int r) override;
@@ -184,7 +183,6 @@ private:
     void UpdateLocationCommands();
     void ShowRuleControls(bool show);
     void ShowRule();
-    void ShowAttributes();
     void SearchCommand(const std::string& text, bool found, int message);
     bool CanClose();
     int SelectedDirection(QObject* grid) const;
@@ -196,9 +194,7 @@ private:
     TLocationTreeModel* FModel = nullptr;
     // The list record last made current, to find it again after a sort.
     TTimeLocation FCurrentRecord;
-    TFont FTimeFont;
-    TFont FFaceFont;
-    TColor FBackColour = 0;
+    TClockAttributesEditor* Attributes = nullptr; // the edited clock's looks
     std::string FRuleUnreadRest;
     bool FRuleFileIncomplete = false;
     bool FRuleTouched = false;
