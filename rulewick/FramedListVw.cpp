@@ -38,11 +38,6 @@ int WheelScrollPixels(TViewStyle style, int scrollLines, int notchesDown) {
     return scrollLines * (style == TViewStyle::vsIcon ? 32 : 16) * notchesDown;
 }
 
-TFrameStyle FlatFrameStyle(bool focused, bool hovered, TFrameStyle flatStyle,
-                           TFrameStyle focusStyle) {
-    return focused || hovered ? focusStyle : flatStyle;
-}
-
 bool MayStartLabelEdit(bool editOnRowClick, bool cursorOnLabel, bool inheritedAllows) {
     if (editOnRowClick) return true;
     return cursorOnLabel && inheritedAllows;
@@ -50,7 +45,8 @@ bool MayStartLabelEdit(bool editOnRowClick, bool cursorOnLabel, bool inheritedAl
 
 // ------------------------------------------------------------------ control
 
-TFramedCustomListView::TFramedCustomListView(QWidget* parent) : QTreeWidget(parent) {
+TFramedCustomListView::TFramedCustomListView(QWidget* parent)
+    : TFramedControl<QTreeWidget>(parent) {
     setRootIsDecorated(false);
     setFrameShape(QFrame::NoFrame);
     setUniformRowHeights(true);
@@ -110,34 +106,14 @@ void TFramedCustomListView::SetFillLastColumn(bool v) {
     ResizeLastColumn();
 }
 
-#define HX_FRAME_SETTER(Name, Type, Field)                                                       \
-    void TFramedCustomListView::Set##Name(Type v) {                                              \
-        if (Field == v) return;                                                                    \
-        Field = v;                                                                                 \
-        RedrawFrame();                                                                             \
-    }
-HX_FRAME_SETTER(FrameColor, TColor, FFrameColor)
-HX_FRAME_SETTER(FrameFlatStyle, TFrameStyle, FFrameFlatStyle)
-HX_FRAME_SETTER(FrameFocusStyle, TFrameStyle, FFrameFocusStyle)
-HX_FRAME_SETTER(FrameSides, TSides, FFrameSides)
-HX_FRAME_SETTER(FrameStyle, TFrameStyle, FFrameStyle)
-#undef HX_FRAME_SETTER
-
-void TFramedCustomListView::SetFrameFlat(bool v) {
-    if (v == FFrameFlat) return;
-    FFrameFlat = v;
-    if (v) {
-        SetFrameVisible(true);
-        FFrameSides = AllSides;
-        FFrameStyle = FFrameFlatStyle;
-    }
+void TFramedCustomListView::FrameFlatChanged(bool shown) {
+    if (shown) FrameVisibleChanged();
     RedrawFrame();
     viewport()->update();
 }
 
-void TFramedCustomListView::SetFrameVisible(bool v) {
-    if (v == FFrameVisible) return;
-    FFrameVisible = v;
+// The frame's margin comes or goes around the viewport.
+void TFramedCustomListView::FrameVisibleChanged() {
     updateGeometries();
     RedrawFrame();
 }
@@ -147,7 +123,7 @@ void TFramedCustomListView::SetColor(TColor v) {
     QPalette p = palette();
     p.setColor(QPalette::Base, ToQColor(v));
     setPalette(p);
-    if (FFrameVisible) RedrawFrame();
+    if (FrameVisible()) RedrawFrame();
 }
 
 void TFramedCustomListView::SetViewStyle(TViewStyle v) {
@@ -170,18 +146,16 @@ void TFramedCustomListView::RedrawFrame() {
 
 void TFramedCustomListView::UpdateFrameStyle(bool setHover, bool hover) {
     if (setHover) FMouseOver = hover;
-    if (!FFrameFlat) return;
-    FFrameStyle = FlatFrameStyle(hasFocus(), FMouseOver, FFrameFlatStyle, FFrameFocusStyle);
-    RedrawFrame();
+    if (FollowFocusAndHover(hasFocus(), FMouseOver)) RedrawFrame();
 }
 
 bool TFramedCustomListView::event(QEvent* e) {
     // Paint events of the control itself (not of its viewport) are the
     // non-client area: the inherited painting first, then the frame.
     const bool result = QTreeWidget::event(e);
-    if (e->type() == QEvent::Paint && FFrameVisible) {
+    if (e->type() == QEvent::Paint && FrameVisible()) {
         QPainter p(this);
-        DrawControlFrame(p, width(), height(), FFrameSides, FFrameColor, FColor, FFrameStyle);
+        PaintFrame(p, FColor);
     }
     return result;
 }
@@ -193,7 +167,7 @@ void TFramedCustomListView::updateGeometries() {
     // the tree view sets the viewport margins for its header, so they are set
     // again here.
     FInGeometries = true;
-    const int m = FFrameVisible ? 2 : 0;
+    const int m = FrameVisible() ? 2 : 0;
     const int h = header()->isHidden() ? 0 : header()->sizeHint().height();
     setViewportMargins(m, m + h, m, m);
     const QRect vg = viewport()->geometry();
@@ -204,7 +178,7 @@ void TFramedCustomListView::updateGeometries() {
 void TFramedCustomListView::resizeEvent(QResizeEvent* e) {
     QTreeWidget::resizeEvent(e);
     ResizeLastColumn();
-    if (FFrameVisible) RedrawFrame();
+    if (FrameVisible()) RedrawFrame();
 }
 
 void TFramedCustomListView::wheelEvent(QWheelEvent* e) {

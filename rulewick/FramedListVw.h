@@ -23,11 +23,9 @@ int CompareListItems(const std::vector<std::string>& a, const std::vector<std::s
                      int column);
 // Pixels to scroll: 32 (icon view) or 16 per line, down positive.
 int WheelScrollPixels(TViewStyle style, int scrollLines, int notchesDown);
-TFrameStyle FlatFrameStyle(bool focused, bool hovered, TFrameStyle flatStyle,
-                           TFrameStyle focusStyle);
 bool MayStartLabelEdit(bool editOnRowClick, bool cursorOnLabel, bool inheritedAllows);
 
-class TFramedCustomListView : public QTreeWidget {
+class TFramedCustomListView : public TFramedControl<QTreeWidget> {
     Q_OBJECT
 public:
     explicit TFramedCustomListView(QWidget* parent = nullptr);
@@ -36,23 +34,8 @@ public:
     bool EditOnRowClick = false;
     bool FillLastColumn() const { return FFillLastColumn; }
     void SetFillLastColumn(bool v);
-    TColor FrameColor() const { return FFrameColor; }
-    void SetFrameColor(TColor v);
-    bool FrameFlat() const { return FFrameFlat; }
-    void SetFrameFlat(bool v);
-    TFrameStyle FrameFlatStyle() const { return FFrameFlatStyle; }
-    void SetFrameFlatStyle(TFrameStyle v);
-    TFrameStyle FrameFocusStyle() const { return FFrameFocusStyle; }
-    void SetFrameFocusStyle(TFrameStyle v);
-    TSides FrameSides() const { return FFrameSides; }
-    void SetFrameSides(TSides v);
-    TFrameStyle FrameStyle() const { return FFrameStyle; }
-    void SetFrameStyle(TFrameStyle v);
-    bool FrameVisible() const { return FFrameVisible; }
-    void SetFrameVisible(bool v);
     TColor Color() const { return FColor; }
     void SetColor(TColor v);
-    bool UseFrameController = true;
     QObject* FrameController = nullptr;
 
     TViewStyle ViewStyle() const { return FViewStyle; }
@@ -84,18 +67,14 @@ protected:
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void FrameChanged() override { RedrawFrame(); }
+    void FrameVisibleChanged() override;
+    void FrameFlatChanged(bool shown) override;
 
 private:
     QRect LabelRect(const QModelIndex& index) const;
 
     bool FFillLastColumn = true;
-    TColor FFrameColor = int32_t(0x80000010); // clBtnShadow
-    bool FFrameFlat = false;
-    TFrameStyle FFrameFlatStyle = TFrameStyle::fsStatus;
-    TFrameStyle FFrameFocusStyle = TFrameStyle::fsLowered;
-    TSides FFrameSides = AllSides;
-    TFrameStyle FFrameStyle = TFrameStyle::fsFlat;
-    bool FFrameVisible = false;
     TColor FColor = int32_t(0x80000005); // clWindow
     TViewStyle FViewStyle = TViewStyle::vsReport;
     bool FReadOnly = false;

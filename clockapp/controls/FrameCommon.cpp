@@ -122,3 +122,8 @@ void DrawControlFrame(QPainter& canvas, int width, int height, TSides sides, TCo
     else
         DrawFrameStyleBorder(canvas, r, style, ignored, sides);
 }
+
+TFrameStyle FlatFrameStyle(bool focused, bool hovered, TFrameStyle flatStyle,
+                           TFrameStyle focusStyle) {
+    return focused || hovered ? focusStyle : flatStyle;
+}

@@ -10,7 +10,7 @@
 #include <QPainter>
 #include <QStyle>
 
-TFramedComboBox::TFramedComboBox(QWidget* parent) : QComboBox(parent) {
+TFramedComboBox::TFramedComboBox(QWidget* parent) : TFramedControl<QComboBox>(parent) {
     FResetTimer.setInterval(1500);
     FResetTimer.setSingleShot(true);
     connect(&FResetTimer, &QTimer::timeout, this, [this] { FEngine.TimerElapsed(); });
@@ -227,17 +227,16 @@ void TFramedComboBox::hidePopup() {
 
 void TFramedComboBox::UpdateHotState() {
     if (FDropped) return;
-    if (FFrameFlat) FFrameStyle = (FFocused || FHovered) ? FFrameFocusStyle : FFrameFlatStyle;
+    FollowFocusAndHover(FFocused, FHovered);
     update();
 }
 
 void TFramedComboBox::paintEvent(QPaintEvent* e) {
     QComboBox::paintEvent(e);
-    if (!FFrameVisible) return;
+    if (!FrameVisible()) return;
     QPainter p(this);
-    const TRect client{0, 0, width(), height()};
-    TRect inner;
-    DrawFrameRings(p, client, Color, inner, AllSides, 2, Color);
+    PaintFrame(p, Color);
+    // Inside the frame's margin, apart from the frame's pixels.
     if (FFlatButtons && !FFocused && !FHovered) {
         const int sb = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         const QRect r(width() - sb - 2, 2, sb, height() - 4);
@@ -248,41 +247,22 @@ void TFramedComboBox::paintEvent(QPaintEvent* e) {
         p.setBrush(Qt::black);
         p.drawPolygon(tri, 3);
     }
-    if (FFrameStyle == TFrameStyle::fsFlat)
-        DrawFrameSides(p, client, FFrameColor, inner, FFrameSides, FFrameColor);
-    else
-        DrawFrameStyleBorder(p, client, FFrameStyle, inner, FFrameSides);
 }
 
-#define HX_SETTER(Name, Type, Field)                                                               \
-    void TFramedComboBox::Set##Name(Type v) {                                                      \
-        if (Field == v) return;                                                                    \
-        Field = v;                                                                                 \
-        update();                                                                                  \
-    }
-HX_SETTER(FlatButtons, bool, FFlatButtons)
-HX_SETTER(FrameColor, TColor, FFrameColor)
-HX_SETTER(FrameFlatStyle, TFrameStyle, FFrameFlatStyle)
-HX_SETTER(FrameFocusStyle, TFrameStyle, FFrameFocusStyle)
-HX_SETTER(FrameSides, TSides, FFrameSides)
-HX_SETTER(FrameStyle, TFrameStyle, FFrameStyle)
-HX_SETTER(DropDownWidth, int, FDropDownWidth)
-#undef HX_SETTER
-
-void TFramedComboBox::SetFrameFlat(bool v) {
-    if (FFrameFlat == v) return;
-    FFrameFlat = v;
-    if (v) {
-        FFrameVisible = true;
-        FFrameSides = AllSides;
-        FFrameStyle = FFrameFlatStyle;
-    }
+void TFramedComboBox::SetFlatButtons(bool v) {
+    if (FFlatButtons == v) return;
+    FFlatButtons = v;
     update();
 }
 
-void TFramedComboBox::SetFrameVisible(bool v) {
-    if (FFrameVisible == v) return;
-    FFrameVisible = v;
-    setFrame(!v);
+void TFramedComboBox::SetDropDownWidth(int v) {
+    if (FDropDownWidth == v) return;
+    FDropDownWidth = v;
+    update();
+}
+
+// The combo's own frame gives way to the drawn one.
+void TFramedComboBox::FrameVisibleChanged() {
+    setFrame(!FrameVisible());
     update();
 }

@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QTimer>
 
-class TFramedComboBox : public QComboBox {
+class TFramedComboBox : public TFramedControl<QComboBox> {
     Q_OBJECT
 public:
     explicit TFramedComboBox(QWidget* parent = nullptr);
@@ -25,21 +25,6 @@ public:
     void SetDropDownWidth(int v);
     bool FlatButtons() const { return FFlatButtons; }
     void SetFlatButtons(bool v);
-    TColor FrameColor() const { return FFrameColor; }
-    void SetFrameColor(TColor v);
-    bool FrameFlat() const { return FFrameFlat; }
-    void SetFrameFlat(bool v);
-    TFrameStyle FrameFlatStyle() const { return FFrameFlatStyle; }
-    void SetFrameFlatStyle(TFrameStyle v);
-    TFrameStyle FrameFocusStyle() const { return FFrameFocusStyle; }
-    void SetFrameFocusStyle(TFrameStyle v);
-    TSides FrameSides() const { return FFrameSides; }
-    void SetFrameSides(TSides v);
-    TFrameStyle FrameStyle() const { return FFrameStyle; }
-    void SetFrameStyle(TFrameStyle v);
-    bool FrameVisible() const { return FFrameVisible; }
-    void SetFrameVisible(bool v);
-    bool UseFrameController = true;
     TColor Color = clWindow;
 
     const TComboCompletion& Engine() const { return FEngine; }
@@ -67,6 +52,9 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void showPopup() override;
     void hidePopup() override;
+    void FrameChanged() override { update(); }
+    void FrameVisibleChanged() override;
+    void FrameFlatChanged(bool) override { update(); }
 
 private:
     void FromWidget();
@@ -80,12 +68,5 @@ private:
     bool FFocused = false, FHovered = false, FDropped = false;
     int FDropDownWidth = 0;
     bool FFlatButtons = true;
-    TColor FFrameColor = int32_t(0x80000010);
-    bool FFrameFlat = false;
-    TFrameStyle FFrameFlatStyle = TFrameStyle::fsStatus;
-    TFrameStyle FFrameFocusStyle = TFrameStyle::fsLowered;
-    TSides FFrameSides = AllSides;
-    TFrameStyle FFrameStyle = TFrameStyle::fsFlat;
-    bool FFrameVisible = false;
     int FBeeps = 0;
 };
