@@ -6,51 +6,20 @@
 #include "alarms/AlarmWindows.h"
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/tests/WindowTest.h"
+#include "platform/media/tests/AlsaTestDevice.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QThread>
 
-#include <cstring>
-
 namespace {
 
 const QString kSuite = HX_SUITE_DIR;
 
-QByteArray WavSamples(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray wav = f.readAll();
-    if (wav.size() < 12 || !wav.startsWith("RIFF") || wav.mid(8, 4) != "WAVE") return {};
-    qsizetype pos = 12;
-    while (pos + 8 <= wav.size()) {
-        uint32_t size = 0;
-        std::memcpy(&size, wav.constData() + pos + 4, 4);
-        if (wav.mid(pos, 4) == "data") return wav.mid(pos + 8, qsizetype(size));
-        pos += 8 + qsizetype(size) + (size & 1);
-    }
-    return {};
-}
-
 class AlarmSound : public TWindowTest<> {
 protected:
-    // Before the first sound and the application: ALSA reads its
-    // configuration once, from HOME, and no sound server may take the sound.
-    static void SetUpTestSuite() {
-        static QTemporaryDir home;
-        ASSERT_TRUE(home.isValid());
-        output = home.filePath("device.raw");
-        QFile rc(home.filePath(".asoundrc"));
-        ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
-        rc.write(
-            QString("pcm.!default { type file slave.pcm \"null\" file \"%1\" format \"raw\" }\n")
-                .arg(output)
-                .toUtf8());
-        rc.close();
-        qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("CANBERRA_DRIVER", "alsa");
-    }
+    static void SetUpTestSuite() { ASSERT_NO_FATAL_FAILURE(RouteSoundDeviceToFile(output)); }
     void BeforeStart() override { InstallAlarmWindows(*w); }
     void TearDown() override {
         TWindowTest::TearDown();

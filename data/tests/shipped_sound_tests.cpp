@@ -3,55 +3,23 @@
 // reached the device can be compared with the file's samples.
 
 #include "platform/media/HXSound.h"
+#include "platform/media/tests/AlsaTestDevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-
-#include <cstdint>
-#include <cstring>
 
 namespace {
 
 const QString kSuite = HX_SUITE_DIR;
 
-// The sample bytes of a PCM WAV file: the body of its "data" chunk.
-QByteArray WavSamples(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray wav = f.readAll();
-    if (wav.size() < 12 || !wav.startsWith("RIFF") || wav.mid(8, 4) != "WAVE") return {};
-    qsizetype pos = 12;
-    while (pos + 8 <= wav.size()) {
-        uint32_t size = 0;
-        std::memcpy(&size, wav.constData() + pos + 4, 4); // little-endian, as the host
-        if (wav.mid(pos, 4) == "data") return wav.mid(pos + 8, qsizetype(size));
-        pos += 8 + qsizetype(size) + (size & 1);
-    }
-    return {};
-}
-
 class ShippedSound : public ::testing::Test {
 protected:
-    // Once for the process, before the first sound: ALSA reads its
-    // configuration once, from HOME; and no other sound server may take the
-    // sound instead.
+    // Once for the process, before the first sound.
     static void SetUpTestSuite() {
-        static QTemporaryDir home;
-        ASSERT_TRUE(home.isValid());
-        output = home.filePath("device.raw");
-        QFile rc(home.filePath(".asoundrc"));
-        ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
-        rc.write(
-            QString("pcm.!default { type file slave.pcm \"null\" file \"%1\" format \"raw\" }\n")
-                .arg(output)
-                .toUtf8());
-        rc.close();
-        qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("CANBERRA_DRIVER", "alsa");
+        ASSERT_NO_FATAL_FAILURE(RouteSoundDeviceToFile(output));
         static int argc = 1;
         static char name[] = "shipped_sound_tests";
         static char* argv[] = {name, nullptr};

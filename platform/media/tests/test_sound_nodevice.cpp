@@ -3,6 +3,7 @@
 // driver meets this configuration first.
 
 #include "platform/media/HXSound.h"
+#include "platform/media/tests/AlsaTestDevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,14 +47,9 @@ void WriteChime(const QString& path) {
 TEST(SoundWithoutDevice, ChimesSayOnceOnOneLineThatNothingPlays) {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    {
-        QFile rc(home.filePath(".asoundrc"));
-        ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
-        // The system's default device, on a card that is not there.
-        rc.write("defaults.pcm.card 97\ndefaults.ctl.card 97\n");
-    }
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("CANBERRA_DRIVER", "alsa");
+    // The system's default device, on a card that is not there.
+    ASSERT_NO_FATAL_FAILURE(
+        UseAlsaConfiguration(home.path(), "defaults.pcm.card 97\ndefaults.ctl.card 97\n"));
     int argc = 1;
     char name[] = "sound_nodevice_tests";
     char* argv[] = {name, nullptr};
