@@ -132,24 +132,7 @@ protected:
                 "HOROLUX_NET_CLASS_DIR=" + Dir + "/net",
                 "FAKE_PPP_RECORD=" + Dir + "/record"};
     }
-    size_t Count(const std::string& name) const {
-        return size_t(std::count(Heard.begin(), Heard.end(), name));
-    }
-    // Runs the event loop until the message has been heard n times.
-    bool WaitFor(const std::string& name, size_t n = 1, int timeoutMs = 60000) {
-        QElapsedTimer t;
-        t.start();
-        while (Count(name) < n && t.elapsed() < timeoutMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return Count(name) >= n;
-    }
-    bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < timeoutMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return done();
-    }
+    bool WaitUntil(const std::function<bool()>& done) { return PumpUntil(done, 30000); }
     bool LinkholdOwned() { return IsBusNameOwned(QString::fromLatin1(HXLinkholdBusName), *Bus); }
 
     std::string Dir, Suite;

@@ -10,9 +10,21 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Runs the event loop until done or the time is up; whether done.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
 
 class TBusWatch {
 protected:
@@ -38,6 +50,14 @@ protected:
         if (Bus && Bus->isConnected()) Bus->interface()->serviceOwner("org.freedesktop.DBus");
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    // How often the message was heard so far.
+    size_t Count(const std::string& name) const {
+        return size_t(std::count(Heard.begin(), Heard.end(), name));
+    }
+    // Runs the event loop until the message has been heard n times.
+    bool WaitFor(const std::string& name, size_t n = 1, int timeoutMs = 60000) {
+        return PumpUntil([&] { return Count(name) >= n; }, timeoutMs);
     }
     void StopListening() {
         Listener.reset();

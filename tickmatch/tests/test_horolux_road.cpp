@@ -3,6 +3,7 @@
 // the real tickmatch beside it, which asks a TIME server of the test's own and
 // sets the clock through the fake time service on a private "system" bus.
 #include "tickmatch/tests/BusWatch.h"
+#include "tickmatch/tests/EnvScope.h"
 #include "tickmatch/tests/TestApp.h"
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
@@ -88,16 +89,6 @@ protected:
         StopListening();
         RemoveTree(Dir);
     }
-    // Runs the event loop until the message was heard or the time is up.
-    bool WaitFor(const std::string& name, int timeoutMs) {
-        QElapsedTimer t;
-        t.start();
-        while (std::find(Heard.begin(), Heard.end(), name) == Heard.end() &&
-               t.elapsed() < timeoutMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return std::find(Heard.begin(), Heard.end(), name) != Heard.end();
-    }
-
     std::string Dir;
     TFakeTimeService Service;
     TChildProcess Horolux;
@@ -117,7 +108,7 @@ TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
                                "HX_TICKMATCH_TEST_PORT=" + std::to_string(server.Port()),
                                "HOROLUX_KEYSTORE_DIR=" + Dir + "/ks",
                                "XDG_DATA_HOME=" + Dir + "/xdg", "QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(WaitFor("HXM_SyncSuccess", 60000)) << ::testing::PrintToString(Heard);
+    ASSERT_TRUE(WaitFor("HXM_SyncSuccess")) << ::testing::PrintToString(Heard);
     // What the bus still holds for us.
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -147,32 +138,6 @@ TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
                         "\\d\\d:\\d\\d:\\d\\d\tSUCCESS\t\\d+\\.\\d+\t\\d+\\.\\d+\t-0\\.\\d+!\r\n")))
         << log;
 }
-
-namespace {
-
-// Sets an environment variable for this process (and so for what the window
-// starts) and puts back what was there before.
-class TEnvScope {
-public:
-    TEnvScope(const char* name, const std::string& value) : Name(name) {
-        if (const char* old = std::getenv(name)) Old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~TEnvScope() {
-        if (Old)
-            ::setenv(Name, Old->c_str(), 1);
-        else
-            ::unsetenv(Name);
-    }
-    TEnvScope(const TEnvScope&) = delete;
-    TEnvScope& operator=(const TEnvScope&) = delete;
-
-private:
-    const char* Name;
-    std::optional<std::string> Old;
-};
-
-} // namespace
 
 // The same road seen in the window: the user's "S&ync Time Now!" over LAN, the
 // real tickmatch on the private buses, and the status bar and tray icon it ends

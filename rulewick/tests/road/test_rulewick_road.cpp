@@ -2,6 +2,7 @@
 // main window's "DST Manage&r...", saved by Ctrl+S typed through xdotool, and
 // heard once on the session bus by the main window in this process.
 #include "tickmatch/tests/BusWatch.h"
+#include "tickmatch/tests/EnvScope.h"
 #include "tickmatch/tests/TestApp.h"
 #include "tickmatch/tests/TestProcess.h"
 
@@ -25,26 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TEnvScope {
-public:
-    TEnvScope(const char* name, const std::string& value) : Name(name) {
-        if (const char* old = std::getenv(name)) Old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~TEnvScope() {
-        if (Old)
-            ::setenv(Name, Old->c_str(), 1);
-        else
-            ::unsetenv(Name);
-    }
-    TEnvScope(const TEnvScope&) = delete;
-    TEnvScope& operator=(const TEnvScope&) = delete;
-
-private:
-    const char* Name;
-    std::optional<std::string> Old;
-};
-
 const char* kXvfb = "/usr/bin/Xvfb";
 const char* kXdotool = "/usr/bin/xdotool";
 
@@ -59,14 +40,6 @@ std::string Xdotool(const std::vector<std::string>& args, const std::string& dis
     p.ReadLine(line, timeoutMs);
     p.Wait(timeoutMs);
     return line;
-}
-
-bool Pump(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 const std::string kRules = "# the shipped rules\r\nVERSION:\t2026.1\r\n"
@@ -149,12 +122,9 @@ TEST_F(RulewickRoad, StartedFromTheMainWindowSavesOnCtrlSAndTellsIt) {
         EXPECT_EQ(fs::read_symlink("/proc/" + pid + "/exe").string(), Suite + "rulewick");
 
         Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+s"}, Display);
-        const auto heard = [&] {
-            return std::count(Heard.begin(), Heard.end(), "HXM_DSTRulesChanged");
-        };
-        EXPECT_TRUE(Pump([&] { return heard() > 0; }, 30000)) << ::testing::PrintToString(Heard);
-        Pump([] { return false; }, 500); // anything more the bus holds
-        EXPECT_EQ(heard(), 1);
+        EXPECT_TRUE(WaitFor("HXM_DSTRulesChanged", 1, 30000)) << ::testing::PrintToString(Heard);
+        PumpUntil([] { return false; }, 500); // anything more the bus holds
+        EXPECT_EQ(Count("HXM_DSTRulesChanged"), 1u);
 
         // The same rules, without the comment and the version line.
         std::ifstream in(Suite + "hxdst.hxd", std::ios::binary);
