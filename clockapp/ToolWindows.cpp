@@ -136,12 +136,12 @@ void TF_clocks::sbCalendarClick() {
     miCalenderClick();
 }
 
-// Every opening makes another astronomy window, for the current clock's place.
-void TF_clocks::sb_AstroClick() {
-    if (!FAstronomyFactory || CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
+                         const TTimeLocation& location, bool isSystemLocation) {
+    if (!factory) return;
     IAstronomyWindow* astro = nullptr;
     try {
-        astro = FAstronomyFactory(this);
+        astro = factory(owner);
     } catch (const std::exception& e) {
         THXMessageBoxes::ShowError(e.what());
         return;
@@ -149,11 +149,17 @@ void TF_clocks::sb_AstroClick() {
     if (!astro) return;
     QWidget* window = astro->Window();
     window->setAttribute(Qt::WA_DeleteOnClose);
-    const THXClock& clock = *Clocks[size_t(CurrentClock)];
     try {
-        astro->SetLocation(clock.Location, clock.ClockType == 1);
+        astro->SetLocation(location, isSystemLocation);
         window->setVisible(true);
     } catch (...) {
         delete window;
     }
+}
+
+// Every opening makes another astronomy window, for the current clock's place.
+void TF_clocks::sb_AstroClick() {
+    if (!FAstronomyFactory || CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
+    const THXClock& clock = *Clocks[size_t(CurrentClock)];
+    OpenAstronomyWindow(FAstronomyFactory, this, clock.Location, clock.ClockType == 1);
 }

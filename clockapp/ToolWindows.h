@@ -25,6 +25,10 @@ public:
     virtual void SetLocation(const TTimeLocation& location, bool isSystemLocation) = 0;
 };
 using TAstronomyWindowFactory = std::function<IAstronomyWindow*(QWidget* owner)>;
+// Makes another astronomy window for the place and shows it; freed when it
+// closes. A window that cannot be made says why; one that fails to show goes.
+void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
+                         const TTimeLocation& location, bool isSystemLocation);
 
 class TF_clocks;
 class THXClock;

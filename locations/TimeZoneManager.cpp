@@ -852,23 +852,7 @@ void TFTimeZoneManager::sb_DelLocClick() {
 void TFTimeZoneManager::sb_MapClick() { W.ShowOnMap(Location); }
 
 void TFTimeZoneManager::smiAstroDataClick() {
-    if (!W.FAstronomyFactory) return;
-    IAstronomyWindow* astro = nullptr;
-    try {
-        astro = W.FAstronomyFactory(this);
-    } catch (const std::exception& e) {
-        THXMessageBoxes::ShowError(e.what());
-        return;
-    }
-    if (!astro) return;
-    QWidget* window = astro->Window();
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    try {
-        astro->SetLocation(Location, false);
-        window->setVisible(true);
-    } catch (...) {
-        delete window;
-    }
+    OpenAstronomyWindow(W.FAstronomyFactory, this, Location, false);
 }
 
 // The main window's own command: message 63 when nothing is newer, and a
