@@ -779,6 +779,23 @@ void TFTimeZoneManager::sbClearClick() {
     SelectDirection(ui->sg_EastWest, 0);
 }
 
+// A list the file cannot take stays as it is here; the user is told why.
+void TFTimeZoneManager::WriteLocations() {
+    try {
+        W.WriteStandardLocations();
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+    }
+}
+
+// After an added or updated place: the file, the tree, and the place in it.
+void TFTimeZoneManager::LocationListChanged() {
+    WriteLocations();
+    RebuildLocationTree();
+    FindCurrentLocation();
+    LocationChanged = false;
+}
+
 void TFTimeZoneManager::sb_AddLocClick() {
     if (FindByName(S(ui->e_zoneName->text()), true, false)) {
         THXMessageBoxes::ShowErrorCode(21);
@@ -790,14 +807,7 @@ void TFTimeZoneManager::sb_AddLocClick() {
     added->Copy(Location);
     W.StandardLocations.push_back(std::move(added));
     SortLocations();
-    try {
-        W.WriteStandardLocations();
-    } catch (const std::exception& e) {
-        THXMessageBoxes::ShowError(e.what());
-    }
-    RebuildLocationTree();
-    FindCurrentLocation();
-    LocationChanged = false;
+    LocationListChanged();
 }
 
 void TFTimeZoneManager::sb_UpdateLocClick() {
@@ -811,14 +821,7 @@ void TFTimeZoneManager::sb_UpdateLocClick() {
     TBusy busy;
     W.StandardLocations[size_t(CurrentIndex)]->Copy(Location);
     FCurrentRecord.Copy(Location);
-    try {
-        W.WriteStandardLocations();
-    } catch (const std::exception& e) {
-        THXMessageBoxes::ShowError(e.what());
-    }
-    RebuildLocationTree();
-    FindCurrentLocation();
-    LocationChanged = false;
+    LocationListChanged();
 }
 
 void TFTimeZoneManager::sb_DelLocClick() {
@@ -827,11 +830,7 @@ void TFTimeZoneManager::sb_DelLocClick() {
     TBusy busy;
     LocationChanged = false;
     list.erase(list.begin() + CurrentIndex);
-    try {
-        W.WriteStandardLocations();
-    } catch (const std::exception& e) {
-        THXMessageBoxes::ShowError(e.what());
-    }
+    WriteLocations();
     const int next = std::max(CurrentIndex - 1, 0);
     if (next < int(list.size())) {
         Location.Copy(*list[size_t(next)]);

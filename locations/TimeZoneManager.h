@@ -181,6 +181,8 @@ private:
     void SetCurrent(int index);
     void ResolveCurrent();
     void UpdateLocationCommands();
+    void WriteLocations();
+    void LocationListChanged();
     void ShowRuleControls(bool show);
     void ShowRule();
     void SearchCommand(const std::string& text, bool found, int message);
