@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWindowStateChangeEvent>
 
 #include <cstdio>
@@ -37,6 +38,15 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     ui->mbDesignMenus->setNativeMenuBar(false);
     ui->mbDesignMenus->hide();
     ui->tbMainToolSet->setFixedHeight(25);
+    // The bar's ">>" button unfolds the buttons that do not fit into more
+    // rows over the clocks: the bar may grow while it is unfolded.
+    if (auto* more = ui->tbMainToolSet->findChild<QToolButton*>("qt_toolbar_ext_button"))
+        connect(more, &QToolButton::toggled, this, [this](bool unfolded) {
+            if (unfolded)
+                ui->tbMainToolSet->setMaximumHeight(QWIDGETSIZE_MAX);
+            else
+                ui->tbMainToolSet->setFixedHeight(25);
+        });
     // The clock area may be as small as the user makes the window.
     ui->pClocks->setMinimumSize(1, 1);
     // Black by palette, not by style sheet: a style sheet on the window
