@@ -304,6 +304,9 @@ void TF_clocks::FormActivate() {
 }
 
 bool TF_clocks::event(QEvent* e) {
+    // The status bar keeps its text (the connection state, the last sync):
+    // pointing at a menu item or button puts no text of its own there.
+    if (e->type() == QEvent::StatusTip) return true;
     if (e->type() == QEvent::WindowActivate) {
         const bool r = QMainWindow::event(e);
         FormActivate();

@@ -238,6 +238,16 @@ TEST_F(MainWindowTest, ToolBarUnfoldsTheButtonsThatDoNotFit) {
     EXPECT_EQ(tb->height(), 25);
 }
 
+// Pointing at menu items and buttons leaves the status text as it was.
+TEST_F(MainWindowTest, MenuHoverKeepsTheStatusText) {
+    auto w = Start();
+    w->show();
+    w->SetStatusText("No Connection");
+    for (const char* name : {"miConfigure", "sb_about"})
+        w->Action(name)->showStatusText(w->centralWidget());
+    EXPECT_EQ(w->StatusText().toStdString(), "No Connection");
+}
+
 TEST_F(MainWindowTest, StartUpRunsItsStepsWithSplashTexts) {
     store.SetValue(CU, kPrefsKey, "LoadLocations", V::FromInteger(1));
     store.SetValue(CU, kPrefsKey, "ActivateMap", V::FromInteger(1));
