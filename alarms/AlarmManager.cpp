@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -192,8 +193,18 @@ TFHXalarms::TFHXalarms(TF_clocks& owner) : QWidget(&owner), W(owner), ui(new Ui:
     resize(560, 230);
     QTableWidget* grid = ui->sg_Alarms;
     grid->horizontalHeader()->setMinimumSectionSize(8);
+    // The widths were made for a smaller font: the date and the last heading
+    // get what they need, taken from the payload's room.
+    const QFontMetrics fm = grid->fontMetrics();
+    int widths[5];
+    std::copy(std::begin(kColumnWidths), std::end(kColumnWidths), widths);
+    const int pad = 2 * grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    widths[1] = std::max(widths[1], fm.horizontalAdvance("00/00/0000, at 00:00:00") + pad);
+    widths[4] = std::max(widths[4], fm.horizontalAdvance(kHeadings[4]) + pad);
+    widths[2] = std::max(110, widths[2] - (widths[1] - kColumnWidths[1]) -
+                                  (widths[4] - kColumnWidths[4]));
     for (int c = 0; c < 5; ++c)
-        grid->setColumnWidth(c, kColumnWidths[c]);
+        grid->setColumnWidth(c, widths[c]);
     grid->horizontalHeader()->setSectionsMovable(true);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     connect(ui->sb_Add, &QToolButton::clicked, this, [this] { AddAlarm(); });

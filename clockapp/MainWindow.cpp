@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWindowStateChangeEvent>
 
 #include <cstdio>
@@ -37,6 +38,15 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     ui->mbDesignMenus->setNativeMenuBar(false);
     ui->mbDesignMenus->hide();
     ui->tbMainToolSet->setFixedHeight(25);
+    // The bar's ">>" button unfolds the buttons that do not fit into more
+    // rows over the clocks: the bar may grow while it is unfolded.
+    if (auto* more = ui->tbMainToolSet->findChild<QToolButton*>("qt_toolbar_ext_button"))
+        connect(more, &QToolButton::toggled, this, [this](bool unfolded) {
+            if (unfolded)
+                ui->tbMainToolSet->setMaximumHeight(QWIDGETSIZE_MAX);
+            else
+                ui->tbMainToolSet->setFixedHeight(25);
+        });
     // The clock area may be as small as the user makes the window.
     ui->pClocks->setMinimumSize(1, 1);
     // Black by palette, not by style sheet: a style sheet on the window
@@ -294,6 +304,9 @@ void TF_clocks::FormActivate() {
 }
 
 bool TF_clocks::event(QEvent* e) {
+    // The status bar keeps its text (the connection state, the last sync):
+    // pointing at a menu item or button puts no text of its own there.
+    if (e->type() == QEvent::StatusTip) return true;
     if (e->type() == QEvent::WindowActivate) {
         const bool r = QMainWindow::event(e);
         FormActivate();

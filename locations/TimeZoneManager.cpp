@@ -106,8 +106,10 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
     ui->vcbDaylightSavings->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ui->vcbDaylightSavings->setMinimumContentsLength(24);
     ui->sbFindNext->hide();
+    // Small buttons stay small: the format combos beside the "?" buttons get the width.
     for (QWidget* b :
-         {static_cast<QWidget*>(ui->sbExpandAll), static_cast<QWidget*>(ui->sbCollapseAll)})
+         {static_cast<QWidget*>(ui->sbExpandAll), static_cast<QWidget*>(ui->sbCollapseAll),
+          static_cast<QWidget*>(ui->sbTimeFormatEg), static_cast<QWidget*>(ui->sbDateFormatEg)})
         b->setMaximumWidth(30);
     ui->bOK->setDefault(false);
     ui->bOK->setAutoDefault(false);

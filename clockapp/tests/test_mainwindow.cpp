@@ -214,6 +214,40 @@ TEST_F(MainWindowTest, ToolBarButtonsCarryTheirHints) {
     }
 }
 
+// In a narrow window the bar's ">>" button unfolds the buttons that do not
+// fit, so that each can be clicked; folded again, the bar is one row.
+TEST_F(MainWindowTest, ToolBarUnfoldsTheButtonsThatDoNotFit) {
+    auto w = Start();
+    w->setAnimated(false);
+    w->resize(300, w->height());
+    w->show();
+    QCoreApplication::processEvents();
+    auto* tb = w->findChild<QToolBar*>("tbMainToolSet");
+    auto* more = tb->findChild<QToolButton*>("qt_toolbar_ext_button");
+    QWidget* last = tb->widgetForAction(w->Action("sbAddClock"));
+    ASSERT_TRUE(more && last);
+    ASSERT_TRUE(more->isVisible());
+    ASSERT_FALSE(last->isVisible());
+    more->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(last->isVisible());
+    EXPECT_TRUE(tb->rect().contains(last->geometry())) << tb->height();
+    more->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(last->isVisible());
+    EXPECT_EQ(tb->height(), 25);
+}
+
+// Pointing at menu items and buttons leaves the status text as it was.
+TEST_F(MainWindowTest, MenuHoverKeepsTheStatusText) {
+    auto w = Start();
+    w->show();
+    w->SetStatusText("No Connection");
+    for (const char* name : {"miConfigure", "sb_about"})
+        w->Action(name)->showStatusText(w->centralWidget());
+    EXPECT_EQ(w->StatusText().toStdString(), "No Connection");
+}
+
 TEST_F(MainWindowTest, StartUpRunsItsStepsWithSplashTexts) {
     store.SetValue(CU, kPrefsKey, "LoadLocations", V::FromInteger(1));
     store.SetValue(CU, kPrefsKey, "ActivateMap", V::FromInteger(1));

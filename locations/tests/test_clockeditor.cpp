@@ -235,6 +235,19 @@ TEST_F(ClockEditorTest, WindowFitsASmallScreen) {
     EXPECT_LE(size.height(), 700);
 }
 
+// At the window's smallest, the time and date format combos still show their formats.
+TEST_F(ClockEditorTest, FormatCombosShowTheirFormats) {
+    OpenForClock(0);
+    M()->resize(M()->minimumSizeHint());
+    M()->show();
+    Settle();
+    for (const char* name : {"cbClockTimeFormat", "cbClockDateFormat"}) {
+        auto* c = C<QComboBox>(name);
+        const int text = c->fontMetrics().horizontalAdvance("hh:mm:ss am/pm");
+        EXPECT_GE(c->width(), text) << name;
+    }
+}
+
 // The rule manager's button starts rulewick, or says where it should be.
 TEST_F(ClockEditorTest, RulewickButtonReportsAMissingProgram) {
     QTemporaryDir empty;
