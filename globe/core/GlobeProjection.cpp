@@ -231,8 +231,24 @@ void TSphericalPrj::SetScaleFactor(extended s) {
         Globe->ViewChanged();
 }
 
+GlobePoint TSphericalPrj::Vector(const GlobePoint& p) {
+    constexpr size_t kSlots = size_t{1} << 16;
+    if (VectorMemo.empty())
+        VectorMemo.resize(kSlots);
+    const uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(p.X)) * 0x9E3779B97F4A7C15ull) ^
+                       (static_cast<uint64_t>(static_cast<uint32_t>(p.Y)) * 0xC2B2AE3D27D4EB4Full) ^
+                       (static_cast<uint64_t>(static_cast<uint32_t>(p.Z)) * 0x165667B19E3779F9ull);
+    TVectorSlot& s = VectorMemo[(h >> 40) & (kSlots - 1)];
+    if (!s.Used || !(s.Key == p)) {
+        s.Key = p;
+        s.Value = PointTo3D(p);
+        s.Used = true;
+    }
+    return s.Value;
+}
+
 bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
-    const GlobePoint v = PointTo3D(p);
+    const GlobePoint v = Vector(p);
     TPoint& sp = Globe->SP(index);
     sp.X = Pix(Dot(v, M), XOrigin);
     sp.Y = Pix(Dot(v, M + 3), YOrigin);

@@ -2,6 +2,8 @@
 // The three projection models: orthographic globe, longitude/latitude grid
 // and Mercator. They turn GU points into canvas pixels and back, writing into
 // the control's screen-point buffer.
+#include <vector>
+
 #include "globe/core/GlobeUnits.h"
 
 class TGlobeContext;
@@ -68,6 +70,15 @@ public:
 
 private:
     bool Mirror = false;
+    // The points each frame turns to vectors (sample points of extents, the
+    // graticule) are mostly the same from frame to frame: a direct-mapped
+    // memo spares their trigonometry. Same results as PointTo3D.
+    struct TVectorSlot {
+        GlobePoint Key, Value;
+        bool Used = false;
+    };
+    std::vector<TVectorSlot> VectorMemo;
+    GlobePoint Vector(const GlobePoint& p);
     void TextureTriangle(const double* a, const double* b, const double* c, int depth);
     GlobePoint VectorToLL(const double* v) const;
 };
