@@ -445,9 +445,21 @@ bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
         return false;
     TPoint& sp = Globe->SP(index);
     sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
-    const extended m = std::log(std::tan(GlobePi / 4 + p.Y / (2 * RadiansToGU)));
-    sp.Y = Sat32(YOrigin - Rnd64(m * RadiansToGU * ScaleFactor));
+    sp.Y = Sat32(YOrigin - Rnd64(Stretch(p.Y) * ScaleFactor));
     return true;
+}
+
+extended TMercatorPrj::Stretch(int32_t y) {
+    constexpr size_t kSlots = size_t{1} << 16;
+    if (StretchMemo.empty())
+        StretchMemo.resize(kSlots);
+    TStretchSlot& s = StretchMemo[(static_cast<uint32_t>(y) * 0x9E3779B1u) >> 16];
+    if (!s.Used || s.Y != y) {
+        s.Y = y;
+        s.Value = std::log(std::tan(GlobePi / 4 + y / (2 * RadiansToGU))) * RadiansToGU;
+        s.Used = true;
+    }
+    return s.Value;
 }
 
 bool TMercatorPrj::XYToLL(int32_t px, int32_t py, int index) {

@@ -101,4 +101,16 @@ public:
     const char* ClassName() const override { return "TMercatorPrj"; }
     bool ProjectPoint(const GlobePoint& p, int index) override;
     bool XYToLL(int32_t px, int32_t py, int index) override;
+
+private:
+    // A stretched latitude depends on the latitude alone, and the shipped
+    // layers use a few thousand of them: a direct-mapped memo keeps their
+    // long double logarithm and tangent out of every frame.
+    struct TStretchSlot {
+        int32_t Y = 0;
+        bool Used = false;
+        extended Value = 0;
+    };
+    std::vector<TStretchSlot> StretchMemo;
+    extended Stretch(int32_t y);
 };
