@@ -21,6 +21,17 @@ inline int32_t Pix(double v, int32_t origin) {
         return r != r ? origin : INT32_MIN;
     return r < 2147483647.0 ? static_cast<int32_t>(r) : INT32_MAX;
 }
+
+// Rnd64(a * s) for the flat maps' per-point scaling. The double product is
+// off by under 4e-16 of itself, so below 1e9 it rounds as the long double one
+// unless it lies within 1e-6 of a half, where the long double path decides.
+inline int64_t RndScaled(extended a, extended s) {
+    const double v = static_cast<double>(a) * static_cast<double>(s);
+    const double r = std::rint(v);
+    if (std::fabs(v) < 1e9 && std::fabs(std::fabs(v - r) - 0.5) > 1e-6)
+        return static_cast<int64_t>(r);
+    return Rnd64(a * s);
+}
 }  // namespace
 
 void TPrjModel::Init(TGlobeContext* globe) {
@@ -420,8 +431,8 @@ bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
     if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
         return false;
     TPoint& sp = Globe->SP(index);
-    sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
-    sp.Y = Sat32(YOrigin - Rnd64(p.Y * ScaleFactor));
+    sp.X = Sat32(RndScaled(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian), ScaleFactor) + XOrigin);
+    sp.Y = Sat32(YOrigin - RndScaled(p.Y, ScaleFactor));
     return true;
 }
 
@@ -444,8 +455,8 @@ bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
     if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
         return false;
     TPoint& sp = Globe->SP(index);
-    sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
-    sp.Y = Sat32(YOrigin - Rnd64(Stretch(p.Y) * ScaleFactor));
+    sp.X = Sat32(RndScaled(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian), ScaleFactor) + XOrigin);
+    sp.Y = Sat32(YOrigin - RndScaled(Stretch(p.Y), ScaleFactor));
     return true;
 }
 
