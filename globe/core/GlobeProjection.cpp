@@ -249,13 +249,16 @@ GlobePoint TSphericalPrj::Vector(const GlobePoint& p) {
     const uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(p.X)) * 0x9E3779B97F4A7C15ull) ^
                        (static_cast<uint64_t>(static_cast<uint32_t>(p.Y)) * 0xC2B2AE3D27D4EB4Full) ^
                        (static_cast<uint64_t>(static_cast<uint32_t>(p.Z)) * 0x165667B19E3779F9ull);
-    TVectorSlot& s = VectorMemo[(h >> 40) & (kSlots - 1)];
-    if (!s.Used || !(s.Key == p)) {
-        s.Key = p;
-        s.Value = PointTo3D(p);
-        s.Used = true;
-    }
-    return s.Value;
+    // Two ways per set, the latest first: points that share a set do not
+    // evict each other every frame.
+    TVectorSlot* set = &VectorMemo[(h >> 40) & (kSlots - 2)];
+    if (set[0].Used && set[0].Key == p)
+        return set[0].Value;
+    if (set[1].Used && set[1].Key == p)
+        return set[1].Value;
+    set[1] = set[0];
+    set[0] = {p, PointTo3D(p), true};
+    return set[0].Value;
 }
 
 bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {

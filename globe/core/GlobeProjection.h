@@ -71,8 +71,8 @@ public:
 private:
     bool Mirror = false;
     // The points each frame turns to vectors (sample points of extents, the
-    // graticule) are mostly the same from frame to frame: a direct-mapped
-    // memo spares their trigonometry. Same results as PointTo3D.
+    // graticule) are mostly the same from frame to frame: a memo spares
+    // their trigonometry. Same results as PointTo3D.
     struct TVectorSlot {
         GlobePoint Key, Value;
         bool Used = false;
