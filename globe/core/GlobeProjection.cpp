@@ -21,6 +21,17 @@ inline int32_t Pix(double v, int32_t origin) {
         return r != r ? origin : INT32_MIN;
     return r < 2147483647.0 ? static_cast<int32_t>(r) : INT32_MAX;
 }
+
+// Rnd64(a * s) for the flat maps' per-point scaling. The double product is
+// off by under 4e-16 of itself, so below 1e9 it rounds as the long double one
+// unless it lies within 1e-6 of a half, where the long double path decides.
+inline int64_t RndScaled(extended a, extended s) {
+    const double v = static_cast<double>(a) * static_cast<double>(s);
+    const double r = std::rint(v);
+    if (std::fabs(v) < 1e9 && std::fabs(std::fabs(v - r) - 0.5) > 1e-6)
+        return static_cast<int64_t>(r);
+    return Rnd64(a * s);
+}
 }  // namespace
 
 void TPrjModel::Init(TGlobeContext* globe) {
@@ -231,8 +242,27 @@ void TSphericalPrj::SetScaleFactor(extended s) {
         Globe->ViewChanged();
 }
 
+GlobePoint TSphericalPrj::Vector(const GlobePoint& p) {
+    constexpr size_t kSlots = size_t{1} << 16;
+    if (VectorMemo.empty())
+        VectorMemo.resize(kSlots);
+    const uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(p.X)) * 0x9E3779B97F4A7C15ull) ^
+                       (static_cast<uint64_t>(static_cast<uint32_t>(p.Y)) * 0xC2B2AE3D27D4EB4Full) ^
+                       (static_cast<uint64_t>(static_cast<uint32_t>(p.Z)) * 0x165667B19E3779F9ull);
+    // Two ways per set, the latest first: points that share a set do not
+    // evict each other every frame.
+    TVectorSlot* set = &VectorMemo[(h >> 40) & (kSlots - 2)];
+    if (set[0].Used && set[0].Key == p)
+        return set[0].Value;
+    if (set[1].Used && set[1].Key == p)
+        return set[1].Value;
+    set[1] = set[0];
+    set[0] = {p, PointTo3D(p), true};
+    return set[0].Value;
+}
+
 bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
-    const GlobePoint v = PointTo3D(p);
+    const GlobePoint v = Vector(p);
     TPoint& sp = Globe->SP(index);
     sp.X = Pix(Dot(v, M), XOrigin);
     sp.Y = Pix(Dot(v, M + 3), YOrigin);
@@ -404,8 +434,8 @@ bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
     if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
         return false;
     TPoint& sp = Globe->SP(index);
-    sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
-    sp.Y = Sat32(YOrigin - Rnd64(p.Y * ScaleFactor));
+    sp.X = Sat32(RndScaled(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian), ScaleFactor) + XOrigin);
+    sp.Y = Sat32(YOrigin - RndScaled(p.Y, ScaleFactor));
     return true;
 }
 
@@ -428,10 +458,22 @@ bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
     if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
         return false;
     TPoint& sp = Globe->SP(index);
-    sp.X = Sat32(Rnd64(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian) * ScaleFactor) + XOrigin);
-    const extended m = std::log(std::tan(GlobePi / 4 + p.Y / (2 * RadiansToGU)));
-    sp.Y = Sat32(YOrigin - Rnd64(m * RadiansToGU * ScaleFactor));
+    sp.X = Sat32(RndScaled(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian), ScaleFactor) + XOrigin);
+    sp.Y = Sat32(YOrigin - RndScaled(Stretch(p.Y), ScaleFactor));
     return true;
+}
+
+extended TMercatorPrj::Stretch(int32_t y) {
+    constexpr size_t kSlots = size_t{1} << 16;
+    if (StretchMemo.empty())
+        StretchMemo.resize(kSlots);
+    TStretchSlot& s = StretchMemo[(static_cast<uint32_t>(y) * 0x9E3779B1u) >> 16];
+    if (!s.Used || s.Y != y) {
+        s.Y = y;
+        s.Value = std::log(std::tan(GlobePi / 4 + y / (2 * RadiansToGU))) * RadiansToGU;
+        s.Used = true;
+    }
+    return s.Value;
 }
 
 bool TMercatorPrj::XYToLL(int32_t px, int32_t py, int index) {

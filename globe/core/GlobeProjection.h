@@ -2,6 +2,8 @@
 // The three projection models: orthographic globe, longitude/latitude grid
 // and Mercator. They turn GU points into canvas pixels and back, writing into
 // the control's screen-point buffer.
+#include <vector>
+
 #include "globe/core/GlobeUnits.h"
 
 class TGlobeContext;
@@ -68,6 +70,15 @@ public:
 
 private:
     bool Mirror = false;
+    // The points each frame turns to vectors (sample points of extents, the
+    // graticule) are mostly the same from frame to frame: a memo spares
+    // their trigonometry. Same results as PointTo3D.
+    struct TVectorSlot {
+        GlobePoint Key, Value;
+        bool Used = false;
+    };
+    std::vector<TVectorSlot> VectorMemo;
+    GlobePoint Vector(const GlobePoint& p);
     void TextureTriangle(const double* a, const double* b, const double* c, int depth);
     GlobePoint VectorToLL(const double* v) const;
 };
@@ -90,4 +101,16 @@ public:
     const char* ClassName() const override { return "TMercatorPrj"; }
     bool ProjectPoint(const GlobePoint& p, int index) override;
     bool XYToLL(int32_t px, int32_t py, int index) override;
+
+private:
+    // A stretched latitude depends on the latitude alone, and the shipped
+    // layers use a few thousand of them: a direct-mapped memo keeps their
+    // long double logarithm and tangent out of every frame.
+    struct TStretchSlot {
+        int32_t Y = 0;
+        bool Used = false;
+        extended Value = 0;
+    };
+    std::vector<TStretchSlot> StretchMemo;
+    extended Stretch(int32_t y);
 };
