@@ -2,6 +2,7 @@
 // clock through the fake time service; its success reloads an open drift
 // chart with the line it logged.
 #include "tickmatch/tests/BusWatch.h"
+#include "tickmatch/tests/EnvScope.h"
 #include "tickmatch/tests/TestApp.h"
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
@@ -25,26 +26,6 @@
 #include <optional>
 
 namespace {
-
-class TEnvScope {
-public:
-    TEnvScope(const char* name, const std::string& value) : Name(name) {
-        if (const char* old = std::getenv(name)) Old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~TEnvScope() {
-        if (Old)
-            ::setenv(Name, Old->c_str(), 1);
-        else
-            ::unsetenv(Name);
-    }
-    TEnvScope(const TEnvScope&) = delete;
-    TEnvScope& operator=(const TEnvScope&) = delete;
-
-private:
-    const char* Name;
-    std::optional<std::string> Old;
-};
 
 class DriftRoad : public ::testing::Test, protected TBusWatch {
 protected:
