@@ -31,3 +31,16 @@ protected:
     TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Cancel; }
     bool ConfirmYes(const std::string&) override { return false; }
 };
+
+// Preferences for a window that syncs over LAN with the time server on
+// 127.0.0.1 and shows no first-run, upgrade, splash or sound on the way.
+inline void SetQuietLanSyncPrefs(IHXPrefsStore& store) {
+    using V = THXStoredValue;
+    constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
+    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "PlayConnectSound",
+                             "PlaySyncSound", "CycleTimeServers", "WarnLargeSync"})
+        store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+    store.SetValue(CU, kPrefsKey, "ConnectionType", V::FromBinary({1})); // one byte, as stored
+    store.SetValue(CU, kPrefsKey, "NTPProtocol", V::FromInteger(1));
+    store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("127.0.0.1"));
+}

@@ -143,8 +143,6 @@ TEST_F(HoroluxRoad, StartUpSyncOverLanSetsTheClockAndLogs) {
 // real tickmatch on the private buses, and the status bar and tray icon it ends
 // with.
 TEST_F(HoroluxRoad, SyncNowShowsSuccessInStatusBarAndTray) {
-    using V = THXStoredValue;
-    constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
     TTestTimeServer server;
     server.ServerTime = [] { return NowUTC() + EncodeTime(0, 10, 0, 0); };
     ASSERT_TRUE(server.Start(Kind::Time));
@@ -159,12 +157,7 @@ TEST_F(HoroluxRoad, SyncNowShowsSuccessInStatusBarAndTray) {
     TTrayIcon::SetNotificationAreaOverride(true);
     SetCompanionDirectory(Dir + "/suite");
     THXMemoryPrefsStore store;
-    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "PlayConnectSound",
-                             "PlaySyncSound", "CycleTimeServers", "WarnLargeSync"})
-        store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
-    store.SetValue(CU, kPrefsKey, "ConnectionType", V::FromBinary({1})); // one byte, as stored
-    store.SetValue(CU, kPrefsKey, "NTPProtocol", V::FromInteger(1));
-    store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("127.0.0.1"));
+    SetQuietLanSyncPrefs(store);
     {
         QuietClocks w(store);
         // tickmatch looks for the main window by its bus name before it

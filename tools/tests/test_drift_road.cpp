@@ -51,8 +51,6 @@ protected:
 } // namespace
 
 TEST_F(DriftRoad, ASyncSuccessReloadsTheOpenChart) {
-    using V = THXStoredValue;
-    constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
     TTestTimeServer server;
     server.ServerTime = [] { return NowUTC() + EncodeTime(0, 10, 0, 0); };
     ASSERT_TRUE(server.Start(TTestTimeServer::TKind::Time));
@@ -69,12 +67,7 @@ TEST_F(DriftRoad, ASyncSuccessReloadsTheOpenChart) {
     TTrayIcon::SetNotificationAreaOverride(true);
     SetCompanionDirectory(Dir + "/suite");
     THXMemoryPrefsStore store;
-    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "PlayConnectSound",
-                             "PlaySyncSound", "CycleTimeServers", "WarnLargeSync"})
-        store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
-    store.SetValue(CU, kPrefsKey, "ConnectionType", V::FromBinary({1}));
-    store.SetValue(CU, kPrefsKey, "NTPProtocol", V::FromInteger(1));
-    store.SetValue(CU, kPrefsKey, "TimeServer", V::FromString("127.0.0.1"));
+    SetQuietLanSyncPrefs(store);
     {
         QuietClocks w(store);
         THXMainWindowService service([] {}, *Bus);
