@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 TFramedComboBox::TFramedComboBox(QWidget* parent) : TFramedControl<QComboBox>(parent) {
     FResetTimer.setInterval(1500);
@@ -214,7 +216,16 @@ void TFramedComboBox::leaveEvent(QEvent* e) {
 }
 
 void TFramedComboBox::showPopup() {
-    if (FDropDownWidth > 0) view()->setMinimumWidth(FDropDownWidth);
+    // The list is wide enough for its longest item (within the screen): Qt
+    // would otherwise cut long names in the middle.
+    int widest = 0;
+    const QFontMetrics fm(view()->font());
+    for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
+    widest += 2 * fm.horizontalAdvance(QLatin1Char('M')) +
+              style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    if (const QScreen* s = screen()) widest = std::min(widest, s->availableGeometry().width());
+    view()->setTextElideMode(Qt::ElideRight);
+    view()->setMinimumWidth(std::max(FDropDownWidth, widest));
     FDropped = true;
     QComboBox::showPopup();
 }
