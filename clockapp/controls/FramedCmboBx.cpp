@@ -177,10 +177,16 @@ void TFramedComboBox::keyPressEvent(QKeyEvent* e) {
 
 void TFramedComboBox::wheelEvent(QWheelEvent* e) {
     FromWidget();
-    if (e->angleDelta().y() != 0) {
-        FEngine.Wheel(e->angleDelta().y() > 0);
-        ToWidget();
+    // One item a notch: parts of a notch (smooth wheels, touchpads) add up.
+    const int delta = e->angleDelta().y();
+    if ((FWheelAngle > 0 && delta < 0) || (FWheelAngle < 0 && delta > 0)) FWheelAngle = 0;
+    FWheelAngle += delta;
+    bool stepped = false;
+    for (; FWheelAngle >= 120 || FWheelAngle <= -120; stepped = true) {
+        FEngine.Wheel(FWheelAngle > 0);
+        FWheelAngle -= FWheelAngle > 0 ? 120 : -120;
     }
+    if (stepped) ToWidget();
     e->accept();
 }
 
