@@ -36,7 +36,8 @@ public:
             FRa.push_back(double(p.RightAscension));
             FDec.push_back(double(p.Declination));
         }
-        for (int d = 0; d <= days; ++d) FH0.push_back(H0Of(start + d));
+        for (int d = 0; d <= days; ++d)
+            FH0.push_back(H0Of(start + d));
     }
 
     bool IsSun() const { return FSun; }
@@ -138,7 +139,8 @@ public:
     // its parallax.
     double H0Of(TDateTime t) const {
         if (FSun) return -0.8333;
-        const double parallax = ArcSinDegrees(SinDegrees(8.794 / 3600) / (LunarDistanceKm(t) / 149597869.0));
+        const double parallax =
+            ArcSinDegrees(SinDegrees(8.794 / 3600) / (LunarDistanceKm(t) / 149597869.0));
         return 0.7275 * parallax - 0.56666667;
     }
 

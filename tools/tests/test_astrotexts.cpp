@@ -47,8 +47,9 @@ TEST(AstroTexts, BeyondThePolarCircleEachLocalDayShowsItsOwnEvents) {
                     }
                 }
                 any = any || first >= 0;
-                const std::string where = std::string(isSun ? "sun" : "moon") + (k ? " set" : " rise") +
-                                          " on " + DateToStr(day) + ": " + *shown[k];
+                const std::string where = std::string(isSun ? "sun" : "moon") +
+                                          (k ? " set" : " rise") + " on " + DateToStr(day) + ": " +
+                                          *shown[k];
                 if (first < 0) {
                     EXPECT_EQ(*shown[k], none) << where;
                     continue;
@@ -60,8 +61,8 @@ TEST(AstroTexts, BeyondThePolarCircleEachLocalDayShowsItsOwnEvents) {
             const std::string& transit = isSun ? t.SunTransit : t.MoonTransit;
             const bool transits =
                 body.TransitsWithin(longitude, day - offset / 24, day + 1 - offset / 24);
-            EXPECT_EQ(transit == "--", !any || !transits) << (isSun ? "sun" : "moon") << " transit on "
-                                              << DateToStr(day) << ": " << transit;
+            EXPECT_EQ(transit == "--", !any || !transits)
+                << (isSun ? "sun" : "moon") << " transit on " << DateToStr(day) << ": " << transit;
         }
     }
 }
