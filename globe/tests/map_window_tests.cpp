@@ -476,6 +476,64 @@ TEST_F(MapWindow, CurrentLocationCentresOnHomeWithItsMarkerOverTheShadow) {
     EXPECT_EQ(img.pixel(cx, cy) & 0xFFFFFF, 0x0000FFu);
 }
 
+// London at night, close up: the home diamond and its name, turned by 20
+// degrees, lie over the shadow (golden picture; HX_REMAKE_GOLDEN=1 writes it).
+TEST_F(MapWindow, TheHomePlaceAndItsTurnedNameLieOverTheNight) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    PinClock(EncodeDate(2026, 6, 21) + EncodeTime(0, 0, 0, 0), 0);
+    Open(1, 2);
+    Centre(Place("London", 51.51, 0.13));
+    map->sbShadowClick();
+    TGlobeView* g = map->MainGlobe;
+    g->SetCanvasSize(400, 300, 96);
+    map->GoToCurrentLocation();
+    auto picture = [&] {
+        g->RedrawLayers();
+        g->RebuildIfNeeded();
+        return g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage got = picture();
+    map->LocationPresenter->TitleAlignment = TTitleAlignment::taNone;
+    const QImage bare = picture();
+    ASSERT_EQ(got.size(), QSize(400, 300));
+    // The name is what differs from the picture without it; it rises to
+    // the right.
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (got.pixel(x, y) != bare.pixel(x, y)) {
+                sx += x, sy += y, sxx += double(x) * x, sxy += double(x) * y, ++n;
+                EXPECT_GT(std::abs(x - 200) + std::abs(y - 150), 5) << x << "," << y << " on the marker";
+            }
+    ASSERT_GT(n, 30);
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    EXPECT_NEAR(slope, -std::tan(20 * M_PI / 180), 0.12);
+    // The diamond keeps its blue under the night.
+    for (int y = 147; y <= 153; ++y)
+        for (int x = 197; x <= 203; ++x)
+            if (std::abs(x - 200) + std::abs(y - 150) <= 3) {
+                EXPECT_EQ(got.pixel(x, y) & 0xFFFFFF, 0x0000FFu) << x << "," << y;
+            }
+
+    const QString golden = HX_SOURCE_DIR "/globe/tests/golden/map-home-night.png";
+    if (qEnvironmentVariableIntValue("HX_REMAKE_GOLDEN")) {
+        ASSERT_TRUE(got.save(golden));
+        GTEST_SKIP() << "written " << golden.toStdString();
+    }
+    const QImage want = QImage(golden).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(want.size(), got.size());
+    int differ = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const QRgb a = got.pixel(x, y), b = want.pixel(x, y);
+            differ += std::abs(qRed(a) - qRed(b)) > 24 || std::abs(qGreen(a) - qGreen(b)) > 24 ||
+                      std::abs(qBlue(a) - qBlue(b)) > 24;
+        }
+    EXPECT_LE(differ, 400 * 300 / 200) << "pixels differing";
+}
+
 // The README's picture of the window (HX_MAP_SCREENSHOT=out.png).
 TEST_F(MapWindow, Screenshot) {
     const QString out = qEnvironmentVariable("HX_MAP_SCREENSHOT");
