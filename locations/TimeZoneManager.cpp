@@ -11,6 +11,7 @@
 #include "ui_FTimeZoneManager.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -516,6 +517,14 @@ bool TFTimeZoneManager::Find(const std::string& text, bool select, bool exactNam
             FindResults.emplace_back(node.Slot, int(n));
         }
     }
+    // Still every place that contains the text, but the one that is the text
+    // (whatever its case) comes first: "Tokyo" before "Nishi-Tokyo-shi".
+    if (!exactName) {
+        const QString wanted = Q(text);
+        std::stable_partition(FindResults.begin(), FindResults.end(), [&](const auto& r) {
+            return Q((*list[size_t(r.first)]).*field).compare(wanted, Qt::CaseInsensitive) == 0;
+        });
+    }
     ShowFindCaption();
     const bool found = !FindResults.empty();
     if (select && found) {
@@ -593,12 +602,29 @@ void TFTimeZoneManager::sbFindNextClick() {
     ShowLocation();
 }
 
+// A working place the list does not hold (a clock's, a pick's, a new one)
+// leaves nothing selected: Update and Delete must never reach a record the
+// fields no longer show.
 void TFTimeZoneManager::FindCurrentLocation() {
-    if (Location.Name == kNewLocationName) return;
-    if (FindByName(Location.Name, true, true))
+    if (Location.Name == kNewLocationName) {
+        const auto& list = W.StandardLocations;
+        if (CurrentIndex < 0 || CurrentIndex >= int(list.size()) ||
+            list[size_t(CurrentIndex)]->Name != Location.Name)
+            ClearCurrent();
+        return;
+    }
+    if (FindByName(Location.Name, true, true)) {
         ui->tvCountryView->setFocus();
-    else
+    } else {
+        ClearCurrent();
         THXMessageBoxes::ShowErrorCode(20);
+    }
+}
+
+void TFTimeZoneManager::ClearCurrent() {
+    SetCurrent(-1);
+    ui->tvCountryView->clearSelection();
+    ui->tvCountryView->setCurrentIndex(QModelIndex());
 }
 
 // ------------------------------------------------------------ showing
@@ -975,9 +1001,14 @@ void TFTimeZoneManager::cbCurrentClockChange() {
     if (index < 0 || index >= int(W.Clocks.size())) return SelectClockIndex();
     const THXClock& listed = *W.Clocks[size_t(index)];
     const bool local = listed.ClockType == 1;
+    // ConfigureClock shows the clock's place (the window is open): once, so
+    // an unlisted place says so once.
     ConfigureClock(local ? W.LocalClock : listed, local, index, index == W.ChimeClock,
                    index == W.HintClock);
-    ShowCurrentLocation();
+    if (ShowPending) {
+        ShowPending = false;
+        ShowCurrentLocation();
+    }
     ClockChanged = false;
 }
 

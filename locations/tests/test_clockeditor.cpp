@@ -259,3 +259,52 @@ TEST_F(ClockEditorTest, RulewickButtonReportsAMissingProgram) {
 }
 
 } // namespace
+
+// A clock's place that the list does not hold leaves nothing selected: Update
+// and Delete cannot reach the place shown before, and message 20 comes once.
+TEST_F(ClockEditorTest, UnlistedClockPlaceLeavesNoRecordToUpdateOrDelete) {
+    struct Row {
+        const char* What;
+        std::function<void()> Switch;
+    } rows[] = {
+        {"Local with the home clock's values",
+         [&] {
+             OpenForClock(1); // Tokyo, listed and selected
+             presenter.Answers = {mrYes};
+             ChooseType(1);
+             EXPECT_EQ(Text("e_zoneName"), "Home");
+         }},
+        {"another clock in the selector",
+         [&] {
+             OpenForClock(0); // Paris, listed and selected
+             auto* c = C<QComboBox>("cbCurrentClock");
+             c->setCurrentIndex(1);
+             emit c->activated(1);
+             EXPECT_EQ(Text("e_zoneName"), "Mars");
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.What);
+        w->LocalClock.Location = Place("Home", "", "", "", "", 0, "0");
+        w->Clocks[1]->ClockType = 0;
+        w->Clocks[1]->Location = Place(r.What[0] == 'L' ? "Tokyo" : "Mars", "", "", "", "", 9, "0");
+        Open();
+        const std::string zones = ReadFile(dir.filePath("hxzones.hxd"));
+        const std::vector<std::string> names = ListNames();
+        ASSERT_EQ(names.size(), 6u);
+        presenter.Texts.clear();
+        r.Switch();
+        const std::string m20 = HXErrorMessage(20).Text;
+        EXPECT_EQ(std::count(presenter.Texts.begin(), presenter.Texts.end(), m20), 1);
+        EXPECT_FALSE(C("sb_UpdateLoc")->isEnabled());
+        EXPECT_FALSE(C("sb_DelLoc")->isEnabled());
+        Click("sb_UpdateLoc");
+        Click("sb_DelLoc");
+        M()->sb_UpdateLocClick();
+        M()->sb_DelLocClick();
+        EXPECT_EQ(ReadFile(dir.filePath("hxzones.hxd")), zones);
+        EXPECT_EQ(ListNames(), names);
+        M()->ClockChanged = M()->LocationChanged = false;
+        M()->hide();
+    }
+}
