@@ -106,6 +106,19 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
     // Rule descriptions are long: the combo does not widen the window for them.
     ui->vcbDaylightSavings->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ui->vcbDaylightSavings->setMinimumContentsLength(24);
+    // "Find Next" sits in the bottom row, under the tree whose results it
+    // steps through, with its room kept while hidden: showing it or a longer
+    // count never widens the window or moves another button.
+    // The rule controls, hidden for the Local clock, keep their room too.
+    for (QWidget* c : {static_cast<QWidget*>(ui->sbFindNext),
+                       static_cast<QWidget*>(ui->l_DaylightSavings),
+                       static_cast<QWidget*>(ui->vcbDaylightSavings)}) {
+        QSizePolicy keep = c->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        c->setSizePolicy(keep);
+    }
+    ui->sbFindNext->setMinimumWidth(
+        ui->sbFindNext->fontMetrics().horizontalAdvance("Find Next 99999 of 99999") + 24);
     ui->sbFindNext->hide();
     // Small buttons stay small: the format combos beside the "?" buttons get the width.
     for (QWidget* b :

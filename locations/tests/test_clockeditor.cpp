@@ -3,6 +3,8 @@
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
 
+#include <QLayout>
+
 namespace {
 
 class ClockEditorTest : public ManagerTest {
@@ -307,4 +309,47 @@ TEST_F(ClockEditorTest, UnlistedClockPlaceLeavesNoRecordToUpdateOrDelete) {
         M()->ClockChanged = M()->LocationChanged = false;
         M()->hide();
     }
+}
+
+// "Find Next" showing, hiding or counting more never widens the window nor
+// moves a button under the mouse; nor does hiding the rule combo.
+TEST_F(ClockEditorTest, FindNextKeepsTheWindowAndItsButtonsInPlace) {
+    OpenForClock(0);
+    for (int i = 0; i < 120; ++i)
+        w->StandardLocations.push_back(std::make_unique<TTimeLocation>(
+            Place("Place " + std::to_string(i), "Town", "", "Land", "", 0, "0")));
+    M()->RebuildLocationTree();
+    M()->resize(M()->sizeHint());
+    Settle();
+    const char* buttons[] = {"sbClear", "sb_AddLoc", "sb_UpdateLoc", "sb_DelLoc",
+                             "sb_Map",  "bOK",       "bCancel",      "sbApply"};
+    auto where = [&] {
+        M()->layout()->activate();
+        Settle();
+        std::vector<QRect> at = {QRect(QPoint(), M()->size())};
+        for (const char* b : buttons)
+            at.push_back(QRect(C(b)->mapTo(M(), QPoint()), C(b)->size()));
+        return at;
+    };
+    const std::vector<QRect> before = where();
+    EXPECT_LE(before[0].width(), 1366);
+    Click("sbClear");
+    Type("me_City", "Town");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity");
+    ASSERT_TRUE(C("sbFindNext")->isVisibleTo(M()));
+    EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 1 of 120");
+    EXPECT_EQ(where(), before);
+    Click("sbFindNext");
+    EXPECT_EQ(where(), before);
+    M()->LocationChanged = false;
+    Type("me_City", "Tokyo");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity");
+    ASSERT_FALSE(C("sbFindNext")->isVisibleTo(M()));
+    EXPECT_EQ(where(), before);
+    presenter.Answers = {mrNo};
+    ChooseType(1);
+    ASSERT_TRUE(C("vcbDaylightSavings")->isHidden());
+    EXPECT_EQ(where(), before);
 }
