@@ -3,6 +3,7 @@
 #include "clockapp/ListFiles.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
+#include "timemodel/SaveTemporary.h"
 
 #include <algorithm>
 #include <array>
@@ -348,6 +349,13 @@ void TClockState::ReportMissingList(const std::string& baseName, int code) {
     }
     text.erase(at, claim.size());
     ShowError(text);
+}
+
+void TClockState::RemoveStaleSaveTemporaries() {
+    std::vector<std::string> files = {"hxdst.hxd"};
+    if (!ReadOnly)
+        files.insert(files.end(), {"hxclocks.hxd", "hxalarms.hxd", "hxdayloom.hxd", "hxzones.hxd"});
+    RemoveStaleTemporaries(DataDir, files);
 }
 
 void TClockState::LoadCLockInfo() {

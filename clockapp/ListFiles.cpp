@@ -1,6 +1,7 @@
 #include "clockapp/ListFiles.h"
 
 #include "platform/rtl/SysUtils.h"
+#include "timemodel/SaveTemporary.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -46,7 +47,7 @@ void RewriteListFile(const std::string& dataDir, const std::string& baseName,
         throw Exception("Unable to save " + baseName + ".hxd: " + what + " (" + reason + ")");
     };
     errno = 0;
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = OpenSaveTemporary(tmp);
     if (fd < 0) fail("cannot create " + baseName + ".hx_");
     std::string buffer, line;
     auto flush = [&]() {
@@ -74,8 +75,13 @@ void RewriteListFile(const std::string& dataDir, const std::string& baseName,
         ::close(fd);
         fail("write error");
     }
-    if (::close(fd) != 0) fail("write error");
-    if (std::rename(tmp.c_str(), target.c_str()) != 0) fail("cannot replace " + baseName + ".hxd");
+    // Renamed while still locked: a start never takes a finished temporary
+    // for a stale one.
+    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+        ::close(fd);
+        fail("cannot replace " + baseName + ".hxd");
+    }
+    ::close(fd);
 }
 
 bool KeepDamagedCopy(const std::string& path) {
