@@ -174,3 +174,10 @@ std::string ShortenedLineText(const std::string& text, const std::string& line) 
     if (at == std::string::npos) return text.size() <= kShown ? text : text.substr(0, kShown) + "...";
     return text.substr(0, at) + cut + text.substr(at + line.size());
 }
+
+std::string RecordTooLong(const std::string& field, const std::string& line) {
+    if (line.size() <= kMaxRecordLine) return "";
+    return "\"" + field + "\" is too long to be stored.\n\rOne record of the list file holds at most " +
+           std::to_string(kMaxRecordLine) + " characters (64 KiB); this one would take " +
+           std::to_string(line.size()) + ".";
+}

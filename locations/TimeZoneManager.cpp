@@ -751,25 +751,40 @@ bool TFTimeZoneManager::ReadLocationFields() {
         THXMessageBoxes::ShowError(error);
         return false;
     }
-    Location.Name = S(ui->e_zoneName->text());
-    Location.City = S(ui->me_City->text());
-    Location.Region = S(ui->me_Region->text());
-    Location.Country = S(ui->me_Country->text());
-    Location.Code = S(ui->me_Code->text());
-    Location.StdOffset = v.StdOffset;
+    TTimeLocation read = Location;
+    read.Name = S(ui->e_zoneName->text());
+    read.City = S(ui->me_City->text());
+    read.Region = S(ui->me_Region->text());
+    read.Country = S(ui->me_Country->text());
+    read.Code = S(ui->me_Code->text());
+    read.StdOffset = v.StdOffset;
     if (ui->vcbDaylightSavings->isHidden()) {
-        Location.Rule.None();
+        read.Rule.None();
     } else if (FRuleTouched) {
         const int at = ui->vcbDaylightSavings->findText(ui->vcbDaylightSavings->currentText(),
                                                         Qt::MatchExactly);
         if (at >= 0 && at < int(Rules.size()))
-            Location.Rule.Copy(Rules[size_t(at)]);
+            read.Rule.Copy(Rules[size_t(at)]);
         else
-            Location.Rule.ReadDataString(kUnknownRule);
+            read.Rule.ReadDataString(kUnknownRule);
     }
     // An untouched combo: the place keeps its own rule, notes and all.
-    Location.Longitude = v.Longitude;
-    Location.Latitude = v.Latitude;
+    read.Longitude = v.Longitude;
+    read.Latitude = v.Latitude;
+    // A place the location file cannot hold is refused; the longest field
+    // is the one named.
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"Name", &read.Name},     {"City", &read.City}, {"Region", &read.Region},
+        {"Country", &read.Country}, {"Code", &read.Code}};
+    const auto* longest = &fields[0];
+    for (const auto& f : fields)
+        if (f.second->size() > longest->second->size()) longest = &f;
+    const std::string tooLong = RecordTooLong(longest->first, read.LocationDataStr('\t'));
+    if (!tooLong.empty()) {
+        THXMessageBoxes::ShowError(tooLong);
+        return false;
+    }
+    Location = read;
     return true;
 }
 
@@ -1057,16 +1072,31 @@ void TFTimeZoneManager::AnyClockPropertyChanged() {
 }
 
 bool TFTimeZoneManager::ReadClockFields() {
+    const TTimeLocation before = Location;
     if (!ReadLocationFields()) return false;
-    Clock.Location.Copy(Location);
-    Clock.TimeFont = Attributes->TimeFont;
-    Clock.ClockFaceFont = Attributes->FaceFont;
-    Clock.BackColour = Attributes->BackColour;
-    Clock.TimeFormat = S(ui->cbClockTimeFormat->currentText());
-    Clock.DateFormat = S(ui->cbClockDateFormat->currentText());
-    Clock.ShowDate = ui->cbDisplayDate->isChecked();
-    Clock.SetClockTypeString(S(ui->cbClockFormat->currentText()));
-    Clock.SetDisplayKindString(S(ui->cbClockDisplayFormat->currentText()));
+    THXClock read;
+    read.Copy(Clock);
+    read.Location.Copy(Location);
+    read.TimeFont = Attributes->TimeFont;
+    read.ClockFaceFont = Attributes->FaceFont;
+    read.BackColour = Attributes->BackColour;
+    read.TimeFormat = S(ui->cbClockTimeFormat->currentText());
+    read.DateFormat = S(ui->cbClockDateFormat->currentText());
+    read.ShowDate = ui->cbDisplayDate->isChecked();
+    read.SetClockTypeString(S(ui->cbClockFormat->currentText()));
+    read.SetDisplayKindString(S(ui->cbClockDisplayFormat->currentText()));
+    // A clock the clocks file cannot hold is refused, its place included.
+    const char* field = read.TimeFormat.size() >= read.DateFormat.size() ? "Time Fmt" : "Date Fmt";
+    if (read.Location.LocationDataStr('\t').size() >
+        std::max(read.TimeFormat.size(), read.DateFormat.size()))
+        field = "Location";
+    const std::string tooLong = RecordTooLong(field, read.DataString('\t'));
+    if (!tooLong.empty()) {
+        Location = before;
+        THXMessageBoxes::ShowError(tooLong);
+        return false;
+    }
+    Clock.Copy(read);
     return true;
 }
 

@@ -353,3 +353,44 @@ TEST_F(ClockEditorTest, FindNextKeepsTheWindowAndItsButtonsInPlace) {
     ASSERT_TRUE(C("vcbDaylightSavings")->isHidden());
     EXPECT_EQ(where(), before);
 }
+
+// Add, Update and Set Clock refuse a field their list file cannot hold,
+// naming it and the limit: the files stay as they were.
+TEST_F(ClockEditorTest, AFieldTheListFileCannotHoldIsRefused) {
+    std::string huge;
+    for (int i = 0; i < 32000; ++i)
+        huge += "\xe2\x82\xac"; // 96000 bytes
+    OpenForClock(1);
+    ClickLeaf("Nice");
+    const std::string zones = ReadFile(dir.filePath("hxzones.hxd"));
+    const std::string clocks = ReadFile(dir.filePath("hxclocks.hxd"));
+    struct Row {
+        const char* Field;
+        const char* Edit;
+        const char* Button;
+        const char* Named;
+    } rows[] = {
+        {"me_City", nullptr, "sb_AddLoc", "\"City\" is too long"},
+        {"me_Region", nullptr, "sb_UpdateLoc", "\"Region\" is too long"},
+        {nullptr, "cbClockTimeFormat", "sbApply", "\"Time Fmt\" is too long"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Button);
+        ClickLeaf("Nice");
+        Type("e_zoneName", "Nice 2");
+        if (r.Field) Type(r.Field, huge);
+        if (r.Edit) C<QComboBox>(r.Edit)->setEditText(QString::fromStdString(huge));
+        presenter.Texts.clear();
+        Click(r.Button);
+        ASSERT_EQ(presenter.Texts.size(), 1u);
+        EXPECT_NE(presenter.Texts[0].find(r.Named), std::string::npos) << presenter.Texts[0];
+        EXPECT_NE(presenter.Texts[0].find("65536 characters (64 KiB)"), std::string::npos);
+        EXPECT_EQ(M()->Location.Name, "Nice");
+        EXPECT_EQ(ReadFile(dir.filePath("hxzones.hxd")), zones);
+        EXPECT_EQ(ReadFile(dir.filePath("hxclocks.hxd")), clocks);
+        EXPECT_EQ(w->Clocks[1]->Location.Name, "Tokyo");
+        EXPECT_EQ(ListNames().size(), 6u);
+        C<QComboBox>("cbClockTimeFormat")->setEditText("HH:MM:SS");
+        M()->LocationChanged = false;
+    }
+}
