@@ -17,11 +17,19 @@ bool StillAt(int fd, const std::string& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+// Another program's save holds the lock for as long as it writes: a few
+// milliseconds. One that never lets go (a stopped process) makes this save
+// fail after two seconds instead of hanging the window.
 int LockWaiting(int fd) {
-    int r;
-    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    for (int waited = 0;; waited += 10) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno != EWOULDBLOCK && errno != EINTR) return -1;
+        if (waited >= 2000) {
+            errno = EBUSY;
+            return -1;
+        }
+        ::usleep(10000);
     }
-    return r;
 }
 
 } // namespace
