@@ -2,6 +2,7 @@
 
 #include "clockapp/AlarmFiring.h"
 #include "clockapp/ClockDisplay.h"
+#include "clockapp/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_TFHXalarms.h"
@@ -111,6 +112,19 @@ void TF_AddEditAlarm::OKBtnClick() {
     if (!repeat) {
         ReportBadDays(ui->me_RepeatInterval, "Repeat Interval (Days)");
         return;
+    }
+    // A text the alarm file cannot hold is refused, not stored to be lost.
+    {
+        TAlarm probe;
+        probe.Copy(Alarm);
+        probe.Text = S(ui->e_Description->text());
+        const std::string tooLong = RecordTooLong(
+            S(ui->l_Description->text().remove(':')), probe.DataString('\t'));
+        if (!tooLong.empty()) {
+            THXMessageBoxes::ShowError(tooLong);
+            ui->e_Description->setFocus();
+            return;
+        }
     }
     Alarm.AlarmTime = PickedDateTime(ui->tp_Date, ui->tp_Time);
     Alarm.Text = S(ui->e_Description->text());

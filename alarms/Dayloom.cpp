@@ -1,7 +1,9 @@
 #include "alarms/Dayloom.h"
 
 #include "clockapp/ClockDisplay.h"
+#include "clockapp/ListFiles.h"
 #include "clockapp/MainWindow.h"
+#include "timemodel/HXMessageBoxes.h"
 #include "ui_TAddEditTrackingItem.h"
 #include "ui_TF_Dayloom.h"
 
@@ -88,6 +90,18 @@ void TAddEditTrackingItem::OKBtnClick() {
         return;
     }
     const std::string title = ui->e_Description->text().toStdString();
+    // A title the Dayloom file cannot hold is refused, not stored to be lost.
+    {
+        TTemperalEvent probe;
+        probe.Copy(Event);
+        probe.Title = title;
+        const std::string tooLong = RecordTooLong("Description", probe.EventDataString('\t'));
+        if (!tooLong.empty()) {
+            THXMessageBoxes::ShowError(tooLong);
+            ui->e_Description->setFocus();
+            return;
+        }
+    }
     Event.Title = title.empty() ? "- No Description -" : title;
     Event.EventDate = PickedDateTime(ui->tp_Date, ui->tp_Time);
     Event.IntervalDays = *repeat;

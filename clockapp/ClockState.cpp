@@ -3,6 +3,7 @@
 #include "clockapp/ListFiles.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
+#include "timemodel/SaveTemporary.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 TStartOptions ParseStartOptions(const std::string& defaultDir,
                                 const std::vector<std::string>& args) {
@@ -258,8 +260,7 @@ namespace {
 // not use whole. The line shows cut short in the text.
 template <class T>
 std::string ReadRecord(T& record, const std::string& line, THXRecordKind kind,
-                       const char* prefix, bool& parsed) {
-    parsed = false;
+                       const char* prefix) {
     if (line.size() > kMaxRecordLine)
         return ShortenedLineText(prefix + line, line) + " (the line is longer than 64 KiB)";
     try {
@@ -267,16 +268,22 @@ std::string ReadRecord(T& record, const std::string& line, THXRecordKind kind,
     } catch (const std::exception& e) {
         return ShortenedLineText(e.what(), line);
     }
-    parsed = true;
     if (!WholeRecord(kind, line, '\t'))
         return ShortenedLineText(prefix + line, line) +
                " (the line does not hold exactly one record)";
     return {};
 }
+
+// How many more bad lines followed the first one, which the message shows.
+std::string MoreBadLines(size_t bad) {
+    if (bad <= 1) return "";
+    return "\n\r" + std::to_string(bad - 1) + " more line" + (bad == 2 ? "" : "s") +
+           " could not be read either";
+}
 } // namespace
 
-// Said when a load stopped at a bad line: the file as it was is kept beside
-// the list, because the next save rewrites it with only the records read.
+// Said when a load met a bad line: the file as it was is kept beside the
+// list, because the next save rewrites it with only the records read.
 std::string TClockState::DamagedNote(const std::string& file) {
     if (ReadOnly) return "";
     if (KeepDamagedCopy(DataDir + file))
@@ -350,6 +357,13 @@ void TClockState::ReportMissingList(const std::string& baseName, int code) {
     ShowError(text);
 }
 
+void TClockState::RemoveStaleSaveTemporaries() {
+    std::vector<std::string> files = {"hxdst.hxd"};
+    if (!ReadOnly)
+        files.insert(files.end(), {"hxclocks.hxd", "hxalarms.hxd", "hxdayloom.hxd", "hxzones.hxd"});
+    RemoveStaleTemporaries(DataDir, files);
+}
+
 void TClockState::LoadCLockInfo() {
     if (Store.KeyExists(THXRootKey::HKEY_LOCAL_MACHINE, kClockDataKey)) {
         ReadLegacyClocks();
@@ -363,24 +377,24 @@ void TClockState::LoadCLockInfo() {
     }
     std::vector<std::unique_ptr<THXClock>> read;
     bool localSeen = false;
-    std::string line;
+    bool firstLine = true;
+    std::string line, firstError;
+    size_t bad = 0;
     while (in.Next(line)) {
+        const bool first = std::exchange(firstLine, false);
         auto clock = std::make_unique<THXClock>();
         THXClock& c = *clock;
         read.push_back(std::move(clock));
-        bool parsed = false;
         const std::string error =
-            ReadRecord(c, line, THXRecordKind::Clock, "Error in Clock Data: ", parsed);
+            ReadRecord(c, line, THXRecordKind::Clock, "Error in Clock Data: ");
         if (!error.empty()) {
-            // The clock stays as far as it was read; a line never read adds none.
-            const bool tooLong = line.size() > kMaxRecordLine;
-            if (tooLong) read.pop_back();
-            const size_t loaded = read.size() - (parsed || tooLong ? 0 : 1);
-            ShowError("Error in Clock Data File\n\r" + error + "\n\r" + "Clocks loaded: " +
-                      std::to_string(loaded) + DamagedNote("hxclocks.hxd"));
-            break;
+            // A line that is not exactly one record adds nothing (it may be
+            // any text); the lines after it are read all the same.
+            read.pop_back();
+            if (bad++ == 0) firstError = error;
+            continue;
         }
-        if (read.size() == 1 && line.find("HXClockData") == std::string::npos) c.ClockType = 1;
+        if (first && line.find("HXClockData") == std::string::npos) c.ClockType = 1;
         if (c.ClockType == 1 && !localSeen) {
             LocalClock.Copy(c);
             LocalClock.ClockType = 1;
@@ -397,6 +411,9 @@ void TClockState::LoadCLockInfo() {
             c.ClockType = 0;
         }
     }
+    if (bad > 0)
+        ShowError("Error in Clock Data File\n\r" + firstError + "\n\r" + "Clocks loaded: " +
+                  std::to_string(read.size()) + MoreBadLines(bad) + DamagedNote("hxclocks.hxd"));
     if (!read.empty()) Clocks = std::move(read);
     ReadHostZoneAfterClocks();
 }
@@ -409,21 +426,25 @@ void TClockState::LoadAlarms() {
         return;
     }
     std::vector<std::unique_ptr<TAlarm>> read;
-    std::string line;
+    std::string line, firstError;
+    size_t bad = 0;
     while (in.Next(line)) {
         auto a = std::make_unique<TAlarm>();
-        bool parsed = false;
         const std::string error =
-            ReadRecord(*a, line, THXRecordKind::Alarm, "Error in Alarm Data: ", parsed);
+            ReadRecord(*a, line, THXRecordKind::Alarm, "Error in Alarm Data: ");
+        // A line that is not exactly one record adds nothing (it may be any
+        // text) and costs no line after it.
         if (!error.empty()) {
-            // A record read whole before text it does not use is kept.
-            if (parsed) read.push_back(std::move(a));
-            ShowError(error + "-- alarms loaded: " + std::to_string(read.size()) +
-                      DamagedNote("hxalarms.hxd"));
-            Alarms = std::move(read);
-            return;
+            if (bad++ == 0) firstError = error;
+            continue;
         }
         read.push_back(std::move(a));
+    }
+    if (bad > 0) {
+        ShowError(firstError + "-- alarms loaded: " + std::to_string(read.size()) +
+                  MoreBadLines(bad) + DamagedNote("hxalarms.hxd"));
+        Alarms = std::move(read);
+        return;
     }
     if (!read.empty()) Alarms = std::move(read);
 }
@@ -436,20 +457,23 @@ void TClockState::LoadTemperalEvents() {
         return;
     }
     std::vector<std::unique_ptr<TTemperalEvent>> read;
-    std::string line;
+    std::string line, firstError;
+    size_t bad = 0;
     while (in.Next(line)) {
         auto ev = std::make_unique<TTemperalEvent>();
-        bool parsed = false;
         const std::string error =
-            ReadRecord(*ev, line, THXRecordKind::Event, "Error in Event Data: ", parsed);
+            ReadRecord(*ev, line, THXRecordKind::Event, "Error in Event Data: ");
         if (!error.empty()) {
-            if (parsed) read.push_back(std::move(ev));
-            ShowError(error + " -- events loaded " + std::to_string(read.size()) +
-                      DamagedNote("hxdayloom.hxd"));
-            TemperalEvents = std::move(read);
-            return;
+            if (bad++ == 0) firstError = error;
+            continue;
         }
         read.push_back(std::move(ev));
+    }
+    if (bad > 0) {
+        ShowError(firstError + " -- events loaded " + std::to_string(read.size()) +
+                  MoreBadLines(bad) + DamagedNote("hxdayloom.hxd"));
+        TemperalEvents = std::move(read);
+        return;
     }
     if (!read.empty()) TemperalEvents = std::move(read);
 }
@@ -470,8 +494,8 @@ bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
     THXLineReader in;
     in.Open(path);
     std::vector<std::unique_ptr<TTimeLocation>> read;
-    size_t count = 0;
-    std::string line;
+    size_t count = 0, bad = 0;
+    std::string line, firstError;
     while (in.Next(line)) {
         if ((count & 255) == 0) ProgressPosition(in.Size(), in.Position());
         if (line[0] == '#') continue;
@@ -480,15 +504,13 @@ bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
             continue;
         }
         auto loc = std::make_unique<TTimeLocation>();
-        bool parsed = false;
         const std::string error =
-            ReadRecord(*loc, line, THXRecordKind::Location, "Error in Location Data: ", parsed);
+            ReadRecord(*loc, line, THXRecordKind::Location, "Error in Location Data: ");
         if (!error.empty()) {
-            if (parsed && !merge) read.push_back(std::move(loc)), ++count;
-            const std::string note = merge ? "" : DamagedNote("hxzones.hxd");
-            ShowError(error + " -- Loctions loaded: " + std::to_string(count) + note);
-            if (!merge) StandardLocations = std::move(read);
-            return false;
+            // Told once the whole file is read: a line that is not exactly
+            // one record adds nothing and costs no line after it.
+            if (bad++ == 0) firstError = error;
+            continue;
         }
         ++count;
         if (!merge) {
@@ -503,6 +525,13 @@ bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
             StandardLocations.push_back(std::move(loc));
     }
     ProgressPosition(in.Size(), in.Size());
+    if (bad > 0) {
+        const std::string note = merge ? "" : DamagedNote("hxzones.hxd");
+        ShowError(firstError + " -- Loctions loaded: " + std::to_string(count) +
+                  MoreBadLines(bad) + note);
+        if (!merge) StandardLocations = std::move(read);
+        return false;
+    }
     if (!merge && !read.empty()) StandardLocations = std::move(read);
     return true;
 }

@@ -38,6 +38,10 @@ public:
     void WritePrefs();
 
     // The list files of the data directory.
+    // Removes the ".hx_" temporaries of this program's data files that a
+    // killed save left behind (the rule file's always, the lists' unless
+    // read-only).
+    void RemoveStaleSaveTemporaries();
     void LoadCLockInfo();
     void LoadAlarms();
     void LoadTemperalEvents();

@@ -1,6 +1,7 @@
 #include "clockapp/ListFiles.h"
 
 #include "platform/rtl/SysUtils.h"
+#include "timemodel/SaveTemporary.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -46,7 +47,7 @@ void RewriteListFile(const std::string& dataDir, const std::string& baseName,
         throw Exception("Unable to save " + baseName + ".hxd: " + what + " (" + reason + ")");
     };
     errno = 0;
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = OpenSaveTemporary(tmp);
     if (fd < 0) fail("cannot create " + baseName + ".hx_");
     std::string buffer, line;
     auto flush = [&]() {
@@ -74,8 +75,13 @@ void RewriteListFile(const std::string& dataDir, const std::string& baseName,
         ::close(fd);
         fail("write error");
     }
-    if (::close(fd) != 0) fail("write error");
-    if (std::rename(tmp.c_str(), target.c_str()) != 0) fail("cannot replace " + baseName + ".hxd");
+    // Renamed while still locked: a start never takes a finished temporary
+    // for a stale one.
+    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+        ::close(fd);
+        fail("cannot replace " + baseName + ".hxd");
+    }
+    ::close(fd);
 }
 
 bool KeepDamagedCopy(const std::string& path) {
@@ -167,4 +173,11 @@ std::string ShortenedLineText(const std::string& text, const std::string& line) 
     const std::string cut = line.substr(0, kShown) + "...";
     if (at == std::string::npos) return text.size() <= kShown ? text : text.substr(0, kShown) + "...";
     return text.substr(0, at) + cut + text.substr(at + line.size());
+}
+
+std::string RecordTooLong(const std::string& field, const std::string& line) {
+    if (line.size() <= kMaxRecordLine) return "";
+    return "\"" + field + "\" is too long to be stored.\n\rOne record of the list file holds at most " +
+           std::to_string(kMaxRecordLine) + " characters (64 KiB); this one would take " +
+           std::to_string(line.size()) + ".";
 }

@@ -45,6 +45,12 @@ bool WholeRecord(THXRecordKind kind, const std::string& line, char separator);
 // Lines longer than this are not records of ours.
 inline constexpr size_t kMaxRecordLine = 64 * 1024;
 
+// Empty when a record's line fits its list file; otherwise the message an
+// editor refuses the entry with, naming the field and the limit. The
+// editors ask before they store, so a file never holds a line that the next
+// start would refuse.
+std::string RecordTooLong(const std::string& field, const std::string& line);
+
 // The error text of a parse error with the line in it cut to its first 200
 // characters, so a message box stays readable.
 std::string ShortenedLineText(const std::string& text, const std::string& line);

@@ -203,6 +203,9 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         } catch (...) {
         }
     };
+    // Saves killed before they finished leave their temporaries behind; a
+    // read-only start writes no list file, so it leaves theirs alone.
+    guarded([this] { RemoveStaleSaveTemporaries(); });
     SplashStep("Loading Clocks...");
     guarded([this] { LoadCLockInfo(); });
     SplashStep("Loading Alarms...");

@@ -11,6 +11,7 @@
 #include "ui_FTimeZoneManager.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -105,6 +106,19 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
     // Rule descriptions are long: the combo does not widen the window for them.
     ui->vcbDaylightSavings->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ui->vcbDaylightSavings->setMinimumContentsLength(24);
+    // "Find Next" sits in the bottom row, under the tree whose results it
+    // steps through, with its room kept while hidden: showing it or a longer
+    // count never widens the window or moves another button.
+    // The rule controls, hidden for the Local clock, keep their room too.
+    for (QWidget* c : {static_cast<QWidget*>(ui->sbFindNext),
+                       static_cast<QWidget*>(ui->l_DaylightSavings),
+                       static_cast<QWidget*>(ui->vcbDaylightSavings)}) {
+        QSizePolicy keep = c->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        c->setSizePolicy(keep);
+    }
+    ui->sbFindNext->setMinimumWidth(
+        ui->sbFindNext->fontMetrics().horizontalAdvance("Find Next 99999 of 99999") + 24);
     ui->sbFindNext->hide();
     // Small buttons stay small: the format combos beside the "?" buttons get the width.
     for (QWidget* b :
@@ -516,6 +530,14 @@ bool TFTimeZoneManager::Find(const std::string& text, bool select, bool exactNam
             FindResults.emplace_back(node.Slot, int(n));
         }
     }
+    // Still every place that contains the text, but the one that is the text
+    // (whatever its case) comes first: "Tokyo" before "Nishi-Tokyo-shi".
+    if (!exactName) {
+        const QString wanted = Q(text);
+        std::stable_partition(FindResults.begin(), FindResults.end(), [&](const auto& r) {
+            return Q((*list[size_t(r.first)]).*field).compare(wanted, Qt::CaseInsensitive) == 0;
+        });
+    }
     ShowFindCaption();
     const bool found = !FindResults.empty();
     if (select && found) {
@@ -593,12 +615,29 @@ void TFTimeZoneManager::sbFindNextClick() {
     ShowLocation();
 }
 
+// A working place the list does not hold (a clock's, a pick's, a new one)
+// leaves nothing selected: Update and Delete must never reach a record the
+// fields no longer show.
 void TFTimeZoneManager::FindCurrentLocation() {
-    if (Location.Name == kNewLocationName) return;
-    if (FindByName(Location.Name, true, true))
+    if (Location.Name == kNewLocationName) {
+        const auto& list = W.StandardLocations;
+        if (CurrentIndex < 0 || CurrentIndex >= int(list.size()) ||
+            list[size_t(CurrentIndex)]->Name != Location.Name)
+            ClearCurrent();
+        return;
+    }
+    if (FindByName(Location.Name, true, true)) {
         ui->tvCountryView->setFocus();
-    else
+    } else {
+        ClearCurrent();
         THXMessageBoxes::ShowErrorCode(20);
+    }
+}
+
+void TFTimeZoneManager::ClearCurrent() {
+    SetCurrent(-1);
+    ui->tvCountryView->clearSelection();
+    ui->tvCountryView->setCurrentIndex(QModelIndex());
 }
 
 // ------------------------------------------------------------ showing
@@ -712,25 +751,40 @@ bool TFTimeZoneManager::ReadLocationFields() {
         THXMessageBoxes::ShowError(error);
         return false;
     }
-    Location.Name = S(ui->e_zoneName->text());
-    Location.City = S(ui->me_City->text());
-    Location.Region = S(ui->me_Region->text());
-    Location.Country = S(ui->me_Country->text());
-    Location.Code = S(ui->me_Code->text());
-    Location.StdOffset = v.StdOffset;
+    TTimeLocation read = Location;
+    read.Name = S(ui->e_zoneName->text());
+    read.City = S(ui->me_City->text());
+    read.Region = S(ui->me_Region->text());
+    read.Country = S(ui->me_Country->text());
+    read.Code = S(ui->me_Code->text());
+    read.StdOffset = v.StdOffset;
     if (ui->vcbDaylightSavings->isHidden()) {
-        Location.Rule.None();
+        read.Rule.None();
     } else if (FRuleTouched) {
         const int at = ui->vcbDaylightSavings->findText(ui->vcbDaylightSavings->currentText(),
                                                         Qt::MatchExactly);
         if (at >= 0 && at < int(Rules.size()))
-            Location.Rule.Copy(Rules[size_t(at)]);
+            read.Rule.Copy(Rules[size_t(at)]);
         else
-            Location.Rule.ReadDataString(kUnknownRule);
+            read.Rule.ReadDataString(kUnknownRule);
     }
     // An untouched combo: the place keeps its own rule, notes and all.
-    Location.Longitude = v.Longitude;
-    Location.Latitude = v.Latitude;
+    read.Longitude = v.Longitude;
+    read.Latitude = v.Latitude;
+    // A place the location file cannot hold is refused; the longest field
+    // is the one named.
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"Name", &read.Name},     {"City", &read.City}, {"Region", &read.Region},
+        {"Country", &read.Country}, {"Code", &read.Code}};
+    const auto* longest = &fields[0];
+    for (const auto& f : fields)
+        if (f.second->size() > longest->second->size()) longest = &f;
+    const std::string tooLong = RecordTooLong(longest->first, read.LocationDataStr('\t'));
+    if (!tooLong.empty()) {
+        THXMessageBoxes::ShowError(tooLong);
+        return false;
+    }
+    Location = read;
     return true;
 }
 
@@ -975,9 +1029,14 @@ void TFTimeZoneManager::cbCurrentClockChange() {
     if (index < 0 || index >= int(W.Clocks.size())) return SelectClockIndex();
     const THXClock& listed = *W.Clocks[size_t(index)];
     const bool local = listed.ClockType == 1;
+    // ConfigureClock shows the clock's place (the window is open): once, so
+    // an unlisted place says so once.
     ConfigureClock(local ? W.LocalClock : listed, local, index, index == W.ChimeClock,
                    index == W.HintClock);
-    ShowCurrentLocation();
+    if (ShowPending) {
+        ShowPending = false;
+        ShowCurrentLocation();
+    }
     ClockChanged = false;
 }
 
@@ -1013,16 +1072,31 @@ void TFTimeZoneManager::AnyClockPropertyChanged() {
 }
 
 bool TFTimeZoneManager::ReadClockFields() {
+    const TTimeLocation before = Location;
     if (!ReadLocationFields()) return false;
-    Clock.Location.Copy(Location);
-    Clock.TimeFont = Attributes->TimeFont;
-    Clock.ClockFaceFont = Attributes->FaceFont;
-    Clock.BackColour = Attributes->BackColour;
-    Clock.TimeFormat = S(ui->cbClockTimeFormat->currentText());
-    Clock.DateFormat = S(ui->cbClockDateFormat->currentText());
-    Clock.ShowDate = ui->cbDisplayDate->isChecked();
-    Clock.SetClockTypeString(S(ui->cbClockFormat->currentText()));
-    Clock.SetDisplayKindString(S(ui->cbClockDisplayFormat->currentText()));
+    THXClock read;
+    read.Copy(Clock);
+    read.Location.Copy(Location);
+    read.TimeFont = Attributes->TimeFont;
+    read.ClockFaceFont = Attributes->FaceFont;
+    read.BackColour = Attributes->BackColour;
+    read.TimeFormat = S(ui->cbClockTimeFormat->currentText());
+    read.DateFormat = S(ui->cbClockDateFormat->currentText());
+    read.ShowDate = ui->cbDisplayDate->isChecked();
+    read.SetClockTypeString(S(ui->cbClockFormat->currentText()));
+    read.SetDisplayKindString(S(ui->cbClockDisplayFormat->currentText()));
+    // A clock the clocks file cannot hold is refused, its place included.
+    const char* field = read.TimeFormat.size() >= read.DateFormat.size() ? "Time Fmt" : "Date Fmt";
+    if (read.Location.LocationDataStr('\t').size() >
+        std::max(read.TimeFormat.size(), read.DateFormat.size()))
+        field = "Location";
+    const std::string tooLong = RecordTooLong(field, read.DataString('\t'));
+    if (!tooLong.empty()) {
+        Location = before;
+        THXMessageBoxes::ShowError(tooLong);
+        return false;
+    }
+    Clock.Copy(read);
     return true;
 }
 

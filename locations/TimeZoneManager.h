@@ -179,6 +179,7 @@ private:
     void SelectNode(int node);
     void SelectFindResult();
     void SetCurrent(int index);
+    void ClearCurrent();
     void ResolveCurrent();
     void UpdateLocationCommands();
     void WriteLocations();

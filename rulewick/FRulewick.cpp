@@ -7,6 +7,7 @@
 #include "clockapp/controls/FramedCmboBx.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HX_messages.h"
+#include "timemodel/SaveTemporary.h"
 #include "timemodel/VersionInfo.h"
 
 #include <QCloseEvent>
@@ -177,6 +178,8 @@ void TFRulewick::FormCreate() {
     RegisterHXMessages();
     Modified = false;
     CurrentIndex = 0;
+    // A save killed before it finished leaves its temporary behind.
+    RemoveStaleTemporary(DSTRuleFileTemporary(RuleFilePath()));
     LoadDSTRules();
     // The suite's copy of the system zones starts from the host's tz database.
     SeedSystemZones(Registry, YearOfDate(Now()));

@@ -1,5 +1,6 @@
 #include "timemodel/DSTRuleFile.h"
 
+#include "timemodel/SaveTemporary.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -74,7 +75,7 @@ TDSTRuleFileWrite WriteDSTRuleFile(const std::string& path, const std::vector<TD
         if (error) *error = what + " (" + std::strerror(errno ? errno : EIO) + ")";
     };
     errno = 0;
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = OpenSaveTemporary(tmp);
     if (fd < 0) {
         say("cannot create " + tmp);
         return TDSTRuleFileWrite::CannotCreate;
@@ -94,16 +95,20 @@ TDSTRuleFileWrite WriteDSTRuleFile(const std::string& path, const std::vector<TD
         else done += static_cast<size_t>(n);
     }
     if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
+    // Renamed while still locked: a start never takes a finished temporary
+    // for a stale one.
     if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
         say("cannot replace " + path);
         ::unlink(tmp.c_str());
+        ::close(fd);
         return TDSTRuleFileWrite::WriteFailed;
     }
     if (!ok) {
         say("cannot write " + tmp);
         ::unlink(tmp.c_str());
+        ::close(fd);
         return TDSTRuleFileWrite::WriteFailed;
     }
+    ::close(fd);
     return TDSTRuleFileWrite::Written;
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -135,7 +136,7 @@ TEST_F(ListFileTest, ClockFileRulesForLocalClocks) {
     EXPECT_TRUE(state.Messages.empty());
 }
 
-TEST_F(ListFileTest, BadFirstClockLineKeepsTheFailingClockAndAFileCopy) {
+TEST_F(ListFileTest, BadFirstClockLineKeepsTheClocksAfterItAndAFileCopy) {
     const std::string bad = std::string(ClockDataHeader) + "\tUTC\tMMM\tHH\tDigital\tFalse\tred";
     Write("hxclocks.hxd", bad + "\r\n" + Clock("After", 0) + "\r\n");
     state.LoadCLockInfo();
@@ -143,23 +144,67 @@ TEST_F(ListFileTest, BadFirstClockLineKeepsTheFailingClockAndAFileCopy) {
     const std::string& m = state.Messages[0];
     EXPECT_EQ(m.rfind("error:Error in Clock Data File\n\rError in Clock Data: ", 0), 0u) << m;
     EXPECT_NE(
-        m.find("\n\rClocks loaded: 0\n\rThe file as it was has been kept as hxclocks.hxd.bak"),
+        m.find("\n\rClocks loaded: 1\n\rThe file as it was has been kept as hxclocks.hxd.bak"),
         std::string::npos)
         << m;
     ASSERT_EQ(state.Clocks.size(), 1u);
-    EXPECT_EQ(state.Clocks[0]->ClockType, 2); // read as far as it went
+    EXPECT_EQ(state.Clocks[0]->Location.Name, "After");
     EXPECT_EQ(Read("hxclocks.hxd.bak"), Read("hxclocks.hxd"));
 }
 
-TEST_F(ListFileTest, BadThirdAlarmLineKeepsTwo) {
-    Write("hxalarms.hxd",
-          Alarm("one") + "\r\n" + Alarm("two") + "\r\nnot a time\tx\r\n" + Alarm("four") + "\r\n");
+TEST_F(ListFileTest, BadThirdAlarmLineKeepsTheOthers) {
+    Write("hxalarms.hxd", Alarm("one") + "\r\n" + Alarm("two") + "\r\nnot a time\tx\r\n" +
+                              Alarm("four") + "\r\nbad again\r\n");
     state.LoadAlarms();
-    ASSERT_EQ(state.Alarms.size(), 2u);
+    ASSERT_EQ(state.Alarms.size(), 3u);
+    EXPECT_EQ(state.Alarms[2]->Text, "four");
     ASSERT_EQ(state.Messages.size(), 1u);
     const std::string m = state.Messages[0];
-    EXPECT_EQ(m.rfind("error:Error in Alarm Data: not a time\tx at 1-- alarms loaded: 2", 0), 0u)
+    EXPECT_EQ(m.rfind("error:Error in Alarm Data: not a time\tx at 1-- alarms loaded: 3\n\r"
+                      "1 more line could not be read either",
+                      0),
+              0u)
         << m;
+}
+
+// A line too long to be a record (here a 100 KB command) is told, and every
+// record after it is read and written back: the next save loses only that
+// line, which the kept copy still holds.
+TEST_F(ListFileTest, AnOverlongLineCostsNoOtherRecord) {
+    const std::string huge(100 * 1024, 'x');
+    TTemperalEvent ev;
+    ev.Title = "before";
+    const std::string ev1 = ev.EventDataString('\t');
+    ev.Title = "after";
+    const std::string ev2 = ev.EventDataString('\t');
+    ev.Title = huge;
+    const std::string evHuge = ev.EventDataString('\t');
+    const struct {
+        const char* File;
+        std::string Good1, Bad, Good2;
+        std::function<void()> Load, Save;
+    } cases[] = {
+        {"hxalarms.hxd", Alarm("before"), Alarm(huge), Alarm("after"),
+         [&] { state.LoadAlarms(); }, [&] { state.WriteAlarms(); }},
+        {"hxdayloom.hxd", ev1, evHuge, ev2, [&] { state.LoadTemperalEvents(); },
+         [&] { state.WriteTemperalEvents(); }},
+        {"hxzones.hxd", Loc("Before"), Loc(huge), Loc("After"),
+         [&] { state.LoadStandardLocations(); }, [&] { state.WriteStandardLocations(); }},
+        {"hxclocks.hxd", Clock("Before", 0), Clock(huge, 0), Clock("After", 0),
+         [&] { state.LoadCLockInfo(); }, [&] { state.WriteClockInfo(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        state.Messages.clear();
+        const std::string text = c.Good1 + "\r\n" + c.Bad + "\r\n" + c.Good2 + "\r\n";
+        Write(c.File, text);
+        c.Load();
+        ASSERT_EQ(state.Messages.size(), 1u);
+        EXPECT_NE(state.Messages[0].find("longer than 64 KiB"), std::string::npos);
+        c.Save();
+        EXPECT_EQ(Read(c.File), c.Good1 + "\r\n" + c.Good2 + "\r\n");
+        EXPECT_EQ(Read(std::string(c.File) + ".bak"), text);
+    }
 }
 
 TEST_F(ListFileTest, BadEventAndLocationMessages) {

@@ -3,6 +3,8 @@
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
 
+#include <QLayout>
+
 namespace {
 
 class ClockEditorTest : public ManagerTest {
@@ -259,3 +261,136 @@ TEST_F(ClockEditorTest, RulewickButtonReportsAMissingProgram) {
 }
 
 } // namespace
+
+// A clock's place that the list does not hold leaves nothing selected: Update
+// and Delete cannot reach the place shown before, and message 20 comes once.
+TEST_F(ClockEditorTest, UnlistedClockPlaceLeavesNoRecordToUpdateOrDelete) {
+    struct Row {
+        const char* What;
+        std::function<void()> Switch;
+    } rows[] = {
+        {"Local with the home clock's values",
+         [&] {
+             OpenForClock(1); // Tokyo, listed and selected
+             presenter.Answers = {mrYes};
+             ChooseType(1);
+             EXPECT_EQ(Text("e_zoneName"), "Home");
+         }},
+        {"another clock in the selector",
+         [&] {
+             OpenForClock(0); // Paris, listed and selected
+             auto* c = C<QComboBox>("cbCurrentClock");
+             c->setCurrentIndex(1);
+             emit c->activated(1);
+             EXPECT_EQ(Text("e_zoneName"), "Mars");
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.What);
+        w->LocalClock.Location = Place("Home", "", "", "", "", 0, "0");
+        w->Clocks[1]->ClockType = 0;
+        w->Clocks[1]->Location = Place(r.What[0] == 'L' ? "Tokyo" : "Mars", "", "", "", "", 9, "0");
+        Open();
+        const std::string zones = ReadFile(dir.filePath("hxzones.hxd"));
+        const std::vector<std::string> names = ListNames();
+        ASSERT_EQ(names.size(), 6u);
+        presenter.Texts.clear();
+        r.Switch();
+        const std::string m20 = HXErrorMessage(20).Text;
+        EXPECT_EQ(std::count(presenter.Texts.begin(), presenter.Texts.end(), m20), 1);
+        EXPECT_FALSE(C("sb_UpdateLoc")->isEnabled());
+        EXPECT_FALSE(C("sb_DelLoc")->isEnabled());
+        Click("sb_UpdateLoc");
+        Click("sb_DelLoc");
+        M()->sb_UpdateLocClick();
+        M()->sb_DelLocClick();
+        EXPECT_EQ(ReadFile(dir.filePath("hxzones.hxd")), zones);
+        EXPECT_EQ(ListNames(), names);
+        M()->ClockChanged = M()->LocationChanged = false;
+        M()->hide();
+    }
+}
+
+// "Find Next" showing, hiding or counting more never widens the window nor
+// moves a button under the mouse; nor does hiding the rule combo.
+TEST_F(ClockEditorTest, FindNextKeepsTheWindowAndItsButtonsInPlace) {
+    OpenForClock(0);
+    for (int i = 0; i < 120; ++i)
+        w->StandardLocations.push_back(std::make_unique<TTimeLocation>(
+            Place("Place " + std::to_string(i), "Town", "", "Land", "", 0, "0")));
+    M()->RebuildLocationTree();
+    M()->resize(M()->sizeHint());
+    Settle();
+    const char* buttons[] = {"sbClear", "sb_AddLoc", "sb_UpdateLoc", "sb_DelLoc",
+                             "sb_Map",  "bOK",       "bCancel",      "sbApply"};
+    auto where = [&] {
+        M()->layout()->activate();
+        Settle();
+        std::vector<QRect> at = {QRect(QPoint(), M()->size())};
+        for (const char* b : buttons)
+            at.push_back(QRect(C(b)->mapTo(M(), QPoint()), C(b)->size()));
+        return at;
+    };
+    const std::vector<QRect> before = where();
+    EXPECT_LE(before[0].width(), 1366);
+    Click("sbClear");
+    Type("me_City", "Town");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity");
+    ASSERT_TRUE(C("sbFindNext")->isVisibleTo(M()));
+    EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 1 of 120");
+    EXPECT_EQ(where(), before);
+    Click("sbFindNext");
+    EXPECT_EQ(where(), before);
+    M()->LocationChanged = false;
+    Type("me_City", "Tokyo");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity");
+    ASSERT_FALSE(C("sbFindNext")->isVisibleTo(M()));
+    EXPECT_EQ(where(), before);
+    presenter.Answers = {mrNo};
+    ChooseType(1);
+    ASSERT_TRUE(C("vcbDaylightSavings")->isHidden());
+    EXPECT_EQ(where(), before);
+}
+
+// Add, Update and Set Clock refuse a field their list file cannot hold,
+// naming it and the limit: the files stay as they were.
+TEST_F(ClockEditorTest, AFieldTheListFileCannotHoldIsRefused) {
+    std::string huge;
+    for (int i = 0; i < 32000; ++i)
+        huge += "\xe2\x82\xac"; // 96000 bytes
+    OpenForClock(1);
+    ClickLeaf("Nice");
+    const std::string zones = ReadFile(dir.filePath("hxzones.hxd"));
+    const std::string clocks = ReadFile(dir.filePath("hxclocks.hxd"));
+    struct Row {
+        const char* Field;
+        const char* Edit;
+        const char* Button;
+        const char* Named;
+    } rows[] = {
+        {"me_City", nullptr, "sb_AddLoc", "\"City\" is too long"},
+        {"me_Region", nullptr, "sb_UpdateLoc", "\"Region\" is too long"},
+        {nullptr, "cbClockTimeFormat", "sbApply", "\"Time Fmt\" is too long"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Button);
+        ClickLeaf("Nice");
+        Type("e_zoneName", "Nice 2");
+        if (r.Field) Type(r.Field, huge);
+        if (r.Edit) C<QComboBox>(r.Edit)->setEditText(QString::fromStdString(huge));
+        presenter.Texts.clear();
+        Click(r.Button);
+        ASSERT_EQ(presenter.Texts.size(), 1u);
+        EXPECT_NE(presenter.Texts[0].find(r.Named), std::string::npos) << presenter.Texts[0];
+        EXPECT_NE(presenter.Texts[0].find("65536 characters (64 KiB)"), std::string::npos);
+        EXPECT_EQ(M()->Location.Name, "Nice");
+        EXPECT_EQ(ReadFile(dir.filePath("hxzones.hxd")), zones);
+        EXPECT_EQ(ReadFile(dir.filePath("hxclocks.hxd")), clocks);
+        EXPECT_EQ(w->Clocks[1]->Location.Name, "Tokyo");
+        EXPECT_EQ(ListNames().size(), 6u);
+        C<QComboBox>("cbClockTimeFormat")->setEditText("HH:MM:SS");
+        M()->LocationChanged = false;
+    }
+}

@@ -433,3 +433,21 @@ TEST_F(ManagerTest, CheckForNewLocationsOfflineSaysItFailed) {
 }
 
 } // namespace
+
+// A search still finds every place that contains the text, but the place
+// that is the text comes first, whatever the tree order.
+TEST_F(ManagerTest, ExactMatchIsFoundFirst) {
+    Open();
+    w->StandardLocations.push_back(std::make_unique<TTimeLocation>(
+        Place("Nishi-Tokyo", "Nishi-Tokyo-shi", "Kanto", "Japan", "", 9, "0")));
+    M()->RebuildLocationTree();
+    Click("sbClear");
+    Type("me_City", "Tokyo");
+    M()->LocationChanged = false;
+    Click("sbSearchByCity");
+    EXPECT_EQ(Text("e_zoneName"), "Tokyo");
+    EXPECT_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Name, "Tokyo");
+    EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 1 of 2");
+    Click("sbFindNext");
+    EXPECT_EQ(Text("e_zoneName"), "Nishi-Tokyo");
+}

@@ -424,3 +424,14 @@ TEST_F(RulewickForm, EditorControlsStayPutAndShowWholeNames) {
     }
     EXPECT_FALSE(Form->windowIcon().isNull());
 }
+
+// A save killed half-way left its temporary; the next start removes it and
+// reads the rule file as it was.
+TEST_F(RulewickForm, StartRemovesAStaleTemporary) {
+    Put(DataDir + "hxdst.hx_", "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/half\r\n");
+    Put(DataDir + "other.hx_", "not ours");
+    Open();
+    EXPECT_FALSE(std::filesystem::exists(DataDir + "hxdst.hx_"));
+    EXPECT_TRUE(std::filesystem::exists(DataDir + "other.hx_"));
+    EXPECT_EQ(Get(DataDir + "hxdst.hxd"), RuleFile);
+}
