@@ -326,15 +326,64 @@ TChimeSettings TClockDisplay::ChimeSettings() const {
     return s;
 }
 
+class TClockDisplay::TTickPresenter : public IMessagePresenter {
+public:
+    explicit TTickPresenter(TClockDisplay& d) : D(d), Previous(MessagePresenter()) {
+        SetMessagePresenter(this);
+    }
+    ~TTickPresenter() override {
+        SetMessagePresenter(Previous);
+        if (!D.FTickBoxes.empty())
+            QTimer::singleShot(0, &D, [d = &D] { d->ShowTickBoxes(); });
+    }
+    TTickPresenter(const TTickPresenter&) = delete;
+    TTickPresenter& operator=(const TTickPresenter&) = delete;
+
+    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                         int helpContext) override {
+        if ((buttons & ~TMsgDlgButtons(mbOK)) == 0) {
+            D.FTickBoxes.push_back({text, type, buttons, helpContext});
+            return mrOk;
+        }
+        SetMessagePresenter(Previous);
+        const TModalResult r = MessageDlg(text, type, buttons, helpContext);
+        SetMessagePresenter(this);
+        return r;
+    }
+
+private:
+    TClockDisplay& D;
+    IMessagePresenter* Previous;
+};
+
+void TClockDisplay::ShowTickBoxes() {
+    // One box at a time; the boxes that ticks raise meanwhile follow it.
+    if (FShowingTickBoxes || FInTick) return;
+    if (W.ExitRequested || W.Terminating) {
+        FTickBoxes.clear();
+        return;
+    }
+    FShowingTickBoxes = true;
+    QPointer<TClockDisplay> self(this);
+    while (!FTickBoxes.empty()) {
+        const TTickBox box = std::move(FTickBoxes.front());
+        FTickBoxes.pop_front();
+        MessageDlg(box.Text, box.Type, box.Buttons, box.HelpContext);
+        if (!self) return; // the window went while the box was up
+    }
+    FShowingTickBoxes = false;
+}
+
 void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
-    // A tick that arrives inside another (a dialog opened from it) leaves
-    // the clocks to the outer one.
+    // A tick never runs inside another: one that comes while the tick lets
+    // messages run leaves the clocks to the running one.
     if (FInTick) return;
     FInTick = true;
     struct TGuard {
         bool& F;
         ~TGuard() { F = false; }
     } guard{FInTick};
+    TTickPresenter boxes(*this);
 
     if (!displayOnly) {
         const TDateTime now = Now();

@@ -8,10 +8,12 @@
 #include "clockapp/ClockTick.h"
 #include "platform/media/ForegroundCaption.h"
 #include "platform/media/HXSound.h"
+#include "timemodel/HXMessageBoxes.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <memory>
 
 class QLabel;
@@ -65,6 +67,9 @@ public:
     TTickClock& TickClock() { return FTick; }
     // The offset of the host now, as the clock source tells it.
     static double HostOffsetNow();
+    bool InTick() const { return FInTick; }
+    // Boxes raised inside the tick that wait for it to return.
+    size_t PendingBoxes() const { return FTickBoxes.size(); }
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -90,6 +95,21 @@ private:
     std::vector<QPointer<QWidget>> FControls;
     QString FTitleText, FTrayText;
     bool FInTick = false;
+
+    // A message box raised inside the tick is shown once the tick has
+    // returned: its loop then runs outside the tick, so the ticks that come
+    // while it is open run in full. Questions, which need their answer at
+    // once, are still asked where they are raised.
+    struct TTickBox {
+        std::string Text;
+        TMsgDlgType Type;
+        TMsgDlgButtons Buttons;
+        int HelpContext;
+    };
+    class TTickPresenter;
+    std::deque<TTickBox> FTickBoxes;
+    bool FShowingTickBoxes = false;
+    void ShowTickBoxes();
 };
 
 // The display of the window, created with it on first use.

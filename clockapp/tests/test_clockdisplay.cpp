@@ -3,6 +3,7 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
+#include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 
 #include <QContextMenuEvent>
@@ -29,6 +30,7 @@ public:
     std::vector<std::string> Asked;
     std::vector<TAnswer> Answers;
     int Syncs = 0;
+    std::function<void()> OnSync;
 
 protected:
     void ShowError(const std::string&) override {}
@@ -41,7 +43,10 @@ protected:
         Answers.erase(Answers.begin());
         return a;
     }
-    void SyncTime() override { ++Syncs; }
+    void SyncTime() override {
+        ++Syncs;
+        if (OnSync) OnSync();
+    }
 };
 
 const TDateTime kUtc = EncodeDate(2024, 5, 6) + EncodeTime(9, 59, 58, 0);
@@ -281,6 +286,77 @@ TEST_F(ClockDisplayTest, AutoSyncCountdownRunsOnTicksOnly) {
     EXPECT_EQ(w->Syncs, 0);
     Tick();
     EXPECT_EQ(w->Syncs, 1);
+}
+
+// The user who leaves a box open for three seconds: each second the timer
+// fires inside the box's loop.
+struct TSlowUser : IMessagePresenter {
+    std::function<void()> WhileOpen;
+    std::vector<std::string> Texts;
+    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
+                         int) override {
+        Texts.push_back(text);
+        if (WhileOpen) WhileOpen();
+        return EscapeResult(buttons);
+    }
+};
+
+// A box raised inside the tick (the auto-sync's failed start here) does not
+// stop the clocks: while it is open every tick runs in full, and the faces,
+// the title and the countdown go on each second.
+TEST_F(ClockDisplayTest, ClocksGoOnWhileABoxFromTheTickIsOpen) {
+    Add(0, false, "Digital");
+    Add(0, true, "Analog");
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    w->AutoSyncOn = true;
+    w->SuspendSync = false;
+    d->TickClock().ResetCountdown(60);
+    while (d->TickClock().Countdown() > 1)
+        d->TickClock().CountDown(60);
+    w->OnSync = [] { THXMessageBoxes::ShowErrorCode(7); };
+
+    TSlowUser user;
+    TDateTime t = kUtc;
+    std::vector<QString> texts, titles;
+    std::vector<TDateTime> faces;
+    std::vector<int> countdowns;
+    bool timerRan = true;
+    user.WhileOpen = [&] {
+        for (int second = 1; second <= 3; ++second) {
+            t += 1.0 / 86400;
+            PinClock(t, 1.0);
+            timerRan = timerRan && w->Timer1->isActive();
+            w->Timer1Timer(); // what the running timer does in the box's loop
+            texts.push_back(d->DisplayText(0));
+            titles.push_back(w->windowTitle());
+            faces.push_back(qobject_cast<THXAnalogClock*>(d->ClockControl(1))->DateTime());
+            countdowns.push_back(d->TickClock().Countdown());
+        }
+    };
+    SetMessagePresenter(&user);
+    w->Timer1->start();
+    w->Timer1Timer();
+    for (int i = 0; i < 100 && user.Texts.empty(); ++i)
+        QCoreApplication::processEvents();
+    SetMessagePresenter(nullptr);
+    w->Timer1->stop();
+
+    ASSERT_EQ(user.Texts.size(), 1u);
+    EXPECT_NE(user.Texts[0].find("Error(7)"), std::string::npos);
+    EXPECT_EQ(w->Syncs, 1);
+    EXPECT_TRUE(timerRan);
+    ASSERT_EQ(texts.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const TDateTime local = kUtc + (double(i) + 1) / 86400 + 3.0 / 24;
+        EXPECT_EQ(texts[i].toStdString(), FormatDateTime(w->Clocks[0]->TimeFormat, local)) << i;
+        EXPECT_NEAR(faces[i], local, 1e-8) << i;
+        if (i > 0) {
+            EXPECT_NE(titles[i].toStdString(), titles[i - 1].toStdString()) << i;
+            EXPECT_EQ(countdowns[i], countdowns[i - 1] - 1) << "the ticks run in full";
+        }
+    }
 }
 
 // A right click as the desktop delivers it: the press, then the context-menu
