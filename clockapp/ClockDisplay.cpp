@@ -8,6 +8,7 @@
 #include "timemodel/HXString.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCursor>
 #include <QFontMetrics>
@@ -87,6 +88,27 @@ void TClockDisplay::ConnectCommands() {
     on("miViewOnMap", &TClockDisplay::ViewOnMap);
     if (QAction* a = W.Action("miConfigure"))
         connect(a, &QAction::triggered, this, [this] { ClockClick(W.CurrentClock); });
+    // The clock's type and form are one choice each: radio items.
+    for (const char* name : {"smiClockType", "smiDisplayType"}) {
+        QMenu* m = W.Menu(name);
+        if (!m) continue;
+        auto* group = new QActionGroup(m);
+        group->setExclusive(true);
+        for (QAction* a : m->actions()) {
+            a->setCheckable(true);
+            group->addAction(a);
+        }
+        connect(m, &QMenu::aboutToShow, this, [this] { MarkClockChoices(); });
+    }
+}
+
+void TClockDisplay::MarkClockChoices() {
+    if (!ValidCurrent()) return;
+    const THXClock& clock = *W.Clocks[size_t(W.CurrentClock)];
+    if (QMenu* m = W.Menu("smiClockType"))
+        for (QAction* a : m->actions())
+            a->setChecked(a->property("Tag").toInt() == clock.ClockType);
+    if (QAction* a = W.Action(clock.Analog ? "smiAnalog" : "smiDigital")) a->setChecked(true);
 }
 
 QWidget* TClockDisplay::ClockControl(int index) const {
@@ -169,6 +191,7 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
         area->show();
     }
     if (layout) {
+        FollowHostOffset();
         W.FormWidth = W.width();
         W.FormHeight = W.height();
         std::vector<TClockBox> boxes(static_cast<size_t>(n));
@@ -403,6 +426,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
         W.RedrawVisibleMap();
     }
     if (int(FControls.size()) != int(W.Clocks.size())) RefreshClockObjects(true, true);
+    FollowHostOffset();
     for (int i = 0; i < int(W.Clocks.size()); ++i) {
         const THXClock& clock = *W.Clocks[size_t(i)];
         QWidget* ctl = FControls[size_t(i)];
@@ -465,6 +489,15 @@ void TClockDisplay::UpdateLocalOffsets() {
         W.LocalOffsetOverride = home.StdOffset;
     home.HostOffset = home.StdOffset;
     home.Rule.None();
+    FollowHostOffset();
+    W.UpdateAlarmOffsets();
+    W.UpdateEventOffsets();
+}
+
+// Run by every layout and tick too: a clock whose type or place a command
+// has just changed shows the right time at once.
+void TClockDisplay::FollowHostOffset() {
+    const TTimeLocation& home = W.LocalClock.Location;
     for (auto& c : W.Clocks) {
         c->Location.HostOffset = home.StdOffset;
         // A clock of the computer's own time follows the computer's offset.
@@ -473,8 +506,6 @@ void TClockDisplay::UpdateLocalOffsets() {
             c->Location.Rule.None();
         }
     }
-    W.UpdateAlarmOffsets();
-    W.UpdateEventOffsets();
 }
 
 // ---------------------------------------------------------------- commands
@@ -633,6 +664,7 @@ void TClockDisplay::SetCurrent(int tag) {
         a->setCheckable(true);
         a->setChecked(tag == W.ChimeClock);
     }
+    MarkClockChoices();
 }
 
 void TClockDisplay::ShowThisClockMenu() {

@@ -34,6 +34,8 @@ public:
     void ConstrainWindow();
     void LoadRegTimeInfo();
     void UpdateLocalOffsets();
+    // Every clock converts with the host's offset; a Local clock carries it.
+    void FollowHostOffset();
     void AppendToForegroundTitle(const std::string& text);
     void setNames();
     void setHints();
@@ -79,6 +81,8 @@ private:
     void ClockMouseDown(int tag, QMouseEvent* e);
     void ClockDisplayMouseDown(int tag, QMouseEvent* e);
     void SetCurrent(int tag);
+    // Marks the current clock's type and form in the "This Clock" menu.
+    void MarkClockChoices();
     void ShowThisClockMenu();
     void ViewOnMap();
     void SwapClocks(int a, int b);

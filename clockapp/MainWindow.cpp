@@ -580,19 +580,25 @@ void TF_clocks::smiClockTypeClick(QAction* item) {
     const int tag = item->property("Tag").toInt();
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
     Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
+    // A clock turned to the computer's time takes the computer's offset now,
+    // not at the next reading of the host zone.
+    ClockDisplayOf(*this).UpdateLocalOffsets();
     RefreshClockObjects(true, false);
+    ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
 
 void TF_clocks::smiAnalogClick() {
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     Clocks[size_t(CurrentClock)]->Analog = true;
     RefreshClockObjects(true, true);
+    ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
 
 void TF_clocks::smiDigitalClick() {
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     Clocks[size_t(CurrentClock)]->Analog = false;
     RefreshClockObjects(true, true);
+    ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
 
 bool TF_clocks::EnsureMapWindow() {

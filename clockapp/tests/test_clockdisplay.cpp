@@ -6,6 +6,7 @@
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 
+#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -419,6 +420,49 @@ TEST_F(ClockDisplayTest, RightClickOnAClockOpensThisClockOnce) {
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(thisClockShown);
     menu->hide();
+}
+
+// The "This Clock" submenus mark the clicked clock's type and form as radio
+// items, and a type chosen there shows on the clock at once.
+TEST_F(ClockDisplayTest, ClockTypeAndFormAreMarkedAndShowAtOnce) {
+    THXClock& la = Add(0, false, "Los Angeles");
+    la.Location.StdOffset = -8;
+    Add(7, true, "Sidereal");
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "01:59:58");
+    auto marked = [&](const char* menu) {
+        std::vector<std::string> names;
+        for (QAction* a : w->Menu(menu)->actions()) {
+            EXPECT_TRUE(a->isCheckable()) << a->objectName().toStdString();
+            EXPECT_TRUE(a->actionGroup() && a->actionGroup()->isExclusive());
+            if (a->isChecked()) names.push_back(a->objectName().toStdString());
+        }
+        return names;
+    };
+    using L = std::vector<std::string>;
+    RightClick(d->ClockControl(1));
+    w->pm_MainMenu()->hide();
+    EXPECT_EQ(marked("smiClockType"), L{"smiCTGMST"});
+    EXPECT_EQ(marked("smiDisplayType"), L{"smiAnalog"});
+    RightClick(d->ClockControl(0)->findChild<QLabel*>("TimeText"));
+    w->pm_MainMenu()->hide();
+    EXPECT_EQ(marked("smiClockType"), L{"smiCTLocation"});
+    EXPECT_EQ(marked("smiDisplayType"), L{"smiDigital"});
+
+    // Local: the computer's time (one hour east here), now and at every tick.
+    w->Action("smiCTLocal")->trigger();
+    EXPECT_EQ(marked("smiClockType"), L{"smiCTLocal"});
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "10:59:58");
+    Tick();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "10:59:58");
+    w->HintClock = 0;
+    Tick(true);
+    EXPECT_NE(w->windowTitle().indexOf("10:59:58"), -1) << w->windowTitle().toStdString();
+    w->Action("smiCTUTC")->trigger();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "09:59:58");
+    EXPECT_NE(w->windowTitle().indexOf("09:59:58"), -1) << w->windowTitle().toStdString();
 }
 
 // Small commands that must take effect at once: "Use for Chimes" runs one
