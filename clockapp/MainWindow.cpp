@@ -560,18 +560,20 @@ void TF_clocks::smiSuspendSyncClick() {
     SuspendSync = ui->smiSuspendSync->isChecked();
 }
 
-// The title clock follows its clock through a sort; the chime clock index
-// stays where it was.
+// The title and chime clocks follow their clocks through a sort: the user
+// chose those clocks, not places in the row.
 void TF_clocks::miSortByNameClick() {
     int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
-    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock);
+    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock,
+                     &ChimeClock);
     RefreshClockObjects(true, true);
     if (title >= 0) HintClock = title;
 }
 
 void TF_clocks::miSortByZoneClick() {
     int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
-    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock);
+    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock,
+                       &ChimeClock);
     RefreshClockObjects(true, true);
     if (title >= 0) HintClock = title;
 }
