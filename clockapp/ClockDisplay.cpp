@@ -28,6 +28,15 @@ constexpr const char* kDisplayName = "HXClockDisplay";
 int TagOf(QObject* o) {
     return o->property("Tag").toInt();
 }
+
+// A title too wide for its clock is cut with "..."; the whole of it goes
+// into the strip's tip.
+void SetTitleStrip(QLabel* strip, const std::string& title, int room) {
+    const QString full = QString::fromStdString(title);
+    const QString shown = strip->fontMetrics().elidedText(full, Qt::ElideRight, std::max(0, room));
+    strip->setText(shown);
+    strip->setProperty("FullTitle", shown == full ? QString() : full);
+}
 } // namespace
 
 TClockDisplay& ClockDisplayOf(TF_clocks& window) {
@@ -219,11 +228,13 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
                 auto* title = ctl->findChild<QLabel*>("TitleStrip");
                 auto* text = ctl->findChild<QLabel*>("TimeText");
                 const QFont tf = ToQFont(clock.TimeFont), ff = ToQFont(clock.ClockFaceFont);
-                const int w = std::max(QFontMetrics(tf).horizontalAdvance(
-                                           QString::fromStdString(clock.DisplayString())),
-                                       QFontMetrics(ff).horizontalAdvance(
-                                           QString::fromStdString(clock.TitleString()))) +
-                              12;
+                const QFontMetrics fm(ff);
+                const int timeWidth = QFontMetrics(tf).horizontalAdvance(
+                    QString::fromStdString(clock.DisplayString()));
+                const int titleWidth =
+                    std::min(fm.horizontalAdvance(QString::fromStdString(clock.TitleString())),
+                             std::max(timeWidth, ClockTitleRoom(fm)));
+                const int w = std::max(timeWidth, titleWidth) + 12;
                 const int th = FontPixelHeight(clock.ClockFaceFont) + 4;
                 const int xh = FontPixelHeight(clock.TimeFont) + 4;
                 QPalette pal = ctl->palette();
@@ -245,7 +256,7 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
                 title->setAlignment(Qt::AlignCenter);
                 title->setGeometry(left, 1, inner, th);
                 title->setProperty("Tag", i);
-                title->setText(QString::fromStdString(clock.TitleString()));
+                SetTitleStrip(title, clock.TitleString(), w - 12);
                 text->setFont(tf);
                 QPalette xp = text->palette();
                 xp.setColor(QPalette::WindowText, ToQColor(clock.TimeFont.Color));
@@ -285,7 +296,7 @@ void TClockDisplay::setNames() {
     for (int i = 0; i < int(FControls.size()) && i < int(W.Clocks.size()); ++i)
         if (auto* t = FControls[size_t(i)]->findChild<QLabel*>("TitleStrip");
             t && !qobject_cast<THXAnalogClock*>(FControls[size_t(i)]))
-            t->setText(QString::fromStdString(W.Clocks[size_t(i)]->TitleString()));
+            SetTitleStrip(t, W.Clocks[size_t(i)]->TitleString(), FControls[size_t(i)]->width() - 12);
 }
 
 void TClockDisplay::setHints() {
@@ -438,8 +449,11 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
                 const QString s = QString::fromStdString(clock.DisplayString());
                 if (t->text() != s) t->setText(s);
             }
-            if (auto* t = ctl->findChild<QLabel*>("TitleStrip"))
-                t->setToolTip(QString::fromStdString(clock.TitleHintString()));
+            if (auto* t = ctl->findChild<QLabel*>("TitleStrip")) {
+                const QString hint = QString::fromStdString(clock.TitleHintString());
+                const QString full = t->property("FullTitle").toString();
+                t->setToolTip(full.isEmpty() ? hint : full + "\n" + hint);
+            }
         }
     }
     TTitleSettings ts{W.TitleDateFormat, W.TitleTimeFormat,   W.TrayDateFormat, W.TrayTimeFormat,

@@ -170,6 +170,45 @@ TEST_F(ClockDisplayTest, PanelsTitleAndTrayShowTheClocksTexts) {
     EXPECT_EQ(w->windowTitle(), d->TitleCaption());
 }
 
+// A place name of 300 characters does not widen its clock (and the window
+// with it) past the screen: the title is cut to the clock's width and the
+// whole name is in its tip.
+TEST_F(ClockDisplayTest, LongPlaceNamesAreCutToTheirClocks) {
+    std::string name;
+    while (name.size() < 300)
+        name += "Llanfairpwllgwyngyll ";
+    name.resize(300);
+    Add(0, false, name);
+    Add(0, true, name);
+    Add(0, false, "Paris");
+    w->ConstrainWindowType = 1; // one row: the window is as wide as its clocks
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    auto* face = qobject_cast<THXAnalogClock*>(d->ClockControl(1));
+    ASSERT_TRUE(face);
+    QLabel* strip = d->ClockControl(0)->findChild<QLabel*>("TitleStrip");
+    const QString whole = QString::fromStdString(name);
+    for (QLabel* title : {strip, static_cast<QLabel*>(face->TitlePanel)}) {
+        const std::string what = title->objectName().toStdString();
+        EXPECT_TRUE(title->text().endsWith(QChar(0x2026))) << what;
+        EXPECT_LT(title->text().size(), 100) << what;
+        EXPECT_LE(title->fontMetrics().horizontalAdvance(title->text()), title->width()) << what;
+        EXPECT_TRUE(title->toolTip().contains(whole)) << what;
+    }
+    EXPECT_LT(d->ClockControl(0)->width(), 400);
+    EXPECT_LT(face->width(), 400);
+    EXPECT_LT(w->width(), 1000);
+    EXPECT_EQ(d->TitleText(2), "Paris");
+    EXPECT_FALSE(d->ClockControl(2)->findChild<QLabel*>("TitleStrip")->toolTip().contains("\n"));
+    // A shorter name later is shown whole again.
+    w->Clocks[0]->Location.Name = w->Clocks[0]->Location.City = "Rome";
+    w->RefreshClockObjects(true, false);
+    Tick();
+    EXPECT_EQ(d->TitleText(0), "Rome");
+    EXPECT_FALSE(strip->toolTip().contains(whole));
+}
+
 TEST_F(ClockDisplayTest, ThisClockCommandsKeepTitleAndChimeIndexes) {
     Add(0, false, "A");
     Add(0, false, "B");
