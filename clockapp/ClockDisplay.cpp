@@ -33,7 +33,10 @@ int TagOf(QObject* o) {
 // into the strip's tip.
 void SetTitleStrip(QLabel* strip, const std::string& title, int room) {
     const QString full = QString::fromStdString(title);
-    const QString shown = strip->fontMetrics().elidedText(full, Qt::ElideRight, std::max(0, room));
+    const QFontMetrics metrics = strip->fontMetrics();
+    const QString shown = metrics.horizontalAdvance(full) <= room
+                              ? full
+                              : metrics.elidedText(full, Qt::ElideRight, std::max(0, room));
     strip->setText(shown);
     strip->setProperty("FullTitle", shown == full ? QString() : full);
 }

@@ -166,7 +166,7 @@ void THXAnalogClock::SetBevelOuter(TBevelCut v) {
 }
 
 int ClockTitleRoom(const QFontMetrics& metrics) {
-    return 40 * metrics.averageCharWidth();
+    return metrics.horizontalAdvance(QString(40, QLatin1Char('n')));
 }
 
 void THXAnalogClock::Layout() {
@@ -179,9 +179,12 @@ void THXAnalogClock::Layout() {
     TitlePanel->setPalette(pal);
     const QFontMetrics metrics(tf);
     const QString title = QString::fromStdString(FClockTitle);
-    const int textWidth = std::min(metrics.horizontalAdvance(title), ClockTitleRoom(metrics));
+    const int fullWidth = metrics.horizontalAdvance(title);
+    const int textWidth = std::min(fullWidth, ClockTitleRoom(metrics));
     const int titleWidth = std::max(FSize + 2 * b + 2, textWidth + 12);
-    TitlePanel->setText(metrics.elidedText(title, Qt::ElideRight, titleWidth - 12));
+    TitlePanel->setText(fullWidth <= titleWidth - 12
+                            ? title
+                            : metrics.elidedText(title, Qt::ElideRight, titleWidth - 12));
     UpdateTitleTip();
     const int titleHeight = FontPixelHeight(FTitleFont) + 4;
     TitlePanel->setGeometry(0, 1, titleWidth, titleHeight);

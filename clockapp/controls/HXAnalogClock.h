@@ -47,8 +47,8 @@ public:
 };
 
 // The title strip; passes its mouse presses to the clock's title handler.
-// The widest a clock's title may make its clock (about forty characters of
-// its font); a longer title is cut with "..." and shown whole in its tip.
+// The widest a clock's title may make its clock (forty characters of its
+// font); a longer title is cut with "..." and shown whole in its tip.
 int ClockTitleRoom(const QFontMetrics& metrics);
 
 class THXClockTitle : public QLabel {
