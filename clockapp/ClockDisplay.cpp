@@ -299,7 +299,8 @@ void TClockDisplay::setNames() {
     for (int i = 0; i < int(FControls.size()) && i < int(W.Clocks.size()); ++i)
         if (auto* t = FControls[size_t(i)]->findChild<QLabel*>("TitleStrip");
             t && !qobject_cast<THXAnalogClock*>(FControls[size_t(i)]))
-            SetTitleStrip(t, W.Clocks[size_t(i)]->TitleString(), FControls[size_t(i)]->width() - 12);
+            SetTitleStrip(t, W.Clocks[size_t(i)]->TitleString(),
+                          FControls[size_t(i)]->width() - 12);
 }
 
 void TClockDisplay::setHints() {
@@ -370,8 +371,7 @@ public:
     }
     ~TTickPresenter() override {
         SetMessagePresenter(Previous);
-        if (!D.FTickBoxes.empty())
-            QTimer::singleShot(0, &D, [d = &D] { d->ShowTickBoxes(); });
+        if (!D.FTickBoxes.empty()) QTimer::singleShot(0, &D, [d = &D] { d->ShowTickBoxes(); });
     }
     TTickPresenter(const TTickPresenter&) = delete;
     TTickPresenter& operator=(const TTickPresenter&) = delete;

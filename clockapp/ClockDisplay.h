@@ -69,9 +69,6 @@ public:
     TTickClock& TickClock() { return FTick; }
     // The offset of the host now, as the clock source tells it.
     static double HostOffsetNow();
-    bool InTick() const { return FInTick; }
-    // Boxes raised inside the tick that wait for it to return.
-    size_t PendingBoxes() const { return FTickBoxes.size(); }
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;

@@ -187,9 +187,9 @@ TEST_F(UpdateCommandsTest, FailedCheckSaysSoOnceInsteadOfLatestVersion) {
         std::string WebServer, Reason;
         bool ComponentReports;
     };
-    for (const TCase& c : {TCase{"http://127.0.0.1:" + std::to_string(unusedPort),
-                                 "Connection refused", true},
-                           TCase{server.Base(), "Too many redirects", false}}) {
+    for (const TCase& c :
+         {TCase{"http://127.0.0.1:" + std::to_string(unusedPort), "Connection refused", true},
+          TCase{server.Base(), "Too many redirects", false}}) {
         host.Errors.clear();
         host.Codes.clear();
         ui.Shown.clear();
