@@ -8,6 +8,7 @@
 #include "timemodel/HXString.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCursor>
 #include <QFontMetrics>
@@ -26,6 +27,18 @@ constexpr const char* kDisplayName = "HXClockDisplay";
 
 int TagOf(QObject* o) {
     return o->property("Tag").toInt();
+}
+
+// A title too wide for its clock is cut with "..."; the whole of it goes
+// into the strip's tip.
+void SetTitleStrip(QLabel* strip, const std::string& title, int room) {
+    const QString full = QString::fromStdString(title);
+    const QFontMetrics metrics = strip->fontMetrics();
+    const QString shown = metrics.horizontalAdvance(full) <= room
+                              ? full
+                              : metrics.elidedText(full, Qt::ElideRight, std::max(0, room));
+    strip->setText(shown);
+    strip->setProperty("FullTitle", shown == full ? QString() : full);
 }
 } // namespace
 
@@ -87,6 +100,27 @@ void TClockDisplay::ConnectCommands() {
     on("miViewOnMap", &TClockDisplay::ViewOnMap);
     if (QAction* a = W.Action("miConfigure"))
         connect(a, &QAction::triggered, this, [this] { ClockClick(W.CurrentClock); });
+    // The clock's type and form are one choice each: radio items.
+    for (const char* name : {"smiClockType", "smiDisplayType"}) {
+        QMenu* m = W.Menu(name);
+        if (!m) continue;
+        auto* group = new QActionGroup(m);
+        group->setExclusive(true);
+        for (QAction* a : m->actions()) {
+            a->setCheckable(true);
+            group->addAction(a);
+        }
+        connect(m, &QMenu::aboutToShow, this, [this] { MarkClockChoices(); });
+    }
+}
+
+void TClockDisplay::MarkClockChoices() {
+    if (!ValidCurrent()) return;
+    const THXClock& clock = *W.Clocks[size_t(W.CurrentClock)];
+    if (QMenu* m = W.Menu("smiClockType"))
+        for (QAction* a : m->actions())
+            a->setChecked(a->property("Tag").toInt() == clock.ClockType);
+    if (QAction* a = W.Action(clock.Analog ? "smiAnalog" : "smiDigital")) a->setChecked(true);
 }
 
 QWidget* TClockDisplay::ClockControl(int index) const {
@@ -169,6 +203,7 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
         area->show();
     }
     if (layout) {
+        FollowHostOffset();
         W.FormWidth = W.width();
         W.FormHeight = W.height();
         std::vector<TClockBox> boxes(static_cast<size_t>(n));
@@ -196,11 +231,13 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
                 auto* title = ctl->findChild<QLabel*>("TitleStrip");
                 auto* text = ctl->findChild<QLabel*>("TimeText");
                 const QFont tf = ToQFont(clock.TimeFont), ff = ToQFont(clock.ClockFaceFont);
-                const int w = std::max(QFontMetrics(tf).horizontalAdvance(
-                                           QString::fromStdString(clock.DisplayString())),
-                                       QFontMetrics(ff).horizontalAdvance(
-                                           QString::fromStdString(clock.TitleString()))) +
-                              12;
+                const QFontMetrics fm(ff);
+                const int timeWidth = QFontMetrics(tf).horizontalAdvance(
+                    QString::fromStdString(clock.DisplayString()));
+                const int titleWidth =
+                    std::min(fm.horizontalAdvance(QString::fromStdString(clock.TitleString())),
+                             std::max(timeWidth, ClockTitleRoom(fm)));
+                const int w = std::max(timeWidth, titleWidth) + 12;
                 const int th = FontPixelHeight(clock.ClockFaceFont) + 4;
                 const int xh = FontPixelHeight(clock.TimeFont) + 4;
                 QPalette pal = ctl->palette();
@@ -222,7 +259,7 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
                 title->setAlignment(Qt::AlignCenter);
                 title->setGeometry(left, 1, inner, th);
                 title->setProperty("Tag", i);
-                title->setText(QString::fromStdString(clock.TitleString()));
+                SetTitleStrip(title, clock.TitleString(), w - 12);
                 text->setFont(tf);
                 QPalette xp = text->palette();
                 xp.setColor(QPalette::WindowText, ToQColor(clock.TimeFont.Color));
@@ -262,7 +299,8 @@ void TClockDisplay::setNames() {
     for (int i = 0; i < int(FControls.size()) && i < int(W.Clocks.size()); ++i)
         if (auto* t = FControls[size_t(i)]->findChild<QLabel*>("TitleStrip");
             t && !qobject_cast<THXAnalogClock*>(FControls[size_t(i)]))
-            t->setText(QString::fromStdString(W.Clocks[size_t(i)]->TitleString()));
+            SetTitleStrip(t, W.Clocks[size_t(i)]->TitleString(),
+                          FControls[size_t(i)]->width() - 12);
 }
 
 void TClockDisplay::setHints() {
@@ -326,15 +364,63 @@ TChimeSettings TClockDisplay::ChimeSettings() const {
     return s;
 }
 
+class TClockDisplay::TTickPresenter : public IMessagePresenter {
+public:
+    explicit TTickPresenter(TClockDisplay& d) : D(d), Previous(MessagePresenter()) {
+        SetMessagePresenter(this);
+    }
+    ~TTickPresenter() override {
+        SetMessagePresenter(Previous);
+        if (!D.FTickBoxes.empty()) QTimer::singleShot(0, &D, [d = &D] { d->ShowTickBoxes(); });
+    }
+    TTickPresenter(const TTickPresenter&) = delete;
+    TTickPresenter& operator=(const TTickPresenter&) = delete;
+
+    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                         int helpContext) override {
+        if ((buttons & ~TMsgDlgButtons(mbOK)) == 0) {
+            D.FTickBoxes.push_back({text, type, buttons, helpContext});
+            return mrOk;
+        }
+        SetMessagePresenter(Previous);
+        const TModalResult r = MessageDlg(text, type, buttons, helpContext);
+        SetMessagePresenter(this);
+        return r;
+    }
+
+private:
+    TClockDisplay& D;
+    IMessagePresenter* Previous;
+};
+
+void TClockDisplay::ShowTickBoxes() {
+    // One box at a time; the boxes that ticks raise meanwhile follow it.
+    if (FShowingTickBoxes || FInTick) return;
+    if (W.ExitRequested || W.Terminating) {
+        FTickBoxes.clear();
+        return;
+    }
+    FShowingTickBoxes = true;
+    QPointer<TClockDisplay> self(this);
+    while (!FTickBoxes.empty()) {
+        const TTickBox box = std::move(FTickBoxes.front());
+        FTickBoxes.pop_front();
+        MessageDlg(box.Text, box.Type, box.Buttons, box.HelpContext);
+        if (!self) return; // the window went while the box was up
+    }
+    FShowingTickBoxes = false;
+}
+
 void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
-    // A tick that arrives inside another (a dialog opened from it) leaves
-    // the clocks to the outer one.
+    // A tick never runs inside another: one that comes while the tick lets
+    // messages run leaves the clocks to the running one.
     if (FInTick) return;
     FInTick = true;
     struct TGuard {
         bool& F;
         ~TGuard() { F = false; }
     } guard{FInTick};
+    TTickPresenter boxes(*this);
 
     if (!displayOnly) {
         const TDateTime now = Now();
@@ -354,6 +440,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
         W.RedrawVisibleMap();
     }
     if (int(FControls.size()) != int(W.Clocks.size())) RefreshClockObjects(true, true);
+    FollowHostOffset();
     for (int i = 0; i < int(W.Clocks.size()); ++i) {
         const THXClock& clock = *W.Clocks[size_t(i)];
         QWidget* ctl = FControls[size_t(i)];
@@ -365,8 +452,11 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
                 const QString s = QString::fromStdString(clock.DisplayString());
                 if (t->text() != s) t->setText(s);
             }
-            if (auto* t = ctl->findChild<QLabel*>("TitleStrip"))
-                t->setToolTip(QString::fromStdString(clock.TitleHintString()));
+            if (auto* t = ctl->findChild<QLabel*>("TitleStrip")) {
+                const QString hint = QString::fromStdString(clock.TitleHintString());
+                const QString full = t->property("FullTitle").toString();
+                t->setToolTip(full.isEmpty() ? hint : full + "\n" + hint);
+            }
         }
     }
     TTitleSettings ts{W.TitleDateFormat, W.TitleTimeFormat,   W.TrayDateFormat, W.TrayTimeFormat,
@@ -416,6 +506,15 @@ void TClockDisplay::UpdateLocalOffsets() {
         W.LocalOffsetOverride = home.StdOffset;
     home.HostOffset = home.StdOffset;
     home.Rule.None();
+    FollowHostOffset();
+    W.UpdateAlarmOffsets();
+    W.UpdateEventOffsets();
+}
+
+// Run by every layout and tick too: a clock whose type or place a command
+// has just changed shows the right time at once.
+void TClockDisplay::FollowHostOffset() {
+    const TTimeLocation& home = W.LocalClock.Location;
     for (auto& c : W.Clocks) {
         c->Location.HostOffset = home.StdOffset;
         // A clock of the computer's own time follows the computer's offset.
@@ -424,8 +523,6 @@ void TClockDisplay::UpdateLocalOffsets() {
             c->Location.Rule.None();
         }
     }
-    W.UpdateAlarmOffsets();
-    W.UpdateEventOffsets();
 }
 
 // ---------------------------------------------------------------- commands
@@ -584,6 +681,7 @@ void TClockDisplay::SetCurrent(int tag) {
         a->setCheckable(true);
         a->setChecked(tag == W.ChimeClock);
     }
+    MarkClockChoices();
 }
 
 void TClockDisplay::ShowThisClockMenu() {

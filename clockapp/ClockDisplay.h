@@ -8,10 +8,12 @@
 #include "clockapp/ClockTick.h"
 #include "platform/media/ForegroundCaption.h"
 #include "platform/media/HXSound.h"
+#include "timemodel/HXMessageBoxes.h"
 
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <memory>
 
 class QLabel;
@@ -32,6 +34,8 @@ public:
     void ConstrainWindow();
     void LoadRegTimeInfo();
     void UpdateLocalOffsets();
+    // Every clock converts with the host's offset; a Local clock carries it.
+    void FollowHostOffset();
     void AppendToForegroundTitle(const std::string& text);
     void setNames();
     void setHints();
@@ -74,6 +78,8 @@ private:
     void ClockMouseDown(int tag, QMouseEvent* e);
     void ClockDisplayMouseDown(int tag, QMouseEvent* e);
     void SetCurrent(int tag);
+    // Marks the current clock's type and form in the "This Clock" menu.
+    void MarkClockChoices();
     void ShowThisClockMenu();
     void ViewOnMap();
     void SwapClocks(int a, int b);
@@ -90,6 +96,21 @@ private:
     std::vector<QPointer<QWidget>> FControls;
     QString FTitleText, FTrayText;
     bool FInTick = false;
+
+    // A message box raised inside the tick is shown once the tick has
+    // returned: its loop then runs outside the tick, so the ticks that come
+    // while it is open run in full. Questions, which need their answer at
+    // once, are still asked where they are raised.
+    struct TTickBox {
+        std::string Text;
+        TMsgDlgType Type;
+        TMsgDlgButtons Buttons;
+        int HelpContext;
+    };
+    class TTickPresenter;
+    std::deque<TTickBox> FTickBoxes;
+    bool FShowingTickBoxes = false;
+    void ShowTickBoxes();
 };
 
 // The display of the window, created with it on first use.

@@ -681,7 +681,7 @@ namespace {
 
 // The quicksort of the lists: a copy of the middle element as pivot, and
 // exchanges of contents, so every slot keeps its object.
-using TTracks = std::array<int*, 2>;
+using TTracks = std::array<int*, 3>;
 
 template <class T, class Less>
 void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
@@ -737,17 +737,18 @@ void SortRuns(std::vector<std::unique_ptr<T>>& list, int first, int last, const 
 
 } // namespace
 
-void TClockState::SortClocksByName(int First, int Last, int* Track, int* Track2) {
+void TClockState::SortClocksByName(int First, int Last, int* Track, int* Track2, int* Track3) {
     if (!ValidRange(Clocks, First, Last)) return;
     QuickSort(
         Clocks, First, Last,
         [](const THXClock& a, const THXClock& b) {
             return CompareText(a.Location.Name, b.Location.Name) < 0;
         },
-        TTracks{Track, Track2});
+        TTracks{Track, Track2, Track3});
 }
 
-void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track2) {
+void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track2,
+                                     int* Track3) {
     ProcessMessages();
     if (!ValidRange(Clocks, First, Last)) return;
     // The offsets are taken once, before anything moves: a sort that
@@ -762,16 +763,18 @@ void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track
         keyed.push_back({Clocks[size_t(k)]->Location.CurrentUTCOffset(), k, *Clocks[size_t(k)]});
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const TKeyed& a, const TKeyed& b) { return a.Offset < b.Offset; });
-    int moved = Track ? *Track : -1;
-    int moved2 = Track2 ? *Track2 : -1;
+    const TTracks tracks{Track, Track2, Track3};
+    std::array<int, 3> moved{};
+    for (size_t t = 0; t < tracks.size(); ++t)
+        moved[t] = tracks[t] ? *tracks[t] : -1;
     for (int k = First; k <= Last; ++k) {
         TKeyed& e = keyed[size_t(k - First)];
-        if (Track && e.From == *Track) moved = k;
-        if (Track2 && e.From == *Track2) moved2 = k;
+        for (size_t t = 0; t < tracks.size(); ++t)
+            if (tracks[t] && e.From == *tracks[t]) moved[t] = k;
         *Clocks[size_t(k)] = std::move(e.Clock);
     }
-    if (Track) *Track = moved;
-    if (Track2) *Track2 = moved2;
+    for (size_t t = 0; t < tracks.size(); ++t)
+        if (tracks[t]) *tracks[t] = moved[t];
 }
 
 // The location sorts let pending messages run before they start, never while

@@ -59,8 +59,10 @@ public:
     // In-place sorts over an index range; every slot keeps its object.
     // Track and Track2, when given, are indexes that follow their clocks
     // through the sort.
-    void SortClocksByName(int First, int Last, int* Track = nullptr, int* Track2 = nullptr);
-    void SortClocksByOffset(int First, int Last, int* Track = nullptr, int* Track2 = nullptr);
+    void SortClocksByName(int First, int Last, int* Track = nullptr, int* Track2 = nullptr,
+                          int* Track3 = nullptr);
+    void SortClocksByOffset(int First, int Last, int* Track = nullptr, int* Track2 = nullptr,
+                            int* Track3 = nullptr);
     void SortLocationsByName(int First, int Last);
     void SortLocationsByRegion();
     void SortLocationsByZone();

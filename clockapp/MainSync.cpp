@@ -199,6 +199,10 @@ void TF_clocks::SyncConnectCaption(const std::string& caption) {
     ui->mi_DialOrDisconnect->setText(QString::fromStdString(caption));
 }
 
+void TF_clocks::SyncConnectEnabled(bool enabled) {
+    ui->mi_DialOrDisconnect->setEnabled(enabled);
+}
+
 bool TF_clocks::SyncSuspended() const {
     return ui->smiSuspendSync->isChecked();
 }

@@ -563,18 +563,20 @@ void TF_clocks::smiSuspendSyncClick() {
     SuspendSync = ui->smiSuspendSync->isChecked();
 }
 
-// The title clock follows its clock through a sort; the chime clock index
-// stays where it was.
+// The title and chime clocks follow their clocks through a sort: the user
+// chose those clocks, not places in the row.
 void TF_clocks::miSortByNameClick() {
     int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
-    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock);
+    SortClocksByName(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock,
+                     &ChimeClock);
     RefreshClockObjects(true, true);
     if (title >= 0) HintClock = title;
 }
 
 void TF_clocks::miSortByZoneClick() {
     int title = HintClock >= 0 && HintClock < int(Clocks.size()) ? HintClock : -1;
-    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock);
+    SortClocksByOffset(0, int(Clocks.size()) - 1, title >= 0 ? &title : nullptr, &EditedClock,
+                       &ChimeClock);
     RefreshClockObjects(true, true);
     if (title >= 0) HintClock = title;
 }
@@ -583,19 +585,25 @@ void TF_clocks::smiClockTypeClick(QAction* item) {
     const int tag = item->property("Tag").toInt();
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
     Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
+    // A clock turned to the computer's time takes the computer's offset now,
+    // not at the next reading of the host zone.
+    ClockDisplayOf(*this).UpdateLocalOffsets();
     RefreshClockObjects(true, false);
+    ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
 
 void TF_clocks::smiAnalogClick() {
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     Clocks[size_t(CurrentClock)]->Analog = true;
     RefreshClockObjects(true, true);
+    ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
 
 void TF_clocks::smiDigitalClick() {
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     Clocks[size_t(CurrentClock)]->Analog = false;
     RefreshClockObjects(true, true);
+    ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
 
 bool TF_clocks::EnsureMapWindow() {

@@ -280,6 +280,7 @@ private:
     void SyncProcessMessages() override;
     void SyncMenuEnabled(bool enabled) override;
     void SyncConnectCaption(const std::string& caption) override;
+    void SyncConnectEnabled(bool enabled) override;
     bool SyncSuspended() const override;
     void SyncErrorCode(int code) override;
     void SyncInfo(const std::string& text) override;

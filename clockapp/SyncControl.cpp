@@ -175,9 +175,11 @@ void TSyncControl::ApplyConnectionType() {
     }
     AppliedConnectionType = type;
     SyncMenuEnabled(ConnectionAvailable);
+    SyncConnectEnabled(type == 0);
 }
 
 void TSyncControl::DialOrDisconnect() {
+    if (SyncPrefs.ConnectionType != 0) return; // nothing would dial
     DialledForSync = false;
     SyncBroadcast(DialUpConnected ? HXM_RASDisconnectRequest : HXM_RASDialRequest);
 }

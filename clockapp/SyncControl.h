@@ -68,6 +68,9 @@ protected:
     virtual void SyncProcessMessages() {}
     virtual void SyncMenuEnabled(bool /*enabled*/) {}
     virtual void SyncConnectCaption(const std::string& /*caption*/) {}
+    // "Connect" can be heard only by the dial-up manager, which runs with
+    // the dial-up connection type alone.
+    virtual void SyncConnectEnabled(bool /*enabled*/) {}
     virtual bool SyncSuspended() const { return false; }
     // A failure the user should see in a dialog (numbered message or text).
     virtual void SyncErrorCode(int /*code*/) {}

@@ -137,7 +137,12 @@ void THXAnalogClock::SetTitleFont(const TFont& v) {
 void THXAnalogClock::SetTitleHint(const std::string& v) {
     if (v == FTitleHint) return;
     FTitleHint = v;
-    TitlePanel->setToolTip(QString::fromStdString(v));
+    UpdateTitleTip();
+}
+void THXAnalogClock::UpdateTitleTip() {
+    const QString full = QString::fromStdString(FClockTitle);
+    const QString hint = QString::fromStdString(FTitleHint);
+    TitlePanel->setToolTip(TitlePanel->text() == full ? hint : full + "\n" + hint);
 }
 void THXAnalogClock::SetAutoCenter(bool v) {
     if (v == FAutoCenter) return;
@@ -160,17 +165,27 @@ void THXAnalogClock::SetBevelOuter(TBevelCut v) {
     Repaint();
 }
 
+int ClockTitleRoom(const QFontMetrics& metrics) {
+    return metrics.horizontalAdvance(QString(40, QLatin1Char('n')));
+}
+
 void THXAnalogClock::Layout() {
     const int b = BevelWidth();
     const QFont tf = ToQFont(FTitleFont);
-    TitlePanel->setText(QString::fromStdString(FClockTitle));
     TitlePanel->setAlignment(Qt::AlignCenter);
     TitlePanel->setFont(tf);
     QPalette pal = TitlePanel->palette();
     pal.setColor(QPalette::WindowText, ToQColor(FTitleFont.Color));
     TitlePanel->setPalette(pal);
-    const int textWidth = QFontMetrics(tf).horizontalAdvance(QString::fromStdString(FClockTitle));
+    const QFontMetrics metrics(tf);
+    const QString title = QString::fromStdString(FClockTitle);
+    const int fullWidth = metrics.horizontalAdvance(title);
+    const int textWidth = std::min(fullWidth, ClockTitleRoom(metrics));
     const int titleWidth = std::max(FSize + 2 * b + 2, textWidth + 12);
+    TitlePanel->setText(fullWidth <= titleWidth - 12
+                            ? title
+                            : metrics.elidedText(title, Qt::ElideRight, titleWidth - 12));
+    UpdateTitleTip();
     const int titleHeight = FontPixelHeight(FTitleFont) + 4;
     TitlePanel->setGeometry(0, 1, titleWidth, titleHeight);
     const int w = std::max(FSize + 2 * b + 2, titleWidth);

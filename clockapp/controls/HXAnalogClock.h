@@ -47,6 +47,10 @@ public:
 };
 
 // The title strip; passes its mouse presses to the clock's title handler.
+// The widest a clock's title may make its clock (forty characters of its
+// font); a longer title is cut with "..." and shown whole in its tip.
+int ClockTitleRoom(const QFontMetrics& metrics);
+
 class THXClockTitle : public QLabel {
     Q_OBJECT
 public:
@@ -128,6 +132,7 @@ protected:
 private:
     void Tick();
     void DrawHand(QPainter& p, double angle, const THand& hand);
+    void UpdateTitleTip();
 
     TDateTime FDateTime;
     TAnalogClockType FClockType = TAnalogClockType::act12Hour;

@@ -3,8 +3,10 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
+#include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 
+#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,7 @@ public:
     std::vector<std::string> Asked;
     std::vector<TAnswer> Answers;
     int Syncs = 0;
+    std::function<void()> OnSync;
 
 protected:
     void ShowError(const std::string&) override {}
@@ -41,7 +44,10 @@ protected:
         Answers.erase(Answers.begin());
         return a;
     }
-    void SyncTime() override { ++Syncs; }
+    void SyncTime() override {
+        ++Syncs;
+        if (OnSync) OnSync();
+    }
 };
 
 const TDateTime kUtc = EncodeDate(2024, 5, 6) + EncodeTime(9, 59, 58, 0);
@@ -164,6 +170,45 @@ TEST_F(ClockDisplayTest, PanelsTitleAndTrayShowTheClocksTexts) {
     EXPECT_EQ(w->windowTitle(), d->TitleCaption());
 }
 
+// A place name of 300 characters does not widen its clock (and the window
+// with it) past the screen: the title is cut to the clock's width and the
+// whole name is in its tip.
+TEST_F(ClockDisplayTest, LongPlaceNamesAreCutToTheirClocks) {
+    std::string name;
+    while (name.size() < 300)
+        name += "Llanfairpwllgwyngyll ";
+    name.resize(300);
+    Add(0, false, name);
+    Add(0, true, name);
+    Add(0, false, "Paris");
+    w->ConstrainWindowType = 1; // one row: the window is as wide as its clocks
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    auto* face = qobject_cast<THXAnalogClock*>(d->ClockControl(1));
+    ASSERT_TRUE(face);
+    QLabel* strip = d->ClockControl(0)->findChild<QLabel*>("TitleStrip");
+    const QString whole = QString::fromStdString(name);
+    for (QLabel* title : {strip, static_cast<QLabel*>(face->TitlePanel)}) {
+        const std::string what = title->objectName().toStdString();
+        EXPECT_TRUE(title->text().endsWith(QChar(0x2026))) << what;
+        EXPECT_LT(title->text().size(), 100) << what;
+        EXPECT_LE(title->fontMetrics().horizontalAdvance(title->text()), title->width()) << what;
+        EXPECT_TRUE(title->toolTip().contains(whole)) << what;
+    }
+    EXPECT_LT(d->ClockControl(0)->width(), 400);
+    EXPECT_LT(face->width(), 400);
+    EXPECT_LT(w->width(), 1000);
+    EXPECT_EQ(d->TitleText(2), "Paris");
+    EXPECT_FALSE(d->ClockControl(2)->findChild<QLabel*>("TitleStrip")->toolTip().contains("\n"));
+    // A shorter name later is shown whole again.
+    w->Clocks[0]->Location.Name = w->Clocks[0]->Location.City = "Rome";
+    w->RefreshClockObjects(true, false);
+    Tick();
+    EXPECT_EQ(d->TitleText(0), "Rome");
+    EXPECT_FALSE(strip->toolTip().contains(whole));
+}
+
 TEST_F(ClockDisplayTest, ThisClockCommandsKeepTitleAndChimeIndexes) {
     Add(0, false, "A");
     Add(0, false, "B");
@@ -283,6 +328,77 @@ TEST_F(ClockDisplayTest, AutoSyncCountdownRunsOnTicksOnly) {
     EXPECT_EQ(w->Syncs, 1);
 }
 
+// The user who leaves a box open for three seconds: each second the timer
+// fires inside the box's loop.
+struct TSlowUser : IMessagePresenter {
+    std::function<void()> WhileOpen;
+    std::vector<std::string> Texts;
+    TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
+                         int) override {
+        Texts.push_back(text);
+        if (WhileOpen) WhileOpen();
+        return EscapeResult(buttons);
+    }
+};
+
+// A box raised inside the tick (the auto-sync's failed start here) does not
+// stop the clocks: while it is open every tick runs in full, and the faces,
+// the title and the countdown go on each second.
+TEST_F(ClockDisplayTest, ClocksGoOnWhileABoxFromTheTickIsOpen) {
+    Add(0, false, "Digital");
+    Add(0, true, "Analog");
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    w->AutoSyncOn = true;
+    w->SuspendSync = false;
+    d->TickClock().ResetCountdown(60);
+    while (d->TickClock().Countdown() > 1)
+        d->TickClock().CountDown(60);
+    w->OnSync = [] { THXMessageBoxes::ShowErrorCode(7); };
+
+    TSlowUser user;
+    TDateTime t = kUtc;
+    std::vector<QString> texts, titles;
+    std::vector<TDateTime> faces;
+    std::vector<int> countdowns;
+    bool timerRan = true;
+    user.WhileOpen = [&] {
+        for (int second = 1; second <= 3; ++second) {
+            t += 1.0 / 86400;
+            PinClock(t, 1.0);
+            timerRan = timerRan && w->Timer1->isActive();
+            w->Timer1Timer(); // what the running timer does in the box's loop
+            texts.push_back(d->DisplayText(0));
+            titles.push_back(w->windowTitle());
+            faces.push_back(qobject_cast<THXAnalogClock*>(d->ClockControl(1))->DateTime());
+            countdowns.push_back(d->TickClock().Countdown());
+        }
+    };
+    SetMessagePresenter(&user);
+    w->Timer1->start();
+    w->Timer1Timer();
+    for (int i = 0; i < 100 && user.Texts.empty(); ++i)
+        QCoreApplication::processEvents();
+    SetMessagePresenter(nullptr);
+    w->Timer1->stop();
+
+    ASSERT_EQ(user.Texts.size(), 1u);
+    EXPECT_NE(user.Texts[0].find("Error(7)"), std::string::npos);
+    EXPECT_EQ(w->Syncs, 1);
+    EXPECT_TRUE(timerRan);
+    ASSERT_EQ(texts.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const TDateTime local = kUtc + (double(i) + 1) / 86400 + 3.0 / 24;
+        EXPECT_EQ(texts[i].toStdString(), FormatDateTime(w->Clocks[0]->TimeFormat, local)) << i;
+        EXPECT_NEAR(faces[i], local, 1e-8) << i;
+        if (i > 0) {
+            EXPECT_NE(titles[i].toStdString(), titles[i - 1].toStdString()) << i;
+            EXPECT_EQ(countdowns[i], countdowns[i - 1] - 1) << "the ticks run in full";
+        }
+    }
+}
+
 // A right click as the desktop delivers it: the press, then the context-menu
 // request to the same widget, which goes up to its parents unless taken.
 static void RightClick(QWidget* target) {
@@ -343,6 +459,49 @@ TEST_F(ClockDisplayTest, RightClickOnAClockOpensThisClockOnce) {
     EXPECT_EQ(opened, 1);
     EXPECT_FALSE(thisClockShown);
     menu->hide();
+}
+
+// The "This Clock" submenus mark the clicked clock's type and form as radio
+// items, and a type chosen there shows on the clock at once.
+TEST_F(ClockDisplayTest, ClockTypeAndFormAreMarkedAndShowAtOnce) {
+    THXClock& la = Add(0, false, "Los Angeles");
+    la.Location.StdOffset = -8;
+    Add(7, true, "Sidereal");
+    w->show();
+    w->RefreshClockObjects(true, true);
+    Tick();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "01:59:58");
+    auto marked = [&](const char* menu) {
+        std::vector<std::string> names;
+        for (QAction* a : w->Menu(menu)->actions()) {
+            EXPECT_TRUE(a->isCheckable()) << a->objectName().toStdString();
+            EXPECT_TRUE(a->actionGroup() && a->actionGroup()->isExclusive());
+            if (a->isChecked()) names.push_back(a->objectName().toStdString());
+        }
+        return names;
+    };
+    using L = std::vector<std::string>;
+    RightClick(d->ClockControl(1));
+    w->pm_MainMenu()->hide();
+    EXPECT_EQ(marked("smiClockType"), L{"smiCTGMST"});
+    EXPECT_EQ(marked("smiDisplayType"), L{"smiAnalog"});
+    RightClick(d->ClockControl(0)->findChild<QLabel*>("TimeText"));
+    w->pm_MainMenu()->hide();
+    EXPECT_EQ(marked("smiClockType"), L{"smiCTLocation"});
+    EXPECT_EQ(marked("smiDisplayType"), L{"smiDigital"});
+
+    // Local: the computer's time (one hour east here), now and at every tick.
+    w->Action("smiCTLocal")->trigger();
+    EXPECT_EQ(marked("smiClockType"), L{"smiCTLocal"});
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "10:59:58");
+    Tick();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "10:59:58");
+    w->HintClock = 0;
+    Tick(true);
+    EXPECT_NE(w->windowTitle().indexOf("10:59:58"), -1) << w->windowTitle().toStdString();
+    w->Action("smiCTUTC")->trigger();
+    EXPECT_EQ(d->DisplayText(0).toStdString(), "09:59:58");
+    EXPECT_NE(w->windowTitle().indexOf("09:59:58"), -1) << w->windowTitle().toStdString();
 }
 
 // Small commands that must take effect at once: "Use for Chimes" runs one

@@ -165,6 +165,20 @@ TEST_F(MainSyncTest, DialUpDialsForTheSyncAndHangsUpAfterIt) {
     EXPECT_EQ(Count("HXM_RASDisconnectRequest"), 1u);
 }
 
+// Only the dial-up manager hears "Connect", and it runs with the dial-up
+// connection type alone: otherwise the command is unavailable.
+TEST_F(MainSyncTest, ConnectIsAvailableOnlyWithDialUp) {
+    QAction* connect = w->Action("mi_DialOrDisconnect");
+    for (const uint8_t type : {2, 1, 0, 2}) {
+        SetConnectionType(type);
+        EXPECT_EQ(connect->isEnabled(), type == 0) << int(type);
+        loop.Sent.clear();
+        connect->trigger();
+        w->mi_DialOrDisconnectClick(); // the handler itself dials for no one either
+        EXPECT_EQ(loop.Sent.size(), type == 0 ? 2u : 0u) << int(type);
+    }
+}
+
 TEST_F(MainSyncTest, SuspendedSyncWaitsForTheNextConnection) {
     w->ConnectIfRequired = true;
     SetConnectionType(0);

@@ -525,7 +525,7 @@ TEST_F(MainWindowTest, ExitSavesClocksAndAlarmsButNotInReadOnlyMode) {
     EXPECT_TRUE(QFile::exists(dir.filePath("hxalarms.hxd")));
 }
 
-TEST_F(MainWindowTest, SortsKeepTheTitleClockWithItsClock) {
+TEST_F(MainWindowTest, SortsKeepTheTitleAndChimeClocksWithTheirClocks) {
     auto w = Start();
     for (auto [name, off] : {std::pair{"Tokyo", 9.0}, {"berlin", 1.0}, {"Anchorage", -9.0}}) {
         auto c = std::make_unique<THXClock>();
@@ -533,18 +533,25 @@ TEST_F(MainWindowTest, SortsKeepTheTitleClockWithItsClock) {
         c->Location.StdOffset = off;
         w->Clocks.push_back(std::move(c));
     }
-    w->HintClock = 0; // Tokyo
-    w->ChimeClock = 2;
+    w->HintClock = 0;  // Tokyo
+    w->ChimeClock = 2; // Anchorage
     w->Action("miSortByName")->trigger();
     EXPECT_EQ(w->Clocks[0]->Location.Name, "Anchorage");
     EXPECT_EQ(w->Clocks[size_t(w->HintClock)]->Location.Name, "Tokyo");
-    EXPECT_EQ(w->ChimeClock, 2);
+    EXPECT_EQ(w->ChimeClock, 0);
     w->Action("miSortByZone")->trigger();
     EXPECT_EQ(w->Clocks[2]->Location.Name, "Tokyo");
     EXPECT_EQ(w->HintClock, 2);
+    EXPECT_EQ(w->Clocks[size_t(w->ChimeClock)]->Location.Name, "Anchorage");
+    w->Clocks[0]->Location.StdOffset = 12; // Anchorage goes last
+    w->Action("miSortByZone")->trigger();
+    EXPECT_EQ(w->ChimeClock, 2);
+    EXPECT_EQ(w->Clocks[size_t(w->HintClock)]->Location.Name, "Tokyo");
     w->HintClock = -1;
+    w->ChimeClock = -1;
     w->Action("miSortByName")->trigger();
     EXPECT_EQ(w->HintClock, -1);
+    EXPECT_EQ(w->ChimeClock, -1);
 
     w->CurrentClock = 1;
     w->Menu("smiClockType")->actions()[7]->trigger();

@@ -191,15 +191,11 @@ TEST_F(UpdateCheckTest, FailedCheckNeverSaysNothingIsNew) {
                 server + (afterInstall ? " after install" : " menu") + ":\n" + all;
             EXPECT_EQ(all.find("most recent"), std::string::npos) << what;
             EXPECT_EQ(all.find("code:63"), std::string::npos) << what;
-            // The component's report of the page, then ours: each once.
+            // One failure, one box: the component's report of the page.
             ASSERT_EQ(ui.Shown.size(), 1u) << what;
             EXPECT_NE(ui.Shown[0].find(reason), std::string::npos) << what;
-            ASSERT_FALSE(w->Messages.empty()) << what;
-            EXPECT_EQ(
-                w->Messages.back().rfind("error:The check for upgrades failed.\n\r" + reason, 0),
-                0u)
-                << what;
-            EXPECT_EQ(w->Messages.size(), afterInstall ? 2u : 1u) << what;
+            EXPECT_EQ(all.find("error:"), std::string::npos) << what;
+            EXPECT_EQ(w->Messages.size(), afterInstall ? 1u : 0u) << what;
         }
     }
 }

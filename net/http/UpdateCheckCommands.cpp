@@ -35,13 +35,18 @@ void TUpdateCheckCommands::Prepare(const std::string& currentVersion, TWfiOption
 }
 
 bool TUpdateCheckCommands::Retrieve() {
+    const int shown = wfi_->FailuresShown();
     const bool ok = wfi_->RetrieveInfo();
-    if (!ok) checkFailed_ = true;
+    if (!ok) {
+        checkFailed_ = true;
+        failureShown_ = wfi_->FailuresShown() != shown;
+    }
     return ok;
 }
 
 bool TUpdateCheckCommands::CheckForProgramUpgrade() {
     checkFailed_ = false;
+    failureShown_ = false;
     Prepare(host_->CurrentVersion(),
             wfioAlwaysOverwrite | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate);
     TWfiTags& t = wfi_->InfoTags;
@@ -71,6 +76,7 @@ bool TUpdateCheckCommands::CheckForProgramUpgrade() {
 
 bool TUpdateCheckCommands::CheckForLocationUpdate() {
     checkFailed_ = false;
+    failureShown_ = false;
     return LocationUpdate();
 }
 
@@ -107,6 +113,8 @@ bool TUpdateCheckCommands::LocationUpdate() {
 }
 
 void TUpdateCheckCommands::ReportFailure() {
+    // One failure, one box: the component's own report says it already.
+    if (failureShown_) return;
     host_->ShowError("The check for upgrades failed.\n\r" +
                      (wfi_->LastError().empty() ? std::string("The update page could not be read.")
                                                 : wfi_->LastError()));

@@ -58,7 +58,8 @@ public:
 
     // True when the last check could not read the update page.
     bool CheckFailed() const { return checkFailed_; }
-    // Says that the last check failed, and why.
+    // Says that the last check failed, and why, unless the component has
+    // already shown that failure.
     void ReportFailure();
 
 private:
@@ -69,4 +70,5 @@ private:
     IUpdateCheckHost* host_;
     TWebFileInfo* wfi_;
     bool checkFailed_ = false;
+    bool failureShown_ = false;
 };

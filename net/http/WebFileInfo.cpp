@@ -68,6 +68,7 @@ void TWebFileInfo::EnsureClient() {
 
 void TWebFileInfo::HttpError(const std::string& message) {
     lastError_ = message;
+    ++failuresShown_;
     ui_->MessageBox(Format("Error retrieving update information.\rException: %s.", message.c_str()),
                     "Exception", MB_ICONEXCLAMATION);
 }
@@ -127,6 +128,7 @@ bool TWebFileInfo::Fetch(const std::string& url, std::string& text,
 bool TWebFileInfo::RetrieveInfo() {
     if (active_) return true;
     if (homeUrl_.empty()) {
+        ++failuresShown_;
         ui_->MessageBox("Can not retrieve version information\rbecause no home url was provided.",
                         "Missing Home URL", MB_ICONEXCLAMATION);
         return false;
@@ -135,6 +137,7 @@ bool TWebFileInfo::RetrieveInfo() {
     if (t.AuthorTag.empty() && t.DateTag.empty() && t.DownloadTag.empty() &&
         t.ProductNameTag.empty() && t.ReadMeTag.empty() && t.ReadMeExtTag.empty() &&
         t.RedirectTag.empty() && t.RunParamsTag.empty() && t.VersionTag.empty()) {
+        ++failuresShown_;
         ui_->MessageBox(
             "Can not retrieve version information\rbecause no tag information was provided.",
             "Missing Tag Information", MB_ICONEXCLAMATION);
@@ -154,6 +157,7 @@ bool TWebFileInfo::RetrieveInfo() {
     if (!fetched && client_->Status > 200) {
         // The server's status as a number; a failure of our own by its text,
         // not as the 404 that stands for it.
+        ++failuresShown_;
         ui_->ShowMessage(client_->DoneError == 0 ? std::to_string(client_->Status)
                                                  : client_->StatusText);
     }

@@ -101,6 +101,9 @@ public:
     const std::string& DownloadFileName() const { return downloadFileName_; }
 
     bool RetrieveInfo();
+    // How many failures the component has shown the user itself; an owner
+    // compares it around a call so that one failure gets one box.
+    int FailuresShown() const { return failuresShown_; }
     bool IsUpdateAvailable();
     bool ShowReadMe(int ask);
     // Target ending in "/" gets the download's file name; otherwise it is the
@@ -134,4 +137,5 @@ private:
     bool cancelled_ = false;
     int barPosition_ = 0;
     TFont uiFont_;
+    int failuresShown_ = 0;
 };
