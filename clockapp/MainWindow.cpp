@@ -12,8 +12,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
@@ -22,9 +25,38 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <cstdio>
+
+namespace {
+
+// Left double clicks on the watched widgets' own surface; those on a child
+// (a clock) are the child's.
+class TDblClickFilter : public QObject {
+public:
+    TDblClickFilter(QObject* parent, std::function<void()> onDblClick)
+        : QObject(parent), FOnDblClick(std::move(onDblClick)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(e);
+            auto* w = qobject_cast<QWidget*>(watched);
+            if (w && me->button() == Qt::LeftButton && !w->childAt(me->position().toPoint())) {
+                FOnDblClick();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> FOnDblClick;
+};
+
+} // namespace
 
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     : QMainWindow(parent), TClockState(store), TSyncControl(*this, TimeServers),
@@ -87,6 +119,12 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
 
     ConnectMenu();
     ConnectSync();
+
+    // A double click on the clock area itself (not on a clock) hides or
+    // shows the title bar.
+    auto* dbl = new TDblClickFilter(this, [this] { pClocksDblClick(); });
+    ui->pClocks->viewport()->installEventFilter(dbl);
+    ui->pClocksContents->installEventFilter(dbl);
 }
 
 TF_clocks::~TF_clocks() {
@@ -186,10 +224,23 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     FSplash = new TFSplash(nullptr);
     if (ShowSplash) {
         try {
+            // The desktop maps the window some time after show(): it is
+            // painted once it is there, so the wait never shows an empty
+            // (black) window.
             FSplash->show();
-            FSplash->repaint();
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            QThread::msleep(static_cast<unsigned long>(std::max(0, SplashDelayMs)));
+            QElapsedTimer mapping;
+            mapping.start();
+            auto mapped = [this] {
+                return FSplash && FSplash->windowHandle() && FSplash->windowHandle()->isExposed();
+            };
+            while (!mapped() && mapping.elapsed() < 2000) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                if (!mapped()) QThread::msleep(5);
+            }
+            if (FSplash) {
+                FSplash->repaint();
+                SplashWait(int(std::max<qint64>(0, SplashDelayMs - mapping.elapsed())));
+            }
         } catch (...) {
             delete FSplash;
         }
@@ -269,13 +320,30 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     }
     if (ConnectionType == 0) ActivateLinkhold();
     Timer1->start();
+    // The clocks are laid out in the clock area as it will be shown.
+    if (layout()) layout()->activate();
     try {
         WMApplySettings();
     } catch (const std::exception& e) {
         ShowError(e.what());
     }
+    // The window is first shown at its constrained size, with the time in
+    // its title and the tray's hint, not a second later at the first tick.
+    try {
+        TClockDisplay& display = ClockDisplayOf(*this);
+        display.UpdateClockDisplays(true);
+        if (!isVisible()) {
+            QApplication::setApplicationDisplayName(QString());
+            setWindowTitle(display.TitleCaption());
+        }
+    } catch (...) {
+    }
     if (FSplash) FSplash->WMCloseSplash();
     if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) AutoSyncTime();
+}
+
+void TF_clocks::SplashWait(int ms) {
+    QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 void TF_clocks::FormActivate() {
@@ -511,14 +579,36 @@ void TF_clocks::miHideTitlebarClick() {
     const QRect g = geometry();
     const bool wasVisible = isVisible();
     if (wasSet) {
+        // The clocks stay where they are on the screen; the frame's size is
+        // kept to put it back there.
+        const QRect outer = frameGeometry();
+        if (wasVisible && outer != g)
+            FHiddenFrame = QMargins(g.left() - outer.left(), g.top() - outer.top(),
+                                    outer.right() - g.right(), outer.bottom() - g.bottom());
         ui->miHideTitlebar->setText("Show TitleBar");
         setWindowFlag(Qt::FramelessWindowHint, true);
+        setGeometry(g);
     } else {
         ui->miHideTitlebar->setText("Hide TitleBar");
         setWindowFlag(Qt::FramelessWindowHint, false);
         setWindowTitle("Horolux");
+        // The title bar comes back above the clocks, but never above the
+        // top of the screen (nor past its left), wherever the borderless
+        // window was moved meanwhile.
+        QPoint frameTopLeft = g.topLeft() - QPoint(FHiddenFrame.left(), FHiddenFrame.top());
+        if (const QScreen* s = screen()) {
+            const QRect free = s->availableGeometry();
+            frameTopLeft.setX(std::max(frameTopLeft.x(), free.left()));
+            frameTopLeft.setY(std::max(frameTopLeft.y(), free.top()));
+        }
+        resize(g.size());
+        // Placed by its frame, so that the desktop puts the title bar there.
+        winId();
+        if (QWindow* handle = windowHandle())
+            handle->setFramePosition(frameTopLeft);
+        else
+            move(frameTopLeft);
     }
-    setGeometry(g);
     if (wasVisible) show();
     try {
         ClockDisplayOf(*this).UpdateClockDisplays(true);

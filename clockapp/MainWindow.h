@@ -10,6 +10,7 @@
 #include "timemodel/HX_messages.h"
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 
 #include <array>
@@ -222,6 +223,8 @@ protected:
     bool ConfirmYes(const std::string& text) override;
     void ProcessMessages() override;
 
+    // The splash's time on the screen, once it is painted.
+    virtual void SplashWait(int ms);
     // Steps that other parts of the program fill in.
     virtual bool CheckForLocationUpdate();
     virtual void CreateTimeZoneManager();
@@ -259,6 +262,8 @@ private:
     bool FActivating = false;
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
+    // The frame around the window when its title bar was last hidden.
+    QMargins FHiddenFrame;
     void KeepOnScreen();
     void FollowVisibility();
     void ConnectSync();
