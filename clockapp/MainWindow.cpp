@@ -1,7 +1,7 @@
 #include "clockapp/MainWindow.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/HXIcons.h"
+#include "platform/qt/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/UpdateHost.h"
@@ -62,6 +62,8 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     : QMainWindow(parent), TClockState(store), TSyncControl(*this, TimeServers),
       ui(new Ui::F_clocks) {
     ui->setupUi(this);
+    // Every window and box of the program shows its icon, the splash too.
+    QApplication::setWindowIcon(HoroluxIcon());
     setWindowIcon(HoroluxIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

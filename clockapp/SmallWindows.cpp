@@ -1,6 +1,6 @@
 #include "clockapp/SmallWindows.h"
 
-#include "clockapp/HXIcons.h"
+#include "platform/qt/HXIcons.h"
 #include "clockapp/Launch.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_AboutBox.h"

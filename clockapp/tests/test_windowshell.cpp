@@ -78,9 +78,11 @@ protected:
 
 } // namespace
 
-TEST_F(WindowShellTest, SplashIsPaintedBeforeTheWait) {
+TEST_F(WindowShellTest, SplashIsPaintedBeforeTheWaitAndEveryWindowHasTheIcon) {
     store.SetValue(CU, kPrefsKey, "ShowSplash", V::FromInteger(1));
     auto w = Start<SplashClocks>();
+    // The program's icon is on its windows and boxes, the splash too.
+    EXPECT_FALSE(QWidget().windowIcon().isNull());
     ASSERT_EQ(w->Waits, 1);
     ASSERT_FALSE(w->OnScreen.isNull()) << "the splash is on the screen when the wait begins";
     int lit = 0;
