@@ -332,11 +332,18 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     // The window is first shown at its constrained size, with the time in
     // its title and the tray's hint, not a second later at the first tick.
     try {
+        // The window's place is its frame's. Resized while it exists on the
+        // desktop unshown (the first-run notes, its child, made it), the
+        // place would become that of its inside, the title bar above the
+        // screen: it is made anew when shown.
+        const QPoint framePos = pos();
+        if (!isVisible() && testAttribute(Qt::WA_WState_Created)) destroy();
         TClockDisplay& display = ClockDisplayOf(*this);
         display.UpdateClockDisplays(true);
         if (!isVisible()) {
             QApplication::setApplicationDisplayName(QString());
             setWindowTitle(display.TitleCaption());
+            move(framePos);
         }
     } catch (...) {
     }
