@@ -185,18 +185,17 @@ void GridLabelledRows(QWidget* root) {
                 }
                 for (size_t k = 0; k < parts.size() && k < 2; ++k) grid->addWidget(parts[k], r, int(k));
                 textBoxes = textBoxes || (parts.size() > 1 && qobject_cast<QLineEdit*>(parts[1]));
-                if (parts.size() > 2) {
+                // Buttons that belong to the field follow it; a row's last
+                // control (a check box) has a column of its own.
+                if (parts.size() > 3) {
                     auto* rest = new QHBoxLayout;
-                    for (size_t k = 2; k < parts.size(); ++k) rest->addWidget(parts[k]);
-                    rest->addStretch(1);
+                    for (size_t k = 2; k + 1 < parts.size(); ++k) rest->addWidget(parts[k]);
                     grid->addLayout(rest, r, 2);
                 }
+                if (parts.size() > 2) grid->addWidget(parts.back(), r, 3, Qt::AlignLeft);
                 emptied.push_back(row);
             }
-            if (textBoxes)
-                grid->setColumnStretch(1, 1);
-            else
-                grid->setColumnStretch(2, 1);
+            grid->setColumnStretch(textBoxes ? 1 : 4, 1);
             for (QWidget* row : emptied) {
                 column->removeWidget(row);
                 delete row;
