@@ -1,10 +1,10 @@
 #include "clockapp/MainWindow.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "platform/qt/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/UpdateHost.h"
+#include "platform/qt/HXIcons.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 #include "timemodel/VersionInfo.h"
@@ -587,24 +587,20 @@ void TF_clocks::miHideTitlebarClick() {
     TitlebarVisible = !TitlebarVisible;
     const QRect g = geometry();
     const bool wasVisible = isVisible();
+    // The window keeps its outer top left corner both ways: the borderless
+    // window takes the frame's place, and the frame comes back at the
+    // borderless window's place, never above the top of the screen (nor
+    // past its left) wherever the window was moved meanwhile.
     if (wasSet) {
-        // The clocks stay where they are on the screen; the frame's size is
-        // kept to put it back there.
-        const QRect outer = frameGeometry();
-        if (wasVisible && outer != g)
-            FHiddenFrame = QMargins(g.left() - outer.left(), g.top() - outer.top(),
-                                    outer.right() - g.right(), outer.bottom() - g.bottom());
+        const QPoint outer = frameGeometry().topLeft();
         ui->miHideTitlebar->setText("Show TitleBar");
         setWindowFlag(Qt::FramelessWindowHint, true);
-        setGeometry(g);
+        setGeometry(QRect(outer, g.size()));
     } else {
         ui->miHideTitlebar->setText("Hide TitleBar");
         setWindowFlag(Qt::FramelessWindowHint, false);
         setWindowTitle("Horolux");
-        // The title bar comes back above the clocks, but never above the
-        // top of the screen (nor past its left), wherever the borderless
-        // window was moved meanwhile.
-        QPoint frameTopLeft = g.topLeft() - QPoint(FHiddenFrame.left(), FHiddenFrame.top());
+        QPoint frameTopLeft = g.topLeft();
         if (const QScreen* s = screen()) {
             const QRect free = s->availableGeometry();
             frameTopLeft.setX(std::max(frameTopLeft.x(), free.left()));

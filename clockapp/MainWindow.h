@@ -10,7 +10,6 @@
 #include "timemodel/HX_messages.h"
 
 #include <QMainWindow>
-#include <QMargins>
 #include <QPointer>
 
 #include <array>
@@ -262,8 +261,6 @@ private:
     bool FActivating = false;
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
-    // The frame around the window when its title bar was last hidden.
-    QMargins FHiddenFrame;
     void KeepOnScreen();
     void FollowVisibility();
     void ConnectSync();

@@ -16,10 +16,10 @@
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QGuiApplication>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTime>
@@ -165,7 +165,8 @@ void GridLabelledRows(QWidget* root) {
     for (QVBoxLayout* column : root->findChildren<QVBoxLayout*>()) {
         for (int i = 0; i < column->count(); ++i) {
             int end = i;
-            while (end < column->count() && LabelledRow(column->itemAt(end))) ++end;
+            while (end < column->count() && LabelledRow(column->itemAt(end)))
+                ++end;
             if (end - i < 2) continue;
             // In place first, so that the controls it takes become children of
             // the column's widget, not of the rows that go.
@@ -183,13 +184,15 @@ void GridLabelledRows(QWidget* root) {
                     if (it->widget()) parts.push_back(it->widget());
                     delete it;
                 }
-                for (size_t k = 0; k < parts.size() && k < 2; ++k) grid->addWidget(parts[k], r, int(k));
+                for (size_t k = 0; k < parts.size() && k < 2; ++k)
+                    grid->addWidget(parts[k], r, int(k));
                 textBoxes = textBoxes || (parts.size() > 1 && qobject_cast<QLineEdit*>(parts[1]));
                 // Buttons that belong to the field follow it; a row's last
                 // control (a check box) has a column of its own.
                 if (parts.size() > 3) {
                     auto* rest = new QHBoxLayout;
-                    for (size_t k = 2; k + 1 < parts.size(); ++k) rest->addWidget(parts[k]);
+                    for (size_t k = 2; k + 1 < parts.size(); ++k)
+                        rest->addWidget(parts[k]);
                     grid->addLayout(rest, r, 2);
                 }
                 if (parts.size() > 2) grid->addWidget(parts.back(), r, 3, Qt::AlignLeft);

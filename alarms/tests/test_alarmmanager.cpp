@@ -425,8 +425,8 @@ TEST_F(AlarmManagerTest, OneManagerAtATimeWithItsCommandsOffAndTheAlarmFileWritt
 // Escape in the grid closes the window, as it would cancel a dialog.
 TEST_F(AlarmManagerTest, EscapeClosesTheAlarmManagerAndTheDayloom) {
     Add("Wake up");
-    const std::pair<TToolWindow, const char*> windows[] = {
-        {TToolWindow::AlarmManager, "sb_Alarms"}, {TToolWindow::Dayloom, "sb_Dayloom"}};
+    const std::pair<TToolWindow, const char*> windows[] = {{TToolWindow::AlarmManager, "sb_Alarms"},
+                                                           {TToolWindow::Dayloom, "sb_Dayloom"}};
     for (const auto& [which, command] : windows) {
         w->Action(command)->trigger();
         QWidget* win = w->ToolWindow(which);

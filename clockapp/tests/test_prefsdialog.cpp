@@ -23,8 +23,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -638,13 +638,13 @@ TEST_F(PrefsDialogTest, CheckForUpgradesNowRunsTheMainWindowsCommand) {
 // box shows its longest item whole.
 TEST_F(PrefsDialogTest, FieldsShareAColumnAndCombosFitTheirItems) {
     const std::vector<std::pair<const char*, std::vector<const char*>>> pages = {
-        {"ts_Sounds", {"e_Chime60Sound", "eTollHourSound", "e_Chime30Sound", "e_Chime15Sound",
-                       "eChime45Sound"}},
-        {"ts_Sounds", {"e_MajorAlarmSound", "e_NormalAlarmSound", "e_MinorAlarmSound",
-                       "eCountDownSound"}},
+        {"ts_Sounds",
+         {"e_Chime60Sound", "eTollHourSound", "e_Chime30Sound", "e_Chime15Sound", "eChime45Sound"}},
+        {"ts_Sounds",
+         {"e_MajorAlarmSound", "e_NormalAlarmSound", "e_MinorAlarmSound", "eCountDownSound"}},
         {"ts_Sounds", {"e_ConnectSound", "e_SyncSound"}},
-        {"ts_Appearence", {"cbClockFormat", "cbClockDisplayFormat", "cbClockTimeFormat",
-                           "cbClockDateFormat"}},
+        {"ts_Appearence",
+         {"cbClockFormat", "cbClockDisplayFormat", "cbClockTimeFormat", "cbClockDateFormat"}},
         {"tsNetworkOptions", {"cbRASEntry", "e_RASUserName", "e_RASPassword"}},
     };
     WithDialog([&](TF_hxPrefs& d) {
@@ -657,7 +657,8 @@ TEST_F(PrefsDialogTest, FieldsShareAColumnAndCombosFitTheirItems) {
                 QWidget* f = Find<QWidget>(&d, name);
                 // Show the sub-page that holds the field.
                 for (QWidget* p = f; p; p = p->parentWidget())
-                    if (auto* sub = qobject_cast<QTabWidget*>(p->parentWidget() ? p->parentWidget()->parentWidget() : nullptr))
+                    if (auto* sub = qobject_cast<QTabWidget*>(
+                            p->parentWidget() ? p->parentWidget()->parentWidget() : nullptr))
                         sub->setCurrentWidget(p);
                 QCoreApplication::processEvents();
                 lefts.insert(f->mapTo(&d, QPoint(0, 0)).x());

@@ -513,9 +513,10 @@ void PressEscape(QWidget* win) {
 // commands back; the running time of System Time Information counts on.
 TEST_F(TimeToolWindows, EscapeClosesEveryToolWindow) {
     PinClock(EncodeDate(2026, 6, 1) + 0.5, 0);
-    const std::pair<TToolWindow, const char*> tools[] = {{TToolWindow::TimeCalc, "sb_Calc"},
-                                                         {TToolWindow::Calendar, "sbCalendar"},
-                                                         {TToolWindow::SysTimeInfo, "sb_SysTimeInfo"}};
+    const std::pair<TToolWindow, const char*> tools[] = {
+        {TToolWindow::TimeCalc, "sb_Calc"},
+        {TToolWindow::Calendar, "sbCalendar"},
+        {TToolWindow::SysTimeInfo, "sb_SysTimeInfo"}};
     for (const auto& [which, command] : tools) {
         QWidget* win = Open<QWidget>(which, command);
         ASSERT_TRUE(win) << command;
