@@ -318,12 +318,13 @@ void TClockDisplay::ConstrainWindow() {
     std::vector<TClockBox> boxes;
     for (auto& c : FControls)
         if (c) boxes.push_back({c->x(), c->y(), c->width(), c->height()});
+    // The bars as they are set, also before the window is first shown.
     int bars = 2;
     if (W.ShowStatus) {
-        if (auto* sb = W.findChild<QStatusBar*>("sbMainStatusBar"); sb && sb->isVisible())
+        if (auto* sb = W.findChild<QStatusBar*>("sbMainStatusBar"); sb && !sb->isHidden())
             bars += sb->height();
     }
-    if (auto* tb = W.findChild<QToolBar*>("tbMainToolSet"); tb && tb->isVisible())
+    if (auto* tb = W.findChild<QToolBar*>("tbMainToolSet"); tb && !tb->isHidden())
         bars += tb->height();
     const TClientSize size = ConstrainClientSize(boxes, W.ConstrainWindowType, bars);
     QSize target = W.size();

@@ -1,10 +1,10 @@
 #include "clockapp/MainWindow.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/HXIcons.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/UpdateHost.h"
+#include "platform/qt/HXIcons.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 #include "timemodel/VersionInfo.h"
@@ -12,8 +12,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
@@ -22,14 +25,45 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <cstdio>
+
+namespace {
+
+// Left double clicks on the watched widgets' own surface; those on a child
+// (a clock) are the child's.
+class TDblClickFilter : public QObject {
+public:
+    TDblClickFilter(QObject* parent, std::function<void()> onDblClick)
+        : QObject(parent), FOnDblClick(std::move(onDblClick)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(e);
+            auto* w = qobject_cast<QWidget*>(watched);
+            if (w && me->button() == Qt::LeftButton && !w->childAt(me->position().toPoint())) {
+                FOnDblClick();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> FOnDblClick;
+};
+
+} // namespace
 
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     : QMainWindow(parent), TClockState(store), TSyncControl(*this, TimeServers),
       ui(new Ui::F_clocks) {
     ui->setupUi(this);
+    // Every window and box of the program shows its icon, the splash too.
+    QApplication::setWindowIcon(HoroluxIcon());
     setWindowIcon(HoroluxIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -87,6 +121,12 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
 
     ConnectMenu();
     ConnectSync();
+
+    // A double click on the clock area itself (not on a clock) hides or
+    // shows the title bar.
+    auto* dbl = new TDblClickFilter(this, [this] { pClocksDblClick(); });
+    ui->pClocks->viewport()->installEventFilter(dbl);
+    ui->pClocksContents->installEventFilter(dbl);
 }
 
 TF_clocks::~TF_clocks() {
@@ -186,10 +226,23 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     FSplash = new TFSplash(nullptr);
     if (ShowSplash) {
         try {
+            // The desktop maps the window some time after show(): it is
+            // painted once it is there, so the wait never shows an empty
+            // (black) window.
             FSplash->show();
-            FSplash->repaint();
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            QThread::msleep(static_cast<unsigned long>(std::max(0, SplashDelayMs)));
+            QElapsedTimer mapping;
+            mapping.start();
+            auto mapped = [this] {
+                return FSplash && FSplash->windowHandle() && FSplash->windowHandle()->isExposed();
+            };
+            while (!mapped() && mapping.elapsed() < 2000) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                if (!mapped()) QThread::msleep(5);
+            }
+            if (FSplash) {
+                FSplash->repaint();
+                SplashWait(int(std::max<qint64>(0, SplashDelayMs - mapping.elapsed())));
+            }
         } catch (...) {
             delete FSplash;
         }
@@ -272,13 +325,37 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     }
     if (ConnectionType == 0) ActivateLinkhold();
     Timer1->start();
+    // The clocks are laid out in the clock area as it will be shown.
+    if (layout()) layout()->activate();
     try {
         WMApplySettings();
     } catch (const std::exception& e) {
         ShowError(e.what());
     }
+    // The window is first shown at its constrained size, with the time in
+    // its title and the tray's hint, not a second later at the first tick.
+    try {
+        // The window's place is its frame's. Resized while it exists on the
+        // desktop unshown (the first-run notes, its child, made it), the
+        // place would become that of its inside, the title bar above the
+        // screen: it is made anew when shown.
+        const QPoint framePos = pos();
+        if (!isVisible() && testAttribute(Qt::WA_WState_Created)) destroy();
+        TClockDisplay& display = ClockDisplayOf(*this);
+        display.UpdateClockDisplays(true);
+        if (!isVisible()) {
+            QApplication::setApplicationDisplayName(QString());
+            setWindowTitle(display.TitleCaption());
+            move(framePos);
+        }
+    } catch (...) {
+    }
     if (FSplash) FSplash->WMCloseSplash();
     if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) AutoSyncTime();
+}
+
+void TF_clocks::SplashWait(int ms) {
+    QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 void TF_clocks::FormActivate() {
@@ -513,15 +590,33 @@ void TF_clocks::miHideTitlebarClick() {
     TitlebarVisible = !TitlebarVisible;
     const QRect g = geometry();
     const bool wasVisible = isVisible();
+    // The window keeps its outer top left corner both ways: the borderless
+    // window takes the frame's place, and the frame comes back at the
+    // borderless window's place, never above the top of the screen (nor
+    // past its left) wherever the window was moved meanwhile.
     if (wasSet) {
+        const QPoint outer = frameGeometry().topLeft();
         ui->miHideTitlebar->setText("Show TitleBar");
         setWindowFlag(Qt::FramelessWindowHint, true);
+        setGeometry(QRect(outer, g.size()));
     } else {
         ui->miHideTitlebar->setText("Hide TitleBar");
         setWindowFlag(Qt::FramelessWindowHint, false);
         setWindowTitle("Horolux");
+        QPoint frameTopLeft = g.topLeft();
+        if (const QScreen* s = screen()) {
+            const QRect free = s->availableGeometry();
+            frameTopLeft.setX(std::max(frameTopLeft.x(), free.left()));
+            frameTopLeft.setY(std::max(frameTopLeft.y(), free.top()));
+        }
+        resize(g.size());
+        // Placed by its frame, so that the desktop puts the title bar there.
+        winId();
+        if (QWindow* handle = windowHandle())
+            handle->setFramePosition(frameTopLeft);
+        else
+            move(frameTopLeft);
     }
-    setGeometry(g);
     if (wasVisible) show();
     try {
         ClockDisplayOf(*this).UpdateClockDisplays(true);

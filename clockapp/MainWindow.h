@@ -222,6 +222,8 @@ protected:
     bool ConfirmYes(const std::string& text) override;
     void ProcessMessages() override;
 
+    // The splash's time on the screen, once it is painted.
+    virtual void SplashWait(int ms);
     // Steps that other parts of the program fill in.
     virtual bool CheckForLocationUpdate();
     virtual void CreateTimeZoneManager();

@@ -12,9 +12,16 @@
 #include "ui_F_hxPrefs.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTime>
 
 #include <cmath>
@@ -139,8 +146,78 @@ std::optional<double> ParseLocalOffset(const std::string& text) {
     }
 }
 
+namespace {
+
+// The row of a form: a widget "row_..." holding a label, a field and maybe
+// more controls side by side.
+QHBoxLayout* LabelledRow(QLayoutItem* item) {
+    QWidget* w = item ? item->widget() : nullptr;
+    if (!w || !w->objectName().startsWith("row_")) return nullptr;
+    auto* h = qobject_cast<QHBoxLayout*>(w->layout());
+    if (!h || h->count() < 2 || !qobject_cast<QLabel*>(h->itemAt(0)->widget())) return nullptr;
+    return h;
+}
+
+// Consecutive labelled rows of a column are put into one grid, so that
+// their fields start in one column: labels, then fields, then the rest of
+// each row. Text boxes take the spare width; combo boxes keep their own.
+void GridLabelledRows(QWidget* root) {
+    for (QVBoxLayout* column : root->findChildren<QVBoxLayout*>()) {
+        for (int i = 0; i < column->count(); ++i) {
+            int end = i;
+            while (end < column->count() && LabelledRow(column->itemAt(end)))
+                ++end;
+            if (end - i < 2) continue;
+            // In place first, so that the controls it takes become children of
+            // the column's widget, not of the rows that go.
+            auto* grid = new QGridLayout;
+            grid->setContentsMargins(column->itemAt(i)->widget()->layout()->contentsMargins());
+            column->insertLayout(i, grid);
+            bool textBoxes = false;
+            std::vector<QWidget*> emptied;
+            for (int r = 0; r < end - i; ++r) {
+                QWidget* row = column->itemAt(i + 1 + r)->widget();
+                QHBoxLayout* h = LabelledRow(column->itemAt(i + 1 + r));
+                std::vector<QWidget*> parts;
+                while (h->count() > 0) {
+                    QLayoutItem* it = h->takeAt(0);
+                    if (it->widget()) parts.push_back(it->widget());
+                    delete it;
+                }
+                for (size_t k = 0; k < parts.size() && k < 2; ++k)
+                    grid->addWidget(parts[k], r, int(k));
+                textBoxes = textBoxes || (parts.size() > 1 && qobject_cast<QLineEdit*>(parts[1]));
+                // Buttons that belong to the field follow it; a row's last
+                // control (a check box) has a column of its own.
+                if (parts.size() > 3) {
+                    auto* rest = new QHBoxLayout;
+                    for (size_t k = 2; k + 1 < parts.size(); ++k)
+                        rest->addWidget(parts[k]);
+                    grid->addLayout(rest, r, 2);
+                }
+                if (parts.size() > 2) grid->addWidget(parts.back(), r, 3, Qt::AlignLeft);
+                emptied.push_back(row);
+            }
+            grid->setColumnStretch(textBoxes ? 1 : 4, 1);
+            for (QWidget* row : emptied) {
+                column->removeWidget(row);
+                delete row;
+            }
+        }
+    }
+}
+
+} // namespace
+
 TF_hxPrefs::TF_hxPrefs(TF_clocks& main) : QDialog(&main), Main(main), ui(new Ui::F_hxPrefs) {
     ui->setupUi(this);
+    GridLabelledRows(this);
+    // A combo box is as wide as its longest item, within half the screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    for (QComboBox* c : findChildren<QComboBox*>()) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        if (screen) c->setMaximumWidth(screen->availableGeometry().width() / 2);
+    }
     // FormCreate: messages, the main window's stay-on-top, the server list and
     // a fresh phone book from hxlinkhold.
     RegisterHXMessages();

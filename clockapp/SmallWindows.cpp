@@ -1,7 +1,7 @@
 #include "clockapp/SmallWindows.h"
 
-#include "clockapp/HXIcons.h"
 #include "clockapp/Launch.h"
+#include "platform/qt/HXIcons.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_AboutBox.h"
 #include "ui_FControledMessage.h"

@@ -6,10 +6,33 @@
 #include "ui_F_clocks.h"
 
 #include <QAction>
+#include <QKeyEvent>
 
 #include <exception>
 
 namespace {
+
+class TEscapeCloser : public QObject {
+public:
+    explicit TEscapeCloser(QWidget* window) : QObject(window), FWindow(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        // A key that no control took reaches the window itself.
+        if (watched == FWindow && e->type() == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if (k->key() == Qt::Key_Escape &&
+                (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                FWindow->close();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    QWidget* FWindow;
+};
 
 struct TOpenerRule {
     const char* Commands[2];
@@ -30,6 +53,10 @@ constexpr TOpenerRule kOpeners[kToolWindowCount] = {
 };
 
 } // namespace
+
+void CloseOnEscape(QWidget* window) {
+    window->installEventFilter(new TEscapeCloser(window));
+}
 
 void TF_clocks::ConnectToolWindows() {
     auto on = [this](QAction* a, void (TF_clocks::*handler)()) {
@@ -101,6 +128,7 @@ void TF_clocks::OpenToolWindow(TToolWindow which) {
             if (a) a->setEnabled(enabled);
     };
     window->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnEscape(window);
     // The window may outlive this object's members while the main window is
     // torn down, so the re-enabling holds the commands only.
     connect(window, &QObject::destroyed, commands[0], [commands] {
@@ -149,6 +177,7 @@ void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
     if (!astro) return;
     QWidget* window = astro->Window();
     window->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnEscape(window);
     try {
         astro->SetLocation(location, isSystemLocation);
         window->setVisible(true);

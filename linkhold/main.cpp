@@ -5,6 +5,7 @@
 #include "linkhold/PppdRAS.h"
 
 #include "platform/qt/HXBus.h"
+#include "platform/qt/HXIcons.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("hxlinkhold");
     QApplication::setApplicationDisplayName("Horolux DUN Manager");
+    QApplication::setWindowIcon(HoroluxIcon(THXIconKind::SyncConnect));
     QApplication::setQuitOnLastWindowClosed(false);
 
     if (ClaimLinkholdName() == TBusNameClaim::Taken) return 0;

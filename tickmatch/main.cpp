@@ -3,6 +3,7 @@
 #include "tickmatch/ClockSetter.h"
 #include "tickmatch/Tickmatch.h"
 
+#include "platform/qt/HXIcons.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("tickmatch");
     QApplication::setApplicationDisplayName("HX Time Sync");
+    QApplication::setWindowIcon(HoroluxIcon(THXIconKind::SyncSuccess));
     // The program ends when its attempt is done, not when a box closes.
     QApplication::setQuitOnLastWindowClosed(false);
     TakeLocaleSettings();

@@ -140,6 +140,12 @@ TFSysTimeInfo::TFSysTimeInfo(TF_clocks& mainWindow, QWidget* owner)
     : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TFSysTimeInfo>()) {
     ui->setupUi(this);
     connect(ui->sb_Drift, &QPushButton::clicked, this, [this] { sb_DriftClick(); });
+    // "Running for" counts on while the window is open.
+    auto* running = new QTimer(this);
+    running->setObjectName("t_Running");
+    running->setInterval(1000);
+    connect(running, &QTimer::timeout, this, [this] { ShowRunningTime(); });
+    running->start();
 }
 
 TFSysTimeInfo::~TFSysTimeInfo() = default;
@@ -150,10 +156,14 @@ bool TFSysTimeInfo::event(QEvent* e) {
     return r;
 }
 
-void TFSysTimeInfo::FormActivate() {
+void TFSysTimeInfo::ShowRunningTime() {
     const double running = std::max(0.0, Now() - FMain.StartTime);
     Set(ui->l_ActiveTime, running > 1 ? FloatToStrF(running, TFloatFormat::ffFixed, 7, 2) + " days"
                                       : FormatDateTime("HH:MM:SS", running));
+}
+
+void TFSysTimeInfo::FormActivate() {
+    ShowRunningTime();
     Set(ui->l_NumLocations, FMain.StandardLocations.empty() ? std::string("--Not Loaded--")
                                                              : IntToStr(int64_t(FMain.StandardLocations.size())));
     ShowTimeAdjustment();
@@ -195,6 +205,7 @@ void TFSysTimeInfo::sb_DriftClick() {
     }
     auto* drift = new TFSystemDrift(this, path);
     drift->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnEscape(drift);
     QPointer<QPushButton> button = ui->sb_Drift;
     connect(drift, &QObject::destroyed, button, [button] {
         if (button) button->setEnabled(true);

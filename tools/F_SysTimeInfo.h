@@ -71,6 +71,7 @@ public:
     ~TFSysTimeInfo() override;
 
     void FormActivate();
+    void ShowRunningTime();
     void ShowTimeAdjustment();
     void ShowTimeZoneInfo();
     void sb_DriftClick();

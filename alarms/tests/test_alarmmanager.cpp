@@ -12,6 +12,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -420,3 +421,23 @@ TEST_F(AlarmManagerTest, OneManagerAtATimeWithItsCommandsOffAndTheAlarmFileWritt
 }
 
 } // namespace
+
+// Escape in the grid closes the window, as it would cancel a dialog.
+TEST_F(AlarmManagerTest, EscapeClosesTheAlarmManagerAndTheDayloom) {
+    Add("Wake up");
+    const std::pair<TToolWindow, const char*> windows[] = {{TToolWindow::AlarmManager, "sb_Alarms"},
+                                                           {TToolWindow::Dayloom, "sb_Dayloom"}};
+    for (const auto& [which, command] : windows) {
+        w->Action(command)->trigger();
+        QWidget* win = w->ToolWindow(which);
+        ASSERT_TRUE(win) << command;
+        auto* grid = win->findChild<QTableWidget*>();
+        ASSERT_TRUE(grid) << command;
+        grid->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(grid, &press);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(w->ToolWindow(which), nullptr) << command;
+        EXPECT_TRUE(w->Action(command)->isEnabled()) << command;
+    }
+}

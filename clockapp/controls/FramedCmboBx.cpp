@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -143,15 +144,30 @@ bool TFramedComboBox::EditKey(QKeyEvent* k) {
     return true;
 }
 
+namespace {
+// In a dialog Escape is the dialog's (its Cancel), as long as no list is open.
+bool EscapeForTheDialog(const QWidget* combo, const QKeyEvent* k) {
+    return k->key() == Qt::Key_Escape && qobject_cast<const QDialog*>(combo->window());
+}
+} // namespace
+
 bool TFramedComboBox::eventFilter(QObject* o, QEvent* e) {
     if (o == lineEdit()) {
-        if (e->type() == QEvent::KeyPress) return EditKey(static_cast<QKeyEvent*>(e));
+        if (e->type() == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if (EscapeForTheDialog(this, k)) return false;
+            return EditKey(k);
+        }
         if (e->type() == QEvent::MouseButtonPress) FEngine.EditMouseDown();
     }
     return QComboBox::eventFilter(o, e);
 }
 
 void TFramedComboBox::keyPressEvent(QKeyEvent* e) {
+    if (EscapeForTheDialog(this, e)) {
+        e->ignore();
+        return;
+    }
     if (isEditable()) {
         QComboBox::keyPressEvent(e);
         return;

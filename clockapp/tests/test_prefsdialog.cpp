@@ -23,12 +23,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <set>
 
 namespace {
 
@@ -629,3 +631,48 @@ TEST_F(PrefsDialogTest, CheckForUpgradesNowRunsTheMainWindowsCommand) {
 }
 
 } // namespace
+
+// ----------------------------------------------------------------- layout
+
+// The fields of a form's labelled rows start in one column, and every combo
+// box shows its longest item whole.
+TEST_F(PrefsDialogTest, FieldsShareAColumnAndCombosFitTheirItems) {
+    const std::vector<std::pair<const char*, std::vector<const char*>>> pages = {
+        {"ts_Sounds",
+         {"e_Chime60Sound", "eTollHourSound", "e_Chime30Sound", "e_Chime15Sound", "eChime45Sound"}},
+        {"ts_Sounds",
+         {"e_MajorAlarmSound", "e_NormalAlarmSound", "e_MinorAlarmSound", "eCountDownSound"}},
+        {"ts_Sounds", {"e_ConnectSound", "e_SyncSound"}},
+        {"ts_Appearence",
+         {"cbClockFormat", "cbClockDisplayFormat", "cbClockTimeFormat", "cbClockDateFormat"}},
+        {"tsNetworkOptions", {"cbRASEntry", "e_RASUserName", "e_RASPassword"}},
+    };
+    WithDialog([&](TF_hxPrefs& d) {
+        d.resize(700, 500);
+        auto* tabs = Find<QTabWidget>(&d, "pc_PrefsTabs");
+        for (const auto& [page, fields] : pages) {
+            tabs->setCurrentWidget(Find<QWidget>(&d, page));
+            std::set<int> lefts;
+            for (const char* name : fields) {
+                QWidget* f = Find<QWidget>(&d, name);
+                // Show the sub-page that holds the field.
+                for (QWidget* p = f; p; p = p->parentWidget())
+                    if (auto* sub = qobject_cast<QTabWidget*>(
+                            p->parentWidget() ? p->parentWidget()->parentWidget() : nullptr))
+                        sub->setCurrentWidget(p);
+                QCoreApplication::processEvents();
+                lefts.insert(f->mapTo(&d, QPoint(0, 0)).x());
+            }
+            EXPECT_EQ(lefts.size(), 1u) << page << " " << fields[0];
+        }
+        for (QComboBox* c : d.findChildren<QComboBox*>()) {
+            const QFontMetrics fm(c->font());
+            int longest = 0;
+            for (int i = 0; i < c->count(); ++i)
+                longest = std::max(longest, fm.horizontalAdvance(c->itemText(i)));
+            EXPECT_GE(c->sizeHint().width(), longest) << c->objectName().toStdString();
+            EXPECT_GE(c->minimumSizeHint().width(), std::min(longest, c->maximumWidth()))
+                << c->objectName().toStdString();
+        }
+    });
+}

@@ -6,6 +6,8 @@
 #include "net/http/tests/ScriptedPeer.h"
 #include "timemodel/HXMessageBoxes.h"
 
+#include <QKeyEvent>
+
 namespace {
 
 // ------------------------------------------------------------ browsing
@@ -451,4 +453,22 @@ TEST_F(ManagerTest, ExactMatchIsFoundFirst) {
     EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 1 of 2");
     Click("sbFindNext");
     EXPECT_EQ(Text("e_zoneName"), "Nishi-Tokyo");
+}
+
+// Escape typed into any control of the manager closes it, as it does a dialog.
+TEST_F(ManagerTest, EscapeClosesTheManagerFromEveryControl) {
+    TFTimeZoneManager* m = Open();
+    ASSERT_TRUE(m && m->isVisible());
+    std::vector<std::string> kept;
+    for (QWidget* c : m->findChildren<QWidget*>()) {
+        if (!(c->focusPolicy() & Qt::TabFocus) || !c->isVisibleTo(m) || !c->isEnabled()) continue;
+        if (!m->isVisible()) m = Open();
+        c->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(c, &press);
+        Settle();
+        if (M() && M()->isVisible()) kept.push_back(c->objectName().toStdString());
+    }
+    EXPECT_EQ(kept, std::vector<std::string>{});
+    EXPECT_EQ(presenter.Texts, std::vector<std::string>{}) << "nothing was changed by the key";
 }

@@ -15,13 +15,16 @@
 #include <QDateTimeAxis>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTimeEdit>
+#include <QTimer>
 
 #include <cstdlib>
 #include <deque>
@@ -488,4 +491,67 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
         d->close();
         Flush();
     }
+}
+
+namespace {
+// Escape typed into the control that has the focus, as a user types it.
+void PressEscape(QWidget* win) {
+    QWidget* target = win->focusWidget();
+    if (!target)
+        for (QWidget* c : win->findChildren<QWidget*>())
+            if ((c->focusPolicy() & Qt::TabFocus) && c->isVisibleTo(win)) {
+                target = c;
+                break;
+            }
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target ? target : win, &press);
+    Flush();
+}
+} // namespace
+
+// Every tool window closes on Escape, as a dialog does, and gives its
+// commands back; the running time of System Time Information counts on.
+TEST_F(TimeToolWindows, EscapeClosesEveryToolWindow) {
+    PinClock(EncodeDate(2026, 6, 1) + 0.5, 0);
+    const std::pair<TToolWindow, const char*> tools[] = {
+        {TToolWindow::TimeCalc, "sb_Calc"},
+        {TToolWindow::Calendar, "sbCalendar"},
+        {TToolWindow::SysTimeInfo, "sb_SysTimeInfo"}};
+    for (const auto& [which, command] : tools) {
+        QWidget* win = Open<QWidget>(which, command);
+        ASSERT_TRUE(win) << command;
+        PressEscape(win);
+        EXPECT_FALSE(w->ToolWindow(which)) << command;
+        EXPECT_TRUE(w->findChild<QAction*>(command)->isEnabled()) << command;
+    }
+
+    auto* info = Open<TFSysTimeInfo>(TToolWindow::SysTimeInfo, "sb_SysTimeInfo");
+    ASSERT_TRUE(info);
+    w->StartTime = Now() - 10.0 / 86400;
+    QTimer* running = info->findChild<QTimer*>("t_Running");
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(running->isActive());
+    QMetaObject::invokeMethod(running, "timeout");
+    EXPECT_EQ(Text(info, "l_ActiveTime"), "00:00:10");
+    PinClock(EncodeDate(2026, 6, 1) + 0.5 + 5.0 / 86400, 0);
+    QMetaObject::invokeMethod(running, "timeout");
+    EXPECT_EQ(Text(info, "l_ActiveTime"), "00:00:15");
+
+    WriteLog({Success(EncodeDate(2026, 5, 30), 1 / 86400.0)});
+    Click(info, "sb_Drift");
+    QPointer<TFSystemDrift> drift = info->DriftWindow;
+    ASSERT_TRUE(drift);
+    PressEscape(drift);
+    EXPECT_FALSE(drift);
+    EXPECT_TRUE(Child<QPushButton>(info, "sb_Drift")->isEnabled());
+
+    w->Clocks.push_back(std::make_unique<THXClock>());
+    w->CurrentClock = 0;
+    w->findChild<QAction*>("smiAstro")->trigger();
+    QPointer<QWidget> astro;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->inherits("TF_Astronomy") && top->isVisible()) astro = top;
+    ASSERT_TRUE(astro);
+    PressEscape(astro);
+    EXPECT_FALSE(astro);
 }

@@ -1,4 +1,4 @@
-// The program's pictures, drawn rather than shipped: the clock icon and its
+// The suite's pictures, drawn rather than shipped: the clock icon and its
 // three synchronisation variants.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "clockapp/HXIcons.h"
+#include "platform/qt/HXIcons.h"
 
 #include <QPainter>
 #include <QPainterPath>
