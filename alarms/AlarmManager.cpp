@@ -58,7 +58,6 @@ TF_AddEditAlarm::TF_AddEditAlarm(TF_clocks& main, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     FollowMainFormStyle(this, W);
-    SetupDatePicker(ui->tp_Date);
     PickLocation = MainWindowPick(W);
     ChoosePayload = [](const std::string& title, const std::string& dir,
                        const std::string& filter, QWidget* parent) -> std::optional<std::string> {
@@ -107,6 +106,10 @@ void TF_AddEditAlarm::FormShow() {
 
 void TF_AddEditAlarm::OKBtnClick() {
     // Read before anything is taken, so a bad entry leaves no half-read alarm.
+    if (!ui->tp_Date->date().isValid()) {
+        ReportBadDate(ui->tp_Date, "Local Date");
+        return;
+    }
     const std::optional<double> repeat = ParseDays(S(ui->me_RepeatInterval->text()), true);
     if (!repeat) {
         ReportBadDays(ui->me_RepeatInterval, "Repeat Interval (Days)");

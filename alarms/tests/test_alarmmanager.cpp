@@ -3,17 +3,18 @@
 // sees and what becomes of the alarms.
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
+#include "alarms/DateField.h"
 #include "alarms/tests/AlarmEditorTest.h"
 #include "clockapp/AlarmFiring.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -314,7 +315,7 @@ TEST_F(AlarmManagerTest, OKRearmsAndTakesTheDateAndTimeFromTheirPickers) {
     a.Acknowledged = true;
     auto e = Editor(a);
     EXPECT_TRUE(Part<QLabel>(e.get(), "l_Ack")->isVisible());
-    Part<QDateEdit>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
+    Part<TDateField>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
     Part<QTimeEdit>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
     Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText("1,5");
     Click(e.get(), "OkBtn");

@@ -17,10 +17,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QWindow>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include <stdexcept>
 
