@@ -3,6 +3,7 @@
 #include "clockapp/AlarmFiring.h"
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
+#include "platform/media/HXSound.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_TFHXalarms.h"
 #include "ui_TF_AddEditAlarm.h"
@@ -170,8 +171,13 @@ void TF_AddEditAlarm::ChangeZone() {
 
 void TF_AddEditAlarm::sb_PickPayloadClick() {
     if (!ChoosePayload) return;
-    if (std::optional<std::string> file = ChoosePayload("", "", "", this))
-        ui->e_Description->setText(Q(*file));
+    std::optional<std::string> file = ChoosePayload("", "", "", this);
+    if (!file) return;
+    // A sound file that is not there would ring as silence.
+    if (S(ui->lb_AlarmType->currentText()) == "Sound File" &&
+        ReportMissingSoundFile(*file, W.DataDir))
+        return;
+    ui->e_Description->setText(Q(*file));
 }
 
 void TF_AddEditAlarm::sbTestPayloadClick() {
@@ -185,6 +191,7 @@ void TF_AddEditAlarm::sbTestPayloadClick() {
         sound = W.NormalAlarmSound;
     else
         sound = W.MinorAlarmSound;
+    if (ReportMissingSoundFile(sound, W.DataDir)) return;
     ClockDisplayOf(W).Sound().Play(sound);
 }
 

@@ -6,6 +6,7 @@
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
 
+#include <QComboBox>
 #include <QLocale>
 #include <QTest>
 #include <QTimeEdit>
@@ -104,6 +105,59 @@ TEST_F(EditorFieldsTest, ATimeSetInTheEditorIsStoredInWholeSeconds) {
         EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", e.Stored()), "08:02:00.000");
         EXPECT_EQ(e.Stored(), kDay + EncodeTime(8, 2, 0, 0));
     }
+}
+
+// A sound that is not there says so, naming the file, once; nothing plays.
+TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
+    w->MajorAlarmSound = "sounds/alarm1.wav";
+    const std::string here = Touch("here.wav");
+    const std::string gone = dir.filePath("gone.wav").toStdString();
+    struct TCase {
+        const char *Type, *Payload;
+        std::string Missing; // empty: it plays
+    };
+    const TCase cases[] = {
+        {"Sound File", "gone.wav", gone},
+        {"Sound File", "/nowhere/gone.wav", "/nowhere/gone.wav"},
+        {"Alarm - Major", "Wake up", dir.filePath("sounds/alarm1.wav").toStdString()},
+        {"Sound File", "here.wav", ""},
+        {"Sound File", "SystemAsterisk", ""}, // a system sound
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Payload);
+        TF_AddEditAlarm e(*w, nullptr);
+        e.Alarm.Text = c.Payload;
+        e.show();
+        Part<QComboBox>(&e, "lb_AlarmType")->setEditText(c.Type);
+        presenter.Texts.clear();
+        sound->Played.clear();
+        Click(&e, "sbTestPayload");
+        if (c.Missing.empty()) {
+            EXPECT_TRUE(presenter.Texts.empty());
+            EXPECT_EQ(Sounds().size(), 1u);
+        } else {
+            EXPECT_EQ(presenter.Texts, std::vector<std::string>{"The sound file \"" + c.Missing +
+                                                                "\" does not exist."});
+            EXPECT_TRUE(Sounds().empty());
+        }
+    }
+    // Chosen, it is not taken.
+    TF_AddEditAlarm e(*w, nullptr);
+    e.Alarm.AlarmType = 7;
+    e.Alarm.Text = "here.wav";
+    e.show();
+    std::string chosen = gone;
+    e.ChoosePayload = [&](const std::string&, const std::string&, const std::string&, QWidget*) {
+        return std::optional<std::string>(chosen);
+    };
+    presenter.Texts.clear();
+    Click(&e, "sb_PickPayload");
+    EXPECT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(Text(&e, "e_Description"), "here.wav");
+    chosen = here;
+    Click(&e, "sb_PickPayload");
+    EXPECT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(Text(&e, "e_Description"), QString::fromStdString(here));
 }
 
 } // namespace
