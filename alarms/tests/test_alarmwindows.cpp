@@ -349,6 +349,30 @@ TEST_F(AlarmWindows, ABoxFromThePopupShowsAboveItAndAnsweringItFreesThePopup) {
     EXPECT_TRUE(a.Acknowledged);
 }
 
+// Frameless, it still stands out from the windows behind it: a strong border
+// all round and a sheet unlike the usual window grey.
+TEST_F(AlarmWindows, ThePopupHasABorderAndStandsOutFromTheWindowsBehind) {
+    Add(1);
+    TickAt(1);
+    TF_AlarmMessage* p = Popup();
+    ASSERT_NE(p, nullptr);
+    const QImage shot = p->grab().toImage();
+    const QColor grey = QApplication::palette().window().color();
+    auto apart = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue());
+    };
+    for (const QPoint at :
+         {QPoint(1, 1), QPoint(shot.width() - 2, shot.height() / 2),
+          QPoint(shot.width() / 2, shot.height() - 2), QPoint(1, shot.height() / 2)})
+        EXPECT_GT(apart(shot.pixelColor(at), grey), 150) << at.x() << "," << at.y();
+    EXPECT_GT(apart(p->palette().window().color(), grey), 40);
+    // Its controls are all there.
+    for (const char* name : {"l_AlarmType", "l_Description", "sb_Dozewise", "e_SnoozeDuration",
+                             "sb_Ack", "SpeedButton1", "sbLaunch"})
+        EXPECT_TRUE(p->findChild<QWidget*>(name)->isVisible()) << name;
+}
+
 class LateAlarms : public AlarmWindows {
 protected:
     TFAlarmExplorer* Explorer() const {
