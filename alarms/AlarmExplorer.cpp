@@ -2,8 +2,11 @@
 
 #include "clockapp/AlarmFiring.h"
 #include "clockapp/MainWindow.h"
+#include "platform/qt/HXQtMessagePresenter.h"
 #include "ui_TFAlarmExplorer.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 
 #include <exception>
@@ -12,6 +15,9 @@ TFAlarmExplorer::TFAlarmExplorer(TF_clocks& owner)
     : QDialog(&owner), W(owner), ui(new Ui::TFAlarmExplorer) {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // It blocks every other window: under an alarm's pop-up it could not be
+    // found.
+    if (TQtMessagePresenter::StayOnTopWindowShown()) setWindowFlag(Qt::WindowStaysOnTopHint);
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { AckAllClick(); });
     connect(ui->sb_Ack, &QToolButton::clicked, this, [this] { sb_AckClick(); });
     connect(ui->sb_Delete, &QToolButton::clicked, this, [this] { sb_DeleteClick(); });
@@ -22,6 +28,19 @@ TFAlarmExplorer::TFAlarmExplorer(TF_clocks& owner)
 
 TFAlarmExplorer::~TFAlarmExplorer() {
     delete ui;
+}
+
+// Centred on the screen, wherever (and whether) the main window is shown.
+void TFAlarmExplorer::showEvent(QShowEvent* e) {
+    if (!FShown) {
+        FShown = true;
+        QScreen* screen = W.screen() ? W.screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            adjustSize();
+            move(screen->availableGeometry().center() - rect().center());
+        }
+    }
+    QDialog::showEvent(e);
 }
 
 void TFAlarmExplorer::FillLateAlarms() {

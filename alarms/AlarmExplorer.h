@@ -27,9 +27,13 @@ public:
     void sb_DeleteClick();
     void FormClose();
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     std::vector<uint64_t> CheckedAlarms() const;
 
     TF_clocks& W;
     Ui::TFAlarmExplorer* ui;
+    bool FShown = false;
 };

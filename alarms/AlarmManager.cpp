@@ -4,6 +4,7 @@
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/ListFiles.h"
 #include "clockapp/MainWindow.h"
+#include "platform/media/HXSound.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_TFHXalarms.h"
 #include "ui_TF_AddEditAlarm.h"
@@ -59,7 +60,6 @@ TF_AddEditAlarm::TF_AddEditAlarm(TF_clocks& main, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     FollowMainFormStyle(this, W);
-    SetupDatePicker(ui->tp_Date);
     PickLocation = MainWindowPick(W);
     ChoosePayload = [](const std::string& title, const std::string& dir,
                        const std::string& filter, QWidget* parent) -> std::optional<std::string> {
@@ -108,6 +108,10 @@ void TF_AddEditAlarm::FormShow() {
 
 void TF_AddEditAlarm::OKBtnClick() {
     // Read before anything is taken, so a bad entry leaves no half-read alarm.
+    if (!ui->tp_Date->date().isValid()) {
+        ReportBadDate(ui->tp_Date, "Local Date");
+        return;
+    }
     const std::optional<double> repeat = ParseDays(S(ui->me_RepeatInterval->text()), true);
     if (!repeat) {
         ReportBadDays(ui->me_RepeatInterval, "Repeat Interval (Days)");
@@ -181,8 +185,13 @@ void TF_AddEditAlarm::ChangeZone() {
 
 void TF_AddEditAlarm::sb_PickPayloadClick() {
     if (!ChoosePayload) return;
-    if (std::optional<std::string> file = ChoosePayload("", "", "", this))
-        ui->e_Description->setText(Q(*file));
+    std::optional<std::string> file = ChoosePayload("", "", "", this);
+    if (!file) return;
+    // A sound file that is not there would ring as silence.
+    if (S(ui->lb_AlarmType->currentText()) == "Sound File" &&
+        ReportMissingSoundFile(*file, W.DataDir))
+        return;
+    ui->e_Description->setText(Q(*file));
 }
 
 void TF_AddEditAlarm::sbTestPayloadClick() {
@@ -196,6 +205,7 @@ void TF_AddEditAlarm::sbTestPayloadClick() {
         sound = W.NormalAlarmSound;
     else
         sound = W.MinorAlarmSound;
+    if (ReportMissingSoundFile(sound, W.DataDir)) return;
     ClockDisplayOf(W).Sound().Play(sound);
 }
 

@@ -7,14 +7,41 @@
 #include "ui_TF_AlarmMessage.h"
 
 #include <QGuiApplication>
+#include <QLayout>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
+
+namespace {
+
+constexpr int kBorderWidth = 4;
+const QColor kBorderColour(160, 16, 16);
+const QColor kSheetColour(255, 244, 200);
+
+} // namespace
 
 TF_AlarmMessage::TF_AlarmMessage(TF_clocks& owner)
     : QDialog(&owner), W(owner), ui(new Ui::TF_AlarmMessage) {
     ui->setupUi(this);
     // Borderless and above every other window.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // Without a window frame it must still stand out from whatever is behind
+    // it: a light sheet with a strong border and a heading strip.
+    QPalette sheet = palette();
+    sheet.setColor(QPalette::Window, kSheetColour);
+    sheet.setColor(QPalette::WindowText, Qt::black);
+    setPalette(sheet);
+    setAutoFillBackground(true);
+    QMargins margins = layout()->contentsMargins();
+    margins += QMargins(kBorderWidth, kBorderWidth, kBorderWidth, kBorderWidth);
+    layout()->setContentsMargins(margins);
+    QPalette heading = ui->Label1->palette();
+    heading.setColor(QPalette::Window, kBorderColour);
+    heading.setColor(QPalette::WindowText, Qt::white);
+    ui->Label1->setPalette(heading);
+    ui->Label1->setAutoFillBackground(true);
+    ui->Label1->setAlignment(Qt::AlignCenter);
+    ui->Label1->setMargin(3);
     tTimer = new QTimer(this);
     tTimer->setObjectName("tTimer");
     tTimer->setInterval(1000);
@@ -26,6 +53,15 @@ TF_AlarmMessage::TF_AlarmMessage(TF_clocks& owner)
 
 TF_AlarmMessage::~TF_AlarmMessage() {
     delete ui;
+}
+
+void TF_AlarmMessage::paintEvent(QPaintEvent* e) {
+    QDialog::paintEvent(e);
+    QPainter p(this);
+    p.setPen(QPen(kBorderColour, kBorderWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setBrush(Qt::NoBrush);
+    const int half = kBorderWidth / 2;
+    p.drawRect(rect().adjusted(half, half, -half - kBorderWidth % 2, -half - kBorderWidth % 2));
 }
 
 void TF_AlarmMessage::SetAlarm(const TAlarm& alarm, const std::string& soundFile) {

@@ -37,6 +37,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void reject() override; // Escape: as "Dozewise"
 
 private:

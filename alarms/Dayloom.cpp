@@ -42,7 +42,6 @@ TAddEditTrackingItem::TAddEditTrackingItem(TF_clocks& main, QWidget* parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     FollowMainFormStyle(this, main);
-    SetupDatePicker(ui->tp_Date);
     PickLocation = MainWindowPick(main);
     connect(ui->OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
     connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -84,6 +83,10 @@ void TAddEditTrackingItem::ChangeZone() {
 }
 
 void TAddEditTrackingItem::OKBtnClick() {
+    if (!ui->tp_Date->date().isValid()) {
+        ReportBadDate(ui->tp_Date, "Local Date");
+        return;
+    }
     const std::optional<double> repeat = ParseDays(ui->me_Repeat->text().toStdString(), false);
     if (!repeat) {
         ReportBadDays(ui->me_Repeat, "Repeat");

@@ -1,35 +1,31 @@
 #include "alarms/EditorFields.h"
 
+#include "alarms/DateField.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 
-#include <QDateEdit>
 #include <QLineEdit>
-#include <QLocale>
 #include <QTimeEdit>
 
 #include <cmath>
 
-void SetupDatePicker(QDateEdit* date) {
-    date->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
-    date->setCalendarPopup(true);
-}
-
-void ShowDateTime(TDateTime dt, QDateEdit* date, QTimeEdit* time) {
+void ShowDateTime(TDateTime dt, TDateField* date, QTimeEdit* time) {
     if (!std::isfinite(dt)) dt = 0;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
     DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
     date->setDate(QDate(y, mo, d));
-    time->setTime(QTime(h, mi, s, ms));
+    // The picker shows no fractions, so it holds none: stepping or typing the
+    // time leaves none behind.
+    time->setTime(QTime(h, mi, s));
 }
 
-TDateTime PickedDateTime(const QDateEdit* date, const QTimeEdit* time) {
+TDateTime PickedDateTime(const TDateField* date, const QTimeEdit* time) {
     const QDate d = date->date();
     const QTime t = time->time();
     TDateTime day = 0, tod = 0;
     if (!TryEncodeDate(d.year(), d.month(), d.day(), day)) day = 0;
-    if (!TryEncodeTime(t.hour(), t.minute(), t.second(), t.msec(), tod)) tod = 0;
+    if (!TryEncodeTime(t.hour(), t.minute(), t.second(), 0, tod)) tod = 0;
     // Before 1899-12-30 the day counts down while the time of day still adds.
     return day < 0 ? day - tod : day + tod;
 }
@@ -51,6 +47,16 @@ void ReportBadDays(QLineEdit* field, const std::string& caption) {
     if (shown.size() > 40) shown = shown.left(40) + "...";
     THXMessageBoxes::ShowError("\"" + caption + "\" must be a number of days: '" +
                                shown.toStdString() + "' is not one.");
+    field->setFocus();
+    field->selectAll();
+}
+
+void ReportBadDate(TDateField* field, const std::string& caption) {
+    QString shown = field->text();
+    if (shown.size() > 40) shown = shown.left(40) + "...";
+    THXMessageBoxes::ShowError("\"" + caption + "\" must be a date written as " +
+                               field->FormatHint().toStdString() + ": '" + shown.toStdString() +
+                               "' is not one.");
     field->setFocus();
     field->selectAll();
 }

@@ -8,19 +8,23 @@
 #include <optional>
 #include <string>
 
-class QDateEdit;
 class QLineEdit;
 class QTimeEdit;
 class QWidget;
+class TDateField;
 class TF_clocks;
 class TTimeLocation;
 
-// The date into one picker (long date, calendar pop-up), the time of day into
-// the other.
-void SetupDatePicker(QDateEdit* date);
-void ShowDateTime(TDateTime dt, QDateEdit* date, QTimeEdit* time);
-// The date from the date picker only, the time of day from the time picker only.
-TDateTime PickedDateTime(const QDateEdit* date, const QTimeEdit* time);
+// The date into the date field, the time of day (whole seconds) into the
+// time picker.
+void ShowDateTime(TDateTime dt, TDateField* date, QTimeEdit* time);
+// The date from the date field only, the time of day from the time picker
+// only, in whole seconds: a time set to 08:02:00 is 08:02:00, whatever
+// fraction of a second the field once held.
+TDateTime PickedDateTime(const TDateField* date, const QTimeEdit* time);
+// Tells the user that the date field (its caption given) holds no date, and
+// puts the focus there.
+void ReportBadDate(TDateField* field, const std::string& caption);
 
 // A count of days as typed: tolerant reads either decimal separator (and "%",
 // "$" as the record files do), strict the user's own only. None when the text

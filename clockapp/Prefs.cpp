@@ -3,6 +3,7 @@
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
+#include "platform/media/HXSound.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/HXClock.h"
@@ -595,14 +596,16 @@ QLineEdit* TF_hxPrefs::SoundEdit(int tag) const {
 void TF_hxPrefs::FileDialogClick(QObject* button) {
     QLineEdit* edit = SoundEdit(TagOf(button));
     if (!edit || !ChooseSoundFile) return;
-    if (auto file =
-            ChooseSoundFile(kSoundTitle, Main.DataDir + "sounds", QtFileFilter(kSoundFilter), this))
-        edit->setText(Q(*file));
+    auto file =
+        ChooseSoundFile(kSoundTitle, Main.DataDir + "sounds", QtFileFilter(kSoundFilter), this);
+    if (!file || ReportMissingSoundFile(*file, Main.DataDir)) return;
+    edit->setText(Q(*file));
 }
 
 void TF_hxPrefs::TestSound(QObject* button) {
-    if (QLineEdit* edit = SoundEdit(TagOf(button)))
-        ClockDisplayOf(Main).Sound().Play(S(edit->text()));
+    QLineEdit* edit = SoundEdit(TagOf(button));
+    if (!edit || ReportMissingSoundFile(S(edit->text()), Main.DataDir)) return;
+    ClockDisplayOf(Main).Sound().Play(S(edit->text()));
 }
 
 // ------------------------------------------------------------ clock objects

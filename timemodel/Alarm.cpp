@@ -3,9 +3,12 @@
 #include "timemodel/HXString.h"
 #include "timemodel/RecordField.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -211,24 +214,67 @@ double TTemperalEvent::TotSecs() {
     return ElapsedMilliseconds() / 1000;
 }
 
-int TTemperalEvent::IYears() {
-    // Judged against the same (advanced) date as every other figure.
+namespace {
+
+// The day number of the date months after (before, when negative) the given
+// one; a day the target month lacks becomes its last day, as on a calendar.
+bool AddCalendarMonths(int year, int month, int day, int months, TDateTime& result) {
+    const int64_t total = int64_t(year) * 12 + (month - 1) + months;
+    if (total < 12 || total >= 10000 * 12) return false;
+    const int y = int(total / 12), m = int(total % 12) + 1;
+    return TryEncodeDate(y, m, std::min(day, DaysInAMonth(y, m)), result);
+}
+
+} // namespace
+
+// Counted on the calendar from the event's date toward now, a month at a
+// time (a day the month lacks is its last day), then the whole days left:
+// one year back today reads 1 year 0 months 0 days. The days left are whole
+// days of the span, so the hours, minutes and seconds figures still add up.
+TTemperalEvent::TCalendarSpan TTemperalEvent::CalendarSpan() {
     AdvanceRecurrence();
     const TDateTime now = CurrentDateTime();
-    const int years = TruncToInt(now / 365.25 - EventDate / 365.25);
-    return years < 0 ? (years == INT_MIN ? INT_MAX : -years) : years;
+    double elapsedMs = std::nearbyint(std::fabs(now - EventDate) * MSecsPerDay);
+    if (!std::isfinite(elapsedMs)) elapsedMs = 0;
+    TCalendarSpan r;
+    int y = 0, m = 0, d = 0, ey = 0, em = 0, ed = 0;
+    DecodeDate(now, y, m, d);
+    DecodeDate(EventDate, ey, em, ed);
+    TDateTime eventDay = 0;
+    if (y == 0 || ey == 0 || !TryEncodeDate(ey, em, ed, eventDay)) {
+        // Beyond the calendar's years: the average year and month.
+        const double days = elapsedMs / MSecsPerDay;
+        r.Years = TruncToInt(days / 365.25);
+        r.Months = TruncToInt(days / 30.4375 - r.Years * 12.0);
+        r.Days = TruncToInt(days - r.Months * 30.4375 - r.Years * 365.25);
+        return r;
+    }
+    const int toward = now >= EventDate ? 1 : -1;
+    int months = std::abs((y * 12 + m) - (ey * 12 + em));
+    double spanDays = 0;
+    for (; months > 0; --months) {
+        TDateTime stepped = 0;
+        if (!AddCalendarMonths(ey, em, ed, toward * months, stepped)) continue;
+        spanDays = std::fabs(stepped - eventDay);
+        if (spanDays * MSecsPerDay <= elapsedMs) break;
+    }
+    if (months == 0) spanDays = 0;
+    r.Years = months / 12;
+    r.Months = months % 12;
+    r.Days = TruncToInt((elapsedMs - spanDays * MSecsPerDay) / MSecsPerDay);
+    return r;
+}
+
+int TTemperalEvent::IYears() {
+    return CalendarSpan().Years;
 }
 
 int TTemperalEvent::IMonths() {
-    const int years = IYears();
-    return TruncToInt(TotMonths() - years * 12.0);
+    return CalendarSpan().Months;
 }
 
 int TTemperalEvent::IDays() {
-    const int months = IMonths();
-    const double days = TotDays();
-    const int years = IYears();
-    return TruncToInt(days - months * 30.4375 - years * 365.25);
+    return CalendarSpan().Days;
 }
 
 int TTemperalEvent::IHours() {

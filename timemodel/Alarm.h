@@ -103,4 +103,10 @@ public:
 
 private:
     double ElapsedMilliseconds();
+    // Whole calendar years, months and days between now and the (advanced)
+    // event date.
+    struct TCalendarSpan {
+        int Years = 0, Months = 0, Days = 0;
+    };
+    TCalendarSpan CalendarSpan();
 };

@@ -102,6 +102,12 @@ protected:
             r.push_back(e.Sound);
         return r;
     }
+    // An (empty) file of the data directory; its full name.
+    std::string Touch(const char* name) const {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << name;
+        return f.fileName().toStdString();
+    }
     std::string FileText(const char* name) const {
         QFile f(dir.filePath(name));
         if (!f.open(QIODevice::ReadOnly)) return "<none>";

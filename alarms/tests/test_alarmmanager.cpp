@@ -3,18 +3,19 @@
 // sees and what becomes of the alarms.
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
+#include "alarms/DateField.h"
 #include "alarms/tests/AlarmEditorTest.h"
 #include "clockapp/AlarmFiring.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -222,6 +223,8 @@ TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachTypeAndTestsItsSo
     w->MajorAlarmSound = "major.wav";
     w->NormalAlarmSound = "normal.wav";
     w->MinorAlarmSound = "minor.wav";
+    for (const char* f : {"major.wav", "normal.wav", "minor.wav", "bell.ogg"})
+        Touch(f);
     struct TCase {
         const char* Type;
         const char* Label; // nullptr: the payload is hidden
@@ -276,7 +279,8 @@ TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachTypeAndTestsItsSo
 TEST_F(AlarmManagerTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirms) {
     auto e = Editor(Add("old.wav", k0800, 7));
     std::vector<std::string> asked;
-    std::optional<std::string> chosen = "/sounds/new.wav";
+    const std::string newWav = Touch("new.wav");
+    std::optional<std::string> chosen = newWav;
     e->ChoosePayload = [&](const std::string& title, const std::string& dir,
                            const std::string& filter, QWidget*) {
         asked = {title, dir, filter};
@@ -301,13 +305,13 @@ TEST_F(AlarmManagerTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirm
     Click(e.get(), "sb_PickPayload");
     EXPECT_EQ(asked, (Strings{"", "", ""})); // no filter, the system's title
     EXPECT_EQ(Text(e.get(), "e_Description"), "typed");
-    chosen = "/sounds/new.wav";
+    chosen = newWav;
     Click(e.get(), "sb_PickPayload");
-    EXPECT_EQ(Text(e.get(), "e_Description"), "/sounds/new.wav");
+    EXPECT_EQ(Text(e.get(), "e_Description"), QString::fromStdString(newWav));
     Click(e.get(), "OkBtn");
     EXPECT_EQ(e->Alarm.Location.Name, "Tokyo");
     EXPECT_EQ(e->Alarm.Location.StdOffset, 9);
-    EXPECT_EQ(e->Alarm.Text, "/sounds/new.wav");
+    EXPECT_EQ(e->Alarm.Text, newWav);
 }
 
 TEST_F(AlarmManagerTest, OKRearmsAndTakesTheDateAndTimeFromTheirPickers) {
@@ -315,7 +319,7 @@ TEST_F(AlarmManagerTest, OKRearmsAndTakesTheDateAndTimeFromTheirPickers) {
     a.Acknowledged = true;
     auto e = Editor(a);
     EXPECT_TRUE(Part<QLabel>(e.get(), "l_Ack")->isVisible());
-    Part<QDateEdit>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
+    Part<TDateField>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
     Part<QTimeEdit>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
     Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText("1,5");
     Click(e.get(), "OkBtn");

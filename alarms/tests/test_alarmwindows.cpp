@@ -6,6 +6,7 @@
 #include "alarms/AlarmWindows.h"
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/tests/WindowTest.h"
+#include "platform/qt/HXQtMessagePresenter.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -13,10 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include <stdexcept>
 
@@ -314,6 +318,61 @@ TEST_F(AlarmWindows, TheLaunchButtonOpensTheDescriptionAndSaysWhenItCannot) {
     QDesktopServices::unsetUrlHandler("https");
 }
 
+// A box raised from the pop-up, which stays on top and blocks every other
+// window, belongs to the pop-up: it shows above it, and once answered the
+// pop-up takes clicks again.
+TEST_F(AlarmWindows, ABoxFromThePopupShowsAboveItAndAnsweringItFreesThePopup) {
+    TQtMessagePresenterScope boxes; // real boxes
+    TAlarm& a = Add(1, "/nonexistent/program --flag");
+    TickAt(1);
+    TF_AlarmMessage* p = Popup();
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(p->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    bool seen = false;
+    AnswerNextModal([&](QWidget* modal) {
+        seen = true;
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->text().startsWith("Error(65) Could not launch file"));
+        EXPECT_EQ(box->parentWidget(), p);
+        ASSERT_NE(box->windowHandle(), nullptr);
+        EXPECT_EQ(box->windowHandle()->transientParent(), p->windowHandle());
+        EXPECT_TRUE(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        box->button(QMessageBox::Ok)->click();
+    });
+    Part<QToolButton>(p, "sbLaunch")->click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(QApplication::activeModalWidget(), p);
+    Part<QPushButton>(p, "sb_Ack")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Popup(), nullptr);
+    EXPECT_TRUE(a.Acknowledged);
+}
+
+// Frameless, it still stands out from the windows behind it: a strong border
+// all round and a sheet unlike the usual window grey.
+TEST_F(AlarmWindows, ThePopupHasABorderAndStandsOutFromTheWindowsBehind) {
+    Add(1);
+    TickAt(1);
+    TF_AlarmMessage* p = Popup();
+    ASSERT_NE(p, nullptr);
+    const QImage shot = p->grab().toImage();
+    const QColor grey = QApplication::palette().window().color();
+    auto apart = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue());
+    };
+    for (const QPoint at :
+         {QPoint(1, 1), QPoint(shot.width() - 2, shot.height() / 2),
+          QPoint(shot.width() / 2, shot.height() - 2), QPoint(1, shot.height() / 2)})
+        EXPECT_GT(apart(shot.pixelColor(at), grey), 150) << at.x() << "," << at.y();
+    EXPECT_GT(apart(p->palette().window().color(), grey), 40);
+    // Its controls are all there.
+    for (const char* name : {"l_AlarmType", "l_Description", "sb_Dozewise", "e_SnoozeDuration",
+                             "sb_Ack", "SpeedButton1", "sbLaunch"})
+        EXPECT_TRUE(p->findChild<QWidget*>(name)->isVisible()) << name;
+}
+
 class LateAlarms : public AlarmWindows {
 protected:
     TFAlarmExplorer* Explorer() const {
@@ -389,6 +448,21 @@ TEST_F(LateAlarms, ClosedWithAlarmsLeftItComesBackAndAcknowledgeAllEndsIt) {
     TickAt(63);
     ASSERT_NE(e = Explorer(), nullptr);
     EXPECT_EQ(Texts(e), QStringList{"Alarm - Normal  ...  c"});
+}
+
+TEST_F(LateAlarms, TheWindowOpensCentredOnTheScreenAndAboveAPopupUp) {
+    Add(1, "missed");
+    Add(1, "due", kLocal + 59 * kSecond);
+    TickAt(60);
+    ASSERT_NE(Popup(), nullptr);
+    TFAlarmExplorer* e = Explorer();
+    ASSERT_NE(e, nullptr);
+    const QRect screen = e->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(e->frameGeometry()));
+    EXPECT_LE((e->frameGeometry().center() - screen.center()).manhattanLength(), 8)
+        << e->frameGeometry().x() << "," << e->frameGeometry().y();
+    // It blocks the pop-up, so it cannot open under it.
+    EXPECT_TRUE(e->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 TEST_F(LateAlarms, AWindowThatCannotBeMadeShowsMessageTenAndTheTickGoesOn) {

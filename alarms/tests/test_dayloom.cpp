@@ -1,13 +1,14 @@
 // The Dayloom window and its item editor on the main window's event list, at
 // pinned instants: the figures the user reads, the commands on the selected
 // row, the collapsed list and the event file.
+#include "alarms/DateField.h"
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
 
 #include <QAction>
-#include <QDateEdit>
 #include <QGroupBox>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -182,7 +183,7 @@ TEST_F(DayloomTest, AddTakesTheHomePlaceAndStoresAnEmptyDescriptionAsNoDescripti
                   EXPECT_EQ(Text(e, "e_Description"), "New Event");
                   EXPECT_EQ(Text(e, "me_Repeat"), "0");
                   Part<QLineEdit>(e, "e_Description")->clear();
-                  Part<QDateEdit>(e, "tp_Date")->setDate(QDate(2026, 12, 25));
+                  Part<TDateField>(e, "tp_Date")->setDate(QDate(2026, 12, 25));
                   Part<QTimeEdit>(e, "tp_Time")->setTime(QTime(18, 0, 0));
                   Click(e, "OKBtn");
               });

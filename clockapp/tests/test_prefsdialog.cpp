@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -577,6 +578,12 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
         {"sb_SyncSound", "sb_TestSyncSound", "e_SyncSound"},
     };
     const std::string soundsDir = w->DataDir + "sounds";
+    QTemporaryDir music;
+    auto Music = [&music](const char* name) {
+        QFile f(music.filePath(QString(name) + ".wav"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        return f.fileName().toStdString();
+    };
     WithDialog([&](TF_hxPrefs& d) {
         std::optional<std::string> answer;
         Strings asked;
@@ -593,7 +600,7 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
         };
         for (const auto& r : rows) {
             const Strings before = edits();
-            answer = "/music/" + std::string(r.Edit) + ".wav";
+            answer = Music(r.Edit);
             Find<QToolButton>(&d, r.Browse)->click();
             EXPECT_EQ(asked, (Strings{"Select Sound File", soundsDir, "wav files (*.wav)"}));
             Strings expected = before;
@@ -607,7 +614,7 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
             played.Played.clear();
             Find<QToolButton>(&d, r.Test)->click();
             ASSERT_EQ(played.Played.size(), 1u) << r.Test;
-            EXPECT_EQ(played.Played[0].Sound, "/music/" + std::string(r.Edit) + ".wav");
+            EXPECT_EQ(played.Played[0].Sound, Music(r.Edit));
             EXPECT_EQ(played.Played[0].Mode, TRecordingSoundPlayer::TEntry::TMode::Async);
         }
         Find<QLineEdit>(&d, "e_SyncSound")->setText("SystemAsterisk");
@@ -615,6 +622,22 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
         Find<QToolButton>(&d, "sb_TestSyncSound")->click();
         ASSERT_EQ(played.Played.size(), 1u);
         EXPECT_EQ(played.Played[0].Sound, "SystemAsterisk") << "the edit's text as typed";
+
+        // A file that is not there is said so, once, by name, and not taken.
+        const std::string gone = music.filePath("gone.wav").toStdString();
+        const Strings said{"The sound file \"" + gone + "\" does not exist."};
+        Find<QLineEdit>(&d, "e_Chime60Sound")->setText(QString::fromStdString(gone));
+        played.Played.clear();
+        presenter.Texts.clear();
+        Find<QToolButton>(&d, "SpeedButton2")->click();
+        EXPECT_TRUE(played.Played.empty());
+        EXPECT_EQ(presenter.Texts, said);
+        answer = gone;
+        const Strings before = edits();
+        presenter.Texts.clear();
+        Find<QToolButton>(&d, "sb_SyncSound")->click();
+        EXPECT_EQ(edits(), before);
+        EXPECT_EQ(presenter.Texts, said);
     });
 }
 

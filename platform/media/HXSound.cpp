@@ -1,5 +1,7 @@
 #include "platform/media/HXSound.h"
 
+#include "timemodel/HXMessageBoxes.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 
 std::string FreedesktopSoundName(const std::string& alias) {
     static const std::map<std::string, std::string> names = {
@@ -45,18 +48,44 @@ std::string FreedesktopSoundName(const std::string& alias) {
     return it == names.end() ? std::string() : it->second;
 }
 
+namespace {
+
+std::filesystem::path SoundPath(const std::string& sound, const std::string& baseDir) {
+    std::string path = sound;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::filesystem::path p(path);
+    if (p.is_relative() && !baseDir.empty()) p = std::filesystem::path(baseDir) / p;
+    return p;
+}
+
+bool IsSoundFile(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(p, ec);
+}
+
+} // namespace
+
 TSoundSource ResolveSound(const std::string& sound, const std::string& baseDir) {
     if (sound.empty()) return {};
     // An alias wins over a file of the same name, as the system does it.
     const std::string id = FreedesktopSoundName(sound);
     if (!id.empty()) return {TSoundSource::TKind::EventId, id};
-    std::string path = sound;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    std::filesystem::path p(path);
-    if (p.is_relative() && !baseDir.empty()) p = std::filesystem::path(baseDir) / p;
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(p, ec)) return {TSoundSource::TKind::File, p.string()};
+    const std::filesystem::path p = SoundPath(sound, baseDir);
+    if (IsSoundFile(p)) return {TSoundSource::TKind::File, p.string()};
     return {};
+}
+
+std::string MissingSoundFile(const std::string& sound, const std::string& baseDir) {
+    if (sound.empty() || !FreedesktopSoundName(sound).empty()) return {};
+    const std::filesystem::path p = SoundPath(sound, baseDir);
+    return IsSoundFile(p) ? std::string() : p.lexically_normal().string();
+}
+
+bool ReportMissingSoundFile(const std::string& sound, const std::string& baseDir) {
+    const std::string missing = MissingSoundFile(sound, baseDir);
+    if (missing.empty()) return false;
+    THXMessageBoxes::ShowError("The sound file \"" + missing + "\" does not exist.");
+    return true;
 }
 
 namespace {
@@ -110,6 +139,22 @@ void ReportNoSoundDevice(int error) {
     std::fflush(stderr);
 }
 
+// A sound file that is not there when it should sound: said on one line, once
+// per file, as the missing sound device is.
+void ReportMissingAtRingTime(const std::string& sound, const std::string& baseDir) {
+    const std::string missing = MissingSoundFile(sound, baseDir);
+    if (missing.empty()) return;
+    static std::mutex m;
+    static std::set<std::string> reported;
+    {
+        std::lock_guard l(m);
+        if (!reported.insert(missing).second) return;
+    }
+    std::fprintf(stderr, "%s: sound file \"%s\" does not exist; it is not played\n",
+                 program_invocation_short_name, missing.c_str());
+    std::fflush(stderr);
+}
+
 // One context for the whole process, never destroyed: destroying it unloads
 // the sound driver while the driver's playback thread may still be running
 // its last instructions after the completion, which crashes the program.
@@ -147,6 +192,7 @@ public:
         };
         auto w = std::make_shared<TWait>();
         const TSoundSource src = ResolveSound(sound, FBase);
+        if (src.Kind == TSoundSource::TKind::None) ReportMissingAtRingTime(sound, FBase);
         if (!FCtx || src.Kind == TSoundSource::TKind::None) return;
         auto* hold = new std::shared_ptr<TWait>(w);
         if (!PlayFull(
@@ -194,6 +240,7 @@ private:
     }
     void Start(const std::string& sound, std::function<void()> done) {
         const TSoundSource src = ResolveSound(sound, FBase);
+        if (src.Kind == TSoundSource::TKind::None) ReportMissingAtRingTime(sound, FBase);
         if (!FCtx || src.Kind == TSoundSource::TKind::None) {
             if (done) Post(std::move(done));
             return;

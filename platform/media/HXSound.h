@@ -11,7 +11,8 @@
 class ISoundPlayer {
 public:
     virtual ~ISoundPlayer() = default;
-    // Starts the sound and returns at once; a missing sound fails silently.
+    // Starts the sound and returns at once. A sound file that does not exist
+    // plays nothing; the program says so once on the console.
     virtual void Play(const std::string& sound) = 0;
     // Starts the sound; Done runs on the GUI thread once it has ended (or
     // could not be played).
@@ -31,6 +32,15 @@ struct TSoundSource {
     std::string Value;
 };
 TSoundSource ResolveSound(const std::string& sound, const std::string& baseDir);
+
+// The file a sound text names when no such file exists, as looked for
+// (relative names against the base directory); empty for a file that is
+// there, a system sound name or no sound at all.
+std::string MissingSoundFile(const std::string& sound, const std::string& baseDir);
+// For the windows where a sound is chosen or tested: when the sound names a
+// file that does not exist, says so in one error box naming it, and gives
+// true.
+bool ReportMissingSoundFile(const std::string& sound, const std::string& baseDir);
 
 // libcanberra; nothing sounds where no sound server is reached.
 std::unique_ptr<ISoundPlayer> CreateCanberraPlayer(const std::string& baseDir);

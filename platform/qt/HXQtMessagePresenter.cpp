@@ -1,6 +1,8 @@
 #include "platform/qt/HXQtMessagePresenter.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QPushButton>
 
 QString TQtMessagePresenter::TitleOf(TMsgDlgType type) {
@@ -90,10 +92,34 @@ TModalResult TQtMessagePresenter::ResultOf(int execResult, TMsgDlgButtons button
     }
 }
 
+QWidget* TQtMessagePresenter::OwnerWindow(QWidget* fallback) {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    return fallback;
+}
+
+bool TQtMessagePresenter::StayOnTopWindowShown() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return true;
+    return false;
+}
+
 TModalResult TQtMessagePresenter::Present(const std::string& text, TMsgDlgType type,
                                           TMsgDlgButtons buttons, int /*helpContext*/) {
-    std::unique_ptr<QMessageBox> box = CreateDialog(text, type, buttons, Parent);
-    return ResultOf(box->exec(), buttons == 0 ? TMsgDlgButtons(mbOK) : buttons);
+    QWidget* owner = OwnerWindow(Parent);
+    std::unique_ptr<QMessageBox> box = CreateDialog(text, type, buttons, owner);
+    if (StayOnTopWindowShown()) box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    // The owner can go while the box is up (an alarm's pop-up times out), and
+    // takes its box with it.
+    QPointer<QMessageBox> alive(box.get());
+    const int result = box->exec();
+    if (!alive) {
+        (void)box.release();
+        return EscapeResult(buttons == 0 ? TMsgDlgButtons(mbOK) : buttons);
+    }
+    return ResultOf(result, buttons == 0 ? TMsgDlgButtons(mbOK) : buttons);
 }
 
 TQtMessagePresenterScope::TQtMessagePresenterScope(QWidget* parent)

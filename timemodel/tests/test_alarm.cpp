@@ -298,9 +298,10 @@ TEST_F(EventTest, SixHundredDaysAgo) {
     const TDateTime now = At(2026, 3, 1, 9);
     PinClock(now, 0);
     TTemperalEvent e = EventAt(now - 600);
+    // 2024-07-09: a year to 2025-07-09, 7 months to 2026-02-09, 20 days on.
     EXPECT_EQ(e.IYears(), 1);
     EXPECT_EQ(e.IMonths(), 7);
-    EXPECT_EQ(e.IDays(), 21);
+    EXPECT_EQ(e.IDays(), 20);
     EXPECT_EQ(e.IHours(), 0);
     EXPECT_EQ(e.TitleString(), "Since Launch");
     EXPECT_DOUBLE_EQ(e.TotDays(), 600);
@@ -311,6 +312,49 @@ TEST_F(EventTest, SixHundredDaysAgo) {
     EXPECT_DOUBLE_EQ(e.TotYears(), 600 / 365.25);
     EXPECT_DOUBLE_EQ(e.TotMonths(), 600 / 30.4375);
     EXPECT_DOUBLE_EQ(e.EventDate, now - 600); // no recurrence
+}
+
+// The breakdown counts calendar years, months and days from the event's date
+// to now; the totals keep their average year and month.
+TEST_F(EventTest, TheBreakdownCountsCalendarYearsMonthsAndDays) {
+    struct TCase {
+        TDateTime Now, Event;
+        int Years, Months, Days, Hours;
+    };
+    const TCase cases[] = {
+        // One year back, forward, and on the hour.
+        {At(2026, 12, 9, 10), At(2025, 12, 9, 10), 1, 0, 0, 0},
+        {At(2026, 12, 9, 10), At(2027, 12, 9, 10), 1, 0, 0, 0},
+        {At(2027, 3, 1, 9), At(2026, 3, 1, 9), 1, 0, 0, 0},
+        // A second short of the year, and a year and a bit.
+        {At(2026, 12, 9, 10), At(2025, 12, 9, 10, 0, 1), 0, 11, 29, 23},
+        {At(2026, 12, 9, 10), At(2025, 12, 8, 22), 1, 0, 0, 12},
+        // Leap years: 29 February 2024 to the same date, and on.
+        {At(2028, 2, 29), At(2024, 2, 29), 4, 0, 0, 0},
+        {At(2025, 3, 1), At(2024, 2, 29), 1, 0, 1, 0},
+        {At(2024, 3, 1), At(2023, 3, 1), 1, 0, 0, 0},
+        {At(2024, 3, 1), At(2024, 2, 1), 0, 1, 0, 0},
+        {At(2024, 2, 29), At(2024, 1, 29), 0, 1, 0, 0},
+        // A month end the next month lacks is its last day.
+        {At(2026, 2, 28), At(2026, 1, 31), 0, 1, 0, 0},
+        {At(2026, 3, 1), At(2026, 1, 31), 0, 1, 1, 0},
+        {At(2026, 4, 30), At(2026, 3, 31), 0, 1, 0, 0},
+        {At(2026, 4, 29), At(2026, 3, 31), 0, 0, 29, 0},
+        // Ahead: counted from the event back toward now.
+        {At(2026, 3, 1), At(2026, 3, 31), 0, 0, 30, 0},
+        {At(2026, 1, 31), At(2026, 3, 1, 6), 0, 1, 1, 6},
+    };
+    for (const TCase& c : cases) {
+        PinClock(c.Now, 0);
+        TTemperalEvent e = EventAt(c.Event);
+        SCOPED_TRACE(FormatDateTime("yyyy-mm-dd hh:nn:ss", c.Event) + " at " +
+                     FormatDateTime("yyyy-mm-dd hh:nn", c.Now));
+        EXPECT_EQ(e.IYears(), c.Years);
+        EXPECT_EQ(e.IMonths(), c.Months);
+        EXPECT_EQ(e.IDays(), c.Days);
+        EXPECT_EQ(e.IHours(), c.Hours);
+        EXPECT_NEAR(e.TotYears(), std::fabs(c.Now - c.Event) / 365.25, 1e-9);
+    }
 }
 
 // Hours, minutes and seconds come from whole milliseconds.

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +31,45 @@ TEST(Sound, FilesResolveAgainstTheDataDirectory) {
     EXPECT_EQ(ResolveSound("sounds/none.wav", dir.string()).Kind, TSoundSource::TKind::None);
     EXPECT_EQ(ResolveSound("", dir.string()).Kind, TSoundSource::TKind::None);
     EXPECT_EQ(ResolveSound("Minimize", dir.string()).Kind, TSoundSource::TKind::EventId);
+    // Which of them are files that are not there, as looked for.
+    EXPECT_EQ(MissingSoundFile("sounds/none.wav", dir.string()),
+              (dir / "sounds" / "none.wav").string());
+    EXPECT_EQ(MissingSoundFile("/nowhere/none.wav", dir.string()), "/nowhere/none.wav");
+    EXPECT_EQ(MissingSoundFile("sounds\\toll.wav", dir.string()), "");
+    EXPECT_EQ(MissingSoundFile("SystemAsterisk", dir.string()), "");
+    EXPECT_EQ(MissingSoundFile("", dir.string()), "");
+    std::filesystem::remove_all(dir);
+}
+
+// A file that is not there when it should sound is said on the console, once.
+TEST(Sound, AMissingFileAtRingTimeIsSaidOnceByName) {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "hx_sound_missing";
+    std::filesystem::create_directories(dir);
+    const std::string log = (dir / "stderr.txt").string();
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ::dup2(fd, 2);
+    ::close(fd);
+    {
+        auto p = CreateCanberraPlayer(dir.string());
+        p->Play("chime-gone.wav");
+        p->PlayAndWait("chime-gone.wav");
+        p->PlayThen("chime-gone.wav", [] {});
+        p->Play("Minimize");
+    }
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::ifstream in(log);
+    int said = 0;
+    for (std::string line; std::getline(in, line);)
+        if (line.find("does not exist") != std::string::npos) {
+            ++said;
+            EXPECT_NE(line.find((dir / "chime-gone.wav").string()), std::string::npos) << line;
+        }
+    EXPECT_EQ(said, 1);
     std::filesystem::remove_all(dir);
 }
 

@@ -2,7 +2,9 @@
 #include "platform/qt/HXQtMessagePresenter.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -128,4 +130,26 @@ TEST_F(QtMessageBoxes, TextIsPlainAndEndsAtNul) {
     std::unique_ptr<QMessageBox> box =
         TQtMessagePresenter::CreateDialog("<b>x</b>", TMsgDlgType::mtError, mbOK);
     EXPECT_EQ(box->textFormat(), Qt::PlainText);
+}
+
+// A box belongs to the modal window it is raised from, stays on top with it,
+// and goes when that window goes (an alarm's pop-up that times out).
+TEST_F(QtMessageBoxes, ABoxBelongsToTheModalWindowItIsRaisedFrom) {
+    QPointer<QDialog> owner = new QDialog;
+    owner->setWindowFlag(Qt::WindowStaysOnTopHint);
+    owner->setWindowModality(Qt::ApplicationModal);
+    owner->show();
+    bool onTop = false;
+    AnswerWhenShown(Seen, [&](QMessageBox* box) {
+        onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        if (box->parentWidget() == owner)
+            delete owner.data();
+        else
+            PressEscape(box);
+    });
+    EXPECT_EQ(THXMessageBoxes::AskYesNo("Keep it?"), mrNo);
+    EXPECT_TRUE(onTop);
+    EXPECT_TRUE(owner.isNull()) << "the box was not the pop-up's";
+    EXPECT_EQ(ShownBox(), nullptr);
+    delete owner.data();
 }

@@ -1,0 +1,148 @@
+#include "alarms/DateField.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+
+QString NumericDateFormat(const QLocale& locale) {
+    const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
+    struct TPart {
+        QChar Letter;
+        qsizetype At;
+    };
+    std::array<TPart, 3> parts{TPart{'d', -1}, TPart{'M', -1}, TPart{'y', -1}};
+    QChar separator;
+    bool quoted = false;
+    for (qsizetype i = 0; i < shortFormat.size(); ++i) {
+        const QChar c = shortFormat[i];
+        if (c == '\'') quoted = !quoted;
+        if (quoted || c == '\'') continue;
+        for (TPart& p : parts)
+            if (c == p.Letter && p.At < 0) p.At = i;
+        // The first mark between the numbers; blanks and names do not count.
+        if (separator.isNull() && !c.isLetterOrNumber() && !c.isSpace()) separator = c;
+    }
+    if (std::any_of(parts.begin(), parts.end(), [](const TPart& p) { return p.At < 0; }))
+        return QStringLiteral("dd/MM/yyyy");
+    std::sort(parts.begin(), parts.end(),
+              [](const TPart& a, const TPart& b) { return a.At < b.At; });
+    if (separator.isNull()) separator = '/';
+    QStringList out;
+    for (const TPart& p : parts)
+        out << (p.Letter == 'y' ? QStringLiteral("yyyy") : QString(2, p.Letter));
+    return out.join(separator);
+}
+
+QDate ParseNumericDate(const QString& text, const QString& format) {
+    static const QRegularExpression digits(QStringLiteral("\\d+"));
+    QStringList numbers;
+    for (auto m = digits.globalMatch(text); m.hasNext();)
+        numbers << m.next().captured();
+    static const QRegularExpression letter(QStringLiteral("\\p{L}"));
+    if (numbers.size() != 3 || letter.match(text).hasMatch()) return {};
+    const qsizetype at[] = {format.indexOf('d'), format.indexOf('M'), format.indexOf('y')};
+    int d = 0, m = 0, y = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int rank = int(std::count_if(std::begin(at), std::end(at),
+                                           [&](qsizetype other) { return other < at[i]; }));
+        const QString& n = numbers[rank];
+        if (i == 2 ? n.size() != 4 : n.size() > 2) return {};
+        (i == 0 ? d : i == 1 ? m : y) = n.toInt();
+    }
+    const QDate date(y, m, d);
+    return y >= 1 && date.isValid() ? date : QDate();
+}
+
+namespace {
+
+// A small calendar sheet for the button that opens the calendar.
+QIcon CalendarIcon() {
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("x-office-calendar"));
+    if (!themed.isNull()) return themed;
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(QColor(70, 70, 70));
+    p.setBrush(Qt::white);
+    p.drawRect(1, 2, 13, 12);
+    p.fillRect(2, 3, 12, 3, QColor(190, 30, 30));
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            p.fillRect(3 + c * 3, 8 + r * 2, 2, 1, QColor(70, 70, 70));
+    return QIcon(pm);
+}
+
+} // namespace
+
+TDateField::TDateField(QWidget* parent) : QLineEdit(parent), FFormat(NumericDateFormat()) {
+    FCalendar = addAction(CalendarIcon(), QLineEdit::TrailingPosition);
+    FCalendar->setToolTip(tr("Pick the date from a calendar (Alt+Down)"));
+    connect(FCalendar, &QAction::triggered, this, [this] { ShowCalendar(); });
+    setToolTip(tr("Type the date as %1, or pick it from the calendar").arg(FormatHint()));
+    setPlaceholderText(FormatHint());
+    setMaxLength(32);
+}
+
+QDate TDateField::date() const {
+    return ParseNumericDate(text(), FFormat);
+}
+
+void TDateField::setDate(const QDate& date) {
+    setText(date.isValid() ? date.toString(FFormat) : QString());
+}
+
+QString TDateField::FormatHint() const {
+    return FFormat.toUpper();
+}
+
+void TDateField::ShowCalendar() {
+    auto* popup = new QFrame(this, Qt::Popup);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->setFrameShape(QFrame::StyledPanel);
+    auto* calendar = new QCalendarWidget(popup);
+    calendar->setObjectName(QStringLiteral("calendar"));
+    calendar->setGridVisible(true);
+    const QDate shown = date();
+    calendar->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
+    auto* layout = new QVBoxLayout(popup);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(calendar);
+    connect(calendar, &QCalendarWidget::clicked, this, [this, popup](const QDate& picked) {
+        setDate(picked);
+        popup->close();
+        setFocus();
+    });
+    connect(calendar, &QCalendarWidget::activated, calendar, &QCalendarWidget::clicked);
+    popup->adjustSize();
+    // Below the field, kept on its screen.
+    QPoint at = mapToGlobal(QPoint(0, height()));
+    if (const QScreen* s = screen()) {
+        const QRect room = s->availableGeometry();
+        if (at.y() + popup->height() > room.bottom())
+            at.setY(mapToGlobal(QPoint(0, 0)).y() - popup->height());
+        at.setX(
+            std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - popup->width())));
+    }
+    popup->move(at);
+    popup->show();
+    calendar->setFocus();
+}
+
+void TDateField::keyPressEvent(QKeyEvent* e) {
+    if ((e->key() == Qt::Key_Down && (e->modifiers() & Qt::AltModifier)) ||
+        e->key() == Qt::Key_F4) {
+        ShowCalendar();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}

@@ -1,0 +1,163 @@
+// The date and time fields of the alarm editor and the Dayloom item editor,
+// used as a user does: a whole date typed in the locale's numeric order, an
+// impossible one refused by name, a time stepped to whole seconds.
+#include "alarms/AlarmManager.h"
+#include "alarms/DateField.h"
+#include "alarms/Dayloom.h"
+#include "alarms/tests/AlarmEditorTest.h"
+
+#include <QComboBox>
+#include <QLocale>
+#include <QTest>
+#include <QTimeEdit>
+
+#include <memory>
+
+namespace {
+
+const TDateTime kDay = EncodeDate(2026, 2, 14);
+
+// One editor of either kind on a record at the given local time.
+struct TEditor {
+    std::unique_ptr<QDialog> Dialog;
+    const char* Ok;
+    std::function<TDateTime()> Stored;
+};
+
+class EditorFieldsTest : public AlarmEditorTest {
+protected:
+    void TearDown() override {
+        QLocale::setDefault(FLocale);
+        AlarmEditorTest::TearDown();
+    }
+    TEditor Open(bool alarm, TDateTime at) {
+        TEditor r;
+        if (alarm) {
+            auto* e = new TF_AddEditAlarm(*w, nullptr);
+            e->Alarm.AlarmTime = at;
+            r = {std::unique_ptr<QDialog>(e), "OkBtn", [e] { return e->Alarm.AlarmTime; }};
+        } else {
+            auto* e = new TAddEditTrackingItem(*w, nullptr);
+            e->Event.EventDate = at;
+            r = {std::unique_ptr<QDialog>(e), "OKBtn", [e] { return e->Event.EventDate; }};
+        }
+        r.Dialog->show();
+        return r;
+    }
+    static void Type(QWidget* editor, const char* field, const QString& text) {
+        auto* line = Part<QLineEdit>(editor, field);
+        line->selectAll();
+        QTest::keyClicks(line, text);
+    }
+    QLocale FLocale;
+};
+
+TEST_F(EditorFieldsTest, AWholeDateTypedIsStoredAndAnImpossibleOneIsRefusedByName) {
+    struct TCase {
+        QLocale Locale;
+        const char *Good, *Impossible, *Hint;
+    };
+    const TCase cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), "15/02/2027", "31/02/2027",
+         "DD/MM/YYYY"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "2/15/2027", "02/31/2027", "MM/DD/YYYY"},
+        {QLocale(QLocale::German, QLocale::Germany), "15.2.2027", "29.02.2027", "DD.MM.YYYY"},
+        {QLocale::c(), "15/02/2027", "31/02/2027", "DD/MM/YYYY"},
+    };
+    const TDateTime before = kDay + EncodeTime(8, 0, 0, 0);
+    for (const TCase& c : cases)
+        for (const bool alarm : {true, false}) {
+            SCOPED_TRACE(c.Locale.name().toStdString() + (alarm ? " alarm" : " tracked date"));
+            QLocale::setDefault(c.Locale);
+            TEditor good = Open(alarm, before);
+            Type(good.Dialog.get(), "tp_Date", c.Good);
+            Click(good.Dialog.get(), good.Ok);
+            EXPECT_FALSE(good.Dialog->isVisible());
+            EXPECT_EQ(good.Stored(), EncodeDate(2027, 2, 15) + EncodeTime(8, 0, 0, 0));
+
+            presenter.Texts.clear();
+            TEditor bad = Open(alarm, before);
+            Type(bad.Dialog.get(), "tp_Date", c.Impossible);
+            Click(bad.Dialog.get(), bad.Ok);
+            EXPECT_TRUE(bad.Dialog->isVisible());
+            EXPECT_EQ(bad.Stored(), before);
+            ASSERT_EQ(presenter.Texts.size(), 1u);
+            EXPECT_EQ(presenter.Texts[0], std::string("\"Local Date\" must be a date written as ") +
+                                              c.Hint + ": '" + c.Impossible + "' is not one.");
+            // Put right, it goes through.
+            Type(bad.Dialog.get(), "tp_Date", c.Good);
+            Click(bad.Dialog.get(), bad.Ok);
+            EXPECT_FALSE(bad.Dialog->isVisible());
+            EXPECT_EQ(bad.Stored(), EncodeDate(2027, 2, 15) + EncodeTime(8, 0, 0, 0));
+        }
+}
+
+// A record a fraction of a second past the minute (a new alarm is "now" plus
+// ten minutes) set to 08:02:00 is stored at 08:02:00 exactly.
+TEST_F(EditorFieldsTest, ATimeSetInTheEditorIsStoredInWholeSeconds) {
+    for (const bool alarm : {true, false}) {
+        SCOPED_TRACE(alarm ? "alarm" : "tracked date");
+        TEditor e = Open(alarm, kDay + EncodeTime(8, 0, 0, 930));
+        auto* time = Part<QTimeEdit>(e.Dialog.get(), "tp_Time");
+        time->setCurrentSection(QDateTimeEdit::MinuteSection);
+        time->stepBy(2);
+        Click(e.Dialog.get(), e.Ok);
+        EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", e.Stored()), "08:02:00.000");
+        EXPECT_EQ(e.Stored(), kDay + EncodeTime(8, 2, 0, 0));
+    }
+}
+
+// A sound that is not there says so, naming the file, once; nothing plays.
+TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
+    w->MajorAlarmSound = "sounds/alarm1.wav";
+    const std::string here = Touch("here.wav");
+    const std::string gone = dir.filePath("gone.wav").toStdString();
+    struct TCase {
+        const char *Type, *Payload;
+        std::string Missing; // empty: it plays
+    };
+    const TCase cases[] = {
+        {"Sound File", "gone.wav", gone},
+        {"Sound File", "/nowhere/gone.wav", "/nowhere/gone.wav"},
+        {"Alarm - Major", "Wake up", dir.filePath("sounds/alarm1.wav").toStdString()},
+        {"Sound File", "here.wav", ""},
+        {"Sound File", "SystemAsterisk", ""}, // a system sound
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Payload);
+        TF_AddEditAlarm e(*w, nullptr);
+        e.Alarm.Text = c.Payload;
+        e.show();
+        Part<QComboBox>(&e, "lb_AlarmType")->setEditText(c.Type);
+        presenter.Texts.clear();
+        sound->Played.clear();
+        Click(&e, "sbTestPayload");
+        if (c.Missing.empty()) {
+            EXPECT_TRUE(presenter.Texts.empty());
+            EXPECT_EQ(Sounds().size(), 1u);
+        } else {
+            EXPECT_EQ(presenter.Texts, std::vector<std::string>{"The sound file \"" + c.Missing +
+                                                                "\" does not exist."});
+            EXPECT_TRUE(Sounds().empty());
+        }
+    }
+    // Chosen, it is not taken.
+    TF_AddEditAlarm e(*w, nullptr);
+    e.Alarm.AlarmType = 7;
+    e.Alarm.Text = "here.wav";
+    e.show();
+    std::string chosen = gone;
+    e.ChoosePayload = [&](const std::string&, const std::string&, const std::string&, QWidget*) {
+        return std::optional<std::string>(chosen);
+    };
+    presenter.Texts.clear();
+    Click(&e, "sb_PickPayload");
+    EXPECT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(Text(&e, "e_Description"), "here.wav");
+    chosen = here;
+    Click(&e, "sb_PickPayload");
+    EXPECT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(Text(&e, "e_Description"), QString::fromStdString(here));
+}
+
+} // namespace
