@@ -16,6 +16,9 @@ uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (st
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 constexpr qint64 kMaxTextureFile = 256 * 1024 * 1024;
 const char* kNotTexture = "Globe texture must be a 256 color RGB encoded bitmap";
+const char* kTextureShort = "The texture file is cut short";
+const char* kTextureLarge = "The texture file is larger than 256 MB";
+const char* kTextureUnreadable = "The texture file cannot be read";
 }  // namespace
 
 TTextureData::TTextureData() = default;
@@ -34,13 +37,17 @@ bool TTextureData::Load(const std::string& fileName) {
     }
     Clear();
     try {
-        if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxTextureFile)
-            throw EGlobeException(kNotTexture);
+        if (f.size() > kMaxTextureFile)
+            throw EGlobeException(kTextureLarge);
+        if (!f.open(QIODevice::ReadOnly))
+            throw EGlobeException(kTextureUnreadable);
         const QByteArray data = f.readAll();
         const auto* d = reinterpret_cast<const uint8_t*>(data.constData());
         const int64_t size = data.size();
-        if (size < 54 || d[0] != 'B' || d[1] != 'M')
+        if (size >= 2 && (d[0] != 'B' || d[1] != 'M'))
             throw EGlobeException(kNotTexture);
+        if (size < 54)
+            throw EGlobeException(kTextureShort);
         const int64_t offBits = Le32(d + 10);
         const int64_t hdrSize = Le32(d + 14);
         const int32_t width = static_cast<int32_t>(Le32(d + 18));
@@ -53,13 +60,17 @@ bool TTextureData::Load(const std::string& fileName) {
             throw EGlobeException(kNotTexture);
         if (clrUsed == 0)
             clrUsed = 256;
-        if (clrUsed > 256 || 14 + hdrSize + clrUsed * 4 > size)
+        if (clrUsed > 256)
             throw EGlobeException(kNotTexture);
+        if (14 + hdrSize + clrUsed * 4 > size)
+            throw EGlobeException(kTextureShort);
         const int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
         const int64_t minStride = (static_cast<int64_t>(width) * 8 + 31) / 32 * 4;
         const int64_t stride = sizeImage ? sizeImage / rows : minStride;
-        if (stride < width || offBits < 14 || offBits + stride * rows > size)
+        if (stride < width || offBits < 14)
             throw EGlobeException(kNotTexture);
+        if (offBits + stride * rows > size)
+            throw EGlobeException(kTextureShort);
         for (int64_t i = 0; i < clrUsed; ++i) {
             const uint8_t* q = d + 14 + hdrSize + 4 * i;
             Rgb[i] = (static_cast<uint32_t>(q[2]) << 16) | (q[1] << 8) | q[0];
