@@ -89,14 +89,6 @@ Ring ClipHalf(const Ring& r, double a, double b, double c) {
     return out;
 }
 
-bool Inside(const Ring& r, double x, double y) {
-    bool c = false;
-    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
-        if ((r[i].y > y) != (r[j].y > y) && x < (r[j].x - r[i].x) * (y - r[i].y) / (r[j].y - r[i].y) + r[i].x)
-            c = !c;
-    return c;
-}
-
 // No edge longer than a degree, so the globe bends it with the earth.
 Ring Densify(const Ring& r) {
     Ring out;
@@ -107,8 +99,15 @@ Ring Densify(const Ring& r) {
         b.x = a.x + Wrap180(b.x - a.x);
         out.push_back(a);
         const int n = static_cast<int>(std::ceil(std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y)) / 1.0));
-        for (int k = 1; k < n; ++k)
-            out.push_back({a.x + (b.x - a.x) * k / n, a.y + (b.y - a.y) * k / n});
+        // Counted from the lesser end, so an edge that two rings share in
+        // opposite directions gets the same points in both.
+        const bool fromA = a.x < b.x || (a.x == b.x && a.y <= b.y);
+        const P& lo = fromA ? a : b;
+        const P& hi = fromA ? b : a;
+        for (int k = 1; k < n; ++k) {
+            const int m = fromA ? k : n - k;
+            out.push_back({lo.x + (hi.x - lo.x) * m / n, lo.y + (hi.y - lo.y) * m / n});
+        }
     }
     return out;
 }
@@ -420,14 +419,24 @@ int Main(int argc, char** argv) {
                        total);
         }
         std::vector<Piece> land = LandPieces(countries);
+        // Land and sea are told apart on the rings as the layer stores them
+        // (whole minutes), by the core's own hit test, so that a place the
+        // rounded coast leaves in the water gets its disc.
+        TGlobeContext written;
+        TGlobeLayer* shores = written.AddNewLayer("Shores");
+        auto* shore = new TPolygonPresenter(shores, "Shore", 1);
+        std::map<const TGlobeObject*, Piece*> shoreOf;
+        {
+            int64_t unused = 0;
+            for (Piece& pc : land)
+                if (TGeoDataObject* o = AddPolygon(shores, shore, ToMinutes(Densify(pc.R)), "", 0, unused))
+                    shoreOf[o] = &pc;
+        }
         std::vector<size_t> atSea;
         for (size_t i = 0; i < places.size(); ++i) {
             const Place& pl = places[i];
-            Piece* top = nullptr;
-            for (Piece& pc : land)
-                if (pl.Lon >= pc.MinX && pl.Lon <= pc.MaxX && pl.Lat >= pc.MinY && pl.Lat <= pc.MaxY &&
-                    Inside(pc.R, pl.Lon, pl.Lat))
-                    top = &pc;
+            const TGlobeObject* hit = shores->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+            Piece* top = hit ? shoreOf[hit] : nullptr;
             if (top) {
                 top->Places.push_back(i);
                 continue;
@@ -489,6 +498,21 @@ int Main(int argc, char** argv) {
         layer->SaveToFile(outDir + "01-timezones.lyr");
         std::printf("01-timezones.lyr: %d polygons (%zu discs), %lld points\n", layer->ObjectCount(), discs.size(),
                     static_cast<long long>(total));
+        // Read back as the program reads it: every place must answer its own offset.
+        TGlobeContext check;
+        TGlobeLayer* back = check.AddNewLayer("");
+        back->SetFilename(outDir + "01-timezones.lyr");
+        int wrong = 0;
+        for (const Place& pl : places) {
+            const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+            if (!o || o->Title != OffsetTitle(pl.Offset)) {
+                std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
+                             OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
+                ++wrong;
+            }
+        }
+        if (wrong)
+            Die(std::to_string(wrong) + " places answer another offset");
     }
     return 0;
 }
