@@ -346,6 +346,68 @@ void SplitPiece(const Piece& pc, const std::vector<Place>& places, std::vector<s
     }
 }
 
+// Every vertex of any ring that lies on an edge of another (within a
+// minute and a half: both are rounded to whole minutes) becomes a vertex of that edge too, so neighbouring cells
+// run through the same points along their common border: drawn, their fills
+// then meet pixel for pixel.
+void NodeRings(std::vector<std::pair<std::vector<GlobePoint>, double>>& rings) {
+    auto cellOf = [](int64_t x, int64_t y) { return ((x + 200) << 16) ^ (y + 100); };
+    struct V {
+        int64_t X, Y;
+        size_t Ring;
+    };
+    std::map<int64_t, std::vector<V>> grid;  // whole degrees -> vertices in minutes
+    auto deg = [](int64_t m) { return m >= 0 ? m / 60 : -((-m + 59) / 60); };
+    for (size_t r = 0; r < rings.size(); ++r)
+        for (const GlobePoint& p : rings[r].first) {
+            const int64_t x = p.X / GU_MINUTE, y = p.Y / GU_MINUTE;
+            grid[cellOf(deg(x), deg(y))].push_back({x, y, r});
+        }
+    int64_t added = 0;
+    for (size_t r = 0; r < rings.size(); ++r) {
+        // A ring's own vertices stay as they are: only a neighbour's are taken.
+        std::vector<GlobePoint>& pts = rings[r].first;
+        std::vector<GlobePoint> out;
+        const size_t n = pts.size();
+        for (size_t i = 0; i < n; ++i) {
+            const int64_t ax = pts[i].X / GU_MINUTE, ay = pts[i].Y / GU_MINUTE;
+            const int64_t bx = pts[(i + 1) % n].X / GU_MINUTE, by = pts[(i + 1) % n].Y / GU_MINUTE;
+            out.push_back(pts[i]);
+            const int64_t dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+            if (len2 == 0)
+                continue;
+            std::vector<std::pair<int64_t, std::pair<int64_t, int64_t>>> on;  // (position along, vertex)
+            for (int64_t cx = deg(std::min(ax, bx) - 1); cx <= deg(std::max(ax, bx) + 1); ++cx)
+                for (int64_t cy = deg(std::min(ay, by) - 1); cy <= deg(std::max(ay, by) + 1); ++cy) {
+                    const auto it = grid.find(cellOf(cx, cy));
+                    if (it == grid.end())
+                        continue;
+                    for (const auto& [px, py, from] : it->second) {
+                        if (from == r)
+                            continue;
+                        const int64_t t = (px - ax) * dx + (py - ay) * dy;
+                        if (t <= 0 || t >= len2)
+                            continue;
+                        const double cross = static_cast<double>((px - ax) * dy - (py - ay) * dx);
+                        if (cross * cross <= 1.5 * 1.5 * static_cast<double>(len2))
+                            on.push_back({t, {px, py}});
+                    }
+                }
+            std::sort(on.begin(), on.end());
+            on.erase(std::unique(on.begin(), on.end()), on.end());
+            for (const auto& [t, v] : on) {
+                const GlobePoint g{static_cast<int32_t>(v.first * GU_MINUTE), static_cast<int32_t>(v.second * GU_MINUTE), 0};
+                if (!(out.back() == g)) {
+                    out.push_back(g);
+                    ++added;
+                }
+            }
+        }
+        pts = std::move(out);
+    }
+    std::printf("zone borders: %lld shared points added\n", static_cast<long long>(added));
+}
+
 TColor ZoneColour(double offset) {
     // Pale fills, one for each of four whole-hour classes round the world
     // and one for the half and quarter hours (BGR).
@@ -474,6 +536,7 @@ int Main(int argc, char** argv) {
                 r.push_back({pl.Lon + rx * std::cos(k * M_PI / 8), std::clamp(pl.Lat + 0.25 * std::sin(k * M_PI / 8), -90.0, 90.0)});
             AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
         }
+        std::vector<std::pair<std::vector<GlobePoint>, double>> zoneCells;
         for (Piece& pc : land) {
             if (pc.Places.empty()) {
                 // No place on it: the place nearest to any of its points.
@@ -493,8 +556,11 @@ int Main(int argc, char** argv) {
             std::vector<std::pair<Ring, double>> cells;
             SplitPiece(pc, places, cells);
             for (auto& [r, offset] : cells)
-                AddPolygon(layer, fill(offset), ToMinutes(Densify(r)), OffsetTitle(offset), 0, total);
+                zoneCells.push_back({ToMinutes(Densify(r)), offset});
         }
+        NodeRings(zoneCells);
+        for (auto& [pts, offset] : zoneCells)
+            AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
         layer->SaveToFile(outDir + "01-timezones.lyr");
         std::printf("01-timezones.lyr: %d polygons (%zu discs), %lld points\n", layer->ObjectCount(), discs.size(),
                     static_cast<long long>(total));
