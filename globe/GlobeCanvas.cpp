@@ -344,7 +344,7 @@ bool NeedsClip(const TPoint* pts, int n, int32_t w, int32_t h) {
 void TGlobeCanvas::RenderPolyline(const TPoint* pts, int count) {
     if (count < 2)
         return;
-    QPainter* p = P();
+    P();
     if (!HavePen)
         return;
     const TPoint* src = pts;
@@ -356,9 +356,7 @@ void TGlobeCanvas::RenderPolyline(const TPoint* pts, int count) {
     }
     if (n < 2)
         return;
-    p->setBrush(Qt::NoBrush);
-    p->drawPolyline(reinterpret_cast<const QPoint*>(src), n);
-    p->setBrush(HaveBrush ? Brush : QBrush(Qt::NoBrush));
+    StrokeRuns(src, n);
 }
 
 void TGlobeCanvas::RenderPolygon(const TPoint* pts, int count) {
@@ -376,7 +374,132 @@ void TGlobeCanvas::RenderPolygon(const TPoint* pts, int count) {
     }
     if (n < 2)
         return;
-    p->drawPolygon(reinterpret_cast<const QPoint*>(src), n, Qt::OddEvenFill);
+    if (!FillsHere()) {
+        p->drawPolygon(reinterpret_cast<const QPoint*>(src), n, Qt::OddEvenFill);
+        return;
+    }
+    if (HaveBrush)
+        FillPolygon(src, n);
+    if (HavePen) {
+        // The outline, closed.
+        if (src != Buf.data())
+            Buf.assign(src, src + n);
+        Buf.resize(static_cast<size_t>(n));
+        Buf.push_back(Buf.front());
+        StrokeRuns(Buf.data(), n + 1);
+    }
+}
+
+bool TGlobeCanvas::FillsHere(bool anyBrush) const {
+    return Painter && OwnTarget && Painter->transform().isIdentity() && !Painter->hasClipping() &&
+           Image.format() == QImage::Format_RGB888 &&
+           (anyBrush || (Brush.style() == Qt::SolidPattern && Brush.color().alpha() == 255));
+}
+
+void TGlobeCanvas::FillRect(int32_t l, int32_t t, int32_t r, int32_t b, const QColor& c) {
+    l = std::max(l, 0);
+    t = std::max(t, 0);
+    r = std::min(r, W);
+    b = std::min(b, H);
+    const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+    for (int32_t y = t; y < b; ++y) {
+        uchar* px = Image.scanLine(y) + 3 * l;
+        for (int32_t x = l; x < r; ++x, px += 3) {
+            px[0] = rgb[0];
+            px[1] = rgb[1];
+            px[2] = rgb[2];
+        }
+    }
+}
+
+void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
+    // Even-odd, sampled at pixel centres: pixel (x, y) is filled when
+    // (x + 0.5, y + 0.5) lies inside, and a centre on an edge belongs to the
+    // right of it. In whole numbers, so two polygons that share an edge share
+    // out its pixels exactly, whichever way each runs along it.
+    Edges.clear();
+    int32_t top = H, bottom = 0;
+    for (int i = 0; i < n; ++i) {
+        TPoint a = pts[i], b = pts[i + 1 < n ? i + 1 : 0];
+        if (a.Y == b.Y)
+            continue;
+        if (a.Y > b.Y)
+            std::swap(a, b);
+        const int32_t y0 = std::max(a.Y, 0), y1 = std::min(b.Y, H);
+        if (y0 >= y1)
+            continue;
+        // In row y the crossing is at a.X + (y + 0.5 - a.Y) dx / dy; the
+        // first pixel right of it is ceil(crossing - 0.5) = ceil(num / den).
+        const int64_t dx = static_cast<int64_t>(b.X) - a.X, dy = static_cast<int64_t>(b.Y) - a.Y;
+        const int64_t den = 2 * dy;
+        const int64_t num = 2 * a.X * dy + (2 * (static_cast<int64_t>(y0) - a.Y) + 1) * dx - dy;
+        const int64_t q = num >= 0 ? (num + den - 1) / den : -((-num) / den);
+        const int64_t step = 2 * dx;
+        const int64_t fa = step >= 0 ? step / den : -((-step + den - 1) / den);
+        Edges.push_back({y0, y1, q, q * den - num, fa, step - fa * den, den});
+        top = std::min(top, y0);
+        bottom = std::max(bottom, y1);
+    }
+    if (Edges.empty())
+        return;
+    std::sort(Edges.begin(), Edges.end(), [](const TEdge& p, const TEdge& q) { return p.Y0 < q.Y0; });
+    const QColor c = Brush.color();
+    const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+    size_t next = 0;
+    ActiveEdges.clear();
+    for (int32_t y = top; y < bottom; ++y) {
+        while (next < Edges.size() && Edges[next].Y0 <= y)
+            ActiveEdges.push_back(Edges[next++]);
+        Cross.clear();
+        size_t keep = 0;
+        for (size_t k = 0; k < ActiveEdges.size(); ++k) {
+            TEdge& e = ActiveEdges[k];
+            if (y >= e.Y1)
+                continue;
+            Cross.push_back(static_cast<int32_t>(std::clamp<int64_t>(e.Q, 0, W)));
+            e.Q += e.A;
+            e.R -= e.B;
+            if (e.R < 0) {
+                ++e.Q;
+                e.R += e.Den;
+            }
+            ActiveEdges[keep++] = e;
+        }
+        ActiveEdges.resize(keep);
+        std::sort(Cross.begin(), Cross.end());
+        uchar* row = Image.scanLine(y);
+        for (size_t k = 0; k + 1 < Cross.size(); k += 2)
+            for (int32_t x = Cross[k]; x < Cross[k + 1]; ++x) {
+                uchar* px = row + 3 * x;
+                px[0] = rgb[0];
+                px[1] = rgb[1];
+                px[2] = rgb[2];
+            }
+    }
+}
+
+void TGlobeCanvas::StrokeRuns(const TPoint* pts, int n) {
+    QPainter* p = P();
+    // A plain line is drawn in pieces of at most 80 pixels' length, each
+    // small enough for Qt to draw it on this thread; the pieces meet at a
+    // shared point, so the pixels are those of the whole line.
+    if (Pen.style() != Qt::SolidLine) {
+        p->drawPolyline(reinterpret_cast<const QPoint*>(pts), n);
+        return;
+    }
+    int start = 0;
+    int64_t len = 0;
+    for (int i = 1; i < n; ++i) {
+        const int64_t d = std::max(std::llabs(static_cast<int64_t>(pts[i].X) - pts[i - 1].X),
+                                   std::llabs(static_cast<int64_t>(pts[i].Y) - pts[i - 1].Y));
+        if (len + d > 80 && i - 1 > start) {
+            p->drawPolyline(reinterpret_cast<const QPoint*>(pts + start), i - start);
+            start = i - 1;
+            len = 0;
+        }
+        len += d;
+    }
+    p->drawPolyline(reinterpret_cast<const QPoint*>(pts + start), n - start);
 }
 
 static_assert(sizeof(TPoint) == sizeof(QPoint), "screen points are handed to Qt as they are");
