@@ -401,15 +401,17 @@ void TGlobeCanvas::FillRect(int32_t l, int32_t t, int32_t r, int32_t b, const QC
     t = std::max(t, 0);
     r = std::min(r, W);
     b = std::min(b, H);
+    if (l >= r || t >= b)
+        return;
     const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
-    for (int32_t y = t; y < b; ++y) {
-        uchar* px = Image.scanLine(y) + 3 * l;
-        for (int32_t x = l; x < r; ++x, px += 3) {
-            px[0] = rgb[0];
-            px[1] = rgb[1];
-            px[2] = rgb[2];
-        }
+    uchar* first = Image.scanLine(t) + 3 * l;
+    for (int32_t x = l; x < r; ++x) {
+        first[3 * (x - l)] = rgb[0];
+        first[3 * (x - l) + 1] = rgb[1];
+        first[3 * (x - l) + 2] = rgb[2];
     }
+    for (int32_t y = t + 1; y < b; ++y)
+        std::memcpy(Image.scanLine(y) + 3 * l, first, static_cast<size_t>(3 * (r - l)));
 }
 
 void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
@@ -459,11 +461,12 @@ void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
             Cross.push_back(static_cast<int32_t>(std::clamp<int64_t>(e.Q, 0, W)));
             e.Q += e.A;
             e.R -= e.B;
-            if (e.R < 0) {
-                ++e.Q;
-                e.R += e.Den;
-            }
-            ActiveEdges[keep++] = e;
+            const int64_t borrow = e.R >> 63;  // -1 when R went below 0
+            e.Q -= borrow;
+            e.R += e.Den & borrow;
+            if (keep != k)
+                ActiveEdges[keep] = e;
+            ++keep;
         }
         ActiveEdges.resize(keep);
         std::sort(Cross.begin(), Cross.end());

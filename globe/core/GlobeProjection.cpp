@@ -145,11 +145,9 @@ int TPrjModel::ProjectChain(TGeoDataObject& obj) {
         if (!ProjectPoint(p, n))
             continue;
         const TPoint& s = Globe->SP(n);
-        if (s.X != lx || s.Y != ly) {
-            lx = s.X;
-            ly = s.Y;
-            ++n;
-        }
+        n += (s.X != lx) | (s.Y != ly);
+        lx = s.X;
+        ly = s.Y;
     }
     return n;
 }
@@ -311,29 +309,32 @@ int TSphericalPrj::ProjectChain(TGeoDataObject& obj) {
         cache->SetCapacity(cache->Count());
         obj.Cache = std::move(cache);
     }
+    // Every point is written and the count moves on only past a new pixel:
+    // no branch to mispredict on the many points that share one.
+    Globe->SP(obj.Cache->Count());
+    TPoint* out = Globe->ScreenPoints.data();
+    const bool farSide = Globe->FarSide;
+    const double rim = static_cast<double>(RadiusPixels);
     int n = 0;
     int32_t lx = kFar, ly = kFar;
     for (const GlobePoint& v : obj.Cache->Items) {
         double sx = Dot(v, M), sy = Dot(v, M + 3);
         if (nearRim) {
             const double depth = Dot(v, M + 6);
-            const bool hidden = Globe->FarSide ? depth <= 0 : depth > 0;
+            const bool hidden = farSide ? depth <= 0 : depth > 0;
             if (hidden) {
-                const double h = static_cast<double>(Hypot(sy, sx));
+                const double h = std::sqrt(sx * sx + sy * sy);
                 if (h > 0) {
-                    sx *= static_cast<double>(RadiusPixels) / h;
-                    sy *= static_cast<double>(RadiusPixels) / h;
+                    sx *= rim / h;
+                    sy *= rim / h;
                 }
             }
         }
         const int32_t px = Pix(sx, XOrigin), py = Pix(sy, YOrigin);
-        if (px != lx || py != ly) {
-            TPoint& s = Globe->SP(n++);
-            s.X = px;
-            s.Y = py;
-            lx = px;
-            ly = py;
-        }
+        out[n] = {px, py};
+        n += (px != lx) | (py != ly);
+        lx = px;
+        ly = py;
     }
     return n;
 }
