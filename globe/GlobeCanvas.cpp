@@ -565,12 +565,16 @@ void TGlobeCanvas::DrawTitle(int32_t x, int32_t y, const std::string& s, THAlign
     const QString text = QString::fromStdString(s);
     const QFontMetrics fm(Font);
     const int w = fm.horizontalAdvance(text);
-    const int x0 = h == THAlign::Left ? x : h == THAlign::Center ? x - w / 2 : x - w;
-    const int base = v == TVAlign::Top ? y + fm.ascent() : v == TVAlign::Baseline ? y : y - fm.descent();
+    const int dx = h == THAlign::Left ? 0 : h == THAlign::Center ? -w / 2 : -w;
+    const int base = v == TVAlign::Top ? fm.ascent() : v == TVAlign::Baseline ? 0 : -fm.descent();
+    // Turned about the aligned point by the font's angle, as TextOut is.
     p->save();
     p->setFont(Font);
     p->setPen(TextColor);
-    p->drawText(x0, base, text);
+    p->translate(x, y);
+    if (FontAngle != 0)
+        p->rotate(-FontAngle / 10.0);
+    p->drawText(dx, base, text);
     p->restore();
 }
 

@@ -79,6 +79,32 @@ TGlobeDrawContext::TGlobeDrawContext(int32_t width, int32_t height)
     Canvas = &GlobeCanvas;
     GlobeCanvas.Resize(CanvasWidth, CanvasHeight, CanvasPPI);
     GlobeCanvas.WorldTexture = &Texture;
+    GridPen.OnChange = [this] { RedrawLayers(); };
+}
+
+void TGlobeDrawContext::SetColor(TColor v) {
+    Color = v;
+    RedrawLayers();
+}
+
+void TGlobeDrawContext::SetGlobeColor(TColor v) {
+    GlobeColor = v;
+    RedrawLayers();
+}
+
+void TGlobeDrawContext::SetDrawGrid(TDrawGrid v) {
+    DrawGrid = v;
+    RedrawLayers();
+}
+
+void TGlobeDrawContext::SetTransparentGlobe(bool v) {
+    TransparentGlobe = v;
+    RedrawLayers();
+}
+
+void TGlobeDrawContext::SetBackground(const QImage& v) {
+    Background = v;
+    RedrawLayers();
 }
 
 TGlobeDrawContext::~TGlobeDrawContext() {
@@ -90,10 +116,14 @@ TGlobeDrawContext::~TGlobeDrawContext() {
 bool TGlobeDrawContext::SetCanvasSize(int32_t w, int32_t h, int32_t ppi, bool image) {
     if (w <= 0 || h <= 0 || ppi <= 0)
         return false;
-    const extended oldDiag = std::hypot(static_cast<extended>(CanvasWidth), static_cast<extended>(CanvasHeight));
-    const extended r = std::hypot(static_cast<extended>(w), static_cast<extended>(h)) / oldDiag;
-    Model->XOrigin = Sat32(Rnd64(Model->XOrigin * r));
-    Model->YOrigin = Sat32(Rnd64(Model->YOrigin * r));
+    if (TransparentBackground)
+        Background = QImage();  // taken from behind the window again at the next paint
+    // What was visible stays visible: the view grows by the smaller of the
+    // two ratios and keeps its centre (growing by the diagonal cut off the
+    // top and bottom of a fitted globe in a wide window).
+    const extended r = std::min(static_cast<extended>(w) / CanvasWidth, static_cast<extended>(h) / CanvasHeight);
+    Model->XOrigin = Sat32(w / 2 + Rnd64((static_cast<extended>(Model->XOrigin) - CanvasWidth / 2) * r));
+    Model->YOrigin = Sat32(h / 2 + Rnd64((static_cast<extended>(Model->YOrigin) - CanvasHeight / 2) * r));
     CanvasWidth = w;
     CanvasHeight = h;
     CanvasPPI = ppi;
@@ -281,7 +311,7 @@ void TGlobeDrawContext::RenderLine(const GlobePoint& a, const GlobePoint& b, int
     std::vector<GlobePoint> pts;
     pts.reserve(static_cast<size_t>(segments) + 1);
     for (int i = 0; i <= segments; ++i)
-        pts.push_back(MakePoint(a.X + dx * i / segments, a.Y + dy * i / segments));
+        pts.push_back(MakePoint(a.X + MulDiv(Sat32(dx), i, segments), a.Y + MulDiv(Sat32(dy), i, segments)));
     WalkChain(pts, false);
 }
 
@@ -452,6 +482,14 @@ void TGlobeDrawContext::RenderLayersPass() {
 }
 
 void TGlobeDrawContext::RenderAnimatedLayers() {
+    if (OnRender)
+        OnRender();
+    DrawAnimatedLayers();
+    if (OnPaint)
+        OnPaint();
+}
+
+void TGlobeDrawContext::DrawAnimatedLayers() {
     for (TGlobeLayer* l : std::vector<TGlobeLayer*>(Layers))
         if (l->Animated) {
             l->UpdateVisibility();

@@ -21,8 +21,9 @@ public:
     TGlobeCanvas GlobeCanvas;
     TTextureData Texture;
 
-    // The canvas takes a new size; the view keeps its centre and grows with
-    // the diagonal. False (nothing changes) for a zero argument.
+    // The canvas takes a new size; the view keeps its centre and grows by
+    // the smaller of the width and height ratios. False (nothing changes)
+    // for a zero argument.
     bool SetCanvasSize(int32_t w, int32_t h, int32_t ppi, bool image = true);
 
     // Chains, as the presenters and the graticule call them.
@@ -38,18 +39,29 @@ public:
     void RenderAll();
     // The layers and the grid without the background (also for printing).
     void RenderLayersPass();
+    // OnRender, the animated layers, OnPaint.
     void RenderAnimatedLayers();
-    std::function<void()> OnRender, OnPaintGraticule;
+    // The animated layers alone, as every paint draws them over the picture.
+    void DrawAnimatedLayers();
+    std::function<void()> OnRender, OnPaintGraticule, OnPaint;
 
     bool SetTextureFilename(const std::string& name);
     std::string TextureFilename;
     void SetTextureBackground(bool on);
 
+    // Drawing properties; each setter redraws (as does a change of GridPen
+    // and of the selected and transparent pens and brushes).
+    void SetColor(TColor v);
+    void SetGlobeColor(TColor v);
+    void SetDrawGrid(TDrawGrid v);
+    void SetTransparentGlobe(bool v);
+    void SetBackground(const QImage& v);
     TColor Color = 0, GlobeColor = 0xFFFF00;
     TGlobePen GridPen{0xC0C0C0, TPenStyle::psSolid, 1};
     TDrawGrid DrawGrid = TDrawGrid::dgBehind;
     bool TransparentGlobe = false;
     QImage Background;  // tiled behind the globe when not empty
+    bool TransparentBackground = false;  // Background is what lies behind the window
 
     std::unique_ptr<IGlobePicture> LoadPicture(const std::string& name, const std::string& folder) override;
     std::unique_ptr<IGlobeTexture> MakeTexture() override { return std::make_unique<TTextureData>(); }

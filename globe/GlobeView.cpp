@@ -344,7 +344,7 @@ void TGlobeView::paintEvent(QPaintEvent*) {
             animated = animated || l->Animated;
         if (animated && !InRebuild) {
             GlobeCanvas.BeginOffscreen(viewport());
-            RenderAnimatedLayers();
+            DrawAnimatedLayers();
             GlobeCanvas.EndOffscreen();
         }
     } catch (...) {
@@ -593,19 +593,24 @@ void TGlobeView::PrintArea(QPrinter& printer, const QRect& r) {
 void TGlobeView::RenderToPrinter(QPrinter& printer, int x, int y, int height, int width) {
     TBusyCursor busy(true);
     const int32_t w = CanvasWidth, h = CanvasHeight;
+    // A page of another shape would not give the same view back.
+    const extended scale = ScaleFactor();
+    const int32_t ox = Model->XOrigin, oy = Model->YOrigin;
     try {
         SetCanvasSize(width, height, printer.resolution(), false);
         GlobeCanvas.BeginOffscreen(&printer, QTransform::fromTranslate(x, y));
         RenderLayersPass();
-        if (OnRender)
-            OnRender();
         RenderAnimatedLayers();
-        if (OnPaint)
-            OnPaint();
     } catch (...) {
     }
     GlobeCanvas.EndOffscreen();
     SetCanvasSize(w, h, ScreenPPI, false);
+    if (ScaleFactor() != scale)
+        Model->SetScaleFactor(scale);
+    Model->XOrigin = ox;
+    Model->YOrigin = oy;
+    Altitude = Rnd(w / scale / std::tan(50 * GlobePi / 180));
+    ViewRect = {0, 0, Rnd(w / scale), Rnd(h / scale)};
     ObjectsChangedMark = true;
     RedrawLayers();
 }

@@ -75,7 +75,7 @@ public:
     TGlobeMouseButton MouseRotateButton = TGlobeMouseButton::mzbLeft;
     bool MultiSelect = false;
 
-    std::function<void()> OnZoomed, OnPanned, OnPaint, OnClick;
+    std::function<void()> OnZoomed, OnPanned, OnClick;
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)> OnMouseDown, OnMouseUp;
     std::function<void(Qt::KeyboardModifiers, int, int)> OnMouseMove;
     QPoint LastMousePos;
@@ -98,7 +98,6 @@ protected:
 
 private:
     TScrollStyle ScrollBars = TScrollStyle::ssBoth;
-    bool TransparentBackground = false;
     bool Zooming = false, Rotating = false, Moved = false, InPaint = false, InRebuild = false;
     bool UpdatingBars = false, ClickPending = false, ScheduledRebuild = false;
     QRect ZoomRect;

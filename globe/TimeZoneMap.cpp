@@ -29,6 +29,19 @@ std::string Fixed2(long double v) {
     return buf;
 }
 
+// The plotted places: the night shadow goes down first, so that it lies
+// over the map but under the markers and their names.
+class TLocationsLayer : public TGlobeLayer {
+public:
+    TLocationsLayer(TGlobeContext* globe, std::function<void()> before) : TGlobeLayer(globe), Before(std::move(before)) {}
+    void Render() override {
+        if (Before && !Globe->FarSide)
+            Before();
+        TGlobeLayer::Render();
+    }
+    std::function<void()> Before;
+};
+
 const TGlobeUnits kUnitByTag[] = {TGlobeUnits::Kilometer, TGlobeUnits::NauticalMile, TGlobeUnits::Mile,
                                   TGlobeUnits::Yard,      TGlobeUnits::Foot,         TGlobeUnits::Inch,
                                   TGlobeUnits::Meter,     TGlobeUnits::CentiMeter,   TGlobeUnits::Pixel};
@@ -85,7 +98,7 @@ TFTimeZoneMap::TFTimeZoneMap(TF_clocks& owner) : QMainWindow(&owner, Qt::Window)
     MainGlobe->TransparentBrush->SetBrushColor(0xC0C0C0);
     MainGlobe->TransparentPen->SetPenColor(0x808080);
     MainGlobe->GridPen.SetPenColor(0xC0C0C0);
-    MainGlobe->GlobeColor = 0xFF0000;
+    MainGlobe->SetGlobeColor(0xFF0000);
     MainGlobe->SetTextureBackground(false);
     MainGlobe->SetRotation(2, DecimalToGlobeUnits(23));
     MainGlobe->SetAltitude(792252657);
@@ -102,6 +115,8 @@ TFTimeZoneMap::TFTimeZoneMap(TF_clocks& owner) : QMainWindow(&owner, Qt::Window)
 TFTimeZoneMap::~TFTimeZoneMap() {
     // The globe draws nothing more; its layers go with it.
     MainGlobe->OnRender = nullptr;
+    if (auto* l = dynamic_cast<TLocationsLayer*>(LocationsLayer))
+        l->Before = nullptr;
     delete ui;
 }
 
@@ -151,7 +166,8 @@ void TFTimeZoneMap::SetUpLayers() {
             });
         }
     }
-    LocationsLayer = MainGlobe->AddNewLayer("Locations");
+    LocationsLayer = new TLocationsLayer(MainGlobe, [this] { Guard([this] { RenderShadow(); }); });
+    LocationsLayer->SetName("Locations");
     LocationsLayer->MaxFontHeight = 15;
     MainGlobe->SetAltitude(0);
     LocationPresenter = new TPointPresenter(LocationsLayer, "LocationPresenter", 0);
@@ -312,10 +328,14 @@ void TFTimeZoneMap::MainGlobeClick() {
 }
 
 void TFTimeZoneMap::MainGlobeRender() {
-    // Called by the globe inside its rebuild, where the picture is open.
+    // The shadow is drawn by the Locations layer, under the plotted places.
+    ShowAltitude();
+}
+
+void TFTimeZoneMap::RenderShadow() {
+    // Inside the globe's rebuild, where the picture is open.
     if (ShadowOn)
         MainGlobe->RenderShadow(0, 0xC0C0C0, 2, W.LocalClock.UTC());
-    ShowAltitude();
 }
 
 void TFTimeZoneMap::ShowAltitude() {

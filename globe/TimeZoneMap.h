@@ -103,6 +103,7 @@ private:
     void AddLocation(const TTimeLocation& location);
     void UpdateHomePoint();
     void ShowAltitude();
+    void RenderShadow();
     TGlobeLayer* LayerOf(int preference) const;
     void RenderSoon();
     std::string Measure(int32_t gu) const;

@@ -10,7 +10,10 @@
 #include "timemodel/VersionInfo.h"
 
 #include <QCloseEvent>
+#include <QIcon>
+#include <QPainter>
 #include <QTime>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,6 +69,33 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// A clock face half in daylight, half in night: the rules that move the hour.
+QIcon RulewickIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 32, 48, 64}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF disc(1, 1, size - 2, size - 2);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 200, 40));
+        p.drawPie(disc, 90 * 16, 180 * 16);
+        p.setBrush(QColor(30, 40, 110));
+        p.drawPie(disc, 270 * 16, 180 * 16);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0, 140, 0), std::max(1.0, size / 14.0)));
+        p.drawEllipse(disc);
+        const QPointF c(size / 2.0, size / 2.0);
+        p.setPen(QPen(Qt::white, std::max(1.0, size / 12.0), Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(c, c + QPointF(0, -size * 0.36));
+        p.drawLine(c, c + QPointF(size * 0.24, size * 0.1));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
 } // namespace
 
 TFRulewick::TFRulewick(const std::string& dataDir, QWidget* parent)
@@ -79,8 +109,19 @@ TFRulewick::TFRulewick(const std::string& dataDir, QWidget* parent)
         list->setSelectionMode(QAbstractItemView::SingleSelection);
     }
     for (TFramedComboBox* box : {ui->vcbStartType, ui->vcbEndType, ui->vcbStartDay, ui->vcbEndDay,
-                                 ui->vcbStartMonth, ui->vcbEndMonth})
+                                 ui->vcbStartMonth, ui->vcbEndMonth}) {
         box->SetStyle(TComboCompletion::TStyle::DropDownList);
+        // Wide enough for the longest name, fixed once, so nothing moves later.
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
+    }
+    // A transition of kind "None" hides its details but keeps their room:
+    // the controls below stay under the mouse.
+    for (QWidget* w : TransitionDetails(true) + TransitionDetails(false)) {
+        QSizePolicy keep = w->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keep);
+    }
+    setWindowIcon(RulewickIcon());
     ui->vcbStartType->SetItems(TypeNames);
     ui->vcbEndType->SetItems(TypeNames);
     ui->vcbStartDay->SetItems(WeekdayNames());
@@ -336,16 +377,20 @@ void TFRulewick::vcbTypeChange() {
     Modified = true;
     const bool start = Text(ui->vcbStartType) != "None";
     const bool end = Text(ui->vcbEndType) != "None";
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->vcbStartDay, ui->vcbStartMonth,
-                                                       ui->dtpStartTime, ui->eStartBias})
-        w->setVisible(start);
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->vcbEndDay, ui->vcbEndMonth,
-                                                       ui->dtpEndTime, ui->eEndBias})
-        w->setVisible(end);
+    for (QWidget* w : TransitionDetails(true)) w->setVisible(start);
+    for (QWidget* w : TransitionDetails(false)) w->setVisible(end);
     if (!Showing) {
         SetDayItems(ui->vcbStartDay, Text(ui->vcbStartType) == "Specific");
         SetDayItems(ui->vcbEndDay, Text(ui->vcbEndType) == "Specific");
     }
+}
+
+QList<QWidget*> TFRulewick::TransitionDetails(bool start) const {
+    if (start)
+        return {ui->vcbStartDay, ui->vcbStartMonth, ui->dtpStartTime, ui->eStartBias,
+                ui->lStartDay,   ui->lStartMonth,   ui->lStartTime,   ui->lStartBias};
+    return {ui->vcbEndDay, ui->vcbEndMonth, ui->dtpEndTime, ui->eEndBias,
+            ui->lEndDay,   ui->lEndMonth,   ui->lEndTime,   ui->lEndBias};
 }
 
 void TFRulewick::AnyPropertyChanged() {
@@ -532,12 +577,41 @@ void TFRulewick::sbDeleteClick() {
         OwnRules.erase(OwnRules.begin() + i);
         CurrentIndex = int(OwnRules.size()) - 1;
         FillRuleList();
-        SelectInList(ui->vlvRules, CurrentIndex);
+        ShowHighlighted(ui->vlvRules, CurrentIndex);
         return;
     }
     if (!CheckRuleText(true)) return;
-    DeleteSystemRule();
+    const int row = SelectedIndex(ui->vlvSystemRules);
+    const std::string highlighted = row >= 0 ? SystemRules[size_t(row)].Name : std::string();
+    const bool deleted = DeleteSystemRule();
     LoadSystemRules();
+    int now = -1;
+    for (size_t i = 0; i < SystemRules.size() && !highlighted.empty(); ++i)
+        if (SystemRules[i].Name == highlighted) now = int(i);
+    if (!deleted) {
+        SelectInList(ui->vlvSystemRules, now); // the editor keeps what it holds
+        return;
+    }
+    // The deleted zone's place goes to the zone after it.
+    if (now < 0 && row >= 0) now = std::min(row, int(SystemRules.size()) - 1);
+    ShowHighlighted(ui->vlvSystemRules, now);
+}
+
+void TFRulewick::ShowHighlighted(TFramedListView* list, int index) {
+    // The editor must hold the rule the list highlights, or Update would
+    // write the rule it still shows over the highlighted one.
+    SelectInList(list, index);
+    const bool own = list == ui->vlvRules;
+    const int count = int(own ? OwnRules.size() : SystemRules.size());
+    if (index >= 0 && index < count) {
+        if (own)
+            SelectRule(index);
+        else
+            SelectSystemRule(index);
+        return;
+    }
+    EditedRule = TDSTRule();
+    ClearRuleFields();
 }
 
 void TFRulewick::sbClearClick() {

@@ -6,6 +6,7 @@
 #include "timemodel/DST.h"
 #include "timemodel/HXMessageBoxes.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <memory>
 #include <string>
@@ -74,7 +75,9 @@ private:
     bool WriteSystemRule(bool mayCreate);
     bool DeleteSystemRule();
     void SelectInList(TFramedListView* list, int index);
+    void ShowHighlighted(TFramedListView* list, int index);
     void SetDayItems(TFramedComboBox* box, bool specific);
+    QList<QWidget*> TransitionDetails(bool start) const;
     std::string RuleFilePath() const;
     std::string FileText() const;
 

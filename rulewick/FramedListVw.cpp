@@ -38,6 +38,16 @@ int WheelScrollPixels(TViewStyle style, int scrollLines, int notchesDown) {
     return scrollLines * (style == TViewStyle::vsIcon ? 32 : 16) * notchesDown;
 }
 
+int WheelStepPixels(TViewStyle style, int scrollLines, int angleDown, int& remainder) {
+    const int perNotch = WheelScrollPixels(style, scrollLines, 1);
+    // A turn the other way starts afresh.
+    if ((remainder > 0 && angleDown < 0) || (remainder < 0 && angleDown > 0)) remainder = 0;
+    remainder += angleDown * perNotch;
+    const int pixels = remainder / 120;
+    remainder -= pixels * 120;
+    return pixels;
+}
+
 bool MayStartLabelEdit(bool editOnRowClick, bool cursorOnLabel, bool inheritedAllows) {
     if (editOnRowClick) return true;
     return cursorOnLabel && inheritedAllows;
@@ -182,11 +192,11 @@ void TFramedCustomListView::resizeEvent(QResizeEvent* e) {
 }
 
 void TFramedCustomListView::wheelEvent(QWheelEvent* e) {
-    const int notches = -e->angleDelta().y() / 120;
-    if (notches != 0) {
+    const int pixels = WheelStepPixels(FViewStyle, QApplication::wheelScrollLines(),
+                                       -e->angleDelta().y(), FWheelRemainder);
+    if (pixels != 0) {
         QScrollBar* bar = verticalScrollBar();
-        bar->setValue(bar->value() +
-                      WheelScrollPixels(FViewStyle, QApplication::wheelScrollLines(), notches));
+        bar->setValue(bar->value() + pixels);
     }
     e->accept();
 }

@@ -23,6 +23,9 @@ int CompareListItems(const std::vector<std::string>& a, const std::vector<std::s
                      int column);
 // Pixels to scroll: 32 (icon view) or 16 per line, down positive.
 int WheelScrollPixels(TViewStyle style, int scrollLines, int notchesDown);
+// Pixels to scroll for one wheel event of angleDown eighths of a degree (down
+// positive); partial notches (smooth wheels, touchpads) add up in remainder.
+int WheelStepPixels(TViewStyle style, int scrollLines, int angleDown, int& remainder);
 bool MayStartLabelEdit(bool editOnRowClick, bool cursorOnLabel, bool inheritedAllows);
 
 class TFramedCustomListView : public TFramedControl<QTreeWidget> {
@@ -81,6 +84,7 @@ private:
     bool FMouseOver = false;
     bool FResizing = false;
     bool FInGeometries = false;
+    int FWheelRemainder = 0;
 };
 
 class TFramedListView : public TFramedCustomListView {

@@ -6,23 +6,38 @@
 
 namespace {
 
-using Event = TDateTime (*)(double, double, TDateTime);
-
 std::string HMS(TDateTime t) {
     return FormatDateTime("hh:nn:ss", t);
 }
 
-// The event of the location's local day: one retry on the neighbouring UT
-// date; an event still off the day is none of that day's.
-TDateTime LocalEvent(Event event, const TTimeLocation& loc, TDateTime ut, double offset,
-                     double day, bool& found) {
-    TDateTime local = event(loc.Longitude, loc.Latitude, ut) + offset / 24.0;
-    if (std::floor(local) < day)
-        local = event(loc.Longitude, loc.Latitude, ut + 1) + offset / 24.0;
-    else if (std::floor(local) > day)
-        local = event(loc.Longitude, loc.Latitude, ut - 1) + offset / 24.0;
-    found = std::floor(local) == day;
-    return local;
+// The first rise, set and transit of the location's local day, in local
+// time. The local day overlaps two UT days: both are asked, and the events
+// falling into the local day kept. A transit counts on a day when the body
+// crosses the horizon, as the rise and set do.
+struct TLocalEvents {
+    bool HasRise = false, HasSet = false, HasTransit = false;
+    TDateTime Rise = 0, Set = 0, Transit = 0;
+};
+
+TLocalEvents LocalEvents(bool isSun, const TTimeLocation& loc, double offset, double day) {
+    TLocalEvents out;
+    auto keep = [&](const std::vector<TDateTime>& events, bool& has, TDateTime& first) {
+        for (TDateTime ut : events) {
+            const TDateTime local = ut + offset / 24.0;
+            if (std::floor(local) != day) continue;
+            if (!has || local < first) first = local;
+            has = true;
+        }
+    };
+    const double start = day - offset / 24.0; // 0 h local, in UT
+    for (double d = std::floor(start); d < start + 1; d += 1) {
+        const TDayEvents e = RiseSetTransitEvents(isSun, loc.Longitude, loc.Latitude, d);
+        keep(e.Rises, out.HasRise, out.Rise);
+        keep(e.Sets, out.HasSet, out.Set);
+        keep(e.Transits, out.HasTransit, out.Transit);
+    }
+    out.HasTransit = out.HasTransit && (out.HasRise || out.HasSet);
+    return out;
 }
 
 } // namespace
@@ -71,14 +86,12 @@ TAstronomyTexts CalcAstronomyTexts(const TTimeLocation& loc, bool isSystemLocati
 
     const double day = std::floor(now);
     try {
-        bool r = false, s = false, tr = false;
-        const TDateTime rise = LocalEvent(SunriseTime, loc, utc, offset, day, r);
-        const TDateTime set = LocalEvent(SunsetTime, loc, utc, offset, day, s);
-        const TDateTime transit = LocalEvent(SunTransitTime, loc, utc, offset, day, tr);
-        t.Sunrise = r ? HMS(rise) : "None";
-        t.Sunset = s ? HMS(set) : "None";
-        t.SunTransit = tr ? HMS(transit) : "--";
-        if (r && s) {
+        const TLocalEvents sun = LocalEvents(true, loc, offset, day);
+        t.Sunrise = sun.HasRise ? HMS(sun.Rise) : "None";
+        t.Sunset = sun.HasSet ? HMS(sun.Set) : "None";
+        t.SunTransit = sun.HasTransit ? HMS(sun.Transit) : "--";
+        if (sun.HasRise && sun.HasSet) {
+            const TDateTime rise = sun.Rise, set = sun.Set;
             t.DaylightHours = HMS(set >= rise ? set - rise : 1.0 - (rise - set));
             if (rise < now && now < set) {
                 t.DaylightHoursPassed = HMS(now - rise);
@@ -94,18 +107,13 @@ TAstronomyTexts CalcAstronomyTexts(const TTimeLocation& loc, bool isSystemLocati
         t.SunTransit = t.DaylightHours = t.DaylightHoursPassed = t.DaylightHoursRemaining = "--";
     }
 
-    // The moon's events are asked for the local date taken as a UT date.
-    auto moonEvent = [&](Event event) -> std::string {
-        try {
-            bool found = false;
-            const TDateTime local = LocalEvent(event, loc, day, offset, day, found);
-            return found ? HMS(local) : "--";
-        } catch (const std::exception&) {
-            return "--";
-        }
-    };
-    t.Moonrise = moonEvent(MoonriseTime);
-    t.Moonset = moonEvent(MoonsetTime);
-    t.MoonTransit = moonEvent(MoonTransitTime);
+    try {
+        const TLocalEvents moon = LocalEvents(false, loc, offset, day);
+        t.Moonrise = moon.HasRise ? HMS(moon.Rise) : "--";
+        t.Moonset = moon.HasSet ? HMS(moon.Set) : "--";
+        t.MoonTransit = moon.HasTransit ? HMS(moon.Transit) : "--";
+    } catch (const std::exception&) {
+        t.Moonrise = t.Moonset = t.MoonTransit = "--";
+    }
     return t;
 }

@@ -221,62 +221,190 @@ double InterpolateThreePoint(double n, double y1, double y2, double y3) {
     return y2 + n / 2 * (a + b + n * (b - a));
 }
 
+namespace {
+
+// A body's track through one UT day: right ascension and declination
+// interpolated from three positions, and from them the local hour angle and
+// the altitude above h0 at any fraction m of the day.
+struct TDayTrack {
+    double Theta0 = 0; // sidereal time at 0 h
+    double Alpha[3] = {}, Delta[3] = {};
+    double Centre = 0, Spacing = 1; // day fraction of the middle position; days between them
+    double H0 = 0, Longitude = 0, SinLat = 0, CosLat = 1;
+
+    double N(double m) const { return (m - Centre) / Spacing; }
+    // Not reduced to a circle: it grows steadily through the day.
+    double HourAngle(double m) const {
+        return Theta0 + 360.985647 * m - Longitude -
+               InterpolateThreePoint(N(m), Alpha[0], Alpha[1], Alpha[2]);
+    }
+    double AboveH0(double m) const {
+        const double d = InterpolateThreePoint(N(m), Delta[0], Delta[1], Delta[2]);
+        return ArcSinDegrees(SinLat * SinDegrees(d) +
+                             CosLat * CosDegrees(d) * CosDegrees(HourAngle(m))) -
+               H0;
+    }
+};
+
+struct TDayFractions {
+    std::vector<double> Rises, Sets, Transits;
+};
+
+constexpr int kSamples = 24; // the altitude is looked at hourly, then refined
+constexpr double kSecond = 1.0 / 86400;
+// A sampled extremum lies within an hour of the true one, where the altitude
+// differs from it by at most two degrees.
+constexpr double kReach = 3.0;
+
+// The extremum of the altitude on [a, b], where it has only that one.
+std::pair<double, double> Extremum(const TDayTrack& t, double a, double b, bool minimum) {
+    constexpr double g = 0.6180339887498949;
+    auto better = [minimum](double x, double y) { return minimum ? x < y : x > y; };
+    double c = b - g * (b - a), d = a + g * (b - a);
+    double fc = t.AboveH0(c), fd = t.AboveH0(d);
+    while (b - a > kSecond) {
+        if (better(fc, fd)) {
+            b = d, d = c, fd = fc;
+            c = b - g * (b - a), fc = t.AboveH0(c);
+        } else {
+            a = c, c = d, fc = fd;
+            d = a + g * (b - a), fd = t.AboveH0(d);
+        }
+    }
+    return better(fc, fd) ? std::pair{c, fc} : std::pair{d, fd};
+}
+
+// Every crossing of h0 within [0, 1): the altitude is sampled through the
+// day, a dip below h0 (or a rise above it) too short for the samples is
+// looked for at each sampled extremum, and each change of side is narrowed
+// down to a fraction of a second. A body that stays on one side of h0 all
+// day has no event, however close it comes.
+void FindCrossings(const TDayTrack& t, TDayFractions& out) {
+    double f[kSamples + 1];
+    std::vector<std::pair<double, double>> points;
+    points.reserve(kSamples + 5);
+    for (int k = 0; k <= kSamples; ++k) {
+        f[k] = t.AboveH0(double(k) / kSamples);
+        points.emplace_back(double(k) / kSamples, f[k]);
+    }
+    for (int k = 0; k <= kSamples; ++k) {
+        const bool lowest = (k == 0 || f[k] <= f[k - 1]) && (k == kSamples || f[k] <= f[k + 1]);
+        const bool highest = (k == 0 || f[k] >= f[k - 1]) && (k == kSamples || f[k] >= f[k + 1]);
+        const double a = double(std::max(k - 1, 0)) / kSamples;
+        const double b = double(std::min(k + 1, kSamples)) / kSamples;
+        if (lowest && f[k] > 0 && f[k] < kReach) {
+            const auto e = Extremum(t, a, b, true);
+            if (e.second <= 0) points.push_back(e);
+        } else if (highest && f[k] <= 0 && f[k] > -kReach) {
+            const auto e = Extremum(t, a, b, false);
+            if (e.second > 0) points.push_back(e);
+        }
+    }
+    std::sort(points.begin(), points.end());
+    for (size_t i = 0; i + 1 < points.size(); ++i) {
+        const bool up = points[i].second > 0;
+        if (up == (points[i + 1].second > 0)) continue;
+        double a = points[i].first, b = points[i + 1].first;
+        while (b - a > 0.1 * kSecond) {
+            const double mid = (a + b) / 2;
+            (t.AboveH0(mid) > 0) == up ? a = mid : b = mid;
+        }
+        const double m = (a + b) / 2;
+        if (m >= 0 && m < 1) (up ? out.Sets : out.Rises).push_back(m);
+    }
+}
+
+// Every upper transit within [0, 1): the hour angle passes a multiple of 360.
+void FindTransits(const TDayTrack& t, TDayFractions& out) {
+    const double first = t.HourAngle(0), last = t.HourAngle(1);
+    const double rate = last - first; // almost constant through the day
+    if (!(rate > 0)) return;
+    for (double target = 360 * std::ceil(first / 360); target < last; target += 360) {
+        double m = (target - first) / rate;
+        for (int step = 0; step < 8; ++step) {
+            const double dm = (target - t.HourAngle(m)) / rate;
+            m += dm;
+            if (std::fabs(dm) < 0.01 * kSecond) break;
+        }
+        if (m >= 0 && m < 1) out.Transits.push_back(m);
+    }
+}
+
+TDayFractions DayFractions(const TDayTrack& t) {
+    TDayFractions out;
+    FindCrossings(t, out);
+    FindTransits(t, out);
+    return out;
+}
+
+TDayTrack MakeTrack(double theta0, const double alpha[3], const double delta[3], double centre,
+                    double spacing, double h0, double longitude, double latitude) {
+    TDayTrack t;
+    t.Theta0 = theta0;
+    std::copy(alpha, alpha + 3, t.Alpha);
+    std::copy(delta, delta + 3, t.Delta);
+    t.Centre = centre;
+    t.Spacing = spacing;
+    t.H0 = h0;
+    t.Longitude = longitude;
+    t.SinLat = SinDegrees(latitude);
+    t.CosLat = CosDegrees(latitude);
+    return t;
+}
+
+const std::vector<double>& OfKind(const TDayFractions& f, TRiseSetKind kind) {
+    return kind == TRiseSetKind::Rise ? f.Rises : kind == TRiseSetKind::Set ? f.Sets : f.Transits;
+}
+
+} // namespace
+
 double RiseSetTransitDayFraction(TRiseSetKind kind, double theta0, const double alpha[3],
                                  const double delta[3], double h0, double longitude,
                                  double latitude) {
-    const double cosH0 = (SinDegrees(h0) - SinDegrees(latitude) * SinDegrees(delta[1])) /
-                         (CosDegrees(latitude) * CosDegrees(delta[1]));
-    if (!(cosH0 >= -1 && cosH0 <= 1)) throw E_NoRiseSet();
-    const double hour0 = ArcCosDegrees(cosH0);
-    auto frac = [](double x) {
-        x -= std::trunc(x);
-        return x < 0 ? x + 1 : x;
-    };
-    const double m0 = frac((alpha[1] + longitude - theta0) / 360.0);
-    double m = kind == TRiseSetKind::Transit ? m0
-               : kind == TRiseSetKind::Rise  ? frac(m0 - hour0 / 360.0)
-                                             : frac(m0 + hour0 / 360.0);
-    // Corrected until the step is below a second: one step on a moving body
-    // can leave minutes.
-    for (int step = 0; step < 10; ++step) {
-        const double theta = theta0 + 360.985647 * m;
-        const double a = InterpolateThreePoint(m, alpha[0], alpha[1], alpha[2]);
-        const double d = InterpolateThreePoint(m, delta[0], delta[1], delta[2]);
-        double h = NormalizeDegrees(theta - longitude - a);
-        if (h > 180) h -= 360;
-        double dm;
-        if (kind == TRiseSetKind::Transit) {
-            dm = -h / 360.0;
-        } else {
-            const double alt = ArcSinDegrees(SinDegrees(latitude) * SinDegrees(d) +
-                                             CosDegrees(latitude) * CosDegrees(d) * CosDegrees(h));
-            const double den = 360.0 * CosDegrees(d) * CosDegrees(latitude) * SinDegrees(h);
-            if (den == 0) break;
-            dm = (alt - h0) / den;
-        }
-        if (!std::isfinite(dm)) break;
-        // Near midnight sun or polar night the hour angle is close to 180
-        // degrees and the step explodes: keep each step within an hour.
-        m += std::clamp(dm, -1.0 / 24, 1.0 / 24);
-        if (std::fabs(dm) * 86400.0 < 1.0) break;
-    }
-    return m;
+    const TDayFractions f =
+        DayFractions(MakeTrack(theta0, alpha, delta, 0, 1, h0, longitude, latitude));
+    if (f.Rises.empty() && f.Sets.empty()) throw E_NoRiseSet();
+    const std::vector<double>& events = OfKind(f, kind);
+    if (events.empty()) throw E_NoRiseSet();
+    return events.front();
 }
 
-TDateTime ComputeRiseSetTransit(bool isSun, TRiseSetKind kind, double longitude, double latitude,
-                                TDateTime ut) {
+TDayEvents RiseSetTransitEvents(bool isSun, double longitude, double latitude, TDateTime ut) {
     // Geocentric apparent positions; for the moon h0 allows for its parallax.
     double h0 = -0.8333;
     if (!isSun) h0 = 0.7275 * HorizontalParallax(double(MoonGeometric(ut).Distance)) - 0.56666667;
     const TDateTime d0 = std::floor(ut);
-    const double theta0 = MeanSiderealDegrees(d0);
+    // Positions at 0 h, noon and the next 0 h: interpolated between them the
+    // moon keeps within a few thousandths of a degree of its place, where
+    // positions a day apart miss it by several hundredths, which near the
+    // polar circles decides whether it rises at all.
     double alpha[3], delta[3];
     for (int i = 0; i < 3; ++i) {
-        const TPosition p = isSun ? ComputeSunPosition(d0 + i - 1) : ComputeMoonPosition(d0 + i - 1);
+        const TPosition p =
+            isSun ? ComputeSunPosition(d0 + 0.5 * i) : ComputeMoonPosition(d0 + 0.5 * i);
         alpha[i] = double(p.RightAscension);
         delta[i] = double(p.Declination);
     }
-    return d0 + RiseSetTransitDayFraction(kind, theta0, alpha, delta, h0, longitude, latitude);
+    const TDayFractions f = DayFractions(
+        MakeTrack(MeanSiderealDegrees(d0), alpha, delta, 0.5, 0.5, h0, longitude, latitude));
+    TDayEvents e;
+    auto copy = [d0](const std::vector<double>& from, std::vector<TDateTime>& to) {
+        for (double m : from)
+            if (d0 + m < d0 + 1) to.push_back(d0 + m);
+    };
+    copy(f.Rises, e.Rises);
+    copy(f.Sets, e.Sets);
+    copy(f.Transits, e.Transits);
+    return e;
+}
+
+TDateTime ComputeRiseSetTransit(bool isSun, TRiseSetKind kind, double longitude, double latitude,
+                                TDateTime ut) {
+    const TDayEvents e = RiseSetTransitEvents(isSun, longitude, latitude, ut);
+    const std::vector<TDateTime>& events =
+        kind == TRiseSetKind::Rise ? e.Rises : kind == TRiseSetKind::Set ? e.Sets : e.Transits;
+    if (!e.CrossesHorizon() || events.empty()) throw E_NoRiseSet();
+    return events.front();
 }
 
 TDateTime SunriseTime(double longitude, double latitude, TDateTime ut) {

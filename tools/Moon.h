@@ -7,6 +7,8 @@
 
 #include "platform/rtl/SysUtils.h"
 
+#include <vector>
+
 class E_NoRiseSet : public Exception {
 public:
     E_NoRiseSet() : Exception("No rises or sets calculable") {}
@@ -61,13 +63,25 @@ double LunarDistanceKm(TDateTime dt);
 double InterpolateThreePoint(double n, double y1, double y2, double y3);
 
 enum class TRiseSetKind { Rise, Set, Transit };
-// The event's time as a fraction of the day of theta0 (may lie outside 0..1),
-// from the body's right ascensions and declinations at 0 h of the day before,
-// the day and the day after. Raises E_NoRiseSet when the body does not cross
-// the altitude h0 that day.
+// The first event of its kind inside the day of theta0, as a fraction of that
+// day (0 <= result < 1), from the body's right ascensions and declinations at
+// 0 h of the day before, the day and the day after. Raises E_NoRiseSet when
+// the body does not cross the altitude h0 that day, or has no such event in it.
 double RiseSetTransitDayFraction(TRiseSetKind kind, double theta0, const double alpha[3],
                                  const double delta[3], double h0, double longitude,
                                  double latitude);
+
+// Every rise, set and upper transit of the sun or the moon within the UT day
+// of ut, each list in time order. Near the polar circles a day can hold a set
+// before its rise, two of a kind, or none.
+struct TDayEvents {
+    std::vector<TDateTime> Rises, Sets, Transits;
+    bool CrossesHorizon() const { return !Rises.empty() || !Sets.empty(); }
+};
+TDayEvents RiseSetTransitEvents(bool isSun, double longitude, double latitude, TDateTime ut);
+
+// The first event of the kind in the UT day of ut. Raises E_NoRiseSet when
+// the body does not cross h0 that day or has no such event in it.
 TDateTime ComputeRiseSetTransit(bool isSun, TRiseSetKind kind, double longitude, double latitude,
                                 TDateTime ut);
 

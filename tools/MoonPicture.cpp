@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QStyle>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -64,28 +65,36 @@ void TMoon::SetDate(TDateTime utc) {
 }
 
 void TMoon::PaintShadow(QImage& image, int cx, int radius, int cy, double phase) {
-    const double c = CosDegrees(phase);
-    auto span = [&](int y, int from, int to) {
-        if (y < 0 || y >= image.height()) return;
-        if (from > to) std::swap(from, to);
-        for (int x = std::max(from, 0); x <= std::min(to, image.width() - 1); ++x)
-            image.setPixel(x, y, qRgb(0, 0, 0));
-    };
-    for (int e = 0; e <= radius; ++e) {
-        const double f = std::sqrt(double(radius) * radius - double(e) * e);
-        const int limb = int(std::lround(f)), term = int(std::lround(c * f));
-        // A terminator on the limb leaves nothing dark on that row.
-        if (term == limb) continue;
-        int from, to;
-        if (phase >= 180) {
-            from = cx + term;
-            to = cx + limb;
-        } else {
-            from = cx - term;
-            to = cx - limb;
+    double unlit = (1 - CosDegrees(phase)) / 2;
+    // A sliver thinner than a quarter of a pixel at its widest cannot be
+    // drawn: the disc stays clear at full moon and black at new moon.
+    if (unlit < 0.004) return;
+    if (unlit > 0.996) unlit = 1;
+    const bool onRight = phase >= 180; // waning: the dark side is the right
+    const int last = image.width() - 1;
+    // The pictures' disc holds the pixels whose centres lie within radius + 1/2
+    // of the centre pixel. Each row gets its share of dark pixels from the
+    // dark limb on, the rounding carried on to the next row so that the dark
+    // part of the disc keeps to the unlit fraction; the dark side reaches past
+    // the limb over the picture's soft edge.
+    const double reach = radius + 0.5;
+    double carry = 0;
+    for (int e = -radius; e <= radius; ++e) {
+        const int y = cy + e;
+        const int half = int(std::floor(std::sqrt(reach * reach - double(e) * e)));
+        const int n = 2 * half + 1;
+        const double want = unlit * n + carry;
+        const int k = std::clamp(int(std::lround(want)), 0, n);
+        carry = want - k;
+        if (k == 0 || y < 0 || y > image.height() - 1) continue;
+        int from = 0, to = last;
+        if (k < n) {
+            if (onRight)
+                from = cx + half - k + 1;
+            else
+                to = cx - half + k - 1;
         }
-        span(cy + e, from, to);
-        if (e) span(cy - e, from, to);
+        for (int x = std::max(from, 0); x <= std::min(to, last); ++x) image.setPixel(x, y, qRgb(0, 0, 0));
     }
 }
 

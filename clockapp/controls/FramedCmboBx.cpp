@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 TFramedComboBox::TFramedComboBox(QWidget* parent) : TFramedControl<QComboBox>(parent) {
     FResetTimer.setInterval(1500);
@@ -175,10 +177,16 @@ void TFramedComboBox::keyPressEvent(QKeyEvent* e) {
 
 void TFramedComboBox::wheelEvent(QWheelEvent* e) {
     FromWidget();
-    if (e->angleDelta().y() != 0) {
-        FEngine.Wheel(e->angleDelta().y() > 0);
-        ToWidget();
+    // One item a notch: parts of a notch (smooth wheels, touchpads) add up.
+    const int delta = e->angleDelta().y();
+    if ((FWheelAngle > 0 && delta < 0) || (FWheelAngle < 0 && delta > 0)) FWheelAngle = 0;
+    FWheelAngle += delta;
+    bool stepped = false;
+    for (; FWheelAngle >= 120 || FWheelAngle <= -120; stepped = true) {
+        FEngine.Wheel(FWheelAngle > 0);
+        FWheelAngle -= FWheelAngle > 0 ? 120 : -120;
     }
+    if (stepped) ToWidget();
     e->accept();
 }
 
@@ -214,7 +222,16 @@ void TFramedComboBox::leaveEvent(QEvent* e) {
 }
 
 void TFramedComboBox::showPopup() {
-    if (FDropDownWidth > 0) view()->setMinimumWidth(FDropDownWidth);
+    // The list is wide enough for its longest item (within the screen): Qt
+    // would otherwise cut long names in the middle.
+    int widest = 0;
+    const QFontMetrics fm(view()->font());
+    for (int i = 0; i < count(); ++i) widest = std::max(widest, fm.horizontalAdvance(itemText(i)));
+    widest += 2 * fm.horizontalAdvance(QLatin1Char('M')) +
+              style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    if (const QScreen* s = screen()) widest = std::min(widest, s->availableGeometry().width());
+    view()->setTextElideMode(Qt::ElideRight);
+    view()->setMinimumWidth(std::max(FDropDownWidth, widest));
     FDropped = true;
     QComboBox::showPopup();
 }

@@ -67,6 +67,7 @@ private:
     bool FSettingText = false;
     bool FFocused = false, FHovered = false, FDropped = false;
     int FDropDownWidth = 0;
+    int FWheelAngle = 0; // wheel turn not yet a whole notch
     bool FFlatButtons = true;
     int FBeeps = 0;
 };

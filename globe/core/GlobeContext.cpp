@@ -1,6 +1,7 @@
 #include "globe/core/GlobeContext.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -20,6 +21,9 @@ TGlobeContext::TGlobeContext(int32_t width, int32_t height) : CanvasWidth(width)
     DefaultBrush = std::make_unique<TGlobeBrush>(0xFFFFFF, TBrushStyle::bsSolid);
     SelectedBrush = std::make_unique<TGlobeBrush>(0x00FFFF, TBrushStyle::bsSolid);
     TransparentBrush = std::make_unique<TGlobeBrush>(0xC0C0C0, TBrushStyle::bsSolid);
+    for (TGlobeAttribute* a : {static_cast<TGlobeAttribute*>(SelectedPen.get()), static_cast<TGlobeAttribute*>(TransparentPen.get()),
+                               static_cast<TGlobeAttribute*>(SelectedBrush.get()), static_cast<TGlobeAttribute*>(TransparentBrush.get())})
+        a->OnChange = [this] { RedrawLayers(); };
     DefaultSymbolFont = std::make_unique<TGlobeFont>("WingDings", 0, TGlobeUnits::Pixel, 9, 0, 0);
     DefaultTitleFont = std::make_unique<TGlobeFont>("Arial", 0, TGlobeUnits::Pixel, 9, 0, 0);
     Model = std::make_unique<TSphericalPrj>(this);
@@ -141,9 +145,18 @@ void TGlobeContext::LocateToLL(int32_t lon, int32_t lat) {
     Model->YOrigin = CanvasHeight / 2;
     GlobePoint c;
     if (XYToLL(CanvasWidth / 2, CanvasHeight / 2, c)) {
-        Model->SetParameter(TPrjModel::pXRotation, Sat32(static_cast<int64_t>(Model->XRotation) + lat - c.Y));
-        Model->SetParameter(TPrjModel::pYRotation,
-                            WrapLongitude(static_cast<int64_t>(Model->YRotation) + WrapLongitude(static_cast<int64_t>(lon) - c.X)));
+        // Over a pole the longitude under the centre says nothing, so one
+        // step from there can land anywhere: the step is repeated until the
+        // point is at the centre, whatever the rotation was before.
+        for (int i = 0; i < 4; ++i) {
+            Model->SetParameter(TPrjModel::pXRotation, Sat32(static_cast<int64_t>(Model->XRotation) + lat - c.Y));
+            Model->SetParameter(TPrjModel::pYRotation, WrapLongitude(static_cast<int64_t>(Model->YRotation) +
+                                                                     WrapLongitude(static_cast<int64_t>(lon) - c.X)));
+            if (!Model->IsSpherical() || !XYToLL(CanvasWidth / 2, CanvasHeight / 2, c) ||
+                (std::llabs(static_cast<int64_t>(c.Y) - lat) <= 1 &&
+                 std::llabs(WrapLongitude(static_cast<int64_t>(c.X) - lon)) <= 1))
+                break;
+        }
         // A flat map moves its origin by the change of rotation, which is not
         // exact for Mercator's stretched latitudes: put the point at the centre.
         if (!Model->IsSpherical() && Model->ProjectLL(lon, lat, 0)) {

@@ -112,6 +112,12 @@ public:
     extended FromGlobeUnits(extended value, TGlobeUnits u) const;
     int32_t UnitsToPixels(extended value, TGlobeUnits u) const;
     int32_t MinTextHeight() const { return MulDiv(MinTextHeightStored, CanvasPPI, ScreenPPI); }
+    void SetMinTextHeight(int32_t v) {
+        if (v != MinTextHeightStored) {
+            MinTextHeightStored = v;
+            RedrawLayers();
+        }
+    }
     int32_t MinTextHeightStored = 5;
     // Outcodes of the box around the first count screen points.
     bool BoundsCode(int count, uint8_t& code) const;

@@ -89,11 +89,18 @@ public:
     virtual bool SameAs(const TGlobeAttribute& other) const = 0;
     virtual void SelectInto(bool selected) = 0;
     int Handle = 0;  // a token of the made drawing object, 0 none
+    // Told after a pen or brush value changes (the control's own pens redraw).
+    std::function<void()> OnChange;
 
 protected:
     void Remake() {
         if (Handle)
             CreateHandle();
+        Changed();
+    }
+    void Changed() {
+        if (OnChange)
+            OnChange();
     }
 };
 
@@ -175,6 +182,8 @@ public:
     virtual bool CanPresent(TGlobeObject&) { return true; }
     // How far outside the extent a hit may lie: a line is hit within a pixel.
     virtual int32_t HitMargin() const { return 0; }
+    // Pixels from an object's point to the edge of the marker drawn there.
+    virtual int32_t MarkerRadius() const { return 0; }
     void DrawTitles(TGlobeLayer& layer);
 
     int16_t FeatureID = 0;
@@ -202,6 +211,7 @@ public:
     void SetImageName(const std::string& n);
     void SetImage(IGlobePicture* pic);
     int32_t PixelSize() const;
+    int32_t MarkerRadius() const override;
 
     TGlobePen PointPen;
     TGlobeBrush PointBrush;
@@ -408,6 +418,7 @@ public:
     TGlobeContext* Globe;
     GlobeExtent Extent;
     bool Visible = true, Enabled = true, Animated = false, LoadOnDemand = false, Loaded = false;
+    bool LoadFailed = false;  // the file did not load; cleared by SetFilename
     int32_t MaxFontHeight = 0, ZoomMin = 0, ZoomMax = 0;
     TGlobeUnits ZoomUnits = TGlobeUnits::NauticalMile;
     std::string Name, Filename, FilePath;
@@ -417,6 +428,7 @@ public:
 
 private:
     void ApplyProfile(TIniFile& ini);
+    void ReadFile();
 };
 
 TGlobePresenter* FindPresenter(TGlobeLayer* layer, const std::string& name, int16_t featureID);

@@ -490,11 +490,11 @@ bool TGlobeLayer::IsVisible() {
     if (!Visible)
         return false;
     if (Extent.Width == 0 || Extent.Height == 0) {
-        if (!Loaded) {
+        // A file that failed is not read again at every paint.
+        if (!Loaded && !LoadFailed) {
             try {
                 LoadFromFile();
             } catch (const EGlobeException&) {
-                Loaded = true;  // a broken file is not read again at every paint
             }
         }
         RecomputeExtent();
@@ -504,12 +504,11 @@ bool TGlobeLayer::IsVisible() {
         v = Globe->ToGlobeUnits(ZoomMin, ZoomUnits) < Globe->Altitude;
     if (v && ZoomMax > 0)
         v = Globe->ToGlobeUnits(ZoomMax, ZoomUnits) >= Globe->Altitude;
-    if (LoadOnDemand && v != Loaded) {
+    if (LoadOnDemand && v != Loaded && !(v && LoadFailed)) {
         if (v) {
             try {
                 LoadFromFile();
             } catch (const EGlobeException&) {
-                Loaded = true;
             }
         } else {
             Clear();
@@ -621,6 +620,7 @@ void TGlobeLayer::ApplyProfile(TIniFile& ini) {
 
 void TGlobeLayer::SetFilename(const std::string& n) {
     Loaded = false;
+    LoadFailed = false;
     if (n.empty())
         return;
     Globe->DoProgress(1, GlobeFormat("Loading Layer %s", n.c_str()));
@@ -666,6 +666,18 @@ void TGlobeLayer::SaveProfile() {
 void TGlobeLayer::LoadFromFile() {
     if (Filename.empty())
         return;
+    try {
+        ReadFile();
+    } catch (...) {
+        // What a broken file half gave is not kept: the layer stays empty
+        // and is not read again until it is given a file anew.
+        Clear();
+        LoadFailed = true;
+        throw;
+    }
+}
+
+void TGlobeLayer::ReadFile() {
     const std::string path = FilePath + Filename;
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))

@@ -41,6 +41,7 @@ void TGlobePen::SetPen(TColor c, TPenStyle s, uint8_t w) {
     PenStyle = s;
     PenWidth = w;
     ReleaseHandle(0);
+    Changed();
 }
 
 bool TGlobePen::SameAs(const TGlobeAttribute& o) const {
@@ -90,6 +91,7 @@ void TGlobeBrush::SetBrush(TColor c, TBrushStyle s) {
     BrushColor = c;
     BrushStyle = s;
     ReleaseHandle(0);
+    Changed();
 }
 
 bool TGlobeBrush::SameAs(const TGlobeAttribute& o) const {
@@ -296,9 +298,11 @@ void TGlobePresenter::DrawTitles(TGlobeLayer& layer) {
     TitleFont.SelectInto(false);
     if (TitleFont.PixelHeight() < MaxInt(2, g->MinTextHeight()))
         return;
-    const int32_t e = TitleFont.FontUnit == TGlobeUnits::Pixel
-                          ? TitleOffset
-                          : Rnd(static_cast<extended>(ToGU(TitleFont.FontUnit, TitleOffset)) * g->ScaleFactor());
+    // A title set off from its point clears the point's own marker.
+    const int32_t e = std::max(MarkerRadius(), TitleFont.FontUnit == TGlobeUnits::Pixel
+                                                    ? static_cast<int32_t>(TitleOffset)
+                                                    : Rnd(static_cast<extended>(ToGU(TitleFont.FontUnit, TitleOffset)) *
+                                                          g->ScaleFactor()));
     for (TGlobeObject* o : layer.Objects) {
         if ((o->State & (gsVisible | gsPartShown)) != (gsVisible | gsPartShown) || o->Presenter != this)
             continue;
@@ -381,6 +385,16 @@ void TPointPresenter::SetImage(IGlobePicture* pic) {
     Image = pic;
 }
 
+int32_t TPointPresenter::MarkerRadius() const {
+    switch (PointType) {
+    case TPointPresenterType::ppNone:
+    case TPointPresenterType::ppFontSymbol:
+    case TPointPresenterType::ppImage: return 0;
+    case TPointPresenterType::ppDot: return 1;
+    default: return PixelSize() / 2 + 2;
+    }
+}
+
 int32_t TPointPresenter::PixelSize() const {
     TGlobeContext* g = Globe();
     if (!g)
@@ -397,10 +411,10 @@ void TPointPresenter::Assign(const TGlobePersistent& src) {
     TGlobePresenter::Assign(src);
     if (auto* p = dynamic_cast<const TPointPresenter*>(&src)) {
         PointType = p->PointType;
-        PointUnit = p->PointUnit;
-        PointSize = p->PointSize;
+        SetPointUnit(p->PointUnit);
+        SetPointSize(p->PointSize);
         SymbolIndex = p->SymbolIndex;
-        ImageName = p->ImageName;
+        SetImageName(p->ImageName);
         PointPen.Assign(p->PointPen);
         PointBrush.Assign(p->PointBrush);
         PointFont.Assign(p->PointFont);
@@ -448,11 +462,9 @@ void TPointPresenter::ReadFromStream(TGlobeReader& r) {
     PointPen.ReadFromStream(r);
     PointBrush.ReadFromStream(r);
     PointFont.ReadFromStream(r);
-    // The name is kept even when the picture is missing, so a save keeps it.
-    if (!image.empty()) {
+    // A picture that is not there leaves no name behind.
+    if (!image.empty())
         SetImageName(image);
-        ImageName = image;
-    }
 }
 
 bool TPointPresenter::HitTest(TGlobeObject& o, const GlobePoint& p, int k) { return TGlobePresenter::HitTest(o, p, k); }

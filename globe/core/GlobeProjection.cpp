@@ -447,10 +447,13 @@ bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
 }
 
 bool TCartesianPrj::XYToLL(int32_t px, int32_t py, int index) {
-    const int64_t x = WrapLongitude(Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor) + CentralMeridian);
+    // The drawn map spans the extent around the origin; the margins beside
+    // it are off the earth, so the extent is tested before the wrap.
+    const int64_t dx = Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor);
     const int64_t y = -Rnd64((static_cast<extended>(py) - YOrigin) / ScaleFactor);
-    if (x < ModelExtent.Left || x > ModelExtent.Right || y < ModelExtent.Top || y > ModelExtent.Bottom)
+    if (dx < ModelExtent.Left || dx > ModelExtent.Right || y < ModelExtent.Top || y > ModelExtent.Bottom)
         return false;
+    const int64_t x = WrapLongitude(dx + CentralMeridian);
     TPoint& sp = Globe->SP(index);
     sp.X = static_cast<int32_t>(x);
     sp.Y = static_cast<int32_t>(y);
@@ -484,11 +487,12 @@ extended TMercatorPrj::Stretch(int32_t y) {
 }
 
 bool TMercatorPrj::XYToLL(int32_t px, int32_t py, int index) {
-    const int64_t x = WrapLongitude(Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor) + CentralMeridian);
+    const int64_t dx = Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor);
     const extended e = std::exp(-(static_cast<extended>(py) - YOrigin) / ScaleFactor / RadiansToGU);
     const int64_t y = Rnd64((2 * std::atan(e) - GlobePi / 2) * RadiansToGU);
-    if (x < ModelExtent.Left || x > ModelExtent.Right || y < ModelExtent.Top || y > ModelExtent.Bottom)
+    if (dx < ModelExtent.Left || dx > ModelExtent.Right || y < ModelExtent.Top || y > ModelExtent.Bottom)
         return false;
+    const int64_t x = WrapLongitude(dx + CentralMeridian);
     TPoint& sp = Globe->SP(index);
     sp.X = static_cast<int32_t>(x);
     sp.Y = static_cast<int32_t>(y);

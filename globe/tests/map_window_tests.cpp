@@ -85,6 +85,7 @@ protected:
         QDir(dir.path()).mkdir("map");
     }
     void TearDown() override {
+        ResetClockSource();
         w.reset();
         SetMessagePresenter(nullptr);
         TTrayIcon::SetNotificationAreaOverride(std::nullopt);
@@ -327,6 +328,210 @@ TEST_F(MapWindow, ShippedLayersWithTheJuneShadowLookAsBefore) {
     EXPECT_LE(differ, 800 * 600 / 200) << "pixels differing";
     // Australia, at 22:00 local time, is in the night shadow.
     EXPECT_GT(night, 500);
+}
+
+// Beside a fitted flat map there is no earth: no read-out, no click, no shadow.
+TEST_F(MapWindow, TheMarginsOfAFittedFlatMapAreOffTheEarth) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    PinClock(EncodeDate(2026, 6, 21) + EncodeTime(6, 0, 0, 0), 0);  // dusk at 180 degrees
+    Open(1, 1);
+    // A wide window: the widest view leaves a strip on either side.
+    map->resize(1300, 480);
+    QApplication::processEvents();
+    Centre(Place("Greenwich", 51.48, 0));
+    map->sbShadowClick();
+    TGlobeView* g = map->MainGlobe;
+    for (const char* projection : {"miCartesian", "miMercator"}) {
+        SCOPED_TRACE(projection);
+        map->findChild<QAction*>(projection)->trigger();
+        map->sbZoomToFitClick();
+        g->RebuildIfNeeded();
+        const QImage img = g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+        const int half = static_cast<int>(GU_180 * g->ScaleFactor());
+        const int left = g->Model->XOrigin - half, right = g->Model->XOrigin + half;
+        ASSERT_GT(left, 40);
+        ASSERT_LT(right, g->CanvasWidth - 40);
+        int shaded = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                shaded += (x < left - 1 || x > right + 1) && (img.pixel(x, y) & 0xFFFFFF) != 0;
+        EXPECT_EQ(shaded, 0) << "shadow or map beside the map";
+        for (QPoint p : {QPoint(left / 2, g->Model->YOrigin), QPoint(right + 20, g->Model->YOrigin - 30)}) {
+            manager.Lat = manager.Lon = 1000;
+            manager.Offset = "kept";
+            Click(p);
+            EXPECT_EQ(Label("l_Lat"), "Lat:  --");
+            EXPECT_EQ(Label("l_Long"), "Long:  --");
+            EXPECT_EQ(Label("lZone"), "Zone: --");
+            EXPECT_EQ(manager.Lat, 1000);
+            EXPECT_EQ(manager.Offset, "kept");
+        }
+        // Just inside the left edge is the far west.
+        Click(QPoint(left + 2, g->Model->YOrigin));
+        EXPECT_NEAR(manager.Lon, 180, 1);
+    }
+}
+
+// A layer file cut short is told, and its layer stays empty: nothing of it is
+// drawn or read out, not even after painting.
+TEST_F(MapWindow, ACutLayerFileDrawsNothingAndAnswersNoReadOut) {
+    QFile whole(kShipped + "01-timezones.lyr");
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray data = whole.readAll();
+    QFile cut(dir.path() + "/map/01-timezones.lyr");
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(data.left(data.size() / 2));
+    cut.close();
+    Open(1, 1);
+    EXPECT_EQ(map->FailedFiles, std::vector<std::string>({"01-timezones.lyr"}));
+    Centre(Place("Paris", 48.86, -2.35));
+    map->sbZoomToFitClick();
+    map->MainGlobe->RebuildIfNeeded();
+    map->grab();
+    QApplication::processEvents();
+    EXPECT_EQ(map->MainGlobe->GetLayer(0)->ObjectCount(), 0);
+    // Only the globe, the grid and the place's marker and name are drawn.
+    const QImage img = map->MainGlobe->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    int other = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = img.pixel(x, y) & 0xFFFFFF;
+            other += c != 0 && c != 0x0000FF && c != 0xC0C0C0 && c != 0xFF0000 && std::abs(x - img.width() / 2) > 60;
+        }
+    EXPECT_LT(other, img.width() * img.height() / 200);
+    Mouse(QEvent::MouseMove, Middle() + QPoint(0, -40));
+    EXPECT_EQ(Label("lZone"), "Zone: ?");
+    EXPECT_EQ(Label("l_Object"), "Object: --");
+}
+
+// A maximised window shows the whole fitted globe.
+TEST_F(MapWindow, AfterMaximisingTheFittedGlobeIsWholeInTheView) {
+    Open();
+    Centre(Place("Home", 10, 20));
+    map->resize(600, 400);
+    QApplication::processEvents();
+    map->sbZoomToFitClick();
+    map->resize(1366, 740);
+    QApplication::processEvents();
+    TGlobeView* g = map->MainGlobe;
+    ASSERT_EQ(g->CanvasWidth, g->viewport()->width());
+    ASSERT_GT(g->CanvasWidth, 1200);
+    auto* m = dynamic_cast<TSphericalPrj*>(g->Model.get());
+    ASSERT_NE(m, nullptr);
+    EXPECT_GT(m->RadiusPixels, g->CanvasHeight / 2 - 60);
+    EXPECT_GE(m->XOrigin - m->RadiusPixels, -1);
+    EXPECT_LE(m->XOrigin + m->RadiusPixels, g->CanvasWidth + 1);
+    EXPECT_GE(m->YOrigin - m->RadiusPixels, -1);
+    EXPECT_LE(m->YOrigin + m->RadiusPixels, g->CanvasHeight + 1);
+    // The picture agrees: the globe's blue does not touch the top or bottom
+    // row beyond its single tangent point.
+    g->RebuildIfNeeded();
+    const QImage img = g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    int edge = 0;
+    for (int x = 0; x < img.width(); ++x)
+        edge += (img.pixel(x, 0) & 0xFFFFFF) == 0x0000FF || (img.pixel(x, img.height() - 1) & 0xFFFFFF) == 0x0000FF;
+    EXPECT_LT(edge, 120);
+}
+
+// Night dots stay off the home marker and its name, and the name is beside
+// the marker; after a drag over the pole "Current Location" centres on home.
+TEST_F(MapWindow, CurrentLocationCentresOnHomeWithItsMarkerOverTheShadow) {
+    PinClock(EncodeDate(2026, 6, 21) + EncodeTime(0, 0, 0, 0), 0);  // London at night
+    Open();
+    Centre(Place("London", 51.51, 0.13));
+    map->sbShadowClick();
+    TGlobeView* g = map->MainGlobe;
+    map->sbZoomToFitClick();
+    const QPoint m = Middle();
+    Mouse(QEvent::MouseMove, m);
+    Mouse(QEvent::MouseButtonPress, m);
+    for (int dy = 10; dy <= 230; dy += 10)
+        Mouse(QEvent::MouseMove, m + QPoint(dy / 8, dy), Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, m + QPoint(28, 230));
+    QApplication::processEvents();
+    GlobePoint c;
+    ASSERT_TRUE(g->XYToLL(g->CanvasWidth / 2, g->CanvasHeight / 2, c));
+    EXPECT_GT(std::abs(c.Y - DecimalToGlobeUnits(51.51)), 10 * GU_DEGREE) << "the drag moved the globe";
+
+    map->findChild<QToolButton*>("sbGoHome")->click();
+    ASSERT_TRUE(g->XYToLL(g->CanvasWidth / 2, g->CanvasHeight / 2, c));
+    EXPECT_NEAR(c.X, DecimalToGlobeUnits(-0.13), GU_MINUTE);
+    EXPECT_NEAR(c.Y, DecimalToGlobeUnits(51.51), GU_MINUTE);
+    Mouse(QEvent::MouseMove, QPoint(g->CanvasWidth / 2, g->CanvasHeight / 2));
+    EXPECT_EQ(Label("lDistanceToLocal"), "Distance from London: 0.00 Km");
+
+    g->RebuildIfNeeded();
+    const QImage img = g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    const int cx = g->CanvasWidth / 2, cy = g->CanvasHeight / 2;
+    int night = 0, covered = 0;
+    for (int y = cy - 40; y < cy + 40; ++y)
+        for (int x = cx - 40; x < cx + 40; ++x) {
+            const QRgb p = img.pixel(x, y) & 0xFFFFFF;
+            night += p == 0;
+            // Inside the diamond (10 pixels across): its blue alone.
+            covered += std::abs(x - cx) + std::abs(y - cy) <= 3 && p != 0x0000FF;
+        }
+    EXPECT_GT(night, 500) << "the place is in the night";
+    EXPECT_EQ(covered, 0);
+    EXPECT_EQ(img.pixel(cx, cy) & 0xFFFFFF, 0x0000FFu);
+}
+
+// London at night, close up: the home diamond and its name, turned by 20
+// degrees, lie over the shadow (golden picture; HX_REMAKE_GOLDEN=1 writes it).
+TEST_F(MapWindow, TheHomePlaceAndItsTurnedNameLieOverTheNight) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    PinClock(EncodeDate(2026, 6, 21) + EncodeTime(0, 0, 0, 0), 0);
+    Open(1, 2);
+    Centre(Place("London", 51.51, 0.13));
+    map->sbShadowClick();
+    TGlobeView* g = map->MainGlobe;
+    g->SetCanvasSize(400, 300, 96);
+    map->GoToCurrentLocation();
+    auto picture = [&] {
+        g->RedrawLayers();
+        g->RebuildIfNeeded();
+        return g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage got = picture();
+    map->LocationPresenter->TitleAlignment = TTitleAlignment::taNone;
+    const QImage bare = picture();
+    ASSERT_EQ(got.size(), QSize(400, 300));
+    // The name is what differs from the picture without it; it rises to
+    // the right.
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (got.pixel(x, y) != bare.pixel(x, y)) {
+                sx += x, sy += y, sxx += double(x) * x, sxy += double(x) * y, ++n;
+                EXPECT_GT(std::abs(x - 200) + std::abs(y - 150), 5) << x << "," << y << " on the marker";
+            }
+    ASSERT_GT(n, 30);
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    EXPECT_NEAR(slope, -std::tan(20 * M_PI / 180), 0.12);
+    // The diamond keeps its blue under the night.
+    for (int y = 147; y <= 153; ++y)
+        for (int x = 197; x <= 203; ++x)
+            if (std::abs(x - 200) + std::abs(y - 150) <= 3) {
+                EXPECT_EQ(got.pixel(x, y) & 0xFFFFFF, 0x0000FFu) << x << "," << y;
+            }
+
+    const QString golden = HX_SOURCE_DIR "/globe/tests/golden/map-home-night.png";
+    if (qEnvironmentVariableIntValue("HX_REMAKE_GOLDEN")) {
+        ASSERT_TRUE(got.save(golden));
+        GTEST_SKIP() << "written " << golden.toStdString();
+    }
+    const QImage want = QImage(golden).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(want.size(), got.size());
+    int differ = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const QRgb a = got.pixel(x, y), b = want.pixel(x, y);
+            differ += std::abs(qRed(a) - qRed(b)) > 24 || std::abs(qGreen(a) - qGreen(b)) > 24 ||
+                      std::abs(qBlue(a) - qBlue(b)) > 24;
+        }
+    EXPECT_LE(differ, 400 * 300 / 200) << "pixels differing";
 }
 
 // The README's picture of the window (HX_MAP_SCREENSHOT=out.png).

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <functional>
 
 #include "globe/GlobeTool.h"
 #include "globe/tests/GlobeDrawTestSupport.h"
@@ -220,6 +222,159 @@ TEST_F(CanvasFixture, BottomRightTitleStartsAtTheOffsetCorner) {
     EXPECT_LE(ink.MinX, 58);
     EXPECT_GE(ink.MinY, 55);
     EXPECT_LE(ink.MinY, 55 + fm.ascent() - fm.capHeight() + 1);
+}
+
+TEST_F(CanvasFixture, TitlesTurnWithTheirFontAndClearTheirOwnMarker) {
+    // At 20 degrees the end of a title stands higher than its start.
+    PointScene s;
+    s.P->PointType = TPointPresenterType::ppNone;
+    s.P->TitleAlignment = TTitleAlignment::taBottomRight;
+    s.P->TitleFont.SetFontSize(14);
+    s.P->TitleFont.SetFontColor(0x000000);
+    s.P->TitleFont.SetFontAngle(200);
+    s.O->Title = "MMM";
+    const QImage img = s.Draw();
+    const Ink ink = InkOf(img, 0xFFFFFF);
+    ASSERT_GT(ink.Count, 20);
+    const int mid = (ink.MinX + ink.MaxX) / 2;
+    double left = 0, right = 0;
+    int nl = 0, nr = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            if (At(img, x, y) != 0xFFFFFF)
+                (x < mid ? left : right) += y, ++(x < mid ? nl : nr);
+    ASSERT_GT(nl, 0);
+    ASSERT_GT(nr, 0);
+    EXPECT_GT(left / nl - right / nr, 4);
+
+    // A title set off from a diamond of 10 pixels starts beyond the diamond.
+    PointScene d;
+    d.P->PointType = TPointPresenterType::ppDiamond;
+    d.P->SetPointSize(10);
+    d.P->TitleAlignment = TTitleAlignment::taBottomRight;
+    d.P->TitleFont.SetFontSize(14);
+    d.O->Title = "HH";
+    TRecordingCanvas rec;
+    d.G.Canvas = &rec;
+    d.G.RenderLayersPass();
+    d.G.Canvas = &d.G.GlobeCanvas;
+    ASSERT_EQ(rec.Count("title"), 1);
+    for (const auto& c : rec.Calls)
+        if (c.Op == "title") {
+            EXPECT_GT(c.Pts[0].X, 55);
+            EXPECT_GT(c.Pts[0].Y, 55);
+        }
+}
+
+TEST_F(CanvasFixture, DrawingPropertiesRedrawWhenChanged) {
+    TGlobeDrawContext g(100, 100);
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"DrawGrid", [&] { g.SetDrawGrid(TDrawGrid::dgInFront); }},
+        {"TransparentGlobe", [&] { g.SetTransparentGlobe(true); }},
+        {"MinTextHeight", [&] { g.SetMinTextHeight(9); }},
+        {"Color", [&] { g.SetColor(0x123456); }},
+        {"GlobeColor", [&] { g.SetGlobeColor(0x654321); }},
+        {"Background", [&] { g.SetBackground(QImage(4, 4, QImage::Format_RGB888)); }},
+        {"SelectedPen", [&] { g.SelectedPen->SetPenColor(0x00FF00); }},
+        {"SelectedBrush", [&] { g.SelectedBrush->SetBrush(0x00FF00, TBrushStyle::bsClear); }},
+        {"TransparentPen", [&] { g.TransparentPen->SetPenWidth(3); }},
+        {"TransparentBrush", [&] { g.TransparentBrush->SetBrushColor(0x00FF00); }},
+        {"GridPen", [&] { g.GridPen.SetPenStyle(TPenStyle::psDot); }},
+    };
+    for (const auto& [name, change] : changes) {
+        g.ViewChangedMark = false;
+        const int before = g.RedrawCount;
+        change();
+        EXPECT_GT(g.RedrawCount, before) << name;
+        EXPECT_TRUE(g.ViewChangedMark) << name;
+    }
+    const int before = g.RedrawCount;
+    g.SetMinTextHeight(9);  // unchanged
+    EXPECT_EQ(g.RedrawCount, before);
+}
+
+TEST_F(CanvasFixture, AGrownCanvasKeepsTheFittedGlobeWholeAndTakesTheBackdropAgain) {
+    // 600 x 400 to 1366 x 700, as a maximised map window: the disk grows by
+    // the height's ratio and stays inside.
+    TGlobeDrawContext g(600, 400);
+    g.SetScaleFactor(0);
+    g.SetCanvasSize(1366, 700, 96);
+    auto* m = dynamic_cast<TSphericalPrj*>(g.Model.get());
+    ASSERT_NE(m, nullptr);
+    EXPECT_NEAR(static_cast<double>(m->RadiusPixels), 350, 1);
+    EXPECT_GE(m->XOrigin - m->RadiusPixels, -1);
+    EXPECT_LE(m->XOrigin + m->RadiusPixels, 1367);
+    EXPECT_GE(m->YOrigin - m->RadiusPixels, -1);
+    EXPECT_LE(m->YOrigin + m->RadiusPixels, 701);
+    EXPECT_EQ(m->XOrigin, 683);
+    // Shrunk, all of it stays in view too.
+    g.SetCanvasSize(600, 400, 96);
+    EXPECT_LE(m->RadiusPixels, 200);
+    EXPECT_EQ(m->XOrigin, 300);
+    EXPECT_EQ(m->YOrigin, 200);
+
+    // What lies behind a transparent control is taken again after a resize.
+    g.TransparentBackground = true;
+    g.Background = QImage(600, 400, QImage::Format_RGB888);
+    g.SetCanvasSize(500, 300, 96);
+    EXPECT_TRUE(g.Background.isNull());
+}
+
+TEST_F(CanvasFixture, AnimatedLayersComeBetweenTheRenderAndPaintEvents) {
+    TGlobeDrawContext g(100, 100);
+    std::string order;
+    g.OnRender = [&] { order += "R"; };
+    g.OnPaint = [&] { order += "P"; };
+    TGlobeLayer* l = g.AddNewLayer("moving");
+    l->SetAnimated(true);
+    auto* pr = new TPointPresenter(l, "p", 1);
+    AddChain(l, pr, {{0, 0}});
+    g.OnRenderObject = [&](TGlobeObject*, bool&) { order += "A"; };
+    g.GlobeCanvas.BeginOffscreen();
+    g.RenderAnimatedLayers();
+    g.GlobeCanvas.EndOffscreen();
+    EXPECT_EQ(order, "RAP");
+}
+
+TEST_F(CanvasFixture, APointPresenterCopyTakesThePictureAndASizeThatCounts) {
+    QTemporaryDir dir;
+    QImage pic(4, 2, QImage::Format_RGB888);
+    pic.fill(QColor(0, 128, 255));
+    ASSERT_TRUE(pic.save(dir.filePath("dot.png")));
+    PointScene s;
+    s.L->FilePath = dir.path().toStdString() + "/";
+    s.P->PointType = TPointPresenterType::ppImage;
+    s.P->SetImageName("dot.png");
+    s.P->SetPointSize(20);
+    ASSERT_NE(s.P->Image, nullptr);
+    auto* copy = new TPointPresenter(s.L, "copy", 2);
+    s.O->SetPresenter(copy);
+    s.O->EnsureExtent();
+    const int redraws = s.G.RedrawCount;
+    copy->Assign(*s.P);
+    EXPECT_EQ(copy->ImageName, "dot.png");
+    ASSERT_NE(copy->Image, nullptr);
+    EXPECT_NE(copy->Image, s.P->Image);
+    EXPECT_EQ(copy->Image->Width(), 4);
+    // The size went through its setter: the object's extent is made again.
+    EXPECT_FALSE(s.O->State & gsExtentValid);
+    EXPECT_GT(s.G.RedrawCount, redraws);
+    const Ink ink = InkOf(s.Draw(), 0xFFFFFF);
+    EXPECT_EQ(ink.MaxX - ink.MinX + 1, 20);
+
+    // Read back from a layer whose picture is gone, the name is dropped.
+    const std::string data = s.L->SaveToString();
+    ASSERT_TRUE(QFile::remove(dir.filePath("dot.png")));
+    TGlobeDrawContext g2(100, 100);
+    TGlobeLayer* l2 = g2.AddNewLayer("again");
+    l2->FilePath = dir.path().toStdString() + "/";
+    l2->LoadFromString(data);
+    ASSERT_GE(l2->Presenters.size(), 1u);
+    for (TGlobePresenter* p : l2->Presenters)
+        if (auto* pp = dynamic_cast<TPointPresenter*>(p)) {
+            EXPECT_EQ(pp->ImageName, "") << pp->Name;
+            EXPECT_EQ(pp->Image, nullptr) << pp->Name;
+        }
 }
 
 // A 4 x 2 palette texture: column c of row r holds index 1 + c + 4r.

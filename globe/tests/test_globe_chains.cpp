@@ -124,6 +124,14 @@ TEST(GlobeChains, SegmentedLineHasOnePointMoreThanSegmentsAndCrossesWhereItMust)
             EXPECT_TRUE(p.X <= f.Px(-100 * GU_DEGREE, 0).X || p.X >= f.Px(100 * GU_DEGREE, 0).X) << p.X;
     }
     EXPECT_EQ(total, 9u + 2u);  // the points and the two edge points
+    // The steps round to the nearest unit: 2/3 and 4/3 of 2 units are both 1.
+    f.Rec.Calls.clear();
+    f.G.SetScaleFactor(4);
+    f.G.RenderLine(MakePoint(0, 0), MakePoint(0, 2), 3);
+    ASSERT_EQ(f.Rec.Count("polyline"), 1);
+    ASSERT_EQ(f.Rec.Calls[0].Pts.size(), 4u);
+    EXPECT_EQ(f.Rec.Calls[0].Pts[1], f.Px(0, 1));
+    EXPECT_EQ(f.Rec.Calls[0].Pts[2], f.Px(0, 1));
 }
 
 TEST(GlobeChains, TransparentGlobeShowsTheFarSideInTheTransparentColours) {

@@ -159,6 +159,21 @@ TEST_F(FramedListView, WheelStepsAndLabelEditing) {
                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(v.viewport(), &up);
         EXPECT_EQ(v.verticalScrollBar()->value(), 200);
+        // Touchpads and smooth wheels send parts of a notch: eight of 15 add up to one.
+        for (int i = 0; i < 8; ++i) {
+            QWheelEvent part(QPointF(10, 10), v.mapToGlobal(QPointF(10, 10)), QPoint(),
+                             QPoint(0, -15), Qt::NoButton, Qt::NoModifier, Qt::ScrollUpdate,
+                             false);
+            QApplication::sendEvent(v.viewport(), &part);
+        }
+        EXPECT_EQ(v.verticalScrollBar()->value(), 200 + step);
+        for (int i = 0; i < 8; ++i) {
+            QWheelEvent part(QPointF(10, 10), v.mapToGlobal(QPointF(10, 10)), QPoint(),
+                             QPoint(0, 15), Qt::NoButton, Qt::NoModifier, Qt::ScrollUpdate,
+                             false);
+            QApplication::sendEvent(v.viewport(), &part);
+        }
+        EXPECT_EQ(v.verticalScrollBar()->value(), 200);
     }
 
     // Editing starts only on the label, not on the icon.

@@ -301,6 +301,7 @@ TEST_F(RulewickForm, SystemPageAddUpdateDelete) {
 
     // Gone, empty or reaching outside its place: refused with a clear word.
     Boxes.Texts.clear();
+    Type("eName", "Test Zone");
     Click("sbUpdate");
     EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{"The zone 'Test Zone' is not in the registry"}));
     for (const char* bad : {"", "..\\x"}) {
@@ -357,4 +358,69 @@ TEST_F(RulewickForm, ClearCloseAndAbout) {
     W<QAction>("smiAbout")->trigger();
     EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{
                                "Rulewick   Version 1.0.0.32\n\rCopyright: Copyright the Horolux authors"}));
+}
+
+TEST_F(RulewickForm, AfterADeleteTheEditorHoldsTheHighlightedRule) {
+    // Own page: the deleted rule's fields never land on the rule now highlighted.
+    Open();
+    Page("tsHoroluxRules");
+    Pick("vlvRules", 1);
+    Click("sbDelete");
+    ASSERT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Odd"}));
+    EXPECT_TRUE(W<TFramedListView>("vlvRules")->topLevelItem(1)->isSelected());
+    EXPECT_EQ(Text("eName"), "Odd");
+    EXPECT_EQ(Combo("vcbEndDay"), "Saturday");
+    Click("sbUpdate");
+    W<QAction>("smiSave")->trigger();
+    EXPECT_EQ(Get(DataDir + "hxdst.hxd"),
+              "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/No DST applies\r\n"
+              "Odd/1.1.4.30.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n");
+    // The last one gone: nothing is highlighted, the editor is clear, Update does nothing.
+    Pick("vlvRules", 0);
+    Click("sbDelete");
+    Click("sbDelete");
+    EXPECT_TRUE(Captions("vlvRules").empty());
+    EXPECT_EQ(Text("eName"), "");
+    Click("sbUpdate");
+    EXPECT_TRUE(Form->OwnRules.empty());
+
+    // System page: the zone after the deleted one is highlighted and shown.
+    Page("tsSystemRuleList");
+    const int row = 3;
+    const std::string next = Captions("vlvSystemRules")[row + 1];
+    Pick("vlvSystemRules", row);
+    Boxes.Answers = {mrYes};
+    Click("sbDelete");
+    EXPECT_EQ(Captions("vlvSystemRules")[row], next);
+    EXPECT_TRUE(W<TFramedListView>("vlvSystemRules")->topLevelItem(row)->isSelected());
+    EXPECT_EQ(Text("eName"), next);
+    EXPECT_EQ(Text("eBias"), QString::number(-int64_t(Form->SystemRules[row].Bias)).toStdString());
+    // Refused: the highlighted zone and what the editor holds stay.
+    Type("eStdName", "edited");
+    Boxes.Answers = {mrNo};
+    Click("sbDelete");
+    EXPECT_TRUE(W<TFramedListView>("vlvSystemRules")->topLevelItem(row)->isSelected());
+    EXPECT_EQ(Text("eStdName"), "edited");
+}
+
+TEST_F(RulewickForm, EditorControlsStayPutAndShowWholeNames) {
+    Open();
+    Form->resize(760, 520);
+    QApplication::processEvents();
+    const QRect before = W<QToolButton>("sbUpdate")->geometry();
+    const QRect end = W<QWidget>("gbEnd")->geometry();
+    SetCombo("vcbStartType", "Last");
+    SetCombo("vcbEndType", "Specific");
+    QApplication::processEvents();
+    EXPECT_EQ(W<QToolButton>("sbUpdate")->geometry(), before);
+    EXPECT_EQ(W<QWidget>("gbEnd")->geometry(), end);
+    // Both sides' details line up in one column.
+    EXPECT_EQ(W<QWidget>("vcbStartMonth")->x(), W<QWidget>("vcbEndMonth")->x());
+    for (const char* name : {"vcbStartMonth", "vcbStartDay", "vcbEndType"}) {
+        auto* box = W<TFramedComboBox>(name);
+        for (int i = 0; i < box->count(); ++i)
+            EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->itemText(i)))
+                << name << " " << box->itemText(i).toStdString();
+    }
+    EXPECT_FALSE(Form->windowIcon().isNull());
 }

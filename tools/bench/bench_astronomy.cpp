@@ -33,6 +33,20 @@ void BM_AllWindowTexts(benchmark::State& state) {
 }
 BENCHMARK(BM_AllWindowTexts)->Unit(benchmark::kMicrosecond);
 
+// Beyond the polar circle, a different day of the year each time round.
+void BM_AllWindowTextsBeyondThePolarCircle(benchmark::State& state) {
+    TTimeLocation l;
+    l.Latitude = 69.65;
+    l.Longitude = -18.96;
+    l.StdOffset = 1;
+    int day = 0;
+    for (auto _ : state) {
+        l.ImposeAlternate(EncodeDate(2026, 1, 1) + day++ % 365 + 0.5);
+        benchmark::DoNotOptimize(CalcAstronomyTexts(l, false));
+    }
+}
+BENCHMARK(BM_AllWindowTextsBeyondThePolarCircle)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -151,6 +151,47 @@ TEST(MoonPicture, ShadowFollowsThePhase) {
     EXPECT_FALSE(dark(270, -20));
 }
 
+// On the window's picture the dark share of the disc (the icon mask's
+// pixels) keeps to the unlit fraction at every phase, and the new moon of
+// January 2026, whose phase angle stays some degrees short of 180, leaves no
+// pixel lit.
+TEST(MoonPicture, DarkShareFollowsTheUnlitFraction) {
+    TestApp();
+    TMoon moon; // loads the pictures
+    const QImage full = QImage(":/moon/MOON_LARGE.png").convertToFormat(QImage::Format_RGB32);
+    const QImage mask = QImage(":/moon/MOON_BW_LARGE.png").convertToFormat(QImage::Format_RGB32);
+    const auto g = TMoon::Geometry(TMoonSize::ms64);
+    const QRgb black = qRgb(0, 0, 0);
+    auto shade = [&](double phase) {
+        QImage img = full;
+        TMoon::PaintShadow(img, g.CentreX, g.Radius, g.CentreY, phase);
+        int disc = 0, dark = 0, lit = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const bool inDisc = qGray(mask.pixel(x, y)) < 128;
+                disc += inDisc;
+                dark += inDisc && img.pixel(x, y) == black;
+                lit += img.pixel(x, y) != black;
+            }
+        return std::pair{double(dark) / disc, lit};
+    };
+    double worst = 0, worstAt = 0;
+    for (double phase = 0; phase < 360; phase += 0.5) {
+        const double off = std::fabs(shade(phase).first - (1 - CosDegrees(phase)) / 2);
+        if (off > worst) worst = off, worstAt = phase;
+    }
+    EXPECT_LE(worst, 0.005) << "at phase " << worstAt;
+    EXPECT_NEAR(shade(90).first, 0.5, 0.002);
+    EXPECT_EQ(shade(180).second, 0);
+    TDateTime newMoon = EncodeDate(2026, 1, 1);
+    for (double best = 360, t = newMoon; t < EncodeDate(2026, 2, 1); t += 1.0 / 96) {
+        const double i = std::fabs(LunarPhaseAngle(t));
+        if (180 - i < best) best = 180 - i, newMoon = t;
+    }
+    EXPECT_LT(std::fabs(LunarPhaseAngle(newMoon)), 179);
+    EXPECT_EQ(shade(NormalizeDegrees(LunarPhaseAngle(newMoon))).second, 0);
+}
+
 TEST_F(AstronomyWindow, FitsALaptopScreen) {
     OneClock(51.5, 0.1, 0, 0, EncodeDate(2026, 6, 21) + 0.5);
     TF_Astronomy* astro = Open();

@@ -3,7 +3,9 @@
 #include "platform/qt/QtGraphics.h"
 #include "clockapp/controls/tests/QtApp.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -66,4 +68,28 @@ TEST(Frames, FlatModeFollowsFocus) {
     EXPECT_FALSE(img.isNull());
 }
 
+} // namespace
+
+namespace {
+TEST(FramedCombo, PartsOfAWheelNotchAddUpToOneItem) {
+    TestApp();
+    TFramedComboBox box;
+    box.SetItems({"a", "b", "c", "d"});
+    box.setCurrentIndex(0);
+    auto turn = [&](int delta, int times) {
+        for (int i = 0; i < times; ++i) {
+            QWheelEvent e(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::ScrollUpdate, false);
+            QApplication::sendEvent(&box, &e);
+        }
+    };
+    turn(-15, 7);
+    EXPECT_EQ(box.currentIndex(), 0);
+    turn(-15, 1);
+    EXPECT_EQ(box.currentIndex(), 1);
+    turn(-120, 1);
+    EXPECT_EQ(box.currentIndex(), 2);
+    turn(15, 8);
+    EXPECT_EQ(box.currentIndex(), 1);
+}
 } // namespace
