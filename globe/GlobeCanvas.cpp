@@ -485,24 +485,40 @@ void TGlobeCanvas::StrokeRuns(const TPoint* pts, int n) {
     QPainter* p = P();
     // A plain line is drawn in pieces of at most 80 pixels' length, each
     // small enough for Qt to draw it on this thread; the pieces meet at a
-    // shared point, so the pixels are those of the whole line.
+    // shared point, so the pixels are those of the whole line. A longer
+    // single segment is itself divided (at whole pixels, so it may bend by
+    // half a pixel).
     if (Pen.style() != Qt::SolidLine) {
         p->drawPolyline(reinterpret_cast<const QPoint*>(pts), n);
         return;
     }
-    int start = 0;
+    constexpr int64_t kPiece = 80;
+    Run.assign(pts, pts + 1);
     int64_t len = 0;
+    auto flush = [&] {
+        if (Run.size() > 1)
+            p->drawPolyline(reinterpret_cast<const QPoint*>(Run.data()), static_cast<int>(Run.size()));
+        const TPoint last = Run.back();
+        Run.assign(1, last);
+        len = 0;
+    };
     for (int i = 1; i < n; ++i) {
-        const int64_t d = std::max(std::llabs(static_cast<int64_t>(pts[i].X) - pts[i - 1].X),
-                                   std::llabs(static_cast<int64_t>(pts[i].Y) - pts[i - 1].Y));
-        if (len + d > 80 && i - 1 > start) {
-            p->drawPolyline(reinterpret_cast<const QPoint*>(pts + start), i - start);
-            start = i - 1;
-            len = 0;
+        const TPoint a = pts[i - 1], b = pts[i];
+        const int64_t dx = static_cast<int64_t>(b.X) - a.X, dy = static_cast<int64_t>(b.Y) - a.Y;
+        const int64_t d = std::max(std::llabs(dx), std::llabs(dy));
+        if (len + d > kPiece && Run.size() > 1)
+            flush();
+        if (d > kPiece) {
+            const int64_t k = (d + kPiece - 1) / kPiece;
+            for (int64_t m = 1; m < k; ++m) {
+                Run.push_back({static_cast<int32_t>(a.X + MulDiv64(dx, m, k)), static_cast<int32_t>(a.Y + MulDiv64(dy, m, k))});
+                flush();
+            }
         }
-        len += d;
+        Run.push_back(b);
+        len += d > kPiece ? d / ((d + kPiece - 1) / kPiece) + 1 : d;
     }
-    p->drawPolyline(reinterpret_cast<const QPoint*>(pts + start), n - start);
+    flush();
 }
 
 static_assert(sizeof(TPoint) == sizeof(QPoint), "screen points are handed to Qt as they are");

@@ -147,6 +147,7 @@ private:
         int64_t Q, R, A, B, Den;
     };
     std::vector<TEdge> Edges, ActiveEdges;
+    std::vector<TPoint> Run;
     std::vector<int32_t> Cross;
 };
 
