@@ -16,6 +16,9 @@ uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (st
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 constexpr qint64 kMaxTextureFile = 256 * 1024 * 1024;
 const char* kNotTexture = "Globe texture must be a 256 color RGB encoded bitmap";
+const char* kTextureShort = "The texture file is cut short";
+const char* kTextureLarge = "The texture file is larger than 256 MB";
+const char* kTextureUnreadable = "The texture file cannot be read";
 }  // namespace
 
 TTextureData::TTextureData() = default;
@@ -34,13 +37,17 @@ bool TTextureData::Load(const std::string& fileName) {
     }
     Clear();
     try {
-        if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxTextureFile)
-            throw EGlobeException(kNotTexture);
+        if (f.size() > kMaxTextureFile)
+            throw EGlobeException(kTextureLarge);
+        if (!f.open(QIODevice::ReadOnly))
+            throw EGlobeException(kTextureUnreadable);
         const QByteArray data = f.readAll();
         const auto* d = reinterpret_cast<const uint8_t*>(data.constData());
         const int64_t size = data.size();
-        if (size < 54 || d[0] != 'B' || d[1] != 'M')
+        if (size >= 2 && (d[0] != 'B' || d[1] != 'M'))
             throw EGlobeException(kNotTexture);
+        if (size < 54)
+            throw EGlobeException(kTextureShort);
         const int64_t offBits = Le32(d + 10);
         const int64_t hdrSize = Le32(d + 14);
         const int32_t width = static_cast<int32_t>(Le32(d + 18));
@@ -53,13 +60,17 @@ bool TTextureData::Load(const std::string& fileName) {
             throw EGlobeException(kNotTexture);
         if (clrUsed == 0)
             clrUsed = 256;
-        if (clrUsed > 256 || 14 + hdrSize + clrUsed * 4 > size)
+        if (clrUsed > 256)
             throw EGlobeException(kNotTexture);
+        if (14 + hdrSize + clrUsed * 4 > size)
+            throw EGlobeException(kTextureShort);
         const int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
         const int64_t minStride = (static_cast<int64_t>(width) * 8 + 31) / 32 * 4;
         const int64_t stride = sizeImage ? sizeImage / rows : minStride;
-        if (stride < width || offBits < 14 || offBits + stride * rows > size)
+        if (stride < width || offBits < 14)
             throw EGlobeException(kNotTexture);
+        if (offBits + stride * rows > size)
+            throw EGlobeException(kTextureShort);
         for (int64_t i = 0; i < clrUsed; ++i) {
             const uint8_t* q = d + 14 + hdrSize + 4 * i;
             Rgb[i] = (static_cast<uint32_t>(q[2]) << 16) | (q[1] << 8) | q[0];
@@ -333,7 +344,7 @@ bool NeedsClip(const TPoint* pts, int n, int32_t w, int32_t h) {
 void TGlobeCanvas::RenderPolyline(const TPoint* pts, int count) {
     if (count < 2)
         return;
-    QPainter* p = P();
+    P();
     if (!HavePen)
         return;
     const TPoint* src = pts;
@@ -345,9 +356,7 @@ void TGlobeCanvas::RenderPolyline(const TPoint* pts, int count) {
     }
     if (n < 2)
         return;
-    p->setBrush(Qt::NoBrush);
-    p->drawPolyline(reinterpret_cast<const QPoint*>(src), n);
-    p->setBrush(HaveBrush ? Brush : QBrush(Qt::NoBrush));
+    StrokeRuns(src, n);
 }
 
 void TGlobeCanvas::RenderPolygon(const TPoint* pts, int count) {
@@ -365,7 +374,151 @@ void TGlobeCanvas::RenderPolygon(const TPoint* pts, int count) {
     }
     if (n < 2)
         return;
-    p->drawPolygon(reinterpret_cast<const QPoint*>(src), n, Qt::OddEvenFill);
+    if (!FillsHere()) {
+        p->drawPolygon(reinterpret_cast<const QPoint*>(src), n, Qt::OddEvenFill);
+        return;
+    }
+    if (HaveBrush)
+        FillPolygon(src, n);
+    if (HavePen) {
+        // The outline, closed.
+        if (src != Buf.data())
+            Buf.assign(src, src + n);
+        Buf.resize(static_cast<size_t>(n));
+        Buf.push_back(Buf.front());
+        StrokeRuns(Buf.data(), n + 1);
+    }
+}
+
+bool TGlobeCanvas::FillsHere(bool anyBrush) const {
+    return Painter && OwnTarget && Painter->transform().isIdentity() && !Painter->hasClipping() &&
+           Image.format() == QImage::Format_RGB888 &&
+           (anyBrush || (Brush.style() == Qt::SolidPattern && Brush.color().alpha() == 255));
+}
+
+void TGlobeCanvas::FillRect(int32_t l, int32_t t, int32_t r, int32_t b, const QColor& c) {
+    l = std::max(l, 0);
+    t = std::max(t, 0);
+    r = std::min(r, W);
+    b = std::min(b, H);
+    if (l >= r || t >= b)
+        return;
+    const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+    uchar* first = Image.scanLine(t) + 3 * l;
+    for (int32_t x = l; x < r; ++x) {
+        first[3 * (x - l)] = rgb[0];
+        first[3 * (x - l) + 1] = rgb[1];
+        first[3 * (x - l) + 2] = rgb[2];
+    }
+    for (int32_t y = t + 1; y < b; ++y)
+        std::memcpy(Image.scanLine(y) + 3 * l, first, static_cast<size_t>(3 * (r - l)));
+}
+
+void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
+    // Even-odd, sampled at pixel centres: pixel (x, y) is filled when
+    // (x + 0.5, y + 0.5) lies inside, and a centre on an edge belongs to the
+    // right of it. In whole numbers, so two polygons that share an edge share
+    // out its pixels exactly, whichever way each runs along it.
+    Edges.clear();
+    int32_t top = H, bottom = 0;
+    for (int i = 0; i < n; ++i) {
+        TPoint a = pts[i], b = pts[i + 1 < n ? i + 1 : 0];
+        if (a.Y == b.Y)
+            continue;
+        if (a.Y > b.Y)
+            std::swap(a, b);
+        const int32_t y0 = std::max(a.Y, 0), y1 = std::min(b.Y, H);
+        if (y0 >= y1)
+            continue;
+        // In row y the crossing is at a.X + (y + 0.5 - a.Y) dx / dy; the
+        // first pixel right of it is ceil(crossing - 0.5) = ceil(num / den).
+        const int64_t dx = static_cast<int64_t>(b.X) - a.X, dy = static_cast<int64_t>(b.Y) - a.Y;
+        const int64_t den = 2 * dy;
+        const int64_t num = 2 * a.X * dy + (2 * (static_cast<int64_t>(y0) - a.Y) + 1) * dx - dy;
+        const int64_t q = num >= 0 ? (num + den - 1) / den : -((-num) / den);
+        const int64_t step = 2 * dx;
+        const int64_t fa = step >= 0 ? step / den : -((-step + den - 1) / den);
+        Edges.push_back({y0, y1, q, q * den - num, fa, step - fa * den, den});
+        top = std::min(top, y0);
+        bottom = std::max(bottom, y1);
+    }
+    if (Edges.empty())
+        return;
+    std::sort(Edges.begin(), Edges.end(), [](const TEdge& p, const TEdge& q) { return p.Y0 < q.Y0; });
+    const QColor c = Brush.color();
+    const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+    size_t next = 0;
+    ActiveEdges.clear();
+    for (int32_t y = top; y < bottom; ++y) {
+        while (next < Edges.size() && Edges[next].Y0 <= y)
+            ActiveEdges.push_back(Edges[next++]);
+        Cross.clear();
+        size_t keep = 0;
+        for (size_t k = 0; k < ActiveEdges.size(); ++k) {
+            TEdge& e = ActiveEdges[k];
+            if (y >= e.Y1)
+                continue;
+            Cross.push_back(static_cast<int32_t>(std::clamp<int64_t>(e.Q, 0, W)));
+            e.Q += e.A;
+            e.R -= e.B;
+            const int64_t borrow = e.R >> 63;  // -1 when R went below 0
+            e.Q -= borrow;
+            e.R += e.Den & borrow;
+            if (keep != k)
+                ActiveEdges[keep] = e;
+            ++keep;
+        }
+        ActiveEdges.resize(keep);
+        std::sort(Cross.begin(), Cross.end());
+        uchar* row = Image.scanLine(y);
+        for (size_t k = 0; k + 1 < Cross.size(); k += 2)
+            for (int32_t x = Cross[k]; x < Cross[k + 1]; ++x) {
+                uchar* px = row + 3 * x;
+                px[0] = rgb[0];
+                px[1] = rgb[1];
+                px[2] = rgb[2];
+            }
+    }
+}
+
+void TGlobeCanvas::StrokeRuns(const TPoint* pts, int n) {
+    QPainter* p = P();
+    // A plain line is drawn in pieces of at most 80 pixels' length, each
+    // small enough for Qt to draw it on this thread; the pieces meet at a
+    // shared point, so the pixels are those of the whole line. A longer
+    // single segment is itself divided (at whole pixels, so it may bend by
+    // half a pixel).
+    if (Pen.style() != Qt::SolidLine) {
+        p->drawPolyline(reinterpret_cast<const QPoint*>(pts), n);
+        return;
+    }
+    constexpr int64_t kPiece = 80;
+    Run.assign(pts, pts + 1);
+    int64_t len = 0;
+    auto flush = [&] {
+        if (Run.size() > 1)
+            p->drawPolyline(reinterpret_cast<const QPoint*>(Run.data()), static_cast<int>(Run.size()));
+        const TPoint last = Run.back();
+        Run.assign(1, last);
+        len = 0;
+    };
+    for (int i = 1; i < n; ++i) {
+        const TPoint a = pts[i - 1], b = pts[i];
+        const int64_t dx = static_cast<int64_t>(b.X) - a.X, dy = static_cast<int64_t>(b.Y) - a.Y;
+        const int64_t d = std::max(std::llabs(dx), std::llabs(dy));
+        if (len + d > kPiece && Run.size() > 1)
+            flush();
+        if (d > kPiece) {
+            const int64_t k = (d + kPiece - 1) / kPiece;
+            for (int64_t m = 1; m < k; ++m) {
+                Run.push_back({static_cast<int32_t>(a.X + MulDiv64(dx, m, k)), static_cast<int32_t>(a.Y + MulDiv64(dy, m, k))});
+                flush();
+            }
+        }
+        Run.push_back(b);
+        len += d > kPiece ? d / ((d + kPiece - 1) / kPiece) + 1 : d;
+    }
+    flush();
 }
 
 static_assert(sizeof(TPoint) == sizeof(QPoint), "screen points are handed to Qt as they are");

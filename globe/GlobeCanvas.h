@@ -114,6 +114,12 @@ public:
         }
     }
 
+    // Whether solid fills go straight into the image (painting on it, as it
+    // is); anyBrush: whatever the selected brush.
+    bool FillsHere(bool anyBrush = false) const;
+    // A solid rectangle straight into the image; right and bottom excluded.
+    void FillRect(int32_t l, int32_t t, int32_t r, int32_t b, const QColor& c);
+
     TTextureData* WorldTexture = nullptr;  // not owned
     QPen Pen;
     QBrush Brush;
@@ -129,6 +135,20 @@ private:
     bool OwnTarget = true;
     std::vector<TPoint> Buf, Buf2;
     void Apply();
+    // Solid fills and plain strokes of the image done here rather than by
+    // Qt, which hands every fill of more than a few dozen spans to its
+    // thread pool: at map sizes the hand-over costs more than the fill.
+    void FillPolygon(const TPoint* pts, int n);
+    void StrokeRuns(const TPoint* pts, int n);
+    struct TEdge {
+        int32_t Y0, Y1;  // the first row and the row after the last
+        // The first pixel right of the crossing in the current row is Q;
+        // the exact crossing is kept as Q - R / Den, stepped by A + B / Den.
+        int64_t Q, R, A, B, Den;
+    };
+    std::vector<TEdge> Edges, ActiveEdges;
+    std::vector<TPoint> Run;
+    std::vector<int32_t> Cross;
 };
 
 // "WingDings" symbol codes as the Unicode characters they show.

@@ -206,7 +206,7 @@ int TGlobeDrawContext::ProjectPoints(const std::vector<GlobePoint>& pts) {
         if (!Model->ProjectPoint(p, n))
             continue;
         const TPoint& s = SP(n);
-        if (std::llabs(s.X - lx) > 1 || std::llabs(s.Y - ly) > 1) {
+        if (s.X != lx || s.Y != ly) {  // as the models' own chains: same pixel only
             lx = s.X;
             ly = s.Y;
             ++n;
@@ -422,7 +422,9 @@ GlobePoint TGlobeDrawContext::RenderShadow(TColor night, TColor twilight, int st
 
 void TGlobeDrawContext::RenderBackground() {
     QPainter* p = GlobeCanvas.P();
-    if (Background.isNull())
+    if (Background.isNull() && GlobeCanvas.FillsHere(true))
+        GlobeCanvas.FillRect(0, 0, CanvasWidth, CanvasHeight, ToQColor(Color));
+    else if (Background.isNull())
         p->fillRect(QRect(0, 0, CanvasWidth, CanvasHeight), ToQColor(Color));
     else
         p->drawTiledPixmap(QRect(0, 0, CanvasWidth, CanvasHeight), QPixmap::fromImage(Background));

@@ -89,14 +89,6 @@ Ring ClipHalf(const Ring& r, double a, double b, double c) {
     return out;
 }
 
-bool Inside(const Ring& r, double x, double y) {
-    bool c = false;
-    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
-        if ((r[i].y > y) != (r[j].y > y) && x < (r[j].x - r[i].x) * (y - r[i].y) / (r[j].y - r[i].y) + r[i].x)
-            c = !c;
-    return c;
-}
-
 // No edge longer than a degree, so the globe bends it with the earth.
 Ring Densify(const Ring& r) {
     Ring out;
@@ -107,8 +99,15 @@ Ring Densify(const Ring& r) {
         b.x = a.x + Wrap180(b.x - a.x);
         out.push_back(a);
         const int n = static_cast<int>(std::ceil(std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y)) / 1.0));
-        for (int k = 1; k < n; ++k)
-            out.push_back({a.x + (b.x - a.x) * k / n, a.y + (b.y - a.y) * k / n});
+        // Counted from the lesser end, so an edge that two rings share in
+        // opposite directions gets the same points in both.
+        const bool fromA = a.x < b.x || (a.x == b.x && a.y <= b.y);
+        const P& lo = fromA ? a : b;
+        const P& hi = fromA ? b : a;
+        for (int k = 1; k < n; ++k) {
+            const int m = fromA ? k : n - k;
+            out.push_back({lo.x + (hi.x - lo.x) * m / n, lo.y + (hi.y - lo.y) * m / n});
+        }
     }
     return out;
 }
@@ -347,6 +346,68 @@ void SplitPiece(const Piece& pc, const std::vector<Place>& places, std::vector<s
     }
 }
 
+// Every vertex of any ring that lies on an edge of another (within a
+// minute and a half: both are rounded to whole minutes) becomes a vertex of that edge too, so neighbouring cells
+// run through the same points along their common border: drawn, their fills
+// then meet pixel for pixel.
+void NodeRings(std::vector<std::pair<std::vector<GlobePoint>, double>>& rings) {
+    auto cellOf = [](int64_t x, int64_t y) { return ((x + 200) << 16) ^ (y + 100); };
+    struct V {
+        int64_t X, Y;
+        size_t Ring;
+    };
+    std::map<int64_t, std::vector<V>> grid;  // whole degrees -> vertices in minutes
+    auto deg = [](int64_t m) { return m >= 0 ? m / 60 : -((-m + 59) / 60); };
+    for (size_t r = 0; r < rings.size(); ++r)
+        for (const GlobePoint& p : rings[r].first) {
+            const int64_t x = p.X / GU_MINUTE, y = p.Y / GU_MINUTE;
+            grid[cellOf(deg(x), deg(y))].push_back({x, y, r});
+        }
+    int64_t added = 0;
+    for (size_t r = 0; r < rings.size(); ++r) {
+        // A ring's own vertices stay as they are: only a neighbour's are taken.
+        std::vector<GlobePoint>& pts = rings[r].first;
+        std::vector<GlobePoint> out;
+        const size_t n = pts.size();
+        for (size_t i = 0; i < n; ++i) {
+            const int64_t ax = pts[i].X / GU_MINUTE, ay = pts[i].Y / GU_MINUTE;
+            const int64_t bx = pts[(i + 1) % n].X / GU_MINUTE, by = pts[(i + 1) % n].Y / GU_MINUTE;
+            out.push_back(pts[i]);
+            const int64_t dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+            if (len2 == 0)
+                continue;
+            std::vector<std::pair<int64_t, std::pair<int64_t, int64_t>>> on;  // (position along, vertex)
+            for (int64_t cx = deg(std::min(ax, bx) - 1); cx <= deg(std::max(ax, bx) + 1); ++cx)
+                for (int64_t cy = deg(std::min(ay, by) - 1); cy <= deg(std::max(ay, by) + 1); ++cy) {
+                    const auto it = grid.find(cellOf(cx, cy));
+                    if (it == grid.end())
+                        continue;
+                    for (const auto& [px, py, from] : it->second) {
+                        if (from == r)
+                            continue;
+                        const int64_t t = (px - ax) * dx + (py - ay) * dy;
+                        if (t <= 0 || t >= len2)
+                            continue;
+                        const double cross = static_cast<double>((px - ax) * dy - (py - ay) * dx);
+                        if (cross * cross <= 1.5 * 1.5 * static_cast<double>(len2))
+                            on.push_back({t, {px, py}});
+                    }
+                }
+            std::sort(on.begin(), on.end());
+            on.erase(std::unique(on.begin(), on.end()), on.end());
+            for (const auto& [t, v] : on) {
+                const GlobePoint g{static_cast<int32_t>(v.first * GU_MINUTE), static_cast<int32_t>(v.second * GU_MINUTE), 0};
+                if (!(out.back() == g)) {
+                    out.push_back(g);
+                    ++added;
+                }
+            }
+        }
+        pts = std::move(out);
+    }
+    std::printf("zone borders: %lld shared points added\n", static_cast<long long>(added));
+}
+
 TColor ZoneColour(double offset) {
     // Pale fills, one for each of four whole-hour classes round the world
     // and one for the half and quarter hours (BGR).
@@ -420,14 +481,24 @@ int Main(int argc, char** argv) {
                        total);
         }
         std::vector<Piece> land = LandPieces(countries);
+        // Land and sea are told apart on the rings as the layer stores them
+        // (whole minutes), by the core's own hit test, so that a place the
+        // rounded coast leaves in the water gets its disc.
+        TGlobeContext written;
+        TGlobeLayer* shores = written.AddNewLayer("Shores");
+        auto* shore = new TPolygonPresenter(shores, "Shore", 1);
+        std::map<const TGlobeObject*, Piece*> shoreOf;
+        {
+            int64_t unused = 0;
+            for (Piece& pc : land)
+                if (TGeoDataObject* o = AddPolygon(shores, shore, ToMinutes(Densify(pc.R)), "", 0, unused))
+                    shoreOf[o] = &pc;
+        }
         std::vector<size_t> atSea;
         for (size_t i = 0; i < places.size(); ++i) {
             const Place& pl = places[i];
-            Piece* top = nullptr;
-            for (Piece& pc : land)
-                if (pl.Lon >= pc.MinX && pl.Lon <= pc.MaxX && pl.Lat >= pc.MinY && pl.Lat <= pc.MaxY &&
-                    Inside(pc.R, pl.Lon, pl.Lat))
-                    top = &pc;
+            const TGlobeObject* hit = shores->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+            Piece* top = hit ? shoreOf[hit] : nullptr;
             if (top) {
                 top->Places.push_back(i);
                 continue;
@@ -465,6 +536,7 @@ int Main(int argc, char** argv) {
                 r.push_back({pl.Lon + rx * std::cos(k * M_PI / 8), std::clamp(pl.Lat + 0.25 * std::sin(k * M_PI / 8), -90.0, 90.0)});
             AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
         }
+        std::vector<std::pair<std::vector<GlobePoint>, double>> zoneCells;
         for (Piece& pc : land) {
             if (pc.Places.empty()) {
                 // No place on it: the place nearest to any of its points.
@@ -484,11 +556,29 @@ int Main(int argc, char** argv) {
             std::vector<std::pair<Ring, double>> cells;
             SplitPiece(pc, places, cells);
             for (auto& [r, offset] : cells)
-                AddPolygon(layer, fill(offset), ToMinutes(Densify(r)), OffsetTitle(offset), 0, total);
+                zoneCells.push_back({ToMinutes(Densify(r)), offset});
         }
+        NodeRings(zoneCells);
+        for (auto& [pts, offset] : zoneCells)
+            AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
         layer->SaveToFile(outDir + "01-timezones.lyr");
         std::printf("01-timezones.lyr: %d polygons (%zu discs), %lld points\n", layer->ObjectCount(), discs.size(),
                     static_cast<long long>(total));
+        // Read back as the program reads it: every place must answer its own offset.
+        TGlobeContext check;
+        TGlobeLayer* back = check.AddNewLayer("");
+        back->SetFilename(outDir + "01-timezones.lyr");
+        int wrong = 0;
+        for (const Place& pl : places) {
+            const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+            if (!o || o->Title != OffsetTitle(pl.Offset)) {
+                std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
+                             OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
+                ++wrong;
+            }
+        }
+        if (wrong)
+            Die(std::to_string(wrong) + " places answer another offset");
     }
     return 0;
 }

@@ -251,7 +251,7 @@ void TGeoDataObject::WriteToStream(TGlobeWriter& w) {
             estimate += 4 + (big(Points[static_cast<size_t>(i - 1)], Points[static_cast<size_t>(i)]) ? 6 : 0);
         if (estimate < 8LL * n)
             flags |= 0x10;
-    } else {
+    } else if (n == 1) {
         flags |= 0x20;
     }
     if (n > 65535)
@@ -263,7 +263,9 @@ void TGeoDataObject::WriteToStream(TGlobeWriter& w) {
         else
             w.U16(static_cast<uint16_t>(n));
     }
-    WriteGlobePoint(w, n > 0 ? Points[0] : GlobePoint{}, flags);
+    // An empty chain is a count of 0 and no point, so it reads back empty.
+    if (n > 0)
+        WriteGlobePoint(w, Points[0], flags);
     for (int32_t i = 1; i < n; ++i) {
         const GlobePoint& a = Points[static_cast<size_t>(i - 1)];
         const GlobePoint& b = Points[static_cast<size_t>(i)];

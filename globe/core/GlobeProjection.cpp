@@ -8,15 +8,16 @@
 namespace {
 constexpr int32_t kFar = std::numeric_limits<int32_t>::max();
 
-int64_t Abs64(int64_t v) { return v < 0 ? -v : v; }
-
 inline double Dot(const GlobePoint& v, const double* row) {
     return v.X * row[0] + v.Y * row[1] + v.Z * row[2];
 }
 
 // Pixel from an unrounded offset and an origin; far values saturate.
 inline int32_t Pix(double v, int32_t origin) {
-    const double r = std::nearbyint(v) + origin;
+    // Below 2^51 adding and taking away 1.5 * 2^52 rounds to the nearest
+    // even integer as nearbyint does, without the library call.
+    constexpr double kRound = 6755399441055744.0;
+    const double r = (std::fabs(v) < 2251799813685248.0 ? (v + kRound) - kRound : std::nearbyint(v)) + origin;
     if (!(r > -2147483648.0))
         return r != r ? origin : INT32_MIN;
     return r < 2147483647.0 ? static_cast<int32_t>(r) : INT32_MAX;
@@ -135,17 +136,18 @@ bool TPrjModel::ExtentVisible(const GlobeExtent& e, TGlobeObject* obj, uint8_t& 
 }
 
 int TPrjModel::ProjectChain(TGeoDataObject& obj) {
+    // Only a point on the same pixel as the one before is dropped: thinning
+    // that looked further back would cut a shared border differently in the
+    // two chains that share it, and leave slivers between their fills.
     int n = 0;
     int64_t lx = kFar, ly = kFar;
     for (const GlobePoint& p : obj.Points) {
         if (!ProjectPoint(p, n))
             continue;
         const TPoint& s = Globe->SP(n);
-        if (Abs64(s.X - lx) > 1 || Abs64(s.Y - ly) > 1) {
-            lx = s.X;
-            ly = s.Y;
-            ++n;
-        }
+        n += (s.X != lx) | (s.Y != ly);
+        lx = s.X;
+        ly = s.Y;
     }
     return n;
 }
@@ -293,12 +295,13 @@ bool TSphericalPrj::XYToLL(int32_t px, int32_t py, int index) {
 int TSphericalPrj::ProjectChain(TGeoDataObject& obj) {
     const bool nearRim = (obj.State & (gsPartHidden | gsPartShown)) == (gsPartHidden | gsPartShown);
     if (!obj.Cache) {
+        // Every distinct point: which pixels merge is decided per frame on
+        // the pixels themselves, alike for every chain (see the flat maps).
         auto cache = std::make_unique<TPoint3DList>();
         cache->SetCapacity(obj.Count());
-        const int64_t t = Rnd64(1 / ScaleFactor);
         int64_t lx = kFar, ly = kFar;
         for (const GlobePoint& p : obj.Points)
-            if (Abs64(p.X - lx) > t || Abs64(p.Y - ly) > t) {
+            if (p.X != lx || p.Y != ly) {
                 lx = p.X;
                 ly = p.Y;
                 cache->Add(PointTo3D(p));
@@ -306,28 +309,32 @@ int TSphericalPrj::ProjectChain(TGeoDataObject& obj) {
         cache->SetCapacity(cache->Count());
         obj.Cache = std::move(cache);
     }
+    // Every point is written and the count moves on only past a new pixel:
+    // no branch to mispredict on the many points that share one.
+    Globe->SP(obj.Cache->Count());
+    TPoint* out = Globe->ScreenPoints.data();
+    const bool farSide = Globe->FarSide;
+    const double rim = static_cast<double>(RadiusPixels);
     int n = 0;
-    double lx = kFar, ly = kFar;
+    int32_t lx = kFar, ly = kFar;
     for (const GlobePoint& v : obj.Cache->Items) {
         double sx = Dot(v, M), sy = Dot(v, M + 3);
         if (nearRim) {
             const double depth = Dot(v, M + 6);
-            const bool hidden = Globe->FarSide ? depth <= 0 : depth > 0;
+            const bool hidden = farSide ? depth <= 0 : depth > 0;
             if (hidden) {
-                const double h = static_cast<double>(Hypot(sy, sx));
+                const double h = std::sqrt(sx * sx + sy * sy);
                 if (h > 0) {
-                    sx *= static_cast<double>(RadiusPixels) / h;
-                    sy *= static_cast<double>(RadiusPixels) / h;
+                    sx *= rim / h;
+                    sy *= rim / h;
                 }
             }
         }
-        if (std::fabs(lx - sx) >= 1 || std::fabs(ly - sy) >= 1) {
-            TPoint& s = Globe->SP(n++);
-            s.X = Pix(sx, XOrigin);
-            s.Y = Pix(sy, YOrigin);
-            lx = sx;
-            ly = sy;
-        }
+        const int32_t px = Pix(sx, XOrigin), py = Pix(sy, YOrigin);
+        out[n] = {px, py};
+        n += (px != lx) | (py != ly);
+        lx = px;
+        ly = py;
     }
     return n;
 }

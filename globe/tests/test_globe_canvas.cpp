@@ -413,26 +413,36 @@ TEST_F(CanvasFixture, TextureLoadsOnlyWholeUncompressed256ColourBitmaps) {
 
     auto p = [&](const char* n) { return dir.filePath(n).toStdString(); };
     const size_t size = 14 + 40 + 1024 + 8;
+    // A sparse file just over the size limit: an 8-bit header, then nothing.
+    const std::string huge = Patch(good, p("huge.bmp"), {});
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(huge), 256LL * 1024 * 1024 + 1));
+    const std::string notTexture = "Globe texture must be a 256 color RGB encoded bitmap";
+    const std::string cutShort = "The texture file is cut short";
     struct Case {
         const char* Name;
         std::string File;
         bool Loads;
+        std::string Why;  // the reason a refused file gives
     };
     const Case cases[] = {
-        {"24-bit", Patch(good, p("b24.bmp"), {{28, 24}}), false},
-        {"RLE", Patch(good, p("rle.bmp"), {{30, 1}}), false},
-        {"wrong magic", Patch(good, p("magic.bmp"), {{0, 'X'}}), false},
-        {"truncated", Patch(good, p("short.bmp"), {}, size - 1), false},
-        {"short palette", Patch(good, p("pal.bmp"), {}, 14 + 40 + 500), false},
-        {"biSizeImage 0", Patch(good, p("size0.bmp"), {{34, 0}}), true},
-        {"two colours used", Patch(good, p("clr.bmp"), {{46, 2}, {47, 0}}), true},
-        {"top-down", Patch(good, p("topdown.bmp"), {{22, 0xFE}, {23, 0xFF}, {24, 0xFF}, {25, 0xFF}}), true},
+        {"24-bit", Patch(good, p("b24.bmp"), {{28, 24}}), false, notTexture},
+        {"RLE", Patch(good, p("rle.bmp"), {{30, 1}}), false, notTexture},
+        {"wrong magic", Patch(good, p("magic.bmp"), {{0, 'X'}}), false, notTexture},
+        {"truncated", Patch(good, p("short.bmp"), {}, size - 1), false, cutShort},
+        {"short palette", Patch(good, p("pal.bmp"), {}, 14 + 40 + 500), false, cutShort},
+        {"header only", Patch(good, p("head.bmp"), {}, 30), false, cutShort},
+        {"over 256 MB", huge, false, "The texture file is larger than 256 MB"},
+        {"biSizeImage 0", Patch(good, p("size0.bmp"), {{34, 0}}), true, ""},
+        {"two colours used", Patch(good, p("clr.bmp"), {{46, 2}, {47, 0}}), true, ""},
+        {"top-down", Patch(good, p("topdown.bmp"), {{22, 0xFE}, {23, 0xFF}, {24, 0xFF}, {25, 0xFF}}), true, ""},
     };
     for (const Case& k : cases) {
         TTextureData x;
         EXPECT_EQ(x.Load(k.File), k.Loads) << k.Name;
         EXPECT_EQ(x.Loaded(), k.Loads) << k.Name;
+        EXPECT_EQ(x.Error, k.Why) << k.Name;
     }
+    QFile::remove(QString::fromStdString(huge));
     TTextureData flipped;
     ASSERT_TRUE(flipped.Load(p("topdown.bmp")));
     EXPECT_EQ(flipped.Texel(0, 0), 5);

@@ -1,5 +1,6 @@
 // Command-line access to the globe core, for tests and for looking at layer
-// files: info, rewrite, at, project, unproject, distance, sun.
+// files: info, rewrite, at, project, unproject, distance, sun; and, with the
+// drawing linked in, render and texture.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,10 @@ int Usage() {
                  "usage: hx_globetool info FILE | rewrite IN OUT | at FILE LON LAT... |\n"
                  "  project sphere|cartesian|mercator W H S CLAT CLON LON LAT... |\n"
                  "  unproject sphere|cartesian|mercator W H S CLAT CLON PX PY... |\n"
-                 "  distance SPHEROID LAT1 LON1 LAT2 LON2 | sun YYYY-MM-DDTHH:MM:SSZ\n");
+                 "  distance SPHEROID LAT1 LON1 LAT2 LON2 | sun YYYY-MM-DDTHH:MM:SSZ |\n"
+                 "  render sphere|cartesian|mercator W H S CLAT CLON OUT.png [--shadow UTC] [--texture BMP]\n"
+                 "    [--grid] LAYER... |\n"
+                 "  texture LAYER W H OUT.bmp\n");
     return 2;
 }
 

@@ -221,8 +221,8 @@ TEST_F(LayerFixture, EveryRecordKindRoundTrips) {
     EXPECT_EQ(rb->GlobeUnitsPerYPixel, 2000);
     EXPECT_EQ(rb->BMPFilename, "pic.bmp");
     EXPECT_EQ(dynamic_cast<TGeoDataObject&>(*r->Objects[1]).Points[0].Z, 45000);
-    EXPECT_EQ(r->Objects[2]->Count(), 1);  // the empty chain comes back as (0, 0, 0)
-    EXPECT_EQ(r->Objects[2]->Get(0), (GlobePoint{}));
+    EXPECT_EQ(r->Objects[2]->Count(), 0);  // the empty chain stays empty, invents no point
+    EXPECT_EQ(r->Objects[2]->ID, -5);
     auto* rs = dynamic_cast<TSinglePointObject*>(r->Objects[3]);
     ASSERT_TRUE(rs);
     EXPECT_EQ(rs->Point, (GlobePoint{GU_DEGREE, -GU_MINUTE * 7, 0}));
@@ -259,7 +259,10 @@ TEST_F(LayerFixture, WriterChoosesCountWidthFormAndDropsDuplicates) {
     EXPECT_EQ(flagsOf({{0, 0, 0}, {GU_MINUTE, 0, 0}, {GU_MINUTE + 1, 0, 0}}), 0x10);
     EXPECT_EQ(flagsOf({{0, 0, 0}, {200 * GU_DEGREE / 2, 0, 0}, {-GU_90, GU_90, 0}}), 0x08);  // jumps: absolute
     EXPECT_EQ(flagsOf({{0, 0, GU_MINUTE}, {GU_MINUTE, 0, 2 * GU_MINUTE}}), 0x08 | 0x04 | 0x10);
-    EXPECT_EQ(flagsOf({}), 0x08 | 0x20);
+    EXPECT_EQ(flagsOf({}, &n), 0x08);  // a count of 0 and no point
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(flagsOf({{GU_MINUTE, 0, 0}}, &n), 0x08 | 0x20);
+    EXPECT_EQ(n, 1);
     EXPECT_EQ(flagsOf({{10, 10, 0}, {10, 10, 0}, {10, 10, 0}}, &n), 0x10);
     EXPECT_EQ(n, 2);
     flagsOf({{10, 10, 0}, {20, 20, 0}, {20, 20, 0}}, &n);

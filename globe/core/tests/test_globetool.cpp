@@ -78,5 +78,11 @@ TEST(GlobeTool, EveryCommand) {
     EXPECT_NE(bad.Out.find("not found"), std::string::npos);
     EXPECT_EQ(Tool("sun yesterday").Code, 1);
     EXPECT_EQ(Tool("distance Mars 0 0 1 1").Code, 1);
+    // The usage names every command the tool has.
+    const ToolRun usage = Tool("");
+    EXPECT_EQ(usage.Code, 2);
+    for (const char* c : {"info FILE", "rewrite IN", "at FILE", " project sphere", "unproject sphere",
+                          "distance SPHEROID", "sun YYYY", "render sphere", "texture LAYER"})
+        EXPECT_NE(usage.Out.find(c), std::string::npos) << c;
     fs::remove_all(dir);
 }
