@@ -79,7 +79,7 @@ THXDriftChart::TDateTicks THXDriftChart::DateTicks(TDateTime from, TDateTime to)
             t.Count = int(hi - lo) + 1;
             t.Unit = unit / 24;
             // Hour ticks name their hour, so no two labels read the same.
-            t.Format = unit < 24 ? "MMM, dd hh:mm" : "MMM, dd";
+            t.Format = unit < 24 ? "MMM, dd'<br>'hh:mm" : "MMM, dd";
             return t;
         }
     }
@@ -119,7 +119,7 @@ void THXDriftChart::ShowPage(size_t page) {
     }
     Fill(from, to);
     // A margin, so the first and last points are not cut in half.
-    const double margin = to > from ? (to - from) * 0.03 : 0.5;
+    const double margin = FSamples.empty() ? 0 : to > from ? (to - from) * 0.03 : 0.5;
     SetAxisRange(from - margin, to + margin);
 }
 

@@ -396,8 +396,8 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
     EXPECT_EQ(chart->objectName(), "DriftChart");
     EXPECT_EQ(chart->chart()->title(), "System Clock Drift");
     EXPECT_EQ(chart->AxisX->titleText(), "Date");
-    // The page spans 19 hours: its ticks name their hours.
-    EXPECT_EQ(chart->AxisX->format(), "MMM, dd hh:mm");
+    // The page spans 19 hours: its ticks name their hours below their dates.
+    EXPECT_EQ(chart->AxisX->format(), "MMM, dd'<br>'hh:mm");
     EXPECT_EQ(chart->toolTip(), "Left CLick to Zoom, Right Click to Pan");
     EXPECT_EQ(chart->LocalAverage->pen().color(), QColor(Qt::red));
     EXPECT_EQ(chart->LocalAverage->pen().width(), 2);
