@@ -149,10 +149,7 @@ void THXDriftChart::Fill(TDateTime from, TDateTime to) {
         const TDriftSample& s = FSamples[i];
         if (s.Date < from || s.Date > to) continue;
         take(s.Date, s.Drift, points);
-        if (i + 1 < period) continue;
-        double sum = 0;
-        for (size_t k = i + 1 - period; k <= i; ++k) sum += FSamples[k].Drift;
-        take(s.Date, sum / double(period), moving);
+        if (i + 1 >= period) take(s.Date, MovingAverageAt(FSamples, i, period), moving);
     }
     DriftData->replace(points);
     LocalAverage->replace(moving);

@@ -107,19 +107,6 @@ TSyncLogContents ReadSyncLogText(std::string_view text, TDateTime nowUtc) {
     return c;
 }
 
-bool ReadSyncLogFile(const std::string& path, TDateTime nowUtc, TSyncLogContents& contents) {
-    TSyncLogContents c;
-    {
-        TSyncLogReader reader(path, c.Samples);
-        if (!reader.Begin()) return false;
-        while (!reader.Step(1 << 20)) {
-        }
-        c.Statistics = reader.Statistics(nowUtc);
-    }
-    contents = std::move(c);
-    return true;
-}
-
 // ------------------------------------------------------------- reader
 
 namespace {
@@ -280,12 +267,15 @@ std::vector<TDriftSample> MovingAverage(const std::vector<TDriftSample>& samples
     std::vector<TDriftSample> r;
     if (period == 0 || samples.size() < period) return r;
     r.reserve(samples.size() - period + 1);
-    for (size_t i = period - 1; i < samples.size(); ++i) {
-        double sum = 0;
-        for (size_t k = i + 1 - period; k <= i; ++k) sum += samples[k].Drift;
-        r.push_back({samples[i].Date, sum / double(period)});
-    }
+    for (size_t i = period - 1; i < samples.size(); ++i)
+        r.push_back({samples[i].Date, MovingAverageAt(samples, i, period)});
     return r;
+}
+
+double MovingAverageAt(const std::vector<TDriftSample>& samples, size_t i, size_t period) {
+    double sum = 0;
+    for (size_t k = i + 1 - period; k <= i; ++k) sum += samples[k].Drift;
+    return sum / double(period);
 }
 
 double OverallAverage(const std::vector<TDriftSample>& samples) {

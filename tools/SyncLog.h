@@ -61,8 +61,6 @@ struct TSyncLogContents {
 // Reads log text with LF or CR LF line ends; nowUtc is where the range ends
 // when every sample lies before it.
 TSyncLogContents ReadSyncLogText(std::string_view text, TDateTime nowUtc);
-// False when the file cannot be opened or read.
-bool ReadSyncLogFile(const std::string& path, TDateTime nowUtc, TSyncLogContents& contents);
 
 // Reads the log a slice at a time and keeps what it has read: a later read
 // takes only the lines appended since, and starts again from the top only
@@ -129,4 +127,6 @@ std::string LogDateRangeText(const TDriftStatistics& s);
 // The chart's lines over the samples: the moving average of each sample and
 // the two before it (from the third sample on), and the mean of all.
 std::vector<TDriftSample> MovingAverage(const std::vector<TDriftSample>& samples, size_t period);
+// That average at sample i (i + 1 >= period).
+double MovingAverageAt(const std::vector<TDriftSample>& samples, size_t i, size_t period);
 double OverallAverage(const std::vector<TDriftSample>& samples);
