@@ -7,9 +7,11 @@
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXIcons.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "timemodel/HX_messages.h"
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -52,6 +54,14 @@ int main(int argc, char** argv) {
             ended = true;
             QCoreApplication::quit();
         });
+    // horolux tells this program to end when it quits; when it dies instead
+    // (a crash, a kill), its name leaving the bus says the same. Watched
+    // before the start-up look for horolux, so no moment goes unwatched.
+    QDBusServiceWatcher horoluxGone(QString::fromLatin1(HXMainWindowBusName),
+                                    QDBusConnection::sessionBus(),
+                                    QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(&horoluxGone, &QDBusServiceWatcher::serviceUnregistered, &form,
+                     [&form] { form.Monitor().Dispatch(HXM_RASTerminateLINKHOLD); });
     form.FormCreate();
     if (ended) return 0;
     return app.exec();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 THXDriftChart::THXDriftChart(QWidget* parent) : QChartView(parent) {
     // The view's own chart: one set in its place would leave this one behind.
@@ -60,10 +61,43 @@ TDateTime THXDriftChart::FromChartX(qreal x) {
     return r + EncodeTime(t.hour(), t.minute(), t.second(), t.msec());
 }
 
-void THXDriftChart::SetSamples(std::vector<TDriftSample> samples) {
-    FSamples = std::move(samples);
-    FMoving = ::MovingAverage(FSamples, LocalAveragePeriod);
-    FAverage = ::OverallAverage(FSamples);
+THXDriftChart::TDateTicks THXDriftChart::DateTicks(TDateTime from, TDateTime to) {
+    // Whole hours: 1, 2, 3, 6, 12, then days: 1, 2, a week and doublings.
+    static const double kHours[] = {1, 2, 3, 6, 12, 24, 48, 168};
+    const double fromH = from * 24, toH = std::max(to, from) * 24;
+    // A bound a rounding error off a whole unit lies on it.
+    const double eps = 1e-6;
+    TDateTicks t;
+    for (size_t i = 0;; ++i) {
+        const double unit = i < std::size(kHours) ? kHours[i] : 168 * std::ldexp(1.0, int(i - std::size(kHours) + 1));
+        const double lo = std::floor(fromH / unit + eps);
+        double hi = std::ceil(toH / unit - eps);
+        if (hi <= lo) hi = lo + 1;
+        if (hi - lo + 1 <= MaxTicks || unit > 1e7) {
+            t.Min = lo * unit / 24;
+            t.Max = hi * unit / 24;
+            t.Count = int(hi - lo) + 1;
+            t.Unit = unit / 24;
+            // Hour ticks name their hour, so no two labels read the same.
+            t.Format = unit < 24 ? "MMM, dd'<br>'hh:mm" : "MMM, dd";
+            return t;
+        }
+    }
+}
+
+void THXDriftChart::SetAxisRange(TDateTime from, TDateTime to) {
+    const TDateTicks t = DateTicks(from, to);
+    FUnit = t.Unit;
+    FFilling = true;
+    AxisX->setFormat(QString::fromLatin1(t.Format));
+    AxisX->setTickCount(t.Count);
+    AxisX->setRange(QDateTime::fromMSecsSinceEpoch(qint64(ToChartX(t.Min))),
+                    QDateTime::fromMSecsSinceEpoch(qint64(ToChartX(t.Max))));
+    FFilling = false;
+}
+
+void THXDriftChart::SamplesChanged(double average) {
+    FAverage = average;
     ShowPage(PageCount() - 1);
 }
 
@@ -85,15 +119,15 @@ void THXDriftChart::ShowPage(size_t page) {
     }
     Fill(from, to);
     // A margin, so the first and last points are not cut in half.
-    const double margin = to > from ? (to - from) * 0.03 : 0.5;
-    FFilling = true;
-    AxisX->setRange(QDateTime::fromMSecsSinceEpoch(qint64(ToChartX(from - margin))),
-                    QDateTime::fromMSecsSinceEpoch(qint64(ToChartX(to + margin))));
-    FFilling = false;
+    const double margin = FSamples.empty() ? 0 : to > from ? (to - from) * 0.03 : 0.5;
+    SetAxisRange(from - margin, to + margin);
 }
 
 void THXDriftChart::AxisRangeChanged() {
     if (FFilling) return;
+    // A zoom: widened to whole units, and the samples in it shown.
+    SetAxisRange(FromChartX(qreal(AxisX->min().toMSecsSinceEpoch())),
+                 FromChartX(qreal(AxisX->max().toMSecsSinceEpoch())));
     Fill(FromChartX(qreal(AxisX->min().toMSecsSinceEpoch())),
          FromChartX(qreal(AxisX->max().toMSecsSinceEpoch())));
 }
@@ -102,15 +136,21 @@ void THXDriftChart::Fill(TDateTime from, TDateTime to) {
     QList<QPointF> points, moving;
     double lo = 0, hi = 0;
     bool any = false;
-    auto take = [&](const TDriftSample& s, QList<QPointF>& into) {
-        if (s.Date < from || s.Date > to) return;
-        into.append(QPointF(ToChartX(s.Date), s.Drift));
-        lo = any ? std::min(lo, s.Drift) : s.Drift;
-        hi = any ? std::max(hi, s.Drift) : s.Drift;
+    auto take = [&](TDateTime date, double drift, QList<QPointF>& into) {
+        into.append(QPointF(ToChartX(date), drift));
+        lo = any ? std::min(lo, drift) : drift;
+        hi = any ? std::max(hi, drift) : drift;
         any = true;
     };
-    for (const TDriftSample& s : FSamples) take(s, points);
-    for (const TDriftSample& s : FMoving) take(s, moving);
+    // The moving average of each sample with those before it, worked out
+    // here for the samples shown rather than kept for all.
+    const size_t period = LocalAveragePeriod;
+    for (size_t i = 0; i < FSamples.size(); ++i) {
+        const TDriftSample& s = FSamples[i];
+        if (s.Date < from || s.Date > to) continue;
+        take(s.Date, s.Drift, points);
+        if (i + 1 >= period) take(s.Date, MovingAverageAt(FSamples, i, period), moving);
+    }
     DriftData->replace(points);
     LocalAverage->replace(moving);
     QList<QPointF> average;
@@ -132,6 +172,8 @@ void THXDriftChart::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::RightButton) {
         FPanning = true;
         FPanFrom = e->position();
+        FPanMin = FromChartX(qreal(AxisX->min().toMSecsSinceEpoch()));
+        FPanMax = FromChartX(qreal(AxisX->max().toMSecsSinceEpoch()));
         e->accept();
         return;
     }
@@ -140,8 +182,14 @@ void THXDriftChart::mousePressEvent(QMouseEvent* e) {
 
 void THXDriftChart::mouseMoveEvent(QMouseEvent* e) {
     if (FPanning) {
-        chart()->scroll(FPanFrom.x() - e->position().x(), 0);
-        FPanFrom = e->position();
+        // By whole ticks, so they stay on whole days or hours.
+        const double width = chart()->plotArea().width();
+        if (width > 0 && FUnit > 0) {
+            const double days = (FPanFrom.x() - e->position().x()) * (FPanMax - FPanMin) / width;
+            const double shift = std::round(days / FUnit) * FUnit;
+            SetAxisRange(FPanMin + shift, FPanMax + shift);
+            Fill(FPanMin + shift, FPanMax + shift);
+        }
         e->accept();
         return;
     }

@@ -22,9 +22,12 @@ public:
     static constexpr size_t PointsPerPage = 50;
     static constexpr size_t LocalAveragePeriod = 3;
 
-    // Every sample, in log order; the chart then shows the last page.
-    void SetSamples(std::vector<TDriftSample> samples);
+    // Every sample, in log order, kept here alone (the log's reader adds to
+    // it); after a change SamplesChanged shows the last page.
+    std::vector<TDriftSample>& SampleStore() { return FSamples; }
     const std::vector<TDriftSample>& Samples() const { return FSamples; }
+    // average: the mean of all samples.
+    void SamplesChanged(double average);
     size_t PageCount() const;
     void ShowPage(size_t page);
 
@@ -38,6 +41,17 @@ public:
     static qreal ToChartX(TDateTime t);
     static TDateTime FromChartX(qreal x);
 
+    // The date axis over from .. to: widened to whole units (hours or days,
+    // the fewest that give at most MaxTicks ticks) with a tick on each.
+    struct TDateTicks {
+        TDateTime Min = 0, Max = 0;
+        int Count = 0;   // ticks, both ends included
+        double Unit = 0; // days between ticks
+        const char* Format = "";
+    };
+    static constexpr int MaxTicks = 8;
+    static TDateTicks DateTicks(TDateTime from, TDateTime to);
+
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -47,11 +61,14 @@ private:
     // The series to the samples dated from .. to.
     void Fill(TDateTime from, TDateTime to);
     void AxisRangeChanged();
+    // Shows from .. to, widened to whole days or hours with a tick at each.
+    void SetAxisRange(TDateTime from, TDateTime to);
 
     std::vector<TDriftSample> FSamples;
-    std::vector<TDriftSample> FMoving;
     double FAverage = 0;
+    double FUnit = 0; // days between the date ticks
     bool FFilling = false;
     bool FPanning = false;
     QPointF FPanFrom;
+    TDateTime FPanMin = 0, FPanMax = 0;
 };

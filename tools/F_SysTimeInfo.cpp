@@ -60,6 +60,8 @@ TFSystemDrift::TFSystemDrift(QWidget* owner, std::string logPath)
     : QWidget(owner, Qt::Window), ui(std::make_unique<Ui::TFSystemDrift>()),
       FLogPath(std::move(logPath)) {
     ui->setupUi(this);
+    // The chart keeps the samples; the reader only adds to them.
+    FReader = std::make_unique<TSyncLogReader>(FLogPath, ui->DriftChart->SampleStore());
     FormCreate();
 }
 
@@ -77,6 +79,9 @@ void TFSystemDrift::FormCreate() {
     });
     FLineWait.setInterval(LinePollMs);
     connect(&FLineWait, &QTimer::timeout, this, [this] { PollForLine(); });
+    FNextSlice.setSingleShot(true);
+    FNextSlice.setInterval(0);
+    connect(&FNextSlice, &QTimer::timeout, this, [this] { ReadSlice(); });
 }
 
 bool TFSystemDrift::event(QEvent* e) {
@@ -87,7 +92,8 @@ bool TFSystemDrift::event(QEvent* e) {
 
 bool TFSystemDrift::FormActivate() {
     const bool read = LoadChart();
-    ComputeStatistics();
+    // A long read shows its figures when it ends.
+    if (!Reading()) ComputeStatistics();
     return read;
 }
 
@@ -117,16 +123,41 @@ void TFSystemDrift::PollForLine() {
 }
 
 bool TFSystemDrift::LoadChart() {
+    if (Reading()) return true;
     std::tie(FLoadedSize, FLoadedChange) = FileStamp(FLogPath);
-    TSyncLogContents c;
-    const bool read = ReadSyncLogFile(FLogPath, NowUTC(), c);
-    FContents = std::move(c);
-    ui->DriftChart->SetSamples(FContents.Samples);
-    return read;
+    if (!FReader->Begin()) {
+        // A log that went shows as empty.
+        FStatistics = FReader->Statistics(NowUTC());
+        ui->DriftChart->SamplesChanged(0);
+        return false;
+    }
+    ReadSlice();
+    return true;
+}
+
+bool TFSystemDrift::Reading() const {
+    return FReader->Reading();
+}
+
+void TFSystemDrift::ReadSlice() {
+    QElapsedTimer spent;
+    spent.start();
+    bool done = false;
+    while (!(done = FReader->Step(ChunkBytes)) && spent.elapsed() < SliceMs) {
+    }
+    if (!done) {
+        setCursor(Qt::BusyCursor);
+        FNextSlice.start();
+        return;
+    }
+    unsetCursor();
+    FStatistics = FReader->Statistics(NowUTC());
+    ui->DriftChart->SamplesChanged(FReader->SampleAverage());
+    ComputeStatistics();
 }
 
 void TFSystemDrift::ComputeStatistics() {
-    const TDriftStatistics& s = FContents.Statistics;
+    const TDriftStatistics& s = FStatistics;
     Set(ui->l_NumLogEntries, IntToStr(s.Entries));
     Set(ui->l_SuccessRate, SuccessRateText(s));
     Set(ui->l_MaximumDrift, DriftText(s.MaxDrift));

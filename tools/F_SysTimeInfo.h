@@ -32,8 +32,15 @@ public:
     ~TFSystemDrift() override;
 
     void FormCreate();
-    // Reloads the chart and the statistics; false when the log cannot be read.
+    // Reloads the chart and the statistics; false when the log cannot be
+    // opened. What was appended since the last read is read, a slice at a
+    // time so the clocks go on: a short addition at once, a long log over
+    // several turns of the event loop.
     bool FormActivate();
+    bool Reading() const;
+    // A slice reads chunks until this much time is spent.
+    int SliceMs = 15;
+    size_t ChunkBytes = 256 * 1024;
     // tickmatch reports before it writes its line: the reload waits for the
     // log to change, at most LineWaitMs, polling every LinePollMs.
     void WMSyncSuccess();
@@ -45,7 +52,9 @@ public:
 
     const std::string& LogPath() const { return FLogPath; }
     THXDriftChart* Chart() const;
-    const TSyncLogContents& Contents() const { return FContents; }
+    // As of the last finished read.
+    const TDriftStatistics& Statistics() const { return FStatistics; }
+    const TSyncLogReader& Reader() const { return *FReader; }
 
 protected:
     bool event(QEvent* e) override;
@@ -54,7 +63,10 @@ private:
     std::unique_ptr<Ui::TFSystemDrift> ui;
     std::string FLogPath;
     std::unique_ptr<THXMessageListener> FListener;
-    TSyncLogContents FContents;
+    std::unique_ptr<TSyncLogReader> FReader;
+    TDriftStatistics FStatistics;
+    QTimer FNextSlice;
+    void ReadSlice();
     // The size and change time of the log at the last read.
     int64_t FLoadedSize = -1;
     int64_t FLoadedChange = -1;

@@ -2,9 +2,13 @@
 
 #include "timemodel/HXString.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,46 +61,180 @@ double ParseLogDrift(const std::string& line) {
     return DriftOfLine(TFields(line));
 }
 
+bool TSyncLogTally::AddLine(std::string_view line, TDriftSample& sample) {
+    const TFields f(line);
+    ++FStats.Entries;
+    const TDateTime date = DateOfLine(f);
+    const double drift = DriftOfLine(f);
+    bool point = false;
+    // A date outside the calendar (years 1 to 9999) cannot be plotted.
+    if (date != 0 && drift != 0 && date > -693594 && date < 2958466) {
+        sample = {date, drift};
+        FSampleSum += drift;
+        ++FSampleCount;
+        point = true;
+    }
+    if (date <= 0) return point;
+    ++FStats.Successes;
+    FStats.MaxDrift = std::max(FStats.MaxDrift, std::fabs(drift));
+    if (FStats.First == 0 || date < FStats.First) FStats.First = date;
+    if (date > FLatest) FLatest = date;
+    // A sample older than the one before it gives no span to divide by.
+    if (FPrevious != 0 && date >= FPrevious) FSum += std::fabs(drift) / (date - FPrevious + 1);
+    FPrevious = date;
+    return point;
+}
+
+TDriftStatistics TSyncLogTally::Statistics(TDateTime nowUtc) const {
+    TDriftStatistics s = FStats;
+    s.Last = s.Successes > 0 && FLatest > nowUtc ? FLatest : nowUtc;
+    s.AverageDrift = s.Successes > 1 ? FSum / (s.Successes - 1) : FSum;
+    return s;
+}
+
 TSyncLogContents ReadSyncLogText(std::string_view text, TDateTime nowUtc) {
     TSyncLogContents c;
-    TDriftStatistics& s = c.Statistics;
-    double sum = 0;
-    TDateTime previous = 0;
-    s.Last = nowUtc;
+    TSyncLogTally tally;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        const TFields f(text.substr(start, end - start));
+        TDriftSample sample;
+        if (tally.AddLine(text.substr(start, end - start), sample)) c.Samples.push_back(sample);
         start = end + 1;
-
-        ++s.Entries;
-        const TDateTime date = DateOfLine(f);
-        const double drift = DriftOfLine(f);
-        // A date outside the calendar (years 1 to 9999) cannot be plotted.
-        if (date != 0 && drift != 0 && date > -693594 && date < 2958466)
-            c.Samples.push_back({date, drift});
-        if (date <= 0) continue;
-        ++s.Successes;
-        s.MaxDrift = std::max(s.MaxDrift, std::fabs(drift));
-        if (s.First == 0 || date < s.First) s.First = date;
-        if (date > s.Last) s.Last = date;
-        // A sample older than the one before it gives no span to divide by.
-        if (previous != 0 && date >= previous) sum += std::fabs(drift) / (date - previous + 1);
-        previous = date;
     }
-    s.AverageDrift = s.Successes > 1 ? sum / (s.Successes - 1) : sum;
+    c.Statistics = tally.Statistics(nowUtc);
     return c;
 }
 
-bool ReadSyncLogFile(const std::string& path, TDateTime nowUtc, TSyncLogContents& contents) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return false;
-    contents = ReadSyncLogText(text.view(), nowUtc);
+// ------------------------------------------------------------- reader
+
+namespace {
+constexpr size_t kTailBytes = 64;
+} // namespace
+
+TSyncLogReader::TSyncLogReader(std::string path, std::vector<TDriftSample>& samples)
+    : FPath(std::move(path)), FSamples(samples) {}
+
+TSyncLogReader::~TSyncLogReader() {
+    if (FFd >= 0) ::close(FFd);
+}
+
+bool TSyncLogReader::Begin() {
+    // A read still going on reaches the end as it is when it gets there.
+    if (FFd >= 0) return true;
+    const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        // What was read is gone with the file.
+        Restart();
+        FStartOver = true;
+        return false;
+    }
+    // The same file, grown or as it was: its bytes before the end of the
+    // last read are still those read then.
+    bool same = !FStartOver && uint64_t(st.st_dev) == FDevice && uint64_t(st.st_ino) == FInode &&
+                uint64_t(st.st_size) >= FOffset;
+    if (same && !FTail.empty()) {
+        std::string now(FTail.size(), '\0');
+        same = ::pread(fd, now.data(), now.size(), off_t(FOffset - FTail.size())) ==
+                   ssize_t(now.size()) &&
+               now == FTail;
+    }
+    if (same) {
+        // The unfinished line is read again, whole or not.
+        if (FPendingSample) FSamples.pop_back();
+    } else {
+        Restart();
+        FDevice = uint64_t(st.st_dev);
+        FInode = uint64_t(st.st_ino);
+        ++FWholeReads;
+    }
+    FPendingSample = false;
+    FPending.clear();
+    FStartOver = false;
+    FFd = fd;
+    FPos = FOffset;
     return true;
+}
+
+void TSyncLogReader::Restart() {
+    std::vector<TDriftSample>().swap(FSamples);
+    FTally = TSyncLogTally();
+    FShown = TSyncLogTally();
+    FOffset = 0;
+    FTail.clear();
+    FPending.clear();
+    FPendingSample = false;
+}
+
+void TSyncLogReader::TakeLine(std::string_view line) {
+    TDriftSample sample;
+    if (FTally.AddLine(line, sample)) FSamples.push_back(sample);
+}
+
+void TSyncLogReader::AddPending(std::string_view piece) {
+    if (FPending.size() < MaxLineBytes)
+        FPending.append(piece.substr(0, MaxLineBytes - FPending.size()));
+}
+
+bool TSyncLogReader::Step(size_t maxBytes) {
+    if (FFd < 0) return true;
+    char buf[64 * 1024];
+    while (maxBytes > 0) {
+        const ssize_t n = ::pread(FFd, buf, std::min(sizeof buf, maxBytes), off_t(FPos));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // After a failed read nothing read before can be trusted.
+            if (n < 0) FStartOver = true;
+            Finish();
+            return true;
+        }
+        const std::string_view data(buf, size_t(n));
+        const uint64_t at = FPos;
+        FPos += uint64_t(n);
+        FBytesRead += uint64_t(n);
+        maxBytes -= std::min(maxBytes, size_t(n));
+        size_t start = 0;
+        for (;;) {
+            const size_t lf = data.find('\n', start);
+            if (lf == std::string_view::npos) {
+                AddPending(data.substr(start));
+                break;
+            }
+            if (FPending.empty()) {
+                TakeLine(data.substr(start, lf - start));
+            } else {
+                AddPending(data.substr(start, lf - start));
+                TakeLine(FPending);
+                FPending.clear();
+            }
+            start = lf + 1;
+            FOffset = at + start;
+        }
+    }
+    return false;
+}
+
+void TSyncLogReader::Finish() {
+    FShown = FTally;
+    // A line still being written counts as it stands, as a whole read would
+    // count it; it is read again next time.
+    if (!FPending.empty()) {
+        TDriftSample sample;
+        if (FShown.AddLine(FPending, sample)) {
+            FSamples.push_back(sample);
+            FPendingSample = true;
+        }
+        FPending.clear();
+    }
+    FTail.assign(size_t(std::min<uint64_t>(FOffset, kTailBytes)), '\0');
+    if (!FTail.empty() && ::pread(FFd, FTail.data(), FTail.size(), off_t(FOffset - FTail.size())) !=
+                              ssize_t(FTail.size()))
+        FStartOver = true;
+    ::close(FFd);
+    FFd = -1;
 }
 
 std::string DriftText(double days) {
@@ -121,6 +259,7 @@ std::string LogDateRangeText(const TDriftStatistics& s) {
             return std::string("?");
         }
     };
+    if (s.Successes == 0) return "No samples yet";
     return IntToStr(s.Successes) + " Samples from " + when(s.First) + " - " + when(s.Last) + " (UTC)";
 }
 
@@ -128,12 +267,15 @@ std::vector<TDriftSample> MovingAverage(const std::vector<TDriftSample>& samples
     std::vector<TDriftSample> r;
     if (period == 0 || samples.size() < period) return r;
     r.reserve(samples.size() - period + 1);
-    for (size_t i = period - 1; i < samples.size(); ++i) {
-        double sum = 0;
-        for (size_t k = i + 1 - period; k <= i; ++k) sum += samples[k].Drift;
-        r.push_back({samples[i].Date, sum / double(period)});
-    }
+    for (size_t i = period - 1; i < samples.size(); ++i)
+        r.push_back({samples[i].Date, MovingAverageAt(samples, i, period)});
     return r;
+}
+
+double MovingAverageAt(const std::vector<TDriftSample>& samples, size_t i, size_t period) {
+    double sum = 0;
+    for (size_t k = i + 1 - period; k <= i; ++k) sum += samples[k].Drift;
+    return sum / double(period);
 }
 
 double OverallAverage(const std::vector<TDriftSample>& samples) {

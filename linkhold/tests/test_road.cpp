@@ -21,6 +21,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QElapsedTimer>
 #include <QStatusBar>
 #include <algorithm>
@@ -28,6 +30,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <signal.h>
 #include <stdlib.h>
 
 namespace fs = std::filesystem;
@@ -305,4 +308,44 @@ TEST_F(LinkholdRoad, TheWindowFollowsTheLineItsConnectItemDialsAndHangsUp) {
     SetCompanionDirectory({});
     TTrayIcon::SetNotificationAreaOverride(std::nullopt);
     SetMessagePresenter(nullptr);
+}
+
+namespace {
+
+// Whether the process has ended: gone, or a zombie nobody has reaped yet.
+bool ProcessEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const size_t paren = line.rfind(')');
+    return paren == std::string::npos || line.compare(paren, 3, ") Z") == 0;
+}
+
+} // namespace
+
+// horolux killed outright says nothing; hxlinkhold ends all the same, at
+// once, when horolux's name leaves the bus.
+TEST_F(LinkholdRoad, HxlinkholdEndsWithinTwoSecondsOfHoroluxBeingKilled) {
+    {
+        TEnv keystore("HOROLUX_KEYSTORE_DIR=" + Dir + "/ks");
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Horolux\\Prefs", false));
+        reg.WriteInteger("SetTimeAtStartup", 0);
+    }
+    ASSERT_TRUE(Horolux.Start({Suite + "/horolux"}, Env()));
+    ASSERT_TRUE(WaitFor("HXM_RASDisconnected")) << ::testing::PrintToString(Heard);
+    ASSERT_TRUE(LinkholdOwned());
+    const QDBusReply<uint> pid = Bus->interface()->servicePid(QString::fromLatin1(HXLinkholdBusName));
+    ASSERT_TRUE(pid.isValid());
+
+    ASSERT_EQ(::kill(Horolux.Pid(), SIGKILL), 0);
+    QElapsedTimer since;
+    since.start();
+    EXPECT_TRUE(PumpUntil([&] { return !LinkholdOwned() && ProcessEnded(pid_t(pid.value())); }, 2000))
+        << "hxlinkhold still runs " << since.elapsed() << " ms after horolux was killed";
+    EXPECT_LT(since.elapsed(), 2000);
+    // (horolux's output ends only when hxlinkhold, which shares it, has ended too.)
+    if (ProcessEnded(pid_t(pid.value()))) {
+        EXPECT_EQ(Horolux.Wait(5000), 128 + SIGKILL);
+    }
 }

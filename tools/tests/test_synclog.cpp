@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
+
+#include <stdlib.h>
 
 using namespace tickmatch;
 
@@ -117,6 +124,8 @@ TEST(SyncLog, Texts) {
     s.First = EncodeDate(2026, 12, 8) + (2 * 60 + 45) / 1440.0;
     s.Last = EncodeDate(2026, 12, 9) + 0.5;
     EXPECT_EQ(LogDateRangeText(s), "2 Samples from Dec-08-2026 02:45 - Dec-09-2026 12:00 (UTC)");
+    // Not "0 Samples from Dec-30-1899 00:00".
+    EXPECT_EQ(LogDateRangeText(TDriftStatistics{}), "No samples yet");
 }
 
 TEST(SyncLog, LinesAreLinesWhateverTheyHold) {
@@ -156,4 +165,98 @@ TEST(SyncLog, ChartLines) {
     EXPECT_TRUE(MovingAverage({s[0], s[1]}, 3).empty());
     EXPECT_DOUBLE_EQ(OverallAverage(s), 11);
     EXPECT_DOUBLE_EQ(OverallAverage({}), 0);
+}
+
+namespace {
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const std::string& path, const std::string& text, std::ios::openmode mode) {
+    std::ofstream(path, std::ios::binary | std::ios::out | mode) << text;
+}
+
+std::string Lines(int from, int count) {
+    std::string text;
+    for (int i = from; i < from + count; ++i)
+        text += (i % 10 == 9 ? Failure() : Success(kAttempt + i / 24.0, (i % 7 - 3) / 86400.0)) + "\r\n";
+    return text;
+}
+
+} // namespace
+
+// A later read takes only what was appended, yet always ends with what a
+// whole read of the file gives, down to the last bit.
+TEST(SyncLogReader, ReadsWhatWasAppendedAndStartsAgainOnlyWhenTheFileChanged) {
+    const char* base = std::getenv("HX_TEST_TMP");
+    std::string dir = (base ? std::string(base) : std::filesystem::temp_directory_path().string()) +
+                      "/synclog-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    const std::string path = dir + "/hxsynclog.hxd";
+    const std::string half = Success(kAttempt + 9, 5 / 86400.0);
+    const TDateTime now = kAttempt + 3;
+
+    std::vector<TDriftSample> samples;
+    TSyncLogReader reader(path, samples);
+    struct Step {
+        const char* What;
+        std::function<void()> Change;
+        int WholeReads;
+        int64_t Reads; // bytes read; -1: the whole file
+    };
+    const Step steps[] = {
+        {"first read", [&] { Write(path, Lines(0, 50), std::ios::trunc); }, 1, -1},
+        {"ten lines appended", [&] { Write(path, Lines(50, 10), std::ios::app); }, 1,
+         int64_t(Lines(50, 10).size())},
+        {"nothing new", [] {}, 1, 0},
+        {"half a line", [&] { Write(path, half.substr(0, 40), std::ios::app); }, 1, 40},
+        {"its other half, read with the first", [&] { Write(path, half.substr(40) + "\r\n", std::ios::app); },
+         1, int64_t(half.size() + 2)},
+        {"a line longer than any log's, then more",
+         [&] { Write(path, std::string(100000, 'x') + "\n" + Lines(60, 3), std::ios::app); }, 1,
+         int64_t(100001 + Lines(60, 3).size())},
+        {"cleared and written anew, shorter", [&] { Write(path, Lines(100, 5), std::ios::trunc); }, 2, -1},
+        {"rewritten in place with other lines, longer", [&] { Write(path, Lines(200, 70), std::ios::trunc); },
+         3, -1},
+        {"replaced by another file",
+         [&] {
+             Write(path + ".new", Lines(200, 75), std::ios::trunc);
+             std::filesystem::rename(path + ".new", path);
+         },
+         4, -1},
+    };
+    for (const Step& s : steps) {
+        s.Change();
+        const uint64_t before = reader.BytesRead();
+        ASSERT_TRUE(reader.Begin()) << s.What;
+        // Small steps: lines are cut across reads.
+        while (!reader.Step(100)) {
+        }
+        EXPECT_FALSE(reader.Reading()) << s.What;
+        const std::string text = FileText(path);
+        EXPECT_EQ(reader.WholeReads(), s.WholeReads) << s.What;
+        EXPECT_EQ(int64_t(reader.BytesRead() - before), s.Reads < 0 ? int64_t(text.size()) : s.Reads)
+            << s.What;
+        const TSyncLogContents whole = ReadSyncLogText(text, now);
+        const TDriftStatistics got = reader.Statistics(now), want = whole.Statistics;
+        EXPECT_EQ(got.Entries, want.Entries) << s.What;
+        EXPECT_EQ(got.Successes, want.Successes) << s.What;
+        EXPECT_EQ(got.MaxDrift, want.MaxDrift) << s.What;
+        EXPECT_EQ(got.AverageDrift, want.AverageDrift) << s.What;
+        EXPECT_EQ(got.First, want.First) << s.What;
+        EXPECT_EQ(got.Last, want.Last) << s.What;
+        ASSERT_EQ(samples.size(), whole.Samples.size()) << s.What;
+        for (size_t i = 0; i < samples.size(); ++i)
+            ASSERT_TRUE(samples[i].Date == whole.Samples[i].Date && samples[i].Drift == whole.Samples[i].Drift)
+                << s.What << " " << i;
+        EXPECT_EQ(reader.SampleAverage(), OverallAverage(whole.Samples)) << s.What;
+    }
+    // A log that went reads as empty.
+    std::filesystem::remove(path);
+    EXPECT_FALSE(reader.Begin());
+    EXPECT_EQ(reader.Statistics(now).Entries, 0);
+    EXPECT_TRUE(samples.empty());
+    std::filesystem::remove_all(dir);
 }

@@ -28,6 +28,8 @@
 
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 
 namespace {
@@ -396,7 +398,8 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
     EXPECT_EQ(chart->objectName(), "DriftChart");
     EXPECT_EQ(chart->chart()->title(), "System Clock Drift");
     EXPECT_EQ(chart->AxisX->titleText(), "Date");
-    EXPECT_EQ(chart->AxisX->format(), "MMM, dd");
+    // The page spans 19 hours: its ticks name their hours below their dates.
+    EXPECT_EQ(chart->AxisX->format(), "MMM, dd'<br>'hh:mm");
     EXPECT_EQ(chart->toolTip(), "Left CLick to Zoom, Right Click to Pan");
     EXPECT_EQ(chart->LocalAverage->pen().color(), QColor(Qt::red));
     EXPECT_EQ(chart->LocalAverage->pen().width(), 2);
@@ -472,6 +475,7 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
         const char *Entries, *Rate, *Average;
     } small[] = {
         {{}, 0, 0, "0", "", "0 Days 00:00:00.000"},
+        {{Failure()}, 0, 0, "1", "0%", "0 Days 00:00:00.000"},
         {{Success(now - 1, 1 / 86400.0)}, 1, 0, "1", "100%", "0 Days 00:00:00.000"},
         {{Success(now - 2, 1 / 86400.0), Success(now - 1, 4 / 86400.0)}, 2, 0, "2", "100%",
          "0 Days 00:00:02.000"},
@@ -488,6 +492,9 @@ TEST_F(TimeToolWindows, DriftChartAndStatistics) {
         EXPECT_EQ(Text(d, "l_NumLogEntries"), s.Entries);
         EXPECT_EQ(Text(d, "l_SuccessRate"), s.Rate) << s.Entries;
         EXPECT_EQ(Text(d, "l_AverageDrift"), s.Average) << s.Entries;
+        if (s.Points == 0) {
+            EXPECT_EQ(Text(d, "l_LogDateRange"), "No samples yet") << s.Entries;
+        }
         d->close();
         Flush();
     }
@@ -554,4 +561,155 @@ TEST_F(TimeToolWindows, EscapeClosesEveryToolWindow) {
     ASSERT_TRUE(astro);
     PressEscape(astro);
     EXPECT_FALSE(astro);
+}
+
+namespace {
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+// A long log is read a slice at a time, the clocks ticking between slices;
+// later activations read only what was appended, at once; the figures are
+// always those of a whole read.
+TEST_F(TimeToolWindows, DriftWindowReadsALongLogInSlicesAndThenOnlyWhatIsAppended) {
+    const TDateTime now = EncodeDate(2026, 12, 9) + 0.5;
+    PinClock(now, 0);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 3000; ++i)
+        lines.push_back(i % 10 == 9 ? Failure() : Success(now - 100 + i / 30.0, (i % 7 - 3) / 86400.0));
+    WriteLog(lines);
+
+    TFSystemDrift win(nullptr, LogPath());
+    win.ChunkBytes = 4096;
+    win.SliceMs = 0;
+    THXDriftChart* chart = win.Chart();
+    auto expectWholeRead = [&](const char* what) {
+        const TSyncLogContents whole = ReadSyncLogText(FileText(LogPath()), NowUTC());
+        const TDriftStatistics& s = whole.Statistics;
+        EXPECT_EQ(Text(&win, "l_NumLogEntries"), IntToStr(s.Entries)) << what;
+        EXPECT_EQ(Text(&win, "l_SuccessRate"), SuccessRateText(s)) << what;
+        EXPECT_EQ(Text(&win, "l_MaximumDrift"), DriftText(s.MaxDrift)) << what;
+        EXPECT_EQ(Text(&win, "l_AverageDrift"), DriftText(s.AverageDrift)) << what;
+        EXPECT_EQ(Text(&win, "l_LogDateRange"), LogDateRangeText(s)) << what;
+        ASSERT_EQ(chart->Samples().size(), whole.Samples.size()) << what;
+        // The last page's points and both averages as the whole samples give them.
+        const std::vector<TDriftSample> moving = MovingAverage(whole.Samples, 3);
+        ASSERT_GT(chart->DriftData->count(), 0) << what;
+        const qsizetype n = chart->DriftData->count(), m = chart->LocalAverage->count();
+        EXPECT_EQ(chart->DriftData->at(n - 1).y(), whole.Samples.back().Drift) << what;
+        if (m > 0) {
+            EXPECT_EQ(chart->LocalAverage->at(m - 1).y(), moving.back().Drift) << what;
+        }
+        EXPECT_EQ(chart->OverallAverage->at(0).y(), OverallAverage(whole.Samples)) << what;
+    };
+
+    int ticks = 0;
+    QTimer clock;
+    clock.setInterval(0);
+    QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+    clock.start();
+    ASSERT_TRUE(win.FormActivate());
+    EXPECT_TRUE(win.Reading());
+    EXPECT_EQ(Text(&win, "l_NumLogEntries"), "--");
+    QElapsedTimer waited;
+    waited.start();
+    while (win.Reading() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents();
+    ASSERT_FALSE(win.Reading());
+    EXPECT_GT(ticks, 20) << "the clocks tick between the slices";
+    EXPECT_EQ(Text(&win, "l_NumLogEntries"), "3000");
+    expectWholeRead("first read");
+
+    // A sync's line, and an activation: read at once, and nothing else.
+    const uint64_t before = win.Reader().BytesRead();
+    WriteLog({Success(now, 7 / 86400.0), Failure()}, std::ios::app);
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&win, &activate);
+    EXPECT_FALSE(win.Reading());
+    EXPECT_EQ(win.Reader().BytesRead() - before,
+              (Success(now, 7 / 86400.0) + "\r\n" + Failure() + "\r\n").size());
+    EXPECT_EQ(win.Reader().WholeReads(), 1);
+    EXPECT_EQ(Text(&win, "l_NumLogEntries"), "3002");
+    expectWholeRead("two lines appended");
+
+    // The log cleared and written anew: read again from the top.
+    WriteLog({Success(now - 1, 2 / 86400.0), Success(now, 4 / 86400.0)});
+    QCoreApplication::sendEvent(&win, &activate);
+    while (win.Reading() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(win.Reader().WholeReads(), 2);
+    EXPECT_EQ(Text(&win, "l_NumLogEntries"), "2");
+    expectWholeRead("rewritten");
+}
+
+// The date axis: ticks on whole hours or days, no label twice, whatever page,
+// zoom or pan is shown.
+TEST_F(TimeToolWindows, DriftChartTicksFallOnWholeHoursOrDaysEachLabelOnce) {
+    const TDateTime now = EncodeDate(2026, 12, 9) + 0.5;
+    PinClock(now, 0);
+    THXDriftChart chart;
+    chart.resize(600, 400);
+    auto check = [&](const std::string& what) {
+        const qint64 lo = chart.AxisX->min().toMSecsSinceEpoch(), hi = chart.AxisX->max().toMSecsSinceEpoch();
+        const int n = chart.AxisX->tickCount();
+        ASSERT_GE(n, 2) << what;
+        EXPECT_LE(n, THXDriftChart::MaxTicks) << what;
+        const qint64 step = (hi - lo) / (n - 1);
+        EXPECT_EQ(lo + step * (n - 1), hi) << what;
+        QStringList labels;
+        for (int k = 0; k < n; ++k) {
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(lo + step * k);
+            EXPECT_EQ(t.time().minute(), 0) << what << " " << t.toString().toStdString();
+            EXPECT_EQ(t.time().second(), 0) << what;
+            EXPECT_EQ(t.time().msec(), 0) << what;
+            if (step >= 86400000) {
+                EXPECT_EQ(t.time().hour(), 0) << what << " " << t.toString().toStdString();
+            }
+            labels << t.toString(chart.AxisX->format());
+        }
+        labels.removeDuplicates();
+        EXPECT_EQ(labels.size(), n) << what << " " << labels.join(" | ").toStdString();
+        EXPECT_LE(lo, chart.DriftData->count() ? qint64(chart.DriftData->at(0).x()) : lo) << what;
+    };
+    struct Case {
+        const char* What;
+        double Spacing; // days between samples
+        int Count;
+    };
+    const Case cases[] = {{"empty", 0, 0},           {"one sample", 1, 1},
+                          {"hourly", 1 / 24.0, 20},  {"every 47 minutes", 47 / 1440.0, 60},
+                          {"daily, uneven", 1.37, 50}, {"weekly", 7.1, 50},
+                          {"half-yearly", 180.3, 12}};
+    for (const Case& c : cases) {
+        std::vector<TDriftSample>& store = chart.SampleStore();
+        store.clear();
+        for (int i = 0; i < c.Count; ++i)
+            store.push_back({now - c.Spacing * (c.Count - i) + 0.123, (i % 5 - 2) / 86400.0});
+        chart.SamplesChanged(0);
+        check(c.What);
+        chart.ShowPage(0);
+        check(std::string(c.What) + ", first page");
+    }
+    // Zoomed into a part, then panned right and back.
+    chart.chart()->zoomIn(QRectF(chart.chart()->plotArea().left() + 100, chart.chart()->plotArea().top(),
+                                 90, chart.chart()->plotArea().height()));
+    check("zoomed");
+    auto drag = [&](int from, int to) {
+        auto send = [&](QEvent::Type type, int x, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, QPointF(x, 200), chart.viewport()->mapToGlobal(QPointF(x, 200)),
+                          Qt::RightButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart.viewport(), &e);
+        };
+        send(QEvent::MouseButtonPress, from, Qt::RightButton);
+        send(QEvent::MouseMove, (from + to) / 2, Qt::RightButton);
+        send(QEvent::MouseMove, to, Qt::RightButton);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    };
+    drag(300, 137);
+    check("panned");
+    drag(100, 333);
+    check("panned back");
 }
