@@ -1,6 +1,6 @@
 #include "alarms/EditorFields.h"
 
-#include "alarms/DateField.h"
+#include "platform/qt/DateField.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"

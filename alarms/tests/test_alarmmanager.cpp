@@ -3,7 +3,7 @@
 // sees and what becomes of the alarms.
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
-#include "alarms/DateField.h"
+#include "platform/qt/DateField.h"
 #include "alarms/tests/AlarmEditorTest.h"
 #include "clockapp/AlarmFiring.h"
 

@@ -1,4 +1,4 @@
-#include "alarms/DateField.h"
+#include "platform/qt/DateField.h"
 
 #include <QAction>
 #include <QCalendarWidget>
