@@ -51,16 +51,6 @@ void ReportBadDays(QLineEdit* field, const std::string& caption) {
     field->selectAll();
 }
 
-void ReportBadDate(TDateField* field, const std::string& caption) {
-    QString shown = field->text();
-    if (shown.size() > 40) shown = shown.left(40) + "...";
-    THXMessageBoxes::ShowError("\"" + caption + "\" must be a date written as " +
-                               field->FormatHint().toStdString() + ": '" + shown.toStdString() +
-                               "' is not one.");
-    field->setFocus();
-    field->selectAll();
-}
-
 void FollowMainFormStyle(QWidget* dialog, const TF_clocks& main) {
     dialog->setWindowFlag(Qt::WindowStaysOnTopHint, main.AlwaysOnTop);
 }

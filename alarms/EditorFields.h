@@ -22,9 +22,6 @@ void ShowDateTime(TDateTime dt, TDateField* date, QTimeEdit* time);
 // only, in whole seconds: a time set to 08:02:00 is 08:02:00, whatever
 // fraction of a second the field once held.
 TDateTime PickedDateTime(const TDateField* date, const QTimeEdit* time);
-// Tells the user that the date field (its caption given) holds no date, and
-// puts the focus there.
-void ReportBadDate(TDateField* field, const std::string& caption);
 
 // A count of days as typed: tolerant reads either decimal separator (and "%",
 // "$" as the record files do), strict the user's own only. None when the text

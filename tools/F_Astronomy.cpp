@@ -26,7 +26,9 @@ TF_Astronomy::TF_Astronomy(QWidget* owner)
     t_Astro->setObjectName("t_Astro");
     t_Astro->setInterval(10000);
     connect(t_Astro, &QTimer::timeout, this, &TF_Astronomy::t_AstroTimer);
-    connect(ui->dtp_UserDateChoice, &QDateEdit::dateChanged, this, [this] {
+    // A date is taken whole, when typed or picked; half a date changes nothing.
+    ui->dtp_UserDateChoice->TakeDatesWhenDone(ui->lbl_Date0->text().toStdString());
+    connect(ui->dtp_UserDateChoice, &TDateField::dateEntered, this, [this] {
         if (!FFilling) dtp_UserDateChoiceChange();
     });
     setWindowIcon(QIcon(":/moon/MOON_SMALL.png"));

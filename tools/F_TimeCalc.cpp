@@ -8,13 +8,13 @@
 
 namespace {
 
-TDateTime Combined(const QDateEdit* date, const QTimeEdit* time) {
+TDateTime Combined(const TDateField* date, const QTimeEdit* time) {
     const QDate d = date->date();
     const QTime t = time->time();
     return EncodeDate(d.year(), d.month(), d.day()) + EncodeTime(t.hour(), t.minute(), t.second(), 0);
 }
 
-void SetPickers(QDateEdit* date, QTimeEdit* time, TDateTime dt) {
+void SetPickers(TDateField* date, QTimeEdit* time, TDateTime dt) {
     int y, mo, d, h, mi, s, ms;
     DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
     date->setDate(QDate(y, mo, d));
@@ -40,6 +40,12 @@ TF_TimeCalc::TF_TimeCalc(TF_clocks& mainWindow, QWidget* owner)
     on(ui->sbDiffAnswer, &TF_TimeCalc::sbDiffAnswerClick);
     on(ui->sb_WhatZoneAnswer, &TF_TimeCalc::sb_WhatZoneAnswerClick);
     on(ui->sbDateTimeWhenAnswer, &TF_TimeCalc::sbDateTimeWhenAnswerClick);
+    // Each date field is named by what the user reads next to it; the last
+    // page has no label but its own title.
+    ui->dtp_WhenWhereDate->TakeDatesWhenDone(ui->lbl_2->text().toStdString());
+    ui->dtp_WhatZoneDate->TakeDatesWhenDone(ui->lbl_9->text().toStdString());
+    ui->dtpDateTimeWhenDate->TakeDatesWhenDone(
+        ui->pcCalc->tabText(ui->pcCalc->indexOf(ui->ts_DateTimeWhen)).toStdString());
     FormCreate();
 }
 
@@ -101,6 +107,8 @@ void TF_TimeCalc::ChangeZone(int tag) {
 }
 
 void TF_TimeCalc::sb_WhenWhereAnswerClick() {
+    // A date still being typed is taken first, or refused and nothing worked out.
+    if (!ui->dtp_WhenWhereDate->TakeTyped()) return;
     Guarded([&] {
         const TDateTime t = Combined(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime);
         TTimeLocation& here = Locations[0];
@@ -118,6 +126,7 @@ void TF_TimeCalc::sbDiffAnswerClick() {
 }
 
 void TF_TimeCalc::sb_WhatZoneAnswerClick() {
+    if (!ui->dtp_WhatZoneDate->TakeTyped()) return;
     Guarded([&] {
         const TDateTime t = Combined(ui->dtp_WhatZoneDate, ui->dtp_WhatZoneTime);
         ui->l_WhatZoneAnswer->setText(QString::fromStdString(WhatZone(t, FMain.LocalClock.Location.UTC())));
@@ -125,6 +134,7 @@ void TF_TimeCalc::sb_WhatZoneAnswerClick() {
 }
 
 void TF_TimeCalc::sbDateTimeWhenAnswerClick() {
+    if (!ui->dtpDateTimeWhenDate->TakeTyped()) return;
     Guarded([&] {
         const std::array<std::string, 6> span = {
             ui->eYears->text().toStdString(), ui->eMonths->text().toStdString(),

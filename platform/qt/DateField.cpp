@@ -1,5 +1,7 @@
 #include "platform/qt/DateField.h"
 
+#include "timemodel/HXMessageBoxes.h"
+
 #include <QAction>
 #include <QCalendarWidget>
 #include <QFrame>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -99,6 +102,7 @@ QDate TDateField::date() const {
 
 void TDateField::setDate(const QDate& date) {
     setText(date.isValid() ? date.toString(FFormat) : QString());
+    FTaken = date;
 }
 
 QString TDateField::FormatHint() const {
@@ -118,9 +122,11 @@ void TDateField::ShowCalendar() {
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(calendar);
     connect(calendar, &QCalendarWidget::clicked, this, [this, popup](const QDate& picked) {
+        const bool changed = picked != FTaken;
         setDate(picked);
         popup->close();
         setFocus();
+        if (changed) emit dateEntered(picked);
     });
     connect(calendar, &QCalendarWidget::activated, calendar, &QCalendarWidget::clicked);
     popup->adjustSize();
@@ -145,4 +151,52 @@ void TDateField::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QLineEdit::keyPressEvent(e);
+}
+
+void TDateField::focusOutEvent(QFocusEvent* e) {
+    // Going to another window is no end of typing.
+    QScopedValueRollback leaving(FLeavingWindow, e->reason() == Qt::ActiveWindowFocusReason);
+    QLineEdit::focusOutEvent(e);
+}
+
+void TDateField::TakeDatesWhenDone(const std::string& caption) {
+    FCaption = caption;
+    if (FTakesWhenDone) return;
+    FTakesWhenDone = true;
+    FTaken = date();
+    connect(this, &QLineEdit::editingFinished, this, [this] {
+        // Half a date left for another window or page, or in a window being
+        // closed, waits: it is asked about when the user comes back to it
+        // or the date is wanted.
+        if ((FLeavingWindow || !isVisible()) && !date().isValid()) return;
+        TakeTyped();
+    });
+}
+
+bool TDateField::TakeTyped() {
+    // The refusal's own box takes the focus away: that is no second answer.
+    if (FRefusing) return false;
+    const QDate typed = date();
+    if (typed.isValid()) {
+        const bool changed = typed != FTaken;
+        setDate(typed); // written out in full
+        if (changed) emit dateEntered(typed);
+        return true;
+    }
+    QScopedValueRollback refusing(FRefusing, true);
+    ReportBadDate(this, FCaption);
+    setDate(FTaken);
+    selectAll();
+    return false;
+}
+
+void ReportBadDate(TDateField* field, const std::string& caption) {
+    QString shown = field->text();
+    // Cut, so a pasted page cannot fill the screen.
+    if (shown.size() > 40) shown = shown.left(40) + "...";
+    THXMessageBoxes::ShowError("\"" + caption + "\" must be a date written as " +
+                               field->FormatHint().toStdString() + ": '" + shown.toStdString() +
+                               "' is not one.");
+    field->setFocus();
+    field->selectAll();
 }

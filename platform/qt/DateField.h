@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <string>
+
 class QAction;
 
 // The numeric form of the locale's short date: day, month and four-digit
@@ -32,10 +34,33 @@ public:
     // Opens the calendar under the field; a date clicked there is taken.
     void ShowCalendar();
 
+    // For a field whose window acts on its date at once: the date is taken
+    // when the user is done with it (Enter, leaving the field, a pick from the
+    // calendar), never half-typed. A text that gives no date is refused,
+    // naming the field by its caption, and the last date taken comes back.
+    void TakeDatesWhenDone(const std::string& caption);
+    // Takes the text now, as above: true when the field holds a date.
+    bool TakeTyped();
+
+signals:
+    // A new date taken: picked from the calendar, or typed when the field
+    // takes dates when done.
+    void dateEntered(const QDate& date);
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
     QString FFormat;
     QAction* FCalendar = nullptr;
+    std::string FCaption;
+    bool FTakesWhenDone = false;
+    QDate FTaken;
+    bool FRefusing = false;
+    bool FLeavingWindow = false;
 };
+
+// Tells the user that the date field (its caption given) holds no date, and
+// puts the focus there.
+void ReportBadDate(TDateField* field, const std::string& caption);

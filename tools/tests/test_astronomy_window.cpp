@@ -1,12 +1,13 @@
 // The astronomy window through the main window, and the moon picture.
 #include "clockapp/tests/WindowTest.h"
+#include "platform/qt/DateField.h"
 #include "tools/F_Astronomy.h"
 #include "tools/Moon.h"
 #include "tools/MoonPicture.h"
 #include "tools/TimeTools.h"
 
 #include <QAction>
-#include <QDateEdit>
+#include <QCalendarWidget>
 #include <QLabel>
 #include <QScreen>
 
@@ -97,7 +98,14 @@ TEST_F(AstronomyWindow, APickedDateStaysAndHasNoElapsedTime) {
     TF_Astronomy* win = Open();
     ASSERT_TRUE(win);
     EXPECT_NE(Text(win, "l_DaylightHoursPassed"), "--");
-    win->findChild<QDateEdit*>("dtp_UserDateChoice")->setDate(QDate(2026, 12, 21));
+    // Picked from the field's calendar.
+    auto* field = win->findChild<TDateField*>("dtp_UserDateChoice");
+    ASSERT_TRUE(field);
+    field->ShowCalendar();
+    auto* calendar = field->findChild<QCalendarWidget*>("calendar");
+    ASSERT_TRUE(calendar);
+    emit calendar->clicked(QDate(2026, 12, 21));
+    EXPECT_EQ(field->date(), QDate(2026, 12, 21));
     EXPECT_FALSE(win->t_Astro->isActive());
     EXPECT_EQ(Text(win, "l_DaylightHoursPassed"), "--");
     EXPECT_EQ(Text(win, "l_DaylightHoursRemaining"), "--");

@@ -2,6 +2,7 @@
 // window.
 #include "clockapp/tests/WindowTest.h"
 #include "clockapp/SyncControl.h"
+#include "platform/qt/DateField.h"
 #include "tickmatch/SyncRules.h"
 #include "tools/DriftChart.h"
 #include "tools/F_SysTimeInfo.h"
@@ -11,7 +12,6 @@
 #include <QAction>
 #include <QCalendarWidget>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDateTimeAxis>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -19,10 +19,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
 
@@ -89,7 +92,7 @@ void Click(QWidget* w, const char* name) {
 void SetWhen(QWidget* w, const char* date, const char* time, TDateTime t) {
     int y, mo, d, h, mi, s, ms;
     DecodeDateTime(t, y, mo, d, h, mi, s, ms);
-    Child<QDateEdit>(w, date)->setDate(QDate(y, mo, d));
+    Child<TDateField>(w, date)->setDate(QDate(y, mo, d));
     Child<QTimeEdit>(w, time)->setTime(QTime(h, mi, s));
 }
 void Flush() {
@@ -102,13 +105,15 @@ protected:
     void TearDown() override {
         for (QWidget* win : QApplication::topLevelWidgets())
             if (qobject_cast<TF_TimeCalc*>(win) || qobject_cast<TFhxCalendar*>(win) ||
-                qobject_cast<TFSysTimeInfo*>(win) || qobject_cast<TFSystemDrift*>(win))
+                qobject_cast<TFSysTimeInfo*>(win) || qobject_cast<TFSystemDrift*>(win) ||
+                win->inherits("TF_Astronomy"))
                 win->deleteLater();
         Flush();
         ResetClockSource();
         if (FOldTZ) setenv("TZ", FOldTZ->c_str(), 1);
         else unsetenv("TZ");
         tzset();
+        QLocale::setDefault(FLocale);
         TWindowTest::TearDown();
     }
     template <class T> T* Open(TToolWindow which, const char* action) {
@@ -132,6 +137,7 @@ protected:
     }
     bool FSavedTZ = false;
     std::optional<std::string> FOldTZ;
+    QLocale FLocale;
 };
 
 std::string Success(TDateTime newUtc, double drift) {
@@ -188,7 +194,7 @@ TEST_F(TimeToolWindows, CalculatorWhenWhereAndDifference) {
     auto* calc = Open<TF_TimeCalc>(TToolWindow::TimeCalc, "mi_TimeCalc");
     ASSERT_TRUE(calc);
     // The pickers start at the home clock's UTC.
-    EXPECT_EQ(Child<QDateEdit>(calc, "dtp_WhenWhereDate")->date(), QDate(2026, 1, 15));
+    EXPECT_EQ(Child<TDateField>(calc, "dtp_WhenWhereDate")->date(), QDate(2026, 1, 15));
     EXPECT_EQ(Child<QTimeEdit>(calc, "dtp_WhatZoneTime")->time(), QTime(12, 0));
 
     // Two empty places: the time given.
@@ -272,7 +278,7 @@ TEST_F(TimeToolWindows, CalculatorWhatZoneAndDateTimeWhen) {
     EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Saturday 01, January, 2028  01:30:00");
 
     Click(calc, "sbDateTimeWhenNow");
-    EXPECT_EQ(Child<QDateEdit>(calc, "dtpDateTimeWhenDate")->date(), QDate(2026, 5, 20));
+    EXPECT_EQ(Child<TDateField>(calc, "dtpDateTimeWhenDate")->date(), QDate(2026, 5, 20));
 }
 
 TEST_F(TimeToolWindows, CalendarOpensOnTheHomeClocksDate) {
@@ -712,4 +718,79 @@ TEST_F(TimeToolWindows, DriftChartTicksFallOnWholeHoursOrDaysEachLabelOnce) {
     check("panned");
     drag(100, 333);
     check("panned back");
+}
+
+// Every date field of the tool windows takes a whole date typed in the
+// locale's numeric order, and the window works from that day; an impossible or
+// half-typed date is refused once, by the field's name, and nothing changes.
+TEST_F(TimeToolWindows, ToolDateFieldsTakeATypedDateAndRefuseAnImpossibleOne) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    PinClock(EncodeDate(2027, 2, 14) + 23.0 / 24, 0); // every field starts on 14/02/2027
+    auto* calc = Open<TF_TimeCalc>(TToolWindow::TimeCalc, "sb_Calc");
+    ASSERT_TRUE(calc);
+    w->Clocks.push_back(std::make_unique<THXClock>());
+    w->CurrentClock = 0;
+    w->findChild<QAction*>("smiAstro")->trigger();
+    QWidget* astro = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->inherits("TF_Astronomy") && top->isVisible()) astro = top;
+    ASSERT_TRUE(astro);
+    auto* astroTimer = astro->findChild<QTimer*>("t_Astro");
+    ASSERT_TRUE(astroTimer);
+    // The astronomy window answers at once; the calculator when asked.
+    const QString mjd15 = QString::number(EncodeDate(2027, 2, 15) + 15018, 'f', 5);
+    const struct {
+        QWidget* Window;
+        const char *Page, *Field, *Caption, *Time, *Answer, *Shown, *Expected;
+    } fields[] = {
+        {astro, nullptr, "dtp_UserDateChoice", "Date", nullptr, nullptr, "l_ModJulianDate",
+         nullptr},
+        {calc, "ts_WhenWhere", "dtp_WhenWhereDate", "when it is", nullptr, "sb_WhenWhereAnswer",
+         "l_WhenWhereAnswer", "Monday 15, February, 2027  23:00:00"},
+        // 01:00 on the 15th is two hours ahead of the home clock.
+        {calc, "ts_WhatZone", "dtp_WhatZoneDate", "on", "dtp_WhatZoneTime", "sb_WhatZoneAnswer",
+         "l_WhatZoneAnswer", "2"},
+        {calc, "ts_DateTimeWhen", "dtpDateTimeWhenDate", "DateTime When", nullptr,
+         "sbDateTimeWhenAnswer", "lDateTimeWhenAnswer", "Monday 15, February, 2027  23:00:00"},
+    };
+    for (const auto& f : fields) {
+        SCOPED_TRACE(f.Field);
+        if (f.Page) Child<QTabWidget>(calc, "pcCalc")->setCurrentWidget(Child<QWidget>(calc, f.Page));
+        auto* field = Child<QWidget>(f.Window, f.Field);
+        ASSERT_TRUE(field);
+        if (f.Time) Child<QTimeEdit>(f.Window, f.Time)->setTime(QTime(1, 0));
+        auto answer = [&] {
+            if (f.Answer) Click(f.Window, f.Answer);
+            return Text(f.Window, f.Shown);
+        };
+        // Typed and ended with Enter, or typed and the answer asked for at once.
+        auto type = [&](const char* text, bool enter) {
+            presenter.Texts.clear();
+            QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(field, text);
+            if (enter || !f.Answer) QTest::keyClick(field, Qt::Key_Return);
+            return answer();
+        };
+        const std::string before = answer();
+        for (const bool enter : {true, false})
+            for (const char* bad : {"31/02/2027", "15/02/20"}) {
+                SCOPED_TRACE(bad + std::string(enter ? " Enter" : " Answer"));
+                EXPECT_EQ(type(bad, enter), before);
+                EXPECT_EQ(presenter.Texts, std::vector<std::string>{
+                                               std::string("\"") + f.Caption +
+                                               "\" must be a date written as DD/MM/YYYY: '" +
+                                               bad + "' is not one."});
+                EXPECT_EQ(field->property("text").toString().toStdString(), "14/02/2027");
+                if (f.Window == astro) {
+                    EXPECT_TRUE(astroTimer->isActive());
+                }
+            }
+        EXPECT_EQ(type("15/02/2027", false), f.Expected ? f.Expected : mjd15.toStdString());
+        EXPECT_TRUE(presenter.Texts.empty());
+        EXPECT_EQ(field->property("text").toString().toStdString(), "15/02/2027");
+        if (f.Window == astro) {
+            EXPECT_FALSE(astroTimer->isActive());
+            EXPECT_EQ(Text(astro, "l_LocalTime"), "00:00");
+        }
+    }
 }
