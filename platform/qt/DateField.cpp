@@ -105,6 +105,17 @@ void TDateField::setDate(const QDate& date) {
     FTaken = date;
 }
 
+QSize TDateField::minimumSizeHint() const {
+    QString widest = FFormat;
+    for (QChar& c : widest)
+        if (c.isLetter()) c = '0';
+    QSize s = QLineEdit::minimumSizeHint();
+    // Room for the text and the cursor after it, beside what a line edit
+    // always needs (its frame, margins and the button).
+    s.rwidth() += fontMetrics().horizontalAdvance(widest) + 4;
+    return s;
+}
+
 QString TDateField::FormatHint() const {
     return FFormat.toUpper();
 }

@@ -42,6 +42,9 @@ public:
     // Takes the text now, as above: true when the field holds a date.
     bool TakeTyped();
 
+    // Never narrower than a whole date beside the calendar button.
+    QSize minimumSizeHint() const override;
+
 signals:
     // A new date taken: picked from the calendar, or typed when the field
     // takes dates when done.
