@@ -1,7 +1,7 @@
 #include "alarms/EditorFields.h"
 
-#include "platform/qt/DateField.h"
 #include "clockapp/MainWindow.h"
+#include "platform/qt/DateField.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 

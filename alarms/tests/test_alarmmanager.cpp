@@ -3,9 +3,9 @@
 // sees and what becomes of the alarms.
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
-#include "platform/qt/DateField.h"
 #include "alarms/tests/AlarmEditorTest.h"
 #include "clockapp/AlarmFiring.h"
+#include "platform/qt/DateField.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // The Dayloom window and its item editor on the main window's event list, at
 // pinned instants: the figures the user reads, the commands on the selected
 // row, the collapsed list and the event file.
-#include "platform/qt/DateField.h"
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
+#include "platform/qt/DateField.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -2,9 +2,9 @@
 // used as a user does: a whole date typed in the locale's numeric order, an
 // impossible one refused by name, a time stepped to whole seconds.
 #include "alarms/AlarmManager.h"
-#include "platform/qt/DateField.h"
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
+#include "platform/qt/DateField.h"
 
 #include <QComboBox>
 #include <QLocale>
