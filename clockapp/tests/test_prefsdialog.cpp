@@ -668,6 +668,9 @@ TEST_F(PrefsDialogTest, FieldsShareAColumnAndCombosFitTheirItems) {
         {"ts_Sounds", {"e_ConnectSound", "e_SyncSound"}},
         {"ts_Appearence",
          {"cbClockFormat", "cbClockDisplayFormat", "cbClockTimeFormat", "cbClockDateFormat"}},
+        {"ts_Appearence",
+         {"cbAdjType", "cbAdjDisplayType", "cbAdjTimeFormat", "cbAdjDateFormat",
+          "cbAdjDateDisplay", "cbAdjClockAttributes"}},
         {"tsNetworkOptions", {"cbRASEntry", "e_RASUserName", "e_RASPassword"}},
     };
     WithDialog([&](TF_hxPrefs& d) {
@@ -688,6 +691,8 @@ TEST_F(PrefsDialogTest, FieldsShareAColumnAndCombosFitTheirItems) {
             }
             EXPECT_EQ(lefts.size(), 1u) << page << " " << fields[0];
         }
+        auto* size = Find<QWidget>(&d, "seClockSize");
+        EXPECT_LE(size->width(), size->sizeHint().width()) << "a number box keeps its own width";
         for (QComboBox* c : d.findChildren<QComboBox*>()) {
             const QFontMetrics fm(c->font());
             int longest = 0;
