@@ -32,6 +32,14 @@ protected:
     bool ConfirmYes(const std::string&) override { return false; }
 };
 
+// Preferences for a window that starts with no first-run notes, upgrade
+// question or splash.
+inline void SetQuietStartPrefs(IHXPrefsStore& store) {
+    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
+        store.SetValue(THXRootKey::HKEY_CURRENT_USER, kPrefsKey, name,
+                       THXStoredValue::FromInteger(0));
+}
+
 // Preferences for a window that syncs over LAN with the time server on
 // 127.0.0.1 and shows no first-run, upgrade, splash or sound on the way.
 inline void SetQuietLanSyncPrefs(IHXPrefsStore& store) {

@@ -21,10 +21,7 @@ protected:
         TTrayIcon::SetNotificationAreaOverride(true);
         SetMessagePresenter(&presenter);
         SetHXMessageTransport(&loop);
-        using V = THXStoredValue;
-        constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
-        for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
-            store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+        SetQuietStartPrefs(store);
         w = std::make_unique<TClocks>(store);
         w->SplashDelayMs = 0;
         BeforeStart();

@@ -3,6 +3,7 @@
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
 
 #include <QAction>
 #include <QTemporaryDir>
@@ -56,8 +57,7 @@ protected:
     void SetUp() override {
         TestApp();
         TTrayIcon::SetNotificationAreaOverride(true);
-        for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
-            store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+        SetQuietStartPrefs(store);
     }
     void Start() {
         w = std::make_unique<MapClocks>(store);

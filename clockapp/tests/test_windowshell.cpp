@@ -45,8 +45,7 @@ protected:
     void SetUp() override {
         TestApp();
         TTrayIcon::SetNotificationAreaOverride(true);
-        for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
-            store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+        SetQuietStartPrefs(store);
     }
     void TearDown() override { TTrayIcon::SetNotificationAreaOverride(std::nullopt); }
     template <class T = QuietClocks> std::unique_ptr<T> Start() {

@@ -17,6 +17,7 @@
 
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
 #include "clockapp/tests/TestApp.h"
 #include "globe/TimeZoneMap.h"
 #include <QLineEdit>
@@ -80,8 +81,7 @@ protected:
         TestApp();
         TTrayIcon::SetNotificationAreaOverride(true);
         SetMessagePresenter(&boxes);
-        for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash"})
-            store.SetValue(CU, kPrefsKey, name, V::FromInteger(0));
+        SetQuietStartPrefs(store);
         QDir(dir.path()).mkdir("map");
     }
     void TearDown() override {
