@@ -875,8 +875,17 @@ void TFTimeZoneManager::sb_UpdateLocClick() {
     }
     if (!ReadLocationFields()) return;
     TBusy busy;
-    W.StandardLocations[size_t(CurrentIndex)]->Copy(Location);
-    FCurrentRecord.Copy(Location);
+    TTimeLocation& record = *W.StandardLocations[size_t(CurrentIndex)];
+    TTimeLocation stored = Location;
+    // While the Local clock is edited the fields show the home offset and no
+    // rule, neither of which the user can change: the listed place keeps
+    // its own.
+    if (IsLocalClock) {
+        stored.StdOffset = record.StdOffset;
+        stored.Rule.Copy(record.Rule);
+    }
+    record.Copy(stored);
+    FCurrentRecord.Copy(stored);
     LocationListChanged();
 }
 

@@ -394,3 +394,61 @@ TEST_F(ClockEditorTest, AFieldTheListFileCannotHoldIsRefused) {
         M()->LocationChanged = false;
     }
 }
+
+// Editing the Local clock hides the rule and shows the home offset; an
+// Update of the listed place selected then keeps that place's own offset and
+// rule, which the user neither sees nor can type.
+TEST_F(ClockEditorTest, UpdateWhileEditingTheLocalClockKeepsThePlacesOffsetAndRule) {
+    struct Row {
+        const char* What;
+        std::function<void()> Reach;
+    } rows[] = {
+        {"a place clicked, Local chosen keeping the values",
+         [&] {
+             OpenForClock(1);
+             ClickLeaf("Paris");
+             presenter.Answers = {mrNo};
+             ChooseType(1);
+         }},
+        {"a place clicked while the Local clock is edited",
+         [&] {
+             w->Clocks[1]->ClockType = 1;
+             OpenForClock(1);
+             ClickLeaf("Paris");
+         }},
+        {"the home place found in the list",
+         [&] {
+             w->LocalClock.Location = Place("Paris", "Paris", "Ile-de-France", "France", "CDG", 5, "0");
+             OpenForClock(1);
+             presenter.Answers = {mrYes};
+             ChooseType(1);
+         }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.What);
+        w->Clocks[1]->ClockType = 0;
+        w->LocalClock.Location = Place("Home", "", "", "", "", 5, "0");
+        Open();
+        M()->hide();
+        r.Reach();
+        ASSERT_TRUE(C("vcbDaylightSavings")->isHidden());
+        ASSERT_EQ(Text("e_zoneName"), "Paris");
+        ASSERT_TRUE(C("sb_UpdateLoc")->isEnabled());
+        Type("me_City", "Paris centre");
+        Click("sb_UpdateLoc");
+        TTimeLocation want = Places[0];
+        want.City = "Paris centre";
+        std::string zones;
+        for (const auto& l : w->StandardLocations)
+            zones += (l->Name == "Paris" ? want : *l).LocationDataStr('\t') + "\r\n";
+        EXPECT_NE(zones.find(want.LocationDataStr('\t')), std::string::npos);
+        EXPECT_EQ(ReadFile(dir.filePath("hxzones.hxd")), zones);
+        // Back as it was for the next row.
+        Type("me_City", "Paris");
+        M()->IsLocalClock = false;
+        *w->StandardLocations[size_t(M()->CurrentIndex)] = Places[0];
+        w->WriteStandardLocations();
+        M()->ClockChanged = M()->LocationChanged = false;
+        M()->hide();
+    }
+}
