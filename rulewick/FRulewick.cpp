@@ -322,6 +322,7 @@ void TFRulewick::vlvSystemRulesSelectItem() {
 void TFRulewick::SelectRule(int i) {
     if (i < 0 || i >= int(OwnRules.size())) return;
     CurrentIndex = i;
+    EditingSystemZone = false;
     EditedRule.Copy(OwnRules[size_t(i)]);
     ShowRule();
 }
@@ -329,6 +330,7 @@ void TFRulewick::SelectRule(int i) {
 void TFRulewick::SelectSystemRule(int i) {
     if (i < 0 || i >= int(SystemRules.size())) return;
     CurrentSystemIndex = i;
+    EditingSystemZone = true;
     EditedRule.Copy(SystemRules[size_t(i)]);
     ShowRule();
     ui->eBias->setText(QString::number(-int64_t(EditedRule.Bias)));
@@ -502,6 +504,7 @@ void TFRulewick::sbAddClick() {
         Modified = false;
         ui->sbSave->setEnabled(true);
         OwnRules.push_back(EditedRule);
+        EditingSystemZone = false;
         FillRuleList();
         CurrentIndex = int(OwnRules.size()) - 1;
         SelectInList(ui->vlvRules, CurrentIndex);
@@ -529,8 +532,11 @@ void TFRulewick::sbAddClick() {
 
 void TFRulewick::sbUpdateClick() {
     if (!OnSystemPage()) {
+        // A zone carried over from the system page may be added here, but
+        // never written over the own rule that happens to be highlighted.
         const int i = SelectedIndex(ui->vlvRules);
-        if (i < 0 || i >= int(OwnRules.size()) || !CheckRuleText(false)) return;
+        if (EditingSystemZone || i < 0 || i >= int(OwnRules.size()) || !CheckRuleText(false))
+            return;
         try {
             ReadRuleFields();
         } catch (const Exception& e) {

@@ -86,4 +86,5 @@ private:
     std::string LoadedText;  // the file as read, to notice another program's change
     bool LoadedFile = false;
     bool Showing = false;    // ShowRule fills the controls
+    bool EditingSystemZone = false; // the editor's rule was taken from the system page
 };

@@ -435,3 +435,34 @@ TEST_F(RulewickForm, StartRemovesAStaleTemporary) {
     EXPECT_TRUE(std::filesystem::exists(DataDir + "other.hx_"));
     EXPECT_EQ(Get(DataDir + "hxdst.hxd"), RuleFile);
 }
+
+// The editor may carry a zone from the system page over to the own page (to
+// be added there), but Update on the own page writes only what was taken
+// from the own list: a system zone never lands on the rule highlighted there.
+TEST_F(RulewickForm, UpdateAfterAPageSwitchNeverWritesAnotherPagesRule) {
+    Open();
+    Page("tsHoroluxRules");
+    Pick("vlvRules", 1);
+    ASSERT_EQ(Text("eName"), "Europe");
+    Page("tsSystemRuleList");
+    Pick("vlvSystemRules", 0);
+    const std::string zone = Text("eName");
+    ASSERT_NE(zone, "Europe");
+    Page("tsHoroluxRules");
+    ASSERT_TRUE(W<TFramedListView>("vlvRules")->topLevelItem(1)->isSelected());
+    Click("sbUpdate");
+    EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd"}));
+    // Added, the zone becomes an own rule of its own.
+    Click("sbAdd");
+    EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd", zone}));
+    // Taken from the own list again, Update works as before.
+    Pick("vlvRules", 1);
+    Type("eStartBias", "30");
+    Click("sbUpdate");
+    W<QAction>("smiSave")->trigger();
+    const std::string file = Get(DataDir + "hxdst.hxd");
+    EXPECT_EQ(file.substr(0, file.find(zone)),
+              "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/No DST applies\r\n"
+              "Europe/L.1.3.30.02:00:00/L.1.10.0.02:00:00/EU\r\n"
+              "Odd/1.1.4.30.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n");
+}
