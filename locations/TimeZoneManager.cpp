@@ -15,6 +15,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -262,6 +263,15 @@ void TFTimeZoneManager::ConnectHandlers() {
     on(ui->sbDateFormatEg, &M::sbDateFormatEgClick);
     on(ui->sbDSTInfo, &M::sbDSTInfoClick);
     connect(ui->tvCountryView, &QAbstractItemView::clicked, this, [this] { tvCountryViewClick(); });
+    // A place reached with the keys is selected as a click selects it: the
+    // fields, Update and Delete never lag behind the highlighted place.
+    ui->tvCountryView->installEventFilter(this);
+    connect(ui->tvCountryView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] {
+                if (!FTreeKey) return;
+                FTreeKey = false;
+                tvCountryViewClick();
+            });
 
     // Only what the user types marks the fields edited.
     for (QLineEdit* e : {ui->e_zoneName, ui->me_City, ui->me_Region, ui->me_Code, ui->e_LatH,
@@ -291,6 +301,12 @@ void TFTimeZoneManager::ConnectHandlers() {
 }
 
 // ------------------------------------------------------------ show and close
+
+bool TFTimeZoneManager::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == ui->tvCountryView)
+        FTreeKey = e->type() == QEvent::KeyPress;
+    return QDialog::eventFilter(watched, e);
+}
 
 // The working place is shown once the window is up, from the event loop: a
 // message box never opens from inside the showing.

@@ -163,6 +163,7 @@ public:
     bool InPick() const { return FInPick; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -202,6 +203,7 @@ private:
     bool FRuleFileIncomplete = false;
     bool FRuleTouched = false;
     bool FInPick = false;
+    bool FTreeKey = false; // a key is moving the tree's current node
     bool FCloseConfirmed = false;
     bool FPlaced = false; // centred on the screen at its first showing
 };

@@ -7,6 +7,7 @@
 #include "timemodel/HXMessageBoxes.h"
 
 #include <QKeyEvent>
+#include <QTest>
 
 namespace {
 
@@ -471,4 +472,31 @@ TEST_F(ManagerTest, EscapeClosesTheManagerFromEveryControl) {
     }
     EXPECT_EQ(kept, std::vector<std::string>{});
     EXPECT_EQ(presenter.Texts, std::vector<std::string>{}) << "nothing was changed by the key";
+}
+
+// Moving through the tree with the keys selects as a click does: Delete and
+// Update act on the place the tree highlights and the fields show.
+TEST_F(ManagerTest, KeysInTheTreeSelectAsAClickDoes) {
+    Open();
+    Click("sbExpandAll");
+    ClickLeaf("Paris");
+    auto* view = C<QTreeView>("tvCountryView");
+    view->setFocus();
+    const TLocationTree& t = M()->TreeModel()->Tree();
+    std::string leaf;
+    for (int i = 0; i < 12 && (leaf.empty() || leaf == "Paris"); ++i) {
+        QTest::keyClick(view, Qt::Key_Down);
+        const int node = M()->TreeModel()->NodeOf(view->currentIndex());
+        ASSERT_GE(node, 0);
+        leaf = t.IsLeaf(node) ? t.Nodes[size_t(node)].Text : "";
+    }
+    ASSERT_FALSE(leaf.empty());
+    EXPECT_EQ(Text("e_zoneName"), leaf);
+    Click("sb_DelLoc");
+    std::vector<std::string> names = ListNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), leaf), 0) << leaf;
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Paris"), 1);
+    const std::string zones = ReadFile(dir.filePath("hxzones.hxd"));
+    EXPECT_EQ(zones.find(leaf + "\t"), std::string::npos);
+    EXPECT_NE(zones.find("Paris\t"), std::string::npos);
 }
