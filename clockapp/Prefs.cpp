@@ -1,6 +1,7 @@
 #include "clockapp/Prefs.h"
 
 #include "clockapp/ClockDisplay.h"
+#include "clockapp/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/media/HXSound.h"
@@ -651,11 +652,25 @@ void TF_hxPrefs::sb_RestoreDefaultsClick() {
 
 void TF_hxPrefs::sbOverrideClockSettingsClick() {
     if (THXMessageBoxes::AskYesNo(kOverrideAll) != mrYes) return;
-    Main.ShowClockBorders = ui->cbShowClockBorders->isChecked();
     const std::string timeFormat = S(ui->cbClockTimeFormat->currentText());
     const std::string dateFormat = S(ui->cbClockDateFormat->currentText());
     const std::string type = S(ui->cbClockFormat->currentText());
     const std::string display = S(ui->cbClockDisplayFormat->currentText());
+    // A format the clock file cannot hold is refused before any clock takes it.
+    for (const auto& clock : Main.Clocks) {
+        THXClock probe;
+        probe.Copy(*clock);
+        if (ui->cbAdjTimeFormat->isChecked()) probe.TimeFormat = timeFormat;
+        if (ui->cbAdjDateFormat->isChecked()) probe.DateFormat = dateFormat;
+        const char* field =
+            probe.TimeFormat.size() >= probe.DateFormat.size() ? "Time Fmt" : "Date Fmt";
+        const std::string tooLong = RecordTooLong(field, probe.DataString('\t'));
+        if (!tooLong.empty()) {
+            THXMessageBoxes::ShowError(tooLong);
+            return;
+        }
+    }
+    Main.ShowClockBorders = ui->cbShowClockBorders->isChecked();
     for (auto& clock : Main.Clocks) {
         if (ui->cbAdjTimeFormat->isChecked()) clock->TimeFormat = timeFormat;
         if (ui->cbAdjDateFormat->isChecked()) clock->DateFormat = dateFormat;

@@ -415,6 +415,36 @@ TEST_F(PrefsDialogTest, OverrideAllClocksAsksThenAppliesOnlyTheTickedSettings) {
     EXPECT_FALSE(w->ShowClockBorders);
 }
 
+// A format the clock file cannot hold is refused for all clocks, with the
+// limit named, rather than stored to be refused at the next start.
+TEST_F(PrefsDialogTest, OverrideRefusesAFormatTheClockFileCannotHold) {
+    AddClocks();
+    const Strings original = ClockLines();
+    WithDialog([&](TF_hxPrefs& d) {
+        for (const char* b : {"cbAdjTimeFormat", "cbAdjDateFormat"}) {
+            SCOPED_TRACE(b);
+            const bool time = std::string(b) == "cbAdjTimeFormat";
+            Find<QCheckBox>(&d, "cbAdjTimeFormat")->setChecked(time);
+            Find<QCheckBox>(&d, "cbAdjDateFormat")->setChecked(!time);
+            // As many characters as the box takes, two bytes each once stored.
+            Find<QComboBox>(&d, time ? "cbClockTimeFormat" : "cbClockDateFormat")
+                ->setEditText(QString(40000, QChar(0xE9)));
+            presenter.Texts.clear();
+            presenter.Answers = {mrYes};
+            Find<QPushButton>(&d, "sbOverrideClockSettings")->click();
+            ASSERT_EQ(presenter.Texts.size(), 2u);
+            const std::string named =
+                time ? "\"Time Fmt\" is too long" : "\"Date Fmt\" is too long";
+            EXPECT_NE(presenter.Texts[1].find(named), std::string::npos)
+                << presenter.Texts[1].substr(0, 80);
+            EXPECT_NE(presenter.Texts[1].find("65536"), std::string::npos);
+            EXPECT_EQ(ClockLines(), original);
+            Find<QComboBox>(&d, time ? "cbClockTimeFormat" : "cbClockDateFormat")
+                ->setEditText("HH:MM");
+        }
+    });
+}
+
 TEST_F(PrefsDialogTest, ClockTypeDecidesTimeFormatsAndDateControls) {
     const char* const dateControls[] = {"cbDisplayDate", "cbAdjDateFormat", "cbClockDateFormat",
                                         "cbAdjDateDisplay"};
