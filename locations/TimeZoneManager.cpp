@@ -303,8 +303,7 @@ void TFTimeZoneManager::ConnectHandlers() {
 // ------------------------------------------------------------ show and close
 
 bool TFTimeZoneManager::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == ui->tvCountryView)
-        FTreeKey = e->type() == QEvent::KeyPress;
+    if (watched == ui->tvCountryView) FTreeKey = e->type() == QEvent::KeyPress;
     return QDialog::eventFilter(watched, e);
 }
 

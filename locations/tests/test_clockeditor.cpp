@@ -418,7 +418,8 @@ TEST_F(ClockEditorTest, UpdateWhileEditingTheLocalClockKeepsThePlacesOffsetAndRu
          }},
         {"the home place found in the list",
          [&] {
-             w->LocalClock.Location = Place("Paris", "Paris", "Ile-de-France", "France", "CDG", 5, "0");
+             w->LocalClock.Location =
+                 Place("Paris", "Paris", "Ile-de-France", "France", "CDG", 5, "0");
              OpenForClock(1);
              presenter.Answers = {mrYes};
              ChooseType(1);
