@@ -480,8 +480,10 @@ bool TFRulewick::CheckRuleText(bool system) {
         return false;
     }
     const std::string notes = ui->mNotes->toPlainText().toStdString();
-    if (name.rfind("#", 0) == 0 || name.find("VERSION:") != std::string::npos ||
-        notes.find("VERSION:") != std::string::npos) {
+    // The file's reader skips blanks before a line: " #x" would read as a comment.
+    const size_t first = name.find_first_not_of(" \t");
+    if ((first != std::string::npos && name[first] == '#') ||
+        name.find("VERSION:") != std::string::npos || notes.find("VERSION:") != std::string::npos) {
         THXMessageBoxes::ShowError(
             "A rule name may not start with \"#\", and neither the name nor the notes may "
             "contain \"VERSION:\"");

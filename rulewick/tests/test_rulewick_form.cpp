@@ -466,3 +466,21 @@ TEST_F(RulewickForm, UpdateAfterAPageSwitchNeverWritesAnotherPagesRule) {
               "Europe/L.1.3.30.02:00:00/L.1.10.0.02:00:00/EU\r\n"
               "Odd/1.1.4.30.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n");
 }
+
+// A name that reads back as a comment (blanks, then "#") would be saved and
+// then silently dropped by the next load: it is refused like "#" itself.
+TEST_F(RulewickForm, EveryRuleSavedIsReadBack) {
+    Open();
+    Page("tsHoroluxRules");
+    for (const char* name : {"  #1", "\t# tab", "#2"}) {
+        SCOPED_TRACE(name);
+        Click("sbClear");
+        W<QLineEdit>("eName")->setText(name);
+        Boxes.Texts.clear();
+        Click("sbAdd");
+        EXPECT_EQ(Boxes.Texts.size(), 1u);
+    }
+    W<QAction>("smiSave")->trigger();
+    EXPECT_EQ(ReadDSTRuleFile(DataDir + "hxdst.hxd").Rules.size(), Form->OwnRules.size());
+    EXPECT_EQ(Form->OwnRules.size(), 3u);
+}
