@@ -270,7 +270,9 @@ void TFTimeZoneManager::ConnectHandlers() {
             [this] {
                 if (!FTreeKey) return;
                 FTreeKey = false;
-                tvCountryViewClick();
+                // Once the key has moved the selection too: a refused change
+                // then takes both back to the working place.
+                QTimer::singleShot(0, this, [this] { tvCountryViewClick(); });
             });
 
     // Only what the user types marks the fields edited.

@@ -484,8 +484,21 @@ TEST_F(ManagerTest, KeysInTheTreeSelectAsAClickDoes) {
     view->setFocus();
     const TLocationTree& t = M()->TreeModel()->Tree();
     std::string leaf;
+    // Edited: the question comes, and No keeps the place and its highlight.
+    Type("me_City", "Paris edited");
+    presenter.Answers = {mrNo};
+    QTest::keyClick(view, Qt::Key_Down);
+    Settle();
+    EXPECT_TRUE(presenter.Saw("Changes to the Current Location will be lost"));
+    EXPECT_EQ(Text("me_City"), "Paris edited");
+    const QModelIndexList shown = view->selectionModel()->selectedIndexes();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(view->currentIndex(), shown[0]);
+    EXPECT_EQ(shown[0].data().toString(), "Paris");
+    M()->LocationChanged = false;
     for (int i = 0; i < 12 && (leaf.empty() || leaf == "Paris"); ++i) {
         QTest::keyClick(view, Qt::Key_Down);
+        Settle();
         const int node = M()->TreeModel()->NodeOf(view->currentIndex());
         ASSERT_GE(node, 0);
         leaf = t.IsLeaf(node) ? t.Nodes[size_t(node)].Text : "";
