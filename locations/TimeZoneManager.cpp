@@ -1171,6 +1171,8 @@ void TFTimeZoneManager::sbApplyClick() {
 }
 
 void TFTimeZoneManager::sbAddNewClockClick() {
+    // Fields that do not read add no clock: a blank one would be left behind.
+    if (!ReadClockFields()) return;
     auto clock = std::make_unique<THXClock>();
     clock->Location.HostOffset = W.LocalClock.Location.StdOffset;
     W.Clocks.push_back(std::move(clock));

@@ -453,3 +453,25 @@ TEST_F(ClockEditorTest, UpdateWhileEditingTheLocalClockKeepsThePlacesOffsetAndRu
         M()->hide();
     }
 }
+
+// A new clock whose fields do not read is refused whole: no blank clock is
+// left behind in the main window or its file.
+TEST_F(ClockEditorTest, NewClockWithABadFieldAddsNoClock) {
+    OpenForClock(0);
+    const std::string clocks = ReadFile(dir.filePath("hxclocks.hxd"));
+    for (const char* bad : {"95", "abc"}) {
+        SCOPED_TRACE(bad);
+        Type(std::string(bad) == "95" ? "e_LatH" : "eUTCOffset", bad);
+        presenter.Texts.clear();
+        Click("sbAddNewClock");
+        EXPECT_FALSE(presenter.Texts.empty());
+        EXPECT_EQ(w->Clocks.size(), 2u);
+        EXPECT_EQ(M()->ClockIndex(), 0);
+        EXPECT_EQ(Selector(), "0 - Paris");
+        Settle();
+        w->WriteClockInfo();
+        EXPECT_EQ(ReadFile(dir.filePath("hxclocks.hxd")), clocks);
+        Type("e_LatH", "10");
+        Type("eUTCOffset", "1");
+    }
+}
