@@ -537,8 +537,14 @@ void TFRulewick::sbUpdateClick() {
         // A zone carried over from the system page may be added here, but
         // never written over the own rule that happens to be highlighted.
         const int i = SelectedIndex(ui->vlvRules);
-        if (EditingSystemZone || i < 0 || i >= int(OwnRules.size()) || !CheckRuleText(false))
+        if (i < 0 || i >= int(OwnRules.size())) return;
+        if (EditingSystemZone) {
+            THXMessageBoxes::ShowInfo("The editor holds the system zone '" + EditedRule.Name +
+                                      "': select a rule of this list to update it, or Add the "
+                                      "zone to the list");
             return;
+        }
+        if (!CheckRuleText(false)) return;
         try {
             ReadRuleFields();
         } catch (const Exception& e) {

@@ -450,8 +450,13 @@ TEST_F(RulewickForm, UpdateAfterAPageSwitchNeverWritesAnotherPagesRule) {
     ASSERT_NE(zone, "Europe");
     Page("tsHoroluxRules");
     ASSERT_TRUE(W<TFramedListView>("vlvRules")->topLevelItem(1)->isSelected());
+    Boxes.Texts.clear();
     Click("sbUpdate");
     EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd"}));
+    EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{
+                               "The editor holds the system zone '" + zone +
+                               "': select a rule of this list to update it, or Add the zone to "
+                               "the list"}));
     // Added, the zone becomes an own rule of its own.
     Click("sbAdd");
     EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd", zone}));
