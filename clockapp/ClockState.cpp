@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -357,6 +358,35 @@ void TClockState::ReportMissingList(const std::string& baseName, int code) {
     ShowError(text);
 }
 
+// A list file that is there but cannot be read is not missing: it is told,
+// nothing is loaded from it, and no save writes over it (the data in it would
+// be gone) until a later load reads it.
+bool TClockState::OpenList(THXLineReader& in, const std::string& baseName, int missingCode) {
+    const std::string path = DataDir + baseName + ".hxd";
+    if (in.Open(path)) {
+        UnreadLists.erase(baseName);
+        return true;
+    }
+    const int why = errno;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec) && !ec) {
+        UnreadLists.erase(baseName);
+        if (missingCode) ReportMissingList(baseName, missingCode);
+        return false;
+    }
+    UnreadLists.insert(baseName);
+    ShowError("Unable to read " + baseName + ".hxd: " + std::strerror(why) +
+              "\n\rNothing was loaded from it, and it will not be written over while it "
+              "cannot be read.");
+    return false;
+}
+
+void TClockState::CheckListWritable(const std::string& baseName) const {
+    if (UnreadLists.count(baseName))
+        throw Exception("Unable to save " + baseName + ".hxd: it could not be read, and "
+                        "writing would replace what it holds");
+}
+
 void TClockState::RemoveStaleSaveTemporaries() {
     std::vector<std::string> files = {"hxdst.hxd"};
     if (!ReadOnly)
@@ -371,8 +401,7 @@ void TClockState::LoadCLockInfo() {
         return;
     }
     THXLineReader in;
-    if (!in.Open(DataDir + "hxclocks.hxd")) {
-        ReportMissingList("hxclocks", 2);
+    if (!OpenList(in, "hxclocks", 2)) {
         return;
     }
     std::vector<std::unique_ptr<THXClock>> read;
@@ -420,8 +449,7 @@ void TClockState::LoadCLockInfo() {
 
 void TClockState::LoadAlarms() {
     THXLineReader in;
-    if (!in.Open(DataDir + "hxalarms.hxd")) {
-        ReportMissingList("hxalarms", 3);
+    if (!OpenList(in, "hxalarms", 3)) {
         Alarms.clear();
         return;
     }
@@ -451,8 +479,7 @@ void TClockState::LoadAlarms() {
 
 void TClockState::LoadTemperalEvents() {
     THXLineReader in;
-    if (!in.Open(DataDir + "hxdayloom.hxd")) {
-        ReportMissingList("hxdayloom", 8);
+    if (!OpenList(in, "hxdayloom", 8)) {
         TemperalEvents.clear();
         return;
     }
@@ -538,10 +565,13 @@ bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
 
 void TClockState::LoadStandardLocations() {
     const std::string path = DataDir + "hxzones.hxd";
-    if (!FileExists(path)) {
-        ShowErrorCode(4);
-        StandardLocations.clear();
-        return;
+    {
+        THXLineReader probe;
+        if (!OpenList(probe, "hxzones", 0)) {
+            if (!UnreadLists.count("hxzones")) ShowErrorCode(4);
+            StandardLocations.clear();
+            return;
+        }
     }
     BeginProgress("Loading Locations", "Please Wait...\rLocation data is being loaded...", true);
     bool complete = false;
@@ -579,25 +609,29 @@ void WriteList(const std::string& dir, const char* base,
 } // namespace
 
 void TClockState::WriteClockInfo() {
-    if (!ReadOnly)
-        WriteList(DataDir, "hxclocks", Clocks,
+    if (ReadOnly) return;
+    CheckListWritable("hxclocks");
+    WriteList(DataDir, "hxclocks", Clocks,
                   [](const THXClock& c) { return c.DataString('\t'); });
 }
 
 void TClockState::WriteAlarms() {
-    if (!ReadOnly)
-        WriteList(DataDir, "hxalarms", Alarms, [](const TAlarm& a) { return a.DataString('\t'); });
+    if (ReadOnly) return;
+    CheckListWritable("hxalarms");
+    WriteList(DataDir, "hxalarms", Alarms, [](const TAlarm& a) { return a.DataString('\t'); });
 }
 
 void TClockState::WriteTemperalEvents() {
-    if (!ReadOnly)
-        WriteList(DataDir, "hxdayloom", TemperalEvents,
+    if (ReadOnly) return;
+    CheckListWritable("hxdayloom");
+    WriteList(DataDir, "hxdayloom", TemperalEvents,
                   [](const TTemperalEvent& e) { return e.EventDataString('\t'); });
 }
 
 void TClockState::WriteStandardLocations() {
-    if (!ReadOnly)
-        WriteList(DataDir, "hxzones", StandardLocations,
+    if (ReadOnly) return;
+    CheckListWritable("hxzones");
+    WriteList(DataDir, "hxzones", StandardLocations,
                   [](const TTimeLocation& l) { return l.LocationDataStr('\t'); });
 }
 

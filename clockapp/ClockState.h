@@ -10,6 +10,7 @@
 #include "timemodel/TimeLocation.h"
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ inline constexpr const char* kHoroluxKey = "SOFTWARE\\Horolux";
 inline constexpr const char* kPrefsKey = "SOFTWARE\\Horolux\\Prefs";
 
 // Result of the command line walk of the start-up.
+class THXLineReader;
+
 struct TStartOptions {
     std::string DataDir; // always ends in '/'
     bool ReadOnly = false;
@@ -131,4 +134,7 @@ private:
     bool ReadLocationFile(const std::string& path, bool merge);
     std::string DamagedNote(const std::string& file);
     void ReportMissingList(const std::string& baseName, int code);
+    bool OpenList(THXLineReader& in, const std::string& baseName, int missingCode);
+    void CheckListWritable(const std::string& baseName) const;
+    std::set<std::string> UnreadLists; // there at load, but not readable
 };

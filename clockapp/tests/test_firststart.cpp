@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QMessageBox>
@@ -102,6 +103,47 @@ TEST(MissingList, ReadOnlyMessageClaimsNoNewFile) {
     EXPECT_EQ(presenter.All, (std::vector<std::string>{"Error(3) Unable to Locate File "
                                                        "hxalarms.hxd - No alarms loaded"}));
     EXPECT_FALSE(QFile::exists(dir.filePath("hxalarms.hxd")));
+}
+
+// A list file that is there but cannot be read (here a link to itself, as
+// root reads any file) is told and never written over: a save would replace
+// what it holds.
+TEST(UnreadableList, IsToldAndNeverWrittenOver) {
+    TestApp();
+    for (const char* base : {"hxclocks", "hxalarms", "hxdayloom", "hxzones"}) {
+        QTemporaryDir dir;
+        const std::string file = std::string(base) + ".hxd";
+        ASSERT_TRUE(QFile::link(QString::fromStdString(file), dir.filePath(QString::fromStdString(file))));
+        THXMemoryPrefsStore store;
+        TKeepingPresenter presenter;
+        SetMessagePresenter(&presenter);
+        {
+            TF_clocks w(store);
+            w.DataDir = dir.path().toStdString() + "/";
+            w.LoadCLockInfo();
+            w.LoadAlarms();
+            w.LoadTemperalEvents();
+            w.LoadStandardLocations();
+            for (auto save : {&TF_clocks::WriteClockInfo, &TF_clocks::WriteAlarms,
+                              &TF_clocks::WriteTemperalEvents, &TF_clocks::WriteStandardLocations})
+                try {
+                    (w.*save)();
+                } catch (const std::exception& e) {
+                    presenter.All.push_back(e.what());
+                }
+        }
+        SetMessagePresenter(nullptr);
+        const std::string told = "Unable to read " + file + ": ";
+        const std::string refused = "Unable to save " + file + ": it could not be read";
+        int toldCount = 0, refusedCount = 0;
+        for (const std::string& t : presenter.All) {
+            toldCount += t.rfind(told, 0) == 0;
+            refusedCount += t.rfind(refused, 0) == 0;
+        }
+        EXPECT_EQ(toldCount, 1) << base;
+        EXPECT_EQ(refusedCount, 1) << base;
+        EXPECT_TRUE(QFileInfo(dir.filePath(QString::fromStdString(file))).isSymLink()) << base;
+    }
 }
 
 TEST(Splash, StepsBackWhileABoxIsUp) {
