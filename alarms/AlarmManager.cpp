@@ -23,6 +23,9 @@
 
 namespace {
 
+// The payload's label by alarm type.
+constexpr const char* kPayloadLabels[] = {"Message:", "Notes:", "Full path, file and parameters:"};
+
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -60,6 +63,22 @@ TF_AddEditAlarm::TF_AddEditAlarm(TF_clocks& main, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     FollowMainFormStyle(this, W);
+    // The payload's label and buttons keep one size for every type, so the
+    // dialog keeps its size and place when the type changes.
+    int widest = 0;
+    for (const char* text : kPayloadLabels) {
+        ui->l_Description->setText(text);
+        widest = std::max(widest, ui->l_Description->sizeHint().width());
+    }
+    ui->l_Description->setMinimumWidth(widest);
+    for (QWidget* part : {static_cast<QWidget*>(ui->l_Description),
+                          static_cast<QWidget*>(ui->e_Description),
+                          static_cast<QWidget*>(ui->sb_PickPayload),
+                          static_cast<QWidget*>(ui->sbTestPayload)}) {
+        QSizePolicy keep = part->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        part->setSizePolicy(keep);
+    }
     PickLocation = MainWindowPick(W);
     ChoosePayload = [](const std::string& title, const std::string& dir,
                        const std::string& filter, QWidget* parent) -> std::optional<std::string> {
@@ -146,7 +165,7 @@ void TF_AddEditAlarm::UpdateForm() {
     if (const int type = AlarmTypeOf(S(ui->lb_AlarmType->currentText())); type >= 0)
         Alarm.AlarmType = uint8_t(type);
     bool payload = true, pick = false, test = false;
-    const char* label = "Message:";
+    const char* label = kPayloadLabels[0];
     switch (Alarm.AlarmType) {
     case 3:
     case 4:
@@ -154,14 +173,14 @@ void TF_AddEditAlarm::UpdateForm() {
         ui->e_Description->setText(Alarm.AlarmType == 3 ? "<connect>" : "<disconnect>");
         break;
     case 5:
-        label = "Notes:";
+        label = kPayloadLabels[1];
         break;
     case 6:
-        label = "Full path, file and parameters:";
+        label = kPayloadLabels[2];
         pick = true;
         break;
     case 7:
-        label = "Full path, file and parameters:";
+        label = kPayloadLabels[2];
         pick = test = true;
         break;
     default: // the sound alarms

@@ -59,7 +59,9 @@ void TAddEditTrackingItem::showEvent(QShowEvent* e) {
         FShown = true;
         FormActivate();
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            adjustSize();
+            // The form's own size, grown where its contents need more: a
+            // dialog shrunk to its fields cuts its title short.
+            resize(size().expandedTo(sizeHint()));
             move(screen->availableGeometry().center() - rect().center());
         }
     }

@@ -6,6 +6,7 @@
 #include "alarms/tests/AlarmEditorTest.h"
 #include "platform/qt/DateField.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLocale>
 #include <QTest>
@@ -161,3 +162,25 @@ TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
 }
 
 } // namespace
+
+// The editors keep their size and place as the type changes, and are wide
+// enough for their titles.
+TEST_F(EditorFieldsTest, TheEditorsKeepOneSizeWideEnoughForTheirTitles) {
+    for (const bool alarm : {true, false}) {
+        SCOPED_TRACE(alarm ? "alarm" : "tracked date");
+        TEditor e = Open(alarm, kDay);
+        QApplication::processEvents();
+        QDialog* d = e.Dialog.get();
+        EXPECT_GE(d->width(), d->fontMetrics().horizontalAdvance(d->windowTitle()) + 100);
+        if (!alarm) continue;
+        auto* type = Part<QComboBox>(d, "lb_AlarmType");
+        type->setCurrentIndex(0);
+        QApplication::processEvents();
+        const QSize size = d->size();
+        for (int i = 0; i < type->count(); ++i) {
+            type->setCurrentIndex(i);
+            QApplication::processEvents();
+            EXPECT_EQ(d->size(), size) << type->itemText(i).toStdString();
+        }
+    }
+}
