@@ -290,9 +290,8 @@ std::string ReadRecord(T& record, const std::string& line, THXRecordKind kind,
     // full, numbers in their own form): told now, while the line is whole.
     if (const TRecordFault fault = ReloadFault(record))
         return ShortenedLineText(prefix + line, line) +
-               (fault.LineLength > 0
-                    ? " (written back, the record would be longer than 64 KiB)"
-                    : " (written back, the record would not read back as it is)");
+               (fault.LineLength > 0 ? " (written back, the record would be longer than 64 KiB)"
+                                     : " (written back, the record would not read back as it is)");
     return {};
 }
 

@@ -9,9 +9,9 @@
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/HXClock.h"
 #include "timemodel/HXMessageBoxes.h"
-#include "timemodel/RecordCheck.h"
 #include "timemodel/HXString.h"
 #include "timemodel/HX_messages.h"
+#include "timemodel/RecordCheck.h"
 #include "ui_F_hxPrefs.h"
 
 #include <QAction>

@@ -53,8 +53,8 @@ void AddLocationFields(TFields& f, const TTimeLocation& l, bool ownLine) {
     f.push_back({"Region", &l.Region, v});
     f.push_back({"Country", &l.Country, v});
     f.push_back({"Code", &l.Code, kNoBang | v});
-    f.push_back({"DST Rule name", &l.Rule.Name, kNoSlash | kNoBang | v});
-    f.push_back({"DST Rule notes", &l.Rule.Notes, kNoSlash | kNoBang | v});
+    f.push_back({"Daylight Saving Time Rule", &l.Rule.Name, kNoSlash | kNoBang | v});
+    f.push_back({"Daylight Saving Time Rule notes", &l.Rule.Notes, kNoSlash | kNoBang | v});
 }
 
 TFields LocationFields(const TTimeLocation& l) {
@@ -126,8 +126,7 @@ TRecordFault Judge(const T& record, TRecordUse use, FieldsOf fieldsOf, Write wri
     const TRecordFault unread{"Record", "it would not read back as it was written", 0};
     std::string line;
     if (!AsRead(written, line)) return unread;
-    if (skipsCommentsAndVersion &&
-        (line[0] == '#' || line.find("VERSION:") != std::string::npos))
+    if (skipsCommentsAndVersion && (line[0] == '#' || line.find("VERSION:") != std::string::npos))
         return unread;
     T back;
     try {
@@ -152,13 +151,13 @@ std::string RecordFaultText(const TRecordFault& fault) {
                "\" is too long to be stored.\n\rOne record of the list file holds at most " +
                std::to_string(kMaxRecordLine) + " characters (64 KiB); this one would take " +
                std::to_string(fault.LineLength) + ".";
-    return "\"" + fault.Field + "\" cannot be stored: " + fault.Reason +
-           ".\n\rNothing was stored.";
+    return "\"" + fault.Field + "\" cannot be stored: " + fault.Reason + ".\n\rNothing was stored.";
 }
 
 TRecordFault CheckLocationRecord(const TTimeLocation& location, TRecordUse use) {
     return Judge(
-        location, use, LocationFields, [](const TTimeLocation& l) { return l.LocationDataStr('\t'); },
+        location, use, LocationFields,
+        [](const TTimeLocation& l) { return l.LocationDataStr('\t'); },
         [](TTimeLocation& l, const std::string& line) {
             l.ParseDataString(line, '\t');
             return WholeRecord(THXRecordKind::Location, line, '\t');
@@ -254,8 +253,7 @@ bool WholeClock(const std::string& t, char sep) {
     }
     for (int i = 0; i < 2; ++i) { // the two fonts, each closed by "!" and a separator
         const size_t bang = t.find('!', pos);
-        if (bang == std::string::npos || bang + 1 >= t.size() || t[bang + 1] != sep)
-            return false;
+        if (bang == std::string::npos || bang + 1 >= t.size() || t[bang + 1] != sep) return false;
         pos = bang + 2;
     }
     return WholeWithLocation(t, pos, 0, sep);

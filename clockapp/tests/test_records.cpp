@@ -91,28 +91,32 @@ std::vector<TListCase> ListCases() {
          [](RecordState& s) { s.WriteStandardLocations(); },
          [](RecordState& s) {
              std::vector<std::string> r;
-             for (auto& l : s.StandardLocations) r.push_back(l->LocationDataStr('\t'));
+             for (auto& l : s.StandardLocations)
+                 r.push_back(l->LocationDataStr('\t'));
              return r;
          }},
         {"hxclocks.hxd", [](RecordState& s) { s.LoadCLockInfo(); },
          [](RecordState& s) { s.WriteClockInfo(); },
          [](RecordState& s) {
              std::vector<std::string> r;
-             for (auto& c : s.Clocks) r.push_back(c->DataString('\t'));
+             for (auto& c : s.Clocks)
+                 r.push_back(c->DataString('\t'));
              return r;
          }},
         {"hxalarms.hxd", [](RecordState& s) { s.LoadAlarms(); },
          [](RecordState& s) { s.WriteAlarms(); },
          [](RecordState& s) {
              std::vector<std::string> r;
-             for (auto& a : s.Alarms) r.push_back(a->DataString('\t'));
+             for (auto& a : s.Alarms)
+                 r.push_back(a->DataString('\t'));
              return r;
          }},
         {"hxdayloom.hxd", [](RecordState& s) { s.LoadTemperalEvents(); },
          [](RecordState& s) { s.WriteTemperalEvents(); },
          [](RecordState& s) {
              std::vector<std::string> r;
-             for (auto& e : s.TemperalEvents) r.push_back(e->EventDataString('\t'));
+             for (auto& e : s.TemperalEvents)
+                 r.push_back(e->EventDataString('\t'));
              return r;
          }},
     };
@@ -258,9 +262,16 @@ public:
     explicit FieldMaker(uint32_t seed) : rng(seed) {}
     int Pick(int n) { return int(rng() % uint32_t(n)); }
     std::string Text() {
-        static const std::vector<std::string> pieces = {
-            "#",  " ",  "VERSION:", "\t", "!", "^", "/", "\r", "\n", std::string(1, '\0'),
-            "\xc3\xa9", "\xe2\x82\xac", "Base", "Camp", "9.9", ".", ":", "-", "x"};
+        static const std::vector<std::string> pieces = {"#",        " ",
+                                                        "VERSION:", "\t",
+                                                        "!",        "^",
+                                                        "/",        "\r",
+                                                        "\n",       std::string(1, '\0'),
+                                                        "\xc3\xa9", "\xe2\x82\xac",
+                                                        "Base",     "Camp",
+                                                        "9.9",      ".",
+                                                        ":",        "-",
+                                                        "x"};
         std::string t;
         const int roll = Pick(20);
         if (roll == 0) return t; // empty
@@ -286,8 +297,8 @@ private:
 };
 
 void Fill(FieldMaker& m, TTimeLocation& l) {
-    for (std::string* t : {&l.Name, &l.City, &l.Region, &l.Country, &l.Code, &l.Rule.Name,
-                           &l.Rule.Notes})
+    for (std::string* t :
+         {&l.Name, &l.City, &l.Region, &l.Country, &l.Code, &l.Rule.Name, &l.Rule.Notes})
         if (m.Pick(3) == 0) *t = m.Text();
     l.StdOffset = m.Number();
     l.HostOffset = m.Number();
@@ -356,8 +367,8 @@ TEST_F(RecordContract, EveryRecordTakenReadsBackEqualAndEveryRefusalChangesNothi
             Fill(m, *l);
             fault = CheckLocationRecord(*l);
             line = l->LocationDataStr('\t');
-            values = {l->Name, l->City, l->Region, l->Country, l->Code, l->Rule.Name,
-                      l->Rule.Notes};
+            values = {l->Name, l->City,      l->Region,    l->Country,
+                      l->Code, l->Rule.Name, l->Rule.Notes};
             if (!fault) s->StandardLocations.insert(s->StandardLocations.begin() + 1, std::move(l));
         } else if (kind == 1) {
             auto clock = std::make_unique<THXClock>();
@@ -369,7 +380,7 @@ TEST_F(RecordContract, EveryRecordTakenReadsBackEqualAndEveryRefusalChangesNothi
             if (m.Pick(4) == 0) clock->ClockFaceFont.Name = m.Text();
             fault = CheckClockRecord(*clock);
             line = clock->DataString('\t');
-            values = {clock->TimeFormat, clock->DateFormat, clock->TimeFont.Name,
+            values = {clock->TimeFormat,         clock->DateFormat,    clock->TimeFont.Name,
                       clock->ClockFaceFont.Name, clock->Location.Name, clock->Location.Code};
             if (!fault) s->Clocks.insert(s->Clocks.begin() + 1, std::move(clock));
         } else if (kind == 2) {
@@ -415,8 +426,8 @@ TEST_F(RecordContract, EveryRecordTakenReadsBackEqualAndEveryRefusalChangesNothi
             back = {l.Name, l.City, l.Region, l.Country, l.Code, l.Rule.Name, l.Rule.Notes};
         } else if (kind == 1 && fresh->Clocks.size() == 3) {
             const THXClock& k = *fresh->Clocks[1];
-            back = {k.TimeFormat, k.DateFormat, k.TimeFont.Name, k.ClockFaceFont.Name,
-                    k.Location.Name, k.Location.Code};
+            back = {k.TimeFormat,         k.DateFormat,    k.TimeFont.Name,
+                    k.ClockFaceFont.Name, k.Location.Name, k.Location.Code};
         } else if (kind == 2 && fresh->Alarms.size() == 3) {
             const TAlarm& a = *fresh->Alarms[1];
             back = {a.Text, a.Location.Name, a.Location.Code};

@@ -490,10 +490,13 @@ TEST_F(ClockEditorTest, RecordAPlaceOrClockThatWouldNotReadBackIsRefused) {
         const char* Button;
         const char* Told;
     } rows[] = {
-        {"e_zoneName", "#1 Base Camp", "sb_AddLoc", "\"Name\" cannot be stored: it begins with \"#\""},
-        {"e_zoneName", "  Base Camp", "sb_AddLoc", "\"Name\" cannot be stored: it begins with a blank"},
+        {"e_zoneName", "#1 Base Camp", "sb_AddLoc",
+         "\"Name\" cannot be stored: it begins with \"#\""},
+        {"e_zoneName", "  Base Camp", "sb_AddLoc",
+         "\"Name\" cannot be stored: it begins with a blank"},
         {"e_zoneName", "", "sb_AddLoc", "\"Name\" cannot be stored: it may not be empty"},
-        {"me_City", "VERSION: 9.9", "sb_UpdateLoc", "\"City\" cannot be stored: it holds \"VERSION:\""},
+        {"me_City", "VERSION: 9.9", "sb_UpdateLoc",
+         "\"City\" cannot be stored: it holds \"VERSION:\""},
         {"me_Code", "B!C", "sb_AddLoc", "\"Code\" cannot be stored: it holds \"!\""},
         {"cbClockTimeFormat", "HH\tMM", "sbApply", "\"Time Fmt\" cannot be stored: it holds a TAB"},
     };

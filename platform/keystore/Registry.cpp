@@ -40,12 +40,12 @@ void WarnBadLines(TRootKey, const std::string& file, const TRegParseResult& r,
     const std::string kept = KeepNumberedCopy(file, text, ".bad", 0600);
     std::fprintf(stderr, "%s: key store %s: %d unreadable line(s) skipped, the first is line %d\n",
                  program_invocation_short_name, file.c_str(), r.BadLines, r.FirstBadLine);
-    Reports().push_back("The settings file " + file + " could not be read in full: " +
-                        std::to_string(r.BadLines) + " line(s) were skipped, the first is line " +
-                        std::to_string(r.FirstBadLine) + ".\n\r" +
-                        (!kept.empty() ? "The file as it was has been kept as " + kept
-                                       : "A copy of the file could not be kept; it will be "
-                                         "rewritten without those lines"));
+    Reports().push_back(
+        "The settings file " + file + " could not be read in full: " + std::to_string(r.BadLines) +
+        " line(s) were skipped, the first is line " + std::to_string(r.FirstBadLine) + ".\n\r" +
+        (!kept.empty() ? "The file as it was has been kept as " + kept
+                       : "A copy of the file could not be kept; it will be "
+                         "rewritten without those lines"));
 }
 
 // Under the root's lock no writer of this store is at work: a temporary of

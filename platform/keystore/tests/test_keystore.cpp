@@ -449,8 +449,8 @@ TEST_F(DamagedCopies, EveryDamagedSettingsFileKeepsItsOwnBadCopy) {
     const std::string second = head + "\"Good\"=\"yes\"\r\n\x02 second damage\r\n";
     TakeKeyStoreReports();
     testing::internal::CaptureStderr();
-    for (const auto& [text, copy] : {std::pair{first, UserFile() + ".bad"},
-                                     std::pair{second, UserFile() + ".1.bad"}}) {
+    for (const auto& [text, copy] :
+         {std::pair{first, UserFile() + ".bad"}, std::pair{second, UserFile() + ".1.bad"}}) {
         WriteAll(UserFile(), text);
         TRegistry r;
         ASSERT_TRUE(r.OpenKey(kPrefs, false));
