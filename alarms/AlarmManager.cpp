@@ -6,6 +6,7 @@
 #include "clockapp/MainWindow.h"
 #include "platform/media/HXSound.h"
 #include "timemodel/HXMessageBoxes.h"
+#include "timemodel/RecordCheck.h"
 #include "ui_TFHXalarms.h"
 #include "ui_TF_AddEditAlarm.h"
 
@@ -136,16 +137,20 @@ void TF_AddEditAlarm::OKBtnClick() {
         ReportBadDays(ui->me_RepeatInterval, "Repeat Interval (Days)");
         return;
     }
-    // A text the alarm file cannot hold is refused, not stored to be lost.
+    // An alarm the alarm file cannot hold is refused, not stored to be lost.
     {
         TAlarm probe;
         probe.Copy(Alarm);
+        probe.AlarmTime = PickedDateTime(ui->tp_Date, ui->tp_Time);
         probe.Text = S(ui->e_Description->text());
-        const std::string tooLong = RecordTooLong(
-            S(ui->l_Description->text().remove(':')), probe.DataString('\t'));
-        if (!tooLong.empty()) {
-            THXMessageBoxes::ShowError(tooLong);
-            ui->e_Description->setFocus();
+        probe.RepeatDays = *repeat;
+        probe.Acknowledged = false;
+        TRecordFault fault = CheckAlarmRecord(probe);
+        if (fault) {
+            const bool text = fault.Field == "Text";
+            if (text) fault.Field = S(ui->l_Description->text().remove(':'));
+            THXMessageBoxes::ShowError(RecordFaultText(fault));
+            if (text) ui->e_Description->setFocus();
             return;
         }
     }

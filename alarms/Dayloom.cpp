@@ -4,6 +4,7 @@
 #include "clockapp/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/HXMessageBoxes.h"
+#include "timemodel/RecordCheck.h"
 #include "ui_TAddEditTrackingItem.h"
 #include "ui_TF_Dayloom.h"
 
@@ -95,15 +96,16 @@ void TAddEditTrackingItem::OKBtnClick() {
         return;
     }
     const std::string title = ui->e_Description->text().toStdString();
-    // A title the Dayloom file cannot hold is refused, not stored to be lost.
+    // An item the Dayloom file cannot hold is refused, not stored to be lost.
     {
         TTemperalEvent probe;
         probe.Copy(Event);
-        probe.Title = title;
-        const std::string tooLong = RecordTooLong("Description", probe.EventDataString('\t'));
-        if (!tooLong.empty()) {
-            THXMessageBoxes::ShowError(tooLong);
-            ui->e_Description->setFocus();
+        probe.Title = title.empty() ? "- No Description -" : title;
+        probe.EventDate = PickedDateTime(ui->tp_Date, ui->tp_Time);
+        probe.IntervalDays = *repeat;
+        if (const TRecordFault fault = CheckEventRecord(probe)) {
+            THXMessageBoxes::ShowError(RecordFaultText(fault));
+            if (fault.Field == "Description") ui->e_Description->setFocus();
             return;
         }
     }

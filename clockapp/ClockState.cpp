@@ -256,6 +256,19 @@ std::optional<double> StoredDouble(const std::optional<THXStoredValue>& v) {
 } // namespace
 
 namespace {
+TRecordFault ReloadFault(const THXClock& c) {
+    return CheckClockRecord(c, TRecordUse::Reload);
+}
+TRecordFault ReloadFault(const TAlarm& a) {
+    return CheckAlarmRecord(a, TRecordUse::Reload);
+}
+TRecordFault ReloadFault(const TTemperalEvent& e) {
+    return CheckEventRecord(e, TRecordUse::Reload);
+}
+TRecordFault ReloadFault(const TTimeLocation& l) {
+    return CheckLocationRecord(l, TRecordUse::Reload);
+}
+
 // Reads one line into a record and tells what went wrong, if anything: the
 // parser's error, a line too long to be a record, or a line the record does
 // not use whole. The line shows cut short in the text.
@@ -272,6 +285,13 @@ std::string ReadRecord(T& record, const std::string& line, THXRecordKind kind,
     if (!WholeRecord(kind, line, '\t'))
         return ShortenedLineText(prefix + line, line) +
                " (the line does not hold exactly one record)";
+    // Kept, the record would be written back at the next save as a line the
+    // start after it could not read (a legacy rule code is written out in
+    // full, numbers in their own form): told now, while the line is whole.
+    if (const TRecordFault fault = ReloadFault(record))
+        return ShortenedLineText(prefix + line, line) +
+               (fault.LineLength > 0 ? " (written back, the record would be longer than 64 KiB)"
+                                     : " (written back, the record would not read back as it is)");
     return {};
 }
 
@@ -287,8 +307,9 @@ std::string MoreBadLines(size_t bad) {
 // list, because the next save rewrites it with only the records read.
 std::string TClockState::DamagedNote(const std::string& file) {
     if (ReadOnly) return "";
-    if (KeepDamagedCopy(DataDir + file))
-        return "\n\rThe file as it was has been kept as " + file + ".bak";
+    // Every damaged start keeps its own copy: an earlier one is never replaced.
+    if (const std::string copy = KeepDamagedCopy(DataDir + file); !copy.empty())
+        return "\n\rThe file as it was has been kept as " + copy;
     return "\n\rA copy of the file could not be kept; it will be rewritten at the next save";
 }
 

@@ -1,5 +1,6 @@
 #include "clockapp/ListFiles.h"
 
+#include "platform/rtl/KeptCopy.h"
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/SaveTemporary.h"
 
@@ -8,13 +9,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <iterator>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
 bool THXLineReader::Open(const std::string& path) {
     FIn.open(path, std::ios::binary);
     if (!FIn) return false;
+    FAtStart = true;
     std::error_code ec;
     FSize = static_cast<int64_t>(fs::file_size(path, ec));
     if (ec) FSize = 0;
@@ -28,6 +32,14 @@ int64_t THXLineReader::Position() {
 }
 
 bool THXLineReader::Next(std::string& line) {
+    if (std::exchange(FAtStart, false)) {
+        // An editor's byte-order mark is no part of the first record.
+        char mark[3] = {};
+        if (!FIn.read(mark, 3) || std::string(mark, 3) != kUtf8ByteOrderMark) {
+            FIn.clear();
+            FIn.seekg(0);
+        }
+    }
     int c;
     while ((c = FIn.peek()) != EOF && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))
         FIn.get();
@@ -84,86 +96,20 @@ void RewriteListFile(const std::string& dataDir, const std::string& baseName,
     ::close(fd);
 }
 
-bool KeepDamagedCopy(const std::string& path) {
+std::string KeepDamagedCopy(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return {};
     std::error_code ec;
-    fs::copy_file(path, path + ".bak", fs::copy_options::overwrite_existing, ec);
-    return !ec;
+    const auto perms = fs::status(path, ec).permissions();
+    const mode_t mode = ec ? 0600 : static_cast<mode_t>(perms & fs::perms::all);
+    return KeptCopyName(KeepNumberedCopy(path, text, ".bak", mode));
 }
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
-}
-
-namespace {
-
-// The location record from pos: five fields up to the separator, then either
-// a one-character legacy rule code or the rule, city, region and country up
-// to the separator and the code up to "!", which is then the line's end (the
-// clock reader hands the record over without its "!").
-bool WholeLocation(const std::string& t, size_t pos, char sep) {
-    for (int i = 0; i < 5; ++i) {
-        const size_t at = t.find(sep, pos);
-        if (at == std::string::npos) return false;
-        pos = at + 1;
-    }
-    const size_t bang = t.find('!', pos);
-    const size_t upToBang = (bang == std::string::npos ? t.size() : bang) - pos;
-    if (upToBang < 2) return upToBang == 1 && (bang == std::string::npos || bang + 1 == t.size());
-    for (int i = 0; i < 4; ++i) {
-        const size_t at = t.find(sep, pos);
-        if (at == std::string::npos) return false;
-        pos = at + 1;
-    }
-    const size_t end = t.find('!', pos);
-    return end == std::string::npos || end + 1 == t.size();
-}
-
-// A record of `fields` fields up to the separator, then a location record
-// closed by one more "!" that ends the line.
-bool WholeWithLocation(const std::string& t, size_t pos, int fields, char sep) {
-    for (int i = 0; i < fields; ++i) {
-        const size_t at = t.find(sep, pos);
-        if (at == std::string::npos) return false;
-        pos = at + 1;
-    }
-    if (pos >= t.size() || t.back() != '!') return false;
-    return WholeLocation(t.substr(pos, t.size() - 1 - pos), 0, sep);
-}
-
-bool WholeClock(const std::string& t, char sep) {
-    static const std::string header = "HXClockData-1.0.0:";
-    if (t.compare(0, t.find(sep), header) != 0) return WholeLocation(t, 0, sep);
-    size_t pos = 0;
-    for (int i = 0; i < 7; ++i) { // header, type, formats, kind, date, colour
-        const size_t at = t.find(sep, pos);
-        if (at == std::string::npos) return false;
-        pos = at + 1;
-    }
-    for (int i = 0; i < 2; ++i) { // the two fonts, each closed by "!" and a separator
-        const size_t bang = t.find('!', pos);
-        if (bang == std::string::npos || bang + 1 >= t.size() || t[bang + 1] != sep)
-            return false;
-        pos = bang + 2;
-    }
-    return WholeWithLocation(t, pos, 0, sep);
-}
-
-} // namespace
-
-bool WholeRecord(THXRecordKind kind, const std::string& line, char separator) {
-    if (line.size() > kMaxRecordLine) return false;
-    switch (kind) {
-    case THXRecordKind::Location:
-        return WholeLocation(line, 0, separator);
-    case THXRecordKind::Clock:
-        return WholeClock(line, separator);
-    case THXRecordKind::Alarm:
-        return WholeWithLocation(line, 0, 6, separator);
-    case THXRecordKind::Event:
-        return WholeWithLocation(line, 0, 3, separator);
-    }
-    return false;
 }
 
 std::string ShortenedLineText(const std::string& text, const std::string& line) {
@@ -173,11 +119,4 @@ std::string ShortenedLineText(const std::string& text, const std::string& line) 
     const std::string cut = line.substr(0, kShown) + "...";
     if (at == std::string::npos) return text.size() <= kShown ? text : text.substr(0, kShown) + "...";
     return text.substr(0, at) + cut + text.substr(at + line.size());
-}
-
-std::string RecordTooLong(const std::string& field, const std::string& line) {
-    if (line.size() <= kMaxRecordLine) return "";
-    return "\"" + field + "\" is too long to be stored.\n\rOne record of the list file holds at most " +
-           std::to_string(kMaxRecordLine) + " characters (64 KiB); this one would take " +
-           std::to_string(line.size()) + ".";
 }

@@ -1,14 +1,17 @@
 // Reading and rewriting the line-per-record list files of the data directory.
 #pragma once
 
+#include "timemodel/RecordCheck.h"
+
 #include <cstdint>
 #include <fstream>
 #include <functional>
 #include <string>
 
-// Reads a list file the way the loaders walk it: blanks, tabs and line ends
-// before a line are skipped, so empty lines and leading white space are never
-// seen; the rest of the line is returned without its CR LF or LF.
+// Reads a list file the way the loaders walk it: a UTF-8 byte-order mark at
+// its start is read past; blanks, tabs and line ends before a line are
+// skipped, so empty lines and leading white space are never seen; the rest
+// of the line is returned without its CR LF or LF.
 class THXLineReader {
 public:
     bool Open(const std::string& path);
@@ -19,6 +22,7 @@ public:
 private:
     std::ifstream FIn;
     int64_t FSize = 0;
+    bool FAtStart = true;
 };
 
 // Writes base + ".hx_" line by line (CR LF ends) and renames it over
@@ -28,28 +32,12 @@ private:
 void RewriteListFile(const std::string& dataDir, const std::string& baseName,
                      const std::function<bool(std::string& line)>& nextLine);
 
-// Copies a damaged list file to path + ".bak" before it can be rewritten;
-// false when the copy could not be made.
-bool KeepDamagedCopy(const std::string& path);
+// Copies a damaged list file before it can be rewritten: to path + ".bak",
+// or, not to lose an earlier damaged file's copy, path + ".1.bak" and so on.
+// The copy's file name; empty when no copy could be made.
+std::string KeepDamagedCopy(const std::string& path);
 
 bool FileExists(const std::string& path);
-
-// Whether a record's reader uses the whole line: every field is there and
-// nothing follows the record's end. A reader fills what a line cut short
-// lacks and ignores what follows the end, so such a line, rewritten, loses
-// data. Legacy forms (location records with a one-digit daylight-saving
-// code, clock lines that are a location record) count as whole.
-enum class THXRecordKind { Location, Clock, Alarm, Event };
-bool WholeRecord(THXRecordKind kind, const std::string& line, char separator);
-
-// Lines longer than this are not records of ours.
-inline constexpr size_t kMaxRecordLine = 64 * 1024;
-
-// Empty when a record's line fits its list file; otherwise the message an
-// editor refuses the entry with, naming the field and the limit. The
-// editors ask before they store, so a file never holds a line that the next
-// start would refuse.
-std::string RecordTooLong(const std::string& field, const std::string& line);
 
 // The error text of a parse error with the line in it cut to its first 200
 // characters, so a message box stays readable.

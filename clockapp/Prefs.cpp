@@ -11,6 +11,7 @@
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 #include "timemodel/HX_messages.h"
+#include "timemodel/RecordCheck.h"
 #include "ui_F_hxPrefs.h"
 
 #include <QAction>
@@ -656,33 +657,31 @@ void TF_hxPrefs::sbOverrideClockSettingsClick() {
     const std::string dateFormat = S(ui->cbClockDateFormat->currentText());
     const std::string type = S(ui->cbClockFormat->currentText());
     const std::string display = S(ui->cbClockDisplayFormat->currentText());
-    // A format the clock file cannot hold is refused before any clock takes it.
+    const auto apply = [&](THXClock& clock) {
+        if (ui->cbAdjTimeFormat->isChecked()) clock.TimeFormat = timeFormat;
+        if (ui->cbAdjDateFormat->isChecked()) clock.DateFormat = dateFormat;
+        if (ui->cbAdjType->isChecked()) clock.SetClockTypeString(type);
+        if (ui->cbAdjDisplayType->isChecked()) clock.SetDisplayKindString(display);
+        if (ui->cbAdjDateDisplay->isChecked()) clock.ShowDate = ui->cbDisplayDate->isChecked();
+        if (ui->cbAdjClockAttributes->isChecked()) {
+            clock.TimeFont = Attributes->TimeFont;
+            clock.ClockFaceFont = Attributes->FaceFont;
+            clock.BackColour = Attributes->BackColour;
+        }
+    };
+    // A clock the clock file cannot hold is refused before any clock changes.
     for (const auto& clock : Main.Clocks) {
         THXClock probe;
         probe.Copy(*clock);
-        if (ui->cbAdjTimeFormat->isChecked()) probe.TimeFormat = timeFormat;
-        if (ui->cbAdjDateFormat->isChecked()) probe.DateFormat = dateFormat;
-        const char* field =
-            probe.TimeFormat.size() >= probe.DateFormat.size() ? "Time Fmt" : "Date Fmt";
-        const std::string tooLong = RecordTooLong(field, probe.DataString('\t'));
-        if (!tooLong.empty()) {
-            THXMessageBoxes::ShowError(tooLong);
+        apply(probe);
+        if (const TRecordFault fault = CheckClockRecord(probe)) {
+            THXMessageBoxes::ShowError(RecordFaultText(fault));
             return;
         }
     }
     Main.ShowClockBorders = ui->cbShowClockBorders->isChecked();
-    for (auto& clock : Main.Clocks) {
-        if (ui->cbAdjTimeFormat->isChecked()) clock->TimeFormat = timeFormat;
-        if (ui->cbAdjDateFormat->isChecked()) clock->DateFormat = dateFormat;
-        if (ui->cbAdjType->isChecked()) clock->SetClockTypeString(type);
-        if (ui->cbAdjDisplayType->isChecked()) clock->SetDisplayKindString(display);
-        if (ui->cbAdjDateDisplay->isChecked()) clock->ShowDate = ui->cbDisplayDate->isChecked();
-        if (ui->cbAdjClockAttributes->isChecked()) {
-            clock->TimeFont = Attributes->TimeFont;
-            clock->ClockFaceFont = Attributes->FaceFont;
-            clock->BackColour = Attributes->BackColour;
-        }
-    }
+    for (auto& clock : Main.Clocks)
+        apply(*clock);
     Main.RefreshClockObjects(true, true);
 }
 

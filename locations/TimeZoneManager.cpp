@@ -8,6 +8,7 @@
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
+#include "timemodel/RecordCheck.h"
 #include "ui_FTimeZoneManager.h"
 
 #include <QCloseEvent>
@@ -689,6 +690,14 @@ void TFTimeZoneManager::ShowRule() {
         FRuleTouched = false;
         return;
     }
+    // A rule the rule file cannot hold (one read from a clock's record) is
+    // shown, but not brought into the file.
+    if (at < 0 && CheckRuleRecord(Location.Rule)) {
+        ui->vcbDaylightSavings->setCurrentIndex(-1);
+        ui->vcbDaylightSavings->setEditText(Q(Location.Rule.Description()));
+        FRuleTouched = false;
+        return;
+    }
     if (at < 0) {
         TDSTRule rule;
         rule.ReadDataString(Location.Rule.DataString());
@@ -751,7 +760,7 @@ void TFTimeZoneManager::ShowLongitude(double v) {
     LocationChanged = true;
 }
 
-bool TFTimeZoneManager::ReadLocationFields() {
+bool TFTimeZoneManager::ReadLocationFields(bool forList) {
     TLocationFieldTexts t;
     t.Offset = S(ui->eUTCOffset->text());
     t.LatH = S(ui->e_LatH->text());
@@ -788,18 +797,12 @@ bool TFTimeZoneManager::ReadLocationFields() {
     // An untouched combo: the place keeps its own rule, notes and all.
     read.Longitude = v.Longitude;
     read.Latitude = v.Latitude;
-    // A place the location file cannot hold is refused; the longest field
-    // is the one named.
-    const std::pair<const char*, const std::string*> fields[] = {
-        {"Name", &read.Name},     {"City", &read.City}, {"Region", &read.Region},
-        {"Country", &read.Country}, {"Code", &read.Code}};
-    const auto* longest = &fields[0];
-    for (const auto& f : fields)
-        if (f.second->size() > longest->second->size()) longest = &f;
-    const std::string tooLong = RecordTooLong(longest->first, read.LocationDataStr('\t'));
-    if (!tooLong.empty()) {
-        THXMessageBoxes::ShowError(tooLong);
-        return false;
+    // A place the location file cannot hold is refused, its field named.
+    if (forList) {
+        if (const TRecordFault fault = CheckLocationRecord(read)) {
+            THXMessageBoxes::ShowError(RecordFaultText(fault));
+            return false;
+        }
     }
     Location = read;
     return true;
@@ -1099,7 +1102,7 @@ void TFTimeZoneManager::AnyClockPropertyChanged() {
 
 bool TFTimeZoneManager::ReadClockFields() {
     const TTimeLocation before = Location;
-    if (!ReadLocationFields()) return false;
+    if (!ReadLocationFields(false)) return false;
     THXClock read;
     read.Copy(Clock);
     read.Location.Copy(Location);
@@ -1112,14 +1115,9 @@ bool TFTimeZoneManager::ReadClockFields() {
     read.SetClockTypeString(S(ui->cbClockFormat->currentText()));
     read.SetDisplayKindString(S(ui->cbClockDisplayFormat->currentText()));
     // A clock the clocks file cannot hold is refused, its place included.
-    const char* field = read.TimeFormat.size() >= read.DateFormat.size() ? "Time Fmt" : "Date Fmt";
-    if (read.Location.LocationDataStr('\t').size() >
-        std::max(read.TimeFormat.size(), read.DateFormat.size()))
-        field = "Location";
-    const std::string tooLong = RecordTooLong(field, read.DataString('\t'));
-    if (!tooLong.empty()) {
+    if (const TRecordFault fault = CheckClockRecord(read)) {
         Location = before;
-        THXMessageBoxes::ShowError(tooLong);
+        THXMessageBoxes::ShowError(RecordFaultText(fault));
         return false;
     }
     Clock.Copy(read);

@@ -85,8 +85,9 @@ public:
     void ShowCurrentLocation();
     void ShowLocation();
     // False, with the bad field named to the user, when a field does not
-    // read; Location is then unchanged.
-    bool ReadLocationFields();
+    // read; Location is then unchanged. A place for the location list (not
+    // only a clock's) must also be one the location file can hold.
+    bool ReadLocationFields(bool forList = true);
     void ShowLatitude(double v);
     void ShowLongitude(double v);
     void FindCurrentLocation();

@@ -7,6 +7,7 @@
 #include "clockapp/controls/FramedCmboBx.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HX_messages.h"
+#include "timemodel/RecordCheck.h"
 #include "timemodel/SaveTemporary.h"
 #include "timemodel/VersionInfo.h"
 
@@ -464,7 +465,7 @@ bool TFRulewick::ConfirmDiscardEdits() {
         "Changes to the current rule have not been applied.\n\rDo you wish to continue?");
 }
 
-// The rule file is one line a rule, "/" between its fields; the store's keys
+// An own rule must be one the rule file holds as it is; the store's keys
 // are named with "\" between their parts.
 bool TFRulewick::CheckRuleText(bool system) {
     const std::string name = ui->eName->text().toStdString();
@@ -475,18 +476,12 @@ bool TFRulewick::CheckRuleText(bool system) {
         }
         return true;
     }
-    if (name.find_first_of("/\r\n") != std::string::npos) {
-        THXMessageBoxes::ShowError("A rule name may not contain \"/\" or a line break");
-        return false;
-    }
-    const std::string notes = ui->mNotes->toPlainText().toStdString();
-    // The file's reader skips blanks before a line: " #x" would read as a comment.
-    const size_t first = name.find_first_not_of(" \t");
-    if ((first != std::string::npos && name[first] == '#') ||
-        name.find("VERSION:") != std::string::npos || notes.find("VERSION:") != std::string::npos) {
-        THXMessageBoxes::ShowError(
-            "A rule name may not start with \"#\", and neither the name nor the notes may "
-            "contain \"VERSION:\"");
+    TDSTRule probe;
+    probe.Copy(EditedRule);
+    probe.Name = name;
+    probe.Notes = OneLine(ui->mNotes->toPlainText().toStdString());
+    if (const TRecordFault fault = CheckRuleRecord(probe)) {
+        THXMessageBoxes::ShowError(RecordFaultText(fault));
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "timemodel/DSTRuleFile.h"
 
+#include "timemodel/RecordCheck.h"
 #include "timemodel/SaveTemporary.h"
 
 #include <cerrno>
@@ -32,7 +33,8 @@ TDSTRuleFileRead ReadDSTRuleFile(const std::string& path) {
     if (!in) return result;
     result.Opened = true;
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t pos = 0;
+    // An editor's byte-order mark is no part of the first rule.
+    size_t pos = text.rfind(kUtf8ByteOrderMark, 0) == 0 ? 3 : 0;
     while (true) {
         while (pos < text.size() && IsLeadingSpace(text[pos])) ++pos;
         if (pos >= text.size()) break;

@@ -14,8 +14,9 @@ struct TDSTRuleFileRead {
     std::string Error;           // then: the parser's message
     std::string UnreadRest;      // then: the failing line and all after it, verbatim
 };
-// Blanks, tabs and empty lines before a line are skipped; lines starting with
-// "#" and lines holding "VERSION:" carry no rule.
+// A UTF-8 byte-order mark at the start is read past; blanks, tabs and empty
+// lines before a line are skipped; lines starting with "#" and lines holding
+// "VERSION:" carry no rule.
 TDSTRuleFileRead ReadDSTRuleFile(const std::string& path);
 
 enum class TDSTRuleFileWrite { Written, CannotCreate, WriteFailed };

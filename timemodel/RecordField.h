@@ -1,7 +1,7 @@
 // Text fields of the one-line records (locations, rules, clocks, alarms,
 // events). A field that carried a line break or the record's own separator
-// would split its record, and every loader stops at the first bad line, so
-// the writers flatten such characters to blanks.
+// would split its record, so the writers flatten such characters to blanks;
+// the editors never hand one over, as the record check refuses it first.
 #pragma once
 
 #include <string>

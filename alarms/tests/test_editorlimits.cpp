@@ -50,3 +50,32 @@ TEST_F(AlarmEditorTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
         }
     }
 }
+
+// A TAB or a line break in the text would split the record: the editors
+// refuse it, naming the field, instead of storing it turned into a blank.
+TEST_F(AlarmEditorTest, RecordATextThatWouldNotReadBackIsRefused) {
+    for (const QString& text : {QString("one\ttwo"), QString("one\ntwo")}) {
+        presenter.Texts.clear();
+        TF_AddEditAlarm alarm(*w, nullptr);
+        alarm.Alarm.Text = "before";
+        alarm.show();
+        Part<QLineEdit>(&alarm, "e_Description")->setText(text);
+        Click(&alarm, "OkBtn");
+        TAddEditTrackingItem item(*w, nullptr);
+        item.Event.Title = "before";
+        item.show();
+        Part<QLineEdit>(&item, "e_Description")->setText(text);
+        Click(&item, "OKBtn");
+        ASSERT_EQ(presenter.Texts.size(), 2u);
+        const std::string why = text.contains('\t') ? "a TAB" : "a line break";
+        EXPECT_EQ(presenter.Texts[0].rfind("\"Message\" cannot be stored: it holds " + why, 0), 0u)
+            << presenter.Texts[0];
+        EXPECT_EQ(presenter.Texts[1].rfind("\"Description\" cannot be stored: it holds " + why, 0),
+                  0u)
+            << presenter.Texts[1];
+        EXPECT_TRUE(alarm.isVisible());
+        EXPECT_TRUE(item.isVisible());
+        EXPECT_EQ(alarm.Alarm.Text, "before");
+        EXPECT_EQ(item.Event.Title, "before");
+    }
+}

@@ -475,3 +475,54 @@ TEST_F(ClockEditorTest, NewClockWithABadFieldAddsNoClock) {
         Type("eUTCOffset", "1");
     }
 }
+
+// Add, Update and Set Clock refuse what their file would skip, cut or change
+// at the next start, naming the field and the reason; nothing is stored and
+// the files stay byte for byte. A clock's place may hold what only the
+// location file would skip.
+TEST_F(ClockEditorTest, RecordAPlaceOrClockThatWouldNotReadBackIsRefused) {
+    OpenForClock(1);
+    const std::string zones = ReadFile(dir.filePath("hxzones.hxd"));
+    const std::string clocks = ReadFile(dir.filePath("hxclocks.hxd"));
+    struct Row {
+        const char* Field;
+        std::string Value;
+        const char* Button;
+        const char* Told;
+    } rows[] = {
+        {"e_zoneName", "#1 Base Camp", "sb_AddLoc",
+         "\"Name\" cannot be stored: it begins with \"#\""},
+        {"e_zoneName", "  Base Camp", "sb_AddLoc",
+         "\"Name\" cannot be stored: it begins with a blank"},
+        {"e_zoneName", "", "sb_AddLoc", "\"Name\" cannot be stored: it may not be empty"},
+        {"me_City", "VERSION: 9.9", "sb_UpdateLoc",
+         "\"City\" cannot be stored: it holds \"VERSION:\""},
+        {"me_Code", "B!C", "sb_AddLoc", "\"Code\" cannot be stored: it holds \"!\""},
+        {"cbClockTimeFormat", "HH\tMM", "sbApply", "\"Time Fmt\" cannot be stored: it holds a TAB"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.Told);
+        ClickLeaf("Nice");
+        if (std::string(r.Field) != "e_zoneName") Type("e_zoneName", "Base Camp");
+        if (std::string(r.Field) == "cbClockTimeFormat")
+            C<QComboBox>(r.Field)->setEditText(QString::fromStdString(r.Value));
+        else
+            Type(r.Field, r.Value);
+        presenter.Texts.clear();
+        Click(r.Button);
+        ASSERT_EQ(presenter.Texts.size(), 1u);
+        EXPECT_EQ(presenter.Texts[0].rfind(r.Told, 0), 0u) << presenter.Texts[0];
+        EXPECT_EQ(ReadFile(dir.filePath("hxzones.hxd")), zones);
+        EXPECT_EQ(ReadFile(dir.filePath("hxclocks.hxd")), clocks);
+        EXPECT_EQ(ListNames().size(), 6u);
+        EXPECT_EQ(w->Clocks[1]->Location.Name, "Tokyo");
+        C<QComboBox>("cbClockTimeFormat")->setEditText("HH:MM:SS");
+        M()->LocationChanged = false;
+    }
+    ClickLeaf("Nice");
+    Type("e_zoneName", "#1 Base Camp");
+    presenter.Texts.clear();
+    Click("sbApply");
+    EXPECT_TRUE(presenter.Texts.empty()) << presenter.Texts[0];
+    EXPECT_EQ(w->Clocks[1]->Location.Name, "#1 Base Camp");
+}

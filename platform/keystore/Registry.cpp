@@ -1,5 +1,7 @@
 #include "platform/keystore/Registry.h"
 
+#include "platform/rtl/KeptCopy.h"
+
 #include <bit>
 #include <cctype>
 #include <cerrno>
@@ -27,37 +29,23 @@ std::vector<std::string>& Reports() {
     return reports;
 }
 
-// Writes text to path (mode 0600), replacing it; false on any failure.
-bool WriteWhole(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
-    return ::close(fd) == 0 && ok;
-}
-
-// One warning per damaged file per process, however often it is read. The
-// next write drops the lines that could not be read, so the file as it was
-// is kept as "<file>.bad" first.
+// One warning per damaged text of a file per process, however often it is
+// read. The next write drops the lines that could not be read, so the file as
+// it was is kept as "<file>.bad" first; a file damaged again later is kept as
+// "<file>.1.bad" and so on, never over an earlier copy.
 void WarnBadLines(TRootKey, const std::string& file, const TRegParseResult& r,
                   const std::string& text) {
     static std::set<std::string> warned;
-    if (!warned.insert(file).second) return;
-    const bool kept = WriteWhole(file + ".bad", text);
+    if (!warned.insert(file + '\n' + text).second) return;
+    const std::string kept = KeepNumberedCopy(file, text, ".bad", 0600);
     std::fprintf(stderr, "%s: key store %s: %d unreadable line(s) skipped, the first is line %d\n",
                  program_invocation_short_name, file.c_str(), r.BadLines, r.FirstBadLine);
-    Reports().push_back("The settings file " + file + " could not be read in full: " +
-                        std::to_string(r.BadLines) + " line(s) were skipped, the first is line " +
-                        std::to_string(r.FirstBadLine) + ".\n\r" +
-                        (kept ? "The file as it was has been kept as " + file + ".bad"
-                              : "A copy of the file could not be kept; it will be rewritten "
-                                "without those lines"));
+    Reports().push_back(
+        "The settings file " + file + " could not be read in full: " + std::to_string(r.BadLines) +
+        " line(s) were skipped, the first is line " + std::to_string(r.FirstBadLine) + ".\n\r" +
+        (!kept.empty() ? "The file as it was has been kept as " + kept
+                       : "A copy of the file could not be kept; it will be "
+                         "rewritten without those lines"));
 }
 
 // Under the root's lock no writer of this store is at work: a temporary of

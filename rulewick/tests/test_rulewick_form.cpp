@@ -198,7 +198,9 @@ TEST_F(RulewickForm, OwnPageAddUpdateDeleteSave) {
     Type("eEndBias", "0");
     Type("eName", "a/b");
     Click("sbAdd");
-    EXPECT_EQ(Boxes.Texts.back(), "A rule name may not contain \"/\" or a line break");
+    EXPECT_EQ(Boxes.Texts.back(),
+              "\"Name\" cannot be stored: it holds \"/\", which separates the parts of a "
+              "daylight-saving rule.\n\rNothing was stored.");
     EXPECT_EQ(Form->OwnRules.size(), 4u);
 
     Pick("vlvRules", 0);
@@ -212,6 +214,41 @@ TEST_F(RulewickForm, OwnPageAddUpdateDeleteSave) {
               "Odd/S.15.4.45.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n"
               "Copy/L.1.3.60.02:00:00/L.1.10.0.02:00:00/two lines\r\n");
     EXPECT_EQ(Bus.Sent, (std::vector<std::string>{"HXM_DSTRulesChanged"}));
+}
+
+// A rule the rule file would not give back as it was (a "/" in its notes, a
+// name the reader skips) is refused by Add and Update, naming the field and
+// the reason; the list and the file stay as they were.
+TEST_F(RulewickForm, RecordARuleThatWouldNotReadBackIsRefused) {
+    Open();
+    Page("tsHoroluxRules");
+    const struct {
+        const char* Name;
+        const char* Notes;
+        const char* Button;
+        const char* Told;
+    } rows[] = {
+        {"Copy", "EU/EEA", "sbAdd", "\"Notes\" cannot be stored: it holds \"/\""},
+        {"Copy", "EU/EEA", "sbUpdate", "\"Notes\" cannot be stored: it holds \"/\""},
+        {"  #Copy", "", "sbAdd", "\"Name\" cannot be stored: it begins with a blank"},
+        {"#Copy", "", "sbUpdate", "\"Name\" cannot be stored: it begins with \"#\""},
+        {"Copy", "see VERSION: 2", "sbAdd", "\"Notes\" cannot be stored: it holds \"VERSION:\""},
+        {"Copy!", "", "sbAdd", "\"Name\" cannot be stored: it holds \"!\""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.Told);
+        Pick("vlvRules", 1);
+        Type("eName", r.Name);
+        W<QPlainTextEdit>("mNotes")->setPlainText(r.Notes);
+        Boxes.Texts.clear();
+        Click(r.Button);
+        ASSERT_EQ(Boxes.Texts.size(), 1u);
+        EXPECT_EQ(Boxes.Texts[0].rfind(r.Told, 0), 0u) << Boxes.Texts[0];
+        EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd"}));
+        EXPECT_EQ(Form->OwnRules[1].Notes, "EU");
+        EXPECT_FALSE(W<QToolButton>("sbSave")->isEnabled());
+    }
+    EXPECT_EQ(Get(DataDir + "hxdst.hxd"), RuleFile);
 }
 
 TEST_F(RulewickForm, MissingBadAndChangedFiles) {

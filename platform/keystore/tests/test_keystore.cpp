@@ -437,3 +437,32 @@ TEST_F(KeyStore, DamagedFileIsKeptAsBadAndStaleTemporariesGo) {
         EXPECT_TRUE(fs::exists(f)) << f;
     EXPECT_TRUE(TakeKeyStoreReports().empty());
 }
+
+// A settings file damaged again after its first copy was kept gets a copy of
+// its own: the earlier one is never written over, and the report names the
+// new one.
+using DamagedCopies = KeyStore;
+TEST_F(DamagedCopies, EveryDamagedSettingsFileKeepsItsOwnBadCopy) {
+    fs::create_directories(Dir + "/store");
+    const std::string head = "REGEDIT4\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\r\n";
+    const std::string first = head + "\"Good\"=\"yes\"\r\n\x01 first damage\r\n";
+    const std::string second = head + "\"Good\"=\"yes\"\r\n\x02 second damage\r\n";
+    TakeKeyStoreReports();
+    testing::internal::CaptureStderr();
+    for (const auto& [text, copy] :
+         {std::pair{first, UserFile() + ".bad"}, std::pair{second, UserFile() + ".1.bad"}}) {
+        WriteAll(UserFile(), text);
+        TRegistry r;
+        ASSERT_TRUE(r.OpenKey(kPrefs, false));
+        EXPECT_EQ(r.ReadString("Good"), "yes");
+        r.WriteString("New", "value"); // the rewrite drops the damaged line
+        r.CloseKey();
+        const std::vector<std::string> reports = TakeKeyStoreReports();
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_NE(reports[0].find("kept as " + copy), std::string::npos) << reports[0];
+        EXPECT_EQ(ReadAll(copy), text);
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadAll(UserFile() + ".bad"), first);
+    EXPECT_EQ(ReadAll(UserFile()).find("damage"), std::string::npos);
+}
