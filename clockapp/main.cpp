@@ -1,5 +1,6 @@
 // horolux: the main program of the suite.
 #include "alarms/AlarmWindows.h"
+#include "clockapp/ClockState.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/RegistryPrefsStore.h"
 #include "globe/TimeZoneMap.h"
@@ -98,6 +99,19 @@ int main(int argc, char** argv) {
     const bool ownDir = std::find(args.begin(), args.end(), "-datadir") != args.end();
     const std::string dataDir =
         ownDir ? ProgramDirectory() : ResolveDataDirectory(ProgramDirectory());
+    // The bus name covers one desktop session only: a horolux of another
+    // session, or one started without a bus, would write the same files. The
+    // data directory's own lock keeps them to one.
+    THXDataDirLock dataLock;
+    const std::string usedDir = ParseStartOptions(dataDir, args).DataDir;
+    if (dataLock.Take(usedDir) == TDataDirLock::InUse) {
+        THXMessageBoxes::ShowError(
+            "Horolux is already running on the data directory " + usedDir +
+            " (in another desktop session, or started where it could not reach the session "
+            "bus).\n\rOnly one Horolux at a time can use that directory, so this one does not "
+            "start.");
+        return 1;
+    }
 
     THXRegistryPrefsStore store;
     auto* form = new TF_clocks(store);

@@ -86,8 +86,7 @@ TEST_F(DSTRuleFileTest, WritingReplacesInOneStepAndKeepsTheUnreadRest) {
     r.Rules.push_back(r.Rules[0]);
     r.Rules.back().Name = "Copy";
     std::string error;
-    ASSERT_EQ(WriteDSTRuleFile(Path, r.Rules, r.UnreadRest, &error), TDSTRuleFileWrite::Written)
-        << error;
+    ASSERT_EQ(WriteDSTRuleFile(Path, r, r.Rules, &error), TDSTRuleFileWrite::Written) << error;
     EXPECT_EQ(Get(), "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/\r\n"
                      "Copy/L.1.3.60.02:00:00/L.1.10.0.02:00:00/\r\n"
                      "Bad/L.x.3.60.2/N.0.0.0.0/n\r\n2\r\n");
@@ -99,10 +98,13 @@ TEST_F(DSTRuleFileTest, WritingReplacesInOneStepAndKeepsTheUnreadRest) {
     // The temporary cannot be made (a directory stands in its place): the old file stays.
     const std::string before = Get();
     fs::create_directory(Dir + "/hxdst.hx_");
-    EXPECT_EQ(WriteDSTRuleFile(Path, {}, {}, &error), TDSTRuleFileWrite::CannotCreate);
+    TDSTRuleFileRead none;
+    std::vector<TDSTRule> empty;
+    EXPECT_EQ(WriteDSTRuleFile(Path, none, empty, &error), TDSTRuleFileWrite::CannotCreate);
     EXPECT_NE(error.find("hxdst.hx_"), std::string::npos) << error;
     EXPECT_EQ(Get(), before);
-    EXPECT_EQ(WriteDSTRuleFile(Dir + "/missing/hxdst.hxd", {}), TDSTRuleFileWrite::CannotCreate);
+    EXPECT_EQ(WriteDSTRuleFile(Dir + "/missing/hxdst.hxd", none, empty),
+              TDSTRuleFileWrite::CannotCreate);
     EXPECT_EQ(DSTRuleFileTemporary("/a.b/hxdst"), "/a.b/hxdst.hx_");
 }
 
@@ -121,7 +123,8 @@ TEST_F(DSTRuleFileTest, LoaderFuzz) {
             ASSERT_NE(text.find(r.UnreadRest), std::string::npos);
         }
         // What was read is written back and read again the same.
-        ASSERT_EQ(WriteDSTRuleFile(Path, r.Rules, r.UnreadRest), TDSTRuleFileWrite::Written);
+        TDSTRuleFileRead base = r;
+        ASSERT_EQ(WriteDSTRuleFile(Path, base, base.Rules), TDSTRuleFileWrite::Written);
         const TDSTRuleFileRead back = ReadDSTRuleFile(Path);
         ASSERT_EQ(back.Rules.size(), r.Rules.size()) << text;
         for (size_t k = 0; k < r.Rules.size(); ++k)
