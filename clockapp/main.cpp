@@ -105,11 +105,13 @@ int main(int argc, char** argv) {
     THXDataDirLock dataLock;
     const std::string usedDir = ParseStartOptions(dataDir, args).DataDir;
     if (dataLock.Take(usedDir) == TDataDirLock::InUse) {
-        THXMessageBoxes::ShowError(
+        const std::string text =
             "Horolux is already running on the data directory " + usedDir +
             " (in another desktop session, or started where it could not reach the session "
             "bus).\n\rOnly one Horolux at a time can use that directory, so this one does not "
-            "start.");
+            "start.";
+        std::fprintf(stderr, "horolux: %s\n", DialogDisplayText(text).c_str());
+        THXMessageBoxes::ShowError(text);
         return 1;
     }
 

@@ -247,7 +247,10 @@ std::string ResolveDataDirectory(const std::string& programDir) {
             if (!seeded.count(e.path().filename().string())) return true;
         return false;
     };
-    if (!missing(SeededNames(marker))) return user;
+    if (!missing(SeededNames(marker))) {
+        SeedDone();
+        return user;
+    }
     fs::create_directories(user, ec);
     if (ec) return user;
     TSeedingLock lock(user);
