@@ -118,12 +118,13 @@ bool ReadStampedFile(const std::string& path, std::string& text, TFileStamp& sta
 
 namespace {
 
-// Whether path still holds what `read` describes. A file that cannot be read
-// is not taken for the one that was read.
-bool StillAsRead(const std::string& path, const TFileStamp& read) {
+// Whether a save may replace path: it still holds what `read` describes, or
+// it is gone (nothing newer is there to lose). A file that cannot be read is
+// not taken for the one that was read.
+bool MayReplace(const std::string& path, const TFileStamp& read) {
     std::string text;
     TFileStamp now;
-    if (!ReadStampedFile(path, text, now) && errno != ENOENT) return false;
+    if (!ReadStampedFile(path, text, now)) return errno == ENOENT;
     return now == read;
 }
 
@@ -166,7 +167,7 @@ TSharedSave SaveSharedFile(const std::string& path, const std::string& text, TFi
     if (!WriteAll(fd, text) || ::fsync(fd) != 0) return dropOwn("cannot write " + tmp, TSharedSave::WriteFailed);
     // Checked under the lock every writer of the file takes, right before
     // the rename: no save of the suite can come between.
-    if (!StillAsRead(path, read)) {
+    if (!MayReplace(path, read)) {
         errno = 0;
         if (error) *error = path + " was changed by another program since it was read";
         ::unlink(tmp.c_str());

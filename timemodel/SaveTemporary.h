@@ -43,10 +43,11 @@ enum class TSharedSave { Written, CannotCreate, WriteFailed, Changed };
 // The one way a file the suite shares is replaced: text goes to the ".hx_"
 // temporary of path (locked, so saves of all programs take turns), and only
 // while that lock is held, and only when path is still the file that `read`
-// describes, is the temporary renamed over it. Changed: another program has
-// saved it since it was read; nothing was written, and the caller reloads
-// and applies its change to what is there now (or asks). After Written,
-// read describes the new file. On failure the file stays as it was, *error
-// (if given) says why, and only this save's own temporary is removed.
+// describes (or is gone), is the temporary renamed over it. Changed: another
+// program has saved it since it was read; nothing was written, and the
+// caller reloads and applies its change to what is there now (or asks).
+// After Written, read describes the new file. On failure the file stays as
+// it was, *error (if given) says why, and only this save's own temporary is
+// removed.
 TSharedSave SaveSharedFile(const std::string& path, const std::string& text, TFileStamp& read,
                            std::string* error = nullptr);
