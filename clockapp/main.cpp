@@ -100,11 +100,13 @@ int main(int argc, char** argv) {
     const std::string dataDir =
         ownDir ? ProgramDirectory() : ResolveDataDirectory(ProgramDirectory());
     // The bus name covers one desktop session only: a horolux of another
-    // session, or one started without a bus, would write the same files. The
-    // data directory's own lock keeps them to one.
+    // session, or one started without a bus, would write the same list files.
+    // The data directory's own lock keeps them to one; a "-readonly" start
+    // writes no list file and shares the directory.
     THXDataDirLock dataLock;
-    const std::string usedDir = ParseStartOptions(dataDir, args).DataDir;
-    if (dataLock.Take(usedDir) == TDataDirLock::InUse) {
+    const TStartOptions options = ParseStartOptions(dataDir, args);
+    const std::string& usedDir = options.DataDir;
+    if (!options.ReadOnly && dataLock.Take(usedDir) == TDataDirLock::InUse) {
         const std::string text =
             "Horolux is already running on the data directory " + usedDir +
             " (in another desktop session, or started where it could not reach the session "

@@ -209,17 +209,26 @@ void TFRulewick::LoadDSTRules() {
 bool TFRulewick::SaveDSTRules() {
     // Onto what the file holds: rules that horolux saved since it was read
     // are kept, and come into the list.
+    std::vector<std::string> listed;
+    for (const TDSTRule& r : OwnRules)
+        listed.push_back(r.DataString());
     const std::string shown = CurrentIndex >= 0 && CurrentIndex < int(OwnRules.size())
                                   ? OwnRules[size_t(CurrentIndex)].Name
                                   : std::string();
-    const size_t before = OwnRules.size();
     std::string error;
     const TDSTRuleFileWrite written = WriteDSTRuleFile(RuleFilePath(), RuleFile, OwnRules, &error);
-    if (OwnRules.size() != before || written == TDSTRuleFileWrite::Written) {
+    bool same = listed.size() == OwnRules.size();
+    for (size_t i = 0; same && i < listed.size(); ++i)
+        same = listed[i] == OwnRules[i].DataString();
+    if (!same) {
         FillRuleList();
+        CurrentIndex = int(OwnRules.size()) - 1;
         for (size_t i = 0; i < OwnRules.size(); ++i)
-            if (OwnRules[i].Name == shown) CurrentIndex = int(i);
-        if (CurrentIndex >= int(OwnRules.size())) CurrentIndex = int(OwnRules.size()) - 1;
+            if (OwnRules[i].Name == shown) {
+                CurrentIndex = int(i);
+                break;
+            }
+        SelectInList(ui->vlvRules, CurrentIndex);
     }
     switch (written) {
     case TDSTRuleFileWrite::CannotCreate:
