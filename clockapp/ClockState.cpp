@@ -626,9 +626,16 @@ void TClockState::WriteListLines(const std::string& baseName,
                             "it.\n\rDo you want to replace it with Horolux's list?"))
                 throw;
         }
-        // Replaced as it is now, on the user's word.
+        // Replaced as it is now, on the user's word; what cannot be read is
+        // never replaced.
         THXLineReader now;
-        ListStamps[baseName] = now.Open(DataDir + baseName + ".hxd") ? now.Stamp() : TFileStamp{};
+        if (now.Open(DataDir + baseName + ".hxd"))
+            ListStamps[baseName] = now.Stamp();
+        else if (errno == ENOENT)
+            ListStamps[baseName] = TFileStamp{};
+        else
+            throw Exception("Unable to save " + baseName + ".hxd: it cannot be read (" +
+                            std::strerror(errno) + "), and writing would replace what it holds");
     }
 }
 
