@@ -363,7 +363,9 @@ void TClockState::ReportMissingList(const std::string& baseName, int code) {
     bool created = false;
     if (!ReadOnly) {
         try {
-            RewriteListFile(DataDir, baseName, [](std::string&) { return false; });
+            // Made only where there is still none.
+            RewriteListFile(DataDir, baseName, ListStamps[baseName],
+                            [](std::string&) { return false; });
             created = true;
         } catch (...) {
         }
@@ -386,12 +388,14 @@ bool TClockState::OpenList(THXLineReader& in, const std::string& baseName, int m
     const std::string path = DataDir + baseName + ".hxd";
     if (in.Open(path)) {
         UnreadLists.erase(baseName);
+        ListStamps[baseName] = in.Stamp();
         return true;
     }
     const int why = errno;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec) && !ec) {
         UnreadLists.erase(baseName);
+        ListStamps[baseName] = TFileStamp{};
         if (missingCode) ReportMissingList(baseName, missingCode);
         return false;
     }
@@ -417,6 +421,12 @@ void TClockState::RemoveStaleSaveTemporaries() {
 
 void TClockState::LoadCLockInfo() {
     if (Store.KeyExists(THXRootKey::HKEY_LOCAL_MACHINE, kClockDataKey)) {
+        // The clocks of the old key replace whatever the file holds.
+        {
+            THXLineReader file;
+            ListStamps["hxclocks"] =
+                file.Open(DataDir + "hxclocks.hxd") ? file.Stamp() : TFileStamp{};
+        }
         ReadLegacyClocks();
         ReadHostZoneAfterClocks();
         return;
@@ -541,6 +551,7 @@ std::string VersionField(const std::string& line) {
 bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
     THXLineReader in;
     in.Open(path);
+    if (!merge) ListStamps["hxzones"] = in.Stamp();
     std::vector<std::unique_ptr<TTimeLocation>> read;
     size_t count = 0, bad = 0;
     std::string line, firstError;
@@ -616,44 +627,78 @@ void TClockState::LoadStandardTimeServers() {
     if (!servers.empty()) TimeServers = std::move(servers);
 }
 
+// The one save of every list file. A file that another program changed
+// since it was read is replaced only when the user says so; with nobody to
+// ask (the program is ending) it is kept, and the save fails.
+void TClockState::WriteListLines(const std::string& baseName,
+                                 const std::vector<std::string>& lines) {
+    for (int round = 0;; ++round) {
+        size_t i = 0;
+        try {
+            RewriteListFile(DataDir, baseName, ListStamps[baseName], [&](std::string& line) {
+                if (i >= lines.size()) return false;
+                line = lines[i++];
+                return true;
+            });
+            return;
+        } catch (const EListFileChanged&) {
+            if (round >= 2 ||
+                !ConfirmYes(baseName + ".hxd was changed by another program since Horolux read "
+                            "it.\n\rDo you want to replace it with Horolux's list?"))
+                throw;
+        }
+        // Replaced as it is now, on the user's word; what cannot be read is
+        // never replaced.
+        THXLineReader now;
+        if (now.Open(DataDir + baseName + ".hxd"))
+            ListStamps[baseName] = now.Stamp();
+        else if (errno == ENOENT)
+            ListStamps[baseName] = TFileStamp{};
+        else
+            throw Exception("Unable to save " + baseName + ".hxd: it cannot be read (" +
+                            std::strerror(errno) + "), and writing would replace what it holds");
+    }
+}
+
 namespace {
 template <class T, class F>
-void WriteList(const std::string& dir, const char* base,
-               const std::vector<std::unique_ptr<T>>& list, F record) {
-    size_t i = 0;
-    RewriteListFile(dir, base, [&](std::string& line) {
-        if (i >= list.size()) return false;
-        line = record(*list[i++]);
-        return true;
-    });
+std::vector<std::string> ListLines(const std::vector<std::unique_ptr<T>>& list, F record) {
+    std::vector<std::string> lines;
+    lines.reserve(list.size());
+    for (const auto& item : list)
+        lines.push_back(record(*item));
+    return lines;
 }
 } // namespace
 
 void TClockState::WriteClockInfo() {
     if (ReadOnly) return;
     CheckListWritable("hxclocks");
-    WriteList(DataDir, "hxclocks", Clocks,
-                  [](const THXClock& c) { return c.DataString('\t'); });
+    WriteListLines("hxclocks",
+                   ListLines(Clocks, [](const THXClock& c) { return c.DataString('\t'); }));
 }
 
 void TClockState::WriteAlarms() {
     if (ReadOnly) return;
     CheckListWritable("hxalarms");
-    WriteList(DataDir, "hxalarms", Alarms, [](const TAlarm& a) { return a.DataString('\t'); });
+    WriteListLines("hxalarms",
+                   ListLines(Alarms, [](const TAlarm& a) { return a.DataString('\t'); }));
 }
 
 void TClockState::WriteTemperalEvents() {
     if (ReadOnly) return;
     CheckListWritable("hxdayloom");
-    WriteList(DataDir, "hxdayloom", TemperalEvents,
-                  [](const TTemperalEvent& e) { return e.EventDataString('\t'); });
+    WriteListLines("hxdayloom", ListLines(TemperalEvents, [](const TTemperalEvent& e) {
+                       return e.EventDataString('\t');
+                   }));
 }
 
 void TClockState::WriteStandardLocations() {
     if (ReadOnly) return;
     CheckListWritable("hxzones");
-    WriteList(DataDir, "hxzones", StandardLocations,
-                  [](const TTimeLocation& l) { return l.LocationDataStr('\t'); });
+    WriteListLines("hxzones", ListLines(StandardLocations, [](const TTimeLocation& l) {
+                       return l.LocationDataStr('\t');
+                   }));
 }
 
 // ------------------------------------------------------ location update

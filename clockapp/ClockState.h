@@ -7,8 +7,10 @@
 #include "clockapp/PrefsStore.h"
 #include "timemodel/Alarm.h"
 #include "timemodel/HXClock.h"
+#include "timemodel/SaveTemporary.h"
 #include "timemodel/TimeLocation.h"
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -137,4 +139,8 @@ private:
     bool OpenList(THXLineReader& in, const std::string& baseName, int missingCode);
     void CheckListWritable(const std::string& baseName) const;
     std::set<std::string> UnreadLists; // there at load, but not readable
+    // Each list file as last read or written: a save never replaces what
+    // another program put there meanwhile without asking.
+    std::map<std::string, TFileStamp> ListStamps;
+    void WriteListLines(const std::string& baseName, const std::vector<std::string>& lines);
 };

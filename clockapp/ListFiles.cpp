@@ -16,12 +16,12 @@
 namespace fs = std::filesystem;
 
 bool THXLineReader::Open(const std::string& path) {
-    FIn.open(path, std::ios::binary);
-    if (!FIn) return false;
+    std::string text;
+    if (!ReadStampedFile(path, text, FStamp)) return false;
+    FSize = static_cast<int64_t>(text.size());
+    FIn.str(std::move(text));
+    FIn.clear();
     FAtStart = true;
-    std::error_code ec;
-    FSize = static_cast<int64_t>(fs::file_size(path, ec));
-    if (ec) FSize = 0;
     return true;
 }
 
@@ -49,51 +49,34 @@ bool THXLineReader::Next(std::string& line) {
     return true;
 }
 
-void RewriteListFile(const std::string& dataDir, const std::string& baseName,
+void RewriteListFile(const std::string& dataDir, const std::string& baseName, TFileStamp& read,
                      const std::function<bool(std::string& line)>& nextLine) {
-    const std::string tmp = dataDir + baseName + ".hx_";
-    const std::string target = dataDir + baseName + ".hxd";
-    auto fail = [&](const std::string& what) {
-        const std::string reason = std::strerror(errno ? errno : EIO);
-        ::unlink(tmp.c_str());
-        throw Exception("Unable to save " + baseName + ".hxd: " + what + " (" + reason + ")");
-    };
-    errno = 0;
-    const int fd = OpenSaveTemporary(tmp);
-    if (fd < 0) fail("cannot create " + baseName + ".hx_");
-    std::string buffer, line;
-    auto flush = [&]() {
-        size_t done = 0;
-        while (done < buffer.size()) {
-            const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
-        buffer.clear();
-        return true;
-    };
+    std::string text, line;
     while (nextLine(line)) {
-        buffer += line;
-        buffer += "\r\n";
-        if (buffer.size() > (1 << 16) && !flush()) {
-            ::close(fd);
-            fail("write error");
-        }
+        text += line;
+        text += "\r\n";
     }
-    if (!flush() || ::fsync(fd) != 0) {
-        ::close(fd);
-        fail("write error");
+    std::string error;
+    errno = 0;
+    const TSharedSave result = SaveSharedFile(dataDir + baseName + ".hxd", text, read, &error);
+    const std::string reason = std::strerror(errno ? errno : EIO);
+    std::string what;
+    switch (result) {
+    case TSharedSave::Written:
+        return;
+    case TSharedSave::Changed:
+        throw EListFileChanged("Unable to save " + baseName +
+                               ".hxd: another program changed it since it was read, and it "
+                               "was not written over");
+    case TSharedSave::CannotCreate:
+        what = "cannot create " + baseName + ".hx_";
+        break;
+    case TSharedSave::WriteFailed:
+        what = error.rfind("cannot replace", 0) == 0 ? "cannot replace " + baseName + ".hxd"
+                                                      : std::string("write error");
+        break;
     }
-    // Renamed while still locked: a start never takes a finished temporary
-    // for a stale one.
-    if (std::rename(tmp.c_str(), target.c_str()) != 0) {
-        ::close(fd);
-        fail("cannot replace " + baseName + ".hxd");
-    }
-    ::close(fd);
+    throw Exception("Unable to save " + baseName + ".hxd: " + what + " (" + reason + ")");
 }
 
 std::string KeepDamagedCopy(const std::string& path) {

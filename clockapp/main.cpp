@@ -1,5 +1,6 @@
 // horolux: the main program of the suite.
 #include "alarms/AlarmWindows.h"
+#include "clockapp/ClockState.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/RegistryPrefsStore.h"
 #include "globe/TimeZoneMap.h"
@@ -98,6 +99,23 @@ int main(int argc, char** argv) {
     const bool ownDir = std::find(args.begin(), args.end(), "-datadir") != args.end();
     const std::string dataDir =
         ownDir ? ProgramDirectory() : ResolveDataDirectory(ProgramDirectory());
+    // The bus name covers one desktop session only: a horolux of another
+    // session, or one started without a bus, would write the same list files.
+    // The data directory's own lock keeps them to one; a "-readonly" start
+    // writes no list file and shares the directory.
+    THXDataDirLock dataLock;
+    const TStartOptions options = ParseStartOptions(dataDir, args);
+    const std::string& usedDir = options.DataDir;
+    if (!options.ReadOnly && dataLock.Take(usedDir) == TDataDirLock::InUse) {
+        const std::string text =
+            "Horolux is already running on the data directory " + usedDir +
+            " (in another desktop session, or started where it could not reach the session "
+            "bus).\n\rOnly one Horolux at a time can use that directory, so this one does not "
+            "start.";
+        std::fprintf(stderr, "horolux: %s\n", DialogDisplayText(text).c_str());
+        THXMessageBoxes::ShowError(text);
+        return 1;
+    }
 
     THXRegistryPrefsStore store;
     auto* form = new TF_clocks(store);

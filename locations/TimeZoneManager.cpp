@@ -702,9 +702,16 @@ void TFTimeZoneManager::ShowRule() {
         TDSTRule rule;
         rule.ReadDataString(Location.Rule.DataString());
         Rules.push_back(rule);
-        at = int(Rules.size()) - 1;
-        FillDSTRuleCombo();
+        // Saved onto what the file holds now: rules that rulewick saved
+        // meanwhile come into the list as well.
         SaveDSTRules();
+        FillDSTRuleCombo();
+        at = int(Rules.size()) - 1;
+        for (size_t i = 0; i < Rules.size(); ++i)
+            if (SameRuleItem(Rules[i], Location.Rule)) {
+                at = int(i);
+                break;
+            }
     }
     ui->vcbDaylightSavings->setCurrentIndex(at);
     // The rule's name, at the start of its description, is what shows.
@@ -1209,6 +1216,7 @@ void TFTimeZoneManager::sbDateFormatEgClick() {
 void TFTimeZoneManager::LoadDSTRules() {
     const std::string path = W.DataDir + "hxdst.hxd";
     TDSTRuleFileRead read = ReadDSTRuleFile(path);
+    FRuleFile = read;
     if (!read.Opened) {
         // A file that exists but cannot be read is never overwritten.
         FRuleFileIncomplete = FileExists(path);
@@ -1216,7 +1224,6 @@ void TFTimeZoneManager::LoadDSTRules() {
         return;
     }
     Rules = std::move(read.Rules);
-    FRuleUnreadRest = read.UnreadRest;
     FRuleFileIncomplete = read.Failed;
     if (read.Failed)
         THXMessageBoxes::ShowError(read.Error +
@@ -1244,7 +1251,7 @@ void TFTimeZoneManager::SaveDSTRules() {
     // After a partial or failed load the file holds more than the list.
     if (FRuleFileIncomplete) return;
     std::string error;
-    switch (WriteDSTRuleFile(W.DataDir + "hxdst.hxd", Rules, FRuleUnreadRest, &error)) {
+    switch (WriteDSTRuleFile(W.DataDir + "hxdst.hxd", FRuleFile, Rules, &error)) {
     case TDSTRuleFileWrite::Written:
         break;
     case TDSTRuleFileWrite::CannotCreate:

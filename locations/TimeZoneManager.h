@@ -6,6 +6,7 @@
 #include "clockapp/ClockAttributes.h"
 #include "clockapp/ToolWindows.h"
 #include "locations/LocationFields.h"
+#include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXClock.h"
 #include "timemodel/TimeLocation.h"
 
@@ -200,7 +201,7 @@ private:
     // The list record last made current, to find it again after a sort.
     TTimeLocation FCurrentRecord;
     TClockAttributesEditor* Attributes = nullptr; // the edited clock's looks
-    std::string FRuleUnreadRest;
+    TDSTRuleFileRead FRuleFile; // the rule file as last read or written
     bool FRuleFileIncomplete = false;
     bool FRuleTouched = false;
     bool FInPick = false;

@@ -165,11 +165,6 @@ std::string TFRulewick::RuleFilePath() const {
     return ProgramDirectory + "hxdst.hxd";
 }
 
-std::string TFRulewick::FileText() const {
-    std::ifstream in(RuleFilePath(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 bool TFRulewick::OnSystemPage() const {
     return ui->pcRuleList->currentWidget() == ui->tsSystemRuleList;
 }
@@ -193,10 +188,8 @@ void TFRulewick::FormCreate() {
 
 void TFRulewick::LoadDSTRules() {
     OwnRules.clear();
-    UnreadRest.clear();
-    const TDSTRuleFileRead read = ReadDSTRuleFile(RuleFilePath());
-    LoadedFile = read.Opened;
-    LoadedText = read.Opened ? FileText() : std::string();
+    RuleFile = ReadDSTRuleFile(RuleFilePath());
+    const TDSTRuleFileRead& read = RuleFile;
     if (!read.Opened) {
         THXMessageBoxes::ShowErrorCode(13);
         FillRuleList();
@@ -206,25 +199,39 @@ void TFRulewick::LoadDSTRules() {
     OwnRules = read.Rules;
     RuleFileVersion = read.Version;
     if (read.Failed) {
+        // The rest is kept, and written back after the rules on the next save.
         THXMessageBoxes::ShowError(read.Error + " -- DST Rules loaded: " +
                                    std::to_string(OwnRules.size() + 1));
-        // Kept, and written back after the rules on the next save.
-        UnreadRest = read.UnreadRest;
     }
     FillRuleList();
     ui->sbSave->setEnabled(false);
 }
 
 bool TFRulewick::SaveDSTRules() {
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(RuleFilePath(), ec);
-    if ((exists || LoadedFile) && (exists != LoadedFile || FileText() != LoadedText) &&
-        !THXMessageBoxes::ConfirmYes("The rule file hxdst.hxd was changed by another program "
-                                     "since it was read.\n\rDo you want to replace it with "
-                                     "this list?"))
-        return false;
+    // Onto what the file holds: rules that horolux saved since it was read
+    // are kept, and come into the list.
+    std::vector<std::string> listed;
+    for (const TDSTRule& r : OwnRules)
+        listed.push_back(r.DataString());
+    const std::string shown = CurrentIndex >= 0 && CurrentIndex < int(OwnRules.size())
+                                  ? OwnRules[size_t(CurrentIndex)].Name
+                                  : std::string();
     std::string error;
-    switch (WriteDSTRuleFile(RuleFilePath(), OwnRules, UnreadRest, &error)) {
+    const TDSTRuleFileWrite written = WriteDSTRuleFile(RuleFilePath(), RuleFile, OwnRules, &error);
+    bool same = listed.size() == OwnRules.size();
+    for (size_t i = 0; same && i < listed.size(); ++i)
+        same = listed[i] == OwnRules[i].DataString();
+    if (!same) {
+        FillRuleList();
+        CurrentIndex = int(OwnRules.size()) - 1;
+        for (size_t i = 0; i < OwnRules.size(); ++i)
+            if (OwnRules[i].Name == shown) {
+                CurrentIndex = int(i);
+                break;
+            }
+        SelectInList(ui->vlvRules, CurrentIndex);
+    }
+    switch (written) {
     case TDSTRuleFileWrite::CannotCreate:
         THXMessageBoxes::ShowErrorCode(14);
         return false;
@@ -235,8 +242,6 @@ bool TFRulewick::SaveDSTRules() {
         break;
     }
     ui->sbSave->setEnabled(false);
-    LoadedFile = true;
-    LoadedText = FileText();
     BroadcastHXMessage(HXM_DSTRulesChanged);
     return true;
 }

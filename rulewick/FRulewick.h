@@ -4,6 +4,7 @@
 
 #include "platform/keystore/Registry.h"
 #include "timemodel/DST.h"
+#include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXMessageBoxes.h"
 
 #include <QList>
@@ -79,12 +80,11 @@ private:
     void SetDayItems(TFramedComboBox* box, bool specific);
     QList<QWidget*> TransitionDetails(bool start) const;
     std::string RuleFilePath() const;
-    std::string FileText() const;
 
     TRegistry Registry{HKEY_LOCAL_MACHINE};
-    std::string UnreadRest;  // a bad line and all after it, written back unchanged
-    std::string LoadedText;  // the file as read, to notice another program's change
-    bool LoadedFile = false;
+    // The rule file as last read or written; a bad line and all after it
+    // are written back unchanged.
+    TDSTRuleFileRead RuleFile;
     bool Showing = false;    // ShowRule fills the controls
     bool EditingSystemZone = false; // the editor's rule was taken from the system page
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <algorithm>
 #include <iterator>
 #include <unistd.h>
 
@@ -29,10 +30,9 @@ std::string SecondTabField(const std::string& line) {
 
 TDSTRuleFileRead ReadDSTRuleFile(const std::string& path) {
     TDSTRuleFileRead result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return result;
+    std::string text;
+    if (!ReadStampedFile(path, text, result.Stamp)) return result;
     result.Opened = true;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // An editor's byte-order mark is no part of the first rule.
     size_t pos = text.rfind(kUtf8ByteOrderMark, 0) == 0 ? 3 : 0;
     while (true) {
@@ -70,47 +70,77 @@ std::string DSTRuleFileTemporary(const std::string& path) {
     return (hasExt ? path.substr(0, dot) : path) + ".hx_";
 }
 
-TDSTRuleFileWrite WriteDSTRuleFile(const std::string& path, const std::vector<TDSTRule>& rules,
-                                   const std::string& unreadRest, std::string* error) {
-    const std::string tmp = DSTRuleFileTemporary(path);
-    auto say = [&](const std::string& what) {
-        if (error) *error = what + " (" + std::strerror(errno ? errno : EIO) + ")";
-    };
-    errno = 0;
-    const int fd = OpenSaveTemporary(tmp);
-    if (fd < 0) {
-        say("cannot create " + tmp);
-        return TDSTRuleFileWrite::CannotCreate;
+namespace {
+
+bool Holds(const std::vector<TDSTRule>& rules, const std::string& text) {
+    return std::any_of(rules.begin(), rules.end(),
+                       [&](const TDSTRule& r) { return r.DataString() == text; });
+}
+
+} // namespace
+
+std::vector<TDSTRule> MergeDSTRules(const std::vector<TDSTRule>& base,
+                                    const std::vector<TDSTRule>& ours,
+                                    const std::vector<TDSTRule>& theirs) {
+    std::vector<TDSTRule> merged = theirs;
+    for (const TDSTRule& mine : ours) {
+        const std::string text = mine.DataString();
+        if (Holds(base, text) || Holds(merged, text)) continue;
+        // Changed from a rule of that name that theirs still holds as it was
+        // read: it takes that rule's place.
+        auto at = std::find_if(merged.begin(), merged.end(), [&](const TDSTRule& r) {
+            const std::string was = r.DataString();
+            return r.Name == mine.Name && Holds(base, was) && !Holds(ours, was);
+        });
+        if (at != merged.end())
+            *at = mine;
+        else
+            merged.push_back(mine);
     }
-    std::string buffer;
-    for (const TDSTRule& rule : rules) {
-        buffer += rule.DataString();
-        buffer += "\r\n";
+    for (const TDSTRule& was : base) {
+        const std::string text = was.DataString();
+        if (!Holds(ours, text))
+            std::erase_if(merged, [&](const TDSTRule& r) { return r.DataString() == text; });
     }
-    buffer += unreadRest;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < buffer.size()) {
-        const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
+    return merged;
+}
+
+TDSTRuleFileWrite WriteDSTRuleFile(const std::string& path, TDSTRuleFileRead& base,
+                                   std::vector<TDSTRule>& rules, std::string* error) {
+    // A few rounds at most: each one follows a save that another program
+    // finished meanwhile.
+    for (int round = 0; round < 5; ++round) {
+        std::string text;
+        for (const TDSTRule& rule : rules) {
+            text += rule.DataString();
+            text += "\r\n";
+        }
+        text += base.UnreadRest;
+        switch (SaveSharedFile(path, text, base.Stamp, error)) {
+        case TSharedSave::Written: {
+            std::vector<TDSTRule> written = rules;
+            base.Opened = true;
+            base.Rules = std::move(written);
+            return TDSTRuleFileWrite::Written;
+        }
+        case TSharedSave::CannotCreate:
+            return TDSTRuleFileWrite::CannotCreate;
+        case TSharedSave::WriteFailed:
+            return TDSTRuleFileWrite::WriteFailed;
+        case TSharedSave::Changed:
+            break;
+        }
+        TDSTRuleFileRead now = ReadDSTRuleFile(path);
+        if (!now.Opened && errno != ENOENT) {
+            if (error)
+                *error = "cannot read " + path + ", which another program changed (" +
+                         std::strerror(errno) + ")";
+            return TDSTRuleFileWrite::WriteFailed;
+        }
+        std::vector<TDSTRule> merged = MergeDSTRules(base.Rules, rules, now.Rules);
+        base = std::move(now);
+        rules = std::move(merged);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    // Renamed while still locked: a start never takes a finished temporary
-    // for a stale one.
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
-        say("cannot replace " + path);
-        ::unlink(tmp.c_str());
-        ::close(fd);
-        return TDSTRuleFileWrite::WriteFailed;
-    }
-    if (!ok) {
-        say("cannot write " + tmp);
-        ::unlink(tmp.c_str());
-        ::close(fd);
-        return TDSTRuleFileWrite::WriteFailed;
-    }
-    ::close(fd);
-    return TDSTRuleFileWrite::Written;
+    if (error) *error = path + " kept being changed by another program";
+    return TDSTRuleFileWrite::WriteFailed;
 }

@@ -114,3 +114,58 @@ TEST(DataDirectory, UserDirectoryFollowsXdgDataHome) {
     else
         unsetenv("XDG_DATA_HOME");
 }
+
+namespace {
+std::string Bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+void PutBytes(const fs::path& p, const std::string& s) {
+    std::ofstream(p, std::ios::binary) << s;
+}
+} // namespace
+
+// What a first start killed while it copied leaves (a file cut short, one
+// empty and write-only, a temporary, a folder half copied) is made whole by
+// the next start; what the user has of their own stays.
+TEST(Seeding, WhatACutStartLeftIsMadeWholeByTheNext) {
+    TempDir install, xdg;
+    TEnv home("XDG_DATA_HOME", xdg.path.string());
+    unsetenv("HOROLUX_DATADIR");
+    std::string zones;
+    for (int i = 0; zones.size() < 200000; ++i)
+        zones += "Place " + std::to_string(i) + "\t1\t0\t0\t0\t0!\r\n";
+    PutBytes(install.path / "hxzones.hxd", zones);
+    PutBytes(install.path / "hxservers.hxd", "time.example\r\n");
+    PutBytes(install.path / "hxdst.hxd", "rules\r\n");
+    PutBytes(install.path / "hxclocks.hxd", "shipped clocks\r\n");
+    fs::create_directories(install.path / "map");
+    PutBytes(install.path / "map" / "a.lyr", zones.substr(0, 50000));
+    PutBytes(install.path / "map" / "b.lyr", "layer b");
+    fs::permissions(install.path / "hxdst.hxd", fs::perms::owner_read | fs::perms::group_read);
+
+    const fs::path user = xdg.path / "horolux";
+    fs::create_directories(user / "map");
+    PutBytes(user / "hxzones.hxd", zones.substr(0, 131072));            // cut
+    PutBytes(user / "hxservers.hxd", "");                                // empty...
+    fs::permissions(user / "hxservers.hxd", fs::perms::owner_write);    // ...and write-only
+    PutBytes(user / ".hxdst.hxd.seeding", "ru");                         // a temporary
+    PutBytes(user / "hxclocks.hxd", "the user's own clocks\r\n");       // not a cut copy
+    PutBytes(user / "map" / "a.lyr", zones.substr(0, 50000));           // whole
+    PutBytes(user / "map" / ".b.lyr.seeding", "lay");                    // half copied
+    PutBytes(user / "notes.txt", "mine");
+
+    EXPECT_EQ(ResolveDataDirectory(install.path.string()), user.string() + "/");
+    for (const char* f : {"hxzones.hxd", "hxservers.hxd", "hxdst.hxd", "map/a.lyr", "map/b.lyr"}) {
+        EXPECT_EQ(Bytes(user / f), Bytes(install.path / f)) << f;
+        EXPECT_EQ(fs::status(user / f).permissions(), fs::status(install.path / f).permissions())
+            << f;
+    }
+    EXPECT_EQ(Bytes(user / "hxclocks.hxd"), "the user's own clocks\r\n");
+    EXPECT_EQ(Bytes(user / "notes.txt"), "mine");
+    for (const auto& e : fs::recursive_directory_iterator(user))
+        EXPECT_EQ(e.path().filename().string().find(".seeding"), std::string::npos) << e.path();
+    EXPECT_EQ(Bytes(user / ".seeded"),
+              "# The installed data was copied here; delete this file to copy missing files "
+              "again.\nhxclocks.hxd\nhxdst.hxd\nhxservers.hxd\nhxzones.hxd\nmap\n");
+}

@@ -332,7 +332,8 @@ TEST_F(RecordContract, EveryRecordTakenReadsBackEqualAndEveryRefusalChangesNothi
             std::vector<TDSTRule> list = {TDSTRule(), TDSTRule()};
             list[0].Name = "Alpha";
             list[1].Name = "Bravo";
-            ASSERT_EQ(WriteDSTRuleFile(Dir() + "hxdst.hxd", list), TDSTRuleFileWrite::Written);
+            TDSTRuleFileRead base = ReadDSTRuleFile(Dir() + "hxdst.hxd");
+            ASSERT_EQ(WriteDSTRuleFile(Dir() + "hxdst.hxd", base, list), TDSTRuleFileWrite::Written);
             const std::string file = Read("hxdst.hxd");
             if (CheckRuleRecord(rule)) {
                 ++refused;
@@ -341,7 +342,7 @@ TEST_F(RecordContract, EveryRecordTakenReadsBackEqualAndEveryRefusalChangesNothi
             }
             ++taken;
             list.insert(list.begin() + 1, rule);
-            ASSERT_EQ(WriteDSTRuleFile(Dir() + "hxdst.hxd", list), TDSTRuleFileWrite::Written);
+            ASSERT_EQ(WriteDSTRuleFile(Dir() + "hxdst.hxd", base, list), TDSTRuleFileWrite::Written);
             const TDSTRuleFileRead read = ReadDSTRuleFile(Dir() + "hxdst.hxd");
             EXPECT_FALSE(read.Failed) << read.Error;
             ASSERT_EQ(read.Rules.size(), 3u) << rule.DataString();

@@ -1,9 +1,15 @@
 #include "platform/rtl/DataDir.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -48,12 +54,44 @@ std::string UserDataDirectory() {
 
 namespace {
 
+// A seeding copy goes through ".NAME.seeding" beside its target.
+constexpr const char* kSeedingSuffix = ".seeding";
+
+bool IsSeedingTemporary(const std::string& name) {
+    const size_t n = std::strlen(kSeedingSuffix);
+    return name.size() > n + 1 && name[0] == '.' &&
+           name.compare(name.size() - n, n, kSeedingSuffix) == 0;
+}
+
+fs::path SeedingTemporary(const fs::path& target) {
+    return target.parent_path() / ("." + target.filename().string() + kSeedingSuffix);
+}
+
+// For the tests of starts killed while they copy: with HX_SEED_TEST_KILL_AT=N
+// the process kills itself (SIGKILL) at the Nth step of the copying (each
+// block written, each rename, the marker), or after its last step when there
+// are fewer.
+long gSeedSteps = 0;
+void SeedStep() {
+    static const long killAt = [] {
+        const char* v = std::getenv("HX_SEED_TEST_KILL_AT");
+        return v && *v ? std::atol(v) : 0L;
+    }();
+    if (killAt > 0 && ++gSeedSteps >= killAt) ::kill(::getpid(), SIGKILL);
+}
+void SeedDone() {
+    if (std::getenv("HX_SEED_TEST_KILL_AT")) ::kill(::getpid(), SIGKILL);
+}
+
 // The installed data: every file and folder of the installation directory
-// but the programs themselves.
+// but the programs themselves (and what a horolux started there as its data
+// directory left: its lock, a seeding temporary).
 std::vector<fs::directory_entry> InstalledData(const std::string& installDir) {
     std::vector<fs::directory_entry> entries;
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(installDir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name == kDataDirLockFile || name == ".seeded" || IsSeedingTemporary(name)) continue;
         if (e.is_directory(ec)) {
             entries.push_back(e);
         } else if (e.is_regular_file(ec)) {
@@ -64,24 +102,129 @@ std::vector<fs::directory_entry> InstalledData(const std::string& installDir) {
     return entries;
 }
 
-void SeedEntry(const fs::directory_entry& e, const std::string& dataDir) {
-    std::error_code ec;
-    const fs::path target = fs::path(dataDir) / e.path().filename();
-    if (fs::exists(target, ec)) return;
-    if (e.is_directory(ec))
-        fs::copy(e.path(), target, fs::copy_options::recursive, ec);
-    else
-        fs::copy_file(e.path(), target, ec);
+bool WriteWhole(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
 }
+
+// Copies from to a temporary beside to, gives it from's permissions and
+// renames it into place: to is either whole or not there at all.
+bool CopyWhole(const fs::path& from, const fs::path& to) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st {};
+    const fs::path tmp = SeedingTemporary(to);
+    const int out = ::fstat(in, &st) == 0
+                        ? ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)
+                        : -1;
+    bool ok = out >= 0;
+    char buffer[16384];
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteWhole(out, buffer, size_t(n));
+        SeedStep();
+    }
+    ::close(in);
+    if (out >= 0) {
+        ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 && ::fsync(out) == 0;
+        ok = ::close(out) == 0 && ok;
+    }
+    ok = ok && ::rename(tmp.c_str(), to.c_str()) == 0;
+    if (!ok) ::unlink(tmp.c_str());
+    SeedStep();
+    return ok;
+}
+
+// A copy that a start killed before copies were whole may have left: empty,
+// cut short, or never given its permissions (write-only).
+bool CutCopy(const fs::path& copy, const fs::path& shipped) {
+    struct stat c {}, s {};
+    if (::stat(copy.c_str(), &c) != 0 || ::stat(shipped.c_str(), &s) != 0) return false;
+    if (!S_ISREG(c.st_mode)) return false;
+    if ((c.st_mode & S_IRUSR) == 0) return true;
+    if (c.st_size >= s.st_size) return false;
+    std::ifstream a(copy, std::ios::binary), b(shipped, std::ios::binary);
+    char x[16384], y[16384];
+    for (off_t left = c.st_size; left > 0;) {
+        const std::streamsize n = std::streamsize(std::min<off_t>(left, sizeof x));
+        if (!a.read(x, n) || !b.read(y, n) || std::memcmp(x, y, size_t(n)) != 0) return false;
+        left -= n;
+    }
+    return true;
+}
+
+void RemoveSeedingTemporaries(const fs::path& dir) {
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
+        if (IsSeedingTemporary(e.path().filename().string())) fs::remove(e.path(), ec);
+}
+
+// Copies what is missing of from into target; a file already there stays,
+// unless it is a cut copy of from. True when target is then whole.
+bool SeedEntry(const fs::path& from, const fs::path& target) {
+    std::error_code ec;
+    if (fs::is_directory(from, ec)) {
+        if (!fs::is_directory(target, ec) && !fs::create_directory(target, ec)) return false;
+        RemoveSeedingTemporaries(target);
+        bool whole = true;
+        for (const fs::directory_entry& e : fs::directory_iterator(from, ec))
+            whole = SeedEntry(e.path(), target / e.path().filename()) && whole;
+        return whole && !ec;
+    }
+    if (fs::symlink_status(target, ec).type() != fs::file_type::not_found && !CutCopy(target, from))
+        return true;
+    return CopyWhole(from, target);
+}
+
+// Held while a directory is seeded: programs that start at once take turns,
+// and a temporary seen under it is one that a killed start left.
+class TSeedingLock {
+public:
+    explicit TSeedingLock(const std::string& dir)
+        : Fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (Fd >= 0)
+            while (::flock(Fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~TSeedingLock() {
+        if (Fd >= 0) ::close(Fd);
+    }
+    TSeedingLock(const TSeedingLock&) = delete;
+    TSeedingLock& operator=(const TSeedingLock&) = delete;
+
+private:
+    int Fd;
+};
 
 constexpr const char* kMarkerHeader =
     "# The installed data was copied here; delete this file to copy missing files again.";
 
+std::set<std::string> SeededNames(const std::string& marker) {
+    std::set<std::string> seeded;
+    std::ifstream in(marker);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') seeded.insert(line);
+    return seeded;
+}
+
 } // namespace
 
 void SeedDataDirectory(const std::string& installDir, const std::string& dataDir) {
+    TSeedingLock lock(dataDir);
+    RemoveSeedingTemporaries(dataDir);
     for (const fs::directory_entry& e : InstalledData(installDir))
-        SeedEntry(e, dataDir);
+        SeedEntry(e.path(), fs::path(dataDir) / e.path().filename());
 }
 
 std::string ResolveDataDirectory(const std::string& programDir) {
@@ -95,31 +238,69 @@ std::string ResolveDataDirectory(const std::string& programDir) {
     // A marker lists what was seeded: a directory that another program
     // created first (tickmatch's log) is still seeded, files the user removed
     // later are not brought back, and data a newer installation brings (a
-    // folder of maps, say) is copied once.
+    // folder of maps, say) is copied once. It is written last, whole, so an
+    // entry is listed only once it is whole.
     const std::string marker = user + ".seeded";
-    std::set<std::string> seeded;
-    {
-        std::ifstream in(marker);
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty() && line[0] != '#') seeded.insert(line);
+    const std::vector<fs::directory_entry> installed = InstalledData(WithSlash(programDir));
+    auto missing = [&](const std::set<std::string>& seeded) {
+        for (const fs::directory_entry& e : installed)
+            if (!seeded.count(e.path().filename().string())) return true;
+        return false;
+    };
+    if (!missing(SeededNames(marker))) {
+        SeedDone();
+        return user;
     }
-    std::vector<std::string> added;
-    for (const fs::directory_entry& e : InstalledData(WithSlash(programDir))) {
+    fs::create_directories(user, ec);
+    if (ec) return user;
+    TSeedingLock lock(user);
+    std::set<std::string> seeded = SeededNames(marker);
+    RemoveSeedingTemporaries(user);
+    bool added = false;
+    for (const fs::directory_entry& e : installed) {
         const std::string name = e.path().filename().string();
         if (seeded.count(name)) continue;
-        fs::create_directories(user, ec);
-        if (ec) return user;
-        SeedEntry(e, user);
-        added.push_back(name);
+        if (SeedEntry(e.path(), fs::path(user) / name)) {
+            seeded.insert(name);
+            added = true;
+        }
     }
-    if (!added.empty()) {
-        const bool fresh = !fs::exists(marker, ec) || seeded.empty();
-        std::ofstream out(marker, fresh ? std::ios::trunc : std::ios::app);
-        if (fresh) {
+    if (added) {
+        const std::string tmp = SeedingTemporary(marker).string();
+        {
+            std::ofstream out(tmp, std::ios::trunc);
             out << kMarkerHeader << "\n";
             for (const std::string& name : seeded) out << name << "\n";
+            out.flush();
+            if (!out) {
+                out.close();
+                fs::remove(tmp, ec);
+                return user;
+            }
         }
-        for (const std::string& name : added) out << name << "\n";
+        fs::rename(tmp, marker, ec);
+        if (ec) fs::remove(tmp, ec);
+        SeedStep();
     }
+    SeedDone();
     return user;
+}
+
+THXDataDirLock::~THXDataDirLock() {
+    if (Fd >= 0) ::close(Fd);
+}
+
+TDataDirLock THXDataDirLock::Take(const std::string& dataDir) {
+    if (Fd >= 0) return TDataDirLock::Held;
+    const std::string path = WithSlash(dataDir) + kDataDirLockFile;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return TDataDirLock::Unavailable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool busy = errno == EWOULDBLOCK;
+        ::close(fd);
+        return busy ? TDataDirLock::InUse : TDataDirLock::Unavailable;
+    }
+    Fd = fd;
+    return TDataDirLock::Held;
 }

@@ -20,7 +20,34 @@ std::string ResolveDataDirectory(const std::string& programDir);
 inline constexpr const char* kDataDirVariable = "HOROLUX_DATADIR";
 
 // The parts of the above, for tests: whether a directory can be written, and
-// the seeding of a data directory from an installation directory.
+// the seeding of a data directory from an installation directory. Each file
+// is copied to a hidden temporary and renamed into place with its own
+// permissions, so a start that is killed half-way leaves no cut file; what
+// such a start left (a temporary, or a cut or unreadable copy made before
+// copies were whole) is made whole by the next. Programs seeding at once
+// take turns.
 bool DirectoryWritable(const std::string& dir);
 std::string UserDataDirectory(); // "$XDG_DATA_HOME/horolux/"
 void SeedDataDirectory(const std::string& installDir, const std::string& dataDir);
+
+// One horolux at a time on a data directory, whatever desktop session or bus
+// it runs in: it holds this lock on the file ".horolux.lock" there for as long
+// as it runs. The system drops the lock when the process ends, however it
+// ends, and the programs it starts do not inherit it (nor need it).
+enum class TDataDirLock {
+    Held,       // this process holds it now
+    InUse,      // another process holds it
+    Unavailable // no lock can be taken there (a read-only place): the start goes on
+};
+class THXDataDirLock {
+public:
+    THXDataDirLock() = default;
+    THXDataDirLock(const THXDataDirLock&) = delete;
+    THXDataDirLock& operator=(const THXDataDirLock&) = delete;
+    ~THXDataDirLock();
+    TDataDirLock Take(const std::string& dataDir);
+
+private:
+    int Fd = -1;
+};
+inline constexpr const char* kDataDirLockFile = ".horolux.lock";

@@ -1,0 +1,162 @@
+// Two writers of the rule file with no bus between them: the real rulewick
+// on a private X server without a session bus, and horolux's location
+// manager in this process. Each saves from a read of the file that the other
+// has since changed, and neither loses the other's rule.
+#include "tickmatch/tests/TestApp.h"
+#include "tickmatch/tests/TestProcess.h"
+
+#include "clockapp/MainWindow.h"
+#include "clockapp/PrefsStore.h"
+#include "clockapp/TrayIcon.h"
+#include "clockapp/tests/QuietClocks.h"
+#include "locations/TimeZoneManager.h"
+#include "timemodel/HX_messages.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kXvfb = "/usr/bin/Xvfb";
+const char* kXdotool = "/usr/bin/xdotool";
+
+std::string Xdotool(const std::vector<std::string>& args, const std::string& display,
+                    int timeoutMs = 30000) {
+    TChildProcess p;
+    std::vector<std::string> argv{kXdotool};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (!p.Start(argv, {"DISPLAY=" + display})) return {};
+    std::string line;
+    p.ReadLine(line, timeoutMs);
+    p.Wait(timeoutMs);
+    return line;
+}
+
+std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+const std::string kEurope = "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/";
+const std::string kAmerica = "North America/2.1.3.60.02:00:00/1.1.11.0.02:00:00/";
+const std::string kZealand = "New Zealand/L.0.9.0.02:00:00/1.0.4.0.03:00:00/";
+const std::string kChile = "Chile/1.0.9.0.04:00:00/1.0.4.0.03:00:00/";
+
+// The manager's activation question is answered Yes.
+class ManagingClocks : public QuietClocks {
+public:
+    using QuietClocks::QuietClocks;
+
+protected:
+    bool ConfirmYes(const std::string&) override { return true; }
+};
+
+} // namespace
+
+class RuleWritersRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        if (!fs::exists(kXvfb) || !fs::exists(kXdotool))
+            GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh)";
+        Dir = MakeTempDir("rule-writers-road");
+        ASSERT_FALSE(Dir.empty());
+        Data = Dir + "/data/";
+        fs::create_directories(Data);
+        fs::create_directories(Dir + "/ks");
+        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+            fs::copy_file(std::string(HX_SUITE_DIR "/") + f, Data + f);
+        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"}) std::ofstream(Data + f);
+        std::ofstream(Data + "hxdst.hxd", std::ios::binary)
+            << "# shipped\r\nVERSION:\t2026.1\r\n" + kEurope + "\r\n" + kAmerica + "\r\n";
+        ASSERT_TRUE(X.Start({kXvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"}));
+        std::string number;
+        ASSERT_TRUE(X.ReadLine(number, 30000)) << "Xvfb did not start";
+        Display = ":" + number;
+    }
+    void TearDown() override {
+        Rulewick.Stop();
+        X.Stop();
+        if (!Dir.empty()) RemoveTree(Dir);
+    }
+    std::string Dir, Data, Display;
+    TChildProcess X, Rulewick;
+};
+
+TEST_F(RuleWritersRoad, WithNoBusBetweenThemNeitherLosesTheOthersRule) {
+    using V = THXStoredValue;
+    TRecordingPresenter presenter;
+    SetMessagePresenter(&presenter);
+    SetHXMessageTransport(nullptr); // horolux's side hears nothing of rulewick
+    TTrayIcon::SetNotificationAreaOverride(true);
+    THXMemoryPrefsStore prefs;
+    SetQuietStartPrefs(prefs);
+    prefs.SetValue(THXRootKey::HKEY_CURRENT_USER, kPrefsKey, "LoadLocations", V::FromInteger(1));
+    {
+        ManagingClocks w(prefs);
+        w.SplashDelayMs = 0;
+        InstallTimeZoneManager(w);
+        w.FormCreate("/nonexistent", {"-datadir", Data});
+        // The location manager reads the rule file: Europe and North America.
+        w.miTimeZoneManagerClick();
+        auto* manager = static_cast<TFTimeZoneManager*>(w.TimeZoneManager());
+        ASSERT_NE(manager, nullptr);
+        ASSERT_EQ(manager->Rules.size(), 2u);
+
+        // Another rulewick session saves New Zealand meanwhile.
+        std::ofstream(Data + "hxdst.hxd", std::ios::binary)
+            << kEurope + "\r\n" + kAmerica + "\r\n" + kZealand + "\r\n";
+        // rulewick starts and reads the file as it is now.
+        ASSERT_TRUE(Rulewick.Start({HX_SUITE_DIR "/rulewick"},
+                                   {"DISPLAY=" + Display, "QT_QPA_PLATFORM=xcb",
+                                    "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
+                                    "HOROLUX_DATADIR=" + Data, "HOROLUX_KEYSTORE_DIR=" + Dir + "/ks",
+                                    "XDG_DATA_HOME=" + Dir + "/xdg"}));
+        const std::string window = Xdotool(
+            {"search", "--sync", "--onlyvisible", "--name", "^Daylight Saving Time Manager$"},
+            Display, 60000);
+        ASSERT_FALSE(window.empty()) << "no rulewick window";
+
+        // The manager brings a place's rule that it lacks into the file, from
+        // its older read: New Zealand stays.
+        TTimeLocation santiago;
+        santiago.Name = "Santiago";
+        santiago.StdOffset = -4;
+        santiago.Rule.ReadDataString(kChile);
+        manager->Location = santiago;
+        manager->ShowLocation();
+        const std::string both = kEurope + "\r\n" + kAmerica + "\r\n" + kZealand + "\r\n" +
+                                 kChile + "\r\n";
+        EXPECT_EQ(Get(Data + "hxdst.hxd"), both);
+        EXPECT_EQ(manager->Rules.size(), 4u) << "the manager's list has rulewick's rule too";
+
+        // rulewick saves from its own older read (Ctrl+S): without a question,
+        // and Chile stays.
+        const ino_t before = Inode(Data + "hxdst.hxd");
+        Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+s"}, Display);
+        for (int i = 0; i < 400 && Inode(Data + "hxdst.hxd") == before; ++i)
+            QThread::msleep(50);
+        EXPECT_NE(Inode(Data + "hxdst.hxd"), before) << "rulewick did not save";
+        EXPECT_EQ(Get(Data + "hxdst.hxd"), both);
+        EXPECT_TRUE(presenter.Texts.empty()) << ::testing::PrintToString(presenter.Texts);
+    }
+    TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+    SetMessagePresenter(nullptr);
+}
