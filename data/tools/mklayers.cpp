@@ -561,24 +561,70 @@ int Main(int argc, char** argv) {
         NodeRings(zoneCells);
         for (auto& [pts, offset] : zoneCells)
             AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
-        layer->SaveToFile(outDir + "01-timezones.lyr");
-        std::printf("01-timezones.lyr: %d polygons (%zu discs), %lld points\n", layer->ObjectCount(), discs.size(),
-                    static_cast<long long>(total));
-        // Read back as the program reads it: every place must answer its own offset.
-        TGlobeContext check;
-        TGlobeLayer* back = check.AddNewLayer("");
-        back->SetFilename(outDir + "01-timezones.lyr");
-        int wrong = 0;
-        for (const Place& pl : places) {
-            const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
-            if (!o || o->Title != OffsetTitle(pl.Offset)) {
-                std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
-                             OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
-                ++wrong;
+        // Read back as the program reads it: every place must answer its own
+        // offset. A town that the border, in whole minutes, leaves in its
+        // neighbour's cell (twin towns across a border) gets a spot of its
+        // own, two minutes wide, over the cells.
+        std::vector<size_t> spots;
+        for (int round = 0;; ++round) {
+            layer->SaveToFile(outDir + "01-timezones.lyr");
+            TGlobeContext check;
+            TGlobeLayer* back = check.AddNewLayer("");
+            back->SetFilename(outDir + "01-timezones.lyr");
+            std::vector<size_t> wrong;
+            for (size_t i = 0; i < places.size(); ++i) {
+                const Place& pl = places[i];
+                const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+                if (!o || o->Title != OffsetTitle(pl.Offset)) {
+                    if (round > 0)
+                        std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
+                                     OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
+                    wrong.push_back(i);
+                }
+            }
+            if (wrong.empty())
+                break;
+            if (round > 0)
+                Die(std::to_string(wrong.size()) + " places answer another offset");
+            for (size_t i : wrong) {
+                const Place& pl = places[i];
+                // The first of these shapes on the minute grid that holds the
+                // place and no town of another offset: a square two minutes
+                // wide, the grid square it lies in, a half of that square.
+                const double m = 1.0 / 60, cx = std::round(pl.Lon * 60) * m, cy = std::round(pl.Lat * 60) * m;
+                const double fx = std::floor(pl.Lon * 60) * m, fy = std::floor(pl.Lat * 60) * m;
+                const P a{fx, fy}, b{fx + m, fy}, c{fx + m, fy + m}, d{fx, fy + m};
+                const std::vector<Ring> shapes = {
+                    {{cx - m, cy - m}, {cx + m, cy - m}, {cx + m, cy + m}, {cx - m, cy + m}},
+                    {a, b, c, d}, {a, b, c}, {a, c, d}, {a, b, d}, {b, c, d}};
+                bool placed = false;
+                for (const Ring& r : shapes) {
+                    TGlobeContext scratch;
+                    TGlobeLayer* one = scratch.AddNewLayer("");
+                    int64_t unused = 0;
+                    AddPolygon(one, new TPolygonPresenter(one, "", 1), ToMinutes(r), "", 0, unused);
+                    auto holds = [&](const Place& q) {
+                        return one->ObjectAtLL(DecimalToGlobeUnits(q.Lon), DecimalToGlobeUnits(q.Lat)) != nullptr;
+                    };
+                    if (!holds(pl))
+                        continue;
+                    bool clear = true;
+                    for (const Place& q : places)
+                        clear = clear && (q.Offset == pl.Offset || std::fabs(q.Lat - pl.Lat) > 0.1 ||
+                                          std::fabs(q.Lon - pl.Lon) > 0.1 || !holds(q));
+                    if (!clear)
+                        continue;
+                    AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
+                    spots.push_back(i);
+                    placed = true;
+                    break;
+                }
+                if (!placed)
+                    std::fprintf(stderr, "hx_mklayers: no spot for %.4f %.4f\n", pl.Lon, pl.Lat);
             }
         }
-        if (wrong)
-            Die(std::to_string(wrong) + " places answer another offset");
+        std::printf("01-timezones.lyr: %d polygons (%zu discs, %zu spots), %lld points\n", layer->ObjectCount(),
+                    discs.size(), spots.size(), static_cast<long long>(total));
     }
     return 0;
 }
