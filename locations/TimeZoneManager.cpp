@@ -554,7 +554,7 @@ bool TFTimeZoneManager::Find(const std::string& text, bool select, bool exactNam
             }
             continue;
         }
-        value = FoldedText(original);
+        FoldText(original, value);
         if (value.find(wanted) == std::string::npos) continue;
         if (value.size() != wanted.size())
             FindResults.emplace_back(node.Slot, int(n));

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -194,17 +195,39 @@ private:
 
 } // namespace
 
+void FoldText(std::string_view text, std::string& out) {
+    out.clear();
+    size_t i = 0;
+    // Most names are ASCII: their bytes need only lower case.
+    for (; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x80) break;
+        out += char(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+    }
+    if (i == text.size()) return;
+    TFoldCursor cursor(text.substr(i));
+    for (int b; (b = cursor.Next()) >= 0;)
+        out += char(b);
+}
+
 std::string FoldedText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    TFoldCursor cursor(text);
-    for (int b; (b = cursor.Next()) >= 0;)
-        out += char(b);
+    FoldText(text, out);
     return out;
 }
 
 int CompareFolded(std::string_view a, std::string_view b) {
-    TFoldCursor x(a), y(b);
+    size_t i = 0;
+    const size_t n = std::min(a.size(), b.size());
+    for (; i < n; ++i) {
+        const auto p = static_cast<unsigned char>(a[i]), q = static_cast<unsigned char>(b[i]);
+        if ((p | q) >= 0x80) break;
+        const int x = p >= 'A' && p <= 'Z' ? p + ('a' - 'A') : p;
+        const int y = q >= 'A' && q <= 'Z' ? q + ('a' - 'A') : q;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    TFoldCursor x(a.substr(i)), y(b.substr(i));
     for (;;) {
         const int p = x.Next(), q = y.Next();
         if (p != q) return p < q ? -1 : 1;

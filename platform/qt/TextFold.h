@@ -12,6 +12,8 @@
 // (ø o, æ ae, œ oe, ß ss, ł l, đ and ð d, þ th). Typographic apostrophes
 // read as "'". Bytes that are not UTF-8 stay as they are.
 std::string FoldedText(std::string_view text);
+// The same into out, whose room is kept for the next text.
+void FoldText(std::string_view text, std::string& out);
 
 // The order and equality of the folded texts, without building them.
 int CompareFolded(std::string_view a, std::string_view b);
