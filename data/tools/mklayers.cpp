@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "globe/core/GlobeContext.h"
@@ -35,6 +36,7 @@ struct Country {
 struct Place {
     double Lon = 0, Lat = 0;  // east-positive
     double Offset = 0;
+    bool Principal = false;  // the principal city of its tz zone
 };
 
 [[noreturn]] void Die(const std::string& what) {
@@ -229,7 +231,13 @@ std::vector<Place> ReadPlaces(const char* path) {
         f.push_back(line.substr(s));
         if (f.size() < 5)
             Die("short place line: " + line);
-        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1])});
+        // The zone is the last field, before the record's end mark.
+        std::string zone = f.size() >= 10 ? f[9] : "";
+        if (!zone.empty() && zone.back() == '!')
+            zone.pop_back();
+        std::string city = zone.substr(zone.rfind('/') + 1);
+        std::replace(city.begin(), city.end(), '_', ' ');
+        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1]), !zone.empty() && f[0] == city});
     }
     return out;
 }
@@ -494,13 +502,34 @@ int Main(int argc, char** argv) {
                 if (TGeoDataObject* o = AddPolygon(shores, shore, ToMinutes(Densify(pc.R)), "", 0, unused))
                     shoreOf[o] = &pc;
         }
+        // The land is shared out among one place of each offset in every
+        // square of two degrees (a zone's principal city first): cells of
+        // every town would meet in slivers where towns crowd. A town the
+        // coarser cells give another offset gets a spot below.
+        std::vector<bool> site(places.size());
+        {
+            std::map<std::tuple<int, int, double>, size_t> chosen;
+            for (size_t i = 0; i < places.size(); ++i) {
+                const Place& pl = places[i];
+                const auto key = std::make_tuple(static_cast<int>(std::floor(pl.Lon / 2)),
+                                                 static_cast<int>(std::floor(pl.Lat / 2)), pl.Offset);
+                const auto it = chosen.find(key);
+                if (it == chosen.end())
+                    chosen[key] = i;
+                else if (pl.Principal && !places[it->second].Principal)
+                    it->second = i;
+            }
+            for (const auto& [key, i] : chosen)
+                site[i] = true;
+        }
         std::vector<size_t> atSea;
         for (size_t i = 0; i < places.size(); ++i) {
             const Place& pl = places[i];
             const TGlobeObject* hit = shores->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
             Piece* top = hit ? shoreOf[hit] : nullptr;
             if (top) {
-                top->Places.push_back(i);
+                if (site[i])
+                    top->Places.push_back(i);
                 continue;
             }
             atSea.push_back(i);
@@ -521,7 +550,7 @@ int Main(int argc, char** argv) {
                     }
                 }
             }
-            if (nearest)
+            if (nearest && site[i])
                 nearest->Places.push_back(i);
         }
         std::vector<std::pair<double, double>> discs;
@@ -562,9 +591,9 @@ int Main(int argc, char** argv) {
         for (auto& [pts, offset] : zoneCells)
             AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
         // Read back as the program reads it: every place must answer its own
-        // offset. A town that the border, in whole minutes, leaves in its
-        // neighbour's cell (twin towns across a border) gets a spot of its
-        // own, two minutes wide, over the cells.
+        // offset. A town that the cells leave in another offset's cell (near
+        // a zone border, or a twin town across one) gets a spot of its own,
+        // a minute or two wide, over the cells.
         std::vector<size_t> spots;
         for (int round = 0;; ++round) {
             layer->SaveToFile(outDir + "01-timezones.lyr");
