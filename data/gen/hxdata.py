@@ -413,7 +413,13 @@ def main():
             return NONE_RULE, r[0]
         return rule_text[(r[1], r[2])], r[0]
 
-    # Places: every zone's principal city first, then the big cities.
+    # Places: every zone's principal city first, then the big cities. A
+    # country is named as the city table names it, so that the location
+    # manager groups its places under one name ("United States of America",
+    # not also "United States").
+    for c in sorted(cities, key=lambda c: (c["cc"], c["country"])):
+        if c["cc"] and clean(c["country"]):
+            countries[c["cc"]] = clean(c["country"])
     places = []
     by_zone = {}
     for codes, lat, lon, zone, comment in zones:
