@@ -1,6 +1,7 @@
 #include "clockapp/ClockState.h"
 
 #include "clockapp/ListFiles.h"
+#include "platform/qt/TextFold.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 #include "timemodel/SaveTemporary.h"
@@ -878,12 +879,13 @@ void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track
 }
 
 // The location sorts let pending messages run before they start, never while
-// the list is half sorted.
+// the list is half sorted. Names sort as finding matches them: without
+// regard to case or accents.
 void TClockState::SortLocationsByName(int First, int Last) {
     ProcessMessages();
     if (!ValidRange(StandardLocations, First, Last)) return;
     QuickSort(StandardLocations, First, Last, [](const TTimeLocation& a, const TTimeLocation& b) {
-        return CompareText(a.Name, b.Name) < 0;
+        return CompareFolded(a.Name, b.Name) < 0;
     });
 }
 
@@ -892,20 +894,21 @@ void TClockState::SortLocationsByRegion() {
     int first = 0, last = int(StandardLocations.size()) - 1;
     if (!ValidRange(StandardLocations, first, last)) return;
     using L = TTimeLocation;
-    // One case-insensitive comparison decides the order and the runs alike,
-    // so "usa" and "USA" are one country.
+    // One comparison without regard to case or accents decides the order and
+    // the runs alike, so "usa" and "USA" are one country, and "Åland" sorts
+    // with the A's.
     QuickSort(StandardLocations, first, last,
-              [](const L& a, const L& b) { return CompareText(a.Country, b.Country) < 0; });
+              [](const L& a, const L& b) { return CompareFolded(a.Country, b.Country) < 0; });
     SortRuns(
         StandardLocations, first, last,
-        [](const L& a, const L& b) { return SameText(a.Country, b.Country); },
-        [](const L& a, const L& b) { return CompareText(a.Region, b.Region) < 0; });
+        [](const L& a, const L& b) { return SameFolded(a.Country, b.Country); },
+        [](const L& a, const L& b) { return CompareFolded(a.Region, b.Region) < 0; });
     SortRuns(
         StandardLocations, first, last,
         [](const L& a, const L& b) {
-            return SameText(a.Country, b.Country) && SameText(a.Region, b.Region);
+            return SameFolded(a.Country, b.Country) && SameFolded(a.Region, b.Region);
         },
-        [](const L& a, const L& b) { return CompareText(a.City, b.City) < 0; });
+        [](const L& a, const L& b) { return CompareFolded(a.City, b.City) < 0; });
 }
 
 void TClockState::SortLocationsByZone() {
@@ -918,5 +921,5 @@ void TClockState::SortLocationsByZone() {
     SortRuns(
         StandardLocations, first, last,
         [](const L& a, const L& b) { return a.StdOffset == b.StdOffset; },
-        [](const L& a, const L& b) { return CompareText(a.Name, b.Name) < 0; });
+        [](const L& a, const L& b) { return CompareFolded(a.Name, b.Name) < 0; });
 }

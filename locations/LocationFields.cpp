@@ -1,5 +1,6 @@
 #include "locations/LocationFields.h"
 
+#include "platform/qt/TextFold.h"
 #include "timemodel/HXString.h"
 
 #include <cmath>
@@ -124,19 +125,19 @@ void TLocationTree::Build(const std::vector<std::unique_ptr<TTimeLocation>>& lis
     Nodes.reserve(list.size() + list.size() / 4 + 16);
     if (mode == 0) {
         // Countries and regions group as the sort orders them: without
-        // regard to case, the first spelling met naming the group.
+        // regard to case or accents, the first spelling met naming the group.
         bool first = true, regionSet = false;
         std::string country, region;
         int countryNode = -1, regionNode = -1;
         for (size_t i = 0; i < list.size(); ++i) {
             const TTimeLocation& l = *list[i];
-            if (first || !SameText(l.Country, country)) {
+            if (first || !SameFolded(l.Country, country)) {
                 first = false;
                 country = l.Country;
                 regionSet = false;
                 countryNode = country.empty() ? -1 : Add(-1, country, -1);
             }
-            if (!regionSet || !SameText(l.Region, region)) {
+            if (!regionSet || !SameFolded(l.Region, region)) {
                 regionSet = true;
                 region = l.Region;
                 regionNode = region.empty() ? countryNode : Add(countryNode, region, -1);

@@ -5,6 +5,7 @@
 #include "clockapp/SmallWindows.h"
 #include "net/http/UpdateCheckCommands.h"
 #include "platform/qt/QtGraphics.h"
+#include "platform/qt/TextFold.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
@@ -535,26 +536,38 @@ bool TFTimeZoneManager::Find(const std::string& text, bool select, bool exactNam
     FindIndex = 0;
     const TLocationTree& tree = FModel->Tree();
     const auto& list = W.StandardLocations;
+    // Finding is without regard to case and accents ("Tromso" finds
+    // "Tromsø"); the place that is the text comes first, spelt as typed
+    // before spelt otherwise, then every place that contains it, each in
+    // tree order: "Tokyo" before "Nishi-Tokyo-shi". The exact search, the
+    // key of a name, stays exact.
+    const std::string wanted = exactName ? text : FoldedText(text);
+    std::vector<std::pair<int, int>> same, folded;
+    std::string value;
     for (size_t n = 0; n < tree.Nodes.size(); ++n) {
         const TLocationNode& node = tree.Nodes[n];
         if (!node.Children.empty() || node.Slot < 0 || node.Slot >= int(list.size())) continue;
-        const std::string& value = (*list[size_t(node.Slot)]).*field;
+        const std::string& original = (*list[size_t(node.Slot)]).*field;
         if (exactName) {
-            if (value == text) {
+            if (original == text) {
                 FindResults.emplace_back(node.Slot, int(n));
                 break;
             }
-        } else if (ContainsStr(value, text)) {
-            FindResults.emplace_back(node.Slot, int(n));
+            continue;
         }
+        FoldText(original, value);
+        if (value.find(wanted) == std::string::npos) continue;
+        if (value.size() != wanted.size())
+            FindResults.emplace_back(node.Slot, int(n));
+        else if (original == text)
+            same.emplace_back(node.Slot, int(n));
+        else
+            folded.emplace_back(node.Slot, int(n));
     }
-    // Still every place that contains the text, but the one that is the text
-    // (whatever its case) comes first: "Tokyo" before "Nishi-Tokyo-shi".
-    if (!exactName) {
-        const QString wanted = Q(text);
-        std::stable_partition(FindResults.begin(), FindResults.end(), [&](const auto& r) {
-            return Q((*list[size_t(r.first)]).*field).compare(wanted, Qt::CaseInsensitive) == 0;
-        });
+    if (!same.empty() || !folded.empty()) {
+        folded.insert(folded.end(), FindResults.begin(), FindResults.end());
+        same.insert(same.end(), folded.begin(), folded.end());
+        FindResults = std::move(same);
     }
     ShowFindCaption();
     const bool found = !FindResults.empty();

@@ -5,6 +5,12 @@ is installed, the GeoNames city table that Debian ships in libgeonames0.
 
     python3 data/gen/hxdata.py [--year 2026] [--out data] [--min-population N]
 
+The places are the table's towns of 15,000 people or more and its capitals.
+The table is GeoNames' "cities15000" (every place over 15,000 people and
+every capital); the library gives no feature codes, so the rows under
+15,000 people are taken as its capitals, except the few rows without any
+population that are not capitals (NOT_CAPITALS).
+
 Every place gets its zone's standard offset and that year's two daylight-saving
 transitions written in the rule model of the suite: first/second/third/fourth
 or last weekday of a month, or a fixed day, at a time of day in local standard
@@ -23,6 +29,7 @@ import datetime as dt
 import math
 import os
 import sys
+import unicodedata
 import zoneinfo
 
 ZONEINFO = "/usr/share/zoneinfo"
@@ -56,8 +63,25 @@ RULE_NAMES = [
     ("Asia/Tehran", "Iran"),
 ]
 
+# The lists' release within the data year: raised whenever what they list
+# changes, so that the update check can tell the lists apart (2: the towns
+# of 15,000 people and more).
+DATA_RELEASE = 2
+
 NONE_RULE = "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/No DST applies"
 UNKNOWN_RULE = "Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known"
+
+# Rows of the city table under 15,000 people are its capitals and seats of
+# government; these few with no population at all are neither and stay out.
+NOT_CAPITALS = {
+    ("BE", "Chasse Royale"),
+    ("BR", "Cambebba"),
+    ("DE", "Burg Unter-Falkenstein"),
+    ("DE", "Haselbachtal"),
+    ("IT", "bishopric of Perugia"),
+    ("NZ", "Linton Military Camp"),
+    ("ZA", "Riverlea"),
+}
 
 # The first clocks: (zone, analog).
 FIRST_CLOCKS = [
@@ -268,6 +292,18 @@ def zone_rule(zone, year):
     return std / 3600, start, stop, bias
 
 
+def folded(text):
+    """Without accents or case, for telling that two spellings name one town."""
+    text = unicodedata.normalize("NFKD", text.casefold())
+    return "".join(ch for ch in text if not unicodedata.combining(ch))
+
+
+def same_name(a, b):
+    """"Sao Paulo" and "São Paulo", "Mexico" and "Mexico City"."""
+    a, b = folded(a), folded(b)
+    return a in b or b in a
+
+
 def city_of_zone(zone):
     return zone.rsplit("/", 1)[-1].replace("_", " ")
 
@@ -314,12 +350,12 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--year", type=int, default=2026)
     ap.add_argument("--out", default=os.path.join(os.path.dirname(__file__), ".."))
-    ap.add_argument("--min-population", type=int, default=150000)
+    ap.add_argument("--min-population", type=int, default=15000)
     ap.add_argument("--data-version", default=None)
     args = ap.parse_args()
     year = args.year
     version = tz_version()
-    data_version = args.data_version or f"{year}.1"
+    data_version = args.data_version or f"{year}.{DATA_RELEASE}"
 
     countries = read_iso3166()
     zones = read_zone1970()
@@ -377,7 +413,13 @@ def main():
             return NONE_RULE, r[0]
         return rule_text[(r[1], r[2])], r[0]
 
-    # Places: every zone's principal city first, then the big cities.
+    # Places: every zone's principal city first, then the big cities. A
+    # country is named as the city table names it, so that the location
+    # manager groups its places under one name ("United States of America",
+    # not also "United States").
+    for c in sorted(cities, key=lambda c: (c["cc"], c["country"])):
+        if c["cc"] and clean(c["country"]):
+            countries[c["cc"]] = clean(c["country"])
     places = []
     by_zone = {}
     for codes, lat, lon, zone, comment in zones:
@@ -402,20 +444,39 @@ def main():
         if c["cc"] not in seen_cc:
             seen_cc.add(c["cc"])
             biggest_of_country.add(i)
+    taken = []
     for i, c in enumerate(cities):
         if not c["tz"] or c["tz"] in missing_zones:
             continue
-        if c["pop"] < args.min_population and i not in biggest_of_country:
+        if (c["cc"], c["name"]) in NOT_CAPITALS:
             continue
-        # The zone's principal city itself: take GeoNames' region for it.
-        same = [p for p in by_zone.get(c["tz"], [])
+        capital = c["pop"] < 15000
+        if c["pop"] < args.min_population and not capital and i not in biggest_of_country:
+            continue
+        taken.append(c)
+
+    # The zone's principal city is listed once: the row near it that bears
+    # its name (whatever zone the table gives that row: the tz database knows
+    # its own cities' zones better) gives it GeoNames' region and is not
+    # listed again. A principal city named after its island or country
+    # ("Faroe") takes the region of the biggest town near it in its zone,
+    # which stays listed under its own name ("Tórshavn").
+    merged = set()
+    for p in places:
+        near = [(i, c) for i, c in enumerate(taken)
                 if distance_km(p["lat"], p["lon"], c["lat"], c["lon"]) < 12]
-        if same:
-            for p in same:
-                if not p["pop"]:
-                    p["pop"] = c["pop"]
-                    p["region"] = clean(c["state"])
-                    p["country"] = clean(c["country"]) or p["country"]
+        named = [(i, c) for i, c in near if same_name(p["name"], c["name"])]
+        if named:
+            merged.add(named[0][0])
+        near = named or [(i, c) for i, c in near if c["tz"] == p["code"]]
+        if not near:
+            continue
+        c = near[0][1]
+        p["pop"] = c["pop"]
+        p["region"] = clean(c["state"])
+        p["country"] = clean(c["country"]) or p["country"]
+    for i, c in enumerate(taken):
+        if i in merged:
             continue
         rule, std = rule_of(c["tz"])
         places.append({

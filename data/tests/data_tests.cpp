@@ -226,6 +226,40 @@ TEST(ShippedLocations, EveryRecordParsesWritesBackAndTheFileCarriesAVersion) {
     }
 }
 
+// Every town of 15,000 people and every capital: the small capitals and the
+// Norwegian towns a user looks for by name.
+TEST(ShippedLocations, TownsOfFifteenThousandAndEveryCapitalAreListed) {
+    std::map<std::string, const TTimeLocation*> byName;
+    for (const auto& p : ShippedZones().places)
+        byName[p.Name] = &p;
+    EXPECT_GT(byName.size(), 24000u);
+    const struct {
+        const char* Name;
+        const char* Country;
+        double StdOffset;
+    } towns[] = {
+        {"Tromsø", "Norway", 1},       {"Bodø", "Norway", 1},
+        {"Ålesund", "Norway", 1},      {"Tønsberg", "Norway", 1},
+        {"Drammen", "Norway", 1},      {"Harstad", "Norway", 1},
+        {"Lillehammer", "Norway", 1},  {"Stavanger", "Norway", 1},
+        {"Valletta", "Malta", 1},      {"Belmopan", "Belize", -6},
+        {"Tórshavn", "Faroe Islands", 0}, {"Avarua", "Cook Islands", -10},
+        {"Hagåtña", "Guam", 10},       {"Vaduz", "Liechtenstein", 1},
+        {"Ngerulmud", "Palau", 9},     {"Palikir", "Micronesia", 11},
+        {"Funafuti", "Tuvalu", 12},    {"San Marino", "San Marino", 1},
+        {"Yaren District", "Nauru", 12}, {"Longyearbyen", "Svalbard and Jan Mayen", 1},
+    };
+    for (const auto& t : towns) {
+        const auto it = byName.find(t.Name);
+        if (it == byName.end()) {
+            ADD_FAILURE() << t.Name << " is missing";
+            continue;
+        }
+        EXPECT_EQ(it->second->Country, t.Country) << t.Name;
+        EXPECT_EQ(it->second->StdOffset, t.StdOffset) << t.Name;
+    }
+}
+
 TEST(ShippedLocations, EveryZoneOfTheTzTableHasItsPrincipalCity) {
     std::ifstream tab("/usr/share/zoneinfo/zone1970.tab");
     if (!tab) GTEST_SKIP() << "no zone1970.tab on this host";

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "globe/core/GlobeContext.h"
@@ -35,6 +36,7 @@ struct Country {
 struct Place {
     double Lon = 0, Lat = 0;  // east-positive
     double Offset = 0;
+    bool Principal = false;  // the principal city of its tz zone
 };
 
 [[noreturn]] void Die(const std::string& what) {
@@ -229,7 +231,13 @@ std::vector<Place> ReadPlaces(const char* path) {
         f.push_back(line.substr(s));
         if (f.size() < 5)
             Die("short place line: " + line);
-        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1])});
+        // The zone is the last field, before the record's end mark.
+        std::string zone = f.size() >= 10 ? f[9] : "";
+        if (!zone.empty() && zone.back() == '!')
+            zone.pop_back();
+        std::string city = zone.substr(zone.rfind('/') + 1);
+        std::replace(city.begin(), city.end(), '_', ' ');
+        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1]), !zone.empty() && f[0] == city});
     }
     return out;
 }
@@ -494,13 +502,34 @@ int Main(int argc, char** argv) {
                 if (TGeoDataObject* o = AddPolygon(shores, shore, ToMinutes(Densify(pc.R)), "", 0, unused))
                     shoreOf[o] = &pc;
         }
+        // The land is shared out among one place of each offset in every
+        // square of two degrees (a zone's principal city first): cells of
+        // every town would meet in slivers where towns crowd. A town the
+        // coarser cells give another offset gets a spot below.
+        std::vector<bool> site(places.size());
+        {
+            std::map<std::tuple<int, int, double>, size_t> chosen;
+            for (size_t i = 0; i < places.size(); ++i) {
+                const Place& pl = places[i];
+                const auto key = std::make_tuple(static_cast<int>(std::floor(pl.Lon / 2)),
+                                                 static_cast<int>(std::floor(pl.Lat / 2)), pl.Offset);
+                const auto it = chosen.find(key);
+                if (it == chosen.end())
+                    chosen[key] = i;
+                else if (pl.Principal && !places[it->second].Principal)
+                    it->second = i;
+            }
+            for (const auto& [key, i] : chosen)
+                site[i] = true;
+        }
         std::vector<size_t> atSea;
         for (size_t i = 0; i < places.size(); ++i) {
             const Place& pl = places[i];
             const TGlobeObject* hit = shores->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
             Piece* top = hit ? shoreOf[hit] : nullptr;
             if (top) {
-                top->Places.push_back(i);
+                if (site[i])
+                    top->Places.push_back(i);
                 continue;
             }
             atSea.push_back(i);
@@ -521,7 +550,7 @@ int Main(int argc, char** argv) {
                     }
                 }
             }
-            if (nearest)
+            if (nearest && site[i])
                 nearest->Places.push_back(i);
         }
         std::vector<std::pair<double, double>> discs;
@@ -561,24 +590,70 @@ int Main(int argc, char** argv) {
         NodeRings(zoneCells);
         for (auto& [pts, offset] : zoneCells)
             AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
-        layer->SaveToFile(outDir + "01-timezones.lyr");
-        std::printf("01-timezones.lyr: %d polygons (%zu discs), %lld points\n", layer->ObjectCount(), discs.size(),
-                    static_cast<long long>(total));
-        // Read back as the program reads it: every place must answer its own offset.
-        TGlobeContext check;
-        TGlobeLayer* back = check.AddNewLayer("");
-        back->SetFilename(outDir + "01-timezones.lyr");
-        int wrong = 0;
-        for (const Place& pl : places) {
-            const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
-            if (!o || o->Title != OffsetTitle(pl.Offset)) {
-                std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
-                             OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
-                ++wrong;
+        // Read back as the program reads it: every place must answer its own
+        // offset. A town that the cells leave in another offset's cell (near
+        // a zone border, or a twin town across one) gets a spot of its own,
+        // a minute or two wide, over the cells.
+        std::vector<size_t> spots;
+        for (int round = 0;; ++round) {
+            layer->SaveToFile(outDir + "01-timezones.lyr");
+            TGlobeContext check;
+            TGlobeLayer* back = check.AddNewLayer("");
+            back->SetFilename(outDir + "01-timezones.lyr");
+            std::vector<size_t> wrong;
+            for (size_t i = 0; i < places.size(); ++i) {
+                const Place& pl = places[i];
+                const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+                if (!o || o->Title != OffsetTitle(pl.Offset)) {
+                    if (round > 0)
+                        std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
+                                     OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
+                    wrong.push_back(i);
+                }
+            }
+            if (wrong.empty())
+                break;
+            if (round > 0)
+                Die(std::to_string(wrong.size()) + " places answer another offset");
+            for (size_t i : wrong) {
+                const Place& pl = places[i];
+                // The first of these shapes on the minute grid that holds the
+                // place and no town of another offset: a square two minutes
+                // wide, the grid square it lies in, a half of that square.
+                const double m = 1.0 / 60, cx = std::round(pl.Lon * 60) * m, cy = std::round(pl.Lat * 60) * m;
+                const double fx = std::floor(pl.Lon * 60) * m, fy = std::floor(pl.Lat * 60) * m;
+                const P a{fx, fy}, b{fx + m, fy}, c{fx + m, fy + m}, d{fx, fy + m};
+                const std::vector<Ring> shapes = {
+                    {{cx - m, cy - m}, {cx + m, cy - m}, {cx + m, cy + m}, {cx - m, cy + m}},
+                    {a, b, c, d}, {a, b, c}, {a, c, d}, {a, b, d}, {b, c, d}};
+                bool placed = false;
+                for (const Ring& r : shapes) {
+                    TGlobeContext scratch;
+                    TGlobeLayer* one = scratch.AddNewLayer("");
+                    int64_t unused = 0;
+                    AddPolygon(one, new TPolygonPresenter(one, "", 1), ToMinutes(r), "", 0, unused);
+                    auto holds = [&](const Place& q) {
+                        return one->ObjectAtLL(DecimalToGlobeUnits(q.Lon), DecimalToGlobeUnits(q.Lat)) != nullptr;
+                    };
+                    if (!holds(pl))
+                        continue;
+                    bool clear = true;
+                    for (const Place& q : places)
+                        clear = clear && (q.Offset == pl.Offset || std::fabs(q.Lat - pl.Lat) > 0.1 ||
+                                          std::fabs(q.Lon - pl.Lon) > 0.1 || !holds(q));
+                    if (!clear)
+                        continue;
+                    AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
+                    spots.push_back(i);
+                    placed = true;
+                    break;
+                }
+                if (!placed)
+                    std::fprintf(stderr, "hx_mklayers: no spot for %.4f %.4f\n", pl.Lon, pl.Lat);
             }
         }
-        if (wrong)
-            Die(std::to_string(wrong) + " places answer another offset");
+        std::printf("01-timezones.lyr: %d polygons (%zu discs, %zu spots), %lld points\n", layer->ObjectCount(),
+                    discs.size(), spots.size(), static_cast<long long>(total));
     }
     return 0;
 }

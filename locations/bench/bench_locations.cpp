@@ -1,11 +1,13 @@
 // The location manager's commands on long lists: a search, a change of
-// grouping (sort and tree), and Add (sort, list file, tree, find).
+// grouping (sort and tree), and Add (sort, list file, tree, find), on
+// generated places and on the shipped ones.
 #include "clockapp/MainWindow.h"
 #include "clockapp/PrefsStore.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "locations/TimeZoneManager.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <optional>
 #include <random>
 
 namespace {
@@ -29,7 +32,9 @@ public:
     bool ConfirmYes(const std::string&) override { return true; }
 };
 
-// A main window with n generated places and its manager.
+// A main window with n generated places, or the shipped places when n is
+// kShipped, and its manager.
+constexpr int kShipped = -1;
 struct TSetup {
     THXMemoryPrefsStore store;
     QTemporaryDir dir;
@@ -39,6 +44,8 @@ struct TSetup {
 
     explicit TSetup(int n) {
         SetMessagePresenter(&silent);
+        if (n == kShipped)
+            QFile::copy(HX_SOURCE_DIR "/data/hxzones.hxd", dir.filePath("hxzones.hxd"));
         for (const char* name : {"FirstRun", "ShowSplash", "InstallUpgrade"})
             store.SetValue(THXRootKey::HKEY_CURRENT_USER, "SOFTWARE\\Horolux\\Prefs", name,
                            THXStoredValue::FromInteger(0));
@@ -82,8 +89,42 @@ void BM_FindByCity(benchmark::State& state) {
 }
 BENCHMARK(BM_FindByCity)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-void BM_GroupingChange(benchmark::State& state) {
-    TSetup s(int(state.range(0)));
+// What a user types: a name without its accents.
+void BM_FindByNameShipped(benchmark::State& state) {
+    TSetup s(kShipped);
+    s.Field("e_zoneName")->setText("Tromso");
+    for (auto _ : state) {
+        s.m->LocationChanged = false;
+        s.m->sbSearchByNameClick();
+    }
+    state.counters["places"] = double(s.w->StandardLocations.size());
+}
+BENCHMARK(BM_FindByNameShipped)->Unit(benchmark::kMillisecond);
+
+void BM_FindByCityShipped(benchmark::State& state) {
+    TSetup s(kShipped);
+    s.Field("me_City")->setText("sao");
+    for (auto _ : state) {
+        s.m->LocationChanged = false;
+        s.m->sbSearchByCityClick();
+    }
+}
+BENCHMARK(BM_FindByCityShipped)->Unit(benchmark::kMillisecond);
+
+// The first opening: the list read, sorted and made a tree, the window shown.
+void BM_OpenManagerShipped(benchmark::State& state) {
+    for (auto _ : state) {
+        std::optional<TSetup> s;
+        s.emplace(kShipped);
+        state.PauseTiming();
+        s.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenManagerShipped)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void GroupingChanges(benchmark::State& state, int n) {
+    TSetup s(n);
     int k = 0;
     for (auto _ : state) {
         switch (k++ % 3) {
@@ -98,17 +139,31 @@ void BM_GroupingChange(benchmark::State& state) {
         }
     }
 }
+void BM_GroupingChange(benchmark::State& state) {
+    GroupingChanges(state, int(state.range(0)));
+}
 BENCHMARK(BM_GroupingChange)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+void BM_GroupingChangeShipped(benchmark::State& state) {
+    GroupingChanges(state, kShipped);
+}
+BENCHMARK(BM_GroupingChangeShipped)->Unit(benchmark::kMillisecond);
 
-void BM_Add(benchmark::State& state) {
-    TSetup s(int(state.range(0)));
+void Adds(benchmark::State& state, int n) {
+    TSetup s(n);
     int k = 0;
     for (auto _ : state) {
         s.Field("e_zoneName")->setText(QString("Added %1").arg(k++));
         s.m->sb_AddLocClick();
     }
 }
+void BM_Add(benchmark::State& state) {
+    Adds(state, int(state.range(0)));
+}
 BENCHMARK(BM_Add)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+void BM_AddShipped(benchmark::State& state) {
+    Adds(state, kShipped);
+}
+BENCHMARK(BM_AddShipped)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -90,9 +90,9 @@ TEST_F(ManagerTest, SearchesFindTheirPlacesOrSayWhy) {
         {"sbSearchByCode", "me_Code", "zz", 0, 22},
         {"sbSearchByCity", "me_City", "", 6, 0},
         {"sbSearchByCity", "me_City", "zz", 0, 23},
-        {"sbSearchByCountry", "me_Country", "Fr", 2, 0},
+        {"sbSearchByCountry", "me_Country", "Fr", 3, 0},
         {"sbSearchByCountry", "me_Country", "zz", 0, 24},
-        {"sbSearchByRegion", "me_Region", "o", 3, 0},
+        {"sbSearchByRegion", "me_Region", "o", 4, 0},
         {"sbSearchByRegion", "me_Region", "zz", 0, 26},
     };
     for (const Row& r : rows) {
@@ -454,6 +454,72 @@ TEST_F(ManagerTest, ExactMatchIsFoundFirst) {
     EXPECT_EQ(C<QAbstractButton>("sbFindNext")->text(), "Find Next 1 of 2");
     Click("sbFindNext");
     EXPECT_EQ(Text("e_zoneName"), "Nishi-Tokyo");
+}
+
+// Finding is without regard to case and accents, typed or stored: the place
+// that is the text comes first (spelt as typed before spelt otherwise), then
+// those that contain it. Names sort the same way.
+TEST_F(ManagerTest, FindingIgnoresCaseAndAccents) {
+    Open();
+    for (const TTimeLocation& l : {
+             Place("Tromsø Lufthavn", "Langnes", "Troms", "Norway", "TOS", 1),
+             Place("Tromsø", "Tromsø", "Troms", "Norway", "", 1),
+             Place("São Paulo", "São Paulo", "São Paulo", "Brazil", "", -3, "0"),
+             Place("Sao Paulo", "Sao Paulo", "", "Brazil", "", -3, "0"),
+             Place("Zurich", "Zurich", "Canton of Zurich", "Switzerland", "", 1),
+             Place("Kraków", "Kraków", "Lesser Poland", "Poland", "", 1),
+             Place("Ærøskøbing", "Ærøskøbing", "South Denmark", "Denmark", "", 1),
+             Place("Gießen", "Gießen", "Hesse", "Germany", "", 1),
+             Place("Łódź", "Łódź", "Łódź Voivodeship", "Poland", "", 1),
+         })
+        w->StandardLocations.push_back(std::make_unique<TTimeLocation>(l));
+    M()->RebuildLocationTree();
+    const struct {
+        const char* Field;
+        const char* Typed;
+        const char* First;
+        size_t Found;
+    } rows[] = {
+        {"e_zoneName", "Tromso", "Tromsø", 2},
+        {"e_zoneName", "Tromsø", "Tromsø", 2},
+        {"e_zoneName", "TROMSO", "Tromsø", 2},
+        {"e_zoneName", "tromsø lufthavn", "Tromsø Lufthavn", 1},
+        {"e_zoneName", "Sao Paulo", "Sao Paulo", 2},
+        {"e_zoneName", "São Paulo", "São Paulo", 2},
+        {"e_zoneName", "Zürich", "Zurich", 1},
+        {"e_zoneName", "krakow", "Kraków", 1},
+        {"e_zoneName", "AEROSKOBING", "Ærøskøbing", 1},
+        {"e_zoneName", "Giessen", "Gießen", 1},
+        {"e_zoneName", "GIESSEN", "Gießen", 1},
+        {"e_zoneName", "Lodz", "Łódź", 1},
+        {"me_City", "TROMSO", "Tromsø", 1},
+        {"me_Region", "lodz", "Łódź", 1},
+        {"me_Country", "france", "Lyon", 3},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.Field) + " " + r.Typed);
+        presenter.Texts.clear();
+        Click("sbClear");
+        Type(r.Field, r.Typed);
+        M()->LocationChanged = false;
+        const std::string field = r.Field;
+        Click(field == "e_zoneName"  ? "sbSearchByName"
+              : field == "me_City"   ? "sbSearchByCity"
+              : field == "me_Region" ? "sbSearchByRegion"
+                                     : "sbSearchByCountry");
+        EXPECT_TRUE(presenter.Texts.empty());
+        EXPECT_EQ(M()->FindResults.size(), r.Found);
+        EXPECT_EQ(Text("e_zoneName"), r.First);
+    }
+    // By name: "Ærøskøbing" with the A's, "Łódź" with the L's.
+    Click("sbSortByName");
+    const std::vector<std::string> names = ListNames();
+    const auto at = [&](const char* name) {
+        return std::find(names.begin(), names.end(), name) - names.begin();
+    };
+    EXPECT_LT(at("Ærøskøbing"), at("Gießen"));
+    EXPECT_LT(at("Łódź"), at("Lyon"));
+    EXPECT_LT(at("Lyon"), at("Nice"));
 }
 
 // Escape typed into any control of the manager closes it, as it does a dialog.
