@@ -132,6 +132,7 @@ void TSyncLogDigest::Mix(uint64_t word) {
 }
 
 void TSyncLogDigest::Add(std::string_view bytes) {
+    if (bytes.empty()) return;
     FLength += bytes.size();
     if (bytes.size() >= TailBytes) {
         std::memcpy(FTail, bytes.data() + bytes.size() - TailBytes, TailBytes);
