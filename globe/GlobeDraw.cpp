@@ -118,22 +118,38 @@ bool TGlobeDrawContext::SetCanvasSize(int32_t w, int32_t h, int32_t ppi, bool im
         return false;
     if (TransparentBackground)
         Background = QImage();  // taken from behind the window again at the next paint
-    // What was visible stays visible: the view grows by the smaller of the
-    // two ratios and keeps its centre (growing by the diagonal cut off the
-    // top and bottom of a fitted globe in a wide window).
-    const extended r = std::min(static_cast<extended>(w) / CanvasWidth, static_cast<extended>(h) / CanvasHeight);
-    Model->XOrigin = Sat32(w / 2 + Rnd64((static_cast<extended>(Model->XOrigin) - CanvasWidth / 2) * r));
-    Model->YOrigin = Sat32(h / 2 + Rnd64((static_cast<extended>(Model->YOrigin) - CanvasHeight / 2) * r));
+    // Scaling by the last step's ratio does not undo itself (a maximise and
+    // restore would shrink the globe each time): the scale is taken from the
+    // view the user set, by the ratio of the fitting scales of the two sizes.
+    TResizeReference& ref = SizeReference;
+    if (ref.Model != Model.get() || ref.MadeScale != ScaleFactor() || ref.MadeXOrigin != Model->XOrigin ||
+        ref.MadeYOrigin != Model->YOrigin || ref.MadeWidth != CanvasWidth || ref.MadeHeight != CanvasHeight) {
+        ref.Model = Model.get();
+        ref.Width = CanvasWidth;
+        ref.Height = CanvasHeight;
+        ref.Scale = ScaleFactor();
+        ref.XOrigin = Model->XOrigin;
+        ref.YOrigin = Model->YOrigin;
+    }
+    extended v = ref.Scale * (FitScale(w, h) / FitScale(ref.Width, ref.Height));
+    v = std::min<extended>(v, 4);
+    v = std::max<extended>(v, static_cast<extended>(std::max(w, h)) / std::numeric_limits<int32_t>::max());
+    // The point at the centre stays there.
+    const extended r = ref.Scale > 0 ? v / ref.Scale : 1;
+    Model->XOrigin = Sat32(w / 2 + Rnd64((static_cast<extended>(ref.XOrigin) - ref.Width / 2) * r));
+    Model->YOrigin = Sat32(h / 2 + Rnd64((static_cast<extended>(ref.YOrigin) - ref.Height / 2) * r));
     CanvasWidth = w;
     CanvasHeight = h;
     CanvasPPI = ppi;
-    extended v = r * ScaleFactor();
-    v = std::min<extended>(v, 4);
-    v = std::max<extended>(v, static_cast<extended>(std::max(w, h)) / std::numeric_limits<int32_t>::max());
     if (v != ScaleFactor()) {
         Model->SetScaleFactor(v);
         ObjectsChangedMark = true;
     }
+    ref.MadeScale = ScaleFactor();
+    ref.MadeXOrigin = Model->XOrigin;
+    ref.MadeYOrigin = Model->YOrigin;
+    ref.MadeWidth = w;
+    ref.MadeHeight = h;
     Altitude = Rnd(w / ScaleFactor() / std::tan(50 * GlobePi / 180));
     ViewRect = {0, 0, Rnd(w / ScaleFactor()), Rnd(h / ScaleFactor())};
     if (image)

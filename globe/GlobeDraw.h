@@ -21,9 +21,11 @@ public:
     TGlobeCanvas GlobeCanvas;
     TTextureData Texture;
 
-    // The canvas takes a new size; the view keeps its centre and grows by
-    // the smaller of the width and height ratios. False (nothing changes)
-    // for a zero argument.
+    // The canvas takes a new size; the view keeps its centre and its scale
+    // keeps the ratio to the fitting scale that the user's last zoom or fit
+    // had, so a fitted globe stays whole and fitted, and a size had before
+    // gives its scale back exactly. False (nothing changes) for a zero
+    // argument.
     bool SetCanvasSize(int32_t w, int32_t h, int32_t ppi, bool image = true);
 
     // Chains, as the presenters and the graticule call them.
@@ -68,6 +70,18 @@ public:
     bool IsPrinting() const override { return false; }
 
     int RebuildCount = 0;
+
+private:
+    // The view as the user left it (scale, origin and canvas size), and the
+    // view the last resize made of it: while the view is still that one,
+    // a resize starts from the user's view, never from the last resize.
+    struct TResizeReference {
+        const TPrjModel* Model = nullptr;
+        int32_t Width = 0, Height = 0, XOrigin = 0, YOrigin = 0;
+        extended Scale = 0;
+        int32_t MadeWidth = 0, MadeHeight = 0, MadeXOrigin = 0, MadeYOrigin = 0;
+        extended MadeScale = 0;
+    } SizeReference;
 
 protected:
     // Projects and draws one walked run of the chain; answers whether the

@@ -143,6 +143,18 @@ void TFSystemDrift::ReadSlice() {
     QElapsedTimer spent;
     spent.start();
     bool done = false;
+    if (!FReader->Reading()) {
+        if (!FReader->Checking()) return;
+        // What the shown read took up from is compared with the file, in
+        // slices; a difference starts a read from the top.
+        while (!(done = FReader->Check(ChunkBytes)) && spent.elapsed() < SliceMs) {
+        }
+        if (!done || FReader->Reading()) {
+            if (FReader->Reading()) setCursor(Qt::BusyCursor);
+            FNextSlice.start();
+        }
+        return;
+    }
     while (!(done = FReader->Step(ChunkBytes)) && spent.elapsed() < SliceMs) {
     }
     if (!done) {
@@ -154,6 +166,8 @@ void TFSystemDrift::ReadSlice() {
     FStatistics = FReader->Statistics(NowUTC());
     ui->DriftChart->SamplesChanged(FReader->SampleAverage());
     ComputeStatistics();
+    // The comparison goes on after this turn of the event loop.
+    if (FReader->Checking()) FNextSlice.start();
 }
 
 void TFSystemDrift::ComputeStatistics() {

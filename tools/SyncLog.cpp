@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -110,68 +112,194 @@ TSyncLogContents ReadSyncLogText(std::string_view text, TDateTime nowUtc) {
 // ------------------------------------------------------------- reader
 
 namespace {
-constexpr size_t kTailBytes = 64;
+
+// Nothing in a log is hidden from the hash: a word at a time, each step a
+// bijection of the state, so no one change of a word leaves it as it was.
+constexpr uint64_t kOdd1 = 0x9E3779B97F4A7C15ull, kOdd2 = 0xBF58476D1CE4E5B9ull;
+
+uint64_t Rotate(uint64_t x, int k) {
+    return (x << k) | (x >> (64 - k));
+}
+
+// Timestamps come from a clock that steps a few milliseconds at a time; a
+// second is ample for that and for file systems that keep whole seconds.
+constexpr int64_t kRecentNs = 1000000000;
+
 } // namespace
+
+void TSyncLogDigest::Mix(uint64_t word) {
+    FHash = Rotate(FHash ^ (word * kOdd1), 31) * kOdd2;
+}
+
+void TSyncLogDigest::Add(std::string_view bytes) {
+    if (bytes.empty()) return;
+    FLength += bytes.size();
+    if (bytes.size() >= TailBytes) {
+        std::memcpy(FTail, bytes.data() + bytes.size() - TailBytes, TailBytes);
+        FTailLength = TailBytes;
+    } else {
+        const size_t drop = FTailLength + bytes.size() > TailBytes ? FTailLength + bytes.size() - TailBytes : 0;
+        std::memmove(FTail, FTail + drop, FTailLength - drop);
+        std::memcpy(FTail + FTailLength - drop, bytes.data(), bytes.size());
+        FTailLength += bytes.size() - drop;
+    }
+    size_t i = 0;
+    if (FWordFill > 0) {
+        while (FWordFill < 8 && i < bytes.size()) FWord[FWordFill++] = static_cast<unsigned char>(bytes[i++]);
+        if (FWordFill < 8) return;
+        uint64_t w;
+        std::memcpy(&w, FWord, 8);
+        Mix(w);
+        FWordFill = 0;
+    }
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, bytes.data() + i, 8);
+        Mix(w);
+    }
+    while (i < bytes.size()) FWord[FWordFill++] = static_cast<unsigned char>(bytes[i++]);
+}
+
+uint64_t TSyncLogDigest::Value() const {
+    uint64_t last = 0;
+    std::memcpy(&last, FWord, FWordFill);
+    uint64_t h = Rotate(FHash ^ (last * kOdd1), 31) * kOdd2;
+    h = Rotate(h ^ (FLength * kOdd1), 31) * kOdd2;
+    h ^= h >> 30;
+    h *= kOdd2;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBull;
+    return h ^ (h >> 31);
+}
 
 TSyncLogReader::TSyncLogReader(std::string path, std::vector<TDriftSample>& samples)
     : FPath(std::move(path)), FSamples(samples) {}
 
 TSyncLogReader::~TSyncLogReader() {
     if (FFd >= 0) ::close(FFd);
+    CloseCheck();
+}
+
+TSyncLogReader::TStamp TSyncLogReader::StampOf(const struct stat& st) {
+    TStamp s;
+    s.Device = uint64_t(st.st_dev);
+    s.Inode = uint64_t(st.st_ino);
+    s.Size = uint64_t(st.st_size);
+    s.Modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.Changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+}
+
+bool TSyncLogReader::Recent(const TStamp& s) {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t ns = int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return std::max(s.Modified, s.Changed) > ns - kRecentNs;
 }
 
 bool TSyncLogReader::Begin() {
     // A read still going on reaches the end as it is when it gets there.
     if (FFd >= 0) return true;
+    // What a check was to confirm is decided anew.
+    CloseCheck();
+    FCheck.Due = false;
     const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         if (fd >= 0) ::close(fd);
         // What was read is gone with the file.
-        Restart();
-        FStartOver = true;
+        Forget();
         return false;
     }
+    const TStamp stamp = StampOf(st);
     // The same file, grown or as it was: its bytes before the end of the
-    // last read are still those read then.
-    bool same = !FStartOver && uint64_t(st.st_dev) == FDevice && uint64_t(st.st_ino) == FInode &&
-                uint64_t(st.st_size) >= FOffset;
-    if (same && !FTail.empty()) {
-        std::string now(FTail.size(), '\0');
-        same = ::pread(fd, now.data(), now.size(), off_t(FOffset - FTail.size())) ==
-                   ssize_t(now.size()) &&
-               now == FTail;
+    // last read must still be those read then.
+    bool resume = !FStartOver && SameFile(stamp) && stamp.Size >= FOffset;
+    FCheckAfter = false;
+    if (resume && !(FTrusted && stamp == FStamp) && FOffset > 0) {
+        // Written to since: the bytes just before the end tell at once of a
+        // log cleared and written anew; the rest is compared afterwards.
+        const std::string_view tail = FAtOffset.Tail();
+        std::string now(tail.size(), '\0');
+        resume = ::pread(fd, now.data(), now.size(), off_t(FOffset - tail.size())) == ssize_t(now.size()) &&
+                 now == tail;
+        FCheckAfter = resume;
     }
-    if (same) {
+    FFd = fd;
+    FBeginStamp = stamp;
+    FSteps = 0;
+    FPending.clear();
+    if (resume) {
         // The unfinished line is read again, whole or not.
         if (FPendingSample) FSamples.pop_back();
+        FPendingSample = false;
+        FFromTop = false;
+        FSamplesAtBegin = FSamples.size();
+        FDigest = FAtOffset;
+        FPos = FOffset;
     } else {
-        Restart();
-        FDevice = uint64_t(st.st_dev);
-        FInode = uint64_t(st.st_ino);
-        ++FWholeReads;
+        ::close(FFd);
+        FFd = -1;
+        return OpenFromTop();
     }
-    FPendingSample = false;
-    FPending.clear();
-    FStartOver = false;
-    FFd = fd;
-    FPos = FOffset;
     return true;
 }
 
-void TSyncLogReader::Restart() {
+// A read from the top of the file at the path, the chart keeping what it
+// shows until that read ends; false (and the chart empty) without a file.
+bool TSyncLogReader::OpenFromTop() {
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
+    // Points an unfinished read added to the chart are of a file that is
+    // not there any more.
+    if (!FFromTop && FSamplesAtBegin <= FSamples.size()) FSamples.resize(FSamplesAtBegin);
+    const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        Forget();
+        return false;
+    }
+    const TStamp stamp = StampOf(st);
+    FFd = fd;
+    FBeginStamp = stamp;
+    FSteps = 0;
+    FDevice = stamp.Device;
+    FInode = stamp.Inode;
+    FTally = TSyncLogTally();
+    FOffset = FPos = 0;
+    FAtOffset = FDigest = TSyncLogDigest();
+    FPending.clear();
+    std::vector<TDriftSample>().swap(FFresh);
+    FFromTop = true;
+    FCheckAfter = false;
+    FStartOver = false;
+    ++FWholeReads;
+    return true;
+}
+
+void TSyncLogReader::Forget() {
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
+    CloseCheck();
+    FCheck.Due = false;
     std::vector<TDriftSample>().swap(FSamples);
+    std::vector<TDriftSample>().swap(FFresh);
     FTally = TSyncLogTally();
     FShown = TSyncLogTally();
-    FOffset = 0;
-    FTail.clear();
+    FOffset = FPos = 0;
+    FAtOffset = FDigest = TSyncLogDigest();
     FPending.clear();
     FPendingSample = false;
+    FFromTop = false;
+    FSamplesAtBegin = 0;
+    FTrusted = false;
+    FStartOver = true;
 }
 
 void TSyncLogReader::TakeLine(std::string_view line) {
     TDriftSample sample;
-    if (FTally.AddLine(line, sample)) FSamples.push_back(sample);
+    if (FTally.AddLine(line, sample)) (FFromTop ? FFresh : FSamples).push_back(sample);
 }
 
 void TSyncLogReader::AddPending(std::string_view piece) {
@@ -181,16 +309,20 @@ void TSyncLogReader::AddPending(std::string_view piece) {
 
 bool TSyncLogReader::Step(size_t maxBytes) {
     if (FFd < 0) return true;
+    if (FCheck.Due && FCheck.BeforeShowing) return CheckStep(maxBytes);
+    ++FSteps;
     char buf[64 * 1024];
     while (maxBytes > 0) {
         const ssize_t n = ::pread(FFd, buf, std::min(sizeof buf, maxBytes), off_t(FPos));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
+        if (n < 0) {
             // After a failed read nothing read before can be trusted.
-            if (n < 0) FStartOver = true;
-            Finish();
+            FStartOver = true;
+            FCheckAfter = false;
+            Commit(FBeginStamp, false);
             return true;
         }
+        if (n == 0) return EndOfRead();
         const std::string_view data(buf, size_t(n));
         const uint64_t at = FPos;
         FPos += uint64_t(n);
@@ -211,13 +343,53 @@ bool TSyncLogReader::Step(size_t maxBytes) {
                 FPending.clear();
             }
             start = lf + 1;
+        }
+        if (start > 0) {
+            // Up to the end of the last whole line, then the rest.
+            FDigest.Add(data.substr(0, start));
+            FAtOffset = FDigest;
             FOffset = at + start;
+            FDigest.Add(data.substr(start));
+        } else {
+            FDigest.Add(data);
         }
     }
     return false;
 }
 
-void TSyncLogReader::Finish() {
+// The end of the file is reached: the read is shown unless the file
+// changed under it.
+bool TSyncLogReader::EndOfRead() {
+    struct stat st, there;
+    if (::fstat(FFd, &st) != 0) {
+        FStartOver = true;
+        FCheckAfter = false;
+        Commit(FBeginStamp, false);
+        return true;
+    }
+    const TStamp now = StampOf(st);
+    // Rotated, removed or cut short while it was read: the file now at the
+    // path is read instead, from the top.
+    if (::stat(FPath.c_str(), &there) != 0 || !SameFile(StampOf(there)) || now.Size < FPos)
+        return !OpenFromTop();
+    if (now.Size > FPos) return false; // written to as the end was reached: more to read
+    // Written to while it was read (or so lately before that a write would
+    // not show): the bytes read must still be the file's before they count.
+    if (!(now == FBeginStamp) || (FSteps > 1 && Recent(FBeginStamp))) {
+        StartCheck(true);
+        return false;
+    }
+    Commit(now, !Recent(now));
+    return true;
+}
+
+void TSyncLogReader::Commit(const TStamp& stamp, bool trusted) {
+    if (FFromTop) {
+        FSamples.swap(FFresh);
+        std::vector<TDriftSample>().swap(FFresh);
+        FFromTop = false;
+    }
+    FPendingSample = false;
     FShown = FTally;
     // A line still being written counts as it stands, as a whole read would
     // count it; it is read again next time.
@@ -229,12 +401,93 @@ void TSyncLogReader::Finish() {
         }
         FPending.clear();
     }
-    FTail.assign(size_t(std::min<uint64_t>(FOffset, kTailBytes)), '\0');
-    if (!FTail.empty() && ::pread(FFd, FTail.data(), FTail.size(), off_t(FOffset - FTail.size())) !=
-                              ssize_t(FTail.size()))
-        FStartOver = true;
-    ::close(FFd);
+    FSamplesAtBegin = FSamples.size();
+    FStamp = stamp;
+    FTrusted = trusted && !FCheckAfter;
+    if (FFd >= 0) ::close(FFd);
     FFd = -1;
+    if (FCheckAfter) {
+        FCheckAfter = false;
+        StartCheck(false);
+    }
+}
+
+// The bytes up to the end of the last whole line, compared with the file at
+// the path; beforeShowing: this read is shown only when they agree.
+void TSyncLogReader::StartCheck(bool beforeShowing) {
+    CloseCheck();
+    FCheck.Due = true;
+    FCheck.BeforeShowing = beforeShowing;
+    // Compared before it is shown, all of it is: nothing is left for after.
+    if (beforeShowing) FCheckAfter = false;
+    FCheck.Pos = 0;
+    FCheck.End = FOffset;
+    FCheck.Want = FAtOffset.Value();
+    FCheck.Digest = TSyncLogDigest();
+}
+
+void TSyncLogReader::CloseCheck() {
+    if (FCheck.Fd >= 0) ::close(FCheck.Fd);
+    FCheck.Fd = -1;
+}
+
+bool TSyncLogReader::Check(size_t maxBytes) {
+    if (!FCheck.Due || FCheck.BeforeShowing) return true;
+    return CheckStep(maxBytes);
+}
+
+bool TSyncLogReader::CheckStep(size_t maxBytes) {
+    bool same = true;
+    if (FCheck.Fd < 0) {
+        FCheck.Fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        same = FCheck.Fd >= 0 && ::fstat(FCheck.Fd, &st) == 0;
+        if (same) {
+            FCheck.Stamp = StampOf(st);
+            same = SameFile(FCheck.Stamp) && FCheck.Stamp.Size >= FCheck.End;
+        }
+    }
+    char buf[64 * 1024];
+    while (same && FCheck.Pos < FCheck.End && maxBytes > 0) {
+        const size_t want = size_t(std::min<uint64_t>({sizeof buf, maxBytes, FCheck.End - FCheck.Pos}));
+        const ssize_t n = ::pread(FCheck.Fd, buf, want, off_t(FCheck.Pos));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            same = false;
+            break;
+        }
+        FCheck.Digest.Add(std::string_view(buf, size_t(n)));
+        FCheck.Pos += uint64_t(n);
+        FBytesChecked += uint64_t(n);
+        maxBytes -= std::min(maxBytes, size_t(n));
+    }
+    if (same && FCheck.Pos < FCheck.End) return false;
+    TStamp after;
+    struct stat st;
+    if (same) {
+        same = FCheck.Digest.Value() == FCheck.Want && ::fstat(FCheck.Fd, &st) == 0;
+        if (same) after = StampOf(st);
+    }
+    CloseCheck();
+    FCheck.Due = false;
+    if (!same) {
+        // Not what was read: all of it is read again.
+        if (FCheck.BeforeShowing) return !OpenFromTop();
+        OpenFromTop();
+        return true;
+    }
+    // The bytes read are the file's as of the stamp at the start of the
+    // comparison, if nothing was written while it went on.
+    const bool steady = after == FCheck.Stamp && !Recent(after);
+    if (FCheck.BeforeShowing) {
+        Commit(FCheck.Stamp, steady);
+        return true;
+    }
+    if (steady) {
+        FStamp = FCheck.Stamp;
+        FTrusted = true;
+    }
+    return true;
 }
 
 std::string DriftText(double days) {

@@ -103,9 +103,7 @@ void TGlobeContext::SetScaleFactor(extended v) {
     if (v == 0) {
         Model->XOrigin = CanvasWidth / 2;
         Model->YOrigin = CanvasHeight / 2;
-        const TModelExtent& e = Model->ModelExtent;
-        v = std::min(h / std::fabs(static_cast<extended>(e.Bottom) - e.Top),
-                     w / std::fabs(static_cast<extended>(e.Right) - e.Left));
+        v = FitScale(CanvasWidth, CanvasHeight);
     }
     if (v > 4)
         v = 4;
@@ -122,6 +120,12 @@ void TGlobeContext::SetScaleFactor(extended v) {
         ObjectsChangedMark = true;
         RedrawLayers();
     }
+}
+
+extended TGlobeContext::FitScale(int32_t w, int32_t h) const {
+    const TModelExtent& e = Model->ModelExtent;
+    return std::min(static_cast<extended>(h) / std::fabs(static_cast<extended>(e.Bottom) - e.Top),
+                    static_cast<extended>(w) / std::fabs(static_cast<extended>(e.Right) - e.Left));
 }
 
 void TGlobeContext::SetAltitude(int32_t a) {

@@ -98,6 +98,8 @@ public:
     void SetProjectionModel(std::unique_ptr<TPrjModel> m);
     extended ScaleFactor() const { return Model->ScaleFactor; }
     void SetScaleFactor(extended v);
+    // The scale at which the model's extent just fits a canvas of w x h.
+    extended FitScale(int32_t w, int32_t h) const;
     int32_t Altitude = 0;
     void SetAltitude(int32_t a);
     GlobeExtent ViewRect;

@@ -2,8 +2,9 @@
 // Ellipsoidal distance and the sun's place for the day/night shadow.
 #include "globe/core/GlobeUnits.h"
 
-// Distance in GU on the spheroid (Vincenty's inverse formula, at most 200
-// iterations; a great circle when it does not settle).
+// Distance in GU along the geodesic of the spheroid, for every pair of
+// points (over a pole and nearly antipodal ones too), to well under a
+// millimetre of the ellipsoid's own geodesic.
 int32_t GlobeDistance(TSpheroid spheroid, const GlobePoint& a, const GlobePoint& b);
 // The same, unrounded, in GU.
 extended GlobeDistanceExact(TSpheroid spheroid, const GlobePoint& a, const GlobePoint& b);

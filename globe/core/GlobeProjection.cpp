@@ -273,13 +273,17 @@ bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
 }
 
 bool TSphericalPrj::XYToLL(int32_t px, int32_t py, int index) {
-    const extended dx = static_cast<extended>(px) - XOrigin, dy = static_cast<extended>(py) - YOrigin;
+    extended dx = static_cast<extended>(px) - XOrigin, dy = static_cast<extended>(py) - YOrigin;
     extended q = RadiusPixels2 - dx * dx - dy * dy;
     if (q < 0) {
         // A pixel that a point of the limb rounds to may lie up to half a
-        // pixel's diagonal outside the disk: it still names the limb.
-        if (std::sqrt(dx * dx + dy * dy) > RadiusPixels + 0.7072L)
+        // pixel's diagonal outside the disk: it names the limb point in its
+        // direction, so it is brought back onto the rim first.
+        const extended d = std::sqrt(dx * dx + dy * dy);
+        if (d > RadiusPixels + 0.7072L)
             return false;
+        dx *= RadiusPixels / d;
+        dy *= RadiusPixels / d;
         q = 0;
     }
     const extended dz = -std::sqrt(q);

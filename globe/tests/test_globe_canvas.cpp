@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "globe/GlobeTool.h"
 #include "globe/tests/GlobeDrawTestSupport.h"
@@ -293,7 +294,7 @@ TEST_F(CanvasFixture, DrawingPropertiesRedrawWhenChanged) {
     EXPECT_EQ(g.RedrawCount, before);
 }
 
-TEST_F(CanvasFixture, AGrownCanvasKeepsTheFittedGlobeWholeAndTakesTheBackdropAgain) {
+TEST_F(CanvasFixture, AResizedCanvasKeepsTheFittedGlobeWholeGivesEachSizeItsScaleBackAndTakesTheBackdropAgain) {
     // 600 x 400 to 1366 x 700, as a maximised map window: the disk grows by
     // the height's ratio and stays inside.
     TGlobeDrawContext g(600, 400);
@@ -312,6 +313,45 @@ TEST_F(CanvasFixture, AGrownCanvasKeepsTheFittedGlobeWholeAndTakesTheBackdropAga
     EXPECT_LE(m->RadiusPixels, 200);
     EXPECT_EQ(m->XOrigin, 300);
     EXPECT_EQ(m->YOrigin, 200);
+
+    // Maximised and restored, widened and narrowed, again and again: a fitted
+    // globe stays whole at every size and every size gives its radius back.
+    g.SetCanvasSize(800, 600, 96);
+    g.SetScaleFactor(0);
+    const extended first = m->RadiusPixels;
+    auto whole = [&](const char* what, int i) {
+        EXPECT_GE(m->XOrigin - m->RadiusPixels, -0.5L) << what << " " << i;
+        EXPECT_LE(m->XOrigin + m->RadiusPixels, g.CanvasWidth + 0.5L) << what << " " << i;
+        EXPECT_GE(m->YOrigin - m->RadiusPixels, -0.5L) << what << " " << i;
+        EXPECT_LE(m->YOrigin + m->RadiusPixels, g.CanvasHeight + 0.5L) << what << " " << i;
+    };
+    for (const auto& [what, w, h] : {std::tuple{"maximised", 1366, 700}, std::tuple{"narrowed", 700, 600}}) {
+        extended there = 0;
+        for (int i = 0; i < 5; ++i) {
+            g.SetCanvasSize(w, h, 96);
+            whole(what, i);
+            if (i == 0)
+                there = m->RadiusPixels;
+            EXPECT_EQ(m->RadiusPixels, there) << what << " " << i;
+            g.SetCanvasSize(800, 600, 96);
+            whole("back", i);
+            EXPECT_EQ(m->RadiusPixels, first) << what << " " << i;
+            EXPECT_EQ(m->XOrigin, 400);
+            EXPECT_EQ(m->YOrigin, 300);
+        }
+    }
+    // A zoom made at one size is the reference from then on, and Fit fits.
+    g.SetCanvasSize(1366, 700, 96);
+    g.SetScaleFactor(g.ScaleFactor() * 2);
+    const extended zoomed = g.ScaleFactor();
+    g.SetCanvasSize(800, 600, 96);
+    EXPECT_NEAR(static_cast<double>(g.ScaleFactor() / zoomed), 600.0 / 700, 1e-12);
+    g.SetCanvasSize(1366, 700, 96);
+    EXPECT_EQ(g.ScaleFactor(), zoomed);
+    g.SetScaleFactor(0);
+    EXPECT_EQ(g.ScaleFactor(), g.FitScale(1366, 700));
+    g.SetCanvasSize(800, 600, 96);
+    EXPECT_EQ(m->RadiusPixels, first);
 
     // What lies behind a transparent control is taken again after a resize.
     g.TransparentBackground = true;

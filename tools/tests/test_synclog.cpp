@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -258,5 +259,103 @@ TEST(SyncLogReader, ReadsWhatWasAppendedAndStartsAgainOnlyWhenTheFileChanged) {
     EXPECT_FALSE(reader.Begin());
     EXPECT_EQ(reader.Statistics(now).Entries, 0);
     EXPECT_TRUE(samples.empty());
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+bool SameSamples(const std::vector<TDriftSample>& a, const std::vector<TDriftSample>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TDriftSample& x, const TDriftSample& y) {
+        return x.Date == y.Date && x.Drift == y.Drift;
+    });
+}
+
+// Steps and compares until there is nothing left to do, as the window does.
+void RunToEnd(TSyncLogReader& reader, size_t chunk) {
+    for (int i = 0; i < 1000000 && (reader.Reading() || reader.Checking()); ++i)
+        reader.Reading() ? void(reader.Step(chunk)) : void(reader.Check(chunk));
+}
+
+// Line n of a log made by Lines() with its correction made larger, in place:
+// the text keeps its length.
+void EnlargeCorrection(const std::string& path, int n) {
+    const std::string text = FileText(path);
+    size_t start = 0;
+    for (int i = 0; i < n; ++i) start = text.find('\n', start) + 1;
+    const size_t bang = text.find('!', start), tab = text.rfind('\t', bang);
+    std::string bigger = "9.7E-5";
+    bigger.insert(3, bang - tab - 1 - bigger.size(), '0');
+    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(std::streamoff(tab + 1));
+    f << bigger;
+}
+
+} // namespace
+
+// Whatever happens to the file, before a read or during one, what is shown
+// at its end is what a whole read of the file then gives, and the chart
+// never shows points of two files at once.
+TEST(SyncLogReader, SeesEveryChangeToWhatItReadAndNeverMixesTwoFiles) {
+    const char* base = std::getenv("HX_TEST_TMP");
+    std::string dir = (base ? std::string(base) : std::filesystem::temp_directory_path().string()) +
+                      "/synclog-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    const std::string path = dir + "/hxsynclog.hxd";
+    const TDateTime now = kAttempt + 3;
+    auto replace = [&](const std::string& text) {
+        Write(path + ".new", text, std::ios::trunc);
+        std::filesystem::rename(path + ".new", path);
+    };
+    struct Case {
+        const char* What;
+        std::function<void()> Before; // ahead of the read
+        int Steps;                    // of 4096 bytes before the change during it; -1: none
+        std::function<void()> During;
+    };
+    const Case cases[] = {
+        {"a line changed in place, far before the end", [&] { EnlargeCorrection(path, 12); }, -1, nullptr},
+        {"emptied and written anew between two slices", [&] { replace(Lines(100, 2000)); }, 20,
+         [&] { Write(path, Lines(4000, 2500), std::ios::trunc); }},
+        {"rotated during a read", [&] { replace(Lines(0, 20000)); }, 20,
+         [&] {
+             std::filesystem::rename(path, path + ".1");
+             Write(path, Lines(0, 500), std::ios::trunc);
+         }},
+        {"cut short during a read", [&] { replace(Lines(0, 20000)); }, 20,
+         [&] { std::filesystem::resize_file(path, Lines(0, 500).size()); }},
+    };
+    for (const Case& c : cases) {
+        std::vector<TDriftSample> samples;
+        TSyncLogReader reader(path, samples);
+        replace(Lines(0, 50));
+        ASSERT_TRUE(reader.Begin());
+        RunToEnd(reader, 4096);
+        const std::vector<TDriftSample> shown = samples;
+        c.Before();
+        ASSERT_TRUE(reader.Begin()) << c.What;
+        if (c.Steps >= 0) {
+            for (int i = 0; i < c.Steps; ++i) ASSERT_FALSE(reader.Step(4096)) << c.What;
+            c.During();
+            const std::vector<TDriftSample> after = ReadSyncLogText(FileText(path), now).Samples;
+            bool mixed = false;
+            while (!reader.Step(4096)) mixed |= !SameSamples(samples, shown) && !SameSamples(samples, after);
+            EXPECT_FALSE(mixed) << c.What;
+        }
+        RunToEnd(reader, 4096);
+        const TSyncLogContents whole = ReadSyncLogText(FileText(path), now);
+        const TDriftStatistics got = reader.Statistics(now), want = whole.Statistics;
+        if (!c.During) {
+            EXPECT_EQ(want.MaxDrift, 9.7e-5) << c.What;
+        }
+        EXPECT_EQ(got.Entries, want.Entries) << c.What;
+        EXPECT_EQ(got.Successes, want.Successes) << c.What;
+        EXPECT_EQ(got.MaxDrift, want.MaxDrift) << c.What;
+        EXPECT_EQ(got.AverageDrift, want.AverageDrift) << c.What;
+        EXPECT_EQ(got.First, want.First) << c.What;
+        EXPECT_EQ(got.Last, want.Last) << c.What;
+        EXPECT_TRUE(SameSamples(samples, whole.Samples)) << c.What;
+        EXPECT_EQ(reader.SampleAverage(), OverallAverage(whole.Samples)) << c.What;
+        std::filesystem::remove(path + ".1");
+    }
     std::filesystem::remove_all(dir);
 }

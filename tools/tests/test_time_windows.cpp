@@ -649,6 +649,28 @@ TEST_F(TimeToolWindows, DriftWindowReadsALongLogInSlicesAndThenOnlyWhatIsAppende
     EXPECT_EQ(win.Reader().WholeReads(), 2);
     EXPECT_EQ(Text(&win, "l_NumLogEntries"), "2");
     expectWholeRead("rewritten");
+
+    // The first line's correction made larger in place, and a line appended:
+    // the activation shows the new line at once, and the comparison that
+    // follows it between the ticks finds the change and reads the log again.
+    {
+        std::string text = FileText(LogPath());
+        const size_t bang = text.find('!'), tab = text.rfind('\t', bang);
+        std::string larger = "9.7E-5";
+        larger.insert(3, bang - tab - 1 - larger.size(), '0');
+        text.replace(tab + 1, larger.size(), larger);
+        std::fstream f(LogPath(), std::ios::binary | std::ios::in | std::ios::out);
+        f << text;
+    }
+    WriteLog({Failure()}, std::ios::app);
+    QCoreApplication::sendEvent(&win, &activate);
+    EXPECT_FALSE(win.Reading());
+    EXPECT_EQ(Text(&win, "l_NumLogEntries"), "3");
+    while ((win.Reading() || win.Reader().Checking()) && waited.elapsed() < 10000)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(win.Reader().WholeReads(), 3);
+    EXPECT_EQ(Text(&win, "l_MaximumDrift"), DriftText(9.7e-5));
+    expectWholeRead("a correction changed in place");
 }
 
 // The date axis: ticks on whole hours or days, no label twice, whatever page,

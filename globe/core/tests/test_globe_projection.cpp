@@ -91,6 +91,50 @@ TEST(GlobeProjection, ModelEdges) {
     EXPECT_NEAR(flat.YOrigin - y0, 200 * GU_DEGREE * static_cast<double>(flat.ScaleFactor), 1);
 }
 
+// A pixel on the rim, even one just outside the disk, reads the limb point in
+// its direction: that point is drawn back on the same pixel, on small and
+// large globes, turned any way.
+TEST(GlobeProjection, RimPixelsReadTheLimbInTheirDirection) {
+    {
+        // The one named: north-north-east on a 100-pixel globe at 0 N 0 E.
+        TGlobeContext g(100, 100);
+        g.SetScaleFactor(0);
+        g.LocateToLL(0, 0);
+        GlobePoint p;
+        ASSERT_TRUE(g.XYToLL(57, 0, p));
+        EXPECT_NEAR(p.Y / double(GU_DEGREE), 82.03, 0.01);
+        EXPECT_NEAR(p.X / double(GU_DEGREE), 90, 0.01);
+    }
+    struct View {
+        int W, H;
+        double Zoom, Lon, Lat;
+    } views[] = {{100, 100, 1, 0, 0}, {61, 47, 1, 10, 45}, {101, 77, 1.7, -120, -60},
+                 {600, 600, 1, 0, 0}, {800, 600, 1, 35, 80},  {1366, 700, 2.3, 170, -20}};
+    for (const View& v : views) {
+        TGlobeContext g(v.W, v.H);
+        g.SetScaleFactor(0);
+        g.SetScaleFactor(g.ScaleFactor() * v.Zoom);
+        const GlobePoint c = Deg(v.Lon, v.Lat);
+        g.LocateToLL(c.X, c.Y);
+        auto& sph = dynamic_cast<TSphericalPrj&>(*g.Model);
+        const double r = static_cast<double>(sph.RadiusPixels);
+        int rim = 0;
+        for (int y = sph.YOrigin - int(r) - 2; y <= sph.YOrigin + int(r) + 2; ++y)
+            for (int x = sph.XOrigin - int(r) - 2; x <= sph.XOrigin + int(r) + 2; ++x) {
+                const double d = std::hypot(x - sph.XOrigin, y - sph.YOrigin);
+                if (d < r - 1 || d > r + 0.7)
+                    continue;
+                GlobePoint p;
+                ASSERT_TRUE(g.XYToLL(x, y, p)) << v.W << " " << x << "," << y;
+                g.Model->ProjectPoint(p, 0);
+                ++rim;
+                EXPECT_LE(std::abs(g.SP(0).X - x), 1) << v.W << "x" << v.H << " " << x << "," << y;
+                EXPECT_LE(std::abs(g.SP(0).Y - y), 1) << v.W << "x" << v.H << " " << x << "," << y;
+            }
+        EXPECT_GT(rim, 4 * r) << v.W;
+    }
+}
+
 // At the largest scale and after many pans nothing overflows: points far off
 // the canvas saturate instead of wrapping onto it.
 TEST(GlobeProjection, HugeScalesSaturate) {
