@@ -117,8 +117,9 @@ void ScanYear(const horizon_scan::TBody& body, const Place& p, TDateTime from, T
             continue;
         }
         used[k][size_t(best)] = 1;
+        // Any other report of the kind within two minutes is the same event.
         for (long j = long(at) - 3; j < long(at) + 3; ++j)
-            if (j >= 0 && j < long(r.size()) && std::fabs(r[size_t(j)] - c.Time) < reach)
+            if (j >= 0 && j < long(r.size()) && std::fabs(r[size_t(j)] - c.Time) < 2.0 / 1440)
                 matchedNear[k][size_t(j)] = 1;
         if (!inside) continue;
         if (graze) {
@@ -133,13 +134,15 @@ void ScanYear(const horizon_scan::TBody& body, const Place& p, TDateTime from, T
         for (size_t j = 0; j < reported[k].size(); ++j) {
             const TDateTime t = reported[k][j];
             if (used[k][j] || t < from || t >= to) continue;
+            // Next to a crossing already reported, a report is a second one
+            // however close to h0 the body is then.
             const double off = body.AboveH0(p.longitude, p.latitude, t);
-            if (std::fabs(off) < grazing) {
-                ++f.grazing;
-            } else if (matchedNear[k][j]) {
+            if (matchedNear[k][j]) {
                 ++f.doubled;
                 std::printf("  doubled %s %s at %s, UT %s\n", isSun ? "sun" : "moon",
                             k ? "set" : "rise", p.name, DateTimeToStr(t).c_str());
+            } else if (std::fabs(off) < grazing) {
+                ++f.grazing;
             } else {
                 ++f.invented;
                 std::printf("  invented %s %s at %s, UT %s, %.4f deg off h0\n",
