@@ -6,8 +6,9 @@
 //
 //   hx_horizonscan [first year] [last year] [place name ...]
 //
-// Prints one line per place and body and a total per body; exits 1 when
-// anything was missed, invented, doubled or out of turn.
+// Prints one line per place and body and a total per body (grazing: reported,
+// found by the scan only, reported only); exits 1 when anything was missed,
+// invented, doubled or out of turn.
 #include "tools/Moon.h"
 #include "tools/tests/HorizonScan.h"
 
@@ -33,7 +34,9 @@ constexpr Place kPlaces[] = {
 
 struct Figures {
     long checked = 0;    // crossings of the scan reported once
-    long grazing = 0;    // crossings or reports that only touch h0, let pass either way
+    // Crossings that only touch h0, let pass either way: reported, found by
+    // the scan only, reported only.
+    long grazing = 0, grazingScanOnly = 0, grazingReportOnly = 0;
     long missed = 0;     // crossings not reported
     long invented = 0;   // reports without a crossing
     long doubled = 0;    // second reports of a crossing already reported
@@ -44,17 +47,18 @@ struct Figures {
 
     void Add(const Figures& o) {
         checked += o.checked, grazing += o.grazing, missed += o.missed;
+        grazingScanOnly += o.grazingScanOnly, grazingReportOnly += o.grazingReportOnly;
         invented += o.invented, doubled += o.doubled, offDay += o.offDay;
         outOfTurn += o.outOfTurn;
         if (o.worst > worst) worst = o.worst, worstAt = o.worstAt;
     }
     bool Clean() const { return !missed && !invented && !doubled && !offDay && !outOfTurn; }
     void Print(const char* what, const char* where) const {
-        std::printf("%-5s %-10s %8ld checked, worst %5.1f s (UT %s), %4ld grazing, %ld missed, "
-                    "%ld invented, %ld doubled, %ld off their day, %ld out of turn\n",
+        std::printf("%-5s %-10s %8ld checked, worst %5.1f s (UT %s), grazing %ld+%ld+%ld, "
+                    "%ld missed, %ld invented, %ld doubled, %ld off their day, %ld out of turn\n",
                     what, where, checked, worst * 86400,
-                    worstAt ? DateTimeToStr(worstAt).c_str() : "-", grazing, missed, invented,
-                    doubled, offDay, outOfTurn);
+                    worstAt ? DateTimeToStr(worstAt).c_str() : "-", grazing, grazingScanOnly,
+                    grazingReportOnly, missed, invented, doubled, offDay, outOfTurn);
         std::fflush(stdout);
     }
 };
@@ -110,7 +114,7 @@ void ScanYear(const horizon_scan::TBody& body, const Place& p, TDateTime from, T
                 break;
             }
         if (best < 0) {
-            if (inside) graze ? ++f.grazing : ++f.missed;
+            if (inside) graze ? ++f.grazingScanOnly : ++f.missed;
             if (inside && !graze)
                 std::printf("  missed %s %s at %s, UT %s\n", isSun ? "sun" : "moon",
                             c.Rise ? "rise" : "set", p.name, DateTimeToStr(c.Time).c_str());
@@ -142,7 +146,7 @@ void ScanYear(const horizon_scan::TBody& body, const Place& p, TDateTime from, T
                 std::printf("  doubled %s %s at %s, UT %s\n", isSun ? "sun" : "moon",
                             k ? "set" : "rise", p.name, DateTimeToStr(t).c_str());
             } else if (std::fabs(off) < grazing) {
-                ++f.grazing;
+                ++f.grazingReportOnly;
             } else {
                 ++f.invented;
                 std::printf("  invented %s %s at %s, UT %s, %.4f deg off h0\n",
