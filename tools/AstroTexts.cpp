@@ -97,7 +97,8 @@ TAstronomyTexts CalcAstronomyTexts(const TTimeLocation& loc, bool isSystemLocati
     t.Phase = IntToStr(Round(LunarIlluminatedFraction(utc) * 100)) + "%";
 
     // With offsets under a day the local day lies within the UT days before,
-    // of and after its date; now lies within a day of the UT day it is in.
+    // of and after its date; a sunrise or sunset within a day of now lies
+    // within those around the UT day of now.
     const double day = std::floor(now);
     const double firstDay = std::min(day, std::floor(utc)) - 1;
     const double lastDay = std::max(day, std::floor(utc)) + 1;
