@@ -167,13 +167,17 @@ TDateTime TTimeLocation::UTC() const {
 }
 
 double TTimeLocation::CurrentUTCOffset() const {
-    return OffsetAtStandardTime(UTC() + StdOffset / 24.0);
+    return UTCOffsetAt(UTC());
+}
+
+double TTimeLocation::UTCOffsetAt(TDateTime utc) const {
+    return OffsetAtStandardTime(utc + StdOffset / 24.0);
 }
 
 TDateTime TTimeLocation::CurrentDateTime() const {
     // One reading of the clock for both the instant and the offset.
     const TDateTime utc = UTC();
-    return utc + OffsetAtStandardTime(utc + StdOffset / 24.0) / 24.0;
+    return utc + UTCOffsetAt(utc) / 24.0;
 }
 
 TDateTime TTimeLocation::StandardDateTime() const {

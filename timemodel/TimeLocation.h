@@ -52,6 +52,8 @@ public:
     TDateTime StandardDateTime() const;
     TDateTime UTC() const;
     double CurrentUTCOffset() const;
+    // The offset, daylight saving included, in force at a UTC instant.
+    double UTCOffsetAt(TDateTime utc) const;
     std::string CurrentUTCOffsetStr() const;
     std::string UTCOffsetStr() const;
     std::string DaylightStartStr() const;

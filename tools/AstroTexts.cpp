@@ -2,7 +2,9 @@
 
 #include "tools/Moon.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -10,33 +12,44 @@ std::string HMS(TDateTime t) {
     return FormatDateTime("hh:nn:ss", t);
 }
 
-// The first rise, set and transit of the location's local day, in local
-// time. The local day overlaps two UT days: both are asked, and the events
-// falling into the local day kept. A transit counts on a day when the body
-// crosses the horizon, as the rise and set do.
+// Every event of a body in the UT days first..last, each list in time order.
+TDayEvents EventsOfUTDays(bool isSun, const TTimeLocation& loc, double first, double last) {
+    TDayEvents all;
+    for (double d = first; d <= last; d += 1) {
+        const TDayEvents e = RiseSetTransitEvents(isSun, loc.Longitude, loc.Latitude, d);
+        all.Rises.insert(all.Rises.end(), e.Rises.begin(), e.Rises.end());
+        all.Sets.insert(all.Sets.end(), e.Sets.begin(), e.Sets.end());
+        all.Transits.insert(all.Transits.end(), e.Transits.begin(), e.Transits.end());
+    }
+    return all;
+}
+
+// The first rise, set and transit of the location's local day, in UT and in
+// local time, out of events that cover it. Each event is read with the
+// offset in force at it, so on a day the clocks change the events on either
+// side of the change keep their own offsets, and its local date decides
+// whether it belongs to the day.
+struct TLocalEvent {
+    bool Has = false;
+    TDateTime UT = 0, Local = 0;
+};
 struct TLocalEvents {
-    bool HasRise = false, HasSet = false, HasTransit = false;
-    TDateTime Rise = 0, Set = 0, Transit = 0;
+    TLocalEvent Rise, Set, Transit;
 };
 
-TLocalEvents LocalEvents(bool isSun, const TTimeLocation& loc, double offset, double day) {
+TLocalEvents LocalEvents(const TDayEvents& around, const TTimeLocation& loc, double day) {
     TLocalEvents out;
-    auto keep = [&](const std::vector<TDateTime>& events, bool& has, TDateTime& first) {
+    auto first = [&](const std::vector<TDateTime>& events, TLocalEvent& e) {
         for (TDateTime ut : events) {
-            const TDateTime local = ut + offset / 24.0;
+            const TDateTime local = ut + loc.UTCOffsetAt(ut) / 24.0;
             if (std::floor(local) != day) continue;
-            if (!has || local < first) first = local;
-            has = true;
+            e = {true, ut, local};
+            return;
         }
     };
-    const double start = day - offset / 24.0; // 0 h local, in UT
-    for (double d = std::floor(start); d < start + 1; d += 1) {
-        const TDayEvents e = RiseSetTransitEvents(isSun, loc.Longitude, loc.Latitude, d);
-        keep(e.Rises, out.HasRise, out.Rise);
-        keep(e.Sets, out.HasSet, out.Set);
-        keep(e.Transits, out.HasTransit, out.Transit);
-    }
-    out.HasTransit = out.HasTransit && (out.HasRise || out.HasSet);
+    first(around.Rises, out.Rise);
+    first(around.Sets, out.Set);
+    first(around.Transits, out.Transit);
     return out;
 }
 
@@ -55,7 +68,6 @@ TAstronomyTexts CalcAstronomyTexts(const TTimeLocation& loc, bool isSystemLocati
     TAstronomyTexts t;
     const TDateTime now = loc.CurrentDateTime();
     const TDateTime utc = loc.UTC();
-    const double offset = loc.CurrentUTCOffset();
     t.MoonDate = utc;
 
     if (isSystemLocation) {
@@ -84,23 +96,42 @@ TAstronomyTexts CalcAstronomyTexts(const TTimeLocation& loc, bool isSystemLocati
     t.MoonDistance = FloatToStrF(LunarDistanceKm(utc), TFloatFormat::ffFixed, 15, 2) + " Km";
     t.Phase = IntToStr(Round(LunarIlluminatedFraction(utc) * 100)) + "%";
 
+    // With offsets under a day the local day lies within the UT days before,
+    // of and after its date; a sunrise or sunset within a day of now lies
+    // within those around the UT day of now.
     const double day = std::floor(now);
+    const double firstDay = std::min(day, std::floor(utc)) - 1;
+    const double lastDay = std::max(day, std::floor(utc)) + 1;
     try {
-        const TLocalEvents sun = LocalEvents(true, loc, offset, day);
-        t.Sunrise = sun.HasRise ? HMS(sun.Rise) : "None";
-        t.Sunset = sun.HasSet ? HMS(sun.Set) : "None";
-        t.SunTransit = sun.HasTransit ? HMS(sun.Transit) : "--";
-        if (sun.HasRise && sun.HasSet) {
-            const TDateTime rise = sun.Rise, set = sun.Set;
+        const TDayEvents around = EventsOfUTDays(true, loc, firstDay, lastDay);
+        const TLocalEvents sun = LocalEvents(around, loc, day);
+        t.Sunrise = sun.Rise.Has ? HMS(sun.Rise.Local) : "None";
+        t.Sunset = sun.Set.Has ? HMS(sun.Set.Local) : "None";
+        t.SunTransit = sun.Transit.Has ? HMS(sun.Transit.Local) : "--";
+        if (sun.Rise.Has && sun.Set.Has) {
+            const TDateTime rise = sun.Rise.UT, set = sun.Set.UT;
             t.DaylightHours = HMS(set >= rise ? set - rise : 1.0 - (rise - set));
-            if (rise < now && now < set) {
-                t.DaylightHoursPassed = HMS(now - rise);
-                t.DaylightHoursRemaining = HMS(set - now);
+        } else {
+            t.DaylightHours = "--";
+        }
+        if (!sun.Rise.Has && !sun.Set.Has) {
+            t.DaylightHoursPassed = t.DaylightHoursRemaining = "--";
+        } else {
+            // From the sunrise before now to the sunset after it, each within
+            // a day of now, whichever day they belong to.
+            const std::vector<TDateTime>& rises = around.Rises;
+            const std::vector<TDateTime>& sets = around.Sets;
+            const auto nextRise = std::lower_bound(rises.begin(), rises.end(), utc);
+            const auto nextSet = std::lower_bound(sets.begin(), sets.end(), utc);
+            // Up when the last of them before now was a rise.
+            const bool up = nextRise != rises.begin() && nextSet != sets.end() &&
+                            (nextSet == sets.begin() || *std::prev(nextSet) < *std::prev(nextRise));
+            if (up && utc - *std::prev(nextRise) < 1 && *nextSet - utc < 1) {
+                t.DaylightHoursPassed = HMS(utc - *std::prev(nextRise));
+                t.DaylightHoursRemaining = HMS(*nextSet - utc);
             } else {
                 t.DaylightHoursPassed = t.DaylightHoursRemaining = "N/A";
             }
-        } else {
-            t.DaylightHours = t.DaylightHoursPassed = t.DaylightHoursRemaining = "--";
         }
     } catch (const std::exception&) {
         t.Sunrise = t.Sunset = "None";
@@ -108,10 +139,11 @@ TAstronomyTexts CalcAstronomyTexts(const TTimeLocation& loc, bool isSystemLocati
     }
 
     try {
-        const TLocalEvents moon = LocalEvents(false, loc, offset, day);
-        t.Moonrise = moon.HasRise ? HMS(moon.Rise) : "--";
-        t.Moonset = moon.HasSet ? HMS(moon.Set) : "--";
-        t.MoonTransit = moon.HasTransit ? HMS(moon.Transit) : "--";
+        const TLocalEvents moon =
+            LocalEvents(EventsOfUTDays(false, loc, day - 1, day + 1), loc, day);
+        t.Moonrise = moon.Rise.Has ? HMS(moon.Rise.Local) : "--";
+        t.Moonset = moon.Set.Has ? HMS(moon.Set.Local) : "--";
+        t.MoonTransit = moon.Transit.Has ? HMS(moon.Transit.Local) : "--";
     } catch (const std::exception&) {
         t.Moonrise = t.Moonset = t.MoonTransit = "--";
     }

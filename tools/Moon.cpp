@@ -223,26 +223,29 @@ double InterpolateThreePoint(double n, double y1, double y2, double y3) {
 
 namespace {
 
-// A body's track through one UT day: right ascension and declination
-// interpolated from three positions, and from them the local hour angle and
-// the altitude above h0 at any fraction m of the day.
+// A body's track through one UT day: right ascension, declination and the
+// altitude h0 of its rise and set interpolated from three positions, and from
+// them the local hour angle and the altitude above h0 at any fraction m of
+// the day. The moon's h0 follows its distance through the day: a value held
+// for the whole day would differ from the next day's at their common 0 h,
+// and an event there would belong to both days or to neither.
 struct TDayTrack {
     double Theta0 = 0; // sidereal time at 0 h
-    double Alpha[3] = {}, Delta[3] = {};
+    double Alpha[3] = {}, Delta[3] = {}, H0[3] = {};
     double Centre = 0, Spacing = 1; // day fraction of the middle position; days between them
-    double H0 = 0, Longitude = 0, SinLat = 0, CosLat = 1;
+    double Longitude = 0, SinLat = 0, CosLat = 1;
 
     double N(double m) const { return (m - Centre) / Spacing; }
     // Not reduced to a circle: it grows steadily through the day.
     double HourAngle(double m) const {
-        return Theta0 + 360.985647 * m - Longitude -
+        return Theta0 + 360.98564736629 * m - Longitude -
                InterpolateThreePoint(N(m), Alpha[0], Alpha[1], Alpha[2]);
     }
     double AboveH0(double m) const {
         const double d = InterpolateThreePoint(N(m), Delta[0], Delta[1], Delta[2]);
         return ArcSinDegrees(SinLat * SinDegrees(d) +
                              CosLat * CosDegrees(d) * CosDegrees(HourAngle(m))) -
-               H0;
+               InterpolateThreePoint(N(m), H0[0], H0[1], H0[2]);
     }
 };
 
@@ -337,15 +340,16 @@ TDayFractions DayFractions(const TDayTrack& t) {
     return out;
 }
 
-TDayTrack MakeTrack(double theta0, const double alpha[3], const double delta[3], double centre,
-                    double spacing, double h0, double longitude, double latitude) {
+TDayTrack MakeTrack(double theta0, const double alpha[3], const double delta[3],
+                    const double h0[3], double centre, double spacing, double longitude,
+                    double latitude) {
     TDayTrack t;
     t.Theta0 = theta0;
     std::copy(alpha, alpha + 3, t.Alpha);
     std::copy(delta, delta + 3, t.Delta);
+    std::copy(h0, h0 + 3, t.H0);
     t.Centre = centre;
     t.Spacing = spacing;
-    t.H0 = h0;
     t.Longitude = longitude;
     t.SinLat = SinDegrees(latitude);
     t.CosLat = CosDegrees(latitude);
@@ -361,8 +365,9 @@ const std::vector<double>& OfKind(const TDayFractions& f, TRiseSetKind kind) {
 double RiseSetTransitDayFraction(TRiseSetKind kind, double theta0, const double alpha[3],
                                  const double delta[3], double h0, double longitude,
                                  double latitude) {
+    const double h0s[3] = {h0, h0, h0};
     const TDayFractions f =
-        DayFractions(MakeTrack(theta0, alpha, delta, 0, 1, h0, longitude, latitude));
+        DayFractions(MakeTrack(theta0, alpha, delta, h0s, 0, 1, longitude, latitude));
     if (f.Rises.empty() && f.Sets.empty()) throw E_NoRiseSet();
     const std::vector<double>& events = OfKind(f, kind);
     if (events.empty()) throw E_NoRiseSet();
@@ -370,23 +375,22 @@ double RiseSetTransitDayFraction(TRiseSetKind kind, double theta0, const double 
 }
 
 TDayEvents RiseSetTransitEvents(bool isSun, double longitude, double latitude, TDateTime ut) {
-    // Geocentric apparent positions; for the moon h0 allows for its parallax.
-    double h0 = -0.8333;
-    if (!isSun) h0 = 0.7275 * HorizontalParallax(double(MoonGeometric(ut).Distance)) - 0.56666667;
     const TDateTime d0 = std::floor(ut);
     // Positions at 0 h, noon and the next 0 h: interpolated between them the
     // moon keeps within a few thousandths of a degree of its place, where
     // positions a day apart miss it by several hundredths, which near the
-    // polar circles decides whether it rises at all.
-    double alpha[3], delta[3];
+    // polar circles decides whether it rises at all. Geocentric apparent
+    // positions; for the moon h0 allows for its parallax at its distance then.
+    double alpha[3], delta[3], h0[3];
     for (int i = 0; i < 3; ++i) {
         const TPosition p =
             isSun ? ComputeSunPosition(d0 + 0.5 * i) : ComputeMoonPosition(d0 + 0.5 * i);
         alpha[i] = double(p.RightAscension);
         delta[i] = double(p.Declination);
+        h0[i] = isSun ? -0.8333 : 0.7275 * HorizontalParallax(double(p.Distance)) - 0.56666667;
     }
     const TDayFractions f = DayFractions(
-        MakeTrack(MeanSiderealDegrees(d0), alpha, delta, 0.5, 0.5, h0, longitude, latitude));
+        MakeTrack(MeanSiderealDegrees(d0), alpha, delta, h0, 0.5, 0.5, longitude, latitude));
     TDayEvents e;
     auto copy = [d0](const std::vector<double>& from, std::vector<TDateTime>& to) {
         for (double m : from)

@@ -31,13 +31,13 @@ public:
         const int n = int(std::lround(days / kStep));
         FRa.reserve(n + 1);
         FDec.reserve(n + 1);
+        FH0.reserve(n + 1);
         for (int i = 0; i <= n; ++i) {
             const TPosition p = Position(start + i * kStep);
             FRa.push_back(double(p.RightAscension));
             FDec.push_back(double(p.Declination));
+            FH0.push_back(H0Of(double(p.Distance)));
         }
-        for (int d = 0; d <= days; ++d)
-            FH0.push_back(H0Of(start + d));
     }
 
     bool IsSun() const { return FSun; }
@@ -45,10 +45,11 @@ public:
     int Days() const { return FDays; }
 
     // Every crossing of h0 at the place (longitude west positive) within the
-    // span, in time order. The h0 of the moon is the one of the UT day.
+    // span, in time order. The h0 of the moon is the one of its distance at
+    // the instant.
     std::vector<TCrossing> Crossings(double longitude, double latitude) const {
-        auto above = [&](TDateTime t, double ra, double dec) {
-            return Above(longitude, latitude, t, ra, dec);
+        auto above = [&](TDateTime t, double ra, double dec, double h0) {
+            return Above(longitude, latitude, t, ra, dec, h0);
         };
         auto exact = [&](TDateTime t) { return AboveH0(longitude, latitude, t); };
         struct Point {
@@ -59,7 +60,7 @@ public:
         std::vector<Point> pts(FRa.size());
         for (size_t i = 0; i < FRa.size(); ++i) {
             const TDateTime t = FStart + double(i) * kStep;
-            pts[i] = {t, above(t, FRa[i], FDec[i])};
+            pts[i] = {t, above(t, FRa[i], FDec[i], FH0[i])};
         }
         // A sampled turning point near h0 may hide a dip across it between
         // the samples: look for the true turning point (golden section).
@@ -113,7 +114,8 @@ public:
     // The altitude above h0 at an instant, from the position then.
     double AboveH0(double longitude, double latitude, TDateTime t) const {
         const TPosition p = Position(t);
-        return Above(longitude, latitude, t, double(p.RightAscension), double(p.Declination));
+        return Above(longitude, latitude, t, double(p.RightAscension), double(p.Declination),
+                     H0Of(double(p.Distance)));
     }
 
     // Whether the body passes the meridian above the pole between from and to.
@@ -136,20 +138,21 @@ public:
         return FSun ? ComputeSunPosition(t) : ComputeMoonPosition(t);
     }
     // The sun's h0 holds refraction and the semi-diameter; the moon's also
-    // its parallax.
-    double H0Of(TDateTime t) const {
+    // its parallax at the distance given (km).
+    double H0Of(double distance) const {
         if (FSun) return -0.8333;
         const double parallax =
-            ArcSinDegrees(SinDegrees(8.794 / 3600) / (LunarDistanceKm(t) / 149597869.0));
+            ArcSinDegrees(SinDegrees(8.794 / 3600) / (distance / 149597869.0));
         return 0.7275 * parallax - 0.56666667;
     }
 
 private:
-    double Above(double longitude, double latitude, TDateTime t, double ra, double dec) const {
+    static double Above(double longitude, double latitude, TDateTime t, double ra, double dec,
+                        double h0) {
         const double h = MeanSiderealDegrees(t) - longitude - ra;
         const double alt = ArcSinDegrees(SinDegrees(latitude) * SinDegrees(dec) +
                                          CosDegrees(latitude) * CosDegrees(dec) * CosDegrees(h));
-        return alt - FH0[size_t(std::clamp(int(std::floor(t - FStart)), 0, FDays))];
+        return alt - h0;
     }
 
     bool FSun;

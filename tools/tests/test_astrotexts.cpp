@@ -17,7 +17,8 @@ TEST(AstroTexts, Formats) {
 
 // Beyond the polar circle every local day shows its own first rise, set and
 // transit of each body, and "None" (sun) or "--" (moon) exactly on the days
-// without that event; a transit counts on days when the body crosses h0.
+// without that event; a transit shows whenever the body passes the meridian
+// that day, up all day or down all day alike.
 TEST(AstroTexts, BeyondThePolarCircleEachLocalDayShowsItsOwnEvents) {
     const double longitude = -18.96, latitude = 69.65, offset = 1; // Tromso
     const TDateTime start = EncodeDate(2026, 1, 1);
@@ -36,7 +37,6 @@ TEST(AstroTexts, BeyondThePolarCircleEachLocalDayShowsItsOwnEvents) {
             const TAstronomyTexts t = CalcAstronomyTexts(loc, false);
             const std::string* shown[2] = {isSun ? &t.Sunrise : &t.Moonrise,
                                            isSun ? &t.Sunset : &t.Moonset};
-            bool any = false;
             for (int k = 0; k < 2; ++k) {
                 double first = -1; // seconds into the local day
                 for (const auto& c : crossings) {
@@ -46,7 +46,6 @@ TEST(AstroTexts, BeyondThePolarCircleEachLocalDayShowsItsOwnEvents) {
                         break;
                     }
                 }
-                any = any || first >= 0;
                 const std::string where = std::string(isSun ? "sun" : "moon") +
                                           (k ? " set" : " rise") + " on " + DateToStr(day) + ": " +
                                           *shown[k];
@@ -61,9 +60,114 @@ TEST(AstroTexts, BeyondThePolarCircleEachLocalDayShowsItsOwnEvents) {
             const std::string& transit = isSun ? t.SunTransit : t.MoonTransit;
             const bool transits =
                 body.TransitsWithin(longitude, day - offset / 24, day + 1 - offset / 24);
-            EXPECT_EQ(transit == "--", !any || !transits)
+            EXPECT_EQ(transit == "--", !transits)
                 << (isSun ? "sun" : "moon") << " transit on " << DateToStr(day) << ": " << transit;
         }
+    }
+}
+
+
+// "HH:MM:SS" in seconds, or -1 for any other text.
+int Seconds(const std::string& text) {
+    int h = 0, m = 0, s = 0;
+    if (text.size() != 8 || std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) != 3) return -1;
+    return h * 3600 + m * 60 + s;
+}
+
+TTimeLocation Place(double longitude, double latitude, double stdOffset, const char* rule) {
+    TTimeLocation loc;
+    loc.Longitude = longitude;
+    loc.Latitude = latitude;
+    loc.StdOffset = stdOffset;
+    loc.Rule.ReadDataString(rule);
+    return loc;
+}
+
+// On the days the clocks change, each event of the day shows in the local
+// time in force at it, whenever in the day the window is asked. Times from
+// PyEphem (they agree to a minute or two: no dynamical time here).
+TEST(AstroTexts, OnClockChangeDaysEachEventShowsInItsOwnLocalTime) {
+    struct Day {
+        const char* place;
+        TTimeLocation loc;
+        TDateTime date;
+        // sunrise, sunset, sun transit, moonrise, moonset, moon transit
+        const char* expected[6];
+    };
+    const TTimeLocation sydney =
+        Place(-151.2093, -33.8688, 10, "Sydney/1.1.10.+060.02:00:00/1.1.04.+000.02:00:00/");
+    const TTimeLocation london =
+        Place(0.1278, 51.5074, 0, "UK/L.1.03.+060.01:00:00/L.1.10.+000.01:00:00/");
+    // Chile: at 24:00 on the Saturday before the first Sunday of April and
+    // of September (the Saturday is the first one of April in 2026).
+    const TTimeLocation santiago =
+        Place(70.6693, -33.4489, -4, "Chile/1.1.09.+060.00:00:00/1.7.04.+000.23:00:00/");
+    const Day days[] = {
+        {"Sydney", sydney, EncodeDate(2026, 4, 5),
+         {"06:09:58", "17:45:24", "11:57:56", "19:09:56", "08:58:48", "02:43:37"}},
+        {"Sydney", sydney, EncodeDate(2026, 10, 4),
+         {"06:28:46", "18:59:47", "12:44:00", "01:17:02", "12:04:22", "07:08:55"}},
+        {"London", london, EncodeDate(2026, 3, 29),
+         {"06:42:52", "19:28:40", "13:05:14", "15:22:09", "05:34:27", "22:45:16"}},
+        {"London", london, EncodeDate(2026, 10, 25),
+         {"06:41:38", "16:46:45", "11:44:35", "16:01:17", "05:49:01", "23:27:55"}},
+        {"Santiago", santiago, EncodeDate(2026, 4, 4),
+         {"07:56:59", "19:33:39", "13:45:34", "20:45:11", "10:22:18", "03:13:35"}},
+        {"Santiago", santiago, EncodeDate(2026, 9, 6),
+         {"07:53:53", "19:28:32", "13:40:58", "04:46:51", "14:35:01", "09:39:14"}},
+    };
+    const char* names[6] = {"sunrise", "sunset", "sun transit", "moonrise", "moonset", "moon transit"};
+    for (const Day& d : days) {
+        double offsets[3];
+        int i = 0;
+        for (const double hour : {0.5, 12.0, 23.5}) {
+            TTimeLocation loc;
+            loc.Copy(d.loc);
+            loc.ImposeAlternate(d.date + hour / 24);
+            offsets[i++] = loc.CurrentUTCOffset();
+            const TAstronomyTexts t = CalcAstronomyTexts(loc, false);
+            const std::string* shown[6] = {&t.Sunrise,  &t.Sunset,  &t.SunTransit,
+                                           &t.Moonrise, &t.Moonset, &t.MoonTransit};
+            for (int k = 0; k < 6; ++k)
+                EXPECT_NEAR(Seconds(*shown[k]), Seconds(d.expected[k]), 120)
+                    << d.place << " " << DateToStr(d.date) << " asked at " << hour << " h: "
+                    << names[k] << " " << *shown[k] << ", expected " << d.expected[k];
+        }
+        EXPECT_NE(offsets[0], offsets[2]) << d.place << " " << DateToStr(d.date);
+    }
+}
+
+// Near the polar circles in summer: the sun of Tromso transits on the day it
+// stays up, and at Reykjavik, where the day's first sunset comes shortly
+// after midnight, before its sunrise, midday counts from that morning's
+// sunrise to the sunset after the next midnight.
+TEST(AstroTexts, MidsummerNearThePolarCircle) {
+    TTimeLocation tromso = Place(-18.96, 69.65, 1, "3");
+    tromso.ImposeAlternate(EncodeDate(2026, 6, 21) + 0.5);
+    const TAstronomyTexts t = CalcAstronomyTexts(tromso, false);
+    EXPECT_EQ(t.Sunrise, "None");
+    EXPECT_EQ(t.Sunset, "None");
+    EXPECT_NEAR(Seconds(t.SunTransit), Seconds("12:45:57"), 60) << t.SunTransit;
+    EXPECT_EQ(t.DaylightHours, "--");
+
+    // PyEphem's sunrise of the day and sunset after midnight, UT = local.
+    const char* sun[][2] = {
+        {"02:56:43", "00:01:03"}, {"02:56:05", "00:01:59"}, {"02:55:37", "00:02:43"},
+        {"02:55:20", "00:03:17"}, {"02:55:14", "00:03:39"}, {"02:55:19", "00:03:51"},
+        {"02:55:36", "00:03:51"}, {"02:56:03", "00:03:40"}, {"02:56:41", "00:03:18"},
+        {"02:57:30", "00:02:45"}, {"02:58:29", "00:02:02"}, {"02:59:39", "00:01:09"},
+        {"03:00:58", "00:00:06"}, {"03:02:27", "23:58:53"}};
+    for (int i = 0; i < 14; ++i) {
+        TTimeLocation reykjavik = Place(21.9426, 64.1466, 0, "0");
+        const TDateTime day = EncodeDate(2026, 6, 16) + i;
+        reykjavik.ImposeAlternate(day + 0.5);
+        const TAstronomyTexts r = CalcAstronomyTexts(reykjavik, false);
+        const int noon = 12 * 3600, rise = Seconds(sun[i][0]);
+        const int set = Seconds(sun[i][1]) + (sun[i][1][0] == '0' ? 86400 : 0);
+        EXPECT_NEAR(Seconds(r.DaylightHoursPassed), noon - rise, 120)
+            << DateToStr(day) << ": " << r.DaylightHoursPassed;
+        EXPECT_NEAR(Seconds(r.DaylightHoursRemaining), set - noon, 120)
+            << DateToStr(day) << ": " << r.DaylightHoursRemaining;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -154,6 +155,38 @@ TEST(Moon, DaysNearThePolarCircles) {
     EXPECT_PRED3(near, SunriseTime(tromsoLon, tromsoLat, At(2026, 5, 17)), At(2026, 5, 17, 22, 51), 1.0);
     for (auto f : {SunriseTime, SunsetTime, SunTransitTime})
         EXPECT_THROW(f(tromsoLon, tromsoLat, At(2026, 5, 18)), E_NoRiseSet);
+}
+
+// A moonset within seconds of 0 h UT belongs to exactly one of the two UT
+// days, and rises and sets alternate across the midnight. Times from PyEphem,
+// which corrects for dynamical time; here that is worth a few seconds.
+TEST(Moon, AnEventAtMidnightUTIsOnOneDayOnly) {
+    struct Case {
+        const char* name;
+        double longitude, latitude;
+        TDateTime midnight, set;
+    };
+    const Case cases[] = {
+        {"Honolulu", 157.8583, 21.3069, At(2072, 9, 7), At(2072, 9, 7, 0, 0, 5)},
+        {"London", 0.1278, 51.5074, At(2042, 5, 23), At(2042, 5, 23, 0, 0, 7)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::pair<TDateTime, bool>> events; // time, whether a rise
+        int sets = 0;
+        for (const TDateTime day : {c.midnight - 1, c.midnight}) {
+            const TDayEvents e = RiseSetTransitEvents(false, c.longitude, c.latitude, day);
+            for (TDateTime t : e.Rises) events.emplace_back(t, true);
+            for (TDateTime t : e.Sets) {
+                events.emplace_back(t, false);
+                sets += std::fabs(t - c.set) < 2.0 / 1440;
+            }
+        }
+        EXPECT_EQ(sets, 1) << c.name;
+        std::sort(events.begin(), events.end());
+        for (size_t i = 0; i + 1 < events.size(); ++i)
+            EXPECT_NE(events[i].second, events[i + 1].second)
+                << c.name << " at UT " << DateTimeToStr(events[i].first);
+    }
 }
 
 // Scanning the altitude over a year finds every crossing of h0 at six places
