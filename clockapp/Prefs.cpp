@@ -567,6 +567,17 @@ void TF_hxPrefs::OKBtnClick() {
         ui->pc_PrefsTabs->setCurrentWidget(ui->ts_Sync);
         return;
     }
+    // A sound typed in that names no file would ring as silence.
+    for (const TSoundRow& row : kSoundRows) {
+        auto* edit = findChild<QLineEdit*>(row.Edit);
+        if (!edit || !edit->isModified() || !ReportMissingSoundFile(S(edit->text()), Main.DataDir))
+            continue;
+        for (QWidget* page = edit->parentWidget(); page; page = page->parentWidget())
+            if (ui->pc_PrefsTabs->indexOf(page) >= 0) ui->pc_PrefsTabs->setCurrentWidget(page);
+        edit->setFocus();
+        edit->selectAll();
+        return;
+    }
     me_ServerUTCOffsetExit();
     meLocalOffsetOverrideExit();
     WorkingLocalOffset = ParseLocalOffset(S(ui->meLocalOffsetOverride->text())).value_or(0);
