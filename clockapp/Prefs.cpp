@@ -572,8 +572,11 @@ void TF_hxPrefs::OKBtnClick() {
         auto* edit = findChild<QLineEdit*>(row.Edit);
         if (!edit || !edit->isModified() || !ReportMissingSoundFile(S(edit->text()), Main.DataDir))
             continue;
-        for (QWidget* page = edit->parentWidget(); page; page = page->parentWidget())
-            if (ui->pc_PrefsTabs->indexOf(page) >= 0) ui->pc_PrefsTabs->setCurrentWidget(page);
+        // Its page shows, in the tabs within tabs too.
+        for (QWidget* page = edit; page->parentWidget(); page = page->parentWidget())
+            if (auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
+                tabs && tabs->indexOf(page) >= 0)
+                tabs->setCurrentWidget(page);
         edit->setFocus();
         edit->selectAll();
         return;

@@ -678,10 +678,10 @@ TEST_F(PrefsDialogTest, OkRefusesATypedSoundFileThatIsNotThere) {
     const std::string here = music.filePath("here.wav").toStdString();
     const std::string gone = music.filePath("gone.wav").toStdString();
     QFile(QString::fromStdString(here)).open(QIODevice::WriteOnly);
-    const std::string chime = w->Chime60Sound;
+    const std::string chime = w->MinorAlarmSound;
     const bool quarter = w->Chime15mins;
     WithDialog([&](TF_hxPrefs& d) {
-        auto* edit = Find<QLineEdit>(&d, "e_Chime60Sound");
+        auto* edit = Find<QLineEdit>(&d, "e_MinorAlarmSound");
         auto* tabs = Find<QTabWidget>(&d, "pc_PrefsTabs");
         Find<QCheckBox>(&d, "cb_Chime15mins")->setChecked(!quarter);
         tabs->setCurrentIndex(tabs->count() - 1);
@@ -691,15 +691,15 @@ TEST_F(PrefsDialogTest, OkRefusesATypedSoundFileThatIsNotThere) {
         Find<QPushButton>(&d, "OKBtn")->click();
         EXPECT_TRUE(d.isVisible());
         EXPECT_EQ(presenter.Texts, Strings{"The sound file \"" + gone + "\" does not exist."});
-        EXPECT_TRUE(tabs->currentWidget()->isAncestorOf(edit));
-        EXPECT_EQ(w->Chime60Sound, chime);
+        EXPECT_TRUE(edit->isVisible()) << "its page and its tab within shown";
+        EXPECT_EQ(w->MinorAlarmSound, chime);
         EXPECT_EQ(w->Chime15mins, quarter);
         edit->selectAll();
         edit->insert(QString::fromStdString(here));
         Find<QPushButton>(&d, "OKBtn")->click();
         EXPECT_FALSE(d.isVisible());
     });
-    EXPECT_EQ(w->Chime60Sound, here);
+    EXPECT_EQ(w->MinorAlarmSound, here);
     EXPECT_EQ(w->Chime15mins, !quarter);
 }
 
