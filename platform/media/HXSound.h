@@ -54,7 +54,6 @@ public:
     void PlayThen(const std::string& sound, std::function<void()> done) override;
     void PlayAndWait(const std::string& sound) override;
     void StopAll() override { FPlayer->StopAll(); }
-    ISoundPlayer& Player() { return *FPlayer; }
 
 private:
     void Check(const std::string& sound);
