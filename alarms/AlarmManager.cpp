@@ -44,7 +44,6 @@ int AlarmTypeOf(const std::string& text) {
 
 const char* const kHeadings[] = {"A", "Date and Time", "Payload", "Type", "Rpt"};
 constexpr int kColumnWidths[] = {16, 143, 253, 110, 30};
-constexpr const char* kAlarmTimePattern = "mm/dd/yyyy, \"at\" hh:mm:ss";
 
 // The editor lives for one command. It goes with its owner, should the owner
 // go while the editor runs (the program ends meanwhile).
@@ -128,10 +127,7 @@ void TF_AddEditAlarm::FormShow() {
 
 void TF_AddEditAlarm::OKBtnClick() {
     // Read before anything is taken, so a bad entry leaves no half-read alarm.
-    if (!ui->tp_Date->date().isValid()) {
-        ReportBadDate(ui->tp_Date, "Local Date");
-        return;
-    }
+    if (!CheckDateTime(ui->tp_Date, ui->tp_Time)) return;
     const std::optional<double> repeat = ParseDays(S(ui->me_RepeatInterval->text()), true);
     if (!repeat) {
         ReportBadDays(ui->me_RepeatInterval, "Repeat Interval (Days)");
@@ -283,7 +279,7 @@ void TFHXalarms::FormActivate() {
 }
 
 std::vector<std::string> TFHXalarms::RowTexts(const TAlarm& a) const {
-    return {a.EnabledString(), a.AlarmTimeString(kAlarmTimePattern), a.Text, a.TypeString(),
+    return {a.EnabledString(), ListDateTime(a.AlarmTime, ", at "), a.Text, a.TypeString(),
             a.RepeatString()};
 }
 
@@ -419,7 +415,21 @@ void TFHXalarms::EditAlarm() {
 void TFHXalarms::DeleteAlarm() {
     const int i = SelectedAlarm();
     if (i < 0) return;
-    W.Alarms.erase(W.Alarms.begin() + i);
+    const TAlarm& a = *W.Alarms[size_t(i)];
+    const uint64_t id = a.Id.Value();
+    QString shown = Q(a.Text);
+    // Cut, so a long payload cannot fill the screen.
+    if (shown.size() > 40) shown = shown.left(40) + "...";
+    const std::string text = S(shown);
+    QPointer<TFHXalarms> alive(this);
+    if (THXMessageBoxes::AskYesNo("Delete the alarm of " + ListDateTime(a.AlarmTime, ", at ") +
+                                  " (" + a.TypeString() + (text.empty() ? "" : ": " + text) +
+                                  ")?") != mrYes ||
+        !alive)
+        return;
+    // The list may have moved while the question was up.
+    const int now = IndexOfAlarm(W.Alarms, id);
+    if (now >= 0) W.Alarms.erase(W.Alarms.begin() + now);
     LoadAlarms();
 }
 

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -26,7 +27,6 @@ QString Q(const std::string& s) {
 const char* const kHeadings[] = {"Event", "Date of Event", "Event Local"};
 constexpr int kColumnWidths[] = {174, 144, 222};
 constexpr int kListHeight = 200;
-constexpr const char* kRowDatePattern = "MM/DD/YYYY\"-\" hh:mm:ss";
 constexpr const char* kEventDatePattern = "dddd, mmmm d, yyyy, \"at\" hh:mm:ss";
 
 struct TEditorOf {
@@ -86,10 +86,7 @@ void TAddEditTrackingItem::ChangeZone() {
 }
 
 void TAddEditTrackingItem::OKBtnClick() {
-    if (!ui->tp_Date->date().isValid()) {
-        ReportBadDate(ui->tp_Date, "Local Date");
-        return;
-    }
+    if (!CheckDateTime(ui->tp_Date, ui->tp_Time)) return;
     const std::optional<double> repeat = ParseDays(ui->me_Repeat->text().toStdString(), false);
     if (!repeat) {
         ReportBadDays(ui->me_Repeat, "Repeat");
@@ -168,7 +165,7 @@ void TF_Dayloom::loadItems() {
     for (int i = 0; i < count; ++i) {
         const TTemperalEvent& e = *W.TemperalEvents[size_t(i)];
         put(i + 1, 0, e.Title);
-        put(i + 1, 1, e.EventDateString(kRowDatePattern));
+        put(i + 1, 1, ListDateTime(e.EventDate, "- "));
         put(i + 1, 2, e.Location.Name);
     }
     FSelecting = false;
@@ -268,7 +265,20 @@ void TF_Dayloom::sb_EditClick() {
 void TF_Dayloom::sb_DeleteClick() {
     if (W.TemperalEvents.empty()) return;
     sg_ItemsClick();
-    W.TemperalEvents.erase(W.TemperalEvents.begin() + SelectedIndex);
+    const TTemperalEvent* event = W.TemperalEvents[size_t(SelectedIndex)].get();
+    QString title = Q(event->Title);
+    // Cut, so a long title cannot fill the screen.
+    if (title.size() > 40) title = title.left(40) + "...";
+    QPointer<TF_Dayloom> alive(this);
+    if (THXMessageBoxes::AskYesNo("Delete the event \"" + title.toStdString() + "\" of " +
+                                  ListDateTime(event->EventDate, ", at ") + "?") != mrYes ||
+        !alive)
+        return;
+    // The one asked about, wherever it is now.
+    auto& list = W.TemperalEvents;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [event](const auto& e) { return e.get() == event; }),
+               list.end());
     loadItems();
 }
 

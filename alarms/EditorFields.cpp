@@ -2,25 +2,25 @@
 
 #include "clockapp/MainWindow.h"
 #include "platform/qt/DateField.h"
+#include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 
 #include <QLineEdit>
-#include <QTimeEdit>
 
 #include <cmath>
 
-void ShowDateTime(TDateTime dt, TDateField* date, QTimeEdit* time) {
+void ShowDateTime(TDateTime dt, TDateField* date, TTimeField* time) {
     if (!std::isfinite(dt)) dt = 0;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
     DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
     date->setDate(QDate(y, mo, d));
-    // The picker shows no fractions, so it holds none: stepping or typing the
+    // The field shows no fractions, so it holds none: stepping or typing the
     // time leaves none behind.
     time->setTime(QTime(h, mi, s));
 }
 
-TDateTime PickedDateTime(const TDateField* date, const QTimeEdit* time) {
+TDateTime PickedDateTime(const TDateField* date, const TTimeField* time) {
     const QDate d = date->date();
     const QTime t = time->time();
     TDateTime day = 0, tod = 0;
@@ -28,6 +28,26 @@ TDateTime PickedDateTime(const TDateField* date, const QTimeEdit* time) {
     if (!TryEncodeTime(t.hour(), t.minute(), t.second(), 0, tod)) tod = 0;
     // Before 1899-12-30 the day counts down while the time of day still adds.
     return day < 0 ? day - tod : day + tod;
+}
+
+bool CheckDateTime(TDateField* date, TTimeField* time) {
+    if (!date->date().isValid()) {
+        ReportBadDate(date, "Local Date");
+        return false;
+    }
+    if (!time->time().isValid()) {
+        ReportBadTime(time, "Local Time");
+        return false;
+    }
+    return true;
+}
+
+std::string ListDateTime(TDateTime dt, const std::string& between) {
+    if (!std::isfinite(dt)) dt = 0;
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
+    return QDate(y, mo, d).toString(NumericDateFormat()).toStdString() + between +
+           QTime(h, mi, s).toString("HH:mm:ss").toStdString();
 }
 
 std::optional<double> ParseDays(const std::string& text, bool tolerant) {

@@ -9,19 +9,27 @@
 #include <string>
 
 class QLineEdit;
-class QTimeEdit;
 class QWidget;
 class TDateField;
 class TF_clocks;
+class TTimeField;
 class TTimeLocation;
 
 // The date into the date field, the time of day (whole seconds) into the
-// time picker.
-void ShowDateTime(TDateTime dt, TDateField* date, QTimeEdit* time);
-// The date from the date field only, the time of day from the time picker
+// time field.
+void ShowDateTime(TDateTime dt, TDateField* date, TTimeField* time);
+// The date from the date field only, the time of day from the time field
 // only, in whole seconds: a time set to 08:02:00 is 08:02:00, whatever
-// fraction of a second the field once held.
-TDateTime PickedDateTime(const TDateField* date, const QTimeEdit* time);
+// fraction of a second the field once held. Both fields must hold what they
+// stand for (see CheckDateTime).
+TDateTime PickedDateTime(const TDateField* date, const TTimeField* time);
+// For OK: true when the date field holds a date and the time field a time;
+// otherwise tells the user which one does not and gives false.
+bool CheckDateTime(TDateField* date, TTimeField* time);
+
+// A date and time as the lists show them: the date as the date field takes
+// it (the locale's order, four-digit year), then Between, then hh:mm:ss.
+std::string ListDateTime(TDateTime dt, const std::string& between);
 
 // A count of days as typed: tolerant reads either decimal separator (and "%",
 // "$" as the record files do), strict the user's own only. None when the text

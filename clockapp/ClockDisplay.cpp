@@ -50,10 +50,7 @@ TClockDisplay& ClockDisplayOf(TF_clocks& window) {
 
 TClockDisplay::TClockDisplay(TF_clocks& window) : QObject(&window), W(window) {
     setObjectName(kDisplayName);
-    FSound = CreateCanberraPlayer(W.DataDir);
-    FChimer = std::make_unique<TChimer>(*FSound, [this](int ms, std::function<void()> f) {
-        QTimer::singleShot(ms, this, std::move(f));
-    });
+    SetSoundPlayer(CreateCanberraPlayer(W.DataDir));
     FCaptionHost = CreateDesktopCaptionHost();
     FCaption = std::make_unique<TForegroundCaption>(*FCaptionHost);
     FTick.ResetCountdown(W.AutoSyncDuration);
@@ -66,8 +63,17 @@ TClockDisplay::~TClockDisplay() {
 }
 
 void TClockDisplay::SetSoundPlayer(std::unique_ptr<ISoundPlayer> player) {
-    FChimer->Cancel();
-    FSound = std::move(player);
+    if (FChimer) FChimer->Cancel();
+    // A chime or alarm whose file has gone is told on the screen, once, when
+    // it should sound: a line on the terminal is never seen from the desktop.
+    // The box waits until the sound's tick or sequence has run.
+    FSound = std::make_unique<TMissingSoundTeller>(
+        std::move(player), W.DataDir, [this](const std::string& missing) {
+            QTimer::singleShot(0, this, [this, missing] {
+                W.ShowError("The sound file \"" + missing +
+                            "\" does not exist, so it could not be played.");
+            });
+        });
     FChimer = std::make_unique<TChimer>(*FSound, [this](int ms, std::function<void()> f) {
         QTimer::singleShot(ms, this, std::move(f));
     });

@@ -568,6 +568,20 @@ void TF_hxPrefs::OKBtnClick() {
         ui->pc_PrefsTabs->setCurrentWidget(ui->ts_Sync);
         return;
     }
+    // A sound typed in that names no file would ring as silence.
+    for (const TSoundRow& row : kSoundRows) {
+        auto* edit = findChild<QLineEdit*>(row.Edit);
+        if (!edit || !edit->isModified() || !ReportMissingSoundFile(S(edit->text()), Main.DataDir))
+            continue;
+        // Its page shows, in the tabs within tabs too.
+        for (QWidget* page = edit; page->parentWidget(); page = page->parentWidget())
+            if (auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
+                tabs && tabs->indexOf(page) >= 0)
+                tabs->setCurrentWidget(page);
+        edit->setFocus();
+        edit->selectAll();
+        return;
+    }
     me_ServerUTCOffsetExit();
     meLocalOffsetOverrideExit();
     WorkingLocalOffset = ParseLocalOffset(S(ui->meLocalOffsetOverride->text())).value_or(0);

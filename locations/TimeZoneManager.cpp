@@ -932,6 +932,16 @@ void TFTimeZoneManager::sb_UpdateLocClick() {
 void TFTimeZoneManager::sb_DelLocClick() {
     auto& list = W.StandardLocations;
     if (CurrentIndex < 0 || CurrentIndex >= int(list.size())) return;
+    const TTimeLocation* doomed = list[size_t(CurrentIndex)].get();
+    QString name = QString::fromStdString(doomed->Name);
+    // Cut, so a long name cannot fill the screen.
+    if (name.size() > 60) name = name.left(60) + "...";
+    QPointer<TFTimeZoneManager> alive(this);
+    if (THXMessageBoxes::AskYesNo("Delete the location \"" + name.toStdString() +
+                                  "\" from the list?") != mrYes ||
+        !alive || CurrentIndex < 0 || CurrentIndex >= int(list.size()) ||
+        list[size_t(CurrentIndex)].get() != doomed)
+        return;
     TBusy busy;
     LocationChanged = false;
     list.erase(list.begin() + CurrentIndex);

@@ -153,6 +153,13 @@ TFRulewick::TFRulewick(const std::string& dataDir, QWidget* parent)
                             ui->eDltName})
         connect(edit, &QLineEdit::textChanged, this, &TFRulewick::AnyPropertyChanged);
     connect(ui->mNotes, &QPlainTextEdit::textChanged, this, &TFRulewick::AnyPropertyChanged);
+    // The editor follows the highlighted rule of the page showing: a click on
+    // the rule already highlighted and a page switch take it in again.
+    for (TFramedListView* list : {ui->vlvRules, ui->vlvSystemRules})
+        connect(list, &QTreeWidget::itemClicked, this, [this, list] { ReloadHighlighted(list); });
+    connect(ui->pcRuleList, &QTabWidget::currentChanged, this, [this] {
+        ReloadHighlighted(OnSystemPage() ? ui->vlvSystemRules : ui->vlvRules);
+    });
     connect(ui->dtpStartTime, &QTimeEdit::timeChanged, this, &TFRulewick::AnyPropertyChanged);
     connect(ui->dtpEndTime, &QTimeEdit::timeChanged, this, &TFRulewick::AnyPropertyChanged);
 }
@@ -313,6 +320,18 @@ int SelectedIndex(QTreeWidget* list) {
     return items.isEmpty() ? -1 : list->indexOfTopLevelItem(items.first());
 }
 } // namespace
+
+void TFRulewick::ReloadHighlighted(TFramedListView* list) {
+    const int i = SelectedIndex(list);
+    // With nothing highlighted the editor keeps what it holds (a rule may be
+    // carried over to the other page to be added there), as it does when the
+    // user keeps edits not yet applied.
+    if (i < 0 || !ConfirmDiscardEdits()) return;
+    if (list == ui->vlvRules)
+        SelectRule(i);
+    else
+        SelectSystemRule(i);
+}
 
 void TFRulewick::vlvRulesSelectItem() {
     // A deselection leaves the editor as it is.
@@ -589,6 +608,9 @@ void TFRulewick::sbDeleteClick() {
     if (!OnSystemPage()) {
         const int i = SelectedIndex(ui->vlvRules);
         if (i < 0 || i >= int(OwnRules.size())) return;
+        if (!THXMessageBoxes::ConfirmYes("Are you sure you want to delete the rule '" +
+                                         OwnRules[size_t(i)].Name + "' from this list?"))
+            return;
         Modified = false;
         ui->sbSave->setEnabled(true);
         OwnRules.erase(OwnRules.begin() + i);

@@ -77,6 +77,9 @@ private:
     bool DeleteSystemRule();
     void SelectInList(TFramedListView* list, int index);
     void ShowHighlighted(TFramedListView* list, int index);
+    // The list's highlighted rule into the editor again, once edits not yet
+    // applied may go.
+    void ReloadHighlighted(TFramedListView* list);
     void SetDayItems(TFramedComboBox* box, bool specific);
     QList<QWidget*> TransitionDetails(bool start) const;
     std::string RuleFilePath() const;

@@ -13,8 +13,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTableWidget>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,7 +36,21 @@ protected:
     bool ConfirmYes(const std::string&) override { return ActivateManager; }
 };
 
-class AlarmEditorTest : public TWindowTest<AlarmEditorClocks> {
+// Records every box; answers the questions from Answers, in order, then as
+// Escape would.
+struct TAnsweringPresenter : TRecordingPresenter {
+    std::deque<TModalResult> Answers;
+    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                         int help) override {
+        const TModalResult escape = TRecordingPresenter::Present(text, type, buttons, help);
+        if (!(buttons & mbYes) || Answers.empty()) return escape;
+        const TModalResult a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+};
+
+class AlarmEditorTest : public TWindowTest<AlarmEditorClocks, TAnsweringPresenter> {
 protected:
     void BeforeStart() override { InstallAlarmWindows(*w); }
     void SetUp() override {
@@ -51,6 +67,7 @@ protected:
         w->LocalClock.Location.Name = "Home Town";
     }
     void TearDown() override {
+        QLocale::setDefault(FDefaultLocale);
         for (QWidget* x : QApplication::topLevelWidgets())
             if (x != w.get() && x->isVisible()) x->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -114,4 +131,5 @@ protected:
         return f.readAll().toStdString();
     }
     TRecordingSoundPlayer* sound = nullptr;
+    const QLocale FDefaultLocale;
 };

@@ -15,7 +15,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimeEdit>
+#include "platform/qt/TimeField.h"
 #include <QTimer>
 #include <QToolButton>
 
@@ -67,6 +67,7 @@ TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList
     Add("Wake up");
     Add("Tea", k0800 + 0.5, 0).RepeatDays = 1.5;
     Add("Sync", k0800, 5).Enabled = false;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
     TFHXalarms* m = Open();
     ASSERT_TRUE(m);
     EXPECT_EQ(m->windowTitle(), "Horolux Alarm Manager");
@@ -75,9 +76,9 @@ TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList
     EXPECT_TRUE(g->horizontalHeader()->isHidden());
     EXPECT_EQ(g->rowCount(), 4);
     EXPECT_EQ(Row(g, 0), (Strings{"A", "Date and Time", "Payload", "Type", "Rpt"}));
-    EXPECT_EQ(Row(g, 1), (Strings{"Y", "02/14/2026, at 08:00:00", "Wake up", "Alarm - Normal", "0"}));
-    EXPECT_EQ(Row(g, 2), (Strings{"Y", "02/14/2026, at 20:00:00", "Tea", "Alarm - Major", "1.5"}));
-    EXPECT_EQ(Row(g, 3), (Strings{"N", "02/14/2026, at 08:00:00", "Sync", "Syncronize", "0"}));
+    EXPECT_EQ(Row(g, 1), (Strings{"Y", "14/02/2026, at 08:00:00", "Wake up", "Alarm - Normal", "0"}));
+    EXPECT_EQ(Row(g, 2), (Strings{"Y", "14/02/2026, at 20:00:00", "Tea", "Alarm - Major", "1.5"}));
+    EXPECT_EQ(Row(g, 3), (Strings{"N", "14/02/2026, at 08:00:00", "Sync", "Syncronize", "0"}));
     // Every heading and date shows whole; the grid keeps its width.
     int total = 0;
     for (int c = 0; c < 5; ++c) {
@@ -102,6 +103,37 @@ TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList
     EXPECT_EQ(Row(g, 1)[0], "N");
     EXPECT_EQ(g->currentRow(), 2);
     EXPECT_EQ(m->AlarmCount, 2);
+}
+
+// The grid's dates read in the locale's order, as the editor beside it takes
+// them. Delete asks first, naming the alarm: No keeps it, in the file too.
+TEST_F(AlarmManagerTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
+    Add("Wake up", EncodeDate(2026, 12, 9) + EncodeTime(12, 21, 30, 0));
+    const std::pair<QLocale, const char*> cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), "09/12/2026, at 12:21:30"},
+        {QLocale(QLocale::German, QLocale::Germany), "09.12.2026, at 12:21:30"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "12/09/2026, at 12:21:30"},
+    };
+    for (const auto& [locale, shown] : cases) {
+        QLocale::setDefault(locale);
+        TFHXalarms* m = Open();
+        EXPECT_EQ(Row(Grid(m), 1)[1], shown) << locale.name().toStdString();
+        m->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    for (const TModalResult answer : {mrNo, mrYes}) {
+        TFHXalarms* m = Open();
+        presenter.Texts.clear();
+        presenter.Answers = {answer};
+        Click(m, "SpeedButton1");
+        EXPECT_EQ(presenter.Texts,
+                  Strings{"Delete the alarm of 12/09/2026, at 12:21:30 (Alarm - Normal: Wake up)?"});
+        EXPECT_EQ(Grid(m)->rowCount(), answer == mrNo ? 2 : 1);
+        m->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(FileText("hxalarms.hxd").find("Wake up") != std::string::npos, answer == mrNo);
+    }
+    EXPECT_TRUE(w->Alarms.empty());
 }
 
 TEST_F(AlarmManagerTest, AddGivesTheHomePlaceAndArmsItThenAppendsAndSelectsTheNewRow) {
@@ -172,8 +204,10 @@ TEST_F(AlarmManagerTest, DuplicateEditAndDeleteActOnTheSelectedRowsAlarm) {
                 text->setText(text->text() + "!");
                 Click(e, "OkBtn");
             });
-        else
+        else {
+            presenter.Answers = {mrYes};
             command();
+        }
         Strings texts;
         for (const auto& a : w->Alarms)
             texts.push_back(a->Text);
@@ -207,6 +241,7 @@ TEST_F(AlarmManagerTest, CancelLeavesTheListAsItWasAndDeletingTheOnlyAlarmLeaves
         EXPECT_EQ(Records(), before);
         EXPECT_TRUE(a.Acknowledged);
     }
+    presenter.Answers = {mrYes};
     Click(m, "SpeedButton1");
     EXPECT_TRUE(w->Alarms.empty());
     EXPECT_EQ(Grid(m)->rowCount(), 1);
@@ -320,7 +355,7 @@ TEST_F(AlarmManagerTest, OKRearmsAndTakesTheDateAndTimeFromTheirPickers) {
     auto e = Editor(a);
     EXPECT_TRUE(Part<QLabel>(e.get(), "l_Ack")->isVisible());
     Part<TDateField>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
-    Part<QTimeEdit>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
+    Part<TTimeField>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
     Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText("1,5");
     Click(e.get(), "OkBtn");
     EXPECT_FALSE(e->isVisible());
@@ -405,6 +440,7 @@ TEST_F(AlarmManagerTest, OneManagerAtATimeWithItsCommandsOffAndTheAlarmFileWritt
     for (const char* name : {"sb_Alarms", "mi_Alarms"})
         EXPECT_FALSE(w->Action(name)->isEnabled()) << name;
     QFile::remove(dir.filePath("hxalarms.hxd"));
+    presenter.Answers = {mrYes};
     Click(m, "SpeedButton1");
     EXPECT_EQ(FileText("hxalarms.hxd"), "<none>"); // written only on close
     m->close();

@@ -8,7 +8,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QTest>
-#include <QTimeEdit>
+#include "platform/qt/TimeField.h"
 #include <QTimer>
 #include <QToolButton>
 
@@ -98,11 +98,12 @@ TEST_F(DayloomTest, FiguresCountSinceAPastDateAndUntilAFutureOneEverySecond) {
 TEST_F(DayloomTest, TheGridListsTheEventsAndARecurringOneMovesAheadAndIsSavedSo) {
     Add("Payday", kPinnedUtc - 30, 7);
     Add("Launch", EncodeDate(2025, 7, 4) + EncodeTime(9, 5, 0, 0));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
     TF_Dayloom* d = Open();
     QTableWidget* g = Grid(d);
     EXPECT_EQ(g->rowCount(), 3);
     EXPECT_EQ(Row(g, 0), (Strings{"Event", "Date of Event", "Event Local"}));
-    EXPECT_EQ(Row(g, 2), (Strings{"Launch", "07/04/2025- 09:05:00", "Greenwich"}));
+    EXPECT_EQ(Row(g, 2), (Strings{"Launch", "04/07/2025- 09:05:00", "Greenwich"}));
     EXPECT_EQ(g->currentRow(), 1);
     // Five weeks on from a month ago: five days ahead.
     EXPECT_EQ(Heading(d), "Until Payday");
@@ -116,6 +117,37 @@ TEST_F(DayloomTest, TheGridListsTheEventsAndARecurringOneMovesAheadAndIsSavedSo)
     EXPECT_EQ(back.Title, "Payday");
     EXPECT_EQ(back.EventDate, kPinnedUtc + 5);
     EXPECT_EQ(back.IntervalDays, 7);
+}
+
+// The grid's dates read in the locale's order, as the item editor takes them.
+// Delete asks first, naming the event: No keeps it, in the file too.
+TEST_F(DayloomTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
+    Add("Payday", EncodeDate(2027, 2, 15) + EncodeTime(12, 0, 0, 0));
+    const std::pair<QLocale, const char*> cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), "15/02/2027- 12:00:00"},
+        {QLocale(QLocale::German, QLocale::Germany), "15.02.2027- 12:00:00"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "02/15/2027- 12:00:00"},
+    };
+    for (const auto& [locale, shown] : cases) {
+        QLocale::setDefault(locale);
+        TF_Dayloom* d = Open();
+        EXPECT_EQ(Row(Grid(d), 1)[1], shown) << locale.name().toStdString();
+        d->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    for (const TModalResult answer : {mrNo, mrYes}) {
+        TF_Dayloom* d = Open();
+        presenter.Texts.clear();
+        presenter.Answers = {answer};
+        Click(d, "SpeedButton1");
+        EXPECT_EQ(presenter.Texts,
+                  Strings{"Delete the event \"Payday\" of 02/15/2027, at 12:00:00?"});
+        EXPECT_EQ(Grid(d)->rowCount(), answer == mrNo ? 2 : 1);
+        d->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(FileText("hxdayloom.hxd").find("Payday") != std::string::npos, answer == mrNo);
+    }
+    EXPECT_TRUE(w->TemperalEvents.empty());
 }
 
 TEST_F(DayloomTest, EditAndDeleteFollowTheRowSelectedByKeyboardAndCancelChangesNothing) {
@@ -154,6 +186,7 @@ TEST_F(DayloomTest, EditAndDeleteFollowTheRowSelectedByKeyboardAndCancelChangesN
 
     QTest::keyClick(g, Qt::Key_Up);
     ASSERT_EQ(g->currentRow(), 2);
+    presenter.Answers = {mrYes};
     Click(d, "SpeedButton1");
     Strings titles;
     for (const auto& e : w->TemperalEvents)
@@ -163,6 +196,7 @@ TEST_F(DayloomTest, EditAndDeleteFollowTheRowSelectedByKeyboardAndCancelChangesN
     // The heading row stands for the first event; the last delete leaves the
     // heading row, a disabled grid and the figures as they were.
     g->setCurrentCell(0, 0);
+    presenter.Answers = {mrYes, mrYes};
     Click(d, "SpeedButton1");
     const Strings figures = Figures(d);
     Click(d, "SpeedButton1");
@@ -184,7 +218,7 @@ TEST_F(DayloomTest, AddTakesTheHomePlaceAndStoresAnEmptyDescriptionAsNoDescripti
                   EXPECT_EQ(Text(e, "me_Repeat"), "0");
                   Part<QLineEdit>(e, "e_Description")->clear();
                   Part<TDateField>(e, "tp_Date")->setDate(QDate(2026, 12, 25));
-                  Part<QTimeEdit>(e, "tp_Time")->setTime(QTime(18, 0, 0));
+                  Part<TTimeField>(e, "tp_Time")->setTime(QTime(18, 0, 0));
                   Click(e, "OKBtn");
               });
     ASSERT_EQ(w->TemperalEvents.size(), 1u);

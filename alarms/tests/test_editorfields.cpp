@@ -5,13 +5,14 @@
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
 #include "platform/qt/DateField.h"
+#include "platform/qt/TimeField.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLocale>
 #include <QTest>
-#include <QTimeEdit>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -99,12 +100,86 @@ TEST_F(EditorFieldsTest, ATimeSetInTheEditorIsStoredInWholeSeconds) {
     for (const bool alarm : {true, false}) {
         SCOPED_TRACE(alarm ? "alarm" : "tracked date");
         TEditor e = Open(alarm, kDay + EncodeTime(8, 0, 0, 930));
-        auto* time = Part<QTimeEdit>(e.Dialog.get(), "tp_Time");
-        time->setCurrentSection(QDateTimeEdit::MinuteSection);
-        time->stepBy(2);
+        auto* time = Part<TTimeField>(e.Dialog.get(), "tp_Time");
+        time->setCursorPosition(4); // in the minutes
+        QTest::keyClick(time, Qt::Key_Up);
+        QTest::keyClick(time, Qt::Key_Up);
         Click(e.Dialog.get(), e.Ok);
         EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", e.Stored()), "08:02:00.000");
         EXPECT_EQ(e.Stored(), kDay + EncodeTime(8, 2, 0, 0));
+    }
+}
+
+// A time typed whole is taken. A time or date that is none (a digit of
+// another script splits no number into two) is refused, naming its field,
+// and nothing is stored.
+TEST_F(EditorFieldsTest, ATimeTypedWholeIsTakenAndATextThatIsNoTimeOrDateIsRefusedByName) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    const TDateTime before = kDay + EncodeTime(12, 0, 0, 0);
+    const QString time = "\"Local Time\" must be a time of day written as HH:MM:SS: '%1' is not one.";
+    const QString date = "\"Local Date\" must be a date written as DD/MM/YYYY: '%1' is not one.";
+    struct TCase {
+        const char* Field;
+        QString Text;
+        TDateTime Stored; // 0: refused
+    };
+    const TCase cases[] = {
+        {"tp_Time", "09:00:00", kDay + EncodeTime(9, 0, 0, 0)},
+        {"tp_Time", "9:30", kDay + EncodeTime(9, 30, 0, 0)},
+        {"tp_Time", " 23:59:59 ", kDay + EncodeTime(23, 59, 59, 0)},
+        {"tp_Time", "24:00:00", 0},
+        {"tp_Time", "9h30", 0},
+        {"tp_Time", "", 0},
+        {"tp_Time", QString::fromUtf8("0\uFF19:00"), 0}, // a full-width 9
+        {"tp_Date", QString::fromUtf8("1\uFF15/02/2027"), 0}, // a full-width 5
+        {"tp_Date", QString::fromUtf8("1\u0665/02/2027"), 0}, // an Arabic-Indic 5
+        {"tp_Date", QString::fromUtf8("1\U0001D7D3/02/2027"), 0}, // a mathematical 5
+        {"tp_Date", QString::fromUtf8("1\u00B2/02/2027"), 0}, // a superscript 2
+        {"tp_Date", "15/02/2027", EncodeDate(2027, 2, 15) + EncodeTime(12, 0, 0, 0)},
+    };
+    for (const TCase& c : cases)
+        for (const bool alarm : {true, false}) {
+            SCOPED_TRACE(c.Text.toStdString() + (alarm ? " alarm" : " tracked date"));
+            presenter.Texts.clear();
+            TEditor e = Open(alarm, before);
+            auto* field = Part<QLineEdit>(e.Dialog.get(), c.Field);
+            // Typed where the test's keyboard has the keys, else pasted.
+            if (std::all_of(c.Text.begin(), c.Text.end(), [](QChar ch) { return ch.unicode() < 128; })) {
+                Type(e.Dialog.get(), c.Field, c.Text);
+                if (c.Text.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace); // cleared
+            } else {
+                field->selectAll();
+                field->insert(c.Text);
+            }
+            Click(e.Dialog.get(), e.Ok);
+            if (c.Stored != 0) {
+                EXPECT_FALSE(e.Dialog->isVisible());
+                EXPECT_EQ(e.Stored(), c.Stored);
+                EXPECT_TRUE(presenter.Texts.empty());
+                continue;
+            }
+            EXPECT_TRUE(e.Dialog->isVisible());
+            EXPECT_EQ(e.Stored(), before);
+            EXPECT_EQ(presenter.Texts,
+                      std::vector<std::string>{(std::string(c.Field) == "tp_Time" ? time : date)
+                                                   .arg(c.Text)
+                                                   .toStdString()});
+        }
+}
+
+// Where the locale's date separator is an invisible mark (Arabic writes a
+// right-to-left mark before each "/"), the field shows and takes a "/".
+TEST_F(EditorFieldsTest, ADateSeparatorThatCannotBeSeenIsShownAndTakenAsASlash) {
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    for (const bool alarm : {true, false}) {
+        SCOPED_TRACE(alarm ? "alarm" : "tracked date");
+        TEditor e = Open(alarm, kDay + EncodeTime(8, 0, 0, 0));
+        auto* field = Part<TDateField>(e.Dialog.get(), "tp_Date");
+        EXPECT_EQ(field->text(), "14/02/2026");
+        EXPECT_EQ(field->FormatHint(), "DD/MM/YYYY");
+        Type(e.Dialog.get(), "tp_Date", "15/02/2027");
+        Click(e.Dialog.get(), e.Ok);
+        EXPECT_EQ(e.Stored(), EncodeDate(2027, 2, 15) + EncodeTime(8, 0, 0, 0));
     }
 }
 

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <functional>
 
 namespace {
@@ -32,9 +34,10 @@ public:
     std::vector<TAnswer> Answers;
     int Syncs = 0;
     std::function<void()> OnSync;
+    std::vector<std::string> Errors;
 
 protected:
-    void ShowError(const std::string&) override {}
+    void ShowError(const std::string& t) override { Errors.push_back(t); }
     void ShowInfo(const std::string&) override {}
     void ShowErrorCode(int) override {}
     TAnswer AskYesNo(const std::string& t) override {
@@ -313,6 +316,39 @@ TEST_F(ClockDisplayTest, ChimesOnTheTickButNotOnADisplayRefresh) {
     EXPECT_EQ(sound->Played[0].Sound, w->Chime60Sound);
     Tick();
     EXPECT_EQ(sound->Played.size(), 1u);
+}
+
+// A chime whose file has gone is told on the screen once, after its tick,
+// not at every chime; found again and then gone, it is told again.
+TEST_F(ClockDisplayTest, AChimeFileThatHasGoneIsToldOnceOnTheScreen) {
+    w->ChimeType = 0;
+    w->ChimeClock = -1;
+    w->LocalClock.Location.StdOffset = 1;
+    w->LocalClock.Location.HostOffset = 1;
+    w->MuteChimes = false;
+    w->Chime60Sound = w->Chime15Sound = "chime.wav";
+    QFile file(dir.filePath("chime.wav"));
+    const std::string told = "The sound file \"" + file.fileName().toStdString() +
+                             "\" does not exist, so it could not be played.";
+    auto chimeAt = [&](int hour, int minute) {
+        PinClock(EncodeDate(2024, 5, 6) + EncodeTime(hour, minute, 0, 0), 1.0);
+        Tick();
+        QCoreApplication::processEvents();
+    };
+    w->Errors.clear(); // the start's own
+    chimeAt(10, 0);
+    EXPECT_EQ(w->Errors, std::vector<std::string>{told});
+    chimeAt(10, 15);
+    chimeAt(11, 0);
+    EXPECT_EQ(w->Errors.size(), 1u);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    chimeAt(11, 15);
+    EXPECT_EQ(w->Errors.size(), 1u);
+    ASSERT_TRUE(file.remove());
+    chimeAt(12, 0);
+    EXPECT_EQ(w->Errors, (std::vector<std::string>{told, told}));
+    EXPECT_EQ(sound->Played.size(), 5u);
 }
 
 TEST_F(ClockDisplayTest, AutoSyncCountdownRunsOnTicksOnly) {

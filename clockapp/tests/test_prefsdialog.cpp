@@ -671,6 +671,38 @@ TEST_F(PrefsDialogTest, EveryBrowseFillsItsOwnEditAndEveryTestPlaysIt) {
     });
 }
 
+// A sound file typed in that is not there is refused at OK, by name, on its
+// page; nothing is taken until it is put right.
+TEST_F(PrefsDialogTest, OkRefusesATypedSoundFileThatIsNotThere) {
+    QTemporaryDir music;
+    const std::string here = music.filePath("here.wav").toStdString();
+    const std::string gone = music.filePath("gone.wav").toStdString();
+    QFile(QString::fromStdString(here)).open(QIODevice::WriteOnly);
+    const std::string chime = w->MinorAlarmSound;
+    const bool quarter = w->Chime15mins;
+    WithDialog([&](TF_hxPrefs& d) {
+        auto* edit = Find<QLineEdit>(&d, "e_MinorAlarmSound");
+        auto* tabs = Find<QTabWidget>(&d, "pc_PrefsTabs");
+        Find<QCheckBox>(&d, "cb_Chime15mins")->setChecked(!quarter);
+        tabs->setCurrentIndex(tabs->count() - 1);
+        edit->selectAll();
+        edit->insert(QString::fromStdString(gone)); // as typed
+        presenter.Texts.clear();
+        Find<QPushButton>(&d, "OKBtn")->click();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(presenter.Texts, Strings{"The sound file \"" + gone + "\" does not exist."});
+        EXPECT_TRUE(edit->isVisible()) << "its page and its tab within shown";
+        EXPECT_EQ(w->MinorAlarmSound, chime);
+        EXPECT_EQ(w->Chime15mins, quarter);
+        edit->selectAll();
+        edit->insert(QString::fromStdString(here));
+        Find<QPushButton>(&d, "OKBtn")->click();
+        EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(w->MinorAlarmSound, here);
+    EXPECT_EQ(w->Chime15mins, !quarter);
+}
+
 TEST_F(PrefsDialogTest, CheckForUpgradesNowRunsTheMainWindowsCommand) {
     w->ConnectionType = 1;
     WithDialog([&](TF_hxPrefs& d) {

@@ -178,6 +178,7 @@ TEST_F(ManagerTest, AddUpdateDeleteKeepListFileAndNames) {
 
     Type("e_zoneName", "Berlin");
     M()->LocationChanged = false;
+    presenter.Answers = {mrYes};
     Click("sb_DelLoc");
     EXPECT_EQ(w->StandardLocations.size(), 6u);
     EXPECT_EQ(ReadFile(zones).find("Berlin"), std::string::npos);
@@ -192,10 +193,29 @@ TEST_F(ManagerTest, AddUpdateDeleteKeepListFileAndNames) {
     EXPECT_EQ(ReadFile(zones), before);
 }
 
+// Delete asks first, naming the place: No leaves the list and its file as
+// they were.
+TEST_F(ManagerTest, DeleteAsksFirstNamingThePlace) {
+    Open();
+    const QString zones = dir.filePath("hxzones.hxd");
+    for (const TModalResult answer : {mrNo, mrYes}) {
+        ClickLeaf("Tokyo");
+        presenter.Texts.clear();
+        presenter.Answers = {answer};
+        Click("sb_DelLoc");
+        EXPECT_EQ(presenter.Texts,
+                  std::vector<std::string>{"Delete the location \"Tokyo\" from the list?"});
+        const std::vector<std::string> names = ListNames();
+        EXPECT_EQ(std::count(names.begin(), names.end(), "Tokyo"), answer == mrNo ? 1 : 0);
+        EXPECT_EQ(ReadFile(zones).find("Tokyo") != std::string::npos, answer == mrNo);
+    }
+}
+
 TEST_F(ManagerTest, DeletingTheLastPlaceShowsANewLocation) {
     Open();
     for (int i = 0; i < 6; ++i) {
         ClickLeaf(w->StandardLocations[0]->Name);
+        presenter.Answers = {mrYes};
         Click("sb_DelLoc");
     }
     EXPECT_TRUE(w->StandardLocations.empty());
@@ -212,6 +232,7 @@ TEST_F(ManagerTest, SelectionFollowsItsRecordThroughSorts) {
     Click("sbSortByName");
     Click("sbSortByZone");
     Click("sbSortByLocation");
+    presenter.Answers = {mrYes};
     Click("sb_DelLoc");
     const std::vector<std::string> names = ListNames();
     EXPECT_EQ(std::find(names.begin(), names.end(), "Tokyo"), names.end());
@@ -571,6 +592,7 @@ TEST_F(ManagerTest, KeysInTheTreeSelectAsAClickDoes) {
     }
     ASSERT_FALSE(leaf.empty());
     EXPECT_EQ(Text("e_zoneName"), leaf);
+    presenter.Answers = {mrYes};
     Click("sb_DelLoc");
     std::vector<std::string> names = ListNames();
     EXPECT_EQ(std::count(names.begin(), names.end(), leaf), 0) << leaf;

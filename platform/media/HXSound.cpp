@@ -281,6 +281,32 @@ std::unique_ptr<ISoundPlayer> CreateCanberraPlayer(const std::string& baseDir) {
     return std::make_unique<TCanberraPlayer>(baseDir);
 }
 
+void TMissingSoundTeller::Check(const std::string& sound) {
+    const std::string missing = MissingSoundFile(sound, FBase);
+    if (missing.empty()) {
+        // Found again (or no file at all): should it go, it is told anew.
+        if (!FTold.empty() && !sound.empty())
+            std::erase(FTold, SoundPath(sound, FBase).lexically_normal().string());
+        return;
+    }
+    if (std::find(FTold.begin(), FTold.end(), missing) != FTold.end()) return;
+    FTold.push_back(missing);
+    if (FTell) FTell(missing);
+}
+
+void TMissingSoundTeller::Play(const std::string& sound) {
+    Check(sound);
+    FPlayer->Play(sound);
+}
+void TMissingSoundTeller::PlayThen(const std::string& sound, std::function<void()> done) {
+    Check(sound);
+    FPlayer->PlayThen(sound, std::move(done));
+}
+void TMissingSoundTeller::PlayAndWait(const std::string& sound) {
+    Check(sound);
+    FPlayer->PlayAndWait(sound);
+}
+
 void TRecordingSoundPlayer::Play(const std::string& sound) {
     Played.push_back({sound, TEntry::TMode::Async, Stamp()});
 }

@@ -42,6 +42,27 @@ std::string MissingSoundFile(const std::string& sound, const std::string& baseDi
 // true.
 bool ReportMissingSoundFile(const std::string& sound, const std::string& baseDir);
 
+// Passes every sound on to another player. A sound file that is not there
+// when it is to sound is told through Tell, once: again only after it was
+// found in between.
+class TMissingSoundTeller : public ISoundPlayer {
+public:
+    using TTell = std::function<void(const std::string& missingFile)>;
+    TMissingSoundTeller(std::unique_ptr<ISoundPlayer> player, std::string baseDir, TTell tell)
+        : FPlayer(std::move(player)), FBase(std::move(baseDir)), FTell(std::move(tell)) {}
+    void Play(const std::string& sound) override;
+    void PlayThen(const std::string& sound, std::function<void()> done) override;
+    void PlayAndWait(const std::string& sound) override;
+    void StopAll() override { FPlayer->StopAll(); }
+
+private:
+    void Check(const std::string& sound);
+    std::unique_ptr<ISoundPlayer> FPlayer;
+    std::string FBase;
+    TTell FTell;
+    std::vector<std::string> FTold;
+};
+
 // libcanberra; nothing sounds where no sound server is reached.
 std::unique_ptr<ISoundPlayer> CreateCanberraPlayer(const std::string& baseDir);
 

@@ -32,8 +32,12 @@ QString NumericDateFormat(const QLocale& locale) {
         if (quoted || c == '\'') continue;
         for (TPart& p : parts)
             if (c == p.Letter && p.At < 0) p.At = i;
-        // The first mark between the numbers; blanks and names do not count.
-        if (separator.isNull() && !c.isLetterOrNumber() && !c.isSpace()) separator = c;
+        // The first mark between the numbers that can be seen and typed;
+        // blanks, names and invisible marks (the right-to-left mark of
+        // Arabic) do not count.
+        if (separator.isNull() && c.isPrint() && !c.isMark() && !c.isLetterOrNumber() &&
+            !c.isSpace())
+            separator = c;
     }
     if (std::any_of(parts.begin(), parts.end(), [](const TPart& p) { return p.At < 0; }))
         return QStringLiteral("dd/MM/yyyy");
@@ -53,6 +57,13 @@ QDate ParseNumericDate(const QString& text, const QString& format) {
         numbers << m.next().captured();
     static const QRegularExpression letter(QStringLiteral("\\p{L}"));
     if (numbers.size() != 3 || letter.match(text).hasMatch()) return {};
+    // A digit of another script (a full-width or Arabic-Indic 5) would split
+    // a number in two and give another date: such a text is no date.
+    const QList<uint> points = text.toUcs4();
+    if (std::any_of(points.begin(), points.end(), [](uint c) {
+            return QChar::isNumber(char32_t(c)) && (c < '0' || c > '9');
+        }))
+        return {};
     const qsizetype at[] = {format.indexOf('d'), format.indexOf('M'), format.indexOf('y')};
     int d = 0, m = 0, y = 0;
     for (int i = 0; i < 3; ++i) {

@@ -18,7 +18,7 @@ class QAction;
 QString NumericDateFormat(const QLocale& locale = QLocale());
 // The date a text gives in that form (any non-digits separate the numbers,
 // leading zeros optional, the year in four digits); invalid when the text
-// names no day of years 1-9999.
+// names no day of years 1-9999, or holds a digit other than 0-9.
 QDate ParseNumericDate(const QString& text, const QString& format);
 
 class TDateField : public QLineEdit {

@@ -204,6 +204,7 @@ TEST_F(RulewickForm, OwnPageAddUpdateDeleteSave) {
     EXPECT_EQ(Form->OwnRules.size(), 4u);
 
     Pick("vlvRules", 0);
+    Boxes.Answers = {mrYes};
     Click("sbDelete");
     EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"Europe", "Odd", "Copy"}));
 
@@ -266,6 +267,7 @@ TEST_F(RulewickForm, MissingBadAndChangedFiles) {
     EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"North America"}));
     Page("tsHoroluxRules");
     Pick("vlvRules", 0);
+    Boxes.Answers = {mrYes};
     Click("sbDelete");
     // Another program saved the file meanwhile (its own rules, without the
     // bad line): the deletion is applied to what it holds, with no question.
@@ -402,6 +404,7 @@ TEST_F(RulewickForm, AfterADeleteTheEditorHoldsTheHighlightedRule) {
     Open();
     Page("tsHoroluxRules");
     Pick("vlvRules", 1);
+    Boxes.Answers = {mrYes};
     Click("sbDelete");
     ASSERT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Odd"}));
     EXPECT_TRUE(W<TFramedListView>("vlvRules")->topLevelItem(1)->isSelected());
@@ -414,6 +417,7 @@ TEST_F(RulewickForm, AfterADeleteTheEditorHoldsTheHighlightedRule) {
               "Odd/1.1.4.30.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n");
     // The last one gone: nothing is highlighted, the editor is clear, Update does nothing.
     Pick("vlvRules", 0);
+    Boxes.Answers = {mrYes, mrYes};
     Click("sbDelete");
     Click("sbDelete");
     EXPECT_TRUE(Captions("vlvRules").empty());
@@ -473,10 +477,12 @@ TEST_F(RulewickForm, StartRemovesAStaleTemporary) {
     EXPECT_EQ(Get(DataDir + "hxdst.hxd"), RuleFile);
 }
 
-// The editor may carry a zone from the system page over to the own page (to
-// be added there), but Update on the own page writes only what was taken
-// from the own list: a system zone never lands on the rule highlighted there.
-TEST_F(RulewickForm, UpdateAfterAPageSwitchNeverWritesAnotherPagesRule) {
+// The editor follows the highlighted rule of the page showing: back from the
+// system page, Update acts on the own rule highlighted there, and a click on
+// the highlighted rule takes it in again. Edits kept over a switch (the user
+// keeps them) may carry a zone over to be added, but a system zone never
+// lands on the own rule highlighted.
+TEST_F(RulewickForm, APageSwitchOrAClickOnTheHighlightedRuleTakesItIntoTheEditor) {
     Open();
     Page("tsHoroluxRules");
     Pick("vlvRules", 1);
@@ -486,27 +492,62 @@ TEST_F(RulewickForm, UpdateAfterAPageSwitchNeverWritesAnotherPagesRule) {
     const std::string zone = Text("eName");
     ASSERT_NE(zone, "Europe");
     Page("tsHoroluxRules");
-    ASSERT_TRUE(W<TFramedListView>("vlvRules")->topLevelItem(1)->isSelected());
+    EXPECT_EQ(Text("eName"), "Europe");
+    Type("eStartBias", "30");
     Boxes.Texts.clear();
     Click("sbUpdate");
-    EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd"}));
-    EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{
-                               "The editor holds the system zone '" + zone +
-                               "': select a rule of this list to update it, or Add the zone to "
-                               "the list"}));
-    // Added, the zone becomes an own rule of its own.
+    EXPECT_TRUE(Boxes.Texts.empty());
+    Page("tsSystemRuleList");
+    EXPECT_EQ(Text("eName"), zone);
+
+    // Edits kept over the switch: Update is refused, Add adds the zone.
+    Type("eStdName", "kept");
+    Boxes.Answers = {mrNo};
+    Page("tsHoroluxRules");
+    EXPECT_EQ(Text("eName"), zone);
+    Click("sbUpdate");
+    EXPECT_EQ(Boxes.Texts.back(), "The editor holds the system zone '" + zone +
+                                      "': select a rule of this list to update it, or Add the "
+                                      "zone to the list");
     Click("sbAdd");
     EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd", zone}));
-    // Taken from the own list again, Update works as before.
+
+    // A click on the rule highlighted: its edits go once the user lets them.
     Pick("vlvRules", 1);
-    Type("eStartBias", "30");
-    Click("sbUpdate");
+    Type("eName", "Changed");
+    auto* list = W<TFramedListView>("vlvRules");
+    const QPoint at = list->visualItemRect(list->topLevelItem(1)).center();
+    Boxes.Answers = {mrNo};
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(Text("eName"), "Changed");
+    Boxes.Answers = {mrYes};
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(Text("eName"), "Europe");
+    EXPECT_EQ(Text("eStartBias"), "30");
     W<QAction>("smiSave")->trigger();
     const std::string file = Get(DataDir + "hxdst.hxd");
     EXPECT_EQ(file.substr(0, file.find(zone)),
               "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/No DST applies\r\n"
               "Europe/L.1.3.30.02:00:00/L.1.10.0.02:00:00/EU\r\n"
               "Odd/1.1.4.30.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n");
+}
+
+// Delete on the own page asks first, naming the rule: No changes nothing.
+TEST_F(RulewickForm, DeleteOnTheOwnPageAsksFirstNamingTheRule) {
+    Open();
+    Page("tsHoroluxRules");
+    Pick("vlvRules", 1);
+    for (const TModalResult answer : {mrNo, mrYes}) {
+        Boxes.Texts.clear();
+        Boxes.Answers = {answer};
+        Click("sbDelete");
+        EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{
+                                   "Are you sure you want to delete the rule 'Europe' from this list?"}));
+        EXPECT_EQ(W<QToolButton>("sbSave")->isEnabled(), answer == mrYes);
+    }
+    EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Odd"}));
+    W<QAction>("smiSave")->trigger();
+    EXPECT_EQ(Get(DataDir + "hxdst.hxd").find("Europe"), std::string::npos);
 }
 
 // A name that reads back as a comment (blanks, then "#") would be saved and

@@ -1,0 +1,71 @@
+#include "platform/qt/TimeField.h"
+
+#include "timemodel/HXMessageBoxes.h"
+
+#include <QKeyEvent>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+constexpr const char* kShown = "HH:mm:ss";
+}
+
+QTime ParseTimeOfDay(const QString& text) {
+    // ASCII digits only: a digit of another script is no digit here.
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*([0-9]{1,2})(?::([0-9]{2})(?::([0-9]{2}))?)?\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) return {};
+    const int h = m.captured(1).toInt();
+    const int mi = m.capturedLength(2) ? m.captured(2).toInt() : 0;
+    const int s = m.capturedLength(3) ? m.captured(3).toInt() : 0;
+    if (h > 23 || mi > 59 || s > 59) return {};
+    return QTime(h, mi, s);
+}
+
+TTimeField::TTimeField(QWidget* parent) : QLineEdit(parent) {
+    setPlaceholderText(FormatHint());
+    setToolTip(tr("Type the time as %1 (24 hours); Up and Down step the part under the cursor")
+                   .arg(FormatHint()));
+    setMaxLength(32);
+}
+
+QTime TTimeField::time() const {
+    return ParseTimeOfDay(text());
+}
+
+void TTimeField::setTime(const QTime& time) {
+    setText(time.isValid() ? QTime(time.hour(), time.minute(), time.second()).toString(kShown)
+                           : QString());
+}
+
+void TTimeField::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) {
+        Step(e->key() == Qt::Key_Up ? 1 : -1);
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void TTimeField::Step(int by) {
+    const QTime t = time();
+    if (!t.isValid()) return;
+    // The part is counted by the separators before the cursor.
+    const int part = std::min<int>(2, int(text().left(cursorPosition()).count(':')));
+    int hms[3] = {t.hour(), t.minute(), t.second()};
+    hms[part] = std::clamp(hms[part] + by, 0, part == 0 ? 23 : 59);
+    setTime(QTime(hms[0], hms[1], hms[2]));
+    setSelection(part * 3, 2);
+}
+
+void ReportBadTime(TTimeField* field, const std::string& caption) {
+    QString shown = field->text();
+    // Cut, so a pasted page cannot fill the screen.
+    if (shown.size() > 40) shown = shown.left(40) + "...";
+    THXMessageBoxes::ShowError("\"" + caption + "\" must be a time of day written as " +
+                               TTimeField::FormatHint().toStdString() + ": '" +
+                               shown.toStdString() + "' is not one.");
+    field->setFocus();
+    field->selectAll();
+}

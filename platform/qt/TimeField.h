@@ -1,0 +1,37 @@
+// A time of day typed whole, in 24 hours ("09:00:00", "9:00"), beside the
+// date field. A time picker that steps through sections takes no time typed
+// in one go; here the arrow keys still step the part under the cursor.
+#pragma once
+
+#include <QLineEdit>
+#include <QTime>
+
+#include <string>
+
+// The time a text gives: hours 0-23, then optional minutes and seconds of two
+// digits each, ":" between them; invalid for any other text.
+QTime ParseTimeOfDay(const QString& text);
+
+class TTimeField : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TTimeField(QWidget* parent = nullptr);
+
+    // The time the text gives; invalid while it gives none.
+    QTime time() const;
+    // Whole seconds, as the field shows them.
+    void setTime(const QTime& time);
+    // The form the time is typed in, as the user reads it.
+    static QString FormatHint() { return QStringLiteral("HH:MM:SS"); }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    // Up (+1) or down (-1) by one in the part under the cursor.
+    void Step(int by);
+};
+
+// Tells the user that the time field (its caption given) holds no time, and
+// puts the focus there.
+void ReportBadTime(TTimeField* field, const std::string& caption);
