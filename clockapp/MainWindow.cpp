@@ -72,15 +72,11 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     ui->mbDesignMenus->setNativeMenuBar(false);
     ui->mbDesignMenus->hide();
     ui->tbMainToolSet->setFixedHeight(25);
-    // The bar's ">>" button unfolds the buttons that do not fit into more
-    // rows over the clocks: the bar may grow while it is unfolded.
+    // The bar unfolds at once, not in an animation, so that its rows have
+    // their height when they are given their room.
+    setAnimated(false);
     if (auto* more = ui->tbMainToolSet->findChild<QToolButton*>("qt_toolbar_ext_button"))
-        connect(more, &QToolButton::toggled, this, [this](bool unfolded) {
-            if (unfolded)
-                ui->tbMainToolSet->setMaximumHeight(QWIDGETSIZE_MAX);
-            else
-                ui->tbMainToolSet->setFixedHeight(25);
-        });
+        connect(more, &QToolButton::toggled, this, [this](bool unfolded) { ToolbarUnfolded(unfolded); });
     // The clock area may be as small as the user makes the window.
     ui->pClocks->setMinimumSize(1, 1);
     // Black by palette, not by style sheet: a style sheet on the window
@@ -397,6 +393,32 @@ bool TF_clocks::event(QEvent* e) {
     if (e->type() == QEvent::Show || e->type() == QEvent::Move || e->type() == QEvent::Resize)
         KeepOnScreen();
     return r;
+}
+
+// In a window made narrower than its tool bar, the bar's ">>" button unfolds
+// the buttons that do not fit into more rows. Left to itself the unfolded bar
+// lies over the clocks' titles; here its rows take their own room: the clock
+// area moves down and the window grows by them, and gets it back when the bar
+// folds.
+void TF_clocks::ToolbarUnfolded(bool unfolded) {
+    QToolBar* bar = ui->tbMainToolSet;
+    if (!unfolded) {
+        bar->setFixedHeight(25);
+        if (FToolbarRows > 0) resize(width(), height() - FToolbarRows);
+        FToolbarRows = 0;
+        return;
+    }
+    bar->setMaximumHeight(QWIDGETSIZE_MAX);
+    // The bar has its unfolded height once the window's layout has placed it.
+    QTimer::singleShot(0, this, [this, bar] {
+        auto* more = bar->findChild<QToolButton*>("qt_toolbar_ext_button");
+        if (!more || !more->isChecked() || FToolbarRows > 0) return;
+        const int rows = bar->height() - 25;
+        if (rows <= 0) return;
+        bar->setFixedHeight(bar->height());
+        FToolbarRows = rows;
+        resize(width(), height() + rows);
+    });
 }
 
 // The window never grows past the screen's free area, frame included; where

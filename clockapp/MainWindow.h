@@ -262,6 +262,8 @@ private:
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
     void KeepOnScreen();
+    void ToolbarUnfolded(bool unfolded);
+    int FToolbarRows = 0; // height the unfolded tool bar rows added to the window
     void FollowVisibility();
     void ConnectSync();
     void ConnectToolWindows();
