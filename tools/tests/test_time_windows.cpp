@@ -349,12 +349,12 @@ TEST_F(TimeToolWindows, SystemTimeInformation) {
     auto* box = Child<QGroupBox>(info, "gb_SysTimeAdjust");
     info->ReadAdjustment = [] { return TSystemTimeAdjustment{true, 100000, 100016, false}; };
     info->FormActivate();
-    EXPECT_EQ(box->title(), "System Time Adjustments (Win NT only) - Enabled");
+    EXPECT_EQ(box->title(), "System Time Adjustments (kernel) - Enabled");
     EXPECT_EQ(Text(info, "l_SysAdjustInc"), "100000");
     EXPECT_EQ(Text(info, "l_SysTimeAdjustment"), "100016");
     info->ReadAdjustment = [] { return TSystemTimeAdjustment{true, 100000, 100000, true}; };
     info->FormActivate();
-    EXPECT_EQ(box->title(), "System Time Adjustments (Win NT only) - Disabled");
+    EXPECT_EQ(box->title(), "System Time Adjustments (kernel) - Disabled");
     info->ReadAdjustment = [] { return TSystemTimeAdjustment{}; };
     info->FormActivate();
     EXPECT_EQ(Text(info, "l_SysAdjustInc"), "?");
