@@ -56,6 +56,22 @@ private:
     std::function<void()> FOnDblClick;
 };
 
+// Tells when the watched widget has taken a new size.
+class TResizeFilter : public QObject {
+public:
+    TResizeFilter(QObject* parent, std::function<void()> onResize)
+        : QObject(parent), FOnResize(std::move(onResize)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Resize) FOnResize();
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> FOnResize;
+};
+
 } // namespace
 
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
@@ -123,6 +139,9 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     auto* dbl = new TDblClickFilter(this, [this] { pClocksDblClick(); });
     ui->pClocks->viewport()->installEventFilter(dbl);
     ui->pClocksContents->installEventFilter(dbl);
+    // The clocks flow anew when the clock area's width changes (the
+    // viewport's, which the scroll area sets once it has its own size).
+    ui->pClocks->viewport()->installEventFilter(new TResizeFilter(this, [this] { pClocksResize(); }));
 }
 
 TF_clocks::~TF_clocks() {
@@ -601,6 +620,18 @@ void TF_clocks::miShowHideStatusClick() {
     else
         ShowStatusBar();
     FormHeight = height();
+}
+
+void TF_clocks::pClocksResize() {
+    // Before the lists are read there is nothing to lay out; the window's
+    // own resizes while the clocks are laid out do not come back here.
+    if (!FCreated || FInClocksResize) return;
+    FInClocksResize = true;
+    try {
+        ClockDisplayOf(*this).RefreshClockObjects(false, false);
+    } catch (...) {
+    }
+    FInClocksResize = false;
 }
 
 void TF_clocks::pClocksDblClick() {

@@ -71,6 +71,7 @@ public:
     void miShowHideStatusClick();
     void miHideTitlebarClick();
     void pClocksDblClick();
+    void pClocksResize();
     void mi_AlwaysOnTopClick();
     void SetMainFormAttributes();
     void miTitleBarClockClick();
@@ -295,6 +296,7 @@ private:
     bool FCreated = false;
     bool FDestroyed = false;
     bool FShownOnce = false;
+    bool FInClocksResize = false;
 
     void AnswerAlarm(uint64_t id, bool acknowledged, const std::string& snoozeText);
     TAlarmMessageFactory FAlarmMessageFactory;

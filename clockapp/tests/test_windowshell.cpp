@@ -224,3 +224,26 @@ TEST_F(WindowShellTest, FreeSizeWindowFlowsItsClocksAcrossItsWidthAtStart) {
     for (int i = 1; i < 3; ++i)
         EXPECT_EQ(display.ClockControl(i)->y(), display.ClockControl(0)->y()) << i;
 }
+
+// Made narrower by the user, a window of free size flows its clocks into more
+// rows at once, not only when a clock is changed.
+TEST_F(WindowShellTest, FreeSizeWindowFlowsItsClocksAgainWhenResized) {
+    WriteClocks(6);
+    store.SetValue(CU, kPrefsKey, "ConstrainWindowType", V::FromInteger(0));
+    store.SetValue(CU, kPrefsKey, "FormWidth", V::FromInteger(1200));
+    auto w = Start();
+    w->show();
+    QCoreApplication::processEvents();
+    w->Timer1->stop();
+    TClockDisplay& display = ClockDisplayOf(*w);
+    ASSERT_EQ(display.ClockControl(5)->y(), display.ClockControl(0)->y());
+    w->resize(display.ClockControl(0)->width() * 2 + 10, w->height());
+    QCoreApplication::processEvents();
+    auto* area = w->findChild<QScrollArea*>("pClocks");
+    for (int i = 0; i < 6; ++i) {
+        QWidget* c = display.ClockControl(i);
+        EXPECT_LE(c->x() + c->width(), area->viewport()->width()) << i;
+    }
+    EXPECT_GT(display.ClockControl(5)->y(), display.ClockControl(0)->y());
+    w->close();
+}
