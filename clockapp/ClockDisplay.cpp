@@ -281,7 +281,12 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
         }
         auto* scroll = qobject_cast<QScrollArea*>(
             area->parentWidget() ? area->parentWidget()->parentWidget() : nullptr);
-        const int areaWidth = scroll ? scroll->viewport()->width() : area->width();
+        // Before the window is first shown the scroll area has its size but
+        // has not yet placed its viewport: the width the viewport will get.
+        const int areaWidth =
+            !scroll ? area->width()
+            : scroll->testAttribute(Qt::WA_PendingResizeEvent) ? scroll->maximumViewportSize().width()
+                                                                : scroll->viewport()->width();
         FlowClocks(boxes, areaWidth, W.ConstrainWindowType);
         int right = 1, bottom = 1;
         for (int i = 0; i < n; ++i) {
@@ -330,9 +335,14 @@ void TClockDisplay::ConstrainWindow() {
         if (auto* sb = W.findChild<QStatusBar*>("sbMainStatusBar"); sb && !sb->isHidden())
             bars += sb->height();
     }
-    if (auto* tb = W.findChild<QToolBar*>("tbMainToolSet"); tb && !tb->isHidden())
+    // A window fitted to a few clocks is still as wide as its tool bar, so
+    // that no button is hidden behind the bar's ">>".
+    int barsWidth = 0;
+    if (auto* tb = W.findChild<QToolBar*>("tbMainToolSet"); tb && !tb->isHidden()) {
         bars += tb->height();
-    const TClientSize size = ConstrainClientSize(boxes, W.ConstrainWindowType, bars);
+        barsWidth = tb->sizeHint().width();
+    }
+    const TClientSize size = ConstrainClientSize(boxes, W.ConstrainWindowType, bars, barsWidth);
     QSize target = W.size();
     if (size.Width) target.setWidth(*size.Width);
     if (size.Height) target.setHeight(*size.Height);

@@ -17,7 +17,8 @@ void FlowClocks(std::vector<TClockBox>& boxes, int areaWidth, int constrainWindo
     }
 }
 
-TClientSize ConstrainClientSize(const std::vector<TClockBox>& boxes, int type, int barsHeight) {
+TClientSize ConstrainClientSize(const std::vector<TClockBox>& boxes, int type, int barsHeight,
+                                int barsWidth) {
     TClientSize out;
     if (type == 0 || boxes.empty()) return out;
     int sum = 0, right = 0, tallest = 0, bottom = 0;
@@ -28,10 +29,10 @@ TClientSize ConstrainClientSize(const std::vector<TClockBox>& boxes, int type, i
         bottom = std::max(bottom, b.Top + b.Height);
     }
     if (type == 1) {
-        out.Width = sum + 2;
+        out.Width = std::max(sum + 2, barsWidth);
         out.Height = tallest + barsHeight;
     } else if (type == 2) {
-        out.Width = right + 2;
+        out.Width = std::max(right + 2, barsWidth);
     } else if (type == 3) {
         out.Height = bottom + barsHeight;
     }

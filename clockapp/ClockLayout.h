@@ -17,9 +17,10 @@ struct TClientSize {
     std::optional<int> Width, Height;
 };
 // Client size asked for by ConstrainWindowType; BarsHeight is what the tool
-// and status bars take.
+// and status bars take. A width it sets is at least BarsWidth, the width the
+// tool bar needs to show every button in its one row.
 TClientSize ConstrainClientSize(const std::vector<TClockBox>& boxes, int constrainWindowType,
-                                int barsHeight);
+                                int barsHeight, int barsWidth = 0);
 
 // The title and chime indexes as clocks are inserted, deleted and moved
 // (-1 stays -1).

@@ -94,8 +94,10 @@ struct TClockPrefs {
     int AstroDataTop = 0;
     int AstroDataLeft = 0;
     int TimeType = 1;
-    int ZoneLayer = 0;
-    int ObjectLayer = 0;
+    // The map's read-outs by the shipped layers: the zone's offset from
+    // 01-timezones, the country under the mouse from 02-countries.
+    int ZoneLayer = 1;
+    int ObjectLayer = 2;
     bool AutoRefreshMap = false;
 };
 

@@ -56,6 +56,22 @@ private:
     std::function<void()> FOnDblClick;
 };
 
+// Tells when the watched widget has taken a new size.
+class TResizeFilter : public QObject {
+public:
+    TResizeFilter(QObject* parent, std::function<void()> onResize)
+        : QObject(parent), FOnResize(std::move(onResize)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Resize) FOnResize();
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> FOnResize;
+};
+
 } // namespace
 
 TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
@@ -72,15 +88,11 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     ui->mbDesignMenus->setNativeMenuBar(false);
     ui->mbDesignMenus->hide();
     ui->tbMainToolSet->setFixedHeight(25);
-    // The bar's ">>" button unfolds the buttons that do not fit into more
-    // rows over the clocks: the bar may grow while it is unfolded.
+    // The bar unfolds at once, not in an animation, so that its rows have
+    // their height when they are given their room.
+    setAnimated(false);
     if (auto* more = ui->tbMainToolSet->findChild<QToolButton*>("qt_toolbar_ext_button"))
-        connect(more, &QToolButton::toggled, this, [this](bool unfolded) {
-            if (unfolded)
-                ui->tbMainToolSet->setMaximumHeight(QWIDGETSIZE_MAX);
-            else
-                ui->tbMainToolSet->setFixedHeight(25);
-        });
+        connect(more, &QToolButton::toggled, this, [this](bool unfolded) { ToolbarUnfolded(unfolded); });
     // The clock area may be as small as the user makes the window.
     ui->pClocks->setMinimumSize(1, 1);
     // Black by palette, not by style sheet: a style sheet on the window
@@ -127,6 +139,9 @@ TF_clocks::TF_clocks(IHXPrefsStore& store, QWidget* parent)
     auto* dbl = new TDblClickFilter(this, [this] { pClocksDblClick(); });
     ui->pClocks->viewport()->installEventFilter(dbl);
     ui->pClocksContents->installEventFilter(dbl);
+    // The clocks flow anew when the clock area's width changes (the
+    // viewport's, which the scroll area sets once it has its own size).
+    ui->pClocks->viewport()->installEventFilter(new TResizeFilter(this, [this] { pClocksResize(); }));
 }
 
 TF_clocks::~TF_clocks() {
@@ -399,6 +414,32 @@ bool TF_clocks::event(QEvent* e) {
     return r;
 }
 
+// In a window made narrower than its tool bar, the bar's ">>" button unfolds
+// the buttons that do not fit into more rows. Left to itself the unfolded bar
+// lies over the clocks' titles; here its rows take their own room: the clock
+// area moves down and the window grows by them, and gets it back when the bar
+// folds.
+void TF_clocks::ToolbarUnfolded(bool unfolded) {
+    QToolBar* bar = ui->tbMainToolSet;
+    if (!unfolded) {
+        bar->setFixedHeight(25);
+        if (FToolbarRows > 0) resize(width(), height() - FToolbarRows);
+        FToolbarRows = 0;
+        return;
+    }
+    bar->setMaximumHeight(QWIDGETSIZE_MAX);
+    // The bar has its unfolded height once the window's layout has placed it.
+    QTimer::singleShot(0, this, [this, bar] {
+        auto* more = bar->findChild<QToolButton*>("qt_toolbar_ext_button");
+        if (!more || !more->isChecked() || FToolbarRows > 0) return;
+        const int rows = bar->height() - 25;
+        if (rows <= 0) return;
+        bar->setFixedHeight(bar->height());
+        FToolbarRows = rows;
+        resize(width(), height() + rows);
+    });
+}
+
 // The window never grows past the screen's free area, frame included; where
 // it stops short of its clocks, the clock area scrolls in that direction.
 void TF_clocks::KeepOnScreen() {
@@ -579,6 +620,18 @@ void TF_clocks::miShowHideStatusClick() {
     else
         ShowStatusBar();
     FormHeight = height();
+}
+
+void TF_clocks::pClocksResize() {
+    // Before the lists are read there is nothing to lay out; the window's
+    // own resizes while the clocks are laid out do not come back here.
+    if (!FCreated || FInClocksResize) return;
+    FInClocksResize = true;
+    try {
+        ClockDisplayOf(*this).RefreshClockObjects(false, false);
+    } catch (...) {
+    }
+    FInClocksResize = false;
 }
 
 void TF_clocks::pClocksDblClick() {

@@ -71,6 +71,7 @@ public:
     void miShowHideStatusClick();
     void miHideTitlebarClick();
     void pClocksDblClick();
+    void pClocksResize();
     void mi_AlwaysOnTopClick();
     void SetMainFormAttributes();
     void miTitleBarClockClick();
@@ -262,6 +263,8 @@ private:
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);
     void KeepOnScreen();
+    void ToolbarUnfolded(bool unfolded);
+    int FToolbarRows = 0; // height the unfolded tool bar rows added to the window
     void FollowVisibility();
     void ConnectSync();
     void ConnectToolWindows();
@@ -293,6 +296,7 @@ private:
     bool FCreated = false;
     bool FDestroyed = false;
     bool FShownOnce = false;
+    bool FInClocksResize = false;
 
     void AnswerAlarm(uint64_t id, bool acknowledged, const std::string& snoozeText);
     TAlarmMessageFactory FAlarmMessageFactory;

@@ -121,16 +121,28 @@ TF_Welcome::~TF_Welcome() {
     delete ui;
 }
 
+// The notes come up before any clock is shown, while their owner is still an
+// unshown window in the screen's corner: they are centred on the screen.
+void TF_Welcome::showEvent(QShowEvent* e) {
+    CentreOnScreen(this);
+    QDialog::showEvent(e);
+}
+
+// These notes are not shown again: they stay open until the settings are
+// open, so that what they ask can still be done.
 void TF_Welcome::b_SetTimeClick() {
-    LaunchDateTimeSettings();
-    accept();
+    if (LaunchDateTimeSettings()) accept();
 }
 
 bool LaunchDateTimeSettings() {
     const std::vector<std::string> command = FindDateTimeSettingsCommand();
     if (!command.empty() && LaunchDesktopProgram(command)) return true;
-    THXMessageBoxes::ShowInfo("No date and time settings program was found on this "
-                              "computer.\n\rSet the clock with the desktop's own settings.");
+    // The packages that hold the programs looked for, by desktop.
+    THXMessageBoxes::ShowInfo("No date and time settings program was found on this computer.\n\r"
+                              "Install the date and time settings of your desktop, then try again. "
+                              "On Debian and Ubuntu they are in the package gnome-control-center "
+                              "(GNOME), systemsettings (KDE Plasma) or lxqt-admin (LXQt and "
+                              "other desktops).");
     return false;
 }
 

@@ -74,6 +74,9 @@ public:
     ~TF_Welcome() override;
     void b_SetTimeClick();
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     Ui::F_Welcome* ui;
 };
@@ -108,5 +111,6 @@ private:
     Ui::FControledMessage* ui;
 };
 
-// Opens the desktop's date and time settings; says so when none is found.
+// Opens the desktop's date and time settings; when none is found, says which
+// package to install.
 bool LaunchDateTimeSettings();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: horolux with digital and analog clocks on a
-# private X server (Xvfb) under a window manager (openbox), with a private
-# home and data directory.
+# Takes docs/screenshot.png: the horolux window, frame and all, with digital
+# and analog clocks, on a private X server (Xvfb) under a window manager
+# (openbox), with a private home and data directory.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
@@ -51,5 +51,8 @@ kill -TERM "$app_pid" 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
 start
 sleep 5
-DISPLAY="$display" python3 "$here/scripts/xgrab.py" "$here/docs/screenshot.png"
+# The clock window with its frame, not the screen round it.
+window=$(DISPLAY="$display" xdotool search --onlyvisible --pid "$app_pid" | head -n 1)
+[ -n "$window" ] || { echo "the clock window did not show" >&2; exit 1; }
+DISPLAY="$display" python3 "$here/scripts/xgrab.py" "$here/docs/screenshot.png" "$window"
 echo "docs/screenshot.png written"

@@ -1,4 +1,7 @@
-"""Saves the root window of $DISPLAY as a PNG, through libX11 alone."""
+"""Saves the screen of $DISPLAY as a PNG, through libX11 alone.
+
+xgrab.py OUT.png [WINDOW]: with a window id, only that window is saved, with
+the frame the window manager has put round it."""
 import ctypes
 import struct
 import sys
@@ -16,11 +19,39 @@ x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
 x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
 x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
 
+x11.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+                           ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p),
+                           ctypes.POINTER(ctypes.c_uint)]
+x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p]
+x11.XFree.argtypes = [ctypes.c_void_p]
+
 dpy = x11.XOpenDisplay(None)
 if not dpy:
     sys.exit("no display")
+root = x11.XDefaultRootWindow(dpy)
+left, top = 0, 0
 w, h = x11.XDisplayWidth(dpy, 0), x11.XDisplayHeight(dpy, 0)
-img = x11.XGetImage(dpy, x11.XDefaultRootWindow(dpy), 0, 0, w, h, 0xFFFFFFFF, 2)  # ZPixmap
+if len(sys.argv) > 2:
+    # The window's frame is its ancestor whose parent is the root window.
+    win = int(sys.argv[2], 0)
+    while True:
+        r, parent, children, n = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p(), ctypes.c_uint()
+        if not x11.XQueryTree(dpy, win, ctypes.byref(r), ctypes.byref(parent), ctypes.byref(children),
+                              ctypes.byref(n)):
+            sys.exit("no such window")
+        if children:
+            x11.XFree(children)
+        if parent.value in (0, root):
+            break
+        win = parent.value
+    attrs = ctypes.create_string_buffer(256)  # XWindowAttributes begins x, y, width, height, border
+    x11.XGetWindowAttributes(dpy, win, attrs)
+    x, y, fw, fh, border = struct.unpack_from("5i", attrs.raw)
+    # Within the screen only.
+    left, top = max(x, 0), max(y, 0)
+    w = min(x + fw + 2 * border, w) - left
+    h = min(y + fh + 2 * border, h) - top
+img = x11.XGetImage(dpy, root, left, top, w, h, 0xFFFFFFFF, 2)  # ZPixmap
 rows = bytearray()
 for y in range(h):
     rows.append(0)

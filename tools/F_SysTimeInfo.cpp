@@ -217,7 +217,9 @@ void TFSysTimeInfo::FormActivate() {
 
 void TFSysTimeInfo::ShowTimeAdjustment() {
     const TSystemTimeAdjustment a = ReadAdjustment ? ReadAdjustment() : TSystemTimeAdjustment{};
-    const std::string title = "System Time Adjustments (Win NT only) - ";
+    // On this system the adjustment is the kernel's (adjtimex), not a
+    // Windows NT setting.
+    const std::string title = "System Time Adjustments (kernel) - ";
     if (!a.Ok) {
         ui->gb_SysTimeAdjust->setTitle(QString::fromStdString(title + "?"));
         Set(ui->l_SysTimeAdjustment, "?");

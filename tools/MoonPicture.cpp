@@ -64,10 +64,14 @@ void TMoon::SetDate(TDateTime utc) {
     Reload();
 }
 
+QRgb TMoon::Unlit(QRgb lit) {
+    return qRgb(qRed(lit) / 4, qGreen(lit) / 4, qBlue(lit) / 4);
+}
+
 void TMoon::PaintShadow(QImage& image, int cx, int radius, int cy, double phase) {
     double unlit = (1 - CosDegrees(phase)) / 2;
     // A sliver thinner than a quarter of a pixel at its widest cannot be
-    // drawn: the disc stays clear at full moon and black at new moon.
+    // drawn: the disc stays clear at full moon and wholly unlit at new moon.
     if (unlit < 0.004) return;
     if (unlit > 0.996) unlit = 1;
     const bool onRight = phase >= 180; // waning: the dark side is the right
@@ -94,7 +98,7 @@ void TMoon::PaintShadow(QImage& image, int cx, int radius, int cy, double phase)
             else
                 to = cx - half + k - 1;
         }
-        for (int x = std::max(from, 0); x <= std::min(to, last); ++x) image.setPixel(x, y, qRgb(0, 0, 0));
+        for (int x = std::max(from, 0); x <= std::min(to, last); ++x) image.setPixel(x, y, Unlit(image.pixel(x, y)));
     }
 }
 

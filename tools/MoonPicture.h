@@ -28,8 +28,13 @@ public:
         int Side, CentreY, CentreX, Radius;
     };
     static TGeometry Geometry(TMoonSize size);
-    // Blackens the unlit part of the disc for a phase angle in [0, 360).
+    // Darkens the unlit part of the disc for a phase angle in [0, 360) to a
+    // faint copy of the picture (Unlit of each pixel).
     static void PaintShadow(QImage& image, int centreX, int radius, int centreY, double phase);
+    // A pixel of the picture where the sun does not light it: a quarter of its
+    // brightness, as earthshine shows it, so that a new moon still shows
+    // where the moon is on the black sky.
+    static QRgb Unlit(QRgb lit);
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -12,9 +12,12 @@
 // gives "Error UTC Differential > 12 hours".
 std::string WhatZone(TDateTime clockTime, TDateTime utcNow);
 
-// Years, months, days, hours, minutes and seconds as typed; years and months
-// are mean lengths (365.25 and 30.4375 days). Raises EConvertError for a
-// field that is not a number or a result outside the calendar.
+// Years, months, days, hours, minutes and seconds as typed. Years and months
+// go by the calendar, time of day kept (31 January + 1 month = 28 or 29
+// February, 29 February + 1 year = 28 February); days, hours, minutes and
+// seconds are exact lengths added after them. Raises EConvertError for a
+// field that is not a number, years and months that are no whole number of
+// months, or a result outside the calendar.
 TDateTime DateTimeWhen(TDateTime base, const std::array<std::string, 6>& span, bool minus);
 
 // "Wednesday 01, July, 2026  17:00:00"

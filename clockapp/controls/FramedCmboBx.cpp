@@ -26,6 +26,17 @@ TFramedComboBox::TFramedComboBox(QWidget* parent) : TFramedControl<QComboBox>(pa
         QApplication::beep();
     };
     SetStyle(TComboCompletion::TStyle::DropDown);
+    // The completion places the caret itself while it sets the text.
+    connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        if (!FSettingText) ShowTextStart();
+    });
+    connect(this, &QComboBox::activated, this, [this] { ShowTextStart(); });
+}
+
+// A closed combo shows the start of its text (a rule's name begins its
+// description); the line edit would scroll to its caret at the end.
+void TFramedComboBox::ShowTextStart() {
+    if (QLineEdit* le = lineEdit()) le->setCursorPosition(0);
 }
 
 void TFramedComboBox::SetStyle(TComboCompletion::TStyle style) {
@@ -221,6 +232,7 @@ void TFramedComboBox::focusOutEvent(QFocusEvent* e) {
     FromWidget();
     FEngine.FocusLost();
     ToWidget();
+    ShowTextStart();
 }
 
 void TFramedComboBox::enterEvent(QEnterEvent* e) {

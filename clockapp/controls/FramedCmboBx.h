@@ -61,6 +61,7 @@ private:
     void ToWidget();
     void UpdateHotState();
     bool EditKey(QKeyEvent* k);
+    void ShowTextStart();
 
     TComboCompletion FEngine;
     QTimer FResetTimer;

@@ -213,6 +213,10 @@ TEST(ClockLayout, FlowWrapsAndRowStepIsTheTallestSoFar) {
     const TClientSize three = ConstrainClientSize(b, 3, 25);
     EXPECT_EQ(*three.Height, 71 + 30 + 25);
     EXPECT_FALSE(ConstrainClientSize(b, 0, 25).Width);
+    // Never narrower than the tool bar's one row of buttons.
+    EXPECT_EQ(*ConstrainClientSize(b, 2, 25, 500).Width, 500);
+    EXPECT_EQ(*ConstrainClientSize(b, 2, 25, 100).Width, 203);
+    EXPECT_FALSE(ConstrainClientSize(b, 3, 25, 500).Width);
 }
 
 TEST(ClockLayout, IndexesFollowTheirClocks) {

@@ -55,6 +55,7 @@ protected:
         // The first-run notes are read and closed.
         AnswerNextModal([this](QWidget* notes) {
             WelcomeSeen = qobject_cast<TF_Welcome*>(notes) != nullptr;
+            NotesCentre = notes->frameGeometry().center();
             notes->close();
         });
     }
@@ -65,10 +66,16 @@ protected:
     virtual QStringList RemovedFiles() const { return {}; }
     QStringList Removed;
     bool WelcomeSeen = false;
+    QPoint NotesCentre;
 };
 
 TEST_F(FirstStart, ShippedDataShowsNoMessageBox) {
     EXPECT_TRUE(WelcomeSeen);
+    // The notes come before any clock, in the screen's middle, not over the
+    // corner where the unshown clock window waits.
+    const QPoint middle = w->screen()->availableGeometry().center();
+    EXPECT_LE((NotesCentre - middle).manhattanLength(), 40)
+        << NotesCentre.x() << "," << NotesCentre.y();
     EXPECT_TRUE(presenter.All.empty()) << presenter.All.front();
     EXPECT_FALSE(w->Clocks.empty());
 }
@@ -161,8 +168,9 @@ TEST(Splash, StepsBackWhileABoxIsUp) {
     splash->WMCloseSplash();
 }
 
-// The notes name the desktop's settings, and their button says when this
-// desktop has no settings program to open.
+// The notes name the desktop's settings, and their button says which package
+// to install when this desktop has no settings program to open; the notes,
+// never shown again, stay open meanwhile.
 TEST(Welcome, NamesTheDesktopsSettingsAndSaysWhenThereAreNone) {
     TestApp();
     TF_Welcome notes;
@@ -181,10 +189,16 @@ TEST(Welcome, NamesTheDesktopsSettingsAndSaysWhenThereAreNone) {
     notes.findChild<QPushButton*>("b_SetTime")->click();
     SetMessagePresenter(nullptr);
     qputenv("PATH", path);
-    EXPECT_EQ(presenter.Texts, (std::vector<std::string>{
-                                   "No date and time settings program was found on this "
-                                   "computer.\n\rSet the clock with the desktop's own settings."}));
-    EXPECT_EQ(notes.result(), QDialog::Accepted);
+    ASSERT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_EQ(presenter.Texts[0].rfind("No date and time settings program was found on this "
+                                       "computer.\n\rInstall ",
+                                       0),
+              0u)
+        << presenter.Texts[0];
+    EXPECT_NE(presenter.Texts[0].find("package gnome-control-center (GNOME)"), std::string::npos)
+        << presenter.Texts[0];
+    EXPECT_TRUE(notes.isVisible());
+    EXPECT_NE(notes.result(), QDialog::Accepted);
 }
 
 // ------------------------------------------------------ a laptop's screen

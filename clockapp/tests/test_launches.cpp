@@ -153,9 +153,9 @@ TEST_F(LaunchTest, DateTimeStartsTheDesktopSettingsWithTheirPage) {
     QTemporaryDir emptyBin;
     SetPath(emptyBin.path());
     w->smiLaunchDateTimeClick();
-    EXPECT_EQ(presenter.Texts,
-              Strings{"No date and time settings program was found on this computer.\n\rSet the "
-                      "clock with the desktop's own settings."});
+    ASSERT_EQ(presenter.Texts.size(), 1u);
+    EXPECT_NE(presenter.Texts[0].find("package gnome-control-center"), std::string::npos)
+        << presenter.Texts[0];
 }
 
 // ------------------------------------------------------------ tool windows

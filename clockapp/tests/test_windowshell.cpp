@@ -15,6 +15,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -152,5 +154,96 @@ TEST_F(WindowShellTest, DoubleClickOnTheClockAreaHidesAndShowsTheTitleBarOnScree
     ASSERT_TRUE(clock);
     DoubleClick(contents, clock->geometry().center());
     EXPECT_TRUE(w->TitlebarVisible);
+    w->close();
+}
+
+// The tool bar never lies over a clock: a window fitted to a few clocks is as
+// wide as the bar, so no button waits behind ">>"; and where the user has made
+// the window narrower, the rows that ">>" unfolds push the clocks down, the
+// window growing by them and shrinking back when they fold.
+TEST_F(WindowShellTest, ToolBarButtonsAllShowAndNeverCoverAClock) {
+    WriteClocks(2);
+    store.SetValue(CU, kPrefsKey, "ConstrainWindowType", V::FromInteger(1));
+    auto w = Start();
+    w->show();
+    QCoreApplication::processEvents();
+    w->Timer1->stop();
+    auto* bar = w->findChild<QToolBar*>("tbMainToolSet");
+    ASSERT_TRUE(bar);
+    auto* more = bar->findChild<QToolButton*>("qt_toolbar_ext_button");
+    ASSERT_TRUE(more);
+    ASSERT_EQ(bar->actions().size(), 9);
+    for (QAction* a : bar->actions()) {
+        QWidget* button = bar->widgetForAction(a);
+        ASSERT_TRUE(button) << a->objectName().toStdString();
+        EXPECT_TRUE(button->isVisible()) << a->objectName().toStdString() << " is behind >>";
+    }
+    EXPECT_FALSE(more->isVisible());
+
+    const auto expectClear = [&](const char* when) {
+        const QRect barRect(bar->mapTo(w.get(), QPoint(0, 0)), bar->size());
+        TClockDisplay& display = ClockDisplayOf(*w);
+        for (int i = 0; i < int(w->Clocks.size()); ++i) {
+            QWidget* c = display.ClockControl(i);
+            const QRect clock(c->mapTo(w.get(), QPoint(0, 0)), c->size());
+            EXPECT_FALSE(barRect.intersects(clock)) << when << ": clock " << i;
+            EXPECT_TRUE(w->rect().contains(clock)) << when << ": clock " << i;
+        }
+    };
+    w->ConstrainWindowType = 0;
+    // Narrow enough for two rows (in a window too low for its rows the bar
+    // offers a menu instead, which closes again).
+    w->resize(bar->sizeHint().width() * 2 / 3, w->height());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(more->isVisible());
+    ASSERT_NE(more->popupMode(), QToolButton::InstantPopup);
+    const int folded = w->height();
+    more->click();
+    QCoreApplication::processEvents();
+    EXPECT_GT(bar->height(), 25) << "unfolded into rows";
+    EXPECT_GT(w->height(), folded);
+    expectClear("unfolded");
+    more->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->height(), 25);
+    EXPECT_EQ(w->height(), folded);
+    expectClear("folded");
+    w->close();
+}
+
+// A window of free size comes up with its clocks in rows as wide as the
+// window, not in the one column that the clock area's width before the first
+// show would give (nothing lays them out again when it shows).
+TEST_F(WindowShellTest, FreeSizeWindowFlowsItsClocksAcrossItsWidthAtStart) {
+    WriteClocks(3);
+    store.SetValue(CU, kPrefsKey, "ConstrainWindowType", V::FromInteger(0));
+    store.SetValue(CU, kPrefsKey, "FormWidth", V::FromInteger(900));
+    auto w = Start();
+    ASSERT_FALSE(w->isVisible());
+    TClockDisplay& display = ClockDisplayOf(*w);
+    for (int i = 1; i < 3; ++i)
+        EXPECT_EQ(display.ClockControl(i)->y(), display.ClockControl(0)->y()) << i;
+}
+
+// Made narrower by the user, a window of free size flows its clocks into more
+// rows at once, not only when a clock is changed.
+TEST_F(WindowShellTest, FreeSizeWindowFlowsItsClocksAgainWhenResized) {
+    WriteClocks(6);
+    store.SetValue(CU, kPrefsKey, "ConstrainWindowType", V::FromInteger(0));
+    store.SetValue(CU, kPrefsKey, "FormWidth", V::FromInteger(1200));
+    auto w = Start();
+    w->show();
+    QCoreApplication::processEvents();
+    w->Timer1->stop();
+    TClockDisplay& display = ClockDisplayOf(*w);
+    ASSERT_EQ(display.ClockControl(5)->y(), display.ClockControl(0)->y());
+    w->resize(display.ClockControl(0)->width() * 2 + 10, w->height());
+    QCoreApplication::processEvents();
+    auto* area = w->findChild<QScrollArea*>("pClocks");
+    for (int i = 0; i < 6; ++i) {
+        QWidget* c = display.ClockControl(i);
+        EXPECT_LE(c->x() + c->width(), area->viewport()->width()) << i;
+    }
+    EXPECT_GT(display.ClockControl(5)->y(), display.ClockControl(0)->y());
     w->close();
 }

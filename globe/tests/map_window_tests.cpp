@@ -2,6 +2,8 @@
 // the read-outs and clicks, units, zoom, plots and freeing.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -94,14 +96,15 @@ protected:
         ASSERT_TRUE(QFile::copy(kShipped + from, dir.path() + "/map/" + as));
     }
     // The main window, then the map opened from its map command.
-    void Open(int zoneLayer = 0, int objectLayer = 0) {
+    // No layer given: the preferences as a new user has them.
+    void Open(std::optional<int> zoneLayer = 0, std::optional<int> objectLayer = 0) {
         w = std::make_unique<MapOwner>(store);
         w->SplashDelayMs = 0;
         InstallMapWindow(*w);
         w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
         w->Timer1->stop();
-        w->ZoneLayer = zoneLayer;
-        w->ObjectLayer = objectLayer;
+        if (zoneLayer) w->ZoneLayer = *zoneLayer;
+        if (objectLayer) w->ObjectLayer = *objectLayer;
         w->miMapClick();
         map = dynamic_cast<TFTimeZoneMap*>(w->MapWindow());
         ASSERT_TRUE(map);
@@ -241,6 +244,20 @@ TEST_F(MapWindow, ShippedLayersReadAndClickIntoTheManager) {
     EXPECT_EQ(Label("lZone"), "Zone: ?");
     EXPECT_EQ(manager.Offset, "kept");
     EXPECT_NEAR(manager.Lon, 30, 0.05);
+}
+
+// As shipped, the read-outs name the country under the mouse and its zone's
+// offset, as the README says.
+TEST_F(MapWindow, ShippedLayersByDefaultNameTheCountryAndTheZone) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    Open(std::nullopt, std::nullopt);
+    EXPECT_EQ(Captions("miZoneLayer"), QStringList({"01-timezones.lyr=1*", "02-countries.lyr=2"}));
+    EXPECT_EQ(Captions("miObjectLayer"), QStringList({"01-timezones.lyr=1", "02-countries.lyr=2*"}));
+    Centre(Place("Delhi", 28.61, -77.21));
+    Mouse(QEvent::MouseMove, Middle());
+    EXPECT_EQ(Label("l_Object"), "Object: India");
+    EXPECT_EQ(Label("lZone"), "Zone: 5.5");
 }
 
 TEST_F(MapWindow, UnitsZoomPlotsAndFreeing) {

@@ -1,5 +1,7 @@
 #include "net/http/UpdateCheckCommands.h"
 
+#include <cctype>
+
 void SetMainFormDefaults(TWebFileInfo& w) {
     TWfiTags& t = w.InfoTags;
     t.AuthorTag = "hxAuthor";
@@ -47,6 +49,7 @@ bool TUpdateCheckCommands::Retrieve() {
 bool TUpdateCheckCommands::CheckForProgramUpgrade() {
     checkFailed_ = false;
     failureShown_ = false;
+    locationsOnly_ = false;
     Prepare(host_->CurrentVersion(),
             wfioAlwaysOverwrite | wfioDisplayReadMe | wfioRunUpdate | wfioExitDuringUpdate);
     TWfiTags& t = wfi_->InfoTags;
@@ -77,6 +80,7 @@ bool TUpdateCheckCommands::CheckForProgramUpgrade() {
 bool TUpdateCheckCommands::CheckForLocationUpdate() {
     checkFailed_ = false;
     failureShown_ = false;
+    locationsOnly_ = true;
     return LocationUpdate();
 }
 
@@ -115,9 +119,17 @@ bool TUpdateCheckCommands::LocationUpdate() {
 void TUpdateCheckCommands::ReportFailure() {
     // One failure, one box: the component's own report says it already.
     if (failureShown_) return;
-    host_->ShowError("The check for upgrades failed.\n\r" +
-                     (wfi_->LastError().empty() ? std::string("The update page could not be read.")
-                                                : wfi_->LastError()));
+    std::string reason =
+        wfi_->LastError().empty() ? std::string("the update page could not be read") : wfi_->LastError();
+    if (reason.back() != '.') reason += '.';
+    // A failed check stops before any download or merge.
+    const std::string nothing = "\n\rNothing was changed.";
+    if (locationsOnly_) {
+        host_->ShowError("Could not check for new locations: " + reason + nothing);
+    } else {
+        reason[0] = char(std::toupper(static_cast<unsigned char>(reason[0])));
+        host_->ShowError("The check for upgrades failed.\n\r" + reason + nothing);
+    }
 }
 
 void TUpdateCheckCommands::miCheckForUpgradeClick() {

@@ -58,8 +58,8 @@ public:
 
     // True when the last check could not read the update page.
     bool CheckFailed() const { return checkFailed_; }
-    // Says that the last check failed, and why, unless the component has
-    // already shown that failure.
+    // Says which check failed, why, and that nothing was changed, unless the
+    // component has already shown that failure.
     void ReportFailure();
 
 private:
@@ -71,4 +71,5 @@ private:
     TWebFileInfo* wfi_;
     bool checkFailed_ = false;
     bool failureShown_ = false;
+    bool locationsOnly_ = false; // the last check asked for location data alone
 };

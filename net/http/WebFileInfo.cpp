@@ -154,12 +154,12 @@ bool TWebFileInfo::RetrieveInfo() {
     const std::string url = page_.RedirectURL.empty() ? homeUrl_ : page_.RedirectURL;
     std::string text;
     const bool fetched = Fetch(url, text, "Checking For Update...");
-    if (!fetched && client_->Status > 200) {
-        // The server's status as a number; a failure of our own by its text,
-        // not as the 404 that stands for it.
+    if (!fetched && client_->Status > 200 && client_->DoneError == 0) {
+        // The server's status as a number. A failure of our own (no name, no
+        // connection) is not shown here: LastError holds its reason, and the
+        // owner, who knows what was being checked, tells it.
         ++failuresShown_;
-        ui_->ShowMessage(client_->DoneError == 0 ? std::to_string(client_->Status)
-                                                 : client_->StatusText);
+        ui_->ShowMessage(std::to_string(client_->Status));
     }
 
     page_ = {};

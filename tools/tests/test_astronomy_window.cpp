@@ -134,7 +134,7 @@ TEST(MoonPicture, ShadowFollowsThePhase) {
         img.fill(qRgb(200, 200, 200));
         const auto g = TMoon::Geometry(TMoonSize::ms64);
         TMoon::PaintShadow(img, g.CentreX, g.Radius, g.CentreY, phase);
-        return img.pixel(g.CentreX + dx, g.CentreY) == qRgb(0, 0, 0);
+        return img.pixel(g.CentreX + dx, g.CentreY) == TMoon::Unlit(qRgb(200, 200, 200));
     };
     auto shadowed = [](double phase) {
         QImage img(64, 64, QImage::Format_RGB32);
@@ -144,7 +144,7 @@ TEST(MoonPicture, ShadowFollowsThePhase) {
         int n = 0, inside = 0, insideDark = 0;
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x) {
-                const bool black = img.pixel(x, y) == qRgb(0, 0, 0);
+                const bool black = img.pixel(x, y) == TMoon::Unlit(qRgb(200, 200, 200));
                 n += black;
                 const int ex = x - g.CentreX, ey = y - g.CentreY;
                 if (ex * ex + ey * ey <= (g.Radius - 1) * (g.Radius - 1)) {
@@ -172,17 +172,21 @@ TEST(MoonPicture, DarkShareFollowsTheUnlitFraction) {
     const QImage full = QImage(":/moon/MOON_LARGE.png").convertToFormat(QImage::Format_RGB32);
     const QImage mask = QImage(":/moon/MOON_BW_LARGE.png").convertToFormat(QImage::Format_RGB32);
     const auto g = TMoon::Geometry(TMoonSize::ms64);
-    const QRgb black = qRgb(0, 0, 0);
+    // The share is counted on an even grey disc, the lit pixels on the picture.
+    QImage grey = full;
+    grey.fill(qRgb(200, 200, 200));
+    const QRgb dim = TMoon::Unlit(qRgb(200, 200, 200));
     auto shade = [&](double phase) {
-        QImage img = full;
+        QImage img = full, even = grey;
         TMoon::PaintShadow(img, g.CentreX, g.Radius, g.CentreY, phase);
+        TMoon::PaintShadow(even, g.CentreX, g.Radius, g.CentreY, phase);
         int disc = 0, dark = 0, lit = 0;
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
                 const bool inDisc = qGray(mask.pixel(x, y)) < 128;
                 disc += inDisc;
-                dark += inDisc && img.pixel(x, y) == black;
-                lit += img.pixel(x, y) != black;
+                dark += inDisc && even.pixel(x, y) == dim;
+                lit += img.pixel(x, y) != TMoon::Unlit(full.pixel(x, y));
             }
         return std::pair{double(dark) / disc, lit};
     };
@@ -214,6 +218,36 @@ TEST_F(AstronomyWindow, FitsALaptopScreen) {
     EXPECT_LE(astro->frameGeometry().height(), free.height());
 }
 
+// A new moon is no black square: its disc shows faintly on the black sky, in
+// the picture the window paints, at every size.
+TEST(MoonPicture, NewMoonShowsItsDiscFaintly) {
+    TestApp();
+    TMoon moon;
+    TDateTime newMoon = EncodeDate(2026, 1, 1);
+    for (double best = 360, t = newMoon; t < EncodeDate(2026, 2, 1); t += 1.0 / 96) {
+        const double i = std::fabs(LunarPhaseAngle(t));
+        if (180 - i < best) best = 180 - i, newMoon = t;
+    }
+    moon.SetDate(newMoon);
+    for (auto [size, mask] : {std::pair{TMoonSize::ms64, ":/moon/MOON_BW_LARGE.png"},
+                              {TMoonSize::ms32, ":/moon/MOON_BW_SMALL.png"},
+                              {TMoonSize::ms16, ":/moon/MOON_BW_TINY.png"}}) {
+        moon.SetMoonSize(size);
+        const QImage& shown = moon.Picture();
+        const QImage disc = QImage(mask).convertToFormat(QImage::Format_RGB32);
+        int inside = 0, showing = 0, brightest = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                if (qGray(disc.pixel(x, y)) >= 128) continue;
+                ++inside;
+                showing += qGray(shown.pixel(x, y)) >= 8;
+                brightest = std::max(brightest, qGray(shown.pixel(x, y)));
+            }
+        EXPECT_GT(showing, inside * 3 / 4) << shown.width();
+        EXPECT_LT(brightest, 80) << "faintly, not lit: " << shown.width();
+    }
+}
+
 TEST(MoonPicture, SizesAndIcon) {
     TestApp();
     TMoon moon;
@@ -228,8 +262,9 @@ TEST(MoonPicture, SizesAndIcon) {
         if (180 - i < best) best = 180 - i, newMoon = t;
     }
     moon.SetDate(newMoon);
+    const QImage tiny = QImage(":/moon/MOON_TINY.png").convertToFormat(QImage::Format_RGB32);
     for (auto [x, y] : {std::pair{7, 7}, {1, 7}, {13, 7}, {7, 1}, {7, 13}})
-        EXPECT_EQ(moon.Picture().pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+        EXPECT_EQ(moon.Picture().pixel(x, y), TMoon::Unlit(tiny.pixel(x, y))) << x << "," << y;
     const QIcon icon = moon.Icon();
     for (int side : {16, 32, 64}) EXPECT_EQ(icon.pixmap(side).size(), QSize(side, side)) << side;
 }

@@ -265,17 +265,18 @@ TEST_F(TimeToolWindows, CalculatorWhatZoneAndDateTimeWhen) {
     SetWhen(calc, "dtpDateTimeWhenDate", "dtpDateTimeWhenTime", EncodeDate(2028, 1, 31) + 0.5);
     Child<QLineEdit>(calc, "eMonths")->setText("1");
     Click(calc, "sbDateTimeWhenAnswer");
-    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Wednesday 01, March, 2028  22:30:00");
+    // A month on the calendar: the last day of February, the time of day kept.
+    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Tuesday 29, February, 2028  12:00:00");
     sign->setCurrentIndex(1);
     Click(calc, "sbDateTimeWhenAnswer");
-    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Saturday 01, January, 2028  01:30:00");
+    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Friday 31, December, 2027  12:00:00");
 
     // A span that is no number: the conversion message, the answer kept.
     Child<QLineEdit>(calc, "eDays")->setText("two");
     Click(calc, "sbDateTimeWhenAnswer");
     ASSERT_EQ(presenter.Texts.size(), 1u);
     EXPECT_EQ(presenter.Texts[0], "'two' is not a valid floating point value");
-    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Saturday 01, January, 2028  01:30:00");
+    EXPECT_EQ(Text(calc, "lDateTimeWhenAnswer"), "Friday 31, December, 2027  12:00:00");
 
     Click(calc, "sbDateTimeWhenNow");
     EXPECT_EQ(Child<TDateField>(calc, "dtpDateTimeWhenDate")->date(), QDate(2026, 5, 20));
@@ -348,12 +349,12 @@ TEST_F(TimeToolWindows, SystemTimeInformation) {
     auto* box = Child<QGroupBox>(info, "gb_SysTimeAdjust");
     info->ReadAdjustment = [] { return TSystemTimeAdjustment{true, 100000, 100016, false}; };
     info->FormActivate();
-    EXPECT_EQ(box->title(), "System Time Adjustments (Win NT only) - Enabled");
+    EXPECT_EQ(box->title(), "System Time Adjustments (kernel) - Enabled");
     EXPECT_EQ(Text(info, "l_SysAdjustInc"), "100000");
     EXPECT_EQ(Text(info, "l_SysTimeAdjustment"), "100016");
     info->ReadAdjustment = [] { return TSystemTimeAdjustment{true, 100000, 100000, true}; };
     info->FormActivate();
-    EXPECT_EQ(box->title(), "System Time Adjustments (Win NT only) - Disabled");
+    EXPECT_EQ(box->title(), "System Time Adjustments (kernel) - Disabled");
     info->ReadAdjustment = [] { return TSystemTimeAdjustment{}; };
     info->FormActivate();
     EXPECT_EQ(Text(info, "l_SysAdjustInc"), "?");

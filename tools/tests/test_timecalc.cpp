@@ -18,24 +18,46 @@ TEST(TimeCalc, WhatZone) {
     for (const auto& c : cases) EXPECT_EQ(WhatZone(utc + c.Hours / 24, utc), c.Answer) << c.Hours;
 }
 
-TEST(TimeCalc, DateTimeWhen) {
-    const TDateTime jan31 = EncodeDate(2028, 1, 31) + 0.5;
+TEST(TimeCalc, DateTimeWhenStepsMonthsAndYearsOnTheCalendar) {
+    const TDateTime jan31 = EncodeDate(2027, 1, 31) + EncodeTime(12, 14, 48, 0);
+    const TDateTime noon = EncodeTime(12, 0, 0, 0);
     using S = std::array<std::string, 6>;
     const struct {
+        TDateTime Base;
         S Span;
         bool Minus;
         TDateTime Answer;
     } cases[] = {
-        // Mean months: 30.4375 days, so 1 March 22:30 in a leap year.
-        {{"0", "1", "0", "0", "0", "0"}, false, EncodeDate(2028, 3, 1) + 22.5 / 24},
-        {{"1", "0", "0", "0", "0", "0"}, false, jan31 + 365.25},
-        {{"0", "0", "1", "2", "30", "15"}, true, jan31 - 1 - (2 * 3600 + 30 * 60 + 15) / 86400.0},
-        {{"0", "0", "1,5", "", "0", "0"}, false, jan31 + 1.5},
+        // The month's last day where it has no 31st; the time of day kept.
+        {jan31, {"0", "1", "0", "0", "0", "0"}, false, EncodeDate(2027, 2, 28) + EncodeTime(12, 14, 48, 0)},
+        {EncodeDate(2028, 1, 31) + noon, {"0", "1", "0", "0", "0", "0"}, false, EncodeDate(2028, 2, 29) + noon},
+        {EncodeDate(2028, 2, 29) + noon, {"1", "0", "0", "0", "0", "0"}, false, EncodeDate(2029, 2, 28) + noon},
+        {EncodeDate(2028, 2, 29) + noon, {"4", "0", "0", "0", "0", "0"}, false, EncodeDate(2032, 2, 29) + noon},
+        {EncodeDate(2027, 3, 31) + noon, {"0", "1", "0", "0", "0", "0"}, true, EncodeDate(2027, 2, 28) + noon},
+        {EncodeDate(2027, 1, 15) + noon, {"0", "1", "0", "0", "0", "0"}, true, EncodeDate(2026, 12, 15) + noon},
+        {EncodeDate(2027, 1, 15) + noon, {"0", "-1", "0", "0", "0", "0"}, false, EncodeDate(2026, 12, 15) + noon},
+        {EncodeDate(2027, 11, 30) + noon, {"1", "14", "0", "0", "0", "0"}, false, EncodeDate(2030, 1, 30) + noon},
+        // Half a year is six months; months first, then exact days.
+        {EncodeDate(2027, 8, 31) + noon, {"0,5", "0", "0", "0", "0", "0"}, false, EncodeDate(2028, 2, 29) + noon},
+        {jan31, {"0", "1", "1", "0", "0", "0"}, false, EncodeDate(2027, 3, 1) + EncodeTime(12, 14, 48, 0)},
+        {EncodeDate(2027, 3, 31) + noon, {"0", "1", "1", "0", "0", "0"}, true, EncodeDate(2027, 2, 27) + noon},
+        // Weeks and days are exact lengths.
+        {jan31, {"0", "0", "7", "0", "0", "0"}, false, jan31 + 7},
+        {jan31, {"0", "0", "1", "2", "30", "15"}, true, jan31 - 1 - (2 * 3600 + 30 * 60 + 15) / 86400.0},
+        {jan31, {"0", "0", "1,5", "", "0", "0"}, false, jan31 + 1.5},
+        {EncodeDate(1850, 5, 31) + 0.25, {"0", "1", "0", "0", "0", "0"}, false, EncodeDate(1850, 6, 30) + 0.25},
     };
-    for (const auto& c : cases) EXPECT_NEAR(DateTimeWhen(jan31, c.Span, c.Minus), c.Answer, 1e-9);
-    EXPECT_EQ(CalcAnswerText(EncodeDate(2028, 3, 1) + 22.5 / 24), "Wednesday 01, March, 2028  22:30:00");
-    EXPECT_THROW(DateTimeWhen(jan31, {"0", "0", "abc", "0", "0", "0"}, false), EConvertError);
-    EXPECT_THROW(DateTimeWhen(jan31, {"9000", "0", "0", "0", "0", "0"}, false), EConvertError);
+    for (const auto& c : cases) {
+        const TDateTime got = DateTimeWhen(c.Base, c.Span, c.Minus);
+        EXPECT_NEAR(got, c.Answer, 1e-9) << FormatDateTime("yyyy-mm-dd hh:nn:ss", c.Base) << " -> "
+                                         << FormatDateTime("yyyy-mm-dd hh:nn:ss", got);
+    }
+    EXPECT_EQ(CalcAnswerText(EncodeDate(2027, 2, 28) + EncodeTime(12, 14, 48, 0)),
+              "Sunday 28, February, 2027  12:14:48");
+    for (const S& refused : {S{"0", "0", "abc", "0", "0", "0"}, S{"9000", "0", "0", "0", "0", "0"},
+                             S{"0", "0,5", "0", "0", "0", "0"}, S{"0", "1e300", "0", "0", "0", "0"},
+                             S{"-2100", "0", "0", "0", "0", "0"}})
+        EXPECT_THROW(DateTimeWhen(jan31, refused, false), EConvertError) << refused[0] << " " << refused[1];
 }
 
 TEST(ZoneInfoTexts, RecordsInWords) {

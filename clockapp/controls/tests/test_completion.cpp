@@ -2,6 +2,9 @@
 #include "clockapp/controls/FramedCmboBx.h"
 #include "clockapp/controls/tests/QtApp.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -154,6 +157,44 @@ TEST(FramedComboBox, KeysTypedIntoTheWidgetComplete) {
     QTest::keyClick(&list, Qt::Key_Q);
     EXPECT_EQ(list.currentText(), "Thursday");
     EXPECT_EQ(list.BeepCount(), 1);
+}
+
+// A closed combo shows the start of its text, where a rule's description
+// longer than the field has the rule's name: after a pick from the list (a new
+// item or the same again), a change from outside, and when the field is left.
+TEST(FramedComboBox, AClosedComboShowsTheStartOfItsText) {
+    TestApp();
+    const std::vector<std::string> rules = {
+        "USA (March start: Second Sunday in March, March end: First Sunday in November)",
+        "EU (March start: Last Sunday in March, March end: Last Sunday in October)"};
+    TFramedComboBox box;
+    box.SetItems(rules);
+    box.setFixedWidth(120);
+    box.show();
+    const auto pick = [&](int row) {
+        static_cast<QComboBox&>(box).showPopup(); // as a click on its button does
+        QAbstractItemView* view = box.view();
+        const QRect r = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        QCoreApplication::processEvents();
+    };
+    for (int row : {1, 1, 0}) {
+        pick(row);
+        EXPECT_EQ(box.currentIndex(), row);
+        EXPECT_FALSE(box.view()->isVisible());
+        EXPECT_EQ(box.lineEdit()->cursorPosition(), 0) << "picked " << row;
+    }
+    box.setCurrentIndex(1);
+    EXPECT_EQ(box.lineEdit()->cursorPosition(), 0) << "set from outside";
+
+    box.lineEdit()->selectAll(); // as the field is entered with Tab
+    QTest::keyClick(box.lineEdit(), Qt::Key_U);
+    ASSERT_EQ(box.currentIndex(), 0);
+    EXPECT_GT(box.lineEdit()->cursorPosition(), 0) << "the completion is typed on";
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&box, &leave);
+    EXPECT_EQ(box.currentText().toStdString(), rules[0]);
+    EXPECT_EQ(box.lineEdit()->cursorPosition(), 0) << "left";
 }
 
 } // namespace

@@ -171,8 +171,9 @@ TEST_F(UpdateCommandsTest, NothingNewerShowsMessage63AndNoDowngrade) {
     EXPECT_EQ(host.Codes, std::vector<int>{63});
 }
 
-// One failure, one box: the component's own report when it made one,
-// ours when it said nothing; never "You currently have the latest version".
+// One failure, one box: the component's own report of the server's status;
+// ours, naming the check, the reason and that nothing changed, for a failure
+// of our own; never "You currently have the latest version".
 TEST_F(UpdateCommandsTest, FailedCheckSaysSoOnceInsteadOfLatestVersion) {
     int unusedPort;
     {
@@ -181,28 +182,46 @@ TEST_F(UpdateCommandsTest, FailedCheckSaysSoOnceInsteadOfLatestVersion) {
     }
     TPythonServer server(root / "web");
     ASSERT_NE(server.Port(), 0);
-    // A page that sends the check to itself again and again.
-    WritePage(Meta("hx_HXRedirect", server.Base() + "/hx/update/index.html"));
+    // A page that sends both checks to itself again and again.
+    const std::string self = server.Base() + "/hx/update/index.html";
+    WritePage(Meta("hx_HXRedirect", self) + Meta("hxLRedirect", self));
+    const std::string refused = "http://127.0.0.1:" + std::to_string(unusedPort);
     struct TCase {
-        std::string WebServer, Reason;
-        bool ComponentReports;
+        std::string WebServer;
+        bool LocationsOnly;
+        std::string Shown; // the one box, "" when it is the component's
     };
-    for (const TCase& c :
-         {TCase{"http://127.0.0.1:" + std::to_string(unusedPort), "Connection refused", true},
-          TCase{server.Base(), "Too many redirects", false}}) {
+    for (const TCase& c : {
+             TCase{refused, false, "The check for upgrades failed.\n\rConnection refused"},
+             TCase{refused, true, "Could not check for new locations: Connection refused"},
+             TCase{server.Base(), false, "The check for upgrades failed.\n\rToo many redirects."},
+             TCase{server.Base(), true, "Could not check for new locations: Too many redirects."},
+             TCase{server.Base() + "/nowhere", true, ""},
+         }) {
+        const std::string what = c.WebServer + (c.LocationsOnly ? " locations" : " menu");
         host.Errors.clear();
         host.Codes.clear();
         ui.Shown.clear();
         commands.WebServer = c.WebServer;
-        commands.miCheckForUpgradeClick();
-        EXPECT_TRUE(host.Codes.empty()) << c.Reason;
-        ASSERT_EQ(host.Errors.size() + ui.Shown.size(), 1u) << c.Reason;
-        const std::string shown = c.ComponentReports ? ui.Shown[0] : host.Errors[0];
-        EXPECT_NE(shown.find(c.Reason), std::string::npos)
-            << "a local failure is not shown as the server status 404: " << shown;
-        if (!c.ComponentReports) {
-            EXPECT_NE(shown.find("The check for upgrades failed."), std::string::npos);
+        if (c.LocationsOnly) {
+            EXPECT_FALSE(commands.CheckForLocationUpdate()) << what;
+            EXPECT_TRUE(commands.CheckFailed()) << what;
+            commands.ReportFailure();
+        } else {
+            commands.miCheckForUpgradeClick();
         }
+        EXPECT_TRUE(host.Codes.empty()) << what;
+        ASSERT_EQ(host.Errors.size() + ui.Shown.size(), 1u) << what;
+        if (c.Shown.empty()) {
+            EXPECT_EQ(ui.Shown[0], "msg|404") << what;
+            continue;
+        }
+        ASSERT_EQ(host.Errors.size(), 1u) << what << ": " << ui.Shown[0];
+        const std::string& shown = host.Errors[0];
+        EXPECT_EQ(shown.rfind(c.Shown, 0), 0u)
+            << "a local failure is named, not shown as the server status 404: " << shown;
+        const std::string tail = "\n\rNothing was changed.";
+        EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), tail.size())), tail) << shown;
     }
 }
 
