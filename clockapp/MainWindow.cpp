@@ -680,8 +680,8 @@ void TF_clocks::smiClockTypeClick(QAction* item) {
     const int tag = item->property("Tag").toInt();
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
     Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
-    // A clock turned to the computer's time takes the computer's offset now,
-    // not at the next reading of the host zone.
+    // A clock turned to the computer's time shows it now, with the offset
+    // the computer has now, not at the next reading of the host zone.
     ClockDisplayOf(*this).UpdateLocalOffsets();
     RefreshClockObjects(true, false);
     ClockDisplayOf(*this).UpdateClockDisplays(true);
