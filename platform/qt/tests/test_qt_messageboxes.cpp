@@ -1,5 +1,6 @@
 #include "QtTestSupport.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/HXTermination.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -160,4 +161,23 @@ TEST_F(QtMessageBoxes, ABoxOutlivesTheModalWindowItIsRaisedFrom) {
     EXPECT_TRUE(stayed) << "the box went with its window";
     EXPECT_TRUE(owner.isNull());
     EXPECT_EQ(ShownBox(), nullptr);
+}
+
+// At the end of the session (a logout) nothing waits on a question: the box
+// that is up closes as Escape closes it, what the program holds is saved, and
+// later boxes are not shown at all.
+TEST_F(QtMessageBoxes, AtTheSessionsEndNoQuestionWaits) {
+    bool saved = false;
+    AnswerWhenShown(Seen, [&](QMessageBox*) { EndSession([&] { saved = true; }); });
+    EXPECT_EQ(THXMessageBoxes::AskYesNoCancel("Save the changes?"), mrCancel);
+    EXPECT_TRUE(saved);
+    TAnswer later;
+    AnswerWhenShown(later, Click(QMessageBox::Yes));
+    EXPECT_EQ(THXMessageBoxes::AskYesNo("Are you sure?"), mrNo);
+    EXPECT_FALSE(later.Seen);
+    EXPECT_EQ(ShownBox(), nullptr);
+    EndMessageDialogs(false);
+    // Boxes show again; the answerer still waiting takes this one.
+    EXPECT_EQ(THXMessageBoxes::AskYesNo("Are you sure?"), mrYes);
+    EXPECT_TRUE(later.Seen);
 }
