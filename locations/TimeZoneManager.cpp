@@ -789,7 +789,7 @@ bool TFTimeZoneManager::ReadLocationFields() {
     // What the user cannot change keeps the place's own value: the offset
     // field of a Local clock shows the computer's offset, and the rule
     // stays unless the user chose another in the combo.
-    if (ui->eUTCOffset->isEnabled()) read.StdOffset = v.StdOffset;
+    if (!IsLocalClock) read.StdOffset = v.StdOffset;
     if (FRuleTouched) {
         const int at = ui->vcbDaylightSavings->findText(ui->vcbDaylightSavings->currentText(),
                                                         Qt::MatchExactly);
@@ -1110,8 +1110,8 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
     if (IsLocalClock != wasLocal && !FRuleTouched)
         ShowOffsetAndRule();
     else if (IsLocalClock != wasLocal)
-        ui->eUTCOffset->setText(Q(FloatToStr(IsLocalClock ? W.LocalClock.Location.StdOffset
-                                                           : Location.StdOffset)));
+        ui->eUTCOffset->setText(
+            Q(FloatToStr(IsLocalClock ? W.LocalClock.Location.StdOffset : Location.StdOffset)));
     ShowRuleControls(!IsLocalClock);
 }
 

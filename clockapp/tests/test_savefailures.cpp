@@ -182,7 +182,8 @@ TEST(FullDisk, AFailingSaveIsToldOnceUntilASaveWorks) {
     QTemporaryDir tmp;
     TFullDiskStore store;
     for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "CheckForUpgrades"})
-        store.SetValue(THXRootKey::HKEY_CURRENT_USER, kPrefsKey, name, THXStoredValue::FromInteger(0));
+        store.SetValue(THXRootKey::HKEY_CURRENT_USER, kPrefsKey, name,
+                       THXStoredValue::FromInteger(0));
     {
         SavingClocks w(store);
         w.SplashDelayMs = 0;

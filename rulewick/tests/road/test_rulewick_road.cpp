@@ -177,9 +177,9 @@ protected:
         return Xdotool({"search", "--sync", "--onlyvisible", "--name", name}, Display, 60000);
     }
     void ClickIn(const std::string& window, int x, int y) {
-        Xdotool({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click",
-                 "1"},
-                Display);
+        Xdotool(
+            {"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"},
+            Display);
         QThread::msleep(300);
     }
     void TypeIn(const std::string& window, const std::string& text) {
