@@ -218,11 +218,18 @@ TEST_F(LogoutRoad, HoroluxWithTheManagersEditsPendingSavesAndEnds) {
         << "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n\"FirstRun\"=dword:0\n"
            "\"InstallUpgrade\"=dword:0\n\"ShowSplash\"=dword:0\n\"CheckForUpgrades\"=dword:0\n"
            "\"ConnectionType\"=dword:1\n";
+    // One clock, its title in a large font: a click well inside it hits it
+    // whatever the tool bar above it measures.
+    std::ofstream(Suite + "hxclocks.hxd", std::ios::binary)
+        << "HXClockData-1.0.0:\tLocation\tMMM DD\tHH:MM:SS\tDigital\tFalse\t0\tArial\t0\t-60\t45\t0"
+           "\tNNNN!\tArial\t65280\t-13\t10\t0\tNNNN!\tLos Angeles\t-8\t0\t34.05222\t118.24278"
+           "\tNorth America/2.1.3.60.02:00:00/1.1.11.0.01:00:00/\tLos Angeles\tCalifornia"
+           "\tUnited States of America\tLAX!\r\n";
     TChildProcess horolux;
     ASSERT_TRUE(horolux.Start({HX_SUITE_DIR "/horolux", "-datadir", Suite}, Env()));
     const std::string main = Window("UTC$");
     ASSERT_FALSE(main.empty()) << "no main window";
-    ClickIn(main, 40, 36); // the first clock's title: configure it
+    ClickIn(main, 60, 60); // the clock's title: configure it
     const std::string question = Window("^Confirm$");
     ASSERT_FALSE(question.empty()) << "no question to activate the manager";
     Xdotool({"windowfocus", "--sync", question, "key", "Return"}, Display);
