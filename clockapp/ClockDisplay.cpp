@@ -529,17 +529,13 @@ void TClockDisplay::UpdateLocalOffsets() {
 }
 
 // Run by every layout and tick too: a clock whose type or place a command
-// has just changed shows the right time at once.
+// has just changed shows the right time at once. Only the computer's offset
+// is set; the place a clock keeps is never written from here (a Local clock
+// tells the computer's time from this offset by itself).
 void TClockDisplay::FollowHostOffset() {
     const TTimeLocation& home = W.LocalClock.Location;
-    for (auto& c : W.Clocks) {
+    for (auto& c : W.Clocks)
         c->Location.HostOffset = home.StdOffset;
-        // A clock of the computer's own time follows the computer's offset.
-        if (c->ClockType == 1) {
-            c->Location.StdOffset = home.StdOffset;
-            c->Location.Rule.None();
-        }
-    }
 }
 
 // ---------------------------------------------------------------- commands

@@ -463,9 +463,9 @@ void TClockState::LoadCLockInfo() {
                 LoadRegTimeInfo();
             } catch (...) {
             }
-            c.Location.StdOffset = LocalClock.Location.StdOffset;
+            // The clock keeps its own place; it tells the computer's time
+            // from the host offset alone.
             c.Location.HostOffset = LocalClock.Location.HostOffset;
-            c.Location.Rule.None();
             if (c.Location.Name.empty()) c.Location.Name = LocalZoneName;
             localSeen = true;
         } else if (c.ClockType == 1) {
@@ -861,7 +861,8 @@ void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track
     };
     std::vector<TKeyed> keyed;
     for (int k = First; k <= Last; ++k)
-        keyed.push_back({Clocks[size_t(k)]->Location.CurrentUTCOffset(), k, *Clocks[size_t(k)]});
+        keyed.push_back(
+            {Clocks[size_t(k)]->TimeLocation().CurrentUTCOffset(), k, *Clocks[size_t(k)]});
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const TKeyed& a, const TKeyed& b) { return a.Offset < b.Offset; });
     const TTracks tracks{Track, Track2, Track3};

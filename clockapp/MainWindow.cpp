@@ -733,8 +733,8 @@ void TF_clocks::smiClockTypeClick(QAction* item) {
     const int tag = item->property("Tag").toInt();
     if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
     Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
-    // A clock turned to the computer's time takes the computer's offset now,
-    // not at the next reading of the host zone.
+    // A clock turned to the computer's time shows it now, with the offset
+    // the computer has now, not at the next reading of the host zone.
     ClockDisplayOf(*this).UpdateLocalOffsets();
     RefreshClockObjects(true, false);
     ClockDisplayOf(*this).UpdateClockDisplays(true);
@@ -798,25 +798,27 @@ void TF_clocks::mi_ExitClick() {
 void TF_clocks::WMApplySettings() {
     SetMainFormAttributes();
     if (LocalClock.Location.Name.empty()) LocalClock.Location.Name = LocalZoneName;
-    const bool prefs = SaveStep([this] { WritePrefs(); }, "Unable to save the preferences: ");
-    const bool clocks = SaveStep([this] { WriteClockInfo(); }, "");
-    if (prefs && clocks) FSaveErrors.clear();
+    SaveStep([this] { WritePrefs(); }, "preferences", "Unable to save the preferences: ");
+    SaveStep([this] { WriteClockInfo(); }, "hxclocks.hxd", "");
     WMConnectionState();
 }
 
 // A failed save is reported and the program goes on with what it holds, so
-// nothing more is lost.
-bool TF_clocks::SaveStep(const std::function<void()>& step, const char* what) {
+// nothing more is lost. A save that keeps failing is told once, until it
+// works again: its text may differ each time (a fresh temporary's name), so
+// it is known by what it saves.
+bool TF_clocks::SaveStep(const std::function<void()>& step, const char* saves, const char* what) {
     std::string error;
     try {
         step();
+        FSaveErrors.erase(saves);
         return true;
     } catch (const std::exception& e) {
         error = std::string(what) + e.what();
     } catch (...) {
         error = std::string(what) + "unknown error";
     }
-    if (FSaveErrors.insert(error).second || !FActivating) {
+    if (FSaveErrors.insert(saves).second || !FActivating) {
         std::fprintf(stderr, "horolux: %s\n", error.c_str());
         // At the end of the program the user still hears of it, unless the
         // desktop is ending the session and nobody can answer.
@@ -882,21 +884,20 @@ void TF_clocks::FormDestroy() {
 
 void TF_clocks::SaveAll() {
     if (!FCreated) return;
-    const bool prefs = SaveStep([this] { WritePrefs(); }, "Unable to save the preferences: ");
-    const bool clocks = SaveStep([this] { WriteClockInfo(); }, "");
-    const bool alarms = SaveAlarms();
+    SaveStep([this] { WritePrefs(); }, "preferences", "Unable to save the preferences: ");
+    SaveStep([this] { WriteClockInfo(); }, "hxclocks.hxd", "");
+    SaveAlarms();
     // The Dayloom window writes its events when it closes; ending with it
     // open must not lose them.
-    const bool events = !ToolWindow(TToolWindow::Dayloom) || SaveTemperalEvents();
-    if (prefs && clocks && alarms && events) FSaveErrors.clear();
+    if (ToolWindow(TToolWindow::Dayloom)) SaveTemperalEvents();
 }
 
 bool TF_clocks::SaveAlarms() {
-    return SaveStep([this] { WriteAlarms(); }, "");
+    return SaveStep([this] { WriteAlarms(); }, "hxalarms.hxd", "");
 }
 
 bool TF_clocks::SaveTemperalEvents() {
-    return SaveStep([this] { WriteTemperalEvents(); }, "");
+    return SaveStep([this] { WriteTemperalEvents(); }, "hxdayloom.hxd", "");
 }
 
 // --------------------------------------------------------- window hooks

@@ -257,8 +257,8 @@ private:
 
     void ConnectMenu();
     // Runs one save; a failure is reported (what + the error text), not raised.
-    bool SaveStep(const std::function<void()>& step, const char* what);
-    std::set<std::string> FSaveErrors; // told since the saves last worked
+    bool SaveStep(const std::function<void()>& step, const char* saves, const char* what);
+    std::set<std::string> FSaveErrors; // what failed to save, told, not saved since
     bool FActivating = false;
     void ShowContextMenu(const QPoint& globalPos);
     void SplashStep(const char* text);

@@ -190,5 +190,5 @@ void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
 void TF_clocks::sb_AstroClick() {
     if (!FAstronomyFactory || CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     const THXClock& clock = *Clocks[size_t(CurrentClock)];
-    OpenAstronomyWindow(FAstronomyFactory, this, clock.Location, clock.ClockType == 1);
+    OpenAstronomyWindow(FAstronomyFactory, this, clock.TimeLocation(), clock.ClockType == 1);
 }

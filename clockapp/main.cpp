@@ -7,6 +7,7 @@
 #include "locations/TimeZoneManager.h"
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/HXTermination.h"
 #include "platform/rtl/DataDir.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "tools/TimeTools.h"
@@ -14,45 +15,10 @@
 #include <cstdio>
 
 #include <QApplication>
-#include <QDialog>
 #include <QPointer>
 #include <QSessionManager>
-#include <QSocketNotifier>
 
 #include <algorithm>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &c, 1);
-}
-
-// SIGTERM (logout, shutdown, kill), SIGINT and SIGHUP end the program as
-// "Exit" does, so clocks and alarms are saved.
-void CatchTermination(QObject* context, const std::function<void()>& onSignal) {
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [onSignal] {
-        char buf[16];
-        while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
-        }
-        onSignal();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnTerminate;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &sa, nullptr);
-}
-
-} // namespace
 
 // The last guard: an exception that a handler let through is reported and
 // the program goes on; through Qt's own code it would end the program and
@@ -124,13 +90,10 @@ int main(int argc, char** argv) {
     InstallAlarmWindows(*form);
     InstallTimeZoneManager(*form);
     InstallMapWindow(*form);
+    // A logout saves as "Exit" does, and asks nothing.
     CatchTermination(form, [form] {
         form->Terminating = true;
         form->mi_ExitClick();
-        // Dialogs still open (a start-up message, the first-run notes) end too.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
-        QCoreApplication::quit();
     });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, form,
                      [form](QSessionManager&) { form->SaveAll(); });

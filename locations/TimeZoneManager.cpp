@@ -732,22 +732,34 @@ void TFTimeZoneManager::ShowRule() {
     FRuleTouched = false;
 }
 
-void TFTimeZoneManager::ShowLocation() {
-    ui->e_zoneName->setText(Q(Location.Name));
-    ui->me_City->setText(Q(Location.City));
-    ui->me_Region->setText(Q(Location.Region));
-    ui->me_Country->setText(Q(Location.Country));
-    ui->me_Code->setText(Q(Location.Code));
+// A Local clock shows the computer's offset and no rule, and neither can be
+// typed; the place keeps its own offset and rule (the hidden combo holds the
+// place's rule when it is listed), shown again once the clock is no longer
+// Local.
+void TFTimeZoneManager::ShowOffsetAndRule() {
     if (IsLocalClock) {
-        ui->eUTCOffset->setText(Q(FloatToStr(ShownLocation.StdOffset)));
-        ui->vcbDaylightSavings->setCurrentIndex(-1);
-        ui->vcbDaylightSavings->setEditText("");
+        ui->eUTCOffset->setText(Q(FloatToStr(W.LocalClock.Location.StdOffset)));
+        int at = -1;
+        for (size_t i = 0; i < Rules.size() && at < 0; ++i)
+            if (SameRuleItem(Rules[i], Location.Rule)) at = int(i);
+        ui->vcbDaylightSavings->setCurrentIndex(at);
+        if (at < 0) ui->vcbDaylightSavings->setEditText("");
+        FRuleTouched = false;
         ShowRuleControls(false);
     } else {
         ui->eUTCOffset->setText(Q(FloatToStr(Location.StdOffset)));
         ShowRule();
         ShowRuleControls(true);
     }
+}
+
+void TFTimeZoneManager::ShowLocation() {
+    ui->e_zoneName->setText(Q(Location.Name));
+    ui->me_City->setText(Q(Location.City));
+    ui->me_Region->setText(Q(Location.Region));
+    ui->me_Country->setText(Q(Location.Country));
+    ui->me_Code->setText(Q(Location.Code));
+    ShowOffsetAndRule();
     ShowLatitude(Location.Latitude);
     ShowLongitude(Location.Longitude);
     LocationChanged = false;
@@ -803,10 +815,11 @@ bool TFTimeZoneManager::ReadLocationFields(bool forList) {
     read.Region = S(ui->me_Region->text());
     read.Country = S(ui->me_Country->text());
     read.Code = S(ui->me_Code->text());
-    read.StdOffset = v.StdOffset;
-    if (ui->vcbDaylightSavings->isHidden()) {
-        read.Rule.None();
-    } else if (FRuleTouched) {
+    // What the user cannot change keeps the place's own value: the offset
+    // field of a Local clock shows the computer's offset, and the rule
+    // stays unless the user chose another in the combo.
+    if (!IsLocalClock) read.StdOffset = v.StdOffset;
+    if (FRuleTouched) {
         const int at = ui->vcbDaylightSavings->findText(ui->vcbDaylightSavings->currentText(),
                                                         Qt::MatchExactly);
         if (at >= 0 && at < int(Rules.size()))
@@ -855,7 +868,7 @@ void TFTimeZoneManager::sbClearClick() {
     for (QLineEdit* e : {ui->e_zoneName, ui->me_City, ui->me_Region, ui->me_Country, ui->me_Code})
         e->clear();
     if (IsLocalClock) {
-        ui->eUTCOffset->setText(Q(FloatToStr(ShownLocation.StdOffset)));
+        ui->eUTCOffset->setText(Q(FloatToStr(W.LocalClock.Location.StdOffset)));
         ShowRuleControls(false);
     } else {
         ui->eUTCOffset->setText("0");
@@ -1090,8 +1103,9 @@ void TFTimeZoneManager::cbCurrentClockChange() {
     const bool local = listed.ClockType == 1;
     // ConfigureClock shows the clock's place (the window is open): once, so
     // an unlisted place says so once.
-    ConfigureClock(local ? W.LocalClock : listed, local, index, index == W.ChimeClock,
-                   index == W.HintClock);
+    // The listed clock itself, with the place it keeps: Set Clock must not
+    // put the home record's offset and rule into it.
+    ConfigureClock(listed, local, index, index == W.ChimeClock, index == W.HintClock);
     if (ShowPending) {
         ShowPending = false;
         ShowCurrentLocation();
@@ -1107,6 +1121,7 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
     ui->cbDisplayDate->setEnabled(date);
     ui->lClockDateFormat->setEnabled(date);
     ui->cbClockDateFormat->setEnabled(date);
+    const bool wasLocal = IsLocalClock;
     if (scratch.ClockType == 1) {
         if (Clock.ClockType != 1 &&
             THXMessageBoxes::AskYesNo(
@@ -1119,11 +1134,18 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
             ShowCurrentLocation();
         }
         IsLocalClock = true;
-        ShowRuleControls(false);
     } else {
         IsLocalClock = false;
-        ShowRuleControls(true);
     }
+    // Into or out of Local: the offset and rule fields show what the clock
+    // will show (the computer's, or the place's own again). A rule the user
+    // chose in the combo stays chosen.
+    if (IsLocalClock != wasLocal && !FRuleTouched)
+        ShowOffsetAndRule();
+    else if (IsLocalClock != wasLocal)
+        ui->eUTCOffset->setText(
+            Q(FloatToStr(IsLocalClock ? W.LocalClock.Location.StdOffset : Location.StdOffset)));
+    ShowRuleControls(!IsLocalClock);
 }
 
 void TFTimeZoneManager::AnyClockPropertyChanged() {

@@ -189,6 +189,7 @@ private:
     void LocationListChanged();
     void ShowRuleControls(bool show);
     void ShowRule();
+    void ShowOffsetAndRule();
     void SearchCommand(const std::string& text, bool found, int message);
     bool CanClose();
     int SelectedDirection(QObject* grid) const;

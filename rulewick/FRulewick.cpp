@@ -253,6 +253,10 @@ bool TFRulewick::SaveDSTRules() {
     return true;
 }
 
+void TFRulewick::SaveAtSessionEnd() {
+    if (ui->sbSave->isEnabled()) SaveDSTRules();
+}
+
 void TFRulewick::smiSaveClick() {
     SaveDSTRules();
 }

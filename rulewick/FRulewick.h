@@ -42,6 +42,9 @@ public:
     void FormCreate();
     void LoadDSTRules();
     bool SaveDSTRules(); // false when nothing was saved
+    // The session ends: the list is saved as it stands, unasked; edits not
+    // yet added or updated into the list are dropped.
+    void SaveAtSessionEnd();
     void LoadSystemRules();
     void FillRuleList();
     void FillSystemRuleList();

@@ -4,6 +4,7 @@
 
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/HXTermination.h"
 #include "platform/rtl/DataDir.h"
 
 #include <QApplication>
@@ -17,7 +18,10 @@ int main(int argc, char** argv) {
     transport.Install();
     TFRulewick form(ResolveDataDirectory(ProgramDirectory()));
     TQtMessagePresenterScope presenter(&form);
+    // A logout saves the rule list as it stands and asks nothing.
+    CatchTermination(&form, [&form] { form.SaveAtSessionEnd(); });
     form.FormCreate();
+    if (MessageDialogsEnded()) return 0; // the session ended during the start
     form.show();
     return app.exec();
 }

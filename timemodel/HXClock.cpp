@@ -25,6 +25,25 @@ THXClock::THXClock() {
     TimeFont.Color = clLime;
 }
 
+TDateTime THXClock::CurrentDateTime() const {
+    return ClockType == 1 ? Location.UTC() + Location.HostOffset / 24.0
+                          : Location.CurrentDateTime();
+}
+
+TDateTime THXClock::StandardDateTime() const {
+    return ClockType == 1 ? Location.UTC() + Location.HostOffset / 24.0
+                          : Location.StandardDateTime();
+}
+
+TTimeLocation THXClock::TimeLocation() const {
+    TTimeLocation shown = Location;
+    if (ClockType == 1) {
+        shown.StdOffset = Location.HostOffset;
+        shown.Rule.None();
+    }
+    return shown;
+}
+
 TDateTime THXClock::ClockDateTime() const {
     switch (ClockType) {
     case 2:
@@ -116,8 +135,8 @@ std::string THXClock::HintString() const {
 
 std::string THXClock::TitleHintString() const {
     const auto withOffset = [this] {
-        return Location.LocationString() + " {" + FloatToStr(Location.CurrentUTCOffset()) +
-               "}  <click to change>";
+        const double offset = ClockType == 1 ? Location.HostOffset : Location.CurrentUTCOffset();
+        return Location.LocationString() + " {" + FloatToStr(offset) + "}  <click to change>";
     };
     switch (ClockType) {
     case 0:

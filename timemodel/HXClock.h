@@ -27,9 +27,16 @@ public:
     TFont TimeFont;
     TColor BackColour = 0;
 
-    TDateTime CurrentDateTime() const { return Location.CurrentDateTime(); }
-    TDateTime StandardDateTime() const { return Location.StandardDateTime(); }
+    // A Local clock tells the computer's time: its whole current offset
+    // (HostOffset) and no rule. The place it keeps is never changed for
+    // that, so it shows its own time again once the clock is a Location
+    // clock.
+    TDateTime CurrentDateTime() const;
+    TDateTime StandardDateTime() const;
     TDateTime UTC() const { return Location.UTC(); }
+    // The place as this clock tells its time (a copy: for a Local clock the
+    // computer's offset and no rule).
+    TTimeLocation TimeLocation() const;
     TDateTime ClockDateTime() const;
 
     void Copy(const THXClock& source);

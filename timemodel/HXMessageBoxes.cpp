@@ -5,6 +5,7 @@
 namespace {
 
 IMessagePresenter* gPresenter = nullptr;
+bool gEnded = false;
 
 const char* KindName(TMsgDlgType type) {
     switch (type) {
@@ -94,10 +95,17 @@ IMessagePresenter* MessagePresenter() {
     return gPresenter;
 }
 
+void EndMessageDialogs(bool ended) {
+    gEnded = ended;
+}
+bool MessageDialogsEnded() {
+    return gEnded;
+}
+
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                         int helpContext) {
     const std::string shown = text.substr(0, text.find('\0'));
-    if (gPresenter == nullptr) return ConsolePresent(shown, type, buttons);
+    if (gPresenter == nullptr || gEnded) return ConsolePresent(shown, type, buttons);
     return gPresenter->Present(shown, type, buttons, helpContext);
 }
 

@@ -39,6 +39,12 @@ public:
 void SetMessagePresenter(IMessagePresenter* presenter);
 IMessagePresenter* MessagePresenter();
 
+// Once the program is ending (a logout, SIGTERM) nobody is there to answer:
+// from then on no dialog is shown, its text goes to the console and a
+// question takes the answer Escape gives. Tests turn it back off.
+void EndMessageDialogs(bool ended = true);
+bool MessageDialogsEnded();
+
 // The class library's message dialog: the text up to its first NUL goes to the
 // presenter.
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,

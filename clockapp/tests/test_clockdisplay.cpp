@@ -273,7 +273,9 @@ TEST_F(ClockDisplayTest, HostOffsetChangeReachesEveryClockAndAlarmNextTick) {
     Tick();
     EXPECT_DOUBLE_EQ(w->LocalClock.Location.StdOffset, 2.0);
     EXPECT_DOUBLE_EQ(w->Clocks[0]->Location.HostOffset, 2.0);
-    EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 2.0);
+    // The Local clock tells the new offset; the place it keeps stays its own.
+    EXPECT_DOUBLE_EQ(w->Clocks[1]->TimeLocation().StdOffset, 2.0);
+    EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 3.0);
     EXPECT_DOUBLE_EQ(w->Alarms[0]->Location.HostOffset, 2.0);
 }
 
@@ -300,7 +302,7 @@ TEST_F(ClockDisplayTest, OffsetOverrideSurvivesEveryZoneReread) {
         Tick();
         EXPECT_DOUBLE_EQ(w->LocalClock.Location.StdOffset, 5.5) << name;
         EXPECT_DOUBLE_EQ(far.Location.HostOffset, 5.5) << name;
-        EXPECT_DOUBLE_EQ(w->Clocks[1]->Location.StdOffset, 5.5) << name;
+        EXPECT_DOUBLE_EQ(w->Clocks[1]->TimeLocation().StdOffset, 5.5) << name;
         // The computer's local time read as 5.5 hours east of UTC.
         EXPECT_NEAR(far.Location.CurrentDateTime(), Now() - 5.5 / 24 + 3.0 / 24, 1e-8) << name;
     }

@@ -122,7 +122,8 @@ TEST_F(ListFileTest, ClockFileRulesForLocalClocks) {
     ASSERT_EQ(state.Clocks.size(), 3u);
     EXPECT_EQ(state.Clocks[0]->ClockType, 1);
     EXPECT_EQ(state.Clocks[0]->Location.Name, "Home");
-    EXPECT_EQ(state.Clocks[0]->Location.StdOffset, 1); // the host's offset
+    EXPECT_EQ(state.Clocks[0]->Location.StdOffset, 0);  // its own place, kept
+    EXPECT_EQ(state.Clocks[0]->Location.HostOffset, 1); // the host's offset
     EXPECT_EQ(state.Clocks[1]->ClockType, 0);          // later Local clocks are Location clocks
     EXPECT_EQ(state.Clocks[2]->ClockType, 0);
     EXPECT_EQ(state.LocalClock.ClockType, 1);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -153,4 +154,65 @@ TEST(DamagedSettings, AreToldOnceAtTheStart) {
     EXPECT_EQ(told, 1u) << ::testing::PrintToString(presenter.Texts);
     EXPECT_TRUE(fs::exists(keys / "HKEY_CURRENT_USER.reg.bad"));
 }
+} // namespace
+
+namespace {
+
+// A full disk under the key store: each failing save names a temporary of its
+// own, as the store's writer makes a fresh one each time.
+class TFullDiskStore : public THXMemoryPrefsStore {
+public:
+    bool Full = false;
+    int Tries = 0;
+    void EndUpdate() override {
+        if (Full)
+            throw std::runtime_error("cannot write /keys/HKEY_CURRENT_USER.reg." +
+                                     std::to_string(++Tries) + ": No space left on device");
+    }
+};
+
+// With the splash off every activation saves, and the box about a failed save
+// activates the window again when it closes: one failing save is told once,
+// until a save works again.
+TEST(FullDisk, AFailingSaveIsToldOnceUntilASaveWorks) {
+    TestApp();
+    TTrayIcon::SetNotificationAreaOverride(true);
+    TRecordingPresenter presenter;
+    SetMessagePresenter(&presenter);
+    QTemporaryDir tmp;
+    TFullDiskStore store;
+    for (const char* name : {"FirstRun", "InstallUpgrade", "ShowSplash", "CheckForUpgrades"})
+        store.SetValue(THXRootKey::HKEY_CURRENT_USER, kPrefsKey, name,
+                       THXStoredValue::FromInteger(0));
+    {
+        SavingClocks w(store);
+        w.SplashDelayMs = 0;
+        w.FormCreate("/nonexistent", {"-datadir", tmp.path().toStdString()});
+        w.show();
+        const auto told = [&] {
+            size_t n = 0;
+            for (const std::string& t : presenter.Texts)
+                n += t.find("Unable to save the preferences") != std::string::npos;
+            presenter.Texts.clear();
+            return n;
+        };
+        told();
+        store.Full = true;
+        for (int i = 0; i < 5; ++i)
+            w.FormActivate();
+        EXPECT_EQ(store.Tries, 5);
+        EXPECT_EQ(told(), 1u);
+        store.Full = false;
+        w.FormActivate();
+        EXPECT_EQ(told(), 0u);
+        store.Full = true;
+        w.FormActivate();
+        w.FormActivate();
+        EXPECT_EQ(told(), 1u) << "failing again after a save that worked";
+        store.Full = false;
+    }
+    SetMessagePresenter(nullptr);
+    TTrayIcon::SetNotificationAreaOverride(std::nullopt);
+}
+
 } // namespace

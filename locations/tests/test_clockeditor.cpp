@@ -526,3 +526,83 @@ TEST_F(ClockEditorTest, RecordAPlaceOrClockThatWouldNotReadBackIsRefused) {
     EXPECT_TRUE(presenter.Texts.empty()) << presenter.Texts[0];
     EXPECT_EQ(w->Clocks[1]->Location.Name, "#1 Base Camp");
 }
+
+// ------------------------------------------------------------ clock type
+
+// Local shows the computer's time and never takes the place the clock keeps:
+// back as a Location clock, the clock shows its own place's time again and
+// its record in the clocks file is byte for byte what it was, whichever way
+// the type was changed.
+TEST_F(ClockEditorTest, LocalAndBackKeepsTheClocksOwnPlace) {
+    // The computer at UTC+5, 12:07 UTC: Paris (UTC+1) shows 13:07.
+    PinClock(EncodeDate(2026, 1, 15) + EncodeTime(12, 7, 0, 0), 5.0);
+    TClockDisplay& d = ClockDisplayOf(*w);
+    auto typeFromMenu = [&](int type) {
+        w->CurrentClock = 0;
+        w->Menu("smiClockType")->actions()[type]->trigger();
+    };
+    auto setClock = [&](int type) {
+        ChooseType(type);
+        Click("sbApply");
+    };
+    struct Row {
+        const char* What;
+        std::function<void()> ToLocal, ToLocation;
+    } rows[] = {
+        {"the This Clock menu", [&] { typeFromMenu(1); }, [&] { typeFromMenu(0); }},
+        {"the manager, keeping the values",
+         [&] {
+             OpenForClock(0);
+             presenter.Answers = {mrNo};
+             setClock(1);
+             ASSERT_TRUE(C("vcbDaylightSavings")->isHidden());
+             EXPECT_EQ(Text("eUTCOffset"), "5"); // the computer's, not typed
+         },
+         [&] {
+             ChooseType(0);
+             EXPECT_EQ(Text("eUTCOffset"), "1"); // the place's own again
+             Click("sbApply");
+         }},
+        {"the manager's clock selector, then Set Clock on the Local clock",
+         [&] {
+             typeFromMenu(1);
+             OpenForClock(1);
+             auto* c = C<QComboBox>("cbCurrentClock");
+             c->setCurrentIndex(0);
+             emit c->activated(0);
+             Click("sbApply");
+         },
+         [&] { setClock(0); }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.What);
+        w->LoadRegTimeInfo();
+        w->WMApplySettings();
+        d.UpdateClockDisplays(true);
+        const std::string saved = ReadFile(dir.filePath("hxclocks.hxd"));
+        const std::string place = w->Clocks[0]->Location.LocationDataStr('\t');
+        ASSERT_EQ(d.DisplayText(0).toStdString(), "13:07:00");
+
+        r.ToLocal();
+        Settle();
+        w->WMApplySettings();
+        d.UpdateClockDisplays(true);
+        ASSERT_EQ(w->Clocks[0]->ClockType, 1);
+        EXPECT_EQ(d.DisplayText(0).toStdString(), "17:07:00");
+        EXPECT_EQ(w->Clocks[0]->Location.LocationDataStr('\t'), place);
+        EXPECT_NE(ReadFile(dir.filePath("hxclocks.hxd")).find(place), std::string::npos);
+
+        r.ToLocation();
+        Settle();
+        w->WMApplySettings();
+        d.UpdateClockDisplays(true);
+        EXPECT_EQ(w->Clocks[0]->ClockType, 0);
+        EXPECT_EQ(d.DisplayText(0).toStdString(), "13:07:00");
+        EXPECT_EQ(ReadFile(dir.filePath("hxclocks.hxd")), saved);
+        if (M()) {
+            M()->ClockChanged = M()->LocationChanged = false;
+            M()->hide();
+        }
+    }
+    ResetClockSource();
+}

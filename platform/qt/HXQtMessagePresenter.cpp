@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QPushButton>
+#include <QWindow>
 
 QString TQtMessagePresenter::TitleOf(TMsgDlgType type) {
     switch (type) {
@@ -109,10 +110,18 @@ bool TQtMessagePresenter::StayOnTopWindowShown() {
 TModalResult TQtMessagePresenter::Present(const std::string& text, TMsgDlgType type,
                                           TMsgDlgButtons buttons, int /*helpContext*/) {
     QWidget* owner = OwnerWindow(Parent);
-    std::unique_ptr<QMessageBox> box = CreateDialog(text, type, buttons, owner);
+    // The box is shown above the window it is raised from (a transient of
+    // it, and on top with it) but is not that window's child: the window may
+    // go while the box is up (an alarm's pop-up times out), and the box stays
+    // until it is answered; no question is answered by its window closing.
+    std::unique_ptr<QMessageBox> box = CreateDialog(text, type, buttons, nullptr);
     if (StayOnTopWindowShown()) box->setWindowFlag(Qt::WindowStaysOnTopHint);
-    // The owner can go while the box is up (an alarm's pop-up times out), and
-    // takes its box with it.
+    if (owner) {
+        if (QWindow* above = owner->window()->windowHandle()) {
+            box->winId(); // its own window, to be made a transient of the owner's
+            box->windowHandle()->setTransientParent(above);
+        }
+    }
     QPointer<QMessageBox> alive(box.get());
     const int result = box->exec();
     if (!alive) {

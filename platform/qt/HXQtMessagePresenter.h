@@ -8,8 +8,9 @@
 
 class TQtMessagePresenter : public IMessagePresenter {
 public:
-    // Parent owns the boxes raised while no window of the program is active
-    // or modal; otherwise the window the box is raised from owns it.
+    // A box is shown above the window it is raised from, or above parent
+    // while no window of the program is active or modal; none of them owns
+    // it.
     explicit TQtMessagePresenter(QWidget* parent = nullptr) : Parent(parent) {}
     TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                          int helpContext) override;
@@ -23,10 +24,10 @@ public:
     // The modal result for what QMessageBox::exec returned.
     static TModalResult ResultOf(int execResult, TMsgDlgButtons buttons);
     static QString TitleOf(TMsgDlgType type);
-    // The window a box raised now belongs to: the modal window that is up
-    // (the only one the user can be working in), else the active window,
-    // else the fallback. A box is shown above its owner, also above one that
-    // stays on top, so no box can hide under a window it blocks.
+    // The window a box raised now is shown above: the modal window that is
+    // up (the only one the user can be working in), else the active window,
+    // else the fallback. A box is shown above it, also above one that stays
+    // on top, so no box can hide under a window it blocks.
     static QWidget* OwnerWindow(QWidget* fallback = nullptr);
     // A window of the program that stays on top is up: a modal window opened
     // now must stay on top too, or it could open under the window it blocks.

@@ -50,8 +50,8 @@ TEST_F(ClockTest, TypesAndTheirTexts) {
     EXPECT_EQ(c.DisplayString(), "Feb 14 07:00");
     c.ShowDate = false;
 
-    c.ClockType = 1;
-    EXPECT_EQ(c.TitleHintString(), "Local: New York NY, USA {-5}  <click to change>");
+    c.ClockType = 1; // the computer's offset: 0 here
+    EXPECT_EQ(c.TitleHintString(), "Local: New York NY, USA {0}  <click to change>");
     EXPECT_EQ(c.HintString(), "Local Time");
     c.ClockType = 2;
     EXPECT_EQ(c.DisplayTime(), "12:00");
@@ -106,15 +106,24 @@ TEST_F(ClockTest, TitleHintShowsFractionalOffsets) {
     EXPECT_EQ(c.TitleHintString(), "Delhi , India {5,5}  <click to change>");
 }
 
-TEST_F(ClockTest, LocalClockTimeFromStandardDateFromCurrent) {
-    PinClock(At(2026, 7, 15, 22, 30), 0);
+// A Local clock tells the computer's time, whatever place it keeps; the
+// place is left as it is and tells its own time again as a Location clock.
+TEST_F(ClockTest, LocalClockTellsTheComputersTimeAndKeepsItsPlace) {
+    PinClock(At(2026, 7, 15, 20, 30), 2); // the computer: 22:30 local, UTC+2
     THXClock c;
-    c.Location.StdOffset = 1;
-    c.Location.Rule.ReadDataString("3");
-    c.ClockType = 1;
+    c.Location.StdOffset = -8;
+    c.Location.Rule.ReadDataString("2");
+    c.Location.HostOffset = 2;
     c.TimeFormat = "HH:MM";
-    EXPECT_EQ(c.DisplayTime(), "23:30");
-    EXPECT_EQ(c.DisplayDate(), "Jul 16");
+    c.ClockType = 1;
+    const std::string kept = c.Location.LocationDataStr('\t');
+    EXPECT_EQ(c.DisplayTime(), "22:30");
+    EXPECT_EQ(c.DisplayDate(), "Jul 15");
+    EXPECT_DOUBLE_EQ(c.ClockDateTime(), At(2026, 7, 15, 22, 30));
+    EXPECT_DOUBLE_EQ(c.TimeLocation().CurrentUTCOffset(), 2);
+    EXPECT_EQ(c.Location.LocationDataStr('\t'), kept);
+    c.ClockType = 0;
+    EXPECT_EQ(c.DisplayTime(), "13:30"); // 20:30 UTC, -7 with daylight saving
 }
 
 TEST_F(ClockTest, TimeFormatLists) {

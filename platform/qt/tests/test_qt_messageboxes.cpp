@@ -1,5 +1,6 @@
 #include "QtTestSupport.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/HXTermination.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -7,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -132,24 +134,50 @@ TEST_F(QtMessageBoxes, TextIsPlainAndEndsAtNul) {
     EXPECT_EQ(box->textFormat(), Qt::PlainText);
 }
 
-// A box belongs to the modal window it is raised from, stays on top with it,
-// and goes when that window goes (an alarm's pop-up that times out).
-TEST_F(QtMessageBoxes, ABoxBelongsToTheModalWindowItIsRaisedFrom) {
+// A box shows above the modal window it is raised from and stays on top with
+// it, but is not that window's: when the window goes while the box is up (an
+// alarm's pop-up that times out) the box stays until it is answered, and the
+// answer is the user's, never one made up by the window closing.
+TEST_F(QtMessageBoxes, ABoxOutlivesTheModalWindowItIsRaisedFrom) {
     QPointer<QDialog> owner = new QDialog;
     owner->setWindowFlag(Qt::WindowStaysOnTopHint);
     owner->setWindowModality(Qt::ApplicationModal);
     owner->show();
-    bool onTop = false;
+    bool onTop = false, above = false, stayed = false;
     AnswerWhenShown(Seen, [&](QMessageBox* box) {
         onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        if (box->parentWidget() == owner)
-            delete owner.data();
-        else
-            PressEscape(box);
+        above = box->windowHandle() != nullptr &&
+                box->windowHandle()->transientParent() == owner->windowHandle();
+        delete owner.data();
+        QPointer<QMessageBox> alive(box);
+        QTimer::singleShot(50, box, [alive, &stayed] {
+            stayed = alive && alive->isVisible();
+            if (alive) alive->button(QMessageBox::Yes)->click();
+        });
     });
-    EXPECT_EQ(THXMessageBoxes::AskYesNo("Keep it?"), mrNo);
+    EXPECT_EQ(THXMessageBoxes::AskYesNo("Keep it?"), mrYes);
     EXPECT_TRUE(onTop);
-    EXPECT_TRUE(owner.isNull()) << "the box was not the pop-up's";
+    EXPECT_TRUE(above) << "the box is not shown above the window it came from";
+    EXPECT_TRUE(stayed) << "the box went with its window";
+    EXPECT_TRUE(owner.isNull());
     EXPECT_EQ(ShownBox(), nullptr);
-    delete owner.data();
+}
+
+// At the end of the session (a logout) nothing waits on a question: the box
+// that is up closes as Escape closes it, what the program holds is saved, and
+// later boxes are not shown at all.
+TEST_F(QtMessageBoxes, AtTheSessionsEndNoQuestionWaits) {
+    bool saved = false;
+    AnswerWhenShown(Seen, [&](QMessageBox*) { EndSession([&] { saved = true; }); });
+    EXPECT_EQ(THXMessageBoxes::AskYesNoCancel("Save the changes?"), mrCancel);
+    EXPECT_TRUE(saved);
+    TAnswer later;
+    AnswerWhenShown(later, Click(QMessageBox::Yes));
+    EXPECT_EQ(THXMessageBoxes::AskYesNo("Are you sure?"), mrNo);
+    EXPECT_FALSE(later.Seen);
+    EXPECT_EQ(ShownBox(), nullptr);
+    EndMessageDialogs(false);
+    // Boxes show again; the answerer still waiting takes this one.
+    EXPECT_EQ(THXMessageBoxes::AskYesNo("Are you sure?"), mrYes);
+    EXPECT_TRUE(later.Seen);
 }

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
@@ -137,4 +138,116 @@ TEST_F(RulewickRoad, StartedFromTheMainWindowSavesOnCtrlSAndTellsIt) {
     SetCompanionDirectory({});
     TTrayIcon::SetNotificationAreaOverride(std::nullopt);
     SetMessagePresenter(nullptr);
+}
+
+// ------------------------------------------------------------ logout
+
+namespace {
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// SIGTERM, as a logout sends it, and the milliseconds until the program has
+// ended; -1 when it still runs after 5 s.
+int TermAndTime(TChildProcess& p, int* status) {
+    QElapsedTimer t;
+    t.start();
+    ::kill(p.Pid(), SIGTERM);
+    *status = p.Wait(5000);
+    return *status == -1 ? -1 : int(t.elapsed());
+}
+
+} // namespace
+
+class LogoutRoad : public RulewickRoad {
+protected:
+    std::vector<std::string> Env() const {
+        return {"DISPLAY=" + Display,
+                "QT_QPA_PLATFORM=xcb",
+                "DBUS_SESSION_BUS_ADDRESS=" + SessionBus.Address(),
+                "HOROLUX_KEYSTORE_DIR=" + Dir + "/ks",
+                "HOROLUX_DATADIR=" + Suite,
+                "XDG_DATA_HOME=" + Dir + "/xdg",
+                "XDG_CONFIG_HOME=" + Dir + "/xdg",
+                "HOME=" + Dir};
+    }
+    std::string Window(const std::string& name) {
+        return Xdotool({"search", "--sync", "--onlyvisible", "--name", name}, Display, 60000);
+    }
+    void ClickIn(const std::string& window, int x, int y) {
+        Xdotool(
+            {"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"},
+            Display);
+        QThread::msleep(300);
+    }
+    void TypeIn(const std::string& window, const std::string& text) {
+        Xdotool({"windowfocus", "--sync", window, "type", "--delay", "20", text}, Display);
+        QThread::msleep(300);
+    }
+};
+
+// A rule added but not saved is in the rule file after the logout, and the
+// program is gone within 2 s.
+TEST_F(LogoutRoad, RulewickSavesAnAddedRuleAndEnds) {
+    TChildProcess rulewick;
+    ASSERT_TRUE(rulewick.Start({Suite + "rulewick"}, Env()));
+    const std::string window = Window("^Daylight Saving Time Manager$");
+    ASSERT_FALSE(window.empty()) << "no rulewick window";
+    ClickIn(window, 166, 41); // the "Horolux Rules" page
+    ClickIn(window, 566, 67); // the rule's name
+    TypeIn(window, "Logout Rule");
+    ClickIn(window, 485, 486); // Add
+    ASSERT_EQ(FileText(Suite + "hxdst.hxd"), kRules) << "nothing is saved before the logout";
+    int status = 0;
+    const int ms = TermAndTime(rulewick, &status);
+    ASSERT_GE(ms, 0) << "rulewick did not end";
+    EXPECT_LT(ms, 2000);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(FileText(Suite + "hxdst.hxd"),
+              "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/EU\r\n"
+              "North America/2.1.3.60.02:00:00/1.1.11.0.02:00:00/\r\n"
+              "Logout Rule/N.1.1.60.02:00:00/N.1.1.0.02:00:00/\r\n");
+}
+
+// The location manager holds an edit not yet applied: a logout asks nothing,
+// saves the lists and ends within 2 s.
+TEST_F(LogoutRoad, HoroluxWithTheManagersEditsPendingSavesAndEnds) {
+    std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg")
+        << "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n\"FirstRun\"=dword:0\n"
+           "\"InstallUpgrade\"=dword:0\n\"ShowSplash\"=dword:0\n\"CheckForUpgrades\"=dword:0\n"
+           "\"ConnectionType\"=dword:1\n";
+    // One clock, its title in a large font: a click well inside it hits it
+    // whatever the tool bar above it measures.
+    std::ofstream(Suite + "hxclocks.hxd", std::ios::binary)
+        << "HXClockData-1.0.0:\tLocation\tMMM DD\tHH:MM:SS\tDigital\tFalse\t0\tArial\t0\t-60\t45\t0"
+           "\tNNNN!\tArial\t65280\t-13\t10\t0\tNNNN!\tLos Angeles\t-8\t0\t34.05222\t118.24278"
+           "\tNorth America/2.1.3.60.02:00:00/1.1.11.0.01:00:00/\tLos Angeles\tCalifornia"
+           "\tUnited States of America\tLAX!\r\n";
+    TChildProcess horolux;
+    ASSERT_TRUE(horolux.Start({HX_SUITE_DIR "/horolux", "-datadir", Suite}, Env()));
+    const std::string main = Window("UTC$");
+    ASSERT_FALSE(main.empty()) << "no main window";
+    ClickIn(main, 60, 60); // the clock's title: configure it
+    const std::string question = Window("^Confirm$");
+    ASSERT_FALSE(question.empty()) << "no question to activate the manager";
+    Xdotool({"windowfocus", "--sync", question, "key", "Return"}, Display);
+    const std::string manager = Window("^Time Zone Manager$");
+    ASSERT_FALSE(manager.empty()) << "no location manager";
+    QThread::msleep(500);
+    ClickIn(manager, 661, 98); // the city
+    TypeIn(manager, " edited");
+    const std::string clocks = FileText(Suite + "hxclocks.hxd");
+    ASSERT_FALSE(clocks.empty());
+    int status = 0;
+    const int ms = TermAndTime(horolux, &status);
+    ASSERT_GE(ms, 0) << "horolux did not end: it waits on a question";
+    EXPECT_LT(ms, 2000);
+    EXPECT_EQ(status, 0);
+    // The lists as they were (the edit was never applied), and the
+    // preferences written at the end.
+    EXPECT_EQ(FileText(Suite + "hxclocks.hxd"), clocks);
+    EXPECT_NE(FileText(Dir + "/ks/HKEY_CURRENT_USER.reg").find("\"FormWidth\"="),
+              std::string::npos);
 }
