@@ -18,6 +18,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <memory>
@@ -63,6 +64,22 @@ std::map<QString, QByteArray> Files(const QString& dir) {
         if (path.endsWith("/.horolux.lock")) continue;
         QFile f(path);
         files[QDir(dir).relativeFilePath(path)] = f.open(QIODevice::ReadOnly) ? f.readAll() : "?";
+    }
+    return files;
+}
+
+// The files once the running horolux has finished the saves of its start: no
+// temporary left and nothing changed for a moment (a slow build may still be
+// saving when the window is up).
+std::map<QString, QByteArray> SettledFiles(const QString& dir) {
+    auto files = Files(dir);
+    for (int i = 0; i < 100; ++i) {
+        QThread::msleep(200);
+        auto now = Files(dir);
+        const bool saving = std::any_of(now.begin(), now.end(),
+                                        [](const auto& f) { return f.first.endsWith(".hx_"); });
+        if (!saving && now == files) break;
+        files = std::move(now);
     }
     return files;
 }
@@ -140,7 +157,7 @@ TEST_F(DataDirProgram, ASecondHoroluxOnTheSameDataDirectoryRefusesAndWritesNothi
         QThread::msleep(50);
     ASSERT_TRUE(Started());
     ASSERT_TRUE(IsBusNameOwned(HXMainWindowBusName, *one.Connection));
-    const auto before = Files(tmp.filePath("data"));
+    const auto before = SettledFiles(tmp.filePath("data"));
 
     // Another desktop session, and a start that finds no bus at all.
     for (const QString& bus : {other.Address, kNoBus}) {

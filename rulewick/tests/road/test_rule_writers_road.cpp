@@ -10,6 +10,7 @@
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "locations/TimeZoneManager.h"
+#include "rulewick/tests/road/RoadX.h"
 #include "timemodel/HX_messages.h"
 
 #include <QCoreApplication>
@@ -25,21 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* kXvfb = "/usr/bin/Xvfb";
-const char* kXdotool = "/usr/bin/xdotool";
-
-std::string Xdotool(const std::vector<std::string>& args, const std::string& display,
-                    int timeoutMs = 30000) {
-    TChildProcess p;
-    std::vector<std::string> argv{kXdotool};
-    argv.insert(argv.end(), args.begin(), args.end());
-    if (!p.Start(argv, {"DISPLAY=" + display})) return {};
-    std::string line;
-    p.ReadLine(line, timeoutMs);
-    p.Wait(timeoutMs);
-    return line;
-}
 
 std::string Get(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

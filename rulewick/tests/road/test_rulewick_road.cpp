@@ -11,6 +11,7 @@
 #include "clockapp/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
+#include "rulewick/tests/road/RoadX.h"
 #include "timemodel/DSTRuleFile.h"
 
 #include <QAction>
@@ -26,22 +27,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* kXvfb = "/usr/bin/Xvfb";
-const char* kXdotool = "/usr/bin/xdotool";
-
-// One xdotool run; its first output line, empty on failure.
-std::string Xdotool(const std::vector<std::string>& args, const std::string& display,
-                    int timeoutMs = 30000) {
-    TChildProcess p;
-    std::vector<std::string> argv{kXdotool};
-    argv.insert(argv.end(), args.begin(), args.end());
-    if (!p.Start(argv, {"DISPLAY=" + display})) return {};
-    std::string line;
-    p.ReadLine(line, timeoutMs);
-    p.Wait(timeoutMs);
-    return line;
-}
 
 const std::string kRules = "# the shipped rules\r\nVERSION:\t2026.1\r\n"
                            "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/EU\r\n"
