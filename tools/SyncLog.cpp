@@ -203,15 +203,9 @@ bool TSyncLogReader::Begin() {
     // What a check was to confirm is decided anew.
     CloseCheck();
     FCheck.Due = false;
-    const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        if (fd >= 0) ::close(fd);
-        // What was read is gone with the file.
-        Forget();
-        return false;
-    }
-    const TStamp stamp = StampOf(st);
+    TStamp stamp;
+    const int fd = OpenLog(stamp);
+    if (fd < 0) return false;
     // The same file, grown or as it was: its bytes before the end of the
     // last read must still be those read then.
     bool resume = !FStartOver && SameFile(stamp) && stamp.Size >= FOffset;
@@ -253,14 +247,9 @@ bool TSyncLogReader::OpenFromTop() {
     // Points an unfinished read added to the chart are of a file that is
     // not there any more.
     if (!FFromTop && FSamplesAtBegin <= FSamples.size()) FSamples.resize(FSamplesAtBegin);
-    const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
-        if (fd >= 0) ::close(fd);
-        Forget();
-        return false;
-    }
-    const TStamp stamp = StampOf(st);
+    TStamp stamp;
+    const int fd = OpenLog(stamp);
+    if (fd < 0) return false;
     FFd = fd;
     FBeginStamp = stamp;
     FSteps = 0;
@@ -276,6 +265,19 @@ bool TSyncLogReader::OpenFromTop() {
     FStartOver = false;
     ++FWholeReads;
     return true;
+}
+
+int TSyncLogReader::OpenLog(TStamp& stamp) {
+    const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        // What was read is gone with the file.
+        Forget();
+        return -1;
+    }
+    stamp = StampOf(st);
+    return fd;
 }
 
 void TSyncLogReader::Forget() {

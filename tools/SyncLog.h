@@ -144,6 +144,9 @@ private:
     bool SameFile(const TStamp& s) const { return s.Device == FDevice && s.Inode == FInode; }
 
     bool OpenFromTop();
+    // The log opened read-only and its stamp; -1 (and all read forgotten)
+    // when it cannot be.
+    int OpenLog(TStamp& stamp);
     void Forget();
     void Commit(const TStamp& stamp, bool trusted);
     bool EndOfRead();
