@@ -842,6 +842,11 @@ TEST_F(TimeToolWindows, CalculatorTimeFieldsTakeATypedTimeAndRefuseANonTime) {
         Child<QTabWidget>(calc, "pcCalc")->setCurrentWidget(Child<QWidget>(calc, f.Page));
         auto* field = Child<QWidget>(calc, f.Field);
         ASSERT_TRUE(field);
+        // The time shows whole, however narrow the window.
+        calc->resize(calc->minimumSizeHint());
+        QApplication::processEvents();
+        EXPECT_GE(field->contentsRect().width(),
+                  field->fontMetrics().horizontalAdvance("00:00:00"));
         auto answer = [&](const char* typed) {
             presenter.Texts.clear();
             QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
