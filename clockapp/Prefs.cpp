@@ -6,6 +6,7 @@
 #include "clockapp/TrayIcon.h"
 #include "platform/media/HXSound.h"
 #include "platform/qt/QtGraphics.h"
+#include "platform/qt/TimeField.h"
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/HXClock.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -80,6 +81,14 @@ QTime TimeOfDay(double days) {
 
 double DayFraction(const QTime& t) {
     return QTime(0, 0).msecsTo(t) / 86400000.0;
+}
+
+// Shows the page a field is on, in the tabs within tabs too.
+void ShowPageOf(QWidget* field) {
+    for (QWidget* page = field; page->parentWidget(); page = page->parentWidget())
+        if (auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
+            tabs && tabs->indexOf(page) >= 0)
+            tabs->setCurrentWidget(page);
 }
 
 bool AllDigits(const std::string& s) {
@@ -564,6 +573,14 @@ bool TF_hxPrefs::eventFilter(QObject* watched, QEvent* event) {
 
 // The fields are checked again: OK pressed with Enter never leaves them.
 void TF_hxPrefs::OKBtnClick() {
+    // A chime time that is no time would be stored as midnight.
+    for (const auto& [field, label] : {std::pair{ui->dtp_ChimeStartTime, ui->l_ChimeStart},
+                                       std::pair{ui->dtp_ChimeEndTime, ui->l_ChimeEnd}})
+        if (!field->time().isValid()) {
+            ShowPageOf(field);
+            ReportBadTime(field, S(label->text()));
+            return;
+        }
     if (!me_AutoDurationExit()) {
         ui->pc_PrefsTabs->setCurrentWidget(ui->ts_Sync);
         return;
@@ -573,11 +590,7 @@ void TF_hxPrefs::OKBtnClick() {
         auto* edit = findChild<QLineEdit*>(row.Edit);
         if (!edit || !edit->isModified() || !ReportMissingSoundFile(S(edit->text()), Main.DataDir))
             continue;
-        // Its page shows, in the tabs within tabs too.
-        for (QWidget* page = edit; page->parentWidget(); page = page->parentWidget())
-            if (auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
-                tabs && tabs->indexOf(page) >= 0)
-                tabs->setCurrentWidget(page);
+        ShowPageOf(edit);
         edit->setFocus();
         edit->selectAll();
         return;

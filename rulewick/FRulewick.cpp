@@ -5,6 +5,7 @@
 #include "ui_FRulewick.h"
 
 #include "clockapp/controls/FramedCmboBx.h"
+#include "platform/qt/TimeField.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HX_messages.h"
 #include "timemodel/RecordCheck.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 namespace {
 
@@ -150,7 +152,8 @@ TFRulewick::TFRulewick(const std::string& dataDir, QWidget* parent)
                            static_cast<QComboBox*>(ui->vcbStartMonth), static_cast<QComboBox*>(ui->vcbEndMonth)})
         connect(box, &QComboBox::currentIndexChanged, this, &TFRulewick::AnyPropertyChanged);
     for (QLineEdit* edit : {ui->eName, ui->eStartBias, ui->eEndBias, ui->eBias, ui->eStdName,
-                            ui->eDltName})
+                            ui->eDltName, static_cast<QLineEdit*>(ui->dtpStartTime),
+                            static_cast<QLineEdit*>(ui->dtpEndTime)})
         connect(edit, &QLineEdit::textChanged, this, &TFRulewick::AnyPropertyChanged);
     connect(ui->mNotes, &QPlainTextEdit::textChanged, this, &TFRulewick::AnyPropertyChanged);
     // The editor follows the highlighted rule of the page showing: a click on
@@ -160,8 +163,6 @@ TFRulewick::TFRulewick(const std::string& dataDir, QWidget* parent)
     connect(ui->pcRuleList, &QTabWidget::currentChanged, this, [this] {
         ReloadHighlighted(OnSystemPage() ? ui->vlvSystemRules : ui->vlvRules);
     });
-    connect(ui->dtpStartTime, &QTimeEdit::timeChanged, this, &TFRulewick::AnyPropertyChanged);
-    connect(ui->dtpEndTime, &QTimeEdit::timeChanged, this, &TFRulewick::AnyPropertyChanged);
 }
 
 TFRulewick::~TFRulewick() {
@@ -387,7 +388,7 @@ void TFRulewick::ShowRule() {
         const TDSTEvent& Ev;
         QLineEdit* Bias;
         TFramedComboBox *Month, *Type, *Day;
-        QTimeEdit* Time;
+        TTimeField* Time;
     } sides[2] = {
         {EditedRule.StartDate, ui->eStartBias, ui->vcbStartMonth, ui->vcbStartType,
          ui->vcbStartDay, ui->dtpStartTime},
@@ -441,7 +442,7 @@ void TFRulewick::ReadRuleFields() {
         TDSTEvent& Ev;
         QLineEdit* Bias;
         TFramedComboBox *Month, *Type, *Day;
-        QTimeEdit* Time;
+        TTimeField* Time;
     } sides[2] = {
         {r.StartDate, ui->eStartBias, ui->vcbStartMonth, ui->vcbStartType, ui->vcbStartDay,
          ui->dtpStartTime},
@@ -454,7 +455,8 @@ void TFRulewick::ReadRuleFields() {
         s.Ev.Bias = StrToInt(s.Bias->text().toStdString());
         s.Ev.Day = s.Ev.Kind == 6 ? StrToIntDef(Text(s.Day), 0) : DayOfWeekFromName(Text(s.Day));
         s.Ev.Month = IndexOf(MonthNames(), Text(s.Month)) + 1;
-        s.Ev.Time = FromTime(s.Time->time());
+        // A side of no kind hides its time, which is then kept as it was.
+        if (s.Time->time().isValid()) s.Ev.Time = FromTime(s.Time->time());
     }
     EditedRule.Copy(r);
 }
@@ -515,9 +517,22 @@ bool TFRulewick::CheckRuleText(bool system) {
     return true;
 }
 
+// Each side that takes place at a time must be given one.
+bool TFRulewick::CheckRuleTimes() {
+    for (auto [type, box, label, time] :
+         {std::tuple{ui->vcbStartType, ui->gbStart, ui->lStartTime, ui->dtpStartTime},
+          std::tuple{ui->vcbEndType, ui->gbEnd, ui->lEndTime, ui->dtpEndTime}}) {
+        if (Text(type) == "None" || time->time().isValid()) continue;
+        ReportBadTime(time, box->title().toStdString() + " " +
+                                label->text().remove(':').trimmed().toStdString());
+        return false;
+    }
+    return true;
+}
+
 void TFRulewick::sbAddClick() {
     const bool system = OnSystemPage();
-    if (!CheckRuleText(system)) return;
+    if (!CheckRuleText(system) || !CheckRuleTimes()) return;
     try {
         ReadRuleFields();
         if (system) ReadSystemBias();
@@ -567,7 +582,7 @@ void TFRulewick::sbUpdateClick() {
                                       "zone to the list");
             return;
         }
-        if (!CheckRuleText(false)) return;
+        if (!CheckRuleText(false) || !CheckRuleTimes()) return;
         try {
             ReadRuleFields();
         } catch (const Exception& e) {
@@ -582,7 +597,7 @@ void TFRulewick::sbUpdateClick() {
         SelectInList(ui->vlvRules, i);
         return;
     }
-    if (!CheckRuleText(true)) return;
+    if (!CheckRuleText(true) || !CheckRuleTimes()) return;
     const std::string name = ui->eName->text().toStdString();
     if (!SystemZoneExists(Registry, name)) {
         THXMessageBoxes::ShowError("The zone '" + name + "' is not in the registry");

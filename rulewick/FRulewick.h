@@ -75,6 +75,9 @@ protected:
 private:
     bool FormClose();
     bool CheckRuleText(bool system);
+    // For Add and Update: false, and the user told which, when a time field
+    // in use holds no time.
+    bool CheckRuleTimes();
     void ReadSystemBias();
     bool WriteSystemRule(bool mayCreate);
     bool DeleteSystemRule();

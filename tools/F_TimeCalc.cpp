@@ -1,6 +1,7 @@
 #include "tools/F_TimeCalc.h"
 
 #include "clockapp/MainWindow.h"
+#include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "tools/TimeCalc.h"
 #include "ui_TFhxCalendar.h"
@@ -8,17 +9,26 @@
 
 namespace {
 
-TDateTime Combined(const TDateField* date, const QTimeEdit* time) {
+// Both fields must hold what they stand for (see TimeTaken).
+TDateTime Combined(const TDateField* date, const TTimeField* time) {
     const QDate d = date->date();
     const QTime t = time->time();
     return EncodeDate(d.year(), d.month(), d.day()) + EncodeTime(t.hour(), t.minute(), t.second(), 0);
 }
 
-void SetPickers(TDateField* date, QTimeEdit* time, TDateTime dt) {
+void SetPickers(TDateField* date, TTimeField* time, TDateTime dt) {
     int y, mo, d, h, mi, s, ms;
     DecodeDateTime(dt, y, mo, d, h, mi, s, ms);
     date->setDate(QDate(y, mo, d));
     time->setTime(QTime(h, mi, s));
+}
+
+// True when the time field holds a time; otherwise the user is told, naming
+// the field by what it reads beside it, and nothing is worked out.
+bool TimeTaken(TTimeField* time, const QString& caption) {
+    if (time->time().isValid()) return true;
+    ReportBadTime(time, caption.trimmed().toStdString());
+    return false;
 }
 
 } // namespace
@@ -108,7 +118,8 @@ void TF_TimeCalc::ChangeZone(int tag) {
 
 void TF_TimeCalc::sb_WhenWhereAnswerClick() {
     // A date still being typed is taken first, or refused and nothing worked out.
-    if (!ui->dtp_WhenWhereDate->TakeTyped()) return;
+    if (!ui->dtp_WhenWhereDate->TakeTyped() || !TimeTaken(ui->dtp_WhenWhereTime, ui->lbl_2->text()))
+        return;
     Guarded([&] {
         const TDateTime t = Combined(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime);
         TTimeLocation& here = Locations[0];
@@ -126,7 +137,8 @@ void TF_TimeCalc::sbDiffAnswerClick() {
 }
 
 void TF_TimeCalc::sb_WhatZoneAnswerClick() {
-    if (!ui->dtp_WhatZoneDate->TakeTyped()) return;
+    if (!ui->dtp_WhatZoneDate->TakeTyped() || !TimeTaken(ui->dtp_WhatZoneTime, ui->lbl_8->text()))
+        return;
     Guarded([&] {
         const TDateTime t = Combined(ui->dtp_WhatZoneDate, ui->dtp_WhatZoneTime);
         ui->l_WhatZoneAnswer->setText(QString::fromStdString(WhatZone(t, FMain.LocalClock.Location.UTC())));
@@ -134,7 +146,9 @@ void TF_TimeCalc::sb_WhatZoneAnswerClick() {
 }
 
 void TF_TimeCalc::sbDateTimeWhenAnswerClick() {
-    if (!ui->dtpDateTimeWhenDate->TakeTyped()) return;
+    if (!ui->dtpDateTimeWhenDate->TakeTyped() ||
+        !TimeTaken(ui->dtpDateTimeWhenTime, ui->pcCalc->tabText(ui->pcCalc->indexOf(ui->ts_DateTimeWhen))))
+        return;
     Guarded([&] {
         const std::array<std::string, 6> span = {
             ui->eYears->text().toStdString(), ui->eMonths->text().toStdString(),

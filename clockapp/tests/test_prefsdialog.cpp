@@ -10,6 +10,7 @@
 #include "clockapp/TrayIcon.h"
 #include "platform/media/HXSound.h"
 #include "platform/qt/QtGraphics.h"
+#include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -26,10 +28,10 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimeEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <set>
 
@@ -231,8 +233,8 @@ protected:
             EXPECT_EQ(Find<QCheckBox>(d, f.Control)->isChecked(), (*w).*f.Pref) << f.Control;
         for (const auto& f : kTextFields)
             EXPECT_EQ(TextOf(d, f).toStdString(), TextA(f)) << f.Control;
-        EXPECT_EQ(Find<QTimeEdit>(d, "dtp_ChimeStartTime")->time(), QTime(7, 15));
-        EXPECT_EQ(Find<QTimeEdit>(d, "dtp_ChimeEndTime")->time(), QTime(22, 45));
+        EXPECT_EQ(Find<TTimeField>(d, "dtp_ChimeStartTime")->time(), QTime(7, 15));
+        EXPECT_EQ(Find<TTimeField>(d, "dtp_ChimeEndTime")->time(), QTime(22, 45));
         EXPECT_TRUE(Radio(d, "rg_ChimeType", 3));
         EXPECT_TRUE(Radio(d, "rg_ConstrainWindow", 2));
         EXPECT_EQ(Find<QSpinBox>(d, "seClockSize")->value(), 120);
@@ -256,8 +258,8 @@ protected:
             else
                 Find<QLineEdit>(d, f.Control)->setText(text);
         }
-        Find<QTimeEdit>(d, "dtp_ChimeStartTime")->setTime(QTime(6, 30));
-        Find<QTimeEdit>(d, "dtp_ChimeEndTime")->setTime(QTime(23, 0));
+        Find<TTimeField>(d, "dtp_ChimeStartTime")->setTime(QTime(6, 30));
+        Find<TTimeField>(d, "dtp_ChimeEndTime")->setTime(QTime(23, 0));
         ChooseRadio(d, "rg_ChimeType", 4);
         ChooseRadio(d, "rg_ConstrainWindow", 3);
         Find<QSpinBox>(d, "seClockSize")->setValue(200);
@@ -701,6 +703,61 @@ TEST_F(PrefsDialogTest, OkRefusesATypedSoundFileThatIsNotThere) {
     });
     EXPECT_EQ(w->MinorAlarmSound, here);
     EXPECT_EQ(w->Chime15mins, !quarter);
+}
+
+// A chime time typed whole over the one shown is taken and stored; one that
+// is no time is refused at OK, by name, on its page, and nothing is taken
+// until it is put right.
+TEST_F(PrefsDialogTest, ChimeTimesTakeATypedTimeAndOkRefusesANonTime) {
+    const struct {
+        const char *Field, *Caption, *Stored, *Typed;
+        double Days;
+        const char* Bad;
+    } rows[] = {
+        {"dtp_ChimeStartTime", "Start", "ChimeStartTime", "09:00:00", 9.0 / 24, "9.00"},
+        {"dtp_ChimeEndTime", "End", "ChimeEndTime", "21:30", 21.5 / 24, "24:00"},
+    };
+    // Selects the whole field and types over it, as a user does.
+    auto type = [](QWidget* field, const char* text) {
+        auto key = [field](int code, Qt::KeyboardModifiers mods, const QString& typed) {
+            for (const QEvent::Type t : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent e(t, code, mods, typed);
+                QApplication::sendEvent(field, &e);
+            }
+        };
+        key(Qt::Key_A, Qt::ControlModifier, {});
+        for (const QChar c : QString(text)) key(c.toUpper().unicode(), Qt::NoModifier, c);
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.Field);
+        const bool quarter = w->Chime15mins;
+        WithDialog([&](TF_hxPrefs& d) {
+            auto* field = Find<QWidget>(&d, r.Field);
+            auto* tabs = Find<QTabWidget>(&d, "pc_PrefsTabs");
+            Find<QCheckBox>(&d, "cb_Chime15mins")->setChecked(!quarter);
+            tabs->setCurrentIndex(tabs->count() - 1);
+            type(field, r.Bad);
+            presenter.Texts.clear();
+            Find<QPushButton>(&d, "OKBtn")->click();
+            EXPECT_TRUE(d.isVisible());
+            EXPECT_EQ(presenter.Texts,
+                      Strings{std::string("\"") + r.Caption +
+                              "\" must be a time of day written as HH:MM:SS: '" + r.Bad +
+                              "' is not one."});
+            EXPECT_TRUE(field->isVisible()) << "its page shown";
+            EXPECT_EQ(w->Chime15mins, quarter);
+            type(field, r.Typed);
+            Find<QPushButton>(&d, "OKBtn")->click();
+            EXPECT_FALSE(d.isVisible());
+        });
+        EXPECT_EQ(w->Chime15mins, !quarter);
+        w->WritePrefs();
+        const auto stored = store.GetValue(CU, kPrefsKey, r.Stored);
+        ASSERT_TRUE(stored && stored->Bytes.size() == sizeof(double));
+        double days = 0;
+        std::memcpy(&days, stored->Bytes.data(), sizeof days);
+        EXPECT_DOUBLE_EQ(days, r.Days);
+    }
 }
 
 TEST_F(PrefsDialogTest, CheckForUpgradesNowRunsTheMainWindowsCommand) {

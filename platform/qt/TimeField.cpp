@@ -40,6 +40,14 @@ void TTimeField::setTime(const QTime& time) {
                            : QString());
 }
 
+QSize TTimeField::minimumSizeHint() const {
+    QSize s = QLineEdit::minimumSizeHint();
+    // Room for the text and the cursor after it, beside what a line edit
+    // always needs (its frame and margins).
+    s.rwidth() += fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4;
+    return s;
+}
+
 void TTimeField::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) {
         Step(e->key() == Qt::Key_Up ? 1 : -1);

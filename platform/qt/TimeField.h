@@ -24,6 +24,9 @@ public:
     // The form the time is typed in, as the user reads it.
     static QString FormatHint() { return QStringLiteral("HH:MM:SS"); }
 
+    // Never narrower than a whole time.
+    QSize minimumSizeHint() const override;
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
 

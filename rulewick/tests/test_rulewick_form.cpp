@@ -3,6 +3,7 @@
 #include "RulewickTestSupport.h"
 #include "clockapp/controls/FramedCmboBx.h"
 #include "rulewick/FramedListVw.h"
+#include "platform/qt/TimeField.h"
 #include "rulewick/SystemZones.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HX_messages.h"
@@ -12,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimeEdit>
 #include <QToolButton>
 #include <deque>
 
@@ -138,11 +138,11 @@ TEST_F(RulewickForm, StartShowsBothListsAndSelectionFillsTheEditor) {
     EXPECT_EQ(Combo("vcbStartDay"), "Sunday");
     EXPECT_EQ(Combo("vcbStartMonth"), "April");
     EXPECT_EQ(Text("eStartBias"), "30");
-    EXPECT_EQ(W<QTimeEdit>("dtpStartTime")->time(), QTime(1, 30));
+    EXPECT_EQ(W<TTimeField>("dtpStartTime")->time(), QTime(1, 30));
     EXPECT_EQ(Combo("vcbEndType"), "Last");
     EXPECT_EQ(Combo("vcbEndDay"), "Saturday");
     EXPECT_EQ(Combo("vcbEndMonth"), "October");
-    EXPECT_EQ(W<QTimeEdit>("dtpEndTime")->time(), QTime(3, 0));
+    EXPECT_EQ(W<TTimeField>("dtpEndTime")->time(), QTime(3, 0));
     EXPECT_FALSE(Form->Modified);
 
     // "None" hides its side.
@@ -250,6 +250,65 @@ TEST_F(RulewickForm, RecordARuleThatWouldNotReadBackIsRefused) {
         EXPECT_FALSE(W<QToolButton>("sbSave")->isEnabled());
     }
     EXPECT_EQ(Get(DataDir + "hxdst.hxd"), RuleFile);
+}
+
+// A time typed whole over the one shown is what Add and Update take, what
+// Save writes and what the system zone holds; one that is no time is refused
+// by the field's name before any question, and nothing changes.
+TEST_F(RulewickForm, RuleTimesTakeATypedTimeAndRefuseANonTime) {
+    Open();
+    const struct {
+        const char *Page, *List, *Row, *Name, *Field, *Caption, *Bad, *Typed, *Button;
+    } rows[] = {
+        {"tsHoroluxRules", "vlvRules", "Europe", nullptr, "dtpStartTime", "Start Time", "3h15",
+         "3:15", "sbUpdate"},
+        {"tsHoroluxRules", "vlvRules", "Odd", "Late", "dtpEndTime", "End Time", "23:59:60",
+         "23:59:59", "sbAdd"},
+        {"tsSystemRuleList", "vlvSystemRules", "Europe - Berlin", nullptr, "dtpEndTime",
+         "End Time", "noon", "12:14:48", "sbUpdate"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.Row);
+        Page(r.Page);
+        Pick(r.List, Row(r.List, r.Row));
+        auto* field = W<QWidget>(r.Field);
+        const auto own = Captions("vlvRules");
+        const bool unsaved = W<QToolButton>("sbSave")->isEnabled();
+        auto berlin = [&] {
+            return Form->SystemRules[size_t(Row("vlvSystemRules", "Europe - Berlin"))].RuleString();
+        };
+        const std::string system = berlin();
+        auto type = [&](const char* text) {
+            QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(field, text);
+        };
+        EXPECT_FALSE(Form->Modified);
+        type(r.Bad);
+        EXPECT_TRUE(Form->Modified) << "an edit not yet applied";
+        if (r.Name) Type("eName", r.Name);
+        Boxes.Texts.clear();
+        Boxes.Answers = {mrYes};
+        Click(r.Button);
+        EXPECT_EQ(Boxes.Texts, (std::vector<std::string>{
+                                   std::string("\"") + r.Caption +
+                                   "\" must be a time of day written as HH:MM:SS: '" + r.Bad +
+                                   "' is not one."}));
+        EXPECT_EQ(Captions("vlvRules"), own);
+        EXPECT_EQ(W<QToolButton>("sbSave")->isEnabled(), unsaved);
+        EXPECT_EQ(berlin(), system);
+        type(r.Typed);
+        Boxes.Answers = {mrYes};
+        Click(r.Button);
+        EXPECT_FALSE(Form->Modified);
+    }
+    EXPECT_EQ(Form->SystemRules[size_t(Row("vlvSystemRules", "Europe - Berlin"))].RuleString(),
+              "L.1.3.60.02:00:00-L.1.10.0.12:14:48");
+    W<QAction>("smiSave")->trigger();
+    EXPECT_EQ(Get(DataDir + "hxdst.hxd"),
+              "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/No DST applies\r\n"
+              "Europe/L.1.3.60.03:15:00/L.1.10.0.02:00:00/EU\r\n"
+              "Odd/1.1.4.30.01:30:00/L.7.10.0.03:00:00/first Sunday, last Saturday\r\n"
+              "Late/1.1.4.30.01:30:00/L.7.10.0.23:59:59/first Sunday, last Saturday\r\n");
 }
 
 TEST_F(RulewickForm, MissingBadAndChangedFiles) {
@@ -374,7 +433,7 @@ TEST_F(RulewickForm, ClearCloseAndAbout) {
     EXPECT_EQ(Text("eEndBias"), "0");
     EXPECT_EQ(Combo("vcbStartType"), "None");
     EXPECT_EQ(Combo("vcbEndMonth"), "January");
-    EXPECT_EQ(W<QTimeEdit>("dtpStartTime")->time(), QTime(2, 0));
+    EXPECT_EQ(W<TTimeField>("dtpStartTime")->time(), QTime(2, 0));
 
     // Closing stops at the first refusal.
     Boxes.Texts.clear();

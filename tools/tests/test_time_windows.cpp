@@ -3,6 +3,7 @@
 #include "clockapp/tests/WindowTest.h"
 #include "clockapp/SyncControl.h"
 #include "platform/qt/DateField.h"
+#include "platform/qt/TimeField.h"
 #include "tickmatch/SyncRules.h"
 #include "tools/DriftChart.h"
 #include "tools/F_SysTimeInfo.h"
@@ -26,7 +27,6 @@
 #include <QScatterSeries>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimeEdit>
 #include <QTimer>
 
 #include <cstdlib>
@@ -93,7 +93,7 @@ void SetWhen(QWidget* w, const char* date, const char* time, TDateTime t) {
     int y, mo, d, h, mi, s, ms;
     DecodeDateTime(t, y, mo, d, h, mi, s, ms);
     Child<TDateField>(w, date)->setDate(QDate(y, mo, d));
-    Child<QTimeEdit>(w, time)->setTime(QTime(h, mi, s));
+    Child<TTimeField>(w, time)->setTime(QTime(h, mi, s));
 }
 void Flush() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -195,7 +195,7 @@ TEST_F(TimeToolWindows, CalculatorWhenWhereAndDifference) {
     ASSERT_TRUE(calc);
     // The pickers start at the home clock's UTC.
     EXPECT_EQ(Child<TDateField>(calc, "dtp_WhenWhereDate")->date(), QDate(2026, 1, 15));
-    EXPECT_EQ(Child<QTimeEdit>(calc, "dtp_WhatZoneTime")->time(), QTime(12, 0));
+    EXPECT_EQ(Child<TTimeField>(calc, "dtp_WhatZoneTime")->time(), QTime(12, 0));
 
     // Two empty places: the time given.
     SetWhen(calc, "dtp_WhenWhereDate", "dtp_WhenWhereTime", EncodeDate(2026, 7, 1) + 0.5);
@@ -781,7 +781,7 @@ TEST_F(TimeToolWindows, ToolDateFieldsTakeATypedDateAndRefuseAnImpossibleOne) {
         if (f.Page) Child<QTabWidget>(calc, "pcCalc")->setCurrentWidget(Child<QWidget>(calc, f.Page));
         auto* field = Child<QWidget>(f.Window, f.Field);
         ASSERT_TRUE(field);
-        if (f.Time) Child<QTimeEdit>(f.Window, f.Time)->setTime(QTime(1, 0));
+        if (f.Time) Child<TTimeField>(f.Window, f.Time)->setTime(QTime(1, 0));
         auto answer = [&] {
             if (f.Answer) Click(f.Window, f.Answer);
             return Text(f.Window, f.Shown);
@@ -815,5 +815,50 @@ TEST_F(TimeToolWindows, ToolDateFieldsTakeATypedDateAndRefuseAnImpossibleOne) {
             EXPECT_FALSE(astroTimer->isActive());
             EXPECT_EQ(Text(astro, "l_LocalTime"), "00:00");
         }
+    }
+}
+
+// Every time field of the calculator takes a time typed whole over the one it
+// shows, and the answer is worked out from it; a text that is no time is
+// refused at Answer, by the field's name, and the answer stays.
+TEST_F(TimeToolWindows, CalculatorTimeFieldsTakeATypedTimeAndRefuseANonTime) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    PinClock(EncodeDate(2027, 1, 31) + 0.5, 0); // every field starts at 12:00:00 on 31/01/2027
+    auto* calc = Open<TF_TimeCalc>(TToolWindow::TimeCalc, "sb_Calc");
+    ASSERT_TRUE(calc);
+    const struct {
+        const char *Page, *Field, *Caption, *Typed, *Bad, *Answer, *Shown, *Expected;
+    } fields[] = {
+        {"ts_WhenWhere", "dtp_WhenWhereTime", "when it is", "12:14:48", "12:14:60",
+         "sb_WhenWhereAnswer", "l_WhenWhereAnswer", "Sunday 31, January, 2027  12:14:48"},
+        // 17:30 where the home clock reads 12:00 is five and a half hours ahead.
+        {"ts_WhatZone", "dtp_WhatZoneTime", "If it is currently", "17:30", "half five",
+         "sb_WhatZoneAnswer", "l_WhatZoneAnswer", "5.5"},
+        {"ts_DateTimeWhen", "dtpDateTimeWhenTime", "DateTime When", "9:05:07", "25:00:00",
+         "sbDateTimeWhenAnswer", "lDateTimeWhenAnswer", "Sunday 31, January, 2027  09:05:07"},
+    };
+    for (const auto& f : fields) {
+        SCOPED_TRACE(f.Field);
+        Child<QTabWidget>(calc, "pcCalc")->setCurrentWidget(Child<QWidget>(calc, f.Page));
+        auto* field = Child<QWidget>(calc, f.Field);
+        ASSERT_TRUE(field);
+        // The time shows whole, however narrow the window.
+        calc->resize(calc->minimumSizeHint());
+        QApplication::processEvents();
+        EXPECT_GE(field->contentsRect().width(),
+                  field->fontMetrics().horizontalAdvance("00:00:00"));
+        auto answer = [&](const char* typed) {
+            presenter.Texts.clear();
+            QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(field, typed);
+            Click(calc, f.Answer);
+            return Text(calc, f.Shown);
+        };
+        EXPECT_EQ(answer(f.Typed), f.Expected);
+        EXPECT_TRUE(presenter.Texts.empty());
+        EXPECT_EQ(answer(f.Bad), f.Expected);
+        EXPECT_EQ(presenter.Texts, std::vector<std::string>{std::string("\"") + f.Caption +
+                                                            "\" must be a time of day written as "
+                                                            "HH:MM:SS: '" + f.Bad + "' is not one."});
     }
 }
