@@ -170,16 +170,21 @@ void TFTimeZoneMap::SetUpLayers() {
     LocationsLayer->SetName("Locations");
     LocationsLayer->MaxFontHeight = 15;
     MainGlobe->SetAltitude(0);
-    LocationPresenter = new TPointPresenter(LocationsLayer, "LocationPresenter", 0);
-    LocationPresenter->PointType = TPointPresenterType::ppDiamond;
-    LocationPresenter->SetPointSize(10);
-    LocationPresenter->SetPointUnit(TGlobeUnits::Pixel);
-    LocationPresenter->PointPen.SetPen(0x0000FF, TPenStyle::psSolid, 1);
-    LocationPresenter->PointBrush.SetBrush(0xFF0000, TBrushStyle::bsSolid);
-    LocationPresenter->TitleAlignment = TTitleAlignment::taBottomRight;
-    LocationPresenter->TitleFont.SetFontUnit(TGlobeUnits::NauticalMile);
-    LocationPresenter->TitleFont.SetFontAngle(200);
-    LocationPresenter->TitleFont.SetFontSize(static_cast<int32_t>(TitleFontSize));
+    auto presenter = [this](const char* name, int size) {
+        auto* p = new TPointPresenter(LocationsLayer, name, 0);
+        p->PointType = TPointPresenterType::ppDiamond;
+        p->SetPointSize(size);
+        p->SetPointUnit(TGlobeUnits::Pixel);
+        p->PointPen.SetPen(0x0000FF, TPenStyle::psSolid, 1);
+        p->PointBrush.SetBrush(0xFF0000, TBrushStyle::bsSolid);
+        p->TitleAlignment = TTitleAlignment::taBottomRight;
+        p->TitleFont.SetFontUnit(TGlobeUnits::NauticalMile);
+        p->TitleFont.SetFontAngle(200);
+        p->TitleFont.SetFontSize(static_cast<int32_t>(TitleFontSize));
+        return p;
+    };
+    LocationPresenter = presenter("LocationPresenter", 10);
+    KnownPresenter = presenter("KnownPresenter", 4);
     CheckLayerItem(W.ZoneLayer, ui->miZoneLayer);
     CheckLayerItem(W.ObjectLayer, ui->miObjectLayer);
 }
@@ -245,9 +250,9 @@ void TFTimeZoneMap::UpdateHomePoint() {
     HomePoint = MakePoint(DecimalToGlobeUnits(-HomeLocation.Longitude), DecimalToGlobeUnits(HomeLocation.Latitude));
 }
 
-void TFTimeZoneMap::AddLocation(const TTimeLocation& location) {
+void TFTimeZoneMap::AddLocation(const TTimeLocation& location, TPointPresenter* presenter) {
     auto* o = new TGeoDataObject(LocationsLayer);
-    o->SetPresenter(LocationPresenter);
+    o->SetPresenter(presenter ? presenter : LocationPresenter);
     o->ID = 0;
     o->Title = location.Name;
     o->AddPoint(MakePoint(DecimalToGlobeUnits(-location.Longitude), DecimalToGlobeUnits(location.Latitude)));
@@ -364,7 +369,7 @@ void TFTimeZoneMap::sbPlotKnownClick() {
     if (!W.ActivateTimeZoneManager())
         return;
     for (const auto& l : W.StandardLocations)
-        AddLocation(*l);
+        AddLocation(*l, KnownPresenter);
     UpdateHomePoint();
     MainGlobe->RedrawLayers();
 }

@@ -58,6 +58,9 @@ public:
     double TitleFontSize = 30.0;
     TGlobeLayer* LocationsLayer = nullptr;
     TPointPresenter* LocationPresenter = nullptr;
+    // "Plot All": the same diamonds, small enough that some tens of
+    // thousands of them leave the land they stand on to be seen.
+    TPointPresenter* KnownPresenter = nullptr;
     // The layer files that did not load (their layers stay empty).
     std::vector<std::string> FailedFiles;
 
@@ -100,7 +103,7 @@ private:
     void FormActivate();
     void SetUpLayers();
     void CheckLayerItem(int& preference, QMenu* menu);
-    void AddLocation(const TTimeLocation& location);
+    void AddLocation(const TTimeLocation& location, TPointPresenter* presenter = nullptr);
     void UpdateHomePoint();
     void ShowAltitude();
     void RenderShadow();

@@ -422,6 +422,46 @@ TEST_F(MapWindow, ACutLayerFileDrawsNothingAndAnswersNoReadOut) {
 }
 
 // A maximised window shows the whole fitted globe.
+// "Plot All" with every shipped place on a whole globe still lets the land
+// be seen: centred on Europe, the most crowded part of the map, most land
+// in view keeps its colour.
+TEST_F(MapWindow, AllShippedPlacesOnAWholeGlobeLeaveTheLandVisible) {
+    Ship("01-timezones.lyr", "01-timezones.lyr");
+    Ship("02-countries.lyr", "02-countries.lyr");
+    ASSERT_TRUE(QFile::copy(HX_SOURCE_DIR "/data/hxzones.hxd", dir.path() + "/hxzones.hxd"));
+    Open(1, 2);
+    w->LoadStandardLocations();
+    ASSERT_GT(w->StandardLocations.size(), 20000u);
+    Centre(Place("Paris", 48.86, -2.35));
+    map->sbClearClick();
+    TGlobeView* g = map->MainGlobe;
+    g->SetCanvasSize(800, 600, 96);
+    map->sbZoomToFitClick();
+    g->LocateToLL(DecimalToGlobeUnits(10), DecimalToGlobeUnits(48));
+    auto picture = [g] {
+        g->RedrawLayers();
+        g->RebuildIfNeeded();
+        return g->GlobeCanvas.Image.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage before = picture();
+    map->findChild<QToolButton*>("sbPlotKnown")->click();
+    ASSERT_GT(map->LocationsLayer->ObjectCount(), 20000);
+    const QImage after = picture();
+    ASSERT_EQ(before.size(), after.size());
+    int land = 0, covered = 0;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x) {
+            const QRgb b = before.pixel(x, y) & 0xFFFFFF;
+            if (b == 0x0000FF || b == 0 || b == 0xFFFFFF) continue;
+            ++land;
+            // The diamonds' red rim and blue fill.
+            const QRgb a = after.pixel(x, y) & 0xFFFFFF;
+            covered += a == 0xFF0000 || a == 0x0000FF;
+        }
+    ASSERT_GT(land, 5000);
+    EXPECT_LT(double(covered) / land, 0.5) << covered << " of " << land << " land pixels covered";
+}
+
 TEST_F(MapWindow, AfterMaximisingTheFittedGlobeIsWholeInTheView) {
     Open();
     Centre(Place("Home", 10, 20));
