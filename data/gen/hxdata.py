@@ -71,6 +71,16 @@ DATA_RELEASE = 2
 NONE_RULE = "None/N.1.1.0.02:00:00/N.1.1.0.02:00:00/No DST applies"
 UNKNOWN_RULE = "Unknown/N.1.1.0.02:00:00/N.1.1.0.02:00:00/DST Rule is not known"
 
+# The city table names a few countries by their formal names; the location
+# manager lists countries by name, where a user looks for the common one.
+COMMON_COUNTRY_NAMES = {
+    "JO": "Jordan",
+    "KR": "South Korea",
+    "LT": "Lithuania",
+    "MC": "Monaco",
+    "MD": "Moldova",
+}
+
 # Rows of the city table under 15,000 people are its capitals and seats of
 # government; these few with no population at all are neither and stay out.
 NOT_CAPITALS = {
@@ -419,7 +429,10 @@ def main():
     # not also "United States").
     for c in sorted(cities, key=lambda c: (c["cc"], c["country"])):
         if c["cc"] and clean(c["country"]):
-            countries[c["cc"]] = clean(c["country"])
+            countries[c["cc"]] = COMMON_COUNTRY_NAMES.get(c["cc"], clean(c["country"]))
+
+    def country_of(c):
+        return countries.get(c["cc"]) or clean(c["country"])
     places = []
     by_zone = {}
     for codes, lat, lon, zone, comment in zones:
@@ -474,7 +487,7 @@ def main():
         c = near[0][1]
         p["pop"] = c["pop"]
         p["region"] = clean(c["state"])
-        p["country"] = clean(c["country"]) or p["country"]
+        p["country"] = country_of(c) or p["country"]
     for i, c in enumerate(taken):
         if i in merged:
             continue
@@ -482,7 +495,7 @@ def main():
         places.append({
             "name": clean(c["name"]), "city": clean(c["name"]),
             "region": clean(c["state"]),
-            "country": clean(c["country"]), "code": c["tz"],
+            "country": country_of(c), "code": c["tz"],
             "lat": c["lat"], "lon": c["lon"], "std": std, "rule": rule,
             "pop": c["pop"],
         })
