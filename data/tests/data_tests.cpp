@@ -248,6 +248,10 @@ TEST(ShippedLocations, TownsOfFifteenThousandAndEveryCapitalAreListed) {
         {"Ngerulmud", "Palau", 9},     {"Palikir", "Micronesia", 11},
         {"Funafuti", "Tuvalu", 12},    {"San Marino", "San Marino", 1},
         {"Yaren District", "Nauru", 12}, {"Longyearbyen", "Svalbard and Jan Mayen", 1},
+        // Countries under the names a user looks for in the tree.
+        {"Vilnius", "Lithuania", 2},   {"Chisinau", "Moldova", 2},
+        {"Seoul", "South Korea", 9},   {"Amman", "Jordan", 3},
+        {"Monaco", "Monaco", 1},
     };
     for (const auto& t : towns) {
         const auto it = byName.find(t.Name);
