@@ -606,3 +606,44 @@ TEST_F(ClockEditorTest, LocalAndBackKeepsTheClocksOwnPlace) {
     }
     ResetClockSource();
 }
+
+// Places whose coordinates the degree, minute and second fields show only
+// to a tenth of a second.
+class UntouchedAngleTest : public ClockEditorTest {
+protected:
+    UntouchedAngleTest() {
+        const double at[][2] = {{34.05222, 118.24368}, {0, 0}, {-33.8688, -151.2093}};
+        for (size_t i = 0; i < 3; ++i) {
+            Places[i].Latitude = at[i][0];
+            Places[i].Longitude = at[i][1];
+        }
+    }
+};
+
+// Update and Set Clock with the angle fields untouched store each place as
+// it was, byte for byte.
+TEST_F(UntouchedAngleTest, UpdateAndSetClockKeepUntouchedCoordinates) {
+    const QString zones = dir.filePath("hxzones.hxd");
+    OpenForClock(0);
+    // A place shown exactly puts the list file in the writer's layout.
+    ClickLeaf("Tokyo");
+    Click("sb_UpdateLoc");
+    const std::string listed = ReadFile(zones);
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string record = Places[i].LocationDataStr('\t');
+        SCOPED_TRACE(record);
+        ASSERT_NE(listed.find(record), std::string::npos);
+        ClickLeaf(Places[i].Name);
+        Click("sb_UpdateLoc");
+        EXPECT_EQ(ReadFile(zones), listed);
+        Click("sbApply");
+        EXPECT_EQ(w->Clocks[0]->Location.LocationDataStr('\t'), record);
+        EXPECT_NE(ReadFile(dir.filePath("hxclocks.hxd")).find(record), std::string::npos);
+    }
+    // A field the user changes is read as typed.
+    ClickLeaf(Places[0].Name);
+    Type("e_LatS", "9.0");
+    Click("sb_UpdateLoc");
+    EXPECT_DOUBLE_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Latitude,
+                     34 + 3 / 60.0 + 9 / 3600.0);
+}
