@@ -647,3 +647,26 @@ TEST_F(UntouchedAngleTest, UpdateAndSetClockKeepUntouchedCoordinates) {
     EXPECT_DOUBLE_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Latitude,
                      34 + 3 / 60.0 + 9 / 3600.0);
 }
+
+// Exit while the clock editor holds edits not applied: No keeps the program
+// with its window and the edits, Yes ends it.
+TEST_F(ClockEditorTest, ExitAnsweredNoAtUnappliedEditsKeepsTheWindow) {
+    w->show();
+    OpenForClock(0);
+    C<QAbstractButton>("cbDisplayDate")->click();
+    ASSERT_TRUE(M()->ClockChanged);
+    presenter.Answers = {mrNo};
+    w->Action("mi_Exit")->trigger();
+    EXPECT_TRUE(presenter.Saw("Changes to the Current Clock have not be applied"));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(M()->isVisible());
+    EXPECT_FALSE(w->ExitRequested);
+    EXPECT_TRUE(w->Timer1->isActive());
+    EXPECT_TRUE(M()->ClockChanged);
+
+    presenter.Answers = {mrYes};
+    w->Action("mi_Exit")->trigger();
+    EXPECT_FALSE(M()->isVisible());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->ExitRequested);
+}
