@@ -865,11 +865,18 @@ void TF_clocks::closeEvent(QCloseEvent* e) {
         // that stays on the user's word (edits not yet applied) keeps the
         // program running with this window, instead of an end that the
         // refusal would cancel only after this window was gone. At a logout
-        // nobody is asked.
-        if (!Terminating && !CloseOtherWindows()) {
+        // nobody is asked. Until the others are closed the program is not
+        // ending: their questions and messages are shown as any other.
+        if (!Terminating) {
+            const bool exiting = ExitRequested;
             ExitRequested = false;
-            e->ignore();
-            return;
+            const bool closed = CloseOtherWindows();
+            // A logout while a window asked ends the program all the same.
+            if (!closed && !Terminating) {
+                e->ignore();
+                return;
+            }
+            ExitRequested = exiting || Terminating;
         }
         Timer1->stop();
         BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
