@@ -670,3 +670,30 @@ TEST_F(ClockEditorTest, ExitAnsweredNoAtUnappliedEditsKeepsTheWindow) {
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(w->ExitRequested);
 }
+
+// A logout while Exit's question is up: the program ends and saves all the
+// same, and the question is not waited on.
+TEST_F(ClockEditorTest, LogoutDuringExitsQuestionEndsAndSaves) {
+    struct TLogoutPresenter : IMessagePresenter {
+        TF_clocks* W = nullptr;
+        int Asked = 0;
+        TModalResult Present(const std::string&, TMsgDlgType, TMsgDlgButtons buttons,
+                             int) override {
+            ++Asked;
+            W->Terminating = true; // the signal arrives while the box is up
+            return EscapeResult(buttons);
+        }
+    } logout;
+    logout.W = w.get();
+    w->show();
+    OpenForClock(0);
+    C<QAbstractButton>("cbDisplayDate")->click();
+    w->Clocks[1]->Location.Name = "Kept at logout";
+    SetMessagePresenter(&logout);
+    w->Action("mi_Exit")->trigger();
+    SetMessagePresenter(&presenter);
+    EXPECT_EQ(logout.Asked, 1);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->ExitRequested);
+    EXPECT_NE(ReadFile(dir.filePath("hxclocks.hxd")).find("Kept at logout"), std::string::npos);
+}
