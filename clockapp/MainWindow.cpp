@@ -861,6 +861,23 @@ void TF_clocks::Timer1Timer() {
 
 void TF_clocks::closeEvent(QCloseEvent* e) {
     if (XtoClose || ExitRequested) {
+        // The other windows close before this one commits to ending: one
+        // that stays on the user's word (edits not yet applied) keeps the
+        // program running with this window, instead of an end that the
+        // refusal would cancel only after this window was gone. At a logout
+        // nobody is asked. Until the others are closed the program is not
+        // ending: their questions and messages are shown as any other.
+        if (!Terminating) {
+            const bool exiting = ExitRequested;
+            ExitRequested = false;
+            const bool closed = CloseOtherWindows();
+            // A logout while a window asked ends the program all the same.
+            if (!closed && !Terminating) {
+                e->ignore();
+                return;
+            }
+            ExitRequested = exiting || Terminating;
+        }
         Timer1->stop();
         BroadcastHXMessage(HXM_RASTerminateLINKHOLD);
         e->accept();
@@ -870,6 +887,15 @@ void TF_clocks::closeEvent(QCloseEvent* e) {
     }
     e->ignore();
     mi_ShowHideClick();
+}
+
+bool TF_clocks::CloseOtherWindows() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == this || !w->isVisible() || w->windowType() == Qt::Desktop) continue;
+        // A window that hides itself instead (the map) has let go.
+        if (!w->close() && w->isVisible()) return false;
+    }
+    return true;
 }
 
 void TF_clocks::FormDestroy() {

@@ -208,6 +208,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // Asks every other window to close; false when one stays open.
+    bool CloseOtherWindows();
     void changeEvent(QEvent* e) override;
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;

@@ -73,6 +73,13 @@ bool ReadAngle(const std::string& name, const std::string& h, const std::string&
     return true;
 }
 
+bool ShowsAngle(const std::string& h, const std::string& m, const std::string& s, bool negative,
+                bool storedNegative, double stored) {
+    if (!std::isfinite(stored) || negative != storedNegative) return false;
+    const TAngleFields f = AngleFields(stored);
+    return h == f.Degrees && m == f.Minutes && s == f.Seconds;
+}
+
 } // namespace
 
 std::string CheckLocationFields(const TLocationFieldTexts& t, TLocationFieldValues& values) {
@@ -84,6 +91,13 @@ std::string CheckLocationFields(const TLocationFieldTexts& t, TLocationFieldValu
     if (!ReadAngle("longitude", t.LongH, t.LongM, t.LongS, 180, v.Longitude, error)) return error;
     if (t.South) v.Latitude = -v.Latitude;
     if (t.East) v.Longitude = -v.Longitude;
+    // The fields hold tenths of a second: an angle whose fields still show
+    // what they showed for the stored value keeps that value, so a place
+    // nobody moved is stored as it was.
+    if (ShowsAngle(t.LatH, t.LatM, t.LatS, t.South, values.Latitude <= 0, values.Latitude))
+        v.Latitude = values.Latitude;
+    if (ShowsAngle(t.LongH, t.LongM, t.LongS, t.East, values.Longitude <= 0, values.Longitude))
+        v.Longitude = values.Longitude;
     values = v;
     return {};
 }

@@ -28,9 +28,10 @@ struct TLocationFieldValues {
     double Latitude = 0;  // north positive
     double Longitude = 0; // west positive
 };
-// Every numeric field checked at once: an empty text reads as 0. Empty on
-// success; otherwise the message that names the bad field, and values is
-// left as it was.
+// Every numeric field checked at once: an empty text reads as 0. values
+// comes in holding the stored place: a latitude or longitude whose fields
+// still show it keeps it exactly. Empty on success; otherwise the message
+// that names the bad field, and values is left as it was.
 std::string CheckLocationFields(const TLocationFieldTexts& texts, TLocationFieldValues& values);
 
 // The same place as far as the list file can tell: every stored field.

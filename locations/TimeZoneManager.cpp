@@ -804,6 +804,8 @@ bool TFTimeZoneManager::ReadLocationFields(bool forList) {
     t.LongS = S(ui->e_LongS->text());
     t.East = SelectedDirection(ui->sg_EastWest) == 0;
     TLocationFieldValues v;
+    v.Latitude = Location.Latitude;
+    v.Longitude = Location.Longitude;
     const std::string error = CheckLocationFields(t, v);
     if (!error.empty()) {
         THXMessageBoxes::ShowError(error);

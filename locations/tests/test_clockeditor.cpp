@@ -606,3 +606,94 @@ TEST_F(ClockEditorTest, LocalAndBackKeepsTheClocksOwnPlace) {
     }
     ResetClockSource();
 }
+
+// Places whose coordinates the degree, minute and second fields show only
+// to a tenth of a second.
+class UntouchedAngleTest : public ClockEditorTest {
+protected:
+    UntouchedAngleTest() {
+        const double at[][2] = {{34.05222, 118.24368}, {0, 0}, {-33.8688, -151.2093}};
+        for (size_t i = 0; i < 3; ++i) {
+            Places[i].Latitude = at[i][0];
+            Places[i].Longitude = at[i][1];
+        }
+    }
+};
+
+// Update and Set Clock with the angle fields untouched store each place as
+// it was, byte for byte.
+TEST_F(UntouchedAngleTest, UpdateAndSetClockKeepUntouchedCoordinates) {
+    const QString zones = dir.filePath("hxzones.hxd");
+    OpenForClock(0);
+    // A place shown exactly puts the list file in the writer's layout.
+    ClickLeaf("Tokyo");
+    Click("sb_UpdateLoc");
+    const std::string listed = ReadFile(zones);
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string record = Places[i].LocationDataStr('\t');
+        SCOPED_TRACE(record);
+        ASSERT_NE(listed.find(record), std::string::npos);
+        ClickLeaf(Places[i].Name);
+        Click("sb_UpdateLoc");
+        EXPECT_EQ(ReadFile(zones), listed);
+        Click("sbApply");
+        EXPECT_EQ(w->Clocks[0]->Location.LocationDataStr('\t'), record);
+        EXPECT_NE(ReadFile(dir.filePath("hxclocks.hxd")).find(record), std::string::npos);
+    }
+    // A field the user changes is read as typed.
+    ClickLeaf(Places[0].Name);
+    Type("e_LatS", "9.0");
+    Click("sb_UpdateLoc");
+    EXPECT_DOUBLE_EQ(w->StandardLocations[size_t(M()->CurrentIndex)]->Latitude,
+                     34 + 3 / 60.0 + 9 / 3600.0);
+}
+
+// Exit while the clock editor holds edits not applied: No keeps the program
+// with its window and the edits, Yes ends it.
+TEST_F(ClockEditorTest, ExitAnsweredNoAtUnappliedEditsKeepsTheWindow) {
+    w->show();
+    OpenForClock(0);
+    C<QAbstractButton>("cbDisplayDate")->click();
+    ASSERT_TRUE(M()->ClockChanged);
+    presenter.Answers = {mrNo};
+    w->Action("mi_Exit")->trigger();
+    EXPECT_TRUE(presenter.Saw("Changes to the Current Clock have not be applied"));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(M()->isVisible());
+    EXPECT_FALSE(w->ExitRequested);
+    EXPECT_TRUE(w->Timer1->isActive());
+    EXPECT_TRUE(M()->ClockChanged);
+
+    presenter.Answers = {mrYes};
+    w->Action("mi_Exit")->trigger();
+    EXPECT_FALSE(M()->isVisible());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->ExitRequested);
+}
+
+// A logout while Exit's question is up: the program ends and saves all the
+// same, and the question is not waited on.
+TEST_F(ClockEditorTest, LogoutDuringExitsQuestionEndsAndSaves) {
+    struct TLogoutPresenter : IMessagePresenter {
+        TF_clocks* W = nullptr;
+        int Asked = 0;
+        TModalResult Present(const std::string&, TMsgDlgType, TMsgDlgButtons buttons,
+                             int) override {
+            ++Asked;
+            W->Terminating = true; // the signal arrives while the box is up
+            return EscapeResult(buttons);
+        }
+    } logout;
+    logout.W = w.get();
+    w->show();
+    OpenForClock(0);
+    C<QAbstractButton>("cbDisplayDate")->click();
+    w->Clocks[1]->Location.Name = "Kept at logout";
+    SetMessagePresenter(&logout);
+    w->Action("mi_Exit")->trigger();
+    SetMessagePresenter(&presenter);
+    EXPECT_EQ(logout.Asked, 1);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->ExitRequested);
+    EXPECT_NE(ReadFile(dir.filePath("hxclocks.hxd")).find("Kept at logout"), std::string::npos);
+}

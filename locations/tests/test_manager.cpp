@@ -269,6 +269,13 @@ TEST_F(ManagerTest, AnglesShowAndReadBack) {
         EXPECT_EQ(Text("e_LongM"), r.LongM);
         EXPECT_EQ(Text("e_LongS"), r.LongS);
         EXPECT_EQ(C<QListWidget>("sg_EastWest")->currentRow(), r.EastWest);
+        // Untouched fields keep the stored angles exactly.
+        ASSERT_TRUE(M()->ReadLocationFields());
+        EXPECT_EQ(M()->Location.Latitude, r.Lat);
+        EXPECT_EQ(M()->Location.Longitude, r.Long);
+        // The same texts against other stored angles read as they stand.
+        M()->Location.Latitude = r.Lat + 1;
+        M()->Location.Longitude = r.Long + 1;
         ASSERT_TRUE(M()->ReadLocationFields());
         EXPECT_NEAR(M()->Location.Latitude, r.ReadLat, 1e-5);
         EXPECT_NEAR(M()->Location.Longitude, r.ReadLong, 1e-5);
