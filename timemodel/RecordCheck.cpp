@@ -154,44 +154,45 @@ std::string RecordFaultText(const TRecordFault& fault) {
     return "\"" + fault.Field + "\" cannot be stored: " + fault.Reason + ".\n\rNothing was stored.";
 }
 
+namespace {
+
+// How a list file's loader reads a line back: the record and whether the
+// line held it whole.
+template <class T> auto ReadBackAs(THXRecordKind kind) {
+    return [kind](T& record, const std::string& line) {
+        record.ParseDataString(line, '\t');
+        return WholeRecord(kind, line, '\t');
+    };
+}
+
+} // namespace
+
 TRecordFault CheckLocationRecord(const TTimeLocation& location, TRecordUse use) {
     return Judge(
         location, use, LocationFields,
         [](const TTimeLocation& l) { return l.LocationDataStr('\t'); },
-        [](TTimeLocation& l, const std::string& line) {
-            l.ParseDataString(line, '\t');
-            return WholeRecord(THXRecordKind::Location, line, '\t');
-        },
+        ReadBackAs<TTimeLocation>(THXRecordKind::Location),
         true);
 }
 
 TRecordFault CheckClockRecord(const THXClock& clock, TRecordUse use) {
     return Judge(
         clock, use, ClockFields, [](const THXClock& c) { return c.DataString('\t'); },
-        [](THXClock& c, const std::string& line) {
-            c.ParseDataString(line, '\t');
-            return WholeRecord(THXRecordKind::Clock, line, '\t');
-        },
+        ReadBackAs<THXClock>(THXRecordKind::Clock),
         false);
 }
 
 TRecordFault CheckAlarmRecord(const TAlarm& alarm, TRecordUse use) {
     return Judge(
         alarm, use, AlarmFields, [](const TAlarm& a) { return a.DataString('\t'); },
-        [](TAlarm& a, const std::string& line) {
-            a.ParseDataString(line, '\t');
-            return WholeRecord(THXRecordKind::Alarm, line, '\t');
-        },
+        ReadBackAs<TAlarm>(THXRecordKind::Alarm),
         false);
 }
 
 TRecordFault CheckEventRecord(const TTemperalEvent& event, TRecordUse use) {
     return Judge(
         event, use, EventFields, [](const TTemperalEvent& e) { return e.EventDataString('\t'); },
-        [](TTemperalEvent& e, const std::string& line) {
-            e.ParseDataString(line, '\t');
-            return WholeRecord(THXRecordKind::Event, line, '\t');
-        },
+        ReadBackAs<TTemperalEvent>(THXRecordKind::Event),
         false);
 }
 
