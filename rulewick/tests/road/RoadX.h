@@ -3,6 +3,8 @@
 
 #include "tickmatch/tests/TestProcess.h"
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,4 +22,21 @@ inline std::string Xdotool(const std::vector<std::string>& args, const std::stri
     p.ReadLine(line, timeoutMs);
     p.Wait(timeoutMs);
     return line;
+}
+
+// A private X server on a free display; its name (":N"), empty on failure.
+inline std::string StartXvfb(TChildProcess& x) {
+    if (!x.Start({kXvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}))
+        return {};
+    std::string number;
+    return x.ReadLine(number, 30000) ? ":" + number : std::string();
+}
+
+// dir (ending in "/") holding the shipped clocks, places and servers and
+// empty alarm and Dayloom lists.
+inline void FillListFiles(const std::string& dir) {
+    for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
+        std::filesystem::copy_file(std::string(HX_SUITE_DIR "/") + f, dir + f);
+    for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"})
+        std::ofstream(dir + f);
 }

@@ -27,13 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 ino_t Inode(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -66,16 +59,11 @@ protected:
         Data = Dir + "/data/";
         fs::create_directories(Data);
         fs::create_directories(Dir + "/ks");
-        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
-            fs::copy_file(std::string(HX_SUITE_DIR "/") + f, Data + f);
-        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"}) std::ofstream(Data + f);
+        FillListFiles(Data);
         std::ofstream(Data + "hxdst.hxd", std::ios::binary)
             << "# shipped\r\nVERSION:\t2026.1\r\n" + kEurope + "\r\n" + kAmerica + "\r\n";
-        ASSERT_TRUE(X.Start({kXvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
-                             "tcp"}));
-        std::string number;
-        ASSERT_TRUE(X.ReadLine(number, 30000)) << "Xvfb did not start";
-        Display = ":" + number;
+        Display = StartXvfb(X);
+        ASSERT_FALSE(Display.empty()) << "Xvfb did not start";
     }
     void TearDown() override {
         Rulewick.Stop();
@@ -130,7 +118,7 @@ TEST_F(RuleWritersRoad, WithNoBusBetweenThemNeitherLosesTheOthersRule) {
         manager->ShowLocation();
         const std::string both = kEurope + "\r\n" + kAmerica + "\r\n" + kZealand + "\r\n" +
                                  kChile + "\r\n";
-        EXPECT_EQ(Get(Data + "hxdst.hxd"), both);
+        EXPECT_EQ(ReadFile(Data + "hxdst.hxd"), both);
         EXPECT_EQ(manager->Rules.size(), 4u) << "the manager's list has rulewick's rule too";
 
         // rulewick saves from its own older read (Ctrl+S): without a question,
@@ -140,7 +128,7 @@ TEST_F(RuleWritersRoad, WithNoBusBetweenThemNeitherLosesTheOthersRule) {
         for (int i = 0; i < 400 && Inode(Data + "hxdst.hxd") == before; ++i)
             QThread::msleep(50);
         EXPECT_NE(Inode(Data + "hxdst.hxd"), before) << "rulewick did not save";
-        EXPECT_EQ(Get(Data + "hxdst.hxd"), both);
+        EXPECT_EQ(ReadFile(Data + "hxdst.hxd"), both);
         EXPECT_TRUE(presenter.Texts.empty()) << ::testing::PrintToString(presenter.Texts);
     }
     TTrayIcon::SetNotificationAreaOverride(std::nullopt);

@@ -47,16 +47,11 @@ protected:
         fs::create_directories(Dir + "/ks");
         fs::create_directories(Dir + "/xdg");
         fs::copy_file(HX_SUITE_DIR "/rulewick", Suite + "rulewick");
-        for (const char* f : {"hxclocks.hxd", "hxzones.hxd", "hxservers.hxd"})
-            fs::copy_file(std::string(HX_SUITE_DIR "/") + f, Suite + f);
-        for (const char* f : {"hxalarms.hxd", "hxdayloom.hxd"}) std::ofstream(Suite + f);
+        FillListFiles(Suite);
         std::ofstream(Suite + "hxdst.hxd", std::ios::binary) << kRules;
         ASSERT_TRUE(StartBuses(Dir, "rulewick-road"));
-        ASSERT_TRUE(X.Start({kXvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
-                             "tcp"}));
-        std::string number;
-        ASSERT_TRUE(X.ReadLine(number, 30000)) << "Xvfb did not start";
-        Display = ":" + number;
+        Display = StartXvfb(X);
+        ASSERT_FALSE(Display.empty()) << "Xvfb did not start";
     }
     void TearDown() override {
         if (RulewickPid > 0) ::kill(RulewickPid, SIGTERM);
