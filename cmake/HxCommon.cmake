@@ -35,11 +35,13 @@ function(hx_add_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/platform/tests/PinnedTz.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${HX_TEST_DIR})
   target_compile_definitions(${name} PRIVATE HX_SUITE_DIR="${HX_SUITE_DIR}"
-    HX_SOURCE_DIR="${CMAKE_SOURCE_DIR}" HX_TEST_DIR="${HX_TEST_DIR}")
+    HX_SOURCE_DIR="${CMAKE_SOURCE_DIR}" HX_TEST_DIR="${HX_TEST_DIR}"
+    HX_PINNED_TZDIR="${HX_PINNED_TZDIR}")
+  add_dependencies(${name} hx_pinned_tz)
   hx_own_target(${name})
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
