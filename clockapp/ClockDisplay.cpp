@@ -507,7 +507,10 @@ void TClockDisplay::LoadRegTimeInfo() {
     W.LocalZoneName = z.Ok && !z.Name.empty() ? z.Name : "Unknown Local Location";
     W.LocalClock.Location.StdOffset = offset;
     W.LocalClock.Location.HostOffset = offset;
+    FHostOffset = offset;
+    W.HomeZone = z.Ok ? ReadHomeZone(NowUTC()) : THomeZone();
     if (!z.Ok) {
+        W.LocalClock.Location.Rule.None();
         if (FTick.ShouldReportZoneFailure(true)) W.ShowErrorCode(60);
         return;
     }
@@ -517,12 +520,24 @@ void TClockDisplay::LoadRegTimeInfo() {
 
 void TClockDisplay::UpdateLocalOffsets() {
     TTimeLocation& home = W.LocalClock.Location;
-    if (W.OverrideLocalOffset)
+    if (W.OverrideLocalOffset) {
+        // The user's offset stands for the computer's, all year round.
         home.StdOffset = W.LocalOffsetOverride;
-    else
-        W.LocalOffsetOverride = home.StdOffset;
-    home.HostOffset = home.StdOffset;
-    home.Rule.None();
+        home.HostOffset = home.StdOffset;
+        home.Rule.None();
+    } else {
+        if (FHostOffset) home.HostOffset = *FHostOffset;
+        W.LocalOffsetOverride = home.HostOffset;
+        // The home place follows the zone, so what is set at home for the
+        // other side of a clock change happens at the wall time typed; the
+        // home clock itself tells the computer's time from the host offset.
+        if (W.HomeZone.Ok) {
+            SetHomeRule(home, W.HomeZone);
+        } else {
+            home.StdOffset = home.HostOffset;
+            home.Rule.None();
+        }
+    }
     FollowHostOffset();
     W.UpdateAlarmOffsets();
     W.UpdateEventOffsets();
@@ -535,7 +550,7 @@ void TClockDisplay::UpdateLocalOffsets() {
 void TClockDisplay::FollowHostOffset() {
     const TTimeLocation& home = W.LocalClock.Location;
     for (auto& c : W.Clocks)
-        c->Location.HostOffset = home.StdOffset;
+        c->Location.HostOffset = home.HostOffset;
 }
 
 // ---------------------------------------------------------------- commands
@@ -546,7 +561,7 @@ bool TClockDisplay::ValidCurrent() const {
 
 void TClockDisplay::sbAddClockClick() {
     W.Clocks.push_back(std::make_unique<THXClock>());
-    W.Clocks.back()->Location.HostOffset = W.LocalClock.Location.StdOffset;
+    W.Clocks.back()->Location.HostOffset = W.LocalClock.Location.HostOffset;
     RefreshClockObjects(true, false);
     W.CurrentClock = int(W.Clocks.size()) - 1;
     UpdateClockDisplays(true);
@@ -568,7 +583,7 @@ void TClockDisplay::miClkInsertBeforeClick() {
     const int pos = std::clamp(W.CurrentClock, 0, int(W.Clocks.size()));
     W.CurrentClock = pos;
     auto clock = std::make_unique<THXClock>();
-    clock->Location.HostOffset = W.LocalClock.Location.StdOffset;
+    clock->Location.HostOffset = W.LocalClock.Location.HostOffset;
     W.Clocks.insert(W.Clocks.begin() + pos, std::move(clock));
     W.HintClock = IndexAfterInsert(W.HintClock, pos);
     W.ChimeClock = IndexAfterInsert(W.ChimeClock, pos);

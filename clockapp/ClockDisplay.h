@@ -15,6 +15,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QFrame;
@@ -93,6 +94,7 @@ private:
     std::unique_ptr<ICaptionHost> FCaptionHost;
     std::unique_ptr<TForegroundCaption> FCaption;
     TTickClock FTick;
+    std::optional<double> FHostOffset; // the computer's offset at the last zone reading
     std::vector<QPointer<QWidget>> FControls;
     QString FTitleText, FTrayText;
     bool FInTick = false;

@@ -229,10 +229,24 @@ void TClockState::LoadRegTimeInfo() {
     std::tm local{};
     if (!localtime_r(&t, &local))
         throw Exception("Error Accessing Time Zone Information from the System");
-    LocalClock.Location.StdOffset = double(local.tm_gmtoff) / 3600.0;
-    LocalClock.Location.HostOffset = LocalClock.Location.StdOffset;
-    LocalClock.Location.Rule.None();
+    LocalClock.Location.HostOffset = double(local.tm_gmtoff) / 3600.0;
+    HomeZone = ReadHomeZone();
+    if (HomeZone.Ok) {
+        SetHomeRule(LocalClock.Location, HomeZone);
+    } else {
+        LocalClock.Location.StdOffset = LocalClock.Location.HostOffset;
+        LocalClock.Location.Rule.None();
+    }
     if (local.tm_zone) LocalZoneName = local.tm_zone;
+}
+
+void TClockState::TakeEarlierHomePlaces() {
+    // Only a home place that follows the zone: a fixed offset the user set
+    // says nothing about the records' days.
+    const TTimeLocation& home = LocalClock.Location;
+    if (!HomeZone.Ok || home.Rule.Name == "Unknown") return;
+    for (auto& a : Alarms) TakeEarlierHomePlace(a->Location, home, HomeZone);
+    for (auto& e : TemperalEvents) TakeEarlierHomePlace(e->Location, home, HomeZone);
 }
 
 // ------------------------------------------------------------ list files

@@ -5,6 +5,7 @@
 
 #include "clockapp/ClockPrefs.h"
 #include "clockapp/PrefsStore.h"
+#include "platform/media/HomePlace.h"
 #include "timemodel/Alarm.h"
 #include "timemodel/HXClock.h"
 #include "timemodel/SaveTemporary.h"
@@ -72,9 +73,13 @@ public:
     void SortLocationsByRegion();
     void SortLocationsByZone();
 
-    // The host's zone into the home clock: its whole current offset, daylight
-    // saving included, as standard offset with the rule "none".
+    // The host's zone into the home clock: its standard offset and rule (the
+    // zone's coming twelve months), and the computer's offset now as host
+    // offset.
     virtual void LoadRegTimeInfo();
+    // Alarms and tracked dates that the earlier release stored at home (a
+    // fixed offset, rule unknown) follow the home rule from now on.
+    void TakeEarlierHomePlaces();
 
     // The lists the window owns, in file order.
     std::vector<std::unique_ptr<THXClock>> Clocks;
@@ -84,6 +89,7 @@ public:
     std::vector<std::string> TimeServers;
     THXClock LocalClock;
     std::string LocalZoneName;
+    THomeZone HomeZone; // as last read by LoadRegTimeInfo
 
     IHXPrefsStore& Store;
     std::string DataDir; // ends in '/'

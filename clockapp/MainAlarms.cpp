@@ -23,11 +23,11 @@ QWidget* TF_clocks::AlarmExplorer() const {
 }
 
 void TF_clocks::UpdateAlarmOffsets() {
-    SetAlarmHostOffsets(Alarms, LocalClock.Location.StdOffset);
+    SetAlarmHostOffsets(Alarms, LocalClock.Location.HostOffset);
 }
 
 void TF_clocks::UpdateEventOffsets() {
-    SetEventHostOffsets(TemperalEvents, LocalClock.Location.StdOffset);
+    SetEventHostOffsets(TemperalEvents, LocalClock.Location.HostOffset);
 }
 
 void TF_clocks::CheckSoundAlarms() {

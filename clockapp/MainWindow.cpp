@@ -280,6 +280,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
     guarded([this] { LoadAlarms(); });
     SplashStep("Loading Dayloom Events...");
     guarded([this] { LoadTemperalEvents(); });
+    guarded([this] { TakeEarlierHomePlaces(); });
     if (LoadLocations) {
         SplashStep("Loading Location List...");
         guarded([this] { LoadStandardLocations(); });
@@ -315,7 +316,6 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         TitlebarVisible = true;
         miHideTitlebarClick();
     }
-    LocalClock.Location.Rule.None();
     if (FirstRun) {
         try {
             TTimeLocation& home = LocalClock.Location;

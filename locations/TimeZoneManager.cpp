@@ -738,7 +738,7 @@ void TFTimeZoneManager::ShowRule() {
 // Local.
 void TFTimeZoneManager::ShowOffsetAndRule() {
     if (IsLocalClock) {
-        ui->eUTCOffset->setText(Q(FloatToStr(W.LocalClock.Location.StdOffset)));
+        ui->eUTCOffset->setText(Q(FloatToStr(W.LocalClock.Location.HostOffset)));
         int at = -1;
         for (size_t i = 0; i < Rules.size() && at < 0; ++i)
             if (SameRuleItem(Rules[i], Location.Rule)) at = int(i);
@@ -870,7 +870,7 @@ void TFTimeZoneManager::sbClearClick() {
     for (QLineEdit* e : {ui->e_zoneName, ui->me_City, ui->me_Region, ui->me_Country, ui->me_Code})
         e->clear();
     if (IsLocalClock) {
-        ui->eUTCOffset->setText(Q(FloatToStr(W.LocalClock.Location.StdOffset)));
+        ui->eUTCOffset->setText(Q(FloatToStr(W.LocalClock.Location.HostOffset)));
         ShowRuleControls(false);
     } else {
         ui->eUTCOffset->setText("0");
@@ -1138,6 +1138,12 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
         IsLocalClock = true;
     } else {
         IsLocalClock = false;
+        // Out of Local, the place is the home place with the home rule, so
+        // the clock goes on telling the home time across clock changes.
+        if (wasLocal && !FRuleTouched) {
+            Location.StdOffset = W.LocalClock.Location.StdOffset;
+            Location.Rule.Copy(W.LocalClock.Location.Rule);
+        }
     }
     // Into or out of Local: the offset and rule fields show what the clock
     // will show (the computer's, or the place's own again). A rule the user
@@ -1146,7 +1152,7 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
         ShowOffsetAndRule();
     else if (IsLocalClock != wasLocal)
         ui->eUTCOffset->setText(
-            Q(FloatToStr(IsLocalClock ? W.LocalClock.Location.StdOffset : Location.StdOffset)));
+            Q(FloatToStr(IsLocalClock ? W.LocalClock.Location.HostOffset : Location.StdOffset)));
     ShowRuleControls(!IsLocalClock);
 }
 
@@ -1212,6 +1218,12 @@ void TFTimeZoneManager::sbApplyClick() {
                 W.LoadRegTimeInfo();
             } catch (...) {
             }
+            // The clock keeps the home place as it now is, rule and all: made
+            // a Location clock later, it goes on telling the home time.
+            Clock.Location.StdOffset = W.LocalClock.Location.StdOffset;
+            Clock.Location.Rule.Copy(W.LocalClock.Location.Rule);
+            Location.StdOffset = Clock.Location.StdOffset;
+            Location.Rule.Copy(Clock.Location.Rule);
         }
     }
     const int at = ClockIndex(); // the questions may have let the list move
@@ -1226,7 +1238,7 @@ void TFTimeZoneManager::sbAddNewClockClick() {
     // Fields that do not read add no clock: a blank one would be left behind.
     if (!ReadClockFields()) return;
     auto clock = std::make_unique<THXClock>();
-    clock->Location.HostOffset = W.LocalClock.Location.StdOffset;
+    clock->Location.HostOffset = W.LocalClock.Location.HostOffset;
     W.Clocks.push_back(std::move(clock));
     W.EditedClock = int(W.Clocks.size()) - 1;
     sbApplyClick();

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -12,19 +13,36 @@ bool Local(std::time_t t, std::tm& out) {
 std::string ZoneIdOf() {
     if (const char* tz = std::getenv("TZ"); tz && *tz) {
         std::string s = tz[0] == ':' ? tz + 1 : tz;
-        const std::string prefix = "/usr/share/zoneinfo/";
-        if (s.rfind(prefix, 0) == 0) s = s.substr(prefix.size());
+        const char* dir = std::getenv("TZDIR");
+        for (std::string prefix : {std::string(dir && *dir ? dir : ""), std::string("/usr/share/zoneinfo")}) {
+            if (prefix.empty()) continue;
+            if (prefix.back() != '/') prefix += '/';
+            if (s.rfind(prefix, 0) == 0) return s.substr(prefix.size());
+        }
         return s;
     }
     std::error_code ec;
     const auto target = std::filesystem::read_symlink("/etc/localtime", ec);
-    if (ec) return "";
-    const std::string t = target.string();
-    const auto pos = t.find("zoneinfo/");
-    return pos == std::string::npos ? "" : t.substr(pos + 9);
+    if (!ec) {
+        const std::string t = target.string();
+        const auto pos = t.find("zoneinfo/");
+        if (pos != std::string::npos) return t.substr(pos + 9);
+    }
+    // Debian keeps the zone's name here as well.
+    std::ifstream in("/etc/timezone");
+    std::string line;
+    if (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+        return line;
+    }
+    return "";
 }
 
 } // namespace
+
+std::string HostZoneId() {
+    return ZoneIdOf();
+}
 
 THostZone ReadHostZone(std::time_t at) {
     tzset();

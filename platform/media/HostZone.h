@@ -23,6 +23,10 @@ struct THostZone {
     double StandardOffset = 0;
 };
 
+// The host zone's name in the tz database ("Europe/Berlin"), from TZ (under
+// TZDIR or /usr/share/zoneinfo), else /etc/localtime or /etc/timezone; "" when
+// none can be told.
+std::string HostZoneId();
 // The zone at the instant given (now by default). Reads the TZ variable afresh.
 THostZone ReadHostZone(std::time_t at = std::time(nullptr));
 // The offset changes within the calendar year (local) of the instant.

@@ -3,8 +3,8 @@
 #include "RulewickTestSupport.h"
 #include "platform/media/ZoneRecord.h"
 
-#include <QDateTime>
-#include <QTimeZone>
+#include <cstdlib>
+#include <ctime>
 #include <map>
 
 namespace {
@@ -23,6 +23,27 @@ std::vector<uint8_t> Tzi(int32_t bias, int32_t dltBias, std::vector<uint16_t> st
 }
 
 const std::string Base = std::string("\\") + SystemZonesBaseKey + "\\";
+
+// The zone's offsets (minutes) at the given UTC instants, as the C library
+// reads the tz database the tests carry (TZDIR).
+std::vector<int> TzOffsets(const std::string& id, const std::vector<std::time_t>& at) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    ::setenv("TZ", (":" + id).c_str(), 1);
+    ::tzset();
+    std::vector<int> out;
+    for (std::time_t t : at) {
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        out.push_back(int(tm.tm_gmtoff / 60));
+    }
+    if (old)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    return out;
+}
 
 } // namespace
 
@@ -86,14 +107,20 @@ TEST_F(SystemZonesTest, SeedsOnceWithTheTzDatabaseRules) {
     for (const std::string& id : zones) {
         const TDSTRule* rule = byName[ZoneKeyName(id)];
         ASSERT_NE(rule, nullptr) << id;
-        const QTimeZone tz(QByteArray::fromStdString(id));
+        std::vector<std::time_t> at;
         for (int i = 0; i < 24; ++i) {
-            const QDateTime utc(QDate(2026, i / 2 + 1, i % 2 ? 15 : 1), QTime(12, 0),
-                                QTimeZone::utc());
-            const TDateTime standard =
-                utc.toSecsSinceEpoch() / 86400.0 + 25569.0 - rule->Bias / 1440.0;
+            std::tm tm{};
+            tm.tm_year = 2026 - 1900;
+            tm.tm_mon = i / 2;
+            tm.tm_mday = i % 2 ? 15 : 1;
+            tm.tm_hour = 12;
+            at.push_back(timegm(&tm));
+        }
+        const std::vector<int> offsets = TzOffsets(id, at);
+        for (size_t i = 0; i < at.size(); ++i) {
+            const TDateTime standard = at[i] / 86400.0 + 25569.0 - rule->Bias / 1440.0;
             const int minutes = -rule->Bias + rule->CurrentBias(standard);
-            if (minutes != tz.offsetFromUtc(utc) / 60) {
+            if (minutes != offsets[i]) {
                 inexact.push_back(id);
                 break;
             }
