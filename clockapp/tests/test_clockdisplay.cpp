@@ -271,7 +271,7 @@ TEST_F(ClockDisplayTest, HostOffsetChangeReachesEveryClockAndAlarmNextTick) {
     Tick();
     PinClock(kUtc + 1.0 / 24, 2.0); // the night the clocks go forward
     Tick();
-    EXPECT_DOUBLE_EQ(w->LocalClock.Location.StdOffset, 2.0);
+    EXPECT_DOUBLE_EQ(w->LocalClock.Location.HostOffset, 2.0);
     EXPECT_DOUBLE_EQ(w->Clocks[0]->Location.HostOffset, 2.0);
     // The Local clock tells the new offset; the place it keeps stays its own.
     EXPECT_DOUBLE_EQ(w->Clocks[1]->TimeLocation().StdOffset, 2.0);

@@ -296,7 +296,7 @@ TEST_F(PrefsRoundTripTest, OkStoresEveryField) {
     EXPECT_EQ(w->ConnectionType, 2);
     // The override is off now, so the re-read of the host zone after OK
     // shows the host's own offset there.
-    EXPECT_DOUBLE_EQ(w->LocalOffsetOverride, w->LocalClock.Location.StdOffset);
+    EXPECT_DOUBLE_EQ(w->LocalOffsetOverride, w->LocalClock.Location.HostOffset);
     EXPECT_FALSE(w->ShowClockBorders) << "only Override ALL Clocks applies the box";
 }
 
