@@ -125,6 +125,7 @@ TWallTime TTimeLocation::LookupWallTime(TDateTime wall) const {
         w.From = w.To = wall;
         return w;
     };
+    if (!std::isfinite(wall)) return unique(0);
     if (!saves) return unique(r.CurrentBias(standardAt(0)));
     const int outside = r.StopDate.Bias, inside = r.StartDate.Bias;
     const bool withOutside = r.CurrentBias(standardAt(outside)) == outside;
