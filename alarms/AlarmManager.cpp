@@ -133,6 +133,7 @@ void TF_AddEditAlarm::OKBtnClick() {
         ReportBadDays(ui->me_RepeatInterval, "Repeat Interval (Days)");
         return;
     }
+    if (RefuseSkippedTime(Alarm.Location, ui->tp_Date, ui->tp_Time)) return;
     // An alarm the alarm file cannot hold is refused, not stored to be lost.
     {
         TAlarm probe;

@@ -92,6 +92,7 @@ void TAddEditTrackingItem::OKBtnClick() {
         ReportBadDays(ui->me_Repeat, "Repeat");
         return;
     }
+    if (RefuseSkippedTime(Event.Location, ui->tp_Date, ui->tp_Time)) return;
     const std::string title = ui->e_Description->text().toStdString();
     // An item the Dayloom file cannot hold is refused, not stored to be lost.
     {

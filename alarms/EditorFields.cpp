@@ -5,6 +5,7 @@
 #include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
+#include "timemodel/TimeLocation.h"
 
 #include <QLineEdit>
 
@@ -39,6 +40,15 @@ bool CheckDateTime(TDateField* date, TTimeField* time) {
         ReportBadTime(time, "Local Time");
         return false;
     }
+    return true;
+}
+
+bool RefuseSkippedTime(const TTimeLocation& place, TDateField* date, TTimeField* time) {
+    const std::string why = place.SkippedWallTimeText(
+        PickedDateTime(date, time), date->date().toString(NumericDateFormat()).toStdString());
+    if (why.empty()) return false;
+    THXMessageBoxes::ShowError(why);
+    time->setFocus();
     return true;
 }
 

@@ -27,6 +27,11 @@ TDateTime PickedDateTime(const TDateField* date, const TTimeField* time);
 // otherwise tells the user which one does not and gives false.
 bool CheckDateTime(TDateField* date, TTimeField* time);
 
+// For OK: true, after telling the user why, when the date and time in the
+// fields name a wall time the place's clocks skip (see
+// TTimeLocation::SkippedWallTimeText); the time field then has the focus.
+bool RefuseSkippedTime(const TTimeLocation& place, TDateField* date, TTimeField* time);
+
 // A date and time as the lists show them: the date as the date field takes
 // it (the locale's order, four-digit year), then Between, then hh:mm:ss.
 std::string ListDateTime(TDateTime dt, const std::string& between);

@@ -30,6 +30,20 @@ double FirstStepNotBefore(double start, double step, double now) {
     return next;
 }
 
+// The first of start + k * step (k >= 1) whose instant at the place is not
+// before utcNow. The steps are wall times; where the clocks went back, the
+// wall time can read earlier than an occurrence already passed.
+double FirstOccurrenceNotBefore(const TTimeLocation& place, double start, double step,
+                                double utcNow) {
+    double next = start;
+    for (int round = 0; round < 4; ++round) {
+        const double behind = utcNow - place.LookupWallTime(next).Instant();
+        if (!(behind > 0)) break;
+        next = FirstStepNotBefore(next, step, next + behind);
+    }
+    return next;
+}
+
 int TruncToInt(double v) {
     if (!std::isfinite(v)) return 0;
     v = std::trunc(v);
@@ -74,8 +88,10 @@ void TAlarm::Copy(const TAlarm& source) {
     Sounding = false;
 }
 
+// Judged in instants: a wall time the clocks skip comes due at the first
+// instant after the gap, one they repeat at its first occurrence only.
 double TAlarm::Overdue() const {
-    return Location.CurrentDateTime() - (AlarmTime + SnoozeOffset);
+    return Location.UTC() - Location.LookupWallTime(AlarmTime + SnoozeOffset).Instant();
 }
 
 bool TAlarm::IsDue() const {
@@ -108,8 +124,9 @@ bool TAlarm::Dismiss() {
 TDateTime TAlarm::NextAlarmTime() {
     if (!(RepeatDays > 0) || !std::isfinite(RepeatDays) || !std::isfinite(AlarmTime))
         return AlarmTime;
-    const TDateTime now = Location.CurrentDateTime();
-    if (now > AlarmTime) AlarmTime = FirstStepNotBefore(AlarmTime, RepeatDays, now);
+    const TDateTime utcNow = Location.UTC();
+    if (utcNow > Location.LookupWallTime(AlarmTime).Instant())
+        AlarmTime = FirstOccurrenceNotBefore(Location, AlarmTime, RepeatDays, utcNow);
     Acknowledged = false;
     SnoozeOffset = 0;
     return AlarmTime;
@@ -178,13 +195,20 @@ void TTemperalEvent::Copy(const TTemperalEvent& source) {
 
 void TTemperalEvent::AdvanceRecurrence() {
     if (!(IntervalDays > 0) || !std::isfinite(IntervalDays) || !std::isfinite(EventDate)) return;
-    const TDateTime now = CurrentDateTime();
-    if (now - EventDate > 0) EventDate = FirstStepNotBefore(EventDate, IntervalDays, now);
+    const TDateTime utcNow = Location.UTC();
+    if (utcNow - Location.LookupWallTime(EventDate).Instant() > 0)
+        EventDate = FirstOccurrenceNotBefore(Location, EventDate, IntervalDays, utcNow);
 }
 
+double TTemperalEvent::SignedElapsedDays() const {
+    return Location.UTC() - Location.LookupWallTime(EventDate).Instant();
+}
+
+// The time between the instants, not the wall times: across a change of the
+// clocks the two differ by the change.
 double TTemperalEvent::ElapsedMilliseconds() {
     AdvanceRecurrence();
-    const double ms = std::nearbyint(std::fabs(CurrentDateTime() - EventDate) * MSecsPerDay);
+    const double ms = std::nearbyint(std::fabs(SignedElapsedDays()) * MSecsPerDay);
     return std::isfinite(ms) ? ms : 0;
 }
 
@@ -232,10 +256,8 @@ bool AddCalendarMonths(int year, int month, int day, int months, TDateTime& resu
 // one year back today reads 1 year 0 months 0 days. The days left are whole
 // days of the span, so the hours, minutes and seconds figures still add up.
 TTemperalEvent::TCalendarSpan TTemperalEvent::CalendarSpan() {
-    AdvanceRecurrence();
+    const double elapsedMs = ElapsedMilliseconds();
     const TDateTime now = CurrentDateTime();
-    double elapsedMs = std::nearbyint(std::fabs(now - EventDate) * MSecsPerDay);
-    if (!std::isfinite(elapsedMs)) elapsedMs = 0;
     TCalendarSpan r;
     int y = 0, m = 0, d = 0, ey = 0, em = 0, ed = 0;
     DecodeDate(now, y, m, d);
@@ -249,7 +271,7 @@ TTemperalEvent::TCalendarSpan TTemperalEvent::CalendarSpan() {
         r.Days = TruncToInt(days - r.Months * 30.4375 - r.Years * 365.25);
         return r;
     }
-    const int toward = now >= EventDate ? 1 : -1;
+    const int toward = SignedElapsedDays() >= 0 ? 1 : -1;
     int months = std::abs((y * 12 + m) - (ey * 12 + em));
     double spanDays = 0;
     for (; months > 0; --months) {
@@ -295,7 +317,7 @@ std::string TTemperalEvent::EventDateString(const std::string& pattern) const {
 
 std::string TTemperalEvent::TitleString() {
     AdvanceRecurrence();
-    return (CurrentDateTime() - EventDate >= 0 ? "Since " : "Until ") + Title;
+    return (SignedElapsedDays() >= 0 ? "Since " : "Until ") + Title;
 }
 
 std::string TTemperalEvent::EventDataString(char separator) const {

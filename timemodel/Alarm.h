@@ -103,6 +103,7 @@ public:
 
 private:
     double ElapsedMilliseconds();
+    double SignedElapsedDays() const; // now less the event's instant
     // Whole calendar years, months and days between now and the (advanced)
     // event date.
     struct TCalendarSpan {

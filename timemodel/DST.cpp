@@ -228,7 +228,9 @@ int TDSTRule::CurrentBias(TDateTime x) const {
     const double start = Millis(StartDateTime(x));
     const double stop = Millis(StopDateTime(x));
     const double at = Millis(x);
-    return start < at && at < stop ? StartDate.Bias : StopDate.Bias;
+    // The change's own instant already reads the new time: the first second
+    // of summer time is summer time, as the last of it is not.
+    return start <= at && at < stop ? StartDate.Bias : StopDate.Bias;
 }
 
 double TDSTRule::CurrentOffset(TDateTime x) const {

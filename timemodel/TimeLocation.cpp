@@ -108,30 +108,80 @@ double TTimeLocation::OffsetAtStandardTime(TDateTime standardTime) const {
     return StdOffset + Rule.CurrentOffset(standardTime);
 }
 
-void TTimeLocation::ImposeAlternate(TDateTime t) {
-    // T is a wall time: it exists with the bias outside the summer period,
-    // with the bias inside it, with both (the repeated hour when the clocks
-    // go back, read as outside) or with neither (the hour the clocks skip).
-    // A skipped wall time stands for the change itself, so that a later wall
-    // time never maps to an earlier UTC. The offset is the one in force at T,
-    // whatever "now" is.
+TWallTime TTimeLocation::LookupWallTime(TDateTime wall) const {
+    // A wall time W exists with a bias b when the rule, judged at the
+    // standard time W - b, gives b. The rule knows two biases; W exists with
+    // one of them (unique), both (the clocks went back over it) or neither
+    // (they skipped it).
     const TDSTRule& r = Rule;
-    const bool saves = r.StartDate.Kind != 0 && r.StartDate.Occurs() && r.StopDate.Occurs();
-    const int outside = saves ? r.StopDate.Bias : 0;
-    const int inside = saves ? r.StartDate.Bias : 0;
-    const auto standardAt = [t](int bias) { return t - bias / 1440.0; };
-    if (r.CurrentBias(standardAt(outside)) == outside)
-        ImposedOffset = StdOffset + outside / 60.0;
-    else if (r.CurrentBias(standardAt(inside)) == inside)
-        ImposedOffset = StdOffset + inside / 60.0;
-    else {
-        // In the skipped hour the standard time read with the outside bias
-        // lies inside the period, so the period's own boundary is the change.
-        const TDateTime within = standardAt(outside);
-        const TDateTime change =
-            inside > outside ? r.StartDateTime(within) : r.StopDateTime(within);
-        ImposedOffset = StdOffset + (t - change) * 24.0;
+    const bool saves = r.StartDate.Kind != 0 && r.StartDate.Occurs() && r.StopDate.Occurs() &&
+                       r.StartDate.Bias != r.StopDate.Bias;
+    const auto standardAt = [wall](int bias) { return wall - bias / 1440.0; };
+    const auto offsetOf = [this](int bias) { return StdOffset + bias / 60.0; };
+    const auto unique = [&](int bias) {
+        TWallTime w;
+        w.PreOffset = w.PostOffset = offsetOf(bias);
+        w.Pre = w.Trans = w.Post = wall - w.PreOffset / 24.0;
+        w.From = w.To = wall;
+        return w;
+    };
+    if (!std::isfinite(wall)) return unique(0);
+    if (!saves) return unique(r.CurrentBias(standardAt(0)));
+    const int outside = r.StopDate.Bias, inside = r.StartDate.Bias;
+    const bool withOutside = r.CurrentBias(standardAt(outside)) == outside;
+    const bool withInside = r.CurrentBias(standardAt(inside)) == inside;
+    if (withOutside != withInside) return unique(withOutside ? outside : inside);
+
+    // The change lies between the two readings of W in standard time.
+    const TDateTime a = standardAt(outside), b = standardAt(inside);
+    const TDateTime lo = a < b ? a : b, hi = a < b ? b : a;
+    TDateTime change = lo;
+    bool found = false;
+    for (const TDateTime c : {r.StartDateTime(lo), r.StopDateTime(lo), r.StartDateTime(hi),
+                              r.StopDateTime(hi)}) {
+        // Whole milliseconds, as the rule compares.
+        const double ms = std::nearbyint(c * MSecsPerDay);
+        if (ms >= std::nearbyint(lo * MSecsPerDay) && ms <= std::nearbyint(hi * MSecsPerDay)) {
+            change = c;
+            found = true;
+            break;
+        }
     }
+    if (!found) return unique(outside);
+    TWallTime w;
+    w.Kind = withOutside ? TWallTime::Repeated : TWallTime::Skipped;
+    w.PreOffset = offsetOf(r.CurrentBias(change - 1.0 / MSecsPerDay));
+    w.PostOffset = offsetOf(r.CurrentBias(change));
+    w.Trans = change - StdOffset / 24.0;
+    w.Pre = wall - w.PreOffset / 24.0;
+    w.Post = wall - w.PostOffset / 24.0;
+    w.From = w.Trans + w.PreOffset / 24.0;
+    w.To = w.Trans + w.PostOffset / 24.0;
+    return w;
+}
+
+namespace {
+// "01:30", or "01:30:15" when the seconds count.
+std::string WallClockText(TDateTime t) {
+    const int secs = int(std::floor(DayMilliseconds(t) / 1000));
+    const int h = secs / 3600, m = secs / 60 % 60, sec = secs % 60;
+    return sec == 0 ? Format("%02d:%02d", h, m) : Format("%02d:%02d:%02d", h, m, sec);
+}
+} // namespace
+
+std::string TTimeLocation::SkippedWallTimeText(TDateTime wall, const std::string& dateText) const {
+    const TWallTime w = LookupWallTime(wall);
+    if (w.Kind != TWallTime::Skipped) return {};
+    return WallClockText(wall) + " does not exist on " + dateText + " in " + Name +
+           ": clocks go forward from " + WallClockText(w.From) + " to " + WallClockText(w.To);
+}
+
+void TTimeLocation::ImposeAlternate(TDateTime t) {
+    // The offset is the one in force at T, whatever "now" is: the first
+    // occurrence of a repeated wall time, and for a skipped one the change
+    // itself, the first instant after the gap.
+    const TWallTime w = LookupWallTime(t);
+    ImposedOffset = w.Kind == TWallTime::Skipped ? (t - w.Trans) * 24.0 : w.PreOffset;
     ImposedTime = t;
     Imposed = true;
 }

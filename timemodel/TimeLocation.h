@@ -14,6 +14,25 @@ public:
     using Exception::Exception;
 };
 
+// What a wall time of a place stands for. On the day the clocks go forward
+// the wall times from the change's old reading up to its new one do not
+// exist (Skipped); on the day they go back the wall times from the new
+// reading up to the old one happen twice (Repeated).
+struct TWallTime {
+    enum TKind { Unique, Skipped, Repeated };
+    TKind Kind = Unique;
+    // UTC instants: Pre read with the offset in force before the change,
+    // Post with the one after it, Trans the change itself; all three the
+    // one instant when Unique.
+    TDateTime Pre = 0, Trans = 0, Post = 0;
+    double PreOffset = 0, PostOffset = 0; // hours, daylight saving included
+    // The wall times the clocks go from and to at the change (not Unique).
+    TDateTime From = 0, To = 0;
+    // The instant a caller that cannot refuse takes: the wall time's own,
+    // the first of two, or the first instant after the gap.
+    TDateTime Instant() const { return Kind == Repeated ? Pre : Trans; }
+};
+
 class TTimeLocation {
 public:
     TTimeLocation();
@@ -54,6 +73,13 @@ public:
     double CurrentUTCOffset() const;
     // The offset, daylight saving included, in force at a UTC instant.
     double UTCOffsetAt(TDateTime utc) const;
+    // The wall time (a local date-time of this place) looked up in its rule.
+    TWallTime LookupWallTime(TDateTime wall) const;
+    // For a wall time the clocks skip, why it is refused: "01:30 does not
+    // exist on 29/03/2026 in London: clocks go forward from 01:00 to 02:00",
+    // with the date written as the caller shows dates. Empty for a wall time
+    // that exists.
+    std::string SkippedWallTimeText(TDateTime wall, const std::string& dateText) const;
     std::string CurrentUTCOffsetStr() const;
     std::string UTCOffsetStr() const;
     std::string DaylightStartStr() const;

@@ -1,6 +1,7 @@
 #include "tools/F_TimeCalc.h"
 
 #include "clockapp/MainWindow.h"
+#include "platform/qt/DateField.h"
 #include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "tools/TimeCalc.h"
@@ -123,6 +124,15 @@ void TF_TimeCalc::sb_WhenWhereAnswerClick() {
     Guarded([&] {
         const TDateTime t = Combined(ui->dtp_WhenWhereDate, ui->dtp_WhenWhereTime);
         TTimeLocation& here = Locations[0];
+        // A time the clocks skip there has no answer.
+        const std::string skipped = here.SkippedWallTimeText(
+            t, ui->dtp_WhenWhereDate->date().toString(NumericDateFormat()).toStdString());
+        if (!skipped.empty()) {
+            ui->l_WhenWhereAnswer->clear();
+            THXMessageBoxes::ShowError(skipped);
+            ui->dtp_WhenWhereTime->setFocus();
+            return;
+        }
         here.HostOffset = here.StdOffset;
         here.ImposeAlternate(t);
         ui->l_WhenWhereAnswer->setText(QString::fromStdString(CalcAnswerText(here.TimeIn(Locations[1]))));

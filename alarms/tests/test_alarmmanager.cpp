@@ -481,3 +481,39 @@ TEST_F(AlarmManagerTest, EscapeClosesTheAlarmManagerAndTheDayloom) {
         EXPECT_TRUE(w->Action(command)->isEnabled()) << command;
     }
 }
+
+namespace {
+
+// A wall time the place's clocks skip is refused at OK with the change named;
+// the dialog stays open and the alarm list keeps what it had.
+TEST_F(AlarmManagerTest, ATimeTheClocksSkipIsRefusedAndNothingIsStored) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    TAlarm& a = Add("Wake up", EncodeDate(2026, 3, 29) + EncodeTime(8, 0, 0, 0));
+    a.Location.Name = "London";
+    a.Location.Rule.ReadDataString("GB/L.1.3.60.01:00:00/L.1.10.0.01:00:00/");
+    const Strings before = Records();
+    TFHXalarms* m = Open();
+    Grid(m)->setCurrentCell(1, 0);
+    Answering([m] { Click(m, "sb_Edit"); },
+              [this](QWidget* e) {
+                  Part<TTimeField>(e, "tp_Time")->setTime(QTime(1, 30, 0));
+                  Click(e, "OkBtn");
+                  EXPECT_TRUE(e->isVisible());
+                  ASSERT_EQ(presenter.Texts.size(), 1u);
+                  EXPECT_EQ(presenter.Texts[0], "01:30 does not exist on 29/03/2026 in London: "
+                                                "clocks go forward from 01:00 to 02:00");
+                  Click(e, "CancelBtn");
+              });
+    EXPECT_EQ(Records(), before);
+    // The first time after the gap exists and is taken.
+    Answering([m] { Click(m, "sb_Edit"); },
+              [](QWidget* e) {
+                  Part<TTimeField>(e, "tp_Time")->setTime(QTime(2, 0, 0));
+                  Click(e, "OkBtn");
+                  EXPECT_FALSE(e->isVisible());
+              });
+    ASSERT_EQ(w->Alarms.size(), 1u);
+    EXPECT_EQ(w->Alarms[0]->AlarmTime, EncodeDate(2026, 3, 29) + EncodeTime(2, 0, 0, 0));
+}
+
+} // namespace

@@ -452,3 +452,78 @@ TEST_F(EventTest, WriterKeepsOneLine) {
     EXPECT_EQ(back.Title, "Two lines and tab");
     EXPECT_DOUBLE_EQ(back.EventDate, 45000);
 }
+
+// Alarms and Dayloom items on the days London's clocks change: a daily
+// alarm set inside the skipped hour rings at its end, one in the repeated
+// hour rings at the first occurrence only, and a countdown runs to the
+// instant the item happens.
+TEST_F(AlarmTest, AcrossTheClockChanges) {
+    const auto inLondon = [](TTimeLocation& l) {
+        l.Name = "London";
+        l.StdOffset = 0;
+        l.HostOffset = 0;
+        l.Rule.ReadDataString("GB/L.1.3.60.01:00:00/L.1.10.0.01:00:00/");
+    };
+    const auto at = [](TDateTime utc) { PinClock(utc, 0); };
+
+    // Spring: 01:30 does not exist; the daily alarm rings at 02:00 BST (01:00 UTC).
+    TAlarm spring = AlarmAt(At(2026, 3, 29, 1, 30));
+    inLondon(spring.Location);
+    spring.RepeatDays = 1;
+    at(At(2026, 3, 29, 0, 59, 58));
+    EXPECT_FALSE(spring.IsDue());
+    at(At(2026, 3, 29, 1, 0, 3));
+    EXPECT_TRUE(spring.IsDue());
+    EXPECT_FALSE(spring.IsLate());
+    spring.Dismiss();
+    EXPECT_NEAR(spring.NextAlarmTime(), At(2026, 3, 30, 1, 30), 1e-9);
+    at(At(2026, 3, 30, 0, 30, 3)); // 01:30:03 BST the next day
+    EXPECT_TRUE(spring.IsDue());
+
+    // Autumn: 01:30 happens at 00:30 UTC (BST) and at 01:30 UTC (GMT).
+    for (const bool answeredLate : {false, true}) {
+        TAlarm autumn = AlarmAt(At(2026, 10, 25, 1, 30));
+        inLondon(autumn.Location);
+        autumn.RepeatDays = 1;
+        at(At(2026, 10, 25, 0, 30, 3));
+        EXPECT_TRUE(autumn.IsDue());
+        autumn.Sounding = true;
+        // Answered at once, or only after the clocks went back (01:10 GMT).
+        if (answeredLate) at(At(2026, 10, 25, 1, 10));
+        autumn.Dismiss();
+        EXPECT_NEAR(autumn.NextAlarmTime(), At(2026, 10, 26, 1, 30), 1e-9) << answeredLate;
+        at(At(2026, 10, 25, 1, 30, 3));
+        EXPECT_FALSE(autumn.IsDue()) << answeredLate;
+        EXPECT_FALSE(autumn.IsLate()) << answeredLate;
+    }
+    // Missed at its first occurrence (the program was not running): late, not
+    // due again at the second.
+    TAlarm once = AlarmAt(At(2026, 10, 25, 1, 30));
+    inLondon(once.Location);
+    at(At(2026, 10, 25, 1, 30, 3));
+    EXPECT_FALSE(once.IsDue());
+    EXPECT_TRUE(once.IsLate());
+
+    // A weekly Dayloom item that comes round to 01:30 on the spring day
+    // happens at 02:00 BST; over the change its countdown is real time.
+    TTemperalEvent item;
+    inLondon(item.Location);
+    item.EventDate = At(2026, 3, 22, 1, 30);
+    item.IntervalDays = 7;
+    item.Title = "Launch";
+    at(At(2026, 3, 29, 0, 59, 50));
+    EXPECT_EQ(item.TitleString(), "Until Launch");
+    EXPECT_NEAR(item.EventDate, At(2026, 3, 29, 1, 30), 1e-9);
+    EXPECT_NEAR(item.TotSecs(), 10, 1e-6);
+    // Past, so on to 05/04 01:30 BST (00:30 UTC): a week less the half hour after the change.
+    at(At(2026, 3, 29, 1, 0, 10));
+    EXPECT_EQ(item.TitleString(), "Until Launch");
+    EXPECT_NEAR(item.EventDate, At(2026, 4, 5, 1, 30), 1e-9);
+    EXPECT_NEAR(item.TotSecs(), 7 * 86400 - 1810, 1e-6);
+    TTemperalEvent summer;
+    inLondon(summer.Location);
+    summer.EventDate = At(2026, 3, 29, 12); // noon BST, 11:00 UTC
+    at(At(2026, 3, 28, 12));                // noon GMT the day before
+    EXPECT_EQ(summer.IHours(), 23);
+    EXPECT_EQ(summer.IDays(), 0);
+}

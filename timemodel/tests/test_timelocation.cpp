@@ -149,13 +149,13 @@ TEST_F(LocationTest, ImposeAlternateJudgesTheImposedTime) {
     EXPECT_NEAR(m.CurrentDateTime(), At(2026, 1, 15, 12), 1e-9);
 
     // Around the changes: an hour after the spring change is summer time,
-    // the repeated hour in autumn is read as standard time.
+    // the repeated hour in autumn is its first occurrence, in summer time.
     m.ImposeAlternate(At(2026, 3, 29, 3, 30));
     EXPECT_NEAR(m.CurrentDateTime(), At(2026, 3, 29, 3, 30), 1e-9);
     m.ImposeAlternate(At(2026, 3, 29, 1, 30));
     EXPECT_NEAR(m.CurrentDateTime(), At(2026, 3, 29, 1, 30), 1e-9);
     m.ImposeAlternate(At(2026, 10, 25, 2, 30));
-    EXPECT_DOUBLE_EQ(m.ImposedOffset, 1);
+    EXPECT_DOUBLE_EQ(m.ImposedOffset, 2);
     EXPECT_NEAR(m.CurrentDateTime(), At(2026, 10, 25, 2, 30), 1e-9);
     m.ImposeAlternate(At(2026, 10, 25, 1, 30));
     EXPECT_DOUBLE_EQ(m.ImposedOffset, 2);
@@ -429,4 +429,118 @@ TEST_F(LocationTest, SouthernLocationThroughTheYear) {
     EXPECT_EQ(sydney.CurrentUTCOffsetStr(), "10:00");
     EXPECT_EQ(sydney.DaylightStartStr(), "Oct 25, 2026 0200h");
     EXPECT_EQ(sydney.DaylightEndStr(), "Mar 28, 2027 0200h"); // the coming period
+}
+
+namespace {
+
+// Places whose rules give the changes of their zones in 2026 (checked with
+// zdump against the tz database).
+TTimeLocation RulePlace(const std::string& name, double stdOffset, const std::string& rule) {
+    TTimeLocation l;
+    l.Name = name;
+    l.StdOffset = stdOffset;
+    l.Rule.ReadDataString(rule);
+    return l;
+}
+TTimeLocation London() {
+    return RulePlace("London", 0, "GB/L.1.3.60.01:00:00/L.1.10.0.01:00:00/");
+}
+// A 30-minute change; summer time ends at 02:00 summer time, 01:30 standard.
+TTimeLocation LordHowe() {
+    return RulePlace("Lord Howe", 10.5, "LH/1.1.10.30.02:00:00/1.1.4.0.01:30:00/");
+}
+TTimeLocation Sydney() {
+    return RulePlace("Sydney", 10, "AU/1.1.10.60.02:00:00/1.1.4.0.02:00:00/");
+}
+// Changes at midnight: 00:00 on the first Sunday of September does not
+// exist; summer time ends at 24:00 on the first Saturday of April.
+TTimeLocation Santiago() {
+    return RulePlace("Santiago", -4, "CL/1.1.9.60.00:00:00/1.7.4.0.23:00:00/");
+}
+
+} // namespace
+
+// One lookup answers every caller: a wall time is unique, skipped (refused
+// with the change named, or taken as the first instant after the gap) or
+// repeated (its first occurrence); the time shown back is the time given,
+// or the end of the gap.
+TEST_F(LocationTest, WallTimesAcrossTheChanges) {
+    using K = TWallTime;
+    struct Case {
+        TTimeLocation (*place)();
+        TDateTime wall;
+        TWallTime::TKind kind;
+        TDateTime pre, trans, post; // UTC
+        TDateTime shown;
+        const char* refusal;
+    };
+    const TDateTime ldn = At(2026, 3, 29), lda = At(2026, 10, 25);
+    const Case cases[] = {
+        {London, ldn + 1.5 / 24, K::Skipped, At(2026, 3, 29, 1, 30), At(2026, 3, 29, 1),
+         At(2026, 3, 29, 0, 30), At(2026, 3, 29, 2),
+         "01:30 does not exist on 29/03/2026 in London: clocks go forward from 01:00 to 02:00"},
+        {London, At(2026, 3, 29, 1), K::Skipped, At(2026, 3, 29, 1), At(2026, 3, 29, 1),
+         At(2026, 3, 29, 0), At(2026, 3, 29, 2),
+         "01:00 does not exist on 29/03/2026 in London: clocks go forward from 01:00 to 02:00"},
+        {London, At(2026, 3, 29, 1, 59, 59), K::Skipped, At(2026, 3, 29, 1, 59, 59),
+         At(2026, 3, 29, 1), At(2026, 3, 29, 0, 59, 59), At(2026, 3, 29, 2),
+         "01:59:59 does not exist on 29/03/2026 in London: clocks go forward from 01:00 to "
+         "02:00"},
+        {London, At(2026, 3, 29, 0, 59, 59), K::Unique, At(2026, 3, 29, 0, 59, 59),
+         At(2026, 3, 29, 0, 59, 59), At(2026, 3, 29, 0, 59, 59), At(2026, 3, 29, 0, 59, 59), ""},
+        {London, ldn + 2.0 / 24, K::Unique, At(2026, 3, 29, 1), At(2026, 3, 29, 1),
+         At(2026, 3, 29, 1), At(2026, 3, 29, 2), ""},
+        {London, lda + 1.5 / 24, K::Repeated, At(2026, 10, 25, 0, 30), At(2026, 10, 25, 1),
+         At(2026, 10, 25, 1, 30), At(2026, 10, 25, 1, 30), ""},
+        {London, At(2026, 10, 25, 1), K::Repeated, At(2026, 10, 25, 0), At(2026, 10, 25, 1),
+         At(2026, 10, 25, 1), At(2026, 10, 25, 1), ""},
+        {London, At(2026, 10, 25, 2), K::Unique, At(2026, 10, 25, 2), At(2026, 10, 25, 2),
+         At(2026, 10, 25, 2), At(2026, 10, 25, 2), ""},
+        {LordHowe, At(2026, 10, 4, 2, 15), K::Skipped, At(2026, 10, 3, 15, 45),
+         At(2026, 10, 3, 15, 30), At(2026, 10, 3, 15, 15), At(2026, 10, 4, 2, 30),
+         "02:15 does not exist on 04/10/2026 in Lord Howe: clocks go forward from 02:00 to "
+         "02:30"},
+        {LordHowe, At(2026, 10, 4, 2, 30), K::Unique, At(2026, 10, 3, 15, 30),
+         At(2026, 10, 3, 15, 30), At(2026, 10, 3, 15, 30), At(2026, 10, 4, 2, 30), ""},
+        {LordHowe, At(2026, 4, 5, 1, 45), K::Repeated, At(2026, 4, 4, 14, 45),
+         At(2026, 4, 4, 15), At(2026, 4, 4, 15, 15), At(2026, 4, 5, 1, 45), ""},
+        {Sydney, At(2026, 10, 4, 2, 30), K::Skipped, At(2026, 10, 3, 16, 30),
+         At(2026, 10, 3, 16), At(2026, 10, 3, 15, 30), At(2026, 10, 4, 3),
+         "02:30 does not exist on 04/10/2026 in Sydney: clocks go forward from 02:00 to 03:00"},
+        {Sydney, At(2026, 4, 5, 2, 30), K::Repeated, At(2026, 4, 4, 15, 30), At(2026, 4, 4, 16),
+         At(2026, 4, 4, 16, 30), At(2026, 4, 5, 2, 30), ""},
+        {Santiago, At(2026, 9, 6), K::Skipped, At(2026, 9, 6, 4), At(2026, 9, 6, 4),
+         At(2026, 9, 6, 3), At(2026, 9, 6, 1),
+         "00:00 does not exist on 06/09/2026 in Santiago: clocks go forward from 00:00 to 01:00"},
+        {Santiago, At(2026, 9, 6, 1), K::Unique, At(2026, 9, 6, 4), At(2026, 9, 6, 4),
+         At(2026, 9, 6, 4), At(2026, 9, 6, 1), ""},
+        {Santiago, At(2026, 4, 4, 23, 30), K::Repeated, At(2026, 4, 5, 2, 30), At(2026, 4, 5, 3),
+         At(2026, 4, 5, 3, 30), At(2026, 4, 4, 23, 30), ""},
+        {Santiago, At(2026, 4, 5), K::Unique, At(2026, 4, 5, 4), At(2026, 4, 5, 4),
+         At(2026, 4, 5, 4), At(2026, 4, 5), ""},
+    };
+    const double ms = 1.0 / MSecsPerDay;
+    for (const Case& c : cases) {
+        TTimeLocation l = c.place();
+        const std::string what = l.Name + " " + FormatDateTime("dd/mm/yyyy hh:nn:ss", c.wall);
+        int y = 0, m = 0, d = 0;
+        DecodeDate(c.wall, y, m, d);
+        const std::string date = Format("%02d/%02d/%04d", d, m, y);
+        const TWallTime w = l.LookupWallTime(c.wall);
+        EXPECT_EQ(w.Kind, c.kind) << what;
+        EXPECT_NEAR(w.Pre, c.pre, ms) << what;
+        EXPECT_NEAR(w.Trans, c.trans, ms) << what;
+        EXPECT_NEAR(w.Post, c.post, ms) << what;
+        EXPECT_EQ(l.SkippedWallTimeText(c.wall, date), c.refusal) << what;
+        // The way back: the instant taken shows as the wall time, or as the
+        // end of the gap, and the offset shown is the one in force then.
+        l.ImposeAlternate(c.wall);
+        EXPECT_NEAR(l.UTC(), w.Instant(), ms) << what;
+        EXPECT_NEAR(l.CurrentDateTime(), c.shown, ms) << what;
+        EXPECT_NEAR(l.TimeIn(l), c.shown, ms) << what; // the calculator's answer
+    }
+    // No change, no gap: a place without daylight saving.
+    const TWallTime fixed = RulePlace("Kolkata", 5.5, "0").LookupWallTime(At(2026, 3, 29, 1, 30));
+    EXPECT_EQ(fixed.Kind, K::Unique);
+    EXPECT_NEAR(fixed.Trans, At(2026, 3, 28, 20), ms);
 }

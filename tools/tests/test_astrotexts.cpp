@@ -1,4 +1,5 @@
 #include "tools/AstroTexts.h"
+#include "tools/Moon.h"
 #include "tools/tests/HorizonScan.h"
 
 #include <gtest/gtest.h>
@@ -118,13 +119,10 @@ TEST(AstroTexts, OnClockChangeDaysEachEventShowsInItsOwnLocalTime) {
     };
     const char* names[6] = {"sunrise", "sunset", "sun transit", "moonrise", "moonset", "moon transit"};
     for (const Day& d : days) {
-        double offsets[3];
-        int i = 0;
         for (const double hour : {0.5, 12.0, 23.5}) {
             TTimeLocation loc;
             loc.Copy(d.loc);
             loc.ImposeAlternate(d.date + hour / 24);
-            offsets[i++] = loc.CurrentUTCOffset();
             const TAstronomyTexts t = CalcAstronomyTexts(loc, false);
             const std::string* shown[6] = {&t.Sunrise,  &t.Sunset,  &t.SunTransit,
                                            &t.Moonrise, &t.Moonset, &t.MoonTransit};
@@ -133,7 +131,11 @@ TEST(AstroTexts, OnClockChangeDaysEachEventShowsInItsOwnLocalTime) {
                     << d.place << " " << DateToStr(d.date) << " asked at " << hour << " h: "
                     << names[k] << " " << *shown[k] << ", expected " << d.expected[k];
         }
-        EXPECT_NE(offsets[0], offsets[2]) << d.place << " " << DateToStr(d.date);
+        // The clocks change that day: the offsets before it and at its end
+        // differ (00:30 and 23:30 may be a skipped or repeated time).
+        const TDateTime utcStart = d.date - d.loc.StdOffset / 24 - 1.0 / 86400;
+        EXPECT_NE(d.loc.UTCOffsetAt(utcStart), d.loc.UTCOffsetAt(utcStart + 1))
+            << d.place << " " << DateToStr(d.date);
     }
 }
 
@@ -172,3 +174,54 @@ TEST(AstroTexts, MidsummerNearThePolarCircle) {
 }
 
 } // namespace
+
+// Events seconds from a local midnight show on the local day they fall on,
+// and on that day only: the moonset at Vostok seconds before 0 h UT on
+// 29/07/2070 (PyEphem: 23:59:52 UT), seen from UT and from the station's own
+// +05; a moonrise at Tromso a second after 0 h UT on 09/05/2069.
+TEST(AstroTexts, AnEventAtALocalMidnightIsOnItsOwnDay) {
+    struct Case {
+        const char* what;
+        double longitude, latitude, offset;
+        TDateTime day;          // the local day the event falls on
+        bool rise;              // else a set
+        const char* shown;      // on that day
+        const char* dayBefore;  // the day before shows its own event, or none
+        const char* dayAfter;
+    };
+    const Case cases[] = {
+        {"Vostok UT", -106.8373, -78.4644, 0, EncodeDate(2070, 7, 29), false, "01:06:07", "01:47:45",
+         "--"},
+        {"Vostok +05", -106.8373, -78.4644, 5, EncodeDate(2070, 7, 30), false, "04:59:54",
+         "06:06:07", "--"},
+        {"Tromso UT", -18.96, 69.65, 0, EncodeDate(2069, 5, 9), true, "00:00:01", "--", nullptr},
+    };
+    const auto shownOn = [](const Case& c, TDateTime day) {
+        TTimeLocation loc;
+        loc.Longitude = c.longitude;
+        loc.Latitude = c.latitude;
+        loc.StdOffset = c.offset;
+        loc.Rule.ReadDataString("0");
+        loc.ImposeAlternate(day); // as the window's date pick: the day's 00:00
+        const TAstronomyTexts t = CalcAstronomyTexts(loc, false);
+        return c.rise ? t.Moonrise : t.Moonset;
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shownOn(c, c.day), c.shown) << c.what;
+        EXPECT_EQ(shownOn(c, c.day - 1), c.dayBefore) << c.what;
+        if (c.dayAfter) {
+            EXPECT_EQ(shownOn(c, c.day + 1), c.dayAfter) << c.what;
+        }
+    }
+    // At UT the set before midnight is the day's second; it is found on that
+    // UT day and not on the next.
+    int found = 0;
+    for (const TDateTime d : {EncodeDate(2070, 7, 29), EncodeDate(2070, 7, 30)})
+        for (const TDateTime t : RiseSetTransitEvents(false, -106.8373, -78.4644, d).Sets)
+            if (std::fabs(t - (EncodeDate(2070, 7, 30) - 8.0 / 86400)) < 10.0 / 86400) {
+                ++found;
+                EXPECT_EQ(std::floor(t), d);
+                EXPECT_EQ(d, EncodeDate(2070, 7, 29));
+            }
+    EXPECT_EQ(found, 1);
+}
