@@ -629,7 +629,7 @@ void TClockState::LoadStandardLocations() {
         throw;
     }
     EndProgress();
-    if (complete && CheckNewLocations()) MergeNewLocations();
+    if (complete) TakeWaitingLocations();
 }
 
 void TClockState::LoadStandardTimeServers() {

@@ -93,6 +93,9 @@ public:
 
     IHXPrefsStore& Store;
     std::string DataDir; // ends in '/'
+    // The installation's data (ends in '/'; empty: none): a newer location
+    // list there is offered to the user's own as a waiting update.
+    std::string InstalledDataDir;
     bool ReadOnly = false;
     bool StartMinimizedPending = false;
     int CurrentClock = 0;
@@ -140,6 +143,12 @@ private:
     void ReadLegacyClocks();
     void ReadHostZoneAfterClocks();
     bool ReadLocationFile(const std::string& path, bool merge);
+    // After the location list is read: a newer installed list left waiting,
+    // the waiting list offered, and the items whose places it changed.
+    void TakeWaitingLocations();
+    void LeaveInstalledLocations();
+    std::vector<TTimeLocation> WaitingLocations() const;
+    void OfferNewRules(const std::vector<TTimeLocation>& incoming);
     std::string DamagedNote(const std::string& file);
     void ReportMissingList(const std::string& baseName, int code);
     bool OpenList(THXLineReader& in, const std::string& baseName, int missingCode);

@@ -99,6 +99,8 @@ int main(int argc, char** argv) {
                      [form](QSessionManager&) { form->SaveAll(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, form, [form] { form->FormDestroy(); });
 
+    // Newer places of an installation update are offered to the user's list.
+    form->InstalledDataDir = ProgramDirectory();
     form->FormCreate(dataDir, args);
     int rc = 0;
     // A termination during the start has already closed the window.

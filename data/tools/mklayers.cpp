@@ -37,6 +37,7 @@ struct Place {
     double Lon = 0, Lat = 0;  // east-positive
     double Offset = 0;
     bool Principal = false;  // the principal city of its tz zone
+    std::string Country;     // as the place list names it
 };
 
 [[noreturn]] void Die(const std::string& what) {
@@ -88,6 +89,86 @@ Ring ClipHalf(const Ring& r, double a, double b, double c) {
         if (ei)
             out.push_back(e);
     }
+    return out;
+}
+
+// The same cut, giving the part of a simple ring in the half-plane as the
+// rings it falls into: where the ring leaves the half-plane and comes back,
+// the pieces along the cut are joined to each other as the cut bounds them,
+// not by a bridge of zero width.
+std::vector<Ring> ClipHalfRings(const Ring& r, double a, double b, double c) {
+    const size_t n = r.size();
+    if (n < 3)
+        return {};
+    std::vector<double> d(n);
+    size_t outside = n;
+    for (size_t i = 0; i < n; ++i) {
+        d[i] = a * r[i].x + b * r[i].y - c;
+        if (d[i] > 0 && outside == n)
+            outside = i;
+    }
+    if (outside == n)
+        return {r};
+    // Chains of the ring inside, each from where it enters to where it leaves.
+    std::vector<Ring> chains;
+    auto cross = [&](size_t s, size_t e) {
+        const double t = d[s] / (d[s] - d[e]);
+        return P{r[s].x + (r[e].x - r[s].x) * t, r[s].y + (r[e].y - r[s].y) * t};
+    };
+    for (size_t k = 0; k < n; ++k) {
+        const size_t s = (outside + k) % n, e = (outside + k + 1) % n;
+        const bool si = d[s] <= 0, ei = d[e] <= 0;
+        if (!si && ei)
+            chains.push_back({cross(s, e), r[e]});
+        else if (si && ei)
+            chains.back().push_back(r[e]);
+        else if (si && !ei)
+            chains.back().push_back(cross(s, e));
+    }
+    if (chains.empty())
+        return {};
+    // Along the cut the inside runs between the 1st and 2nd crossing, the 3rd
+    // and 4th, and so on: each joins a chain's exit to a chain's entry.
+    struct End {
+        double S;
+        size_t Chain;
+        bool Exit;
+    };
+    std::vector<End> ends;
+    for (size_t k = 0; k < chains.size(); ++k) {
+        ends.push_back({-b * chains[k].front().x + a * chains[k].front().y, k, false});
+        ends.push_back({-b * chains[k].back().x + a * chains[k].back().y, k, true});
+    }
+    std::stable_sort(ends.begin(), ends.end(), [](const End& x, const End& y) { return x.S < y.S; });
+    std::vector<size_t> next(chains.size(), chains.size());
+    for (size_t k = 0; k + 1 < ends.size(); k += 2) {
+        const End &x = ends[k], &y = ends[k + 1];
+        if (x.Exit == y.Exit)
+            return {ClipHalf(r, a, b, c)};  // not a simple ring: cut as before
+        next[x.Exit ? x.Chain : y.Chain] = x.Exit ? y.Chain : x.Chain;
+    }
+    std::vector<Ring> out;
+    std::vector<bool> used(chains.size());
+    for (size_t k = 0; k < chains.size(); ++k) {
+        if (used[k])
+            continue;
+        Ring ring;
+        for (size_t j = k; j < chains.size() && !used[j]; j = next[j]) {
+            used[j] = true;
+            ring.insert(ring.end(), chains[j].begin(), chains[j].end());
+        }
+        if (ring.size() >= 3 && AbsArea(ring) > 0)
+            out.push_back(std::move(ring));
+    }
+    return out;
+}
+
+// A list of rings cut by one half-plane.
+std::vector<Ring> ClipHalfRings(const std::vector<Ring>& rs, double a, double b, double c) {
+    std::vector<Ring> out;
+    for (const Ring& r : rs)
+        for (Ring& part : ClipHalfRings(r, a, b, c))
+            out.push_back(std::move(part));
     return out;
 }
 
@@ -237,7 +318,8 @@ std::vector<Place> ReadPlaces(const char* path) {
             zone.pop_back();
         std::string city = zone.substr(zone.rfind('/') + 1);
         std::replace(city.begin(), city.end(), '_', ' ');
-        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1]), !zone.empty() && f[0] == city});
+        out.push_back({-std::stod(f[4]), std::stod(f[3]), std::stod(f[1]), !zone.empty() && f[0] == city,
+                       f.size() >= 9 ? f[8] : ""});
     }
     return out;
 }
@@ -261,7 +343,8 @@ struct Piece {
     Ring R;  // within [-180, 180)
     double Area = 0;
     double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
-    std::vector<size_t> Places;
+    size_t Country = 0;          // index in the country list
+    std::vector<size_t> Places;  // the places of its own country that share it out
 };
 
 // The land of the zone layer: each country ring cut at 180 degrees (a ring
@@ -269,8 +352,8 @@ struct Piece {
 std::vector<Piece> LandPieces(const std::vector<Country>& countries) {
     const double east = 180.0 - 1.0 / 60;  // 180 itself is -180 on the globe
     std::vector<Piece> out;
-    for (const Country& c : countries)
-        for (Ring r : c.Rings) {
+    for (size_t ci = 0; ci < countries.size(); ++ci)
+        for (Ring r : countries[ci].Rings) {
             if (r.size() < 3)
                 continue;
             const double turn = Unwrap(r);
@@ -285,25 +368,29 @@ std::vector<Piece> LandPieces(const std::vector<Country>& countries) {
                 r.push_back({first.x, pole});
             }
             for (double k : {-360.0, 0.0, 360.0}) {
-                Ring piece = ClipHalf(ClipHalf(r, -1, 0, 180 - k), 1, 0, 180 + k);
-                for (P& p : piece)
-                    p.x = std::min(p.x - k, east);
-                if (piece.size() < 3)
-                    continue;
-                Piece pc;
-                pc.R = std::move(piece);
-                pc.Area = AbsArea(pc.R);
-                if (pc.Area <= 0)
-                    continue;
-                pc.MinX = pc.MaxX = pc.R[0].x;
-                pc.MinY = pc.MaxY = pc.R[0].y;
-                for (const P& p : pc.R) {
-                    pc.MinX = std::min(pc.MinX, p.x);
-                    pc.MaxX = std::max(pc.MaxX, p.x);
-                    pc.MinY = std::min(pc.MinY, p.y);
-                    pc.MaxY = std::max(pc.MaxY, p.y);
+                const std::vector<Ring> parts =
+                    ClipHalfRings(ClipHalfRings(std::vector<Ring>{r}, -1, 0, 180 - k), 1, 0, 180 + k);
+                for (Ring piece : parts) {
+                    for (P& p : piece)
+                        p.x = std::min(p.x - k, east);
+                    if (piece.size() < 3)
+                        continue;
+                    Piece pc;
+                    pc.Country = ci;
+                    pc.R = std::move(piece);
+                    pc.Area = AbsArea(pc.R);
+                    if (pc.Area <= 0)
+                        continue;
+                    pc.MinX = pc.MaxX = pc.R[0].x;
+                    pc.MinY = pc.MaxY = pc.R[0].y;
+                    for (const P& p : pc.R) {
+                        pc.MinX = std::min(pc.MinX, p.x);
+                        pc.MaxX = std::max(pc.MaxX, p.x);
+                        pc.MinY = std::min(pc.MinY, p.y);
+                        pc.MaxY = std::max(pc.MaxY, p.y);
+                    }
+                    out.push_back(std::move(pc));
                 }
-                out.push_back(std::move(pc));
             }
         }
     std::stable_sort(out.begin(), out.end(), [](const Piece& a, const Piece& b) { return a.Area > b.Area; });
@@ -341,15 +428,15 @@ void SplitPiece(const Piece& pc, const std::vector<Place>& places, std::vector<s
             const double a = pj.x - pi.x, b = pj.y - pi.y;
             cell = ClipHalf(cell, a, b, a * (pi.x + pj.x) / 2 + b * (pi.y + pj.y) / 2);
         }
-        Ring part = pc.R;
-        for (size_t k = 0; k < cell.size() && part.size() >= 3; ++k) {
+        std::vector<Ring> parts{pc.R};
+        for (size_t k = 0; k < cell.size() && !parts.empty(); ++k) {
             const P& s = cell[k];
             const P& e = cell[(k + 1) % cell.size()];
             // The cell is counter-clockwise: keep the left of each edge.
             const double a = (e.y - s.y), b = -(e.x - s.x);
-            part = ClipHalf(part, a * c, b, a * s.x + b * s.y);
+            parts = ClipHalfRings(parts, a * c, b, a * s.x + b * s.y);
         }
-        if (part.size() >= 3 && AbsArea(part) > 0)
+        for (Ring& part : parts)
             cells.push_back({std::move(part), places[i].Offset});
     }
 }
@@ -462,32 +549,9 @@ int Main(int argc, char** argv) {
         std::printf("02-countries.lyr: %d polygons, %lld points\n", layer->ObjectCount(), static_cast<long long>(total));
     }
 
-    // Time zones: nautical bands, discs for places at sea, then the land
-    // shared among the places on it.
+    // Time zones: nautical bands, discs for places at sea, then each
+    // country's land shared among its own places.
     {
-        TGlobeContext g;
-        TGlobeLayer* layer = g.AddNewLayer("Time Zones");
-        auto* undrawn = new TPolygonPresenter(layer, "Undrawn", 1);
-        undrawn->PolygonPen.SetPen(0, TPenStyle::psClear, 1);
-        undrawn->PolygonBrush.SetBrush(0xFFFFFF, TBrushStyle::bsClear);
-        std::map<TColor, TPolygonPresenter*> fills;
-        auto fill = [&](double offset) {
-            const TColor c = ZoneColour(offset);
-            auto& p = fills[c];
-            if (!p) {
-                p = new TPolygonPresenter(layer, "Zone " + std::to_string(fills.size()),
-                                          static_cast<int16_t>(fills.size() + 1));
-                p->PolygonPen.SetPen(0, TPenStyle::psClear, 1);
-                p->PolygonBrush.SetBrush(c, TBrushStyle::bsSolid);
-            }
-            return p;
-        };
-        int64_t total = 0;
-        for (int k = -12; k <= 12; ++k) {
-            const double w = std::max(-180.0, k * 15 - 7.5), e = std::min(180.0 - 1.0 / 60, k * 15 + 7.5);
-            AddPolygon(layer, undrawn, ToMinutes(Densify({{w, -90}, {e, -90}, {e, 90}, {w, 90}})), std::to_string(k), 0,
-                       total);
-        }
         std::vector<Piece> land = LandPieces(countries);
         // Land and sea are told apart on the rings as the layer stores them
         // (whole minutes), by the core's own hit test, so that a place the
@@ -502,16 +566,111 @@ int Main(int argc, char** argv) {
                 if (TGeoDataObject* o = AddPolygon(shores, shore, ToMinutes(Densify(pc.R)), "", 0, unused))
                     shoreOf[o] = &pc;
         }
-        // The land is shared out among one place of each offset in every
-        // square of two degrees (a zone's principal city first): cells of
-        // every town would meet in slivers where towns crowd. A town the
-        // coarser cells give another offset gets a spot below.
+        // The piece each place lies on (the smallest: enclaves lie over
+        // their hosts), none at sea.
+        std::vector<Piece*> under(places.size(), nullptr);
+        for (size_t i = 0; i < places.size(); ++i) {
+            const TGlobeObject* hit =
+                shores->ObjectAtLL(DecimalToGlobeUnits(places[i].Lon), DecimalToGlobeUnits(places[i].Lat));
+            under[i] = hit ? shoreOf[hit] : nullptr;
+        }
+        // The map's country of each place: the one most places of its
+        // country's name lie on (the two sources name countries differently).
+        const size_t noCountry = countries.size();
+        std::map<std::string, std::map<size_t, int>> votes;
+        for (size_t i = 0; i < places.size(); ++i)
+            if (under[i])
+                ++votes[places[i].Country][under[i]->Country];
+        std::map<std::string, size_t> countryOf;
+        for (const auto& [name, v] : votes)
+            countryOf[name] = std::max_element(v.begin(), v.end(), [](const auto& a, const auto& b) {
+                                  return a.second < b.second;
+                              })->first;
+        std::vector<size_t> home(places.size(), noCountry);
+        for (size_t i = 0; i < places.size(); ++i) {
+            const auto it = countryOf.find(places[i].Country);
+            home[i] = it != countryOf.end() ? it->second : under[i] ? under[i]->Country : noCountry;
+        }
+        // The piece of its own country that each place helps share out: the
+        // one it lies on, or for a port the coarse coast leaves in the water
+        // the nearest within half a degree. A town that lies on a
+        // neighbour's land shares out none (it gets a spot of its own).
+        std::vector<Piece*> own(places.size(), nullptr);
+        std::vector<size_t> atSea;
+        for (size_t i = 0; i < places.size(); ++i) {
+            const Place& pl = places[i];
+            if (under[i]) {
+                if (under[i]->Country == home[i])
+                    own[i] = under[i];
+                continue;
+            }
+            atSea.push_back(i);
+            double nearestD = 0.5;
+            const double c = std::max(0.05, std::cos(pl.Lat * M_PI / 180));
+            for (Piece& pc : land) {
+                if (pc.Country != home[i] || pl.Lon < pc.MinX - nearestD / c || pl.Lon > pc.MaxX + nearestD / c ||
+                    pl.Lat < pc.MinY - nearestD || pl.Lat > pc.MaxY + nearestD)
+                    continue;
+                for (const P& v : pc.R) {
+                    const double d = std::hypot((v.x - pl.Lon) * c, v.y - pl.Lat);
+                    if (d < nearestD) {
+                        nearestD = d;
+                        own[i] = &pc;
+                    }
+                }
+            }
+        }
+        // A piece no place of its country lies on (an island, a desert) goes
+        // to the nearest place of its own country; only where the country
+        // has none at all, to the nearest of any.
+        std::map<const Piece*, size_t> fallback;
+        {
+            std::vector<bool> served(land.size());
+            for (size_t i = 0; i < places.size(); ++i)
+                if (own[i])
+                    served[static_cast<size_t>(own[i] - land.data())] = true;
+            std::vector<std::vector<size_t>> byCountry(countries.size() + 1);
+            for (size_t i = 0; i < places.size(); ++i)
+                byCountry[home[i]].push_back(i);
+            for (size_t k = 0; k < land.size(); ++k) {
+                if (served[k])
+                    continue;
+                const Piece& pc = land[k];
+                const std::vector<size_t>* from = &byCountry[pc.Country];
+                std::vector<size_t> all;
+                if (from->empty()) {
+                    all.resize(places.size());
+                    for (size_t i = 0; i < places.size(); ++i)
+                        all[i] = i;
+                    from = &all;
+                }
+                size_t best = (*from)[0];
+                double bestD = 1e9;
+                const size_t step = std::max<size_t>(1, pc.R.size() / 50);
+                for (size_t v = 0; v < pc.R.size(); v += step)
+                    for (size_t i : *from) {
+                        const double d = Haversine(pc.R[v].x, pc.R[v].y, places[i].Lon, places[i].Lat);
+                        if (d < bestD) {
+                            bestD = d;
+                            best = i;
+                        }
+                    }
+                fallback[&pc] = best;
+            }
+        }
+        // The land is first shared out among one place of each offset of a
+        // country in every square of two degrees (a zone's principal city
+        // first): cells of every town would meet in slivers where towns
+        // crowd. A town that those cells give another offset then shares out
+        // the land too, round after round, until every town reads its own.
         std::vector<bool> site(places.size());
         {
-            std::map<std::tuple<int, int, double>, size_t> chosen;
+            std::map<std::tuple<size_t, int, int, double>, size_t> chosen;
             for (size_t i = 0; i < places.size(); ++i) {
                 const Place& pl = places[i];
-                const auto key = std::make_tuple(static_cast<int>(std::floor(pl.Lon / 2)),
+                if (!own[i])
+                    continue;
+                const auto key = std::make_tuple(home[i], static_cast<int>(std::floor(pl.Lon / 2)),
                                                  static_cast<int>(std::floor(pl.Lat / 2)), pl.Offset);
                 const auto it = chosen.find(key);
                 if (it == chosen.end())
@@ -522,38 +681,9 @@ int Main(int argc, char** argv) {
             for (const auto& [key, i] : chosen)
                 site[i] = true;
         }
-        std::vector<size_t> atSea;
-        for (size_t i = 0; i < places.size(); ++i) {
-            const Place& pl = places[i];
-            const TGlobeObject* hit = shores->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
-            Piece* top = hit ? shoreOf[hit] : nullptr;
-            if (top) {
-                if (site[i])
-                    top->Places.push_back(i);
-                continue;
-            }
-            atSea.push_back(i);
-            // A port the coarse coast leaves in the water still shares out
-            // the land beside it.
-            Piece* nearest = nullptr;
-            double nearestD = 0.5;
-            const double c = std::max(0.05, std::cos(pl.Lat * M_PI / 180));
-            for (Piece& pc : land) {
-                if (pl.Lon < pc.MinX - nearestD / c || pl.Lon > pc.MaxX + nearestD / c || pl.Lat < pc.MinY - nearestD ||
-                    pl.Lat > pc.MaxY + nearestD)
-                    continue;
-                for (const P& v : pc.R) {
-                    const double d = std::hypot((v.x - pl.Lon) * c, v.y - pl.Lat);
-                    if (d < nearestD) {
-                        nearestD = d;
-                        nearest = &pc;
-                    }
-                }
-            }
-            if (nearest && site[i])
-                nearest->Places.push_back(i);
-        }
         std::vector<std::pair<double, double>> discs;
+        std::vector<Ring> discRings;
+        std::vector<double> discOffsets;
         for (size_t i : atSea) {
             const Place& pl = places[i];
             if (std::find(discs.begin(), discs.end(), std::make_pair(pl.Lon, pl.Lat)) != discs.end())
@@ -563,97 +693,144 @@ int Main(int argc, char** argv) {
             const double rx = 0.25 / std::max(0.05, std::cos(pl.Lat * M_PI / 180));
             for (int k = 0; k < 16; ++k)
                 r.push_back({pl.Lon + rx * std::cos(k * M_PI / 8), std::clamp(pl.Lat + 0.25 * std::sin(k * M_PI / 8), -90.0, 90.0)});
-            AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
+            discRings.push_back(std::move(r));
+            discOffsets.push_back(pl.Offset);
         }
-        std::vector<std::pair<std::vector<GlobePoint>, double>> zoneCells;
-        for (Piece& pc : land) {
-            if (pc.Places.empty()) {
-                // No place on it: the place nearest to any of its points.
-                size_t best = 0;
-                double bestD = 1e9;
-                const size_t step = std::max<size_t>(1, pc.R.size() / 50);
-                for (size_t v = 0; v < pc.R.size(); v += step)
-                    for (size_t i = 0; i < places.size(); ++i) {
-                        const double d = Haversine(pc.R[v].x, pc.R[v].y, places[i].Lon, places[i].Lat);
-                        if (d < bestD) {
-                            bestD = d;
-                            best = i;
-                        }
-                    }
-                pc.Places.push_back(best);
+        std::vector<std::pair<Ring, double>> spotRings;
+        // The layer from the sites chosen so far: bands, discs, cells, spots.
+        int64_t total = 0;
+        auto build = [&](TGlobeContext& g) {
+            total = 0;
+            TGlobeLayer* layer = g.AddNewLayer("Time Zones");
+            auto* undrawn = new TPolygonPresenter(layer, "Undrawn", 1);
+            undrawn->PolygonPen.SetPen(0, TPenStyle::psClear, 1);
+            undrawn->PolygonBrush.SetBrush(0xFFFFFF, TBrushStyle::bsClear);
+            std::map<TColor, TPolygonPresenter*> fills;
+            auto fill = [&](double offset) {
+                const TColor c = ZoneColour(offset);
+                auto& p = fills[c];
+                if (!p) {
+                    p = new TPolygonPresenter(layer, "Zone " + std::to_string(fills.size()),
+                                              static_cast<int16_t>(fills.size() + 1));
+                    p->PolygonPen.SetPen(0, TPenStyle::psClear, 1);
+                    p->PolygonBrush.SetBrush(c, TBrushStyle::bsSolid);
+                }
+                return p;
+            };
+            for (int k = -12; k <= 12; ++k) {
+                const double w = std::max(-180.0, k * 15 - 7.5), e = std::min(180.0 - 1.0 / 60, k * 15 + 7.5);
+                AddPolygon(layer, undrawn, ToMinutes(Densify({{w, -90}, {e, -90}, {e, 90}, {w, 90}})), std::to_string(k), 0,
+                           total);
             }
-            std::vector<std::pair<Ring, double>> cells;
-            SplitPiece(pc, places, cells);
-            for (auto& [r, offset] : cells)
-                zoneCells.push_back({ToMinutes(Densify(r)), offset});
-        }
-        NodeRings(zoneCells);
-        for (auto& [pts, offset] : zoneCells)
-            AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
-        // Read back as the program reads it: every place must answer its own
-        // offset. A town that the cells leave in another offset's cell (near
-        // a zone border, or a twin town across one) gets a spot of its own,
-        // a minute or two wide, over the cells.
-        std::vector<size_t> spots;
-        for (int round = 0;; ++round) {
-            layer->SaveToFile(outDir + "01-timezones.lyr");
-            TGlobeContext check;
-            TGlobeLayer* back = check.AddNewLayer("");
-            back->SetFilename(outDir + "01-timezones.lyr");
+            for (size_t k = 0; k < discRings.size(); ++k)
+                AddPolygon(layer, undrawn, ToMinutes(discRings[k]), OffsetTitle(discOffsets[k]), 0, total);
+            std::vector<std::vector<size_t>> sitesOf(land.size());
+            for (size_t i = 0; i < places.size(); ++i)
+                if (site[i] && own[i])
+                    sitesOf[static_cast<size_t>(own[i] - land.data())].push_back(i);
+            std::vector<std::pair<std::vector<GlobePoint>, double>> zoneCells;
+            for (size_t k = 0; k < land.size(); ++k) {
+                Piece& pc = land[k];
+                pc.Places = sitesOf[k];
+                if (pc.Places.empty()) {
+                    const auto it = fallback.find(&pc);
+                    if (it == fallback.end())
+                        continue;  // its towns all read their offsets from neighbours' cells
+                    pc.Places.push_back(it->second);
+                }
+                std::vector<std::pair<Ring, double>> cells;
+                SplitPiece(pc, places, cells);
+                for (auto& [r, offset] : cells)
+                    zoneCells.push_back({ToMinutes(Densify(r)), offset});
+            }
+            NodeRings(zoneCells);
+            for (auto& [pts, offset] : zoneCells)
+                AddPolygon(layer, fill(offset), pts, OffsetTitle(offset), 0, total);
+            for (auto& [r, offset] : spotRings)
+                AddPolygon(layer, fill(offset), ToMinutes(r), OffsetTitle(offset), 0, total);
+            return layer;
+        };
+        auto wrongPlaces = [&](TGlobeLayer* layer, bool tell) {
             std::vector<size_t> wrong;
             for (size_t i = 0; i < places.size(); ++i) {
                 const Place& pl = places[i];
-                const TGlobeObject* o = back->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
+                const TGlobeObject* o = layer->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
                 if (!o || o->Title != OffsetTitle(pl.Offset)) {
-                    if (round > 0)
+                    if (tell)
                         std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
                                      OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
                     wrong.push_back(i);
                 }
             }
-            if (wrong.empty())
-                break;
-            if (round > 0)
-                Die(std::to_string(wrong.size()) + " places answer another offset");
-            for (size_t i : wrong) {
-                const Place& pl = places[i];
-                // The first of these shapes on the minute grid that holds the
-                // place and no town of another offset: a square two minutes
-                // wide, the grid square it lies in, a half of that square.
-                const double m = 1.0 / 60, cx = std::round(pl.Lon * 60) * m, cy = std::round(pl.Lat * 60) * m;
-                const double fx = std::floor(pl.Lon * 60) * m, fy = std::floor(pl.Lat * 60) * m;
-                const P a{fx, fy}, b{fx + m, fy}, c{fx + m, fy + m}, d{fx, fy + m};
-                const std::vector<Ring> shapes = {
-                    {{cx - m, cy - m}, {cx + m, cy - m}, {cx + m, cy + m}, {cx - m, cy + m}},
-                    {a, b, c, d}, {a, b, c}, {a, c, d}, {a, b, d}, {b, c, d}};
-                bool placed = false;
-                for (const Ring& r : shapes) {
-                    TGlobeContext scratch;
-                    TGlobeLayer* one = scratch.AddNewLayer("");
-                    int64_t unused = 0;
-                    AddPolygon(one, new TPolygonPresenter(one, "", 1), ToMinutes(r), "", 0, unused);
-                    auto holds = [&](const Place& q) {
-                        return one->ObjectAtLL(DecimalToGlobeUnits(q.Lon), DecimalToGlobeUnits(q.Lat)) != nullptr;
-                    };
-                    if (!holds(pl))
-                        continue;
-                    bool clear = true;
-                    for (const Place& q : places)
-                        clear = clear && (q.Offset == pl.Offset || std::fabs(q.Lat - pl.Lat) > 0.1 ||
-                                          std::fabs(q.Lon - pl.Lon) > 0.1 || !holds(q));
-                    if (!clear)
-                        continue;
-                    AddPolygon(layer, undrawn, ToMinutes(r), OffsetTitle(pl.Offset), 0, total);
-                    spots.push_back(i);
-                    placed = true;
-                    break;
+            return wrong;
+        };
+        std::vector<size_t> wrong;
+        for (int round = 0;; ++round) {
+            TGlobeContext g;
+            wrong = wrongPlaces(build(g), false);
+            size_t added = 0;
+            for (size_t i : wrong)
+                if (own[i] && !site[i]) {
+                    site[i] = true;
+                    ++added;
                 }
-                if (!placed)
-                    std::fprintf(stderr, "hx_mklayers: no spot for %.4f %.4f\n", pl.Lon, pl.Lat);
-            }
+            std::printf("round %d: %zu places read another offset, %zu more share out the land\n", round, wrong.size(),
+                        added);
+            if (added == 0)
+                break;
         }
-        std::printf("01-timezones.lyr: %d polygons (%zu discs, %zu spots), %lld points\n", layer->ObjectCount(),
-                    discs.size(), spots.size(), static_cast<long long>(total));
+        // What the cells cannot give (a town on a neighbour's land, or a
+        // minute from its own zone's border) gets a spot of its own over
+        // them, drawn in its zone's colour.
+        for (size_t i : wrong) {
+            const Place& pl = places[i];
+            // The first of these shapes on the minute grid that holds the
+            // place and no town of another offset: a square two minutes
+            // wide, the grid square it lies in, a half of that square.
+            const double m = 1.0 / 60, cx = std::round(pl.Lon * 60) * m, cy = std::round(pl.Lat * 60) * m;
+            const double fx = std::floor(pl.Lon * 60) * m, fy = std::floor(pl.Lat * 60) * m;
+            const P a{fx, fy}, b{fx + m, fy}, c{fx + m, fy + m}, d{fx, fy + m};
+            const std::vector<Ring> shapes = {
+                {{cx - m, cy - m}, {cx + m, cy - m}, {cx + m, cy + m}, {cx - m, cy + m}},
+                {a, b, c, d}, {a, b, c}, {a, c, d}, {a, b, d}, {b, c, d}};
+            bool placed = false;
+            for (const Ring& r : shapes) {
+                TGlobeContext scratch;
+                TGlobeLayer* one = scratch.AddNewLayer("");
+                int64_t unused = 0;
+                AddPolygon(one, new TPolygonPresenter(one, "", 1), ToMinutes(r), "", 0, unused);
+                auto holds = [&](const Place& q) {
+                    return one->ObjectAtLL(DecimalToGlobeUnits(q.Lon), DecimalToGlobeUnits(q.Lat)) != nullptr;
+                };
+                if (!holds(pl))
+                    continue;
+                bool clear = true;
+                for (const Place& q : places)
+                    clear = clear && (q.Offset == pl.Offset || std::fabs(q.Lat - pl.Lat) > 0.1 ||
+                                      std::fabs(q.Lon - pl.Lon) > 0.1 || !holds(q));
+                if (!clear)
+                    continue;
+                spotRings.push_back({r, pl.Offset});
+                placed = true;
+                break;
+            }
+            if (!placed)
+                std::fprintf(stderr, "hx_mklayers: no spot for %.4f %.4f\n", pl.Lon, pl.Lat);
+        }
+        {
+            TGlobeContext g;
+            TGlobeLayer* layer = build(g);
+            layer->SaveToFile(outDir + "01-timezones.lyr");
+            std::printf("01-timezones.lyr: %d polygons (%zu discs, %zu spots), %lld points\n", layer->ObjectCount(),
+                        discs.size(), spotRings.size(), static_cast<long long>(total));
+        }
+        // Read back as the program reads it: every place must answer its own
+        // offset.
+        TGlobeContext check;
+        TGlobeLayer* back = check.AddNewLayer("");
+        back->SetFilename(outDir + "01-timezones.lyr");
+        if (const size_t n = wrongPlaces(back, true).size())
+            Die(std::to_string(n) + " places answer another offset");
     }
     return 0;
 }
