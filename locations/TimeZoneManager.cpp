@@ -3,6 +3,7 @@
 #include "clockapp/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/SmallWindows.h"
+#include "platform/media/HomePlace.h"
 #include "net/http/UpdateCheckCommands.h"
 #include "platform/qt/QtGraphics.h"
 #include "platform/qt/TextFold.h"
@@ -1138,11 +1139,20 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
         IsLocalClock = true;
     } else {
         IsLocalClock = false;
-        // Out of Local, the place is the home place with the home rule, so
-        // the clock goes on telling the home time across clock changes.
+        // Out of Local, a place the earlier release took from home (a fixed
+        // offset, no rule) becomes the home place with its rule, so the clock
+        // goes on telling the home time across clock changes; any other
+        // place is the clock's own.
         if (wasLocal && !FRuleTouched) {
-            Location.StdOffset = W.LocalClock.Location.StdOffset;
-            Location.Rule.Copy(W.LocalClock.Location.Rule);
+            const TTimeLocation before = Location;
+            if (TakeEarlierHomePlace(Location, W.LocalClock.Location, W.HomeZone)) {
+                // What the user typed in the fields stays.
+                Location.Name = before.Name;
+                Location.City = before.City;
+                Location.Region = before.Region;
+                Location.Country = before.Country;
+                Location.Code = before.Code;
+            }
         }
     }
     // Into or out of Local: the offset and rule fields show what the clock
@@ -1218,12 +1228,6 @@ void TFTimeZoneManager::sbApplyClick() {
                 W.LoadRegTimeInfo();
             } catch (...) {
             }
-            // The clock keeps the home place as it now is, rule and all: made
-            // a Location clock later, it goes on telling the home time.
-            Clock.Location.StdOffset = W.LocalClock.Location.StdOffset;
-            Clock.Location.Rule.Copy(W.LocalClock.Location.Rule);
-            Location.StdOffset = Clock.Location.StdOffset;
-            Location.Rule.Copy(Clock.Location.Rule);
         }
     }
     const int at = ClockIndex(); // the questions may have let the list move

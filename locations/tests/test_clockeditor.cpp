@@ -5,6 +5,8 @@
 
 #include <QLayout>
 
+#include <cstdlib>
+
 namespace {
 
 class ClockEditorTest : public ManagerTest {
@@ -604,6 +606,48 @@ TEST_F(ClockEditorTest, LocalAndBackKeepsTheClocksOwnPlace) {
             M()->hide();
         }
     }
+    ResetClockSource();
+}
+
+// A Local clock whose place the earlier release took from home (the offset
+// of its day, no rule) turns into a Location clock with the home rule: it
+// goes on telling the home time after the clocks go forward.
+TEST_F(ClockEditorTest, LocalClockOfTheEarlierReleaseTurnsLocationWithTheHomeRule) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
+    PinClock(EncodeDate(2027, 2, 10) + EncodeTime(17, 0, 0, 0), -5.0);
+    TClockDisplay& d = ClockDisplayOf(*w);
+    TTimeLocation earlier;
+    earlier.StdOffset = earlier.HostOffset = -5;
+    earlier.Rule.None();
+    w->Clocks[0]->Location.Copy(earlier);
+    w->Clocks[0]->ClockType = 1;
+    w->LocalClock.Location.Copy(earlier);
+    w->LoadRegTimeInfo();
+    OpenForClock(0);
+    ChooseType(0);
+    Click("sbApply");
+    Settle();
+    ASSERT_EQ(w->Clocks[0]->ClockType, 0);
+    EXPECT_EQ(w->Clocks[0]->Location.Rule.Name, "America - New York");
+    EXPECT_DOUBLE_EQ(w->Clocks[0]->Location.StdOffset, -5);
+    d.UpdateClockDisplays(true);
+    EXPECT_EQ(d.DisplayText(0).toStdString(), "12:00:00");
+    PinClock(EncodeDate(2027, 3, 15) + EncodeTime(11, 0, 0, 0), -4.0);
+    w->LoadRegTimeInfo();
+    d.UpdateClockDisplays(true);
+    EXPECT_EQ(d.DisplayText(0).toStdString(), "07:00:00");
+    if (M()) {
+        M()->ClockChanged = M()->LocationChanged = false;
+        M()->hide();
+    }
+    if (old)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
     ResetClockSource();
 }
 
