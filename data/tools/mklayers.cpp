@@ -759,7 +759,10 @@ int Main(int argc, char** argv) {
             for (size_t i = 0; i < places.size(); ++i) {
                 const Place& pl = places[i];
                 const TGlobeObject* o = layer->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
-                if (!o || o->Title != OffsetTitle(pl.Offset)) {
+                // On land the town's own pixel is drawn in its zone, not a
+                // band's or a disc's (where cells leave a crack on the coast).
+                const bool drawn = o && o->Presenter && o->Presenter->Name != "Undrawn";
+                if (!o || o->Title != OffsetTitle(pl.Offset) || (under[i] && !drawn)) {
                     if (tell)
                         std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
                                      OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
