@@ -127,7 +127,7 @@ TEST_F(Shipped, EveryKnownPlaceLiesInItsOwnZone) {
         EXPECT_TRUE(drawn == "-" || drawn == z) << f[0] << " (" << f[1] << ") is drawn in " << drawn;
         EXPECT_TRUE(drawn != "-" || At(Countries, lon, lat) == "-") << f[0] << " lies on land drawn in no zone";
     }
-    EXPECT_EQ(places, 24436);
+    EXPECT_GT(places, 24000) << "the whole list";
 }
 
 }  // namespace
