@@ -681,6 +681,10 @@ int Main(int argc, char** argv) {
             for (const auto& [key, i] : chosen)
                 site[i] = true;
         }
+        std::vector<size_t> firstOwn(land.size());
+        for (size_t i = places.size(); i-- > 0;)
+            if (own[i])
+                firstOwn[static_cast<size_t>(own[i] - land.data())] = i;
         std::vector<std::pair<double, double>> discs;
         std::vector<Ring> discRings;
         std::vector<double> discOffsets;
@@ -733,10 +737,10 @@ int Main(int argc, char** argv) {
                 Piece& pc = land[k];
                 pc.Places = sitesOf[k];
                 if (pc.Places.empty()) {
+                    // Its towns' squares were given to a town on other land
+                    // of the country: one of its own, or the nearest.
                     const auto it = fallback.find(&pc);
-                    if (it == fallback.end())
-                        continue;  // its towns all read their offsets from neighbours' cells
-                    pc.Places.push_back(it->second);
+                    pc.Places.push_back(it != fallback.end() ? it->second : firstOwn[k]);
                 }
                 std::vector<std::pair<Ring, double>> cells;
                 SplitPiece(pc, places, cells);
@@ -755,7 +759,10 @@ int Main(int argc, char** argv) {
             for (size_t i = 0; i < places.size(); ++i) {
                 const Place& pl = places[i];
                 const TGlobeObject* o = layer->ObjectAtLL(DecimalToGlobeUnits(pl.Lon), DecimalToGlobeUnits(pl.Lat));
-                if (!o || o->Title != OffsetTitle(pl.Offset)) {
+                // On land the town's own pixel is drawn in its zone, not a
+                // band's or a disc's (where cells leave a crack on the coast).
+                const bool drawn = o && o->Presenter && o->Presenter->Name != "Undrawn";
+                if (!o || o->Title != OffsetTitle(pl.Offset) || (under[i] && !drawn)) {
                     if (tell)
                         std::fprintf(stderr, "hx_mklayers: %.4f %.4f (offset %s) answers %s\n", pl.Lon, pl.Lat,
                                      OffsetTitle(pl.Offset).c_str(), o ? o->Title.c_str() : "nothing");
