@@ -707,12 +707,14 @@ def main():
 
     # One record per town. The city table lists a few towns more than once:
     # a big city's numbered districts ("Marseille 01") beside the city, and
-    # spellings of one town a few kilometres apart; the biggest row stays.
+    # spellings of one town of one region a few kilometres apart; the
+    # biggest row stays. Namesakes across a border (Kansas City, Kansas and
+    # Missouri) are two towns.
     kept = []
     by_key = {}
     for c in taken:
         m = re.match(r"^(.*\S) \d{1,2}$", c["name"])
-        key = (c["cc"], loose(m.group(1) if m else c["name"]))
+        key = (c["cc"], c["state"], loose(m.group(1) if m else c["name"]))
         twin = next((k for k in by_key.get(key, [])
                      if distance_km(c["lat"], c["lon"], k["lat"], k["lon"]) < 20), None)
         if twin is not None and (m or loose(c["name"]) == loose(twin["name"])):

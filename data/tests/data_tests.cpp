@@ -1,8 +1,9 @@
 // Checks the data files of the built suite directory through the suite's own
 // record classes: every place, rule and clock parses and writes back as it was
-// read, each place's current UTC offset matches the host tz database through
-// 2026, coordinates keep the west-positive convention, and the server, sound
-// and guide files are what the programs expect.
+// read, each place's current UTC offset matches the tz release the data was
+// made from (the one the project carries, in TZDIR) hour by hour over the
+// data's twelve months, coordinates keep the west-positive convention, and the
+// server, sound and guide files are what the programs expect.
 
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/DST.h"
@@ -17,9 +18,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -144,26 +147,33 @@ std::vector<TDSTRule> ShippedRules(std::vector<std::string>* lines = nullptr) {
     return rules;
 }
 
-// ---------------------------------------------------------------- host tz
+// ---------------------------------------------------------------- pinned tz
 
-// UTC offset in minutes of the host's tz database for a zone at UTC u.
-class HostZone {
+// The tz release the tests run against (TZDIR, set for every test program to
+// the release the project carries), never the host's zone files.
+std::string PinnedTzDir() {
+    const char* dir = std::getenv("TZDIR");
+    return dir && *dir ? dir : HX_PINNED_TZDIR;
+}
+
+// UTC offset in minutes of the pinned tz release for a zone at UTC u.
+class PinnedZone {
 public:
-    explicit HostZone(const std::string& zone) {
+    explicit PinnedZone(const std::string& zone) {
         const char* old = std::getenv("TZ");
         saved_ = old ? std::optional<std::string>(old) : std::nullopt;
         setenv("TZ", (":" + zone).c_str(), 1);
         tzset();
     }
-    ~HostZone() {
+    ~PinnedZone() {
         if (saved_)
             setenv("TZ", saved_->c_str(), 1);
         else
             unsetenv("TZ");
         tzset();
     }
-    HostZone(const HostZone&) = delete;
-    HostZone& operator=(const HostZone&) = delete;
+    PinnedZone(const PinnedZone&) = delete;
+    PinnedZone& operator=(const PinnedZone&) = delete;
 
     static int OffsetAt(TDateTime u) {
         std::time_t t = static_cast<std::time_t>(std::llround((u - kUnixDay) * 86400.0));
@@ -176,17 +186,59 @@ private:
     std::optional<std::string> saved_;
 };
 
-bool HostKnows(const std::string& zone) {
-    std::ifstream in("/usr/share/zoneinfo/" + zone);
+bool PinnedKnows(const std::string& zone) {
+    std::ifstream in(PinnedTzDir() + "/" + zone);
     return in.good();
 }
 
-std::vector<TDateTime> Instants2026() {
-    // 24 instants spread over the year at changing times of day.
-    std::vector<TDateTime> out;
-    TDateTime first = EncodeDate(2026, 1, 3) + EncodeTime(7, 13, 0, 0);
-    for (int i = 0; i < 24; ++i)
-        out.push_back(first + i * (362.0 / 24) + i * (1.0 / 24));
+// The first line of the carried tzdata.zi: "# version 2026f".
+std::string PinnedRelease() {
+    std::ifstream in(PinnedTzDir() + "/tzdata.zi");
+    std::string line;
+    std::getline(in, line);
+    const std::string mark = "# version ";
+    return line.rfind(mark, 0) == 0 ? line.substr(mark.size()) : std::string();
+}
+
+// The release and the data's twelve months, as the header of hxzones.hxd
+// names them: "... from the tz database 2026f for 2026-12-09 to 2027-12-09;".
+struct DataSpan {
+    std::string release;
+    TDateTime from = 0, to = 0;
+};
+
+DataSpan ShippedSpan() {
+    DataSpan span;
+    const std::regex header(R"(tz database (\S+) for (\d{4})-(\d\d)-(\d\d) to (\d{4})-(\d\d)-(\d\d);)");
+    std::istringstream text(ReadFile(kLists + "/hxzones.hxd"));
+    std::smatch m;
+    for (std::string line; std::getline(text, line) && line.rfind("#", 0) == 0;) {
+        if (!std::regex_search(line, m, header)) continue;
+        span.release = m[1];
+        const auto date = [&](int i) {
+            return EncodeDate(std::stoi(m[i]), std::stoi(m[i + 1]), std::stoi(m[i + 2]));
+        };
+        span.from = date(2);
+        span.to = date(5);
+    }
+    return span;
+}
+
+// The spans of UTC time a rule's notes say it gets wrong ("Wrong 2027-11-07
+// 05:00 to 2027-12-09 00:00 UTC"): there the yearly model cannot follow tz.
+std::vector<std::pair<TDateTime, TDateTime>> NotedMisses(const TDSTRule& rule) {
+    static const std::regex span(
+        R"((\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d) to (\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d))");
+    std::vector<std::pair<TDateTime, TDateTime>> out;
+    for (auto it = std::sregex_iterator(rule.Notes.begin(), rule.Notes.end(), span);
+         it != std::sregex_iterator(); ++it) {
+        const auto& m = *it;
+        const auto at = [&](int i) {
+            return EncodeDate(std::stoi(m[i]), std::stoi(m[i + 1]), std::stoi(m[i + 2])) +
+                   EncodeTime(std::stoi(m[i + 3]), std::stoi(m[i + 4]), 0, 0);
+        };
+        out.emplace_back(at(1), at(6));
+    }
     return out;
 }
 
@@ -265,8 +317,8 @@ TEST(ShippedLocations, TownsOfFifteenThousandAndEveryCapitalAreListed) {
 }
 
 TEST(ShippedLocations, EveryZoneOfTheTzTableHasItsPrincipalCity) {
-    std::ifstream tab("/usr/share/zoneinfo/zone1970.tab");
-    if (!tab) GTEST_SKIP() << "no zone1970.tab on this host";
+    std::ifstream tab(PinnedTzDir() + "/zone1970.tab");
+    ASSERT_TRUE(tab) << "no zone1970.tab in " << PinnedTzDir();
     std::set<std::string> codes;
     for (const auto& p : ShippedZones().places)
         codes.insert(p.Code);
@@ -282,48 +334,95 @@ TEST(ShippedLocations, EveryZoneOfTheTzTableHasItsPrincipalCity) {
     EXPECT_GT(zones, 300);
 }
 
-TEST_F(PinnedClock, EveryPlaceTellsTheHostOffsetThroughTheYear) {
-    int compared = 0, withDst = 0, withoutRule = 0, unknownZone = 0;
-    const auto instants = Instants2026();
+// Hour by hour over the data's twelve months (and all of 2027), every place
+// tells the offset of the tz release the data was made from, except in the
+// spans its rule's notes list; the places whose law changed in 2026 are right
+// every hour of 2027, and all places together nearly every hour. Places of
+// one zone with one offset and rule tell the same times, so each such set is
+// walked once. The instants fall seven minutes past the hour: a change itself
+// falls on a quarter hour, where the model's strict start and tz part for an
+// instant.
+TEST_F(PinnedClock, EveryPlaceTellsThePinnedReleaseHourByHourForTwelveMonths) {
+    const DataSpan span = ShippedSpan();
+    ASSERT_FALSE(span.release.empty()) << "hxzones.hxd names no tz release and span";
+    EXPECT_EQ(span.release, PinnedRelease()) << "made from another release than the pinned one";
+    ASSERT_NEAR(span.to - span.from, 365, 1);
+    const TDateTime y2027 = EncodeDate(2027, 1, 1), y2028 = EncodeDate(2028, 1, 1);
+    const TDateTime first = std::min(span.from, y2027), last = std::max(span.to, y2028);
+    const double hour = 1.0 / 24, past = 7.0 / 1440;
     // Offsets of the computer the clock is read on, in hours.
     const double hostOffsets[] = {0, 5.5, -8, 13};
-    for (const auto& shipped : ShippedZones().places) {
-        if (shipped.Rule.Name == kUnknownRule) {
-            ++withoutRule;
-            continue;
-        }
-        if (!HostKnows(shipped.Code)) {
+    const std::set<std::string> everyHour2027 = {"Vancouver", "Edmonton", "Winnipeg",
+                                                 "Casablanca"};
+    struct Group {
+        const TTimeLocation* place;
+        std::vector<std::string> names;
+    };
+    std::map<std::string, Group> groups;
+    int unknownZone = 0, withoutRule = 0;
+    for (const auto& p : ShippedZones().places) {
+        if (p.Rule.Name == kUnknownRule) ++withoutRule;
+        if (!PinnedKnows(p.Code)) {
             ++unknownZone;
             continue;
         }
-        HostZone zone(shipped.Code);
-        std::vector<TDateTime> at = instants;
-        if (shipped.Rule.StartDate.Kind != 0) {
-            ++withDst;
-            // Either side of both transitions, which pins their times of day.
-            // The rule's instants are in local standard time.
-            for (const TDSTEvent* e : {&shipped.Rule.StartDate, &shipped.Rule.StopDate}) {
-                const TDateTime utc = e->DateTime(2026) - shipped.StdOffset / 24;
-                at.push_back(utc - 1.0 / 48);
-                at.push_back(utc + 1.0 / 48);
-            }
-        }
+        auto& g = groups[p.Code + "\t" + p.LocationDataStr('\t').substr(p.Name.size())];
+        if (!g.place) g.place = &p;
+        g.names.push_back(p.Name);
+    }
+    EXPECT_EQ(unknownZone, 0) << "places whose zone the pinned tz release lacks";
+    EXPECT_EQ(withoutRule, 0) << "places without a rule";
+    long long hours2027 = 0, right2027 = 0;
+    std::set<std::string> checked;
+    for (const auto& [key, g] : groups) {
+        const TTimeLocation& shipped = *g.place;
+        const auto misses = NotedMisses(shipped.Rule);
+        const bool strict = std::any_of(g.names.begin(), g.names.end(), [&](const std::string& n) {
+            return everyHour2027.count(n) > 0;
+        });
+        PinnedZone zone(shipped.Code);
         TTimeLocation place;
         place.Copy(shipped);
-        for (std::size_t i = 0; i < at.size(); ++i) {
-            const TDateTime u = at[i];
+        int wrongInSpan = 0;
+        std::string firstWrong;
+        long long inYear = 0, rightInYear = 0;
+        std::size_t i = 0;
+        for (TDateTime u = first + past; u < last; u += hour, ++i) {
             place.HostOffset = hostOffsets[i % std::size(hostOffsets)];
             PinClock(u, place.HostOffset);
-            ASSERT_NEAR(place.UTC(), u, 1e-9);
-            ASSERT_EQ(std::lround(place.CurrentUTCOffset() * 60), HostZone::OffsetAt(u))
-                << place.Name << " (" << place.Code << ") at " << UtcText(u) << " UTC";
+            const bool right =
+                std::lround(place.CurrentUTCOffset() * 60) == PinnedZone::OffsetAt(u);
+            if (u >= y2027 && u < y2028) {
+                ++inYear;
+                rightInYear += right;
+                if (strict && !right && firstWrong.empty())
+                    firstWrong = UtcText(u);
+            }
+            if (right || u < span.from || u >= span.to) continue;
+            const bool noted = std::any_of(misses.begin(), misses.end(), [&](const auto& m) {
+                return u >= m.first && u <= m.second;
+            });
+            if (!noted && wrongInSpan++ == 0)
+                ADD_FAILURE() << shipped.Name << " (" << shipped.Code << ", " << g.names.size()
+                              << " places) is wrong at " << UtcText(u)
+                              << " UTC, which its rule's notes do not list: "
+                              << shipped.Rule.Description();
         }
-        ++compared;
+        if (strict) {
+            EXPECT_TRUE(firstWrong.empty()) << shipped.Name << " is wrong in 2027, first at "
+                                            << firstWrong << " UTC";
+            for (const auto& n : g.names)
+                if (everyHour2027.count(n)) checked.insert(n);
+        }
+        hours2027 += inYear * static_cast<long long>(g.names.size());
+        right2027 += rightInYear * static_cast<long long>(g.names.size());
     }
-    EXPECT_GT(compared, 2000);
-    EXPECT_GT(withDst, 300);
-    EXPECT_LE(withoutRule, 5) << "places whose daylight saving the rule model cannot express";
-    EXPECT_EQ(unknownZone, 0) << "places whose zone the host tz database lacks";
+    EXPECT_EQ(checked, everyHour2027);
+    ASSERT_GT(hours2027, 0);
+    const double share = 100.0 * static_cast<double>(right2027) / static_cast<double>(hours2027);
+    std::cout << "place-hours of 2027 right: " << right2027 << " of " << hours2027 << " ("
+              << share << "%)\n";
+    EXPECT_GE(share, 99.9);
 }
 
 TEST(ShippedLocations, CoordinatesAreInRangeWithLongitudeWestPositive) {
