@@ -140,6 +140,10 @@ private:
     // thread pool: at map sizes the hand-over costs more than the fill.
     void FillPolygon(const TPoint* pts, int n);
     void StrokeRuns(const TPoint* pts, int n);
+    // Whether the pen is a plain opaque one-pixel line drawn straight into
+    // the image, and one such line.
+    bool StrokesHere() const;
+    void LineHere(TPoint a, TPoint b, const uchar* rgb);
     struct TEdge {
         int32_t Y0, Y1;  // the first row and the row after the last
         // The first pixel right of the crossing in the current row is Q;

@@ -70,7 +70,8 @@ void TPrjModel::SetScaleFactor(extended value) {
     ScaleFactor = value;
 }
 
-int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible) {
+int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible, TGlobeObject* obj,
+                             size_t& slot) {
     // Flat maps sample inside their own extent (a Mercator map stops short of
     // the poles); only written entries take part in the box test.
     if (!IsSpherical()) {
@@ -83,7 +84,7 @@ int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& vi
     visible = 0;
     auto sample = [&](int64_t x, int64_t y) {
         ++total;
-        const bool v = ProjectLL(x, y, n);
+        const bool v = ProjectSample(x, y, n, obj, slot++);
         if (v)
             ++visible;
         if (v || IsSpherical())
@@ -114,9 +115,10 @@ bool TPrjModel::ExtentVisible(const GlobeExtent& e, TGlobeObject* obj, uint8_t& 
     }
     const int64_t right = static_cast<int64_t>(e.Left) + e.Width;
     const int64_t bottom = static_cast<int64_t>(e.Top) + e.Height;
+    size_t slot = 0;
     auto run = [&](int64_t l, int64_t r) {
         int visible = 0;
-        const int packed = ExtentSamples(l, e.Top, r, bottom, visible);
+        const int packed = ExtentSamples(l, e.Top, r, bottom, visible, obj, slot);
         const int total = packed / 65536, n = packed % 65536;
         const bool box = Globe->BoundsCode(n, clipCode);
         if (obj) {
@@ -263,8 +265,30 @@ GlobePoint TSphericalPrj::Vector(const GlobePoint& p) {
     return set[0].Value;
 }
 
-bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
-    const GlobePoint v = Vector(p);
+namespace {
+// The vector kept in the slot when it was made from p, else a new one there.
+const GlobePoint& KeptVector(std::vector<TGlobeObject::TKeptVector>& kept, size_t slot, const GlobePoint& p) {
+    if (slot >= kept.size())
+        kept.resize(slot + 1, {{kFar, kFar, kFar}, {}});
+    TGlobeObject::TKeptVector& k = kept[slot];
+    if (!(k.Key == p))
+        k = {p, PointTo3D(p)};
+    return k.Value;
+}
+}  // namespace
+
+bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) { return ProjectVector(Vector(p), index); }
+
+bool TSphericalPrj::ProjectKept(TGlobeObject& obj, size_t slot, const GlobePoint& p, int index) {
+    return ProjectVector(KeptVector(obj.PointVectors, slot, p), index);
+}
+
+bool TSphericalPrj::ProjectSample(int64_t x, int64_t y, int index, TGlobeObject* obj, size_t slot) {
+    const GlobePoint p = MakePoint(x, y);
+    return obj ? ProjectVector(KeptVector(obj->SampleVectors, slot, p), index) : ProjectPoint(p, index);
+}
+
+bool TSphericalPrj::ProjectVector(const GlobePoint& v, int index) {
     TPoint& sp = Globe->SP(index);
     sp.X = Pix(Dot(v, M), XOrigin);
     sp.Y = Pix(Dot(v, M + 3), YOrigin);
@@ -439,6 +463,44 @@ void TCartesianPrj::SetParameter(int index, int32_t value) {
     if ((index == pXRotation && XAxisChanges == TXAxisChanges::xaYOrigin) ||
         (index == pYRotation && YAxisChanges == TYAxisChanges::yaXOrigin))
         Globe->ViewChanged();
+}
+
+namespace {
+inline int32_t Wrap(int64_t x) { return x >= -GU_180 && x < GU_180 ? static_cast<int32_t>(x) : WrapLongitude(x); }
+inline int32_t Clamp32(int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
+}
+
+// ProjectChain of the flat maps with their ProjectPoint written out (the
+// same arithmetic); yOf gives the unscaled y of a latitude.
+template <class F>
+int FlatChain(TPrjModel& m, TGeoDataObject& obj, F yOf) {
+    const TModelExtent e = m.ModelExtent;
+    const int64_t cm = m.CentralMeridian;
+    const extended s = m.ScaleFactor;
+    const int64_t xo = m.XOrigin, yo = m.YOrigin;
+    int n = 0;
+    int64_t lx = kFar, ly = kFar;
+    for (const GlobePoint& p : obj.Points) {
+        if (p.X < e.Left || p.X > e.Right || p.Y < e.Top || p.Y > e.Bottom)
+            continue;
+        TPoint& sp = m.Globe->SP(n);
+        sp.X = Clamp32(RndScaled(Wrap(static_cast<int64_t>(p.X) - cm), s) + xo);
+        sp.Y = Clamp32(yo - RndScaled(yOf(p.Y), s));
+        n += (sp.X != lx) | (sp.Y != ly);
+        lx = sp.X;
+        ly = sp.Y;
+    }
+    return n;
+}
+}  // namespace
+
+int TCartesianPrj::ProjectChain(TGeoDataObject& obj) {
+    return FlatChain(*this, obj, [](int32_t y) { return static_cast<extended>(y); });
+}
+
+int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
+    return FlatChain(*this, obj, [this](int32_t y) { return Stretch(y); });
 }
 
 bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
