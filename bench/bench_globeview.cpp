@@ -141,7 +141,7 @@ int PlotShippedPlaces(TGlobeContext& g) {
 // One scroll-bar line step (a twentieth of the view) and the redraw it asks
 // for; a function of its own so that instruction counts can be taken of it
 // alone (valgrind --tool=callgrind --collect-atstart=no
-// --toggle-collect='*ScrollStep*').
+// --toggle-collect='*::ScrollStep(*').
 [[gnu::noinline]] void ScrollStep(TGlobeDrawContext& g, int step) {
     const int32_t d = g.ViewRect.Width / 20;
     g.PanGlobe((step / 20) % 2 ? -d : d, 0);

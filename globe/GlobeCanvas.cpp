@@ -217,6 +217,10 @@ void TGlobeCanvas::Apply() {
 }
 
 void TGlobeCanvas::SelectPen(TColor c, TPenStyle s, uint8_t w) {
+    // Every object selects its presenter's pen again: the same pen is kept.
+    if (PenKey.Valid && PenKey.Color == c && PenKey.Style == static_cast<int>(s) && PenKey.Width == w)
+        return;
+    PenKey = {true, c, static_cast<int>(s), w};
     HavePen = c != clNoneColor && s != TPenStyle::psClear;
     Qt::PenStyle qs = Qt::SolidLine;
     switch (s) {
@@ -233,6 +237,9 @@ void TGlobeCanvas::SelectPen(TColor c, TPenStyle s, uint8_t w) {
 }
 
 void TGlobeCanvas::SelectBrush(TColor c, TBrushStyle s) {
+    if (BrushKey.Valid && BrushKey.Color == c && BrushKey.Style == static_cast<int>(s))
+        return;
+    BrushKey = {true, c, static_cast<int>(s), 0};
     HaveBrush = c != clNoneColor && s != TBrushStyle::bsClear;
     static const Qt::BrushStyle hatch[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
                                            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
@@ -252,6 +259,7 @@ void TGlobeCanvas::SelectFont(const TGlobeFont& f, int32_t pixelHeight, TColor c
 
 void TGlobeCanvas::SelectStock() {
     HavePen = HaveBrush = true;
+    PenKey.Valid = BrushKey.Valid = false;
     Pen = QPen(Qt::black, 0);
     Brush = QBrush(Qt::white);
     Font = QFont();
@@ -486,14 +494,12 @@ bool TGlobeCanvas::StrokesHere() const {
            Painter->compositionMode() == QPainter::CompositionMode_SourceOver && FillsHere(true);
 }
 
-void TGlobeCanvas::LineHere(TPoint a, TPoint b, const uchar* rgb) {
+void TGlobeCanvas::LineHere(TPoint a, TPoint b, const uchar* rgb, uchar* bits, qsizetype stride) {
     // From pixel a to pixel b, both drawn, one pixel a step along the longer
     // axis, whichever way the line runs. Across it the pixels Qt's one-pixel
     // lines take: where the line rises, the pixel holding it half a step on
     // (a line on a pixel border takes the lower pixel); where it falls, the
     // pixel holding it at the step itself.
-    uchar* bits = Image.bits();
-    const qsizetype stride = Image.bytesPerLine();
     int64_t dx = static_cast<int64_t>(b.X) - a.X, dy = static_cast<int64_t>(b.Y) - a.Y;
     const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
     if ((xMajor && dx < 0) || (!xMajor && dy < 0)) {
@@ -544,8 +550,10 @@ void TGlobeCanvas::StrokeRuns(const TPoint* pts, int n) {
     if (StrokesHere()) {
         const QColor c = Pen.color();
         const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+        uchar* bits = Image.bits();
+        const qsizetype stride = Image.bytesPerLine();
         for (int i = 1; i < n; ++i)
-            LineHere(pts[i - 1], pts[i], rgb);
+            LineHere(pts[i - 1], pts[i], rgb, bits, stride);
         return;
     }
     // A plain line is drawn in pieces of at most 80 pixels' length, each

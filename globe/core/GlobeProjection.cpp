@@ -471,13 +471,23 @@ inline int32_t Clamp32(int64_t v) {
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
 }
 
+// RndScaled with a and s already in double as well.
+inline int64_t RndScaledD(double ad, extended a, double sd, extended s) {
+    const double v = ad * sd;
+    const double r = std::rint(v);
+    if (std::fabs(v) < 1e9 && std::fabs(std::fabs(v - r) - 0.5) > 1e-6)
+        return static_cast<int64_t>(r);
+    return Rnd64(a * s);
+}
+
 // ProjectChain of the flat maps with their ProjectPoint written out (the
-// same arithmetic); yOf gives the unscaled y of a latitude.
+// same arithmetic); yOf(y, ext, dbl) gives the unscaled y of a latitude.
 template <class F>
 int FlatChain(TPrjModel& m, TGeoDataObject& obj, F yOf) {
     const TModelExtent e = m.ModelExtent;
     const int64_t cm = m.CentralMeridian;
     const extended s = m.ScaleFactor;
+    const double sd = static_cast<double>(s);
     const int64_t xo = m.XOrigin, yo = m.YOrigin;
     int n = 0;
     int64_t lx = kFar, ly = kFar;
@@ -485,8 +495,12 @@ int FlatChain(TPrjModel& m, TGeoDataObject& obj, F yOf) {
         if (p.X < e.Left || p.X > e.Right || p.Y < e.Top || p.Y > e.Bottom)
             continue;
         TPoint& sp = m.Globe->SP(n);
-        sp.X = Clamp32(RndScaled(Wrap(static_cast<int64_t>(p.X) - cm), s) + xo);
-        sp.Y = Clamp32(yo - RndScaled(yOf(p.Y), s));
+        const int32_t x = Wrap(static_cast<int64_t>(p.X) - cm);
+        sp.X = Clamp32(RndScaledD(x, x, sd, s) + xo);
+        extended y;
+        double yd;
+        yOf(p.Y, y, yd);
+        sp.Y = Clamp32(yo - RndScaledD(yd, y, sd, s));
         n += (sp.X != lx) | (sp.Y != ly);
         lx = sp.X;
         ly = sp.Y;
@@ -496,11 +510,18 @@ int FlatChain(TPrjModel& m, TGeoDataObject& obj, F yOf) {
 }  // namespace
 
 int TCartesianPrj::ProjectChain(TGeoDataObject& obj) {
-    return FlatChain(*this, obj, [](int32_t y) { return static_cast<extended>(y); });
+    return FlatChain(*this, obj, [](int32_t y, extended& e, double& d) {
+        e = y;
+        d = y;
+    });
 }
 
 int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
-    return FlatChain(*this, obj, [this](int32_t y) { return Stretch(y); });
+    return FlatChain(*this, obj, [this](int32_t y, extended& e, double& d) {
+        const TStretchSlot& k = StretchSlot(y);
+        e = k.Value;
+        d = k.ValueD;
+    });
 }
 
 bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
@@ -539,7 +560,7 @@ bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
     return true;
 }
 
-extended TMercatorPrj::Stretch(int32_t y) {
+const TMercatorPrj::TStretchSlot& TMercatorPrj::StretchSlot(int32_t y) {
     constexpr size_t kSlots = size_t{1} << 16;
     if (StretchMemo.empty())
         StretchMemo.resize(kSlots);
@@ -547,10 +568,13 @@ extended TMercatorPrj::Stretch(int32_t y) {
     if (!s.Used || s.Y != y) {
         s.Y = y;
         s.Value = std::log(std::tan(GlobePi / 4 + y / (2 * RadiansToGU))) * RadiansToGU;
+        s.ValueD = static_cast<double>(s.Value);
         s.Used = true;
     }
-    return s.Value;
+    return s;
 }
+
+extended TMercatorPrj::Stretch(int32_t y) { return StretchSlot(y).Value; }
 
 bool TMercatorPrj::XYToLL(int32_t px, int32_t py, int index) {
     const int64_t dx = Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor);

@@ -129,7 +129,9 @@ private:
         int32_t Y = 0;
         bool Used = false;
         extended Value = 0;
+        double ValueD = 0;  // Value as the double arithmetic takes it
     };
     std::vector<TStretchSlot> StretchMemo;
     extended Stretch(int32_t y);
+    const TStretchSlot& StretchSlot(int32_t y);
 };
