@@ -653,7 +653,8 @@ void TGlobeCanvas::DrawTitle(int32_t x, int32_t y, const std::string& s, THAlign
     QPainter* p = P();
     const QString text = QString::fromStdString(s);
     const QFontMetrics fm(Font);
-    const int w = fm.horizontalAdvance(text);
+    // A left-aligned title needs no width (measuring it shapes the text).
+    const int w = h == THAlign::Left ? 0 : fm.horizontalAdvance(text);
     const int dx = h == THAlign::Left ? 0 : h == THAlign::Center ? -w / 2 : -w;
     const int base = v == TVAlign::Top ? fm.ascent() : v == TVAlign::Baseline ? 0 : -fm.descent();
     // Turned about the aligned point by the font's angle, as TextOut is.
