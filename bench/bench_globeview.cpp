@@ -1,12 +1,16 @@
 // The globe's drawing at 800 x 600: a redraw of 100,000 chain points after a
-// rotation step, the day/night shadow pass, and the textured globe.
+// rotation step, the day/night shadow pass, the textured globe, and the map
+// window's redraw after a scroll step with every shipped place plotted.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "globe/GlobeDraw.h"
 #include "globe/GlobeTool.h"
@@ -94,6 +98,81 @@ void BM_TexturedGlobe(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_TexturedGlobe)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Every shipped place as the map window's "Plot All" puts it on the globe:
+// a diamond of 4 pixels with its name, over the shipped layers.
+int PlotShippedPlaces(TGlobeContext& g) {
+    g.DataDirectory = HX_SOURCE_DIR "/data/map/";
+    if (!std::getenv("HX_BENCH_NOLAYERS"))
+        for (const char* f : {"01-timezones.lyr", "02-countries.lyr"})
+            g.AddNewLayer("")->SetFilename(f);
+    TGlobeLayer* places = g.AddNewLayer("Locations");
+    places->MaxFontHeight = 15;
+    auto* p = new TPointPresenter(places, "KnownPresenter", 0);
+    p->PointType = TPointPresenterType::ppDiamond;
+    p->SetPointSize(4);
+    p->SetPointUnit(TGlobeUnits::Pixel);
+    p->PointPen.SetPen(0x0000FF, TPenStyle::psSolid, 1);
+    p->PointBrush.SetBrush(0xFF0000, TBrushStyle::bsSolid);
+    p->TitleAlignment = TTitleAlignment::taBottomRight;
+    p->TitleFont.SetFontUnit(TGlobeUnits::NauticalMile);
+    p->TitleFont.SetFontAngle(200);
+    p->TitleFont.SetFontSize(30);
+    std::ifstream in(HX_SOURCE_DIR "/data/hxzones.hxd");
+    std::string line;
+    int n = 0;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("VERSION:", 0) == 0)
+            continue;
+        std::istringstream f(line);
+        std::string name, std, host, lat, lon;
+        if (!std::getline(f, name, '\t') || !std::getline(f, std, '\t') || !std::getline(f, host, '\t') ||
+            !std::getline(f, lat, '\t') || !std::getline(f, lon, '\t'))
+            continue;
+        auto* o = new TGeoDataObject(places);
+        o->SetPresenter(p);
+        o->Title = name;
+        o->AddPoint(MakePoint(DecimalToGlobeUnits(-std::stod(lon)), DecimalToGlobeUnits(std::stod(lat))));
+        ++n;
+    }
+    return n;
+}
+
+// One scroll-bar line step (a twentieth of the view) and the redraw it asks
+// for; a function of its own so that instruction counts can be taken of it
+// alone (valgrind --tool=callgrind --collect-atstart=no
+// --toggle-collect='*::ScrollStep(*').
+[[gnu::noinline]] void ScrollStep(TGlobeDrawContext& g, int step) {
+    const int32_t d = g.ViewRect.Width / 20;
+    g.PanGlobe((step / 20) % 2 ? -d : d, 0);
+    g.GlobeCanvas.BeginOffscreen();
+    g.RenderAll();
+    g.GlobeCanvas.EndOffscreen();
+}
+
+// projection, altitude in km (0: the whole earth).
+void BM_ScrollStepWithEveryPlace(benchmark::State& state) {
+    App();
+    TGlobeDrawContext g(800, 600);
+    g.SetProjection(static_cast<TGlobeProjection>(state.range(0)));
+    const int n = PlotShippedPlaces(g);
+    g.SetAltitude(state.range(1) ? g.ToGlobeUnits(static_cast<extended>(state.range(1)), TGlobeUnits::Kilometer) : 0);
+    g.LocateToLL(DecimalToGlobeUnits(10), DecimalToGlobeUnits(48));
+    g.GlobeCanvas.BeginOffscreen();
+    g.RenderAll();
+    g.GlobeCanvas.EndOffscreen();
+    int step = 0;
+    for (auto _ : state)
+        ScrollStep(g, ++step);
+    state.counters["places"] = n;
+}
+BENCHMARK(BM_ScrollStepWithEveryPlace)
+    ->ArgNames({"projection", "km"})
+    ->Args({0, 0})
+    ->Args({0, 2000})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

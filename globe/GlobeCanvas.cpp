@@ -217,6 +217,10 @@ void TGlobeCanvas::Apply() {
 }
 
 void TGlobeCanvas::SelectPen(TColor c, TPenStyle s, uint8_t w) {
+    // Every object selects its presenter's pen again: the same pen is kept.
+    if (PenKey.Valid && PenKey.Color == c && PenKey.Style == static_cast<int>(s) && PenKey.Width == w)
+        return;
+    PenKey = {true, c, static_cast<int>(s), w};
     HavePen = c != clNoneColor && s != TPenStyle::psClear;
     Qt::PenStyle qs = Qt::SolidLine;
     switch (s) {
@@ -233,6 +237,9 @@ void TGlobeCanvas::SelectPen(TColor c, TPenStyle s, uint8_t w) {
 }
 
 void TGlobeCanvas::SelectBrush(TColor c, TBrushStyle s) {
+    if (BrushKey.Valid && BrushKey.Color == c && BrushKey.Style == static_cast<int>(s))
+        return;
+    BrushKey = {true, c, static_cast<int>(s), 0};
     HaveBrush = c != clNoneColor && s != TBrushStyle::bsClear;
     static const Qt::BrushStyle hatch[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
                                            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
@@ -252,6 +259,7 @@ void TGlobeCanvas::SelectFont(const TGlobeFont& f, int32_t pixelHeight, TColor c
 
 void TGlobeCanvas::SelectStock() {
     HavePen = HaveBrush = true;
+    PenKey.Valid = BrushKey.Valid = false;
     Pen = QPen(Qt::black, 0);
     Brush = QBrush(Qt::white);
     Font = QFont();
@@ -481,8 +489,73 @@ void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
     }
 }
 
+bool TGlobeCanvas::StrokesHere() const {
+    return HavePen && Pen.style() == Qt::SolidLine && Pen.widthF() == 0 && Pen.color().alpha() == 255 &&
+           Painter->compositionMode() == QPainter::CompositionMode_SourceOver && FillsHere(true);
+}
+
+void TGlobeCanvas::LineHere(TPoint a, TPoint b, const uchar* rgb, uchar* bits, qsizetype stride) {
+    // From pixel a to pixel b, both drawn, one pixel a step along the longer
+    // axis, whichever way the line runs. Across it the pixels Qt's one-pixel
+    // lines take: where the line rises, the pixel holding it half a step on
+    // (a line on a pixel border takes the lower pixel); where it falls, the
+    // pixel holding it at the step itself.
+    int64_t dx = static_cast<int64_t>(b.X) - a.X, dy = static_cast<int64_t>(b.Y) - a.Y;
+    const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    if ((xMajor && dx < 0) || (!xMajor && dy < 0)) {
+        std::swap(a, b);
+        dx = -dx;
+        dy = -dy;
+    }
+    const int64_t major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
+    int64_t x = a.X, y = a.Y;
+    // Rising: offset = floor((2 t minor + minor - 1) / (2 major)), kept as
+    // e; falling: offset = floor(t minor / major), kept as e.
+    int64_t e = minor > 0 ? minor - 1 : 0;
+    for (int64_t t = 0; t <= major; ++t) {
+        if (x >= 0 && y >= 0 && x < W && y < H) {
+            uchar* px = bits + y * stride + 3 * x;
+            px[0] = rgb[0];
+            px[1] = rgb[1];
+            px[2] = rgb[2];
+        }
+        int64_t step = 0;
+        if (minor > 0) {
+            e += 2 * minor;
+            if (e >= 2 * major) {
+                e -= 2 * major;
+                step = 1;
+            }
+        } else if (minor < 0) {
+            e += minor;
+            if (e < 0) {
+                e += major;
+                step = -1;
+            }
+        }
+        if (xMajor) {
+            ++x;
+            y += step;
+        } else {
+            ++y;
+            x += step;
+        }
+    }
+}
+
 void TGlobeCanvas::StrokeRuns(const TPoint* pts, int n) {
     QPainter* p = P();
+    // A plain one-pixel line on the picture itself is drawn here: Qt's
+    // stroker costs more per segment than the pixels do.
+    if (StrokesHere()) {
+        const QColor c = Pen.color();
+        const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+        uchar* bits = Image.bits();
+        const qsizetype stride = Image.bytesPerLine();
+        for (int i = 1; i < n; ++i)
+            LineHere(pts[i - 1], pts[i], rgb, bits, stride);
+        return;
+    }
     // A plain line is drawn in pieces of at most 80 pixels' length, each
     // small enough for Qt to draw it on this thread; the pieces meet at a
     // shared point, so the pixels are those of the whole line. A longer
@@ -580,7 +653,8 @@ void TGlobeCanvas::DrawTitle(int32_t x, int32_t y, const std::string& s, THAlign
     QPainter* p = P();
     const QString text = QString::fromStdString(s);
     const QFontMetrics fm(Font);
-    const int w = fm.horizontalAdvance(text);
+    // A left-aligned title needs no width (measuring it shapes the text).
+    const int w = h == THAlign::Left ? 0 : fm.horizontalAdvance(text);
     const int dx = h == THAlign::Left ? 0 : h == THAlign::Center ? -w / 2 : -w;
     const int base = v == TVAlign::Top ? fm.ascent() : v == TVAlign::Baseline ? 0 : -fm.descent();
     // Turned about the aligned point by the font's angle, as TextOut is.

@@ -140,6 +140,17 @@ private:
     // thread pool: at map sizes the hand-over costs more than the fill.
     void FillPolygon(const TPoint* pts, int n);
     void StrokeRuns(const TPoint* pts, int n);
+    // Whether the pen is a plain opaque one-pixel line drawn straight into
+    // the image, and one such line.
+    bool StrokesHere() const;
+    void LineHere(TPoint a, TPoint b, const uchar* rgb, uchar* bits, qsizetype stride);
+    // What Pen and Brush were last made from (Pen and Brush set otherwise
+    // clear it).
+    struct TToolKey {
+        bool Valid = false;
+        TColor Color = 0;
+        int Style = 0, Width = 0;
+    } PenKey, BrushKey;
     struct TEdge {
         int32_t Y0, Y1;  // the first row and the row after the last
         // The first pixel right of the crossing in the current row is Q;

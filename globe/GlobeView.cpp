@@ -321,10 +321,14 @@ void TGlobeView::RebuildIfNeeded() { Rebuild(); }
 void TGlobeView::paintEvent(QPaintEvent*) {
     InPaint = true;
     try {
+        // Moved to a screen of another pixel ratio: the picture follows.
+        if (std::max<qreal>(1, viewport()->devicePixelRatioF()) != Ratio)
+            FitCanvas();
         if (TransparentBackground && Background.isNull() && parentWidget()) {
             QImage img(CanvasWidth, CanvasHeight, QImage::Format_RGB888);
             img.fill(Qt::black);
             QPainter ip(&img);
+            ip.scale(Ratio, Ratio);
             parentWidget()->render(&ip, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
             ip.end();
             Background = img;
@@ -335,15 +339,18 @@ void TGlobeView::paintEvent(QPaintEvent*) {
     } catch (...) {
     }
     {
+        // The picture is in device pixels: drawn over the window's logical
+        // size it lands one to one on the screen's pixels.
         QPainter p(viewport());
-        p.drawImage(0, 0, GlobeCanvas.Image);
+        const QImage& img = GlobeCanvas.Image;
+        p.drawImage(QRectF(0, 0, img.width() / Ratio, img.height() / Ratio), img);
     }
     try {
         bool animated = false;
         for (TGlobeLayer* l : Layers)
             animated = animated || l->Animated;
         if (animated && !InRebuild) {
-            GlobeCanvas.BeginOffscreen(viewport());
+            GlobeCanvas.BeginOffscreen(viewport(), QTransform::fromScale(1 / Ratio, 1 / Ratio));
             DrawAnimatedLayers();
             GlobeCanvas.EndOffscreen();
         }
@@ -355,6 +362,7 @@ void TGlobeView::paintEvent(QPaintEvent*) {
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         p.setPen(QPen(Qt::white, 0, Qt::DotLine));
         p.setBrush(Qt::NoBrush);
+        p.scale(1 / Ratio, 1 / Ratio);
         const QPoint a = PressPos, b = LastMousePos;
         p.drawRect(QRect(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::abs(a.x() - b.x()), std::abs(a.y() - b.y())));
     }
@@ -366,12 +374,24 @@ void TGlobeView::paintEvent(QPaintEvent*) {
     }
 }
 
+void TGlobeView::FitCanvas() {
+    Ratio = std::max<qreal>(1, viewport()->devicePixelRatioF());
+    // Sizes given in pixels (fonts, markers) grow with the ratio, as on a printer.
+    SetCanvasSize(std::max(1, static_cast<int>(std::ceil(viewport()->width() * Ratio))),
+                  std::max(1, static_cast<int>(std::ceil(viewport()->height() * Ratio))),
+                  std::max(1, static_cast<int>(std::lround(ScreenPPI * Ratio))));
+    ObjectsChangedMark = true;
+    UpdateScrollBars();
+}
+
+QPoint TGlobeView::DevicePos(const QPointF& logical) const {
+    return {static_cast<int>(std::floor(logical.x() * Ratio)), static_cast<int>(std::floor(logical.y() * Ratio))};
+}
+
 void TGlobeView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     try {
-        SetCanvasSize(viewport()->width(), viewport()->height(), ScreenPPI);
-        ObjectsChangedMark = true;
-        UpdateScrollBars();
+        FitCanvas();
     } catch (...) {
     }
 }
@@ -397,7 +417,7 @@ bool TGlobeView::Is(TGlobeMouseButton b, Qt::MouseButton m) const {
 
 void TGlobeView::mousePressEvent(QMouseEvent* e) {
     try {
-        const QPoint pos = e->position().toPoint();
+        const QPoint pos = DevicePos(e->position());
         LastMousePos = pos;
         if (Zooming) {
             // A second button gives up the rubber band.
@@ -440,7 +460,7 @@ void TGlobeView::mousePressEvent(QMouseEvent* e) {
 
 void TGlobeView::mouseDoubleClickEvent(QMouseEvent* e) {
     try {
-        const QPoint pos = e->position().toPoint();
+        const QPoint pos = DevicePos(e->position());
         if (Zooming) {
             Zooming = false;
             viewport()->update();
@@ -455,9 +475,9 @@ void TGlobeView::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void TGlobeView::mouseMoveEvent(QMouseEvent* e) {
     try {
-        const QPoint pos = e->position().toPoint();
+        const QPoint pos = DevicePos(e->position());
         LastMousePos = pos;
-        if ((pos - PressPos).manhattanLength() > QApplication::startDragDistance())
+        if ((pos - PressPos).manhattanLength() > QApplication::startDragDistance() * Ratio)
             Moved = true;
         if (Zooming)
             viewport()->update();
@@ -486,7 +506,7 @@ void TGlobeView::mouseMoveEvent(QMouseEvent* e) {
 
 void TGlobeView::mouseReleaseEvent(QMouseEvent* e) {
     try {
-        const QPoint pos = e->position().toPoint();
+        const QPoint pos = DevicePos(e->position());
         LastMousePos = pos;
         bool zoomed = false;
         if (Zooming) {
@@ -604,7 +624,7 @@ void TGlobeView::RenderToPrinter(QPrinter& printer, int x, int y, int height, in
     } catch (...) {
     }
     GlobeCanvas.EndOffscreen();
-    SetCanvasSize(w, h, ScreenPPI, false);
+    SetCanvasSize(w, h, std::max(1, static_cast<int>(std::lround(ScreenPPI * Ratio))), false);
     if (ScaleFactor() != scale)
         Model->SetScaleFactor(scale);
     Model->XOrigin = ox;

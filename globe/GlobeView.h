@@ -84,6 +84,9 @@ public:
     void RebuildIfNeeded();
     bool ZoomDragging() const { return Zooming; }
     bool RotateDragging() const { return Rotating; }
+    // Device pixels per pixel of the window: the picture, the canvas and the
+    // mouse positions the globe is given are in device pixels.
+    qreal PixelRatio() const { return Ratio; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -105,6 +108,10 @@ private:
     GlobePoint RotateStart;
     int BusyDepthQt = 0;
     int BarPos[2] = {0, 0};
+    qreal Ratio = 1;
+    QPoint DevicePos(const QPointF& logical) const;
+    // The canvas at the window's size and pixel ratio.
+    void FitCanvas();
     void OnBarAction(int bar, int action);
     bool Is(TGlobeMouseButton b, Qt::MouseButton m) const;
     void Rebuild();

@@ -102,33 +102,45 @@ void TMoon::PaintShadow(QImage& image, int cx, int radius, int cy, double phase)
     }
 }
 
-QImage TMoon::Shaded(TMoonSize size) const {
-    QImage picture = QImage(ColourName(size)).convertToFormat(QImage::Format_RGB32);
+QImage TMoon::Shaded(TMoonSize size, int ratio) const {
+    // On a screen of two device pixels to the pixel the pictures drawn at
+    // twice the size are shaded at their doubled centre and radius.
+    const int k = ratio >= 2 ? 2 : 1;
+    const QString name = QString::fromLatin1(ColourName(size)).replace(".png", k == 2 ? "@2x.png" : ".png");
+    QImage picture = QImage(name).convertToFormat(QImage::Format_RGB32);
     const TGeometry g = Geometry(size);
-    PaintShadow(picture, g.CentreX, g.Radius, g.CentreY, FPhase);
+    PaintShadow(picture, k * g.CentreX, k * g.Radius, k * g.CentreY, FPhase);
+    picture.setDevicePixelRatio(k);
     return picture;
 }
 
+int TMoon::Ratio() const { return devicePixelRatioF() > 1 ? 2 : 1; }
+
 void TMoon::Reload() {
-    FPicture = Shaded(FSize);
+    FPicture = Shaded(FSize, Ratio());
     update();
 }
 
 QIcon TMoon::Icon() const {
     QIcon icon;
-    auto add = [&](TMoonSize size) {
-        QPixmap pixmap = QPixmap::fromImage(Shaded(size));
+    auto add = [&](TMoonSize size, int ratio) {
+        QPixmap pixmap = QPixmap::fromImage(Shaded(size, ratio));
         // The mask is black on the disc: those pixels are the opaque ones.
-        pixmap.setMask(QBitmap::fromImage(QImage(MaskName(size)).convertToFormat(QImage::Format_Mono)));
+        const QString mask = QString::fromLatin1(MaskName(size)).replace(".png", ratio == 2 ? "@2x.png" : ".png");
+        pixmap.setMask(QBitmap::fromImage(QImage(mask).convertToFormat(QImage::Format_Mono)));
         icon.addPixmap(pixmap);
     };
     const int side = QApplication::style()->pixelMetric(QStyle::PM_LargeIconSize);
-    add(side <= 16 ? TMoonSize::ms16 : side >= 64 ? TMoonSize::ms64 : TMoonSize::ms32);
-    for (TMoonSize s : {TMoonSize::ms16, TMoonSize::ms32, TMoonSize::ms64}) add(s);
+    add(side <= 16 ? TMoonSize::ms16 : side >= 64 ? TMoonSize::ms64 : TMoonSize::ms32, 1);
+    for (TMoonSize s : {TMoonSize::ms16, TMoonSize::ms32, TMoonSize::ms64}) add(s, 1);
+    // A sharp screen takes the pictures of twice the size.
+    for (TMoonSize s : {TMoonSize::ms16, TMoonSize::ms32, TMoonSize::ms64}) add(s, 2);
     return icon;
 }
 
 void TMoon::paintEvent(QPaintEvent*) {
+    // The window may have moved to a screen of another pixel ratio.
+    if (int(FPicture.devicePixelRatio()) != Ratio()) FPicture = Shaded(FSize, Ratio());
     QPainter p(this);
     p.drawImage(0, 0, FPicture);
 }

@@ -22,6 +22,8 @@ public:
     // The current phase as an icon, at the style's icon size and at 16, 32
     // and 64 pixels.
     QIcon Icon() const;
+    // At the widget's device pixel ratio: twice the size (and a ratio of 2)
+    // on a sharp screen.
     const QImage& Picture() const { return FPicture; }
 
     struct TGeometry {
@@ -41,7 +43,9 @@ protected:
 
 private:
     void Reload();
-    QImage Shaded(TMoonSize size) const;
+    // ratio 2: the picture of twice the size, with that device pixel ratio.
+    QImage Shaded(TMoonSize size, int ratio) const;
+    int Ratio() const;
 
     TMoonSize FSize = TMoonSize::ms64;
     TDateTime FDate = 0;

@@ -300,6 +300,13 @@ public:
     uint8_t ClipCode = 0;
     int32_t ZoomMin = 0, ZoomMax = 0;
     std::unique_ptr<TPoint3DList> Cache;
+    // The 3-D vectors the globe last made for this object's extent samples
+    // and for its own points, each with the point it was made from: a view
+    // change reuses them, a changed point or extent makes its entry anew.
+    struct TKeptVector {
+        GlobePoint Key, Value;
+    };
+    std::vector<TKeptVector> SampleVectors, PointVectors;
     uint8_t StreamFlags = 0;
     uint16_t State = 0;
 

@@ -309,7 +309,9 @@ void TGlobePresenter::DrawTitles(TGlobeLayer& layer) {
         bool done = false;
         if (g->OnRenderTitle)
             g->OnRenderTitle(o, done);
-        if (done || o->Title.empty() || !g->Model->ProjectPoint(o->Centre(), 0))
+        // A lone point's title stands at the point: its kept vector serves.
+        if (done || o->Title.empty() ||
+            !g->Model->ProjectKept(*o, o->Count() == 1 ? 0 : static_cast<size_t>(o->Count()), o->Centre(), 0))
             continue;
         int64_t x = g->SP(0).X, y = g->SP(0).Y;
         THAlign h = THAlign::Center;
@@ -501,7 +503,7 @@ void TPointPresenter::Render(TGlobeObject& o) {
     PointBrush.SelectInto(sel);
     const int32_t n = o.Count();
     for (int32_t i = 0; i < n; ++i) {
-        if (!g->Model->ProjectPoint(o.Get(i), 0))
+        if (!g->Model->ProjectKept(o, static_cast<size_t>(i), o.Get(i), 0))
             continue;
         const int32_t x = g->SP(0).X, y = g->SP(0).Y;
         const int32_t d = PixelSize() / 2;

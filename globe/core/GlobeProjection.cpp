@@ -70,7 +70,8 @@ void TPrjModel::SetScaleFactor(extended value) {
     ScaleFactor = value;
 }
 
-int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible) {
+int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible, TGlobeObject* obj,
+                             size_t& slot) {
     // Flat maps sample inside their own extent (a Mercator map stops short of
     // the poles); only written entries take part in the box test.
     if (!IsSpherical()) {
@@ -83,7 +84,7 @@ int TPrjModel::ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& vi
     visible = 0;
     auto sample = [&](int64_t x, int64_t y) {
         ++total;
-        const bool v = ProjectLL(x, y, n);
+        const bool v = ProjectSample(x, y, n, obj, slot++);
         if (v)
             ++visible;
         if (v || IsSpherical())
@@ -114,9 +115,10 @@ bool TPrjModel::ExtentVisible(const GlobeExtent& e, TGlobeObject* obj, uint8_t& 
     }
     const int64_t right = static_cast<int64_t>(e.Left) + e.Width;
     const int64_t bottom = static_cast<int64_t>(e.Top) + e.Height;
+    size_t slot = 0;
     auto run = [&](int64_t l, int64_t r) {
         int visible = 0;
-        const int packed = ExtentSamples(l, e.Top, r, bottom, visible);
+        const int packed = ExtentSamples(l, e.Top, r, bottom, visible, obj, slot);
         const int total = packed / 65536, n = packed % 65536;
         const bool box = Globe->BoundsCode(n, clipCode);
         if (obj) {
@@ -263,8 +265,30 @@ GlobePoint TSphericalPrj::Vector(const GlobePoint& p) {
     return set[0].Value;
 }
 
-bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) {
-    const GlobePoint v = Vector(p);
+namespace {
+// The vector kept in the slot when it was made from p, else a new one there.
+const GlobePoint& KeptVector(std::vector<TGlobeObject::TKeptVector>& kept, size_t slot, const GlobePoint& p) {
+    if (slot >= kept.size())
+        kept.resize(slot + 1, {{kFar, kFar, kFar}, {}});
+    TGlobeObject::TKeptVector& k = kept[slot];
+    if (!(k.Key == p))
+        k = {p, PointTo3D(p)};
+    return k.Value;
+}
+}  // namespace
+
+bool TSphericalPrj::ProjectPoint(const GlobePoint& p, int index) { return ProjectVector(Vector(p), index); }
+
+bool TSphericalPrj::ProjectKept(TGlobeObject& obj, size_t slot, const GlobePoint& p, int index) {
+    return ProjectVector(KeptVector(obj.PointVectors, slot, p), index);
+}
+
+bool TSphericalPrj::ProjectSample(int64_t x, int64_t y, int index, TGlobeObject* obj, size_t slot) {
+    const GlobePoint p = MakePoint(x, y);
+    return obj ? ProjectVector(KeptVector(obj->SampleVectors, slot, p), index) : ProjectPoint(p, index);
+}
+
+bool TSphericalPrj::ProjectVector(const GlobePoint& v, int index) {
     TPoint& sp = Globe->SP(index);
     sp.X = Pix(Dot(v, M), XOrigin);
     sp.Y = Pix(Dot(v, M + 3), YOrigin);
@@ -441,6 +465,65 @@ void TCartesianPrj::SetParameter(int index, int32_t value) {
         Globe->ViewChanged();
 }
 
+namespace {
+inline int32_t Wrap(int64_t x) { return x >= -GU_180 && x < GU_180 ? static_cast<int32_t>(x) : WrapLongitude(x); }
+inline int32_t Clamp32(int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
+}
+
+// RndScaled with a and s already in double as well.
+inline int64_t RndScaledD(double ad, extended a, double sd, extended s) {
+    const double v = ad * sd;
+    const double r = std::rint(v);
+    if (std::fabs(v) < 1e9 && std::fabs(std::fabs(v - r) - 0.5) > 1e-6)
+        return static_cast<int64_t>(r);
+    return Rnd64(a * s);
+}
+
+// ProjectChain of the flat maps with their ProjectPoint written out (the
+// same arithmetic); yOf(y, ext, dbl) gives the unscaled y of a latitude.
+template <class F>
+int FlatChain(TPrjModel& m, TGeoDataObject& obj, F yOf) {
+    const TModelExtent e = m.ModelExtent;
+    const int64_t cm = m.CentralMeridian;
+    const extended s = m.ScaleFactor;
+    const double sd = static_cast<double>(s);
+    const int64_t xo = m.XOrigin, yo = m.YOrigin;
+    int n = 0;
+    int64_t lx = kFar, ly = kFar;
+    for (const GlobePoint& p : obj.Points) {
+        if (p.X < e.Left || p.X > e.Right || p.Y < e.Top || p.Y > e.Bottom)
+            continue;
+        TPoint& sp = m.Globe->SP(n);
+        const int32_t x = Wrap(static_cast<int64_t>(p.X) - cm);
+        sp.X = Clamp32(RndScaledD(x, x, sd, s) + xo);
+        extended y;
+        double yd;
+        yOf(p.Y, y, yd);
+        sp.Y = Clamp32(yo - RndScaledD(yd, y, sd, s));
+        n += (sp.X != lx) | (sp.Y != ly);
+        lx = sp.X;
+        ly = sp.Y;
+    }
+    return n;
+}
+}  // namespace
+
+int TCartesianPrj::ProjectChain(TGeoDataObject& obj) {
+    return FlatChain(*this, obj, [](int32_t y, extended& e, double& d) {
+        e = y;
+        d = y;
+    });
+}
+
+int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
+    return FlatChain(*this, obj, [this](int32_t y, extended& e, double& d) {
+        const TStretchSlot& k = StretchSlot(y);
+        e = k.Value;
+        d = k.ValueD;
+    });
+}
+
 bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
     if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
         return false;
@@ -477,7 +560,7 @@ bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
     return true;
 }
 
-extended TMercatorPrj::Stretch(int32_t y) {
+const TMercatorPrj::TStretchSlot& TMercatorPrj::StretchSlot(int32_t y) {
     constexpr size_t kSlots = size_t{1} << 16;
     if (StretchMemo.empty())
         StretchMemo.resize(kSlots);
@@ -485,10 +568,13 @@ extended TMercatorPrj::Stretch(int32_t y) {
     if (!s.Used || s.Y != y) {
         s.Y = y;
         s.Value = std::log(std::tan(GlobePi / 4 + y / (2 * RadiansToGU))) * RadiansToGU;
+        s.ValueD = static_cast<double>(s.Value);
         s.Used = true;
     }
-    return s.Value;
+    return s;
 }
+
+extended TMercatorPrj::Stretch(int32_t y) { return StretchSlot(y).Value; }
 
 bool TMercatorPrj::XYToLL(int32_t px, int32_t py, int index) {
     const int64_t dx = Rnd64((static_cast<extended>(px) - XOrigin) / ScaleFactor);

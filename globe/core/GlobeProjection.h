@@ -8,6 +8,7 @@
 
 class TGlobeContext;
 class TGeoDataObject;
+class TGlobeObject;
 
 enum class TYAxisChanges : uint8_t { yaXOrigin, yaCentralMeridian };
 enum class TXAxisChanges : uint8_t { xaYOrigin, xaCentralParallel };
@@ -42,6 +43,13 @@ public:
     virtual int ProjectChain(TGeoDataObject& obj);
     bool ProjectLL(int64_t x, int64_t y, int index) { return ProjectPoint(MakePoint(x, y), index); }
     virtual bool ProjectPoint(const GlobePoint& p, int index) = 0;
+    // ProjectPoint of a point of the object, p being the point held in the
+    // object's slot-th kept vector (the globe keeps its 3-D vector there).
+    virtual bool ProjectKept(TGlobeObject& obj, size_t slot, const GlobePoint& p, int index) {
+        (void)obj;
+        (void)slot;
+        return ProjectPoint(p, index);
+    }
     virtual bool XYToLL(int32_t px, int32_t py, int index) = 0;
     virtual void PaintBackground();
     virtual void PaintGraticule();
@@ -50,7 +58,13 @@ public:
 protected:
     // The subclass sets ModelExtent and ModelFlags first.
     void Init(TGlobeContext* globe);
-    int ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible);
+    // obj given: its samples are taken from slot on (slot moves past them).
+    int ExtentSamples(int64_t l, int64_t t, int64_t r, int64_t b, int& visible, TGlobeObject* obj, size_t& slot);
+    virtual bool ProjectSample(int64_t x, int64_t y, int index, TGlobeObject* obj, size_t slot) {
+        (void)obj;
+        (void)slot;
+        return ProjectLL(x, y, index);
+    }
 };
 
 class TSphericalPrj : public TPrjModel {
@@ -61,6 +75,7 @@ public:
     void SetScaleFactor(extended value) override;
     int ProjectChain(TGeoDataObject& obj) override;
     bool ProjectPoint(const GlobePoint& p, int index) override;
+    bool ProjectKept(TGlobeObject& obj, size_t slot, const GlobePoint& p, int index) override;
     bool XYToLL(int32_t px, int32_t py, int index) override;
     void PaintBackground() override;
 
@@ -79,6 +94,8 @@ private:
     };
     std::vector<TVectorSlot> VectorMemo;
     GlobePoint Vector(const GlobePoint& p);
+    bool ProjectVector(const GlobePoint& v, int index);
+    bool ProjectSample(int64_t x, int64_t y, int index, TGlobeObject* obj, size_t slot) override;
     void TextureTriangle(const double* a, const double* b, const double* c, int depth);
     GlobePoint VectorToLL(const double* v) const;
 };
@@ -88,6 +105,7 @@ public:
     explicit TCartesianPrj(TGlobeContext* globe);
     const char* ClassName() const override { return "TCartesianPrj"; }
     void SetParameter(int index, int32_t value) override;
+    int ProjectChain(TGeoDataObject& obj) override;
     bool ProjectPoint(const GlobePoint& p, int index) override;
     bool XYToLL(int32_t px, int32_t py, int index) override;
 
@@ -99,6 +117,7 @@ class TMercatorPrj : public TCartesianPrj {
 public:
     explicit TMercatorPrj(TGlobeContext* globe);
     const char* ClassName() const override { return "TMercatorPrj"; }
+    int ProjectChain(TGeoDataObject& obj) override;
     bool ProjectPoint(const GlobePoint& p, int index) override;
     bool XYToLL(int32_t px, int32_t py, int index) override;
 
@@ -110,7 +129,9 @@ private:
         int32_t Y = 0;
         bool Used = false;
         extended Value = 0;
+        double ValueD = 0;  // Value as the double arithmetic takes it
     };
     std::vector<TStretchSlot> StretchMemo;
     extended Stretch(int32_t y);
+    const TStretchSlot& StretchSlot(int32_t y);
 };

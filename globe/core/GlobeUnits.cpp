@@ -98,11 +98,34 @@ int32_t WrapLongitude(int64_t x) {
 GlobePoint MakePoint(int64_t x, int64_t y) { return {WrapLongitude(x), Sat32(y), 0}; }
 GlobePoint MakePoint3(int64_t x, int64_t y, int64_t z) { return {WrapLongitude(x), Sat32(y), Sat32(z)}; }
 
-GlobePoint PointTo3D(const GlobePoint& p) {
+namespace {
+GlobePoint PointTo3DExtended(const GlobePoint& p) {
     const extended lambda = p.X / RadiansToGU, phi = p.Y / RadiansToGU;
     const extended r = static_cast<extended>(p.Z) + GlobeRadius;
     return {Rnd(r * std::cos(phi) * std::sin(lambda)), Rnd(r * std::sin(phi)),
             Rnd(r * std::cos(phi) * std::cos(lambda))};
+}
+
+// The double value lies within 2e-7 of the long double one (|v| below 2^31);
+// unless it is near a half it rounds to the same integer.
+inline bool RoundsSafely(double v) {
+    const double f = std::fabs(v - std::nearbyint(v));
+    return std::fabs(f - 0.5) > 4e-6 && std::fabs(v) < 2147483000.0;
+}
+}  // namespace
+
+GlobePoint PointTo3D(const GlobePoint& p) {
+    // The long double sine and cosine cost several times their double
+    // counterparts; they decide only where the double result cannot.
+    constexpr double k = 1.0 / static_cast<double>(RadiansToGU);
+    const double lambda = p.X * k, phi = p.Y * k;
+    const double r = static_cast<double>(p.Z) + GlobeRadius;
+    const double cp = std::cos(phi), sp = std::sin(phi), cl = std::cos(lambda), sl = std::sin(lambda);
+    const double x = r * cp * sl, y = r * sp, z = r * cp * cl;
+    if (!RoundsSafely(x) || !RoundsSafely(y) || !RoundsSafely(z))
+        return PointTo3DExtended(p);
+    return {static_cast<int32_t>(std::nearbyint(x)), static_cast<int32_t>(std::nearbyint(y)),
+            static_cast<int32_t>(std::nearbyint(z))};
 }
 
 int32_t DecimalToGlobeUnits(extended v) {

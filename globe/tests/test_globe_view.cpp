@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -331,3 +332,70 @@ TEST_F(SquaresFixture, PrintToPdfHasTheLayers) {
 }
 
 }  // namespace
+
+// On a screen of two device pixels to the pixel the picture is made at the
+// device's pixels, shown one to one, and the mouse lands where it points.
+// The ratio is set for the whole process, so the test runs itself again with it.
+TEST(GlobeViewHiDpi, PictureHasTheDevicePixelsOfASharpScreen) {
+    if (!qEnvironmentVariableIsSet("HX_GLOBE_RATIO_CHILD")) {
+        EnsureTestApp();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HX_GLOBE_RATIO_CHILD", "1");
+        env.insert("QT_SCALE_FACTOR", "2");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=GlobeViewHiDpi.PictureHasTheDevicePixelsOfASharpScreen"});
+        ASSERT_TRUE(child.waitForFinished(240000));
+        const QString out = QString::fromLocal8Bit(child.readAll());
+        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+        return;
+    }
+    EnsureTestApp();
+    TGlobeView v;
+    v.SetScrollBars(TScrollStyle::ssNone);
+    v.resize(200, 150);
+    v.show();
+    QApplication::processEvents();
+    ASSERT_EQ(v.viewport()->devicePixelRatioF(), 2.0);
+    EXPECT_EQ(v.PixelRatio(), 2.0);
+    v.RebuildIfNeeded();
+    const QImage& img = v.GlobeCanvas.Image;
+    ASSERT_EQ(img.size(), 2 * v.viewport()->size());
+    EXPECT_EQ(v.CanvasWidth, img.width());
+    // The grid's lines are one device pixel thin somewhere: across a line
+    // its neighbours on both sides are not the grid's colour.
+    const QRgb grid = 0xC0C0C0;
+    int thin = 0;
+    for (int y = 1; y + 1 < img.height(); ++y)
+        for (int x = 1; x + 1 < img.width(); ++x)
+            if (At(img, x, y) == grid && ((At(img, x - 1, y) != grid && At(img, x + 1, y) != grid) ||
+                                          (At(img, x, y - 1) != grid && At(img, x, y + 1) != grid)))
+                ++thin;
+    EXPECT_GT(thin, 100);
+    // The window shows those pixels as they are.
+    const QImage shown = v.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(shown.size(), img.size());
+    int differ = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            differ += At(shown, x, y) != At(img, x, y);
+    EXPECT_EQ(differ, 0);
+    // A drag moves the grabbed place to the device pixel under the cursor.
+    const QPoint from(110, 85), to(125, 65);
+    GlobePoint grabbed;
+    ASSERT_TRUE(v.XYToLL(2 * from.x(), 2 * from.y(), grabbed));
+    auto mouse = [&](QEvent::Type t, QPoint p, Qt::MouseButton b, Qt::MouseButtons held) {
+        QMouseEvent e(t, QPointF(p), v.viewport()->mapToGlobal(QPointF(p)), b, held, Qt::NoModifier);
+        QApplication::sendEvent(v.viewport(), &e);
+    };
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    v.Model->ProjectPoint(grabbed, 0);
+    EXPECT_LE(std::abs(v.SP(0).X - 2 * to.x()), 2);
+    EXPECT_LE(std::abs(v.SP(0).Y - 2 * to.y()), 2);
+}

@@ -83,17 +83,24 @@ namespace {
 QIcon CalendarIcon() {
     const QIcon themed = QIcon::fromTheme(QStringLiteral("x-office-calendar"));
     if (!themed.isNull()) return themed;
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setPen(QColor(70, 70, 70));
-    p.setBrush(Qt::white);
-    p.drawRect(1, 2, 13, 12);
-    p.fillRect(2, 3, 12, 3, QColor(190, 30, 30));
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c)
-            p.fillRect(3 + c * 3, 8 + r * 2, 2, 1, QColor(70, 70, 70));
-    return QIcon(pm);
+    // Drawn once per device pixel ratio, so a sharp screen gets its own.
+    QIcon icon;
+    for (int k : {1, 2}) {
+        QPixmap pm(16 * k, 16 * k);
+        pm.setDevicePixelRatio(k);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setPen(QColor(70, 70, 70));
+        p.setBrush(Qt::white);
+        p.drawRect(1, 2, 13, 12);
+        p.fillRect(2, 3, 12, 3, QColor(190, 30, 30));
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                p.fillRect(3 + c * 3, 8 + r * 2, 2, 1, QColor(70, 70, 70));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 } // namespace
