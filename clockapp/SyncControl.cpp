@@ -37,7 +37,7 @@ std::string SyncFailReason(const std::string& logLine) {
     const std::string notSet = "Could not set system time";
     if (text == timedOut) return "no answer from the time server";
     if (text.compare(0, timedOut.size() + 3, timedOut + " - ") == 0)
-        return "the time server could not be reached (" + text.substr(timedOut.size() + 3) + ")";
+        return "no answer from the time server (" + text.substr(timedOut.size() + 3) + ")";
     if (text.compare(0, notSet.size() + 3, notSet + " - ") == 0)
         return "the clock was not set: " + text.substr(notSet.size() + 3);
     if (text == notSet) return "the clock was not set";

@@ -154,7 +154,7 @@ TEST_F(MainSyncTest, FailedSyncStatusGivesTheReason) {
              {"\tFAIL: Response From Time Server Timed Out",
               "Sync Attempt Failed: no answer from the time server"},
              {"\tFAIL: Response From Time Server Timed Out - Connection refused",
-              "Sync Attempt Failed: the time server could not be reached (Connection refused)"},
+              "Sync Attempt Failed: no answer from the time server (Connection refused)"},
              {"\tFAIL: Could not set system time - automatic time synchronisation is on",
               "Sync Attempt Failed: the clock was not set: automatic time synchronisation is on"},
          }) {

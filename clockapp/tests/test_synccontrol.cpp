@@ -271,7 +271,7 @@ TEST(SyncFailReason, SaysWhyInTheUsersWords) {
     const std::pair<std::string, std::string> cases[] = {
         {start + "\tFAIL: Response From Time Server Timed Out\r", "no answer from the time server"},
         {start + "\tFAIL: Response From Time Server Timed Out - Connection refused",
-         "the time server could not be reached (Connection refused)"},
+         "no answer from the time server (Connection refused)"},
         {start + "\tFAIL: Could not set system time - not allowed", "the clock was not set: not allowed"},
         {start + "\tFAIL: Could not set system time", "the clock was not set"},
         {start + "\tFAIL: Invalid TimeStamp Format: abc", "Invalid TimeStamp Format: abc"},
