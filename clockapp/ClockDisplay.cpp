@@ -559,9 +559,28 @@ bool TClockDisplay::ValidCurrent() const {
     return W.CurrentClock >= 0 && W.CurrentClock < int(W.Clocks.size());
 }
 
+// A new clock looks like the clock beside it (its fonts and background);
+// the first one like the shipped clocks.
+std::unique_ptr<THXClock> TClockDisplay::NewClockBeside(int neighbour) const {
+    auto clock = std::make_unique<THXClock>();
+    if (neighbour >= 0 && neighbour < int(W.Clocks.size())) {
+        const THXClock& n = *W.Clocks[size_t(neighbour)];
+        clock->ClockFaceFont.Assign(n.ClockFaceFont);
+        clock->TimeFont.Assign(n.TimeFont);
+        clock->BackColour = n.BackColour;
+    } else {
+        for (TFont* f : {&clock->ClockFaceFont, &clock->TimeFont}) {
+            f->Height = -13;
+            f->Size = 10;
+            f->Charset = 0;
+        }
+    }
+    clock->Location.HostOffset = W.LocalClock.Location.HostOffset;
+    return clock;
+}
+
 void TClockDisplay::sbAddClockClick() {
-    W.Clocks.push_back(std::make_unique<THXClock>());
-    W.Clocks.back()->Location.HostOffset = W.LocalClock.Location.HostOffset;
+    W.Clocks.push_back(NewClockBeside(int(W.Clocks.size()) - 1));
     RefreshClockObjects(true, false);
     W.CurrentClock = int(W.Clocks.size()) - 1;
     UpdateClockDisplays(true);
@@ -582,8 +601,7 @@ void TClockDisplay::miClkDuplicateClick() {
 void TClockDisplay::miClkInsertBeforeClick() {
     const int pos = std::clamp(W.CurrentClock, 0, int(W.Clocks.size()));
     W.CurrentClock = pos;
-    auto clock = std::make_unique<THXClock>();
-    clock->Location.HostOffset = W.LocalClock.Location.HostOffset;
+    auto clock = NewClockBeside(pos < int(W.Clocks.size()) ? pos : pos - 1);
     W.Clocks.insert(W.Clocks.begin() + pos, std::move(clock));
     W.HintClock = IndexAfterInsert(W.HintClock, pos);
     W.ChimeClock = IndexAfterInsert(W.ChimeClock, pos);

@@ -87,6 +87,7 @@ private:
     void MoveClock(int from, int to);
     TChimeSettings ChimeSettings() const;
     bool ValidCurrent() const;
+    std::unique_ptr<THXClock> NewClockBeside(int neighbour) const;
 
     TF_clocks& W;
     std::unique_ptr<ISoundPlayer> FSound;

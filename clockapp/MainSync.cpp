@@ -17,6 +17,8 @@
 #include <QStatusBar>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -158,7 +160,35 @@ void TF_clocks::smiClockBordersClick() {
 // ------------------------------------------------------ TSyncControl hooks
 
 bool TF_clocks::SyncStartTickmatch(const std::vector<std::string>& args) {
+    std::error_code ec;
+    FSyncLogMark = std::filesystem::file_size(DataDir + kSyncLogFileName, ec);
+    if (ec) FSyncLogMark = 0;
     return LaunchCompanion("tickmatch", args, DataDir);
+}
+
+// tickmatch logs a failure before it tells of it: the last line written
+// since the attempt started is its own.
+std::string TF_clocks::SyncFailLogLine() {
+    if (!KeepSyncLog) return {};
+    std::ifstream in(DataDir + kSyncLogFileName, std::ios::binary);
+    if (!in) return {};
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= 0) return {};
+    // A log cleared meanwhile is read from its start.
+    const auto mark = std::streamoff(FSyncLogMark);
+    const std::streamoff from = mark <= size ? mark : 0;
+    // Only the tail: a huge log is not read whole.
+    constexpr std::streamoff kTail = 64 * 1024;
+    const std::streamoff start = size - from > kTail ? size - kTail : from;
+    in.seekg(start);
+    std::string text(size_t(size - start), '\0');
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(in.gcount()));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    const size_t lf = text.rfind('\n');
+    return lf == std::string::npos ? text : text.substr(lf + 1);
 }
 
 void TF_clocks::SyncStatus(const std::string& text) {

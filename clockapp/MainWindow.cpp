@@ -332,6 +332,15 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
             } catch (...) {
                 ShowErrorCode(11);
             }
+            // The shipped Local clock shows the home place, and the title and
+            // the tray show it: the user's own time from the first start.
+            for (size_t i = 0; i < Clocks.size(); ++i) {
+                THXClock& c = *Clocks[i];
+                if (c.ClockType != 1) continue;
+                c.Location.Copy(home);
+                if (HintClock < 0 || HintClock >= int(Clocks.size())) HintClock = int(i);
+                break;
+            }
             TF_Welcome welcome(this);
             welcome.exec();
         } catch (...) {

@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <set>
@@ -291,6 +292,9 @@ private:
     bool SyncSuspended() const override;
     void SyncErrorCode(int code) override;
     void SyncInfo(const std::string& text) override;
+    std::string SyncFailLogLine() override;
+    // The sync log's size when the last attempt started: its line follows.
+    std::uintmax_t FSyncLogMark = 0;
     std::unique_ptr<THXMessageListener> FListener;
 
     Ui::F_clocks* ui;

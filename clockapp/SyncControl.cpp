@@ -23,6 +23,27 @@ std::string TrimServerName(const std::string& name) {
     return name.substr(first, last - first + 1);
 }
 
+std::string SyncFailReason(const std::string& logLine) {
+    std::string line = logLine;
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    const size_t tab = line.rfind('\t');
+    const std::string field = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+    const std::string fail = "FAIL: ";
+    if (field.compare(0, fail.size(), fail) != 0) return {};
+    const std::string text = field.substr(fail.size());
+    // The log's words stay as they are; the status says them plainly.
+    const std::string timedOut = "Response From Time Server Timed Out";
+    const std::string notSet = "Could not set system time";
+    if (text == timedOut) return "no answer from the time server";
+    if (text.compare(0, timedOut.size() + 3, timedOut + " - ") == 0)
+        return "no answer from the time server (" + text.substr(timedOut.size() + 3) + ")";
+    if (text.compare(0, notSet.size() + 3, notSet + " - ") == 0)
+        return "the clock was not set: " + text.substr(notSet.size() + 3);
+    if (text == notSet) return "the clock was not set";
+    return text;
+}
+
 TSyncControl::TSyncControl(TClockPrefs& prefs, const std::vector<std::string>& timeServers)
     : SyncPrefs(prefs), SyncServers(timeServers) {}
 
@@ -119,7 +140,8 @@ void TSyncControl::HandleSyncFail() {
         GetTimeFromServer(server);
         return;
     }
-    SyncStatus("Sync Attempt Failed");
+    const std::string reason = SyncFailReason(SyncFailLogLine());
+    SyncStatus(reason.empty() ? "Sync Attempt Failed" : "Sync Attempt Failed: " + reason);
     EndChain();
 }
 

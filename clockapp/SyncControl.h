@@ -21,6 +21,10 @@ std::vector<std::string> TickmatchArguments(const TClockPrefs& prefs, const std:
 // Leading and trailing blanks, tabs and line ends removed.
 std::string TrimServerName(const std::string& name);
 
+// Why an attempt failed, in the user's words, from its line of the sync log;
+// empty for a line that tells no failure.
+std::string SyncFailReason(const std::string& logLine);
+
 class TSyncControl {
 public:
     TSyncControl(TClockPrefs& prefs, const std::vector<std::string>& timeServers);
@@ -75,6 +79,8 @@ protected:
     // A failure the user should see in a dialog (numbered message or text).
     virtual void SyncErrorCode(int /*code*/) {}
     virtual void SyncInfo(const std::string& /*text*/) {}
+    // The log line that the failed attempt wrote; empty when none was.
+    virtual std::string SyncFailLogLine() { return {}; }
 
 private:
     void StartChain(bool automatic);

@@ -7,6 +7,7 @@
 #include "locations/TimeZoneManager.h"
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/LocaleNames.h"
 #include "platform/qt/HXTermination.h"
 #include "platform/rtl/DataDir.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     THXApplication app(argc, argv);
     QApplication::setApplicationName("Horolux");
     QApplication::setApplicationDisplayName("Horolux");
+    TakeLocaleNames();
     QApplication::setQuitOnLastWindowClosed(false);
 
     // One main window per desktop session: a second start hands over to the

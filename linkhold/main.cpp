@@ -7,6 +7,7 @@
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXIcons.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/LocaleNames.h"
 #include "timemodel/HX_messages.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("hxlinkhold");
     QApplication::setApplicationDisplayName("Horolux DUN Manager");
+    TakeLocaleNames();
     QApplication::setWindowIcon(HoroluxIcon(THXIconKind::SyncConnect));
     QApplication::setQuitOnLastWindowClosed(false);
 

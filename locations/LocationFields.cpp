@@ -134,9 +134,15 @@ int TLocationTree::Add(int parent, std::string text, int slot) {
     return id;
 }
 
-void TLocationTree::Build(const std::vector<std::unique_ptr<TTimeLocation>>& list, int mode) {
+int TLocationTree::HomeNode() const {
+    return !Nodes.empty() && Nodes[0].Slot == TLocationNode::kHomeSlot ? 0 : -1;
+}
+
+void TLocationTree::Build(const std::vector<std::unique_ptr<TTimeLocation>>& list, int mode,
+                          const std::string* homeName) {
     Clear();
     Nodes.reserve(list.size() + list.size() / 4 + 16);
+    if (homeName) Add(-1, *homeName, TLocationNode::kHomeSlot);
     if (mode == 0) {
         // Countries and regions group as the sort orders them: without
         // regard to case or accents, the first spelling met naming the group.

@@ -48,6 +48,9 @@ struct TLocationNode {
     int Parent = -1;           // node index, -1 at the root
     int Row = 0;               // position among its parent's children
     int Slot = -1;             // index in the location list for a leaf, -1 for a group
+    // The home place's leaf: it stands for the home clock's place, which
+    // the list does not hold.
+    static constexpr int kHomeSlot = -2;
     std::vector<int> Children; // node indexes
 };
 
@@ -57,8 +60,12 @@ struct TLocationTree {
     void Clear();
     bool IsLeaf(int node) const { return Nodes[size_t(node)].Children.empty(); }
     // Builds the tree of a list already in the mode's order: 0 by country and
-    // region, 1 by standard offset, 2 flat by name.
-    void Build(const std::vector<std::unique_ptr<TTimeLocation>>& list, int mode);
+    // region, 1 by standard offset, 2 flat by name. A home name puts the home
+    // place's leaf first, under that name.
+    void Build(const std::vector<std::unique_ptr<TTimeLocation>>& list, int mode,
+               const std::string* homeName = nullptr);
+    // The home place's leaf; -1 when the tree has none.
+    int HomeNode() const;
 
 private:
     int Add(int parent, std::string text, int slot);

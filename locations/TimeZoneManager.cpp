@@ -379,6 +379,22 @@ void TFTimeZoneManager::PrepareLocationPick(const TTimeLocation& location) {
     ui->pClockBorder->hide();
     ui->bOK->setEnabled(true);
     ui->bCancel->setEnabled(true);
+    OfferHome(true);
+}
+
+// A new alarm, event or calculation starts at the home place, which the list
+// does not hold: a pick offers it first, under its name.
+std::string TFTimeZoneManager::HomeName() const {
+    const std::string& name = W.LocalClock.Location.Name;
+    return name.empty() ? kNewLocationName : name;
+}
+
+void TFTimeZoneManager::OfferHome(bool offer) {
+    if (FOfferHome == offer && (!offer || (FModel->Tree().HomeNode() >= 0 &&
+                                              FModel->Tree().Nodes[0].Text == HomeName())))
+        return;
+    FOfferHome = offer;
+    RebuildLocationTree();
 }
 
 bool TFTimeZoneManager::PickLocation(TTimeLocation& location) {
@@ -395,6 +411,7 @@ bool TFTimeZoneManager::PickLocation(TTimeLocation& location) {
         MenuAction(name)->setEnabled(false);
     const int r = exec();
     FInPick = false;
+    OfferHome(false);
     for (const char* name : {"smiUnload", "miAddNewClock"})
         MenuAction(name)->setEnabled(true);
     SelectClockIndex(); // "Modify Current" only for a clock that exists
@@ -425,7 +442,8 @@ void TFTimeZoneManager::RebuildLocationTree() {
     else if (GroupingMode != 2)
         W.SortLocationsByRegion();
     TLocationTree tree;
-    tree.Build(list, GroupingMode);
+    const std::string home = FOfferHome ? HomeName() : std::string();
+    tree.Build(list, GroupingMode, FOfferHome ? &home : nullptr);
     ui->tvCountryView->setUpdatesEnabled(false);
     FModel->SetTree(std::move(tree));
     ui->tvCountryView->setUpdatesEnabled(true);
@@ -523,6 +541,12 @@ void TFTimeZoneManager::tvCountryViewClick() {
     const int node = FModel->NodeOf(ui->tvCountryView->currentIndex());
     if (node < 0 || !FModel->Tree().IsLeaf(node)) return;
     const int slot = FModel->Tree().Nodes[size_t(node)].Slot;
+    if (slot == TLocationNode::kHomeSlot) {
+        Location.Copy(W.LocalClock.Location);
+        SetCurrent(-1);
+        ShowLocation();
+        return;
+    }
     if (slot < 0 || slot >= int(W.StandardLocations.size())) return;
     Location.Copy(*W.StandardLocations[size_t(slot)]);
     SetCurrent(slot);
@@ -651,6 +675,15 @@ void TFTimeZoneManager::sbFindNextClick() {
 // leaves nothing selected: Update and Delete must never reach a record the
 // fields no longer show.
 void TFTimeZoneManager::FindCurrentLocation() {
+    // The home place is its own leaf: no list record to find or change.
+    const int home = FModel->Tree().HomeNode();
+    if (home >= 0 && Location.Name == W.LocalClock.Location.Name &&
+        !FindByName(Location.Name, true, false)) {
+        ClearCurrent();
+        SelectNode(home);
+        ui->tvCountryView->setFocus();
+        return;
+    }
     if (Location.Name == kNewLocationName) {
         const auto& list = W.StandardLocations;
         if (CurrentIndex < 0 || CurrentIndex >= int(list.size()) ||
@@ -878,6 +911,8 @@ void TFTimeZoneManager::sbClearClick() {
         if (ui->vcbDaylightSavings->count() > 0) {
             ui->vcbDaylightSavings->setCurrentIndex(0);
             ui->vcbDaylightSavings->setEditText(ui->vcbDaylightSavings->itemText(0));
+            // A long rule text is read from its start: the name comes first.
+            if (QLineEdit* edit = ui->vcbDaylightSavings->lineEdit()) edit->setCursorPosition(0);
         } else {
             ui->vcbDaylightSavings->setEditText("");
         }

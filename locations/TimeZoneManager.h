@@ -194,6 +194,8 @@ private:
     bool CanClose();
     int SelectedDirection(QObject* grid) const;
     void SelectDirection(QObject* grid, int row);
+    std::string HomeName() const;
+    void OfferHome(bool offer);
 
     TF_clocks& W;
     Ui::FTimeZoneManager* ui;
@@ -206,6 +208,7 @@ private:
     bool FRuleFileIncomplete = false;
     bool FRuleTouched = false;
     bool FInPick = false;
+    bool FOfferHome = false; // the tree shows the home place first (a pick)
     bool FTreeKey = false; // a key is moving the tree's current node
     bool FCloseConfirmed = false;
     bool FPlaced = false; // centred on the screen at its first showing

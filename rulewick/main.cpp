@@ -4,6 +4,7 @@
 
 #include "platform/qt/HXBus.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/LocaleNames.h"
 #include "platform/qt/HXTermination.h"
 #include "platform/rtl/DataDir.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("rulewick");
     QApplication::setApplicationDisplayName("Daylight Saving Time Manager");
+    TakeLocaleNames();
     RegisterHXMessages();
     TDBusHXMessageTransport transport;
     transport.Install();

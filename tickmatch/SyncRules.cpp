@@ -97,7 +97,7 @@ std::string LargeChangeQuestion(TDateTime oldUtc, TDateTime newUtc) {
         "This Clock Sync will alter your system clock by more than 45 minutes",
         "which is an unusually large change...",
         "You may wish to check that this server is returning UTC and/or that the",
-        "NTP Server UTC offset is set correctly in the Sync Preferences screen",
+        "Time Server UTC offset is set correctly in the Sync Preferences screen",
         "(see the Horolux userguide for more information)",
         "Proceed with clock Adjustment from: ",
     };

@@ -1,5 +1,7 @@
 #include "tickmatch/Tickmatch.h"
 
+#include <utility>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -30,7 +32,10 @@ TF_Tickmatch::TF_Tickmatch(std::vector<std::string> args, std::string dataDir, T
     TC_TimeClient->OnNTPTime = [this](TWSTimeClient*, TDateTime dt, long double) {
         TC_TimeClientNTPTime(dt);
     };
-    TC_TimeClient->OnError = [this](TWSTimeClient*, const std::string&) { TC_TimeClientError(); };
+    TC_TimeClient->OnError = [this](TWSTimeClient*, const std::string& message) {
+        SocketError = message;
+        TC_TimeClientError();
+    };
     timer_Resolve = new QTimer(this);
     timer_Resolve->setObjectName("timer_Resolve");
     timer_Resolve->setSingleShot(true);
@@ -108,6 +113,8 @@ void TF_Tickmatch::FormCreate() {
 void TF_Tickmatch::AttemptSyncronize() {
     if (!ArgumentsRead || AttemptRunning || TerminateRequested) return;
     LogLine = LogLineStart(Params.Server, Now());
+    LogLineWritten = false;
+    SocketError.clear();
     AttemptRunning = true;
     Services.Reporter->Broadcast("HXM_SyncAttempt");
     if (!AttemptRunning) return; // ended while the broadcast was delivered
@@ -177,8 +184,9 @@ void TF_Tickmatch::SetTime(TDateTime newUtc, TDateTime oldUtc) {
         LogLine += LogSuccessFields(newUtc, oldUtc);
     } else {
         std::fprintf(stderr, "tickmatch: could not set the system time: %s\n", reason.c_str());
-        Services.Reporter->Broadcast("HXM_SyncFail");
         LogLine += LogFailField(std::string(FailCouldNotSet) + " - " + reason);
+        WriteLogLine();
+        Services.Reporter->Broadcast("HXM_SyncFail");
     }
     FinishSync();
 }
@@ -186,8 +194,9 @@ void TF_Tickmatch::SetTime(TDateTime newUtc, TDateTime oldUtc) {
 void TF_Tickmatch::Fail(const std::string& failText) {
     if (!AttemptRunning) return;
     timer_Resolve->stop();
-    Services.Reporter->Broadcast("HXM_SyncFail");
     LogLine += LogFailField(failText);
+    WriteLogLine();
+    Services.Reporter->Broadcast("HXM_SyncFail");
     FinishSync();
 }
 
@@ -198,12 +207,21 @@ void TF_Tickmatch::TC_TimeClientError() {
 void TF_Tickmatch::timer_ResolveTimer() {
     if (!AttemptRunning) return;
     TC_TimeClient->Abort();
-    Fail(FailTimedOut);
+    // A socket error says what it was (a refusal, a name that is not
+    // known) after the time-out's own text.
+    Fail(SocketError.empty() ? std::string(FailTimedOut)
+                             : std::string(FailTimedOut) + " - " + SocketError);
 }
 
 void TF_Tickmatch::FinishSync() {
     if (!AttemptRunning) return;
+    WriteLogLine();
     AttemptRunning = false;
+    if (Params.Stay == 0) EndProgram();
+}
+
+void TF_Tickmatch::WriteLogLine() {
+    if (std::exchange(LogLineWritten, true)) return;
     if (LogEnabled) {
         std::error_code ec;
         std::filesystem::create_directories(DataDir, ec);
@@ -214,7 +232,6 @@ void TF_Tickmatch::FinishSync() {
                 Services.Dialogs->Error("The sync log cannot be written: " + error);
         }
     }
-    if (Params.Stay == 0) EndProgram();
 }
 
 void TF_Tickmatch::closeEvent(QCloseEvent* event) {

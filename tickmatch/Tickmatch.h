@@ -60,6 +60,7 @@ protected:
 private:
     void ServerTime(TDateTime serverTime, bool hasDate, tickmatch::TProtocol protocol);
     void Fail(const std::string& failText);
+    void WriteLogLine();
     void EndProgram();
 
     std::vector<std::string> Args;
@@ -73,4 +74,9 @@ private:
     // One attempt, one outcome: true from the request to its outcome.
     bool AttemptRunning = false;
     bool TerminateRequested = false;
+    // The line of this attempt is in the log already: a failure is logged
+    // before it is broadcast, so horolux can read why it failed.
+    bool LogLineWritten = false;
+    // What the socket said of the last error; empty for a time-out.
+    std::string SocketError;
 };

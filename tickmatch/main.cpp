@@ -5,6 +5,7 @@
 
 #include "platform/qt/HXIcons.h"
 #include "platform/qt/HXQtMessagePresenter.h"
+#include "platform/qt/LocaleNames.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -16,11 +17,7 @@ namespace {
 // The month names and decimal separator of the user's locale, for the log.
 void TakeLocaleSettings() {
     QLocale locale;
-    for (int m = 1; m <= 12; ++m) {
-        FormatSettings.ShortMonthNames[m - 1] =
-            locale.monthName(m, QLocale::ShortFormat).toStdString();
-        FormatSettings.LongMonthNames[m - 1] = locale.monthName(m).toStdString();
-    }
+    TakeLocaleNames(locale);
     QString dec = locale.decimalPoint();
     if (dec.size() == 1 && dec[0].unicode() < 128)
         FormatSettings.DecimalSeparator = char(dec[0].unicode());

@@ -49,7 +49,7 @@ const TTableEntry kTable[] = {
     {2, E, "Error(2) Unable to Locate File hxclocks.hxd - No clocks loaded, New file created"},
     {3, E, "Error(3) Unable to Locate File hxalarms.hxd - No alarms loaded, New file created"},
     {4, E, "Error(4) Unable to Locate File hxzones.hxd - No Locations Loaded"},
-    {5, E, "Error(5) Unable to Locate File hxservers.hxd - No NTP Servers Loaded"},
+    {5, E, "Error(5) Unable to Locate File hxservers.hxd - No Time Servers Loaded"},
     {6, E, "Error(6) Unable to start hxlinkhold - Horolux's Dial-up manager."},
     {7, E, "Error(7) Unable to start tickmatch - Horolux's Time Sync Manager"},
     {8, E, "Error(8) Unable to Locate File hxdayloom.hxd - No Dayloom Events Loaded"},

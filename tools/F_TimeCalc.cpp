@@ -8,6 +8,12 @@
 #include "ui_TFhxCalendar.h"
 #include "ui_TF_TimeCalc.h"
 
+#include <QAbstractItemDelegate>
+#include <QCalendarWidget>
+#include <QIdentityProxyModel>
+#include <QPointer>
+#include <QTableView>
+
 namespace {
 
 // Both fields must hold what they stand for (see TimeTaken).
@@ -172,9 +178,85 @@ void TF_TimeCalc::sbDateTimeWhenAnswerClick() {
 
 // ---------------------------------------------------------------- calendar
 
+int RowWeekNumber(const QDate& rowStart, Qt::DayOfWeek firstDay) {
+    if (firstDay == Qt::Monday) return rowStart.weekNumber();
+    // The row that holds 1 January is the first of that year.
+    const QDate jan1(rowStart.addDays(6).year(), 1, 1);
+    const QDate first = jan1.addDays(-((jan1.dayOfWeek() - int(firstDay) + 7) % 7));
+    return int(first.daysTo(rowStart) / 7) + 1;
+}
+
+namespace {
+
+// The calendar's own grid numbers its rows by ISO weeks whatever day they
+// start on. Its week column is read through this model instead: the same
+// cells, each row numbered by its own first weekday's rule.
+class TCalendarWeeks : public QIdentityProxyModel {
+public:
+    TCalendarWeeks(QCalendarWidget* calendar, QAbstractItemModel* grid)
+        : QIdentityProxyModel(calendar), FCalendar(calendar) {
+        setObjectName("mcWeekNumbers");
+        setSourceModel(grid);
+    }
+    bool IsWeekCell(const QModelIndex& index) const {
+        return FCalendar->verticalHeaderFormat() != QCalendarWidget::NoVerticalHeader &&
+               index.column() == 0 && index.row() >= 1;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !IsWeekCell(index))
+            return QIdentityProxyModel::data(index, role);
+        const QDate start = RowStart(index.row());
+        if (!start.isValid()) return QIdentityProxyModel::data(index, role);
+        return RowWeekNumber(start, FCalendar->firstDayOfWeek());
+    }
+
+private:
+    // The date in the row's first day cell: the grid gives its day of the
+    // month; the row tells which month it belongs to.
+    QDate RowStart(int row) const {
+        const int day = sourceModel()->index(row, 1).data(Qt::DisplayRole).toInt();
+        if (day < 1) return {};
+        QDate month(FCalendar->yearShown(), FCalendar->monthShown(), 1);
+        if (row <= 2 && day > 20)
+            month = month.addMonths(-1);
+        else if (row >= 4 && day < 15)
+            month = month.addMonths(1);
+        return QDate(month.year(), month.month(), day);
+    }
+
+    QCalendarWidget* FCalendar;
+};
+
+// Paints the week column from the model above; every other cell as the
+// calendar's own delegate does.
+class TCalendarWeekDelegate : public QAbstractItemDelegate {
+public:
+    TCalendarWeekDelegate(QAbstractItemDelegate* own, TCalendarWeeks* weeks, QObject* parent)
+        : QAbstractItemDelegate(parent), FOwn(own), FWeeks(weeks) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        FOwn->paint(painter, option, FWeeks->IsWeekCell(index) ? FWeeks->mapFromSource(index) : index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return FOwn->sizeHint(option, index);
+    }
+
+private:
+    QPointer<QAbstractItemDelegate> FOwn;
+    TCalendarWeeks* FWeeks;
+};
+
+} // namespace
+
 TFhxCalendar::TFhxCalendar(TF_clocks& mainWindow, QWidget* owner)
     : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TFhxCalendar>()) {
     ui->setupUi(this);
+    QCalendarWidget* calendar = ui->mcCalendar;
+    auto* grid = calendar->findChild<QTableView*>("qt_calendar_calendarview");
+    if (grid && grid->model() && grid->itemDelegate()) {
+        auto* weeks = new TCalendarWeeks(calendar, grid->model());
+        grid->setItemDelegate(new TCalendarWeekDelegate(grid->itemDelegate(), weeks, grid));
+    }
     FormCreate();
 }
 

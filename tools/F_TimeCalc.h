@@ -3,6 +3,7 @@
 
 #include "timemodel/TimeLocation.h"
 
+#include <QDate>
 #include <QWidget>
 
 #include <array>
@@ -46,6 +47,11 @@ private:
     std::unique_ptr<Ui::TF_TimeCalc> ui;
     std::array<QPushButton*, 4> FLocationButtons{};
 };
+
+// The number of the calendar row that starts on that date, by the week rule
+// of the row's first weekday: from Monday ISO 8601 (week 1 holds the first
+// Thursday), from any other day the row that holds 1 January is week 1.
+int RowWeekNumber(const QDate& rowStart, Qt::DayOfWeek firstDay);
 
 class TFhxCalendar : public QWidget {
     Q_OBJECT

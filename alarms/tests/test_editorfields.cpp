@@ -167,6 +167,36 @@ TEST_F(EditorFieldsTest, ATimeTypedWholeIsTakenAndATextThatIsNoTimeOrDateIsRefus
         }
 }
 
+// In en_US a time is typed in 12 hours: with AM or PM (any case, with or
+// without the seconds) it is taken; an hour that no 12-hour clock shows is not.
+TEST_F(EditorFieldsTest, ATwelveHourTimeTypedWholeIsStored) {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const TDateTime before = kDay + EncodeTime(12, 0, 0, 0);
+    const std::pair<const char*, TDateTime> cases[] = {
+        {"7:00:00 AM", kDay + EncodeTime(7, 0, 0, 0)},
+        {"7:00 PM", kDay + EncodeTime(19, 0, 0, 0)},
+        {"7:05:09pm", kDay + EncodeTime(19, 5, 9, 0)},
+        {"12:00:00 AM", kDay},
+        {"12:30 p.m.", kDay + EncodeTime(12, 30, 0, 0)},
+        {"11:59:59 a", kDay + EncodeTime(11, 59, 59, 0)},
+        {"19:00:00", kDay + EncodeTime(19, 0, 0, 0)},
+        {"13:00 PM", 0},
+        {"0:30 AM", 0},
+        {"AM", 0},
+    };
+    for (const auto& [text, stored] : cases)
+        for (const bool alarm : {true, false}) {
+            SCOPED_TRACE(std::string(text) + (alarm ? " alarm" : " tracked date"));
+            presenter.Texts.clear();
+            TEditor e = Open(alarm, before);
+            Type(e.Dialog.get(), "tp_Time", text);
+            Click(e.Dialog.get(), e.Ok);
+            EXPECT_EQ(e.Dialog->isVisible(), stored == 0);
+            EXPECT_EQ(e.Stored(), stored != 0 ? stored : before);
+            EXPECT_EQ(presenter.Texts.size(), stored != 0 ? 0u : 1u);
+        }
+}
+
 // Where the locale's date separator is an invisible mark (Arabic writes a
 // right-to-left mark before each "/"), the field shows and takes a "/".
 TEST_F(EditorFieldsTest, ADateSeparatorThatCannotBeSeenIsShownAndTakenAsASlash) {

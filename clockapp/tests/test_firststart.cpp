@@ -4,6 +4,7 @@
 #include "TestApp.h"
 #include "clockapp/tests/WindowTest.h"
 
+#include "clockapp/ClockDisplay.h"
 #include "clockapp/Prefs.h"
 #include "clockapp/SmallWindows.h"
 #include "net/http/WebFileInfoQtUI.h"
@@ -21,7 +22,11 @@
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -78,6 +83,48 @@ TEST_F(FirstStart, ShippedDataShowsNoMessageBox) {
         << NotesCentre.x() << "," << NotesCentre.y();
     EXPECT_TRUE(presenter.All.empty()) << presenter.All.front();
     EXPECT_FALSE(w->Clocks.empty());
+}
+
+// Started in Tokyo: the shipped Local clock, first, shows the home place, and
+// the title and the tray show Tokyo's time.
+class FirstStartInTokyo : public FirstStart {
+protected:
+    void SetUp() override {
+        if (const char* tz = std::getenv("TZ")) OldTz = tz;
+        setenv("TZ", "Asia/Tokyo", 1);
+        tzset();
+        PinClock(EncodeDate(2026, 12, 9) + EncodeTime(14, 33, 46, 0), 9);
+        FirstStart::SetUp();
+    }
+    void TearDown() override {
+        FirstStart::TearDown();
+        ResetClockSource();
+        if (OldTz)
+            setenv("TZ", OldTz->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    std::optional<std::string> OldTz;
+};
+
+TEST_F(FirstStartInTokyo, TitleAndTrayShowTheUsersOwnTime) {
+    ASSERT_FALSE(w->Clocks.empty());
+    int local = 0;
+    for (const auto& c : w->Clocks)
+        local += c->ClockType == 1;
+    EXPECT_EQ(local, 1);
+    EXPECT_EQ(w->Clocks[0]->ClockType, 1);
+    EXPECT_EQ(w->Clocks[0]->Location.Name, w->LocalClock.Location.Name);
+    EXPECT_EQ(w->LocalClock.Location.Name, "JST");
+    EXPECT_EQ(w->HintClock, 0);
+    TClockDisplay& display = ClockDisplayOf(*w);
+    display.UpdateClockDisplays(true);
+    for (const QString& text : {display.TitleCaption(), display.TrayText()}) {
+        EXPECT_TRUE(text.startsWith("Wed Dec 9, 2026")) << text.toStdString();
+        EXPECT_TRUE(text.contains("23:33:46")) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(" JST")) << text.toStdString();
+    }
 }
 
 class FirstStartWithoutAlarms : public FirstStart {

@@ -136,6 +136,44 @@ TEST_F(MainSyncTest, ReportsChangeTrayStatusAndCycleServers) {
     EXPECT_EQ(logChanges, 4);
 }
 
+// The status of a failed attempt says why, from the line tickmatch logged
+// for it before it told of the failure; an older line is not taken for it.
+TEST_F(MainSyncTest, FailedSyncStatusGivesTheReason) {
+    const std::string log = dir.filePath("hxsynclog.hxd").toStdString();
+    const std::string start = "SYNC-ATTEMPT\tHost: 127.0.0.1\tDec-09-2026 18:00:00";
+    std::ofstream(log, std::ios::binary)
+        << start << "\tFAIL: User aborted sync due to large differential\r\n";
+    w->TimeServers.clear();
+    SetConnectionType(1);
+    struct TCase {
+        const char* Logged; // nullptr: the attempt wrote no line
+        const char* Shown;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {nullptr, "Sync Attempt Failed"},
+             {"\tFAIL: Response From Time Server Timed Out",
+              "Sync Attempt Failed: no answer from the time server"},
+             {"\tFAIL: Response From Time Server Timed Out - Connection refused",
+              "Sync Attempt Failed: no answer from the time server (Connection refused)"},
+             {"\tFAIL: Could not set system time - automatic time synchronisation is on",
+              "Sync Attempt Failed: the clock was not set: automatic time synchronisation is on"},
+         }) {
+        w->SyncTime();
+        WaitForArgs("tickmatch");
+        Receive("HXM_SyncAttempt");
+        if (c.Logged) std::ofstream(log, std::ios::binary | std::ios::app) << start << c.Logged << "\r\n";
+        Receive("HXM_SyncFail");
+        EXPECT_EQ(Status(), c.Shown);
+    }
+    // Without a log there is no reason to read.
+    w->KeepSyncLog = false;
+    w->SyncTime();
+    WaitForArgs("tickmatch");
+    std::ofstream(log, std::ios::binary | std::ios::app) << start << "\tFAIL: Response From Time Server Timed Out\r\n";
+    Receive("HXM_SyncFail");
+    EXPECT_EQ(Status(), "Sync Attempt Failed");
+}
+
 TEST_F(MainSyncTest, DialUpDialsForTheSyncAndHangsUpAfterIt) {
     w->ConnectIfRequired = true;
     w->SyncOnConnect = false;

@@ -162,7 +162,7 @@ TEST_F(MainWindowTest, PopupMenuTreeHasItsCaptions) {
                                                "Tools>-",
                                                "Tools>DST Manage&r...",
                                                "Tools>-",
-                                               "Tools>&Launch DateTime Applet...",
+                                               "Tools>&Date && Time Settings...",
                                                "Display",
                                                "Display>Hide Titlebar",
                                                "Display>Hi&de Toolbar",

@@ -265,3 +265,20 @@ TEST_F(SyncControl, DisconnectedReportAndSwitchingToDialUp) {
 }
 
 } // namespace
+
+TEST(SyncFailReason, SaysWhyInTheUsersWords) {
+    const std::string start = "SYNC-ATTEMPT\tHost: h\tDec-09-2026 18:00:00";
+    const std::pair<std::string, std::string> cases[] = {
+        {start + "\tFAIL: Response From Time Server Timed Out\r", "no answer from the time server"},
+        {start + "\tFAIL: Response From Time Server Timed Out - Connection refused",
+         "no answer from the time server (Connection refused)"},
+        {start + "\tFAIL: Could not set system time - not allowed", "the clock was not set: not allowed"},
+        {start + "\tFAIL: Could not set system time", "the clock was not set"},
+        {start + "\tFAIL: Invalid TimeStamp Format: abc", "Invalid TimeStamp Format: abc"},
+        {start + "\tSUCCESS\t46000\t46000\t0!", ""},
+        {start, ""},
+        {"", ""},
+    };
+    for (const auto& [line, reason] : cases)
+        EXPECT_EQ(SyncFailReason(line), reason) << line;
+}

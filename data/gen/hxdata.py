@@ -529,6 +529,16 @@ def one_town(a, b):
     return a in b or b in a or difflib.SequenceMatcher(None, a, b).ratio() >= 0.8
 
 
+def local_clock_record():
+    # The home clock: horolux gives it the computer's zone, name and offset
+    # at the first start, and the title and the tray show it.
+    home = "\t".join(["", "0", "0", "0", "0", NONE_RULE, "", "", "", ""]) + "!"
+    return "\t".join([
+        "HXClockData-1.0.0:", "Local", "MMM DD", "HH:MM:SS", "Digital", "False", "0",
+        font_text(0) + "!", font_text(65280) + "!", home,
+    ])
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--from", dest="start", default=DATA_FROM,
@@ -832,6 +842,7 @@ def main():
             f.write(r + "\r\n")
 
     with open(os.path.join(out, "hxclocks.hxd"), "w", encoding="utf-8", newline="") as f:
+        f.write(local_clock_record() + "\r\n")
         for zone, analog in FIRST_CLOCKS:
             f.write(clock_record(principal[zone], analog) + "\r\n")
     shutil.rmtree(compiled, ignore_errors=True)

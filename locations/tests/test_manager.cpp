@@ -371,6 +371,38 @@ TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
     EXPECT_TRUE(stillOpen);
 }
 
+// A new alarm, event or calculation starts at the home place, which the list
+// does not hold: the pick offers it first, under its name, and neither
+// opening on it nor choosing it again shows a box.
+TEST_F(ManagerTest, PickOffersTheHomePlaceFirstUnderItsName) {
+    w->LocalClock.Location.Copy(Place("IST", "", "", "", "", 5.5, "0"));
+    TTimeLocation mine;
+    mine.Copy(w->LocalClock.Location);
+    std::string first;
+    bool homeCurrent = false, listCommands = true;
+    AnswerNextModal([&](QWidget*) {
+        Settle();
+        const TLocationTree& t = M()->TreeModel()->Tree();
+        first = t.Nodes[size_t(t.Roots.at(0))].Text;
+        const int shown = M()->TreeModel()->NodeOf(C<QTreeView>("tvCountryView")->currentIndex());
+        homeCurrent = shown >= 0 && shown == t.HomeNode();
+        ClickLeaf("Tokyo");
+        ClickLeaf("IST");
+        listCommands = C<QAbstractButton>("sb_UpdateLoc")->isEnabled() ||
+                       C<QAbstractButton>("sb_DelLoc")->isEnabled();
+        Click("bOK");
+    });
+    ASSERT_TRUE(w->PickLocation(mine));
+    EXPECT_EQ(first, "IST");
+    EXPECT_TRUE(homeCurrent);
+    EXPECT_FALSE(listCommands);
+    EXPECT_TRUE(presenter.Texts.empty()) << presenter.Texts.front();
+    EXPECT_EQ(mine.Name, "IST");
+    EXPECT_DOUBLE_EQ(mine.StdOffset, 5.5);
+    // Out of the pick, the tree is the list's alone.
+    EXPECT_EQ(M()->TreeModel()->Tree().HomeNode(), -1);
+}
+
 TEST_F(ManagerTest, PickOfAnUnlistedPlaceNeverTouchesAnother) {
     TTimeLocation mars = Place("Mars", "Olympus", "", "", "", 3);
     Open();
@@ -391,6 +423,21 @@ TEST_F(ManagerTest, PickOfAnUnlistedPlaceNeverTouchesAnother) {
     EXPECT_FALSE(updateEnabled);
     EXPECT_FALSE(unloadEnabled);
     EXPECT_EQ(ListNames(), before);
+}
+
+// After Clear the rule combo shows its text from the start, where the
+// rule's name is, however narrow it is.
+TEST_F(ManagerTest, ClearShowsTheRuleFromItsStart) {
+    Open();
+    M()->show();
+    Settle();
+    ClickLeaf("Nice");
+    auto* combo = C<QComboBox>("vcbDaylightSavings");
+    ASSERT_TRUE(combo->lineEdit());
+    combo->setEditText(QString(80, 'x'));
+    Click("sbClear");
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(combo->lineEdit()->cursorPosition(), 0);
 }
 
 TEST_F(ManagerTest, ClosingAsksAboutEditsAndFreeingEmptiesTheList) {

@@ -3,6 +3,7 @@
 #include "timemodel/HXMessageBoxes.h"
 
 #include <QKeyEvent>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -11,15 +12,55 @@ namespace {
 constexpr const char* kShown = "HH:mm:ss";
 }
 
-QTime ParseTimeOfDay(const QString& text) {
+namespace {
+
+// The half of the day a 12-hour time names: 0 morning, 12 afternoon, -1
+// none. The marker ("AM", "p.m.", "a", the locale's own) is cut from the
+// text, before or after the time.
+int TakeDayHalf(QString& text) {
+    text = text.trimmed();
+    const QLocale locale;
+    const QString marks[][2] = {
+        {locale.amText(), locale.pmText()},
+        {QStringLiteral("a.m."), QStringLiteral("p.m.")},
+        {QStringLiteral("am"), QStringLiteral("pm")},
+        {QStringLiteral("a"), QStringLiteral("p")},
+    };
+    for (const auto& pair : marks)
+        for (int half = 0; half < 2; ++half) {
+            const QString& mark = pair[half];
+            if (mark.isEmpty() || text.size() <= mark.size()) continue;
+            if (text.endsWith(mark, Qt::CaseInsensitive)) {
+                text.chop(mark.size());
+            } else if (text.startsWith(mark, Qt::CaseInsensitive)) {
+                text.remove(0, mark.size());
+            } else {
+                continue;
+            }
+            text = text.trimmed();
+            return half * 12;
+        }
+    return -1;
+}
+
+} // namespace
+
+QTime ParseTimeOfDay(const QString& typed) {
+    QString text = typed;
+    const int half = TakeDayHalf(text);
     // ASCII digits only: a digit of another script is no digit here.
     static const QRegularExpression form(
-        QStringLiteral("^\\s*([0-9]{1,2})(?::([0-9]{2})(?::([0-9]{2}))?)?\\s*$"));
+        QStringLiteral("^([0-9]{1,2})(?::([0-9]{2})(?::([0-9]{2}))?)?$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch()) return {};
-    const int h = m.captured(1).toInt();
+    int h = m.captured(1).toInt();
     const int mi = m.capturedLength(2) ? m.captured(2).toInt() : 0;
     const int s = m.capturedLength(3) ? m.captured(3).toInt() : 0;
+    if (half >= 0) {
+        // 12 AM is midnight, 12 PM noon.
+        if (h < 1 || h > 12) return {};
+        h = h % 12 + half;
+    }
     if (h > 23 || mi > 59 || s > 59) return {};
     return QTime(h, mi, s);
 }

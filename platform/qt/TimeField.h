@@ -9,7 +9,9 @@
 #include <string>
 
 // The time a text gives: hours 0-23, then optional minutes and seconds of two
-// digits each, ":" between them; invalid for any other text.
+// digits each, ":" between them; or hours 1-12 the same way with AM or PM
+// (any case, "a.m.", "a", or the locale's own words) before or after them.
+// Invalid for any other text.
 QTime ParseTimeOfDay(const QString& text);
 
 class TTimeField : public QLineEdit {

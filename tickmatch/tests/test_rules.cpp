@@ -114,7 +114,7 @@ TEST(LargeChange, QuestionText) {
     EXPECT_EQ(q, "This Clock Sync will alter your system clock by more than 45 minutes\n\r"
                  "which is an unusually large change...\n\r"
                  "You may wish to check that this server is returning UTC and/or that the\n\r"
-                 "NTP Server UTC offset is set correctly in the Sync Preferences screen\n\r"
+                 "Time Server UTC offset is set correctly in the Sync Preferences screen\n\r"
                  "(see the Horolux userguide for more information)\n\r"
                  "Proceed with clock Adjustment from: 09:05:00 UTC to: 10:00:03 UTC");
 }

@@ -294,6 +294,38 @@ TEST_F(TimeToolWindows, CalendarOpensOnTheHomeClocksDate) {
     EXPECT_EQ(mc->verticalHeaderFormat(), QCalendarWidget::ISOWeekNumbers);
 }
 
+// Each row of the calendar carries its own week's number: from Sunday in
+// en_US (the row of 1 January is week 1), from Monday ISO 8601's in en_GB.
+TEST_F(TimeToolWindows, CalendarRowsCarryTheirOwnWeeksNumber) {
+    struct TRestore {
+        QLocale Before;
+        ~TRestore() { QLocale::setDefault(Before); }
+    } restore;
+    struct TCase {
+        QLocale Locale;
+        int Year, Month;
+        std::vector<int> Rows;
+    };
+    const TCase cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), 2027, 1, {1, 2, 3, 4, 5, 6}},
+        {QLocale(QLocale::English, QLocale::UnitedStates), 2026, 12, {49, 50, 51, 52, 1, 2}},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), 2027, 1, {53, 1, 2, 3, 4, 5}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Locale.name().toStdString() + " " + std::to_string(c.Month));
+        QLocale::setDefault(c.Locale);
+        TFhxCalendar cal(*w, nullptr);
+        auto* mc = Child<QCalendarWidget>(&cal, "mcCalendar");
+        mc->setCurrentPage(c.Year, c.Month);
+        auto* weeks = mc->findChild<QAbstractItemModel*>("mcWeekNumbers");
+        ASSERT_TRUE(weeks);
+        std::vector<int> rows;
+        for (int r = 1; r <= 6; ++r)
+            rows.push_back(weeks->index(r, 0).data().toInt());
+        EXPECT_EQ(rows, c.Rows);
+    }
+}
+
 TEST_F(TimeToolWindows, SystemTimeInformation) {
     const struct {
         const char* Zone;
@@ -333,6 +365,13 @@ TEST_F(TimeToolWindows, SystemTimeInformation) {
     }
     auto* info = qobject_cast<TFSysTimeInfo*>(w->ToolWindow(TToolWindow::SysTimeInfo));
     ASSERT_TRUE(info);
+    // The captions speak of the user's clock, not of another system's records.
+    QStringList captions;
+    for (const QLabel* l : info->findChildren<QLabel*>())
+        captions << l->text();
+    for (const char* wanted : {"Offset from UTC:", "Standard time starts:", "Summer time starts:"})
+        EXPECT_TRUE(captions.contains(wanted)) << wanted;
+    EXPECT_FALSE(captions.join('|').contains("Bias")) << captions.join('|').toStdString();
 
     w->StartTime = Now() - 0.25;
     info->FormActivate();
