@@ -87,9 +87,7 @@ void TFAlarmExplorer::sb_DeleteClick() {
 }
 
 void TFAlarmExplorer::FormClose() {
-    try {
-        W.WriteAlarms();
-    } catch (const std::exception&) {
-        // The list is saved again when horolux ends.
-    }
+    // A failure is told, as every window tells it; the list is saved again
+    // when horolux ends.
+    W.SaveAlarms();
 }

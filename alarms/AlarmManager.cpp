@@ -366,6 +366,7 @@ void TFHXalarms::AddAlarm() {
     editor.P->Alarm.Enabled = true;
     if (!RunEditor(editor.P, "Add New Alarm")) return;
     AppendCopy(editor.P->Alarm);
+    W.SaveAlarms();
     LoadAlarms();
     ui->sg_Alarms->setCurrentCell(AlarmCount, 0);
 }
@@ -377,6 +378,7 @@ void TFHXalarms::DupAlarm() {
     editor.P->Alarm.Copy(*W.Alarms[size_t(i)]);
     if (!RunEditor(editor.P, "Duplicate Alarm")) return;
     AppendCopy(editor.P->Alarm);
+    W.SaveAlarms();
     LoadAlarms();
     ui->sg_Alarms->setCurrentCell(AlarmCount, 0);
 }
@@ -400,6 +402,7 @@ void TFHXalarms::EditAlarm() {
         const bool sounding = target->Sounding;
         target->Copy(editor.P->Alarm);
         target->Sounding = sounding;
+        W.SaveAlarms();
         LoadAlarms();
         SelectAlarm(id);
         return;
@@ -408,7 +411,10 @@ void TFHXalarms::EditAlarm() {
         THXMessageBoxes::AskYesNo("The alarm you were editing has been deleted meanwhile.\n\r"
                                   "Would you like to add your edit as a new alarm?") == mrYes;
     if (!alive) return;
-    if (add) AppendCopy(editor.P->Alarm);
+    if (add) {
+        AppendCopy(editor.P->Alarm);
+        W.SaveAlarms();
+    }
     LoadAlarms();
     if (add) ui->sg_Alarms->setCurrentCell(AlarmCount, 0);
 }
@@ -430,10 +436,15 @@ void TFHXalarms::DeleteAlarm() {
         return;
     // The list may have moved while the question was up.
     const int now = IndexOfAlarm(W.Alarms, id);
-    if (now >= 0) W.Alarms.erase(W.Alarms.begin() + now);
+    if (now >= 0) {
+        W.Alarms.erase(W.Alarms.begin() + now);
+        W.SaveAlarms();
+    }
     LoadAlarms();
 }
 
+// Each accepted change is written at once (a crash with the window open loses
+// none); closing writes what the tick or the late-alarm window changed since.
 void TFHXalarms::closeEvent(QCloseEvent* e) {
     W.SaveAlarms();
     e->accept();

@@ -232,6 +232,7 @@ void TF_Dayloom::sb_AddClick() {
             auto event = std::make_unique<TTemperalEvent>();
             event->Copy(editor.P->Event);
             W.TemperalEvents.push_back(std::move(event));
+            W.SaveTemperalEvents();
         }
     }
     if (alive) loadItems();
@@ -254,6 +255,7 @@ void TF_Dayloom::sb_EditClick() {
             // Back onto the event it came from.
             for (const auto& e : W.TemperalEvents)
                 if (e.get() == source) e->Copy(editor.P->Event);
+            W.SaveTemperalEvents();
         } else if (alive) {
             FSelecting = true;
             grid->setCurrentCell(1, 0);
@@ -280,6 +282,7 @@ void TF_Dayloom::sb_DeleteClick() {
     list.erase(std::remove_if(list.begin(), list.end(),
                               [event](const auto& e) { return e.get() == event; }),
                list.end());
+    W.SaveTemperalEvents();
     loadItems();
 }
 

@@ -420,6 +420,7 @@ bool TF_clocks::event(QEvent* e) {
     // The desktop's frame is known once the window is up, and moves with it.
     if (e->type() == QEvent::Show || e->type() == QEvent::Move || e->type() == QEvent::Resize)
         KeepOnScreen();
+    if (e->type() == QEvent::Resize) FoldToolbarWhenItFits();
     return r;
 }
 
@@ -447,6 +448,19 @@ void TF_clocks::ToolbarUnfolded(bool unfolded) {
         FToolbarRows = rows;
         resize(width(), height() + rows);
     });
+}
+
+// Left to itself an unfolded bar stays unfolded, ">>" and all, however wide
+// the window grows again: once its one row fits, it folds.
+void TF_clocks::FoldToolbarWhenItFits() {
+    QToolBar* bar = ui->tbMainToolSet;
+    auto* more = bar->findChild<QToolButton*>("qt_toolbar_ext_button");
+    if (!more || !more->isChecked() || FToolbarRows <= 0) return;
+    if (bar->width() < bar->layout()->sizeHint().width()) return;
+    // As the user's click does: the bar's layout follows the click only.
+    more->click();
+    // Laid out again, the bar finds that all fits and hides ">>".
+    bar->layout()->invalidate();
 }
 
 // The window never grows past the screen's free area, frame included; where

@@ -267,6 +267,8 @@ private:
     void SplashStep(const char* text);
     void KeepOnScreen();
     void ToolbarUnfolded(bool unfolded);
+    // Folds the unfolded tool bar once the window is wide enough for its row.
+    void FoldToolbarWhenItFits();
     int FToolbarRows = 0; // height the unfolded tool bar rows added to the window
     void FollowVisibility();
     void ConnectSync();

@@ -20,6 +20,7 @@
 #include <QSessionManager>
 
 #include <algorithm>
+#include <optional>
 
 // The last guard: an exception that a handler let through is reported and
 // the program goes on; through Qt's own code it would end the program and
@@ -51,10 +52,11 @@ int main(int argc, char** argv) {
     // first and ends, without creating anything.
     RegisterHXMessages();
     QPointer<TF_clocks> mainWindow;
-    THXMainWindowService service([&mainWindow] {
+    std::optional<THXMainWindowService> service;
+    service.emplace([&mainWindow] {
         if (mainWindow) mainWindow->SecondStart();
     });
-    if (service.Claim() == TBusNameClaim::Taken) {
+    if (service->Claim() == TBusNameClaim::Taken) {
         if (!BringRunningMainWindowToFront()) std::fprintf(stderr, "horolux is already running\n");
         return 0;
     }
@@ -71,10 +73,11 @@ int main(int argc, char** argv) {
     // session, or one started without a bus, would write the same list files.
     // The data directory's own lock keeps them to one; a "-readonly" start
     // writes no list file and shares the directory.
-    THXDataDirLock dataLock;
+    std::optional<THXDataDirLock> dataLock;
+    dataLock.emplace();
     const TStartOptions options = ParseStartOptions(dataDir, args);
     const std::string& usedDir = options.DataDir;
-    if (!options.ReadOnly && dataLock.Take(usedDir) == TDataDirLock::InUse) {
+    if (!options.ReadOnly && dataLock->Take(usedDir) == TDataDirLock::InUse) {
         const std::string text =
             "Horolux is already running on the data directory " + usedDir +
             " (in another desktop session, or started where it could not reach the session "
@@ -110,6 +113,11 @@ int main(int argc, char** argv) {
         form->show();
         rc = QApplication::exec();
     }
+    // Everything is saved now: a horolux started meanwhile may run while this
+    // one frees its windows.
+    form->FormDestroy();
+    dataLock.reset();
+    service.reset();
     delete form;
     return rc;
 }

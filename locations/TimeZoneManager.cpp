@@ -176,6 +176,15 @@ TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
 }
 
 TFTimeZoneManager::~TFTimeZoneManager() {
+    // The tree's expanded places are persistent indexes: dropped one by one
+    // with the view they cost seconds over every shipped place; the model
+    // going first lets them all go at once. Nothing of the view may call
+    // back into this half-destroyed window meanwhile.
+    ui->tvCountryView->removeEventFilter(this);
+    QObject::disconnect(ui->tvCountryView->selectionModel(), nullptr, this, nullptr);
+    QObject::disconnect(ui->tvCountryView, nullptr, this, nullptr);
+    delete FModel;
+    FModel = nullptr;
     delete ui;
 }
 

@@ -156,13 +156,11 @@ TFRulewick::TFRulewick(const std::string& dataDir, QWidget* parent)
                             static_cast<QLineEdit*>(ui->dtpEndTime)})
         connect(edit, &QLineEdit::textChanged, this, &TFRulewick::AnyPropertyChanged);
     connect(ui->mNotes, &QPlainTextEdit::textChanged, this, &TFRulewick::AnyPropertyChanged);
-    // The editor follows the highlighted rule of the page showing: a click on
-    // the rule already highlighted and a page switch take it in again.
+    // A click on the rule already highlighted takes it in again. A page
+    // switch does not: the editor carries the rule last chosen on either page
+    // over to the other one, to be added there.
     for (TFramedListView* list : {ui->vlvRules, ui->vlvSystemRules})
         connect(list, &QTreeWidget::itemClicked, this, [this, list] { ReloadHighlighted(list); });
-    connect(ui->pcRuleList, &QTabWidget::currentChanged, this, [this] {
-        ReloadHighlighted(OnSystemPage() ? ui->vlvSystemRules : ui->vlvRules);
-    });
 }
 
 TFRulewick::~TFRulewick() {

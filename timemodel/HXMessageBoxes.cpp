@@ -109,6 +109,13 @@ TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButton
     return gPresenter->Present(shown, type, buttons, helpContext);
 }
 
+TModalResult MessageDlgTitled(const std::string& title, const std::string& text,
+                              TMsgDlgType type, TMsgDlgButtons buttons) {
+    const std::string shown = text.substr(0, text.find('\0'));
+    if (gPresenter == nullptr || gEnded) return ConsolePresent(shown, type, buttons);
+    return gPresenter->PresentTitled(title.substr(0, title.find('\0')), shown, type, buttons);
+}
+
 TModalResult EscapeResult(TMsgDlgButtons buttons) {
     if (buttons & mbCancel) return mrCancel;
     if (buttons & mbNo) return mrNo;

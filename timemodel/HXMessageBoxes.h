@@ -32,6 +32,13 @@ public:
     virtual ~IMessagePresenter() = default;
     virtual TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                                  int helpContext) = 0;
+    // The same dialog under a title of its own instead of its kind's; a
+    // presenter without titles shows it as any other.
+    virtual TModalResult PresentTitled(const std::string& title, const std::string& text,
+                                       TMsgDlgType type, TMsgDlgButtons buttons) {
+        (void)title;
+        return Present(text, type, buttons, 0);
+    }
 };
 
 // The process-wide presenter; nullptr restores the console fallback, which
@@ -49,6 +56,10 @@ bool MessageDialogsEnded();
 // presenter.
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                         int helpContext);
+
+// MessageDlg with a title of its own (the update check's boxes).
+TModalResult MessageDlgTitled(const std::string& title, const std::string& text,
+                              TMsgDlgType type, TMsgDlgButtons buttons);
 
 // The answer a dialog gives when the user presses Escape or closes it.
 TModalResult EscapeResult(TMsgDlgButtons buttons);

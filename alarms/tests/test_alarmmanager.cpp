@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -439,14 +440,13 @@ TEST_F(AlarmManagerTest, OneManagerAtATimeWithItsCommandsOffAndTheAlarmFileWritt
     EXPECT_FALSE(m->isModal());
     for (const char* name : {"sb_Alarms", "mi_Alarms"})
         EXPECT_FALSE(w->Action(name)->isEnabled()) << name;
-    QFile::remove(dir.filePath("hxalarms.hxd"));
     presenter.Answers = {mrYes};
     Click(m, "SpeedButton1");
-    EXPECT_EQ(FileText("hxalarms.hxd"), "<none>"); // written only on close
+    QFile::remove(dir.filePath("hxalarms.hxd"));
     m->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(w->ToolWindow(TToolWindow::AlarmManager), nullptr);
-    EXPECT_EQ(FileText("hxalarms.hxd"), "");
+    EXPECT_EQ(FileText("hxalarms.hxd"), ""); // written again on close
     for (const char* name : {"sb_Alarms", "mi_Alarms"})
         EXPECT_TRUE(w->Action(name)->isEnabled()) << name;
 
@@ -458,6 +458,73 @@ TEST_F(AlarmManagerTest, OneManagerAtATimeWithItsCommandsOffAndTheAlarmFileWritt
     m->close();
     ASSERT_EQ(w->Errors.size(), 1u);
     EXPECT_NE(w->Errors[0].find("hxalarms.hxd"), std::string::npos);
+}
+
+// What OK or a confirmed Delete accepts is on disk while the manager is still
+// open (a crash then loses none of it); a save that fails is told at once and
+// the list keeps the change.
+TEST_F(AlarmManagerTest, EachAcceptedChangeIsWrittenBeforeTheWindowCloses) {
+    struct TCase {
+        const char* Command;
+        const char* Typed; // the editor's new text; none for Delete
+        int Records;       // in the file afterwards
+        bool KeepsFirst;   // "Wake up" still in the file
+    };
+    const TCase cases[] = {
+        {"sb_Add", "Added", 2, true},
+        {"sb_DupAlarm", "Copied", 2, true},
+        {"sb_Edit", "Edited", 1, false},
+        {"SpeedButton1", nullptr, 0, false},
+    };
+    const auto records = [](const std::string& file) {
+        return int(std::count(file.begin(), file.end(), '\n'));
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Command);
+        w->Alarms.clear();
+        Add("Wake up");
+        TFHXalarms* m = Open();
+        QFile::remove(dir.filePath("hxalarms.hxd"));
+        if (c.Typed) {
+            Answering([&] { Click(m, c.Command); },
+                      [&c](QWidget* e) {
+                          Part<QLineEdit>(e, "e_Description")->setText(c.Typed);
+                          Click(e, "OkBtn");
+                      });
+        } else {
+            presenter.Answers = {mrYes};
+            Click(m, c.Command);
+        }
+        ASSERT_TRUE(m->isVisible());
+        const std::string file = FileText("hxalarms.hxd");
+        ASSERT_NE(file, "<none>") << "not written before the window closes";
+        EXPECT_EQ(records(file), c.Records) << file;
+        if (c.Typed) {
+            EXPECT_NE(file.find(c.Typed), std::string::npos) << file;
+        }
+        EXPECT_EQ(file.find("Wake up") != std::string::npos, c.KeepsFirst) << file;
+        m->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    w->Alarms.clear();
+    Add("Wake up");
+    TFHXalarms* m = Open();
+    QFile::remove(dir.filePath("hxalarms.hxd"));
+    QDir(dir.path()).mkdir("hxalarms.hxd");
+    w->Errors.clear();
+    Answering([m] { Click(m, "sb_Add"); },
+              [](QWidget* e) {
+                  Part<QLineEdit>(e, "e_Description")->setText("Told");
+                  Click(e, "OkBtn");
+              });
+    ASSERT_EQ(w->Errors.size(), 1u);
+    EXPECT_NE(w->Errors[0].find("hxalarms.hxd"), std::string::npos) << w->Errors[0];
+    EXPECT_EQ(w->Alarms.size(), 2u);
+    QDir(dir.path()).rmdir("hxalarms.hxd");
+    m->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_NE(FileText("hxalarms.hxd").find("Told"), std::string::npos);
 }
 
 } // namespace

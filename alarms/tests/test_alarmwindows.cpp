@@ -9,6 +9,7 @@
 #include "platform/qt/HXQtMessagePresenter.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -49,8 +50,11 @@ public:
     int Syncs = 0;
     void SyncTime() override { ++Syncs; }
 
+    std::vector<std::string> Errors;
+
 protected:
     void ShowErrorCode(int code) override { Codes.push_back(code); }
+    void ShowError(const std::string& text) override { Errors.push_back(text); }
 };
 
 class AlarmWindows : public TWindowTest<AlarmClocks> {
@@ -475,6 +479,25 @@ TEST_F(LateAlarms, ClosedWithAlarmsLeftItComesBackAndAcknowledgeAllEndsIt) {
     TickAt(63);
     ASSERT_NE(e = Explorer(), nullptr);
     EXPECT_EQ(Texts(e), QStringList{"Alarm - Normal  ...  c"});
+}
+
+// The list that cannot be written when the window closes is told, as every
+// window tells it, and kept to be saved again.
+TEST_F(LateAlarms, AFailedSaveAtCloseIsTold) {
+    Add(1, "a");
+    TickAt(60);
+    TFAlarmExplorer* e = Explorer();
+    ASSERT_NE(e, nullptr);
+    QFile::remove(AlarmFile());
+    ASSERT_TRUE(QDir().mkdir(AlarmFile()));
+    w->Errors.clear();
+    Part<QPushButton>(e, "BitBtn1")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Explorer(), nullptr);
+    ASSERT_EQ(w->Errors.size(), 1u);
+    EXPECT_NE(w->Errors[0].find("hxalarms.hxd"), std::string::npos) << w->Errors[0];
+    EXPECT_EQ(Left(), "a+ ");
+    QDir().rmdir(AlarmFile());
 }
 
 TEST_F(LateAlarms, TheWindowOpensCentredOnTheScreenAndAboveAPopupUp) {

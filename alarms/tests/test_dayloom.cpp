@@ -6,6 +6,7 @@
 #include "platform/qt/DateField.h"
 
 #include <QAction>
+#include <QDir>
 #include <QGroupBox>
 #include <QTest>
 #include "platform/qt/TimeField.h"
@@ -319,6 +320,58 @@ TEST_F(DayloomTest, CollapsingAndExpandingTheListChangeTheHeightBy200WithTitleHi
         EXPECT_EQ(Sounds(), Strings{s.Sound});
         EXPECT_EQ(d->ItemsHidden, s.Hidden);
     }
+}
+
+// What OK or a confirmed Delete accepts is on disk while the window is still
+// open; a save that fails is told at once.
+TEST_F(DayloomTest, EachAcceptedChangeIsWrittenBeforeTheWindowCloses) {
+    struct TCase {
+        const char* Command;
+        const char* Typed; // the editor's new title; none for Delete
+        bool KeepsFirst;   // "Payday" still in the file
+    };
+    const TCase cases[] = {
+        {"sb_AddItem", "Added", true},
+        {"sb_Edit", "Edited", false},
+        {"SpeedButton1", nullptr, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Command);
+        w->TemperalEvents.clear();
+        Add("Payday", EncodeDate(2027, 2, 15) + EncodeTime(12, 0, 0, 0));
+        TF_Dayloom* d = Open();
+        QFile::remove(dir.filePath("hxdayloom.hxd"));
+        if (c.Typed) {
+            Answering([&] { Click(d, c.Command); },
+                      [&c](QWidget* e) {
+                          Part<QLineEdit>(e, "e_Description")->setText(c.Typed);
+                          Click(e, "OKBtn");
+                      });
+        } else {
+            presenter.Answers = {mrYes};
+            Click(d, c.Command);
+        }
+        ASSERT_TRUE(d->isVisible());
+        const std::string file = FileText("hxdayloom.hxd");
+        ASSERT_NE(file, "<none>") << "not written before the window closes";
+        if (c.Typed) {
+            EXPECT_NE(file.find(c.Typed), std::string::npos) << file;
+        }
+        EXPECT_EQ(file.find("Payday") != std::string::npos, c.KeepsFirst) << file;
+        d->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    TF_Dayloom* d = Open();
+    QFile::remove(dir.filePath("hxdayloom.hxd"));
+    QDir(dir.path()).mkdir("hxdayloom.hxd");
+    w->Errors.clear();
+    Answering([d] { Click(d, "sb_AddItem"); }, [](QWidget* e) { Click(e, "OKBtn"); });
+    ASSERT_EQ(w->Errors.size(), 1u);
+    EXPECT_NE(w->Errors[0].find("hxdayloom.hxd"), std::string::npos) << w->Errors[0];
+    QDir(dir.path()).rmdir("hxdayloom.hxd");
+    d->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(DayloomTest, TheEventFileIsWrittenOnCloseAndWhenHoroluxEndsWithTheWindowOpen) {

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLocale>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <memory>
@@ -107,6 +108,55 @@ TEST_F(EditorFieldsTest, ATimeSetInTheEditorIsStoredInWholeSeconds) {
         Click(e.Dialog.get(), e.Ok);
         EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", e.Stored()), "08:02:00.000");
         EXPECT_EQ(e.Stored(), kDay + EncodeTime(8, 2, 0, 0));
+    }
+}
+
+// The time field steps as the spin field before it did: PageUp and PageDown
+// by ten in the part under the cursor, a wheel notch by one (Ctrl: ten) in
+// the part under the mouse, a high-resolution wheel once its turns make a
+// notch; each part held at its ends. What is stepped is stored at OK.
+TEST_F(EditorFieldsTest, PageKeysAndTheWheelStepThePartOfTheTime) {
+    struct TCase {
+        const char* Name;
+        int Key;                 // pressed Presses times with the cursor at Cursor, or 0
+        int Presses;
+        int Cursor;              // text position of the key or of the mouse
+        std::vector<int> Wheel;  // angle deltas turned over Cursor
+        Qt::KeyboardModifiers Mods;
+        QTime After;
+    };
+    const TCase cases[] = {
+        {"PageUp in the hours", Qt::Key_PageUp, 1, 0, {}, Qt::NoModifier, QTime(20, 20, 30)},
+        {"PageUp twice", Qt::Key_PageUp, 2, 1, {}, Qt::NoModifier, QTime(23, 20, 30)},
+        {"PageDown in the minutes", Qt::Key_PageDown, 1, 4, {}, Qt::NoModifier, QTime(10, 10, 30)},
+        {"a notch over the hours", 0, 0, 1, {120}, Qt::NoModifier, QTime(11, 20, 30)},
+        {"a notch down over the seconds", 0, 0, 7, {-120}, Qt::NoModifier, QTime(10, 20, 29)},
+        {"Ctrl and a notch over the minutes", 0, 0, 4, {120}, Qt::ControlModifier, QTime(10, 30, 30)},
+        {"half notches", 0, 0, 0, {60, 30, 30, 60}, Qt::NoModifier, QTime(11, 20, 30)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TEditor e = Open(true, kDay + EncodeTime(10, 20, 30, 0));
+        auto* time = Part<TTimeField>(e.Dialog.get(), "tp_Time");
+        ASSERT_EQ(time->text(), "10:20:30");
+        time->setCursorPosition(c.Cursor);
+        for (int i = 0; i < c.Presses; ++i) QTest::keyClick(time, Qt::Key(c.Key));
+        // The mouse at text position Cursor; the cursor itself elsewhere.
+        QPoint over(-1, time->height() / 2);
+        for (int x = 0; x < time->width() && over.x() < 0; ++x)
+            if (time->cursorPositionAt(QPoint(x, over.y())) == c.Cursor) over.setX(x);
+        ASSERT_GE(over.x(), 0);
+        time->setCursorPosition(c.Cursor < 3 ? 8 : 0);
+        for (const int delta : c.Wheel) {
+            QWheelEvent wheel(over, time->mapToGlobal(over), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, c.Mods, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(time, &wheel);
+            EXPECT_TRUE(wheel.isAccepted());
+        }
+        EXPECT_EQ(time->time(), c.After);
+        Click(e.Dialog.get(), e.Ok);
+        EXPECT_EQ(e.Stored(),
+                  kDay + EncodeTime(c.After.hour(), c.After.minute(), c.After.second(), 0));
     }
 }
 

@@ -191,6 +191,7 @@ TEST_F(WindowShellTest, ToolBarButtonsAllShowAndNeverCoverAClock) {
         }
     };
     w->ConstrainWindowType = 0;
+    const QSize first = w->size();
     // Narrow enough for two rows (in a window too low for its rows the bar
     // offers a menu instead, which closes again).
     w->resize(bar->sizeHint().width() * 2 / 3, w->height());
@@ -208,6 +209,18 @@ TEST_F(WindowShellTest, ToolBarButtonsAllShowAndNeverCoverAClock) {
     EXPECT_EQ(bar->height(), 25);
     EXPECT_EQ(w->height(), folded);
     expectClear("folded");
+
+    // Unfolded, then widened back: one row again, as high as at first.
+    more->click();
+    QCoreApplication::processEvents();
+    ASSERT_GT(bar->height(), 25);
+    w->resize(first.width(), w->height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->height(), 25);
+    EXPECT_EQ(w->size(), first);
+    EXPECT_FALSE(more->isVisible());
+    EXPECT_FALSE(more->isChecked());
+    expectClear("widened");
     w->close();
 }
 

@@ -1,11 +1,11 @@
 #include "net/http/WebFileInfoQtUI.h"
 #include "platform/qt/QtGraphics.h"
+#include "timemodel/HXMessageBoxes.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,13 +16,6 @@ namespace {
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// The platform's lone CR and LF CR line breaks as Qt's.
-QString Lines(const std::string& s) {
-    QString t = Q(s);
-    t.replace("\n\r", "\n").replace("\r\n", "\n").replace('\r', '\n');
-    return t;
 }
 
 // A dialog without caption buttons that the user cannot close by itself.
@@ -76,27 +69,22 @@ void TWebDlProgress::btnCancelClick() {
     if (OnCancel) OnCancel();
 }
 
+// Through the suite's message layer, as every other box: shown above the
+// window it is raised from, and answered as Escape would once the session
+// ends.
 int TWebFileInfoQtUI::MessageBox(const std::string& text, const std::string& caption, int flags) {
-    QMessageBox box(owner_);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(Q(caption));
-    box.setText(Lines(text));
     const bool yesNo = (flags & 0xF) == MB_YESNO;
-    box.setIcon((flags & 0xF0) == MB_ICONQUESTION      ? QMessageBox::Question
-                : (flags & 0xF0) == MB_ICONEXCLAMATION ? QMessageBox::Warning
-                                                       : QMessageBox::NoIcon);
-    box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
-    const int r = box.exec();
+    const TMsgDlgType type = (flags & 0xF0) == MB_ICONQUESTION      ? TMsgDlgType::mtConfirmation
+                             : (flags & 0xF0) == MB_ICONEXCLAMATION ? TMsgDlgType::mtWarning
+                                                                    : TMsgDlgType::mtCustom;
+    const TModalResult r = MessageDlgTitled(caption, text, type, yesNo ? mbYes | mbNo : mbOK);
     if (!yesNo) return IDOK;
-    return r == QMessageBox::Yes ? IDYES : IDNO;
+    return r == mrYes ? IDYES : IDNO;
 }
 
 void TWebFileInfoQtUI::ShowMessage(const std::string& text) {
-    QMessageBox box(owner_);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(QApplication::applicationName());
-    box.setText(Lines(text));
-    box.exec();
+    MessageDlgTitled(QApplication::applicationName().toStdString(), text, TMsgDlgType::mtCustom,
+                     mbOK);
 }
 
 void TWebFileInfoQtUI::RunWaitDialog(const std::string& message, const TFont& font) {

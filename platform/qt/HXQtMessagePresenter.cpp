@@ -109,12 +109,23 @@ bool TQtMessagePresenter::StayOnTopWindowShown() {
 
 TModalResult TQtMessagePresenter::Present(const std::string& text, TMsgDlgType type,
                                           TMsgDlgButtons buttons, int /*helpContext*/) {
+    return Show(QString(), text, type, buttons);
+}
+
+TModalResult TQtMessagePresenter::PresentTitled(const std::string& title, const std::string& text,
+                                                TMsgDlgType type, TMsgDlgButtons buttons) {
+    return Show(QString::fromStdString(title), text, type, buttons);
+}
+
+TModalResult TQtMessagePresenter::Show(const QString& title, const std::string& text,
+                                       TMsgDlgType type, TMsgDlgButtons buttons) {
     QWidget* owner = OwnerWindow(Parent);
     // The box is shown above the window it is raised from (a transient of
     // it, and on top with it) but is not that window's child: the window may
     // go while the box is up (an alarm's pop-up times out), and the box stays
     // until it is answered; no question is answered by its window closing.
     std::unique_ptr<QMessageBox> box = CreateDialog(text, type, buttons, nullptr);
+    if (!title.isEmpty()) box->setWindowTitle(title);
     if (StayOnTopWindowShown()) box->setWindowFlag(Qt::WindowStaysOnTopHint);
     if (owner) {
         if (QWindow* above = owner->window()->windowHandle()) {

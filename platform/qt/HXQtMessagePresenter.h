@@ -14,6 +14,8 @@ public:
     explicit TQtMessagePresenter(QWidget* parent = nullptr) : Parent(parent) {}
     TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
                          int helpContext) override;
+    TModalResult PresentTitled(const std::string& title, const std::string& text,
+                               TMsgDlgType type, TMsgDlgButtons buttons) override;
 
     // The dialog as it will be shown: title and icon of its kind, the buttons
     // in the order Yes, No, OK, Cancel with the first as default, Escape
@@ -34,6 +36,8 @@ public:
     static bool StayOnTopWindowShown();
 
 private:
+    TModalResult Show(const QString& title, const std::string& text, TMsgDlgType type,
+                      TMsgDlgButtons buttons);
     QWidget* Parent;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QLocale>
+#include <QWheelEvent>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -70,6 +71,8 @@ TTimeField::TTimeField(QWidget* parent) : QLineEdit(parent) {
     setToolTip(tr("Type the time as %1 (24 hours); Up and Down step the part under the cursor")
                    .arg(FormatHint()));
     setMaxLength(32);
+    // As a spin field: the wheel over it steps it, and takes the focus.
+    setFocusPolicy(Qt::WheelFocus);
 }
 
 QTime TTimeField::time() const {
@@ -90,18 +93,37 @@ QSize TTimeField::minimumSizeHint() const {
 }
 
 void TTimeField::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) {
-        Step(e->key() == Qt::Key_Up ? 1 : -1);
-        return;
+    int by = 0;
+    switch (e->key()) {
+    case Qt::Key_Up: by = 1; break;
+    case Qt::Key_Down: by = -1; break;
+    case Qt::Key_PageUp: by = 10; break;
+    case Qt::Key_PageDown: by = -10; break;
+    default: QLineEdit::keyPressEvent(e); return;
     }
-    QLineEdit::keyPressEvent(e);
+    Step(PartAt(cursorPosition()), by);
 }
 
-void TTimeField::Step(int by) {
+void TTimeField::wheelEvent(QWheelEvent* e) {
+    FWheelRest += e->angleDelta().y();
+    const int notches = FWheelRest / 120;
+    FWheelRest -= notches * 120;
+    if (notches != 0)
+        Step(PartAt(cursorPositionAt(e->position().toPoint())),
+             e->modifiers() & Qt::ControlModifier ? notches * 10 : notches);
+    // Taken even when it steps nothing, so the form around never scrolls
+    // instead.
+    e->accept();
+}
+
+int TTimeField::PartAt(int position) const {
+    // The part is counted by the separators before the position.
+    return std::min<int>(2, int(text().left(position).count(':')));
+}
+
+void TTimeField::Step(int part, int by) {
     const QTime t = time();
     if (!t.isValid()) return;
-    // The part is counted by the separators before the cursor.
-    const int part = std::min<int>(2, int(text().left(cursorPosition()).count(':')));
     int hms[3] = {t.hour(), t.minute(), t.second()};
     hms[part] = std::clamp(hms[part] + by, 0, part == 0 ? 23 : 59);
     setTime(QTime(hms[0], hms[1], hms[2]));

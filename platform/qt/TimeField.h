@@ -30,11 +30,20 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    // As the spin field did: Up and Down step by one, PageUp and PageDown by
+    // ten in the part under the cursor; a wheel notch by one (with Ctrl by
+    // ten) in the part under the mouse.
     void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
-    // Up (+1) or down (-1) by one in the part under the cursor.
-    void Step(int by);
+    // The part (0 hours, 1 minutes, 2 seconds) at a text position.
+    int PartAt(int position) const;
+    // Up (by > 0) or down in one part, held at its ends; the part is then
+    // selected.
+    void Step(int part, int by);
+    // A high-resolution wheel's turn not yet a whole notch.
+    int FWheelRest = 0;
 };
 
 // Tells the user that the time field (its caption given) holds no time, and

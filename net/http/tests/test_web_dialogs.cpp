@@ -15,6 +15,8 @@
 #include "net/http/WebFileInfoQtUI.h"
 #include "net/http/tests/HttpTestSupport.h"
 #include "net/http/tests/ScriptedPeer.h"
+#include "platform/qt/HXQtMessagePresenter.h"
+#include "timemodel/HXMessageBoxes.h"
 
 namespace fs = std::filesystem;
 using P = TScriptedPeer;
@@ -132,12 +134,14 @@ TEST_F(WebDialogsTest, PageTextIsShownAsPlainText) {
               P::Close()});
     peer.Add({P::Send("HTTP/1.0 200 OK\r\n\r\n<i>new</i> things"), P::Close()});
     wfi.SetHomeURL(peer.Url("/"));
-    QString question;
+    TQtMessagePresenterScope boxes;
+    QString question, title;
     Qt::TextFormat format = Qt::RichText;
     WhenShown([] { return Visible<QMessageBox>(); },
               [&](QWidget* w) {
                   auto* box = static_cast<QMessageBox*>(w);
                   question = box->text();
+                  title = box->windowTitle();
                   format = box->textFormat();
                   box->button(QMessageBox::Yes)->click();
               });
@@ -149,8 +153,62 @@ TEST_F(WebDialogsTest, PageTextIsShownAsPlainText) {
                   w->findChild<QPushButton*>("btnOk")->click();
               });
     EXPECT_TRUE(wfi.ShowReadMe(1));
+    EXPECT_EQ(title, "Update Available");
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(question, "Current version is 1.0.\nVersion <b>2.0</b> is available.\nWould you "
                         "like to view the ReadMe file?");
     EXPECT_EQ(memo, "<i>new</i> things");
+}
+
+// The update check's boxes go through the suite's message layer, as every
+// other box does: its presenter shows each once, under its own title, and
+// once the session ends a question is answered as Escape would, unasked.
+TEST_F(WebDialogsTest, BoxesGoThroughTheMessageLayer) {
+    struct TSeen {
+        std::string Title, Text;
+        TMsgDlgType Type;
+        TMsgDlgButtons Buttons;
+        bool operator==(const TSeen&) const = default;
+    };
+    struct TRecorder : IMessagePresenter {
+        TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                             int) override {
+            return PresentTitled("", text, type, buttons);
+        }
+        TModalResult PresentTitled(const std::string& title, const std::string& text,
+                                   TMsgDlgType type, TMsgDlgButtons buttons) override {
+            Seen.push_back({title, text, type, buttons});
+            return buttons & mbYes ? mrNo : mrOk;
+        }
+        std::vector<TSeen> Seen;
+    } recorder;
+    SetMessagePresenter(&recorder);
+
+    EXPECT_FALSE(wfi.RetrieveInfo()); // no home URL
+    EXPECT_EQ(recorder.Seen,
+              (std::vector<TSeen>{{"Missing Home URL",
+                                   "Can not retrieve version information\rbecause no home url was "
+                                   "provided.",
+                                   TMsgDlgType::mtWarning, mbOK}}));
+
+    P peer;
+    peer.Add({P::Send(Page("<META HTTP-EQUIV=\"v\" CONTENT=\"2.0\">\r\n<META HTTP-EQUIV=\"r\" "
+                           "CONTENT=\"" +
+                           peer.Url("/readme.txt") + "\">\r\n")),
+              P::Close()});
+    wfi.SetHomeURL(peer.Url("/"));
+    recorder.Seen.clear();
+    EXPECT_FALSE(wfi.ShowReadMe(1)); // answered No
+    ASSERT_EQ(recorder.Seen.size(), 1u);
+    EXPECT_EQ(recorder.Seen[0].Title, "Update Available");
+    EXPECT_EQ(recorder.Seen[0].Type, TMsgDlgType::mtConfirmation);
+    EXPECT_EQ(recorder.Seen[0].Buttons, TMsgDlgButtons(mbYes | mbNo));
+
+    recorder.Seen.clear();
+    EndMessageDialogs(true);
+    EXPECT_FALSE(wfi.ShowReadMe(1));
+    EndMessageDialogs(false);
+    EXPECT_TRUE(recorder.Seen.empty());
+    EXPECT_EQ(Visible<QMessageBox>(), nullptr);
+    SetMessagePresenter(nullptr);
 }

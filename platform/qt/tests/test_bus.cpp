@@ -13,9 +13,10 @@ QString ProbePath() {
     return QStringLiteral(HX_TEST_DIR "/hx_test_busprobe");
 }
 
-// Reads a probe's output lines until it has printed `until` or time runs out.
+// Reads a probe's output lines until it has printed `until` or time runs out
+// (a loaded machine may take long to start a probe and its bus).
 // Lines read earlier count too: another wait may already have collected it.
-bool ReadUntil(QProcess& p, QStringList& lines, const QString& until, int ms = 20000) {
+bool ReadUntil(QProcess& p, QStringList& lines, const QString& until, int ms = 90000) {
     if (lines.contains(until)) return true;
     QElapsedTimer t;
     t.start();
@@ -39,7 +40,7 @@ void StartProbe(QProcess& p, const TPrivateBus& bus, const QStringList& args) {
     p.setProcessEnvironment(bus.Environment());
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(ProbePath(), args);
-    ASSERT_TRUE(p.waitForStarted(10000)) << ProbePath().toStdString();
+    ASSERT_TRUE(p.waitForStarted(60000)) << ProbePath().toStdString();
 }
 
 QStringList AllNames(bool withTimeChange) {
@@ -57,7 +58,7 @@ QStringList Messages(QStringList lines) {
 
 void Finish(QProcess& p) {
     p.closeWriteChannel();
-    if (!p.waitForFinished(10000)) {
+    if (!p.waitForFinished(60000)) {
         p.kill();
         p.waitForFinished(5000);
     }
@@ -83,7 +84,7 @@ TEST_F(Bus, EveryMessageArrivesInOrderAtBothPrograms) {
     ASSERT_TRUE(ReadUntil(listener, heard, QStringLiteral("READY")));
     ASSERT_TRUE(ReadUntil(sender, echoed, QStringLiteral("READY")));
     sender.write("go\n");
-    ASSERT_TRUE(sender.waitForBytesWritten(10000));
+    ASSERT_TRUE(sender.waitForBytesWritten(60000));
     ASSERT_TRUE(ReadUntil(listener, heard, QStringLiteral("WM_TIMECHANGE")))
         << heard.join(' ').toStdString();
     ASSERT_TRUE(ReadUntil(sender, echoed, QStringLiteral("WM_TIMECHANGE")))
@@ -102,7 +103,7 @@ TEST_F(Bus, ASenderThatQuitsAtOnceHasDeliveredEverything) {
     StartProbe(listener, PrivateBus, {QStringLiteral("listen"), QStringLiteral("13")});
     ASSERT_TRUE(ReadUntil(listener, heard, QStringLiteral("READY")));
     StartProbe(sender, PrivateBus, {QStringLiteral("send-and-quit")});
-    ASSERT_TRUE(sender.waitForFinished(20000));
+    ASSERT_TRUE(sender.waitForFinished(90000));
     EXPECT_EQ(sender.exitCode(), 0);
     ASSERT_TRUE(ReadUntil(listener, heard, QStringLiteral("HXM_RASPhoneBookLoaded")));
     EXPECT_EQ(Messages(heard), AllNames(false));
@@ -119,12 +120,12 @@ TEST_F(Bus, OfTwoProgramsClaimingTheMainWindowExactlyOneWins) {
     ASSERT_TRUE(ReadUntil(b, lb, QStringLiteral("READY")));
     a.write("go\n");
     b.write("go\n");
-    ASSERT_TRUE(a.waitForBytesWritten(10000));
-    ASSERT_TRUE(b.waitForBytesWritten(10000));
+    ASSERT_TRUE(a.waitForBytesWritten(60000));
+    ASSERT_TRUE(b.waitForBytesWritten(60000));
     auto outcome = [](QProcess& p, QStringList& lines) {
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 20000 && !lines.contains("WON") && !lines.contains("LOST")) {
+        while (t.elapsed() < 90000 && !lines.contains("WON") && !lines.contains("LOST")) {
             p.waitForReadyRead(100);
             while (p.canReadLine())
                 lines << QString::fromUtf8(p.readLine()).trimmed();
@@ -180,7 +181,7 @@ TEST_F(Bus, InProcessTransportHearsItsOwnBroadcastsInOrder) {
         EXPECT_EQ(BroadcastHXMessage(HXM_SyncSuccess), 1);
         QElapsedTimer t;
         t.start();
-        while (got.size() < 3 && t.elapsed() < 10000)
+        while (got.size() < 3 && t.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     EXPECT_EQ(HXMessageTransport(), nullptr); // uninstalled with the transport

@@ -125,7 +125,7 @@ TEST_F(RuleWritersRoad, WithNoBusBetweenThemNeitherLosesTheOthersRule) {
         // and Chile stays.
         const ino_t before = Inode(Data + "hxdst.hxd");
         Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+s"}, Display);
-        for (int i = 0; i < 400 && Inode(Data + "hxdst.hxd") == before; ++i)
+        for (int i = 0; i < 1200 && Inode(Data + "hxdst.hxd") == before; ++i)
             QThread::msleep(50);
         EXPECT_NE(Inode(Data + "hxdst.hxd"), before) << "rulewick did not save";
         EXPECT_EQ(ReadFile(Data + "hxdst.hxd"), both);

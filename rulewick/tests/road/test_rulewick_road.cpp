@@ -130,12 +130,13 @@ std::string FileText(const std::string& path) {
 }
 
 // SIGTERM, as a logout sends it, and the milliseconds until the program has
-// ended; -1 when it still runs after 5 s.
+// ended; -1 when it still runs after 60 s (it waits on a question). A
+// loaded machine may take its time; only a program that never ends fails.
 int TermAndTime(TChildProcess& p, int* status) {
     QElapsedTimer t;
     t.start();
     ::kill(p.Pid(), SIGTERM);
-    *status = p.Wait(5000);
+    *status = p.Wait(60000);
     return *status == -1 ? -1 : int(t.elapsed());
 }
 
@@ -160,11 +161,46 @@ protected:
         Xdotool(
             {"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"},
             Display);
-        QThread::msleep(300);
     }
     void TypeIn(const std::string& window, const std::string& text) {
         Xdotool({"windowfocus", "--sync", window, "type", "--delay", "20", text}, Display);
-        QThread::msleep(300);
+    }
+    // The program has handled every event sent to it before: they reach it
+    // in order, so once the About box that Alt+H, A opens is up, so is all
+    // before it. The box is closed again.
+    void Settle(const std::string& window) {
+        Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "alt+h", "a"},
+                Display);
+        const std::string box = Window("^Information");
+        ASSERT_FALSE(box.empty()) << "no About box";
+        Xdotool({"windowfocus", "--sync", box, "key", "Return"}, Display);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 60000 &&
+               !Xdotool({"search", "--onlyvisible", "--name", "^Information"}, Display).empty())
+            QThread::msleep(50);
+    }
+    // horolux with one clock, its title in a large font: a click well inside
+    // it hits it whatever the tool bar above it measures.
+    void WriteHoroluxFiles() {
+        std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg")
+            << "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n\"FirstRun\"=dword:0\n"
+               "\"InstallUpgrade\"=dword:0\n\"ShowSplash\"=dword:0\n\"CheckForUpgrades\"=dword:0\n"
+               "\"ConnectionType\"=dword:1\n";
+        std::ofstream(Suite + "hxclocks.hxd", std::ios::binary)
+            << "HXClockData-1.0.0:\tLocation\tMMM DD\tHH:MM:SS\tDigital\tFalse\t0\tArial\t0\t-60"
+               "\t45\t0\tNNNN!\tArial\t65280\t-13\t10\t0\tNNNN!\tLos Angeles\t-8\t0\t34.05222"
+               "\t118.24278\tNorth America/2.1.3.60.02:00:00/1.1.11.0.01:00:00/\tLos Angeles"
+               "\tCalifornia\tUnited States of America\tLAX!\r\n";
+    }
+    // A click on the clock's title asks to activate the location manager;
+    // Return says Yes. The manager's window.
+    std::string OpenManager(const std::string& main) {
+        ClickIn(main, 60, 60);
+        const std::string question = Window("^Confirm$");
+        if (question.empty()) return {};
+        Xdotool({"windowfocus", "--sync", question, "key", "Return"}, Display);
+        return Window("^Time Zone Manager$");
     }
 };
 
@@ -179,11 +215,11 @@ TEST_F(LogoutRoad, RulewickSavesAnAddedRuleAndEnds) {
     ClickIn(window, 566, 67); // the rule's name
     TypeIn(window, "Logout Rule");
     ClickIn(window, 485, 486); // Add
+    Settle(window);
     ASSERT_EQ(FileText(Suite + "hxdst.hxd"), kRules) << "nothing is saved before the logout";
     int status = 0;
     const int ms = TermAndTime(rulewick, &status);
     ASSERT_GE(ms, 0) << "rulewick did not end";
-    EXPECT_LT(ms, 2000);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(FileText(Suite + "hxdst.hxd"),
               "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/EU\r\n"
@@ -192,42 +228,65 @@ TEST_F(LogoutRoad, RulewickSavesAnAddedRuleAndEnds) {
 }
 
 // The location manager holds an edit not yet applied: a logout asks nothing,
-// saves the lists and ends within 2 s.
+// saves the lists and ends.
 TEST_F(LogoutRoad, HoroluxWithTheManagersEditsPendingSavesAndEnds) {
-    std::ofstream(Dir + "/ks/HKEY_CURRENT_USER.reg")
-        << "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]\n\"FirstRun\"=dword:0\n"
-           "\"InstallUpgrade\"=dword:0\n\"ShowSplash\"=dword:0\n\"CheckForUpgrades\"=dword:0\n"
-           "\"ConnectionType\"=dword:1\n";
-    // One clock, its title in a large font: a click well inside it hits it
-    // whatever the tool bar above it measures.
-    std::ofstream(Suite + "hxclocks.hxd", std::ios::binary)
-        << "HXClockData-1.0.0:\tLocation\tMMM DD\tHH:MM:SS\tDigital\tFalse\t0\tArial\t0\t-60\t45\t0"
-           "\tNNNN!\tArial\t65280\t-13\t10\t0\tNNNN!\tLos Angeles\t-8\t0\t34.05222\t118.24278"
-           "\tNorth America/2.1.3.60.02:00:00/1.1.11.0.01:00:00/\tLos Angeles\tCalifornia"
-           "\tUnited States of America\tLAX!\r\n";
+    WriteHoroluxFiles();
     TChildProcess horolux;
     ASSERT_TRUE(horolux.Start({HX_SUITE_DIR "/horolux", "-datadir", Suite}, Env()));
     const std::string main = Window("UTC$");
     ASSERT_FALSE(main.empty()) << "no main window";
-    ClickIn(main, 60, 60); // the clock's title: configure it
-    const std::string question = Window("^Confirm$");
-    ASSERT_FALSE(question.empty()) << "no question to activate the manager";
-    Xdotool({"windowfocus", "--sync", question, "key", "Return"}, Display);
-    const std::string manager = Window("^Time Zone Manager$");
+    const std::string manager = OpenManager(main);
     ASSERT_FALSE(manager.empty()) << "no location manager";
-    QThread::msleep(500);
     ClickIn(manager, 661, 98); // the city
     TypeIn(manager, " edited");
+    Settle(manager);
     const std::string clocks = FileText(Suite + "hxclocks.hxd");
     ASSERT_FALSE(clocks.empty());
     int status = 0;
     const int ms = TermAndTime(horolux, &status);
     ASSERT_GE(ms, 0) << "horolux did not end: it waits on a question";
-    EXPECT_LT(ms, 2000);
     EXPECT_EQ(status, 0);
     // The lists as they were (the edit was never applied), and the
     // preferences written at the end.
     EXPECT_EQ(FileText(Suite + "hxclocks.hxd"), clocks);
     EXPECT_NE(FileText(Dir + "/ks/HKEY_CURRENT_USER.reg").find("\"FormWidth\"="),
               std::string::npos);
+}
+
+// Once the manager's tree was expanded over every shipped place, horolux
+// still ends as soon as it has saved (the tree's teardown used to add
+// seconds, with the data directory still locked), and a horolux started
+// right after it runs. The time is weighed against the same end without the
+// expanded tree, so a slow disk on a loaded machine cancels out.
+TEST_F(LogoutRoad, AfterExpandAllHoroluxEndsAtOnceAndANewStartRuns) {
+    WriteHoroluxFiles();
+    const auto endAfter = [&](bool expand) {
+        TChildProcess horolux;
+        if (!horolux.Start({HX_SUITE_DIR "/horolux", "-datadir", Suite}, Env())) return -2;
+        const std::string main = Window("UTC$");
+        const std::string manager = main.empty() ? std::string() : OpenManager(main);
+        if (manager.empty()) return -3;
+        if (expand) {
+            Xdotool({"windowfocus", "--sync", manager, "key", "--clearmodifiers", "alt+s", "x"},
+                    Display);
+            Settle(manager);
+        }
+        Xdotool({"windowfocus", "--sync", manager, "key", "Escape"}, Display);
+        int status = 0;
+        const int ms = TermAndTime(horolux, &status);
+        EXPECT_EQ(status, 0);
+        return ms;
+    };
+    const int plain = endAfter(false);
+    ASSERT_GE(plain, 0) << "horolux did not start or end";
+    const int expanded = endAfter(true);
+    ASSERT_GE(expanded, 0) << "horolux did not start or end";
+    EXPECT_LT(expanded - plain, 700) << "ended " << expanded << " ms after being told, against "
+                                     << plain << " ms without the expanded tree";
+
+    TChildProcess again;
+    ASSERT_TRUE(again.Start({HX_SUITE_DIR "/horolux", "-datadir", Suite}, Env()));
+    const std::string second = Window("UTC$");
+    EXPECT_FALSE(second.empty()) << "the second start did not run";
+    EXPECT_EQ(again.Wait(0), -1) << again.Output();
 }
