@@ -133,7 +133,8 @@ private:
     void ReadPrefValue(THXRootKey root, const std::string& key, const TPrefDef& def);
     void ReadLegacyClocks();
     void ReadHostZoneAfterClocks();
-    bool ReadLocationFile(const std::string& path, bool merge);
+    // opened: the file already read, not read again.
+    bool ReadLocationFile(const std::string& path, bool merge, THXLineReader* opened = nullptr);
     std::string DamagedNote(const std::string& file);
     void ReportMissingList(const std::string& baseName, int code);
     bool OpenList(THXLineReader& in, const std::string& baseName, int missingCode);
