@@ -271,17 +271,17 @@ std::optional<double> StoredDouble(const std::optional<THXStoredValue>& v) {
 } // namespace
 
 namespace {
-TRecordFault ReloadFault(const THXClock& c) {
-    return CheckClockRecord(c, TRecordUse::Reload);
+TRecordFault ReloadFault(const THXClock& c, const std::string& line) {
+    return CheckClockRecord(c, TRecordUse::Reload, &line);
 }
-TRecordFault ReloadFault(const TAlarm& a) {
-    return CheckAlarmRecord(a, TRecordUse::Reload);
+TRecordFault ReloadFault(const TAlarm& a, const std::string& line) {
+    return CheckAlarmRecord(a, TRecordUse::Reload, &line);
 }
-TRecordFault ReloadFault(const TTemperalEvent& e) {
-    return CheckEventRecord(e, TRecordUse::Reload);
+TRecordFault ReloadFault(const TTemperalEvent& e, const std::string& line) {
+    return CheckEventRecord(e, TRecordUse::Reload, &line);
 }
-TRecordFault ReloadFault(const TTimeLocation& l) {
-    return CheckLocationRecord(l, TRecordUse::Reload);
+TRecordFault ReloadFault(const TTimeLocation& l, const std::string& line) {
+    return CheckLocationRecord(l, TRecordUse::Reload, &line);
 }
 
 // Reads one line into a record and tells what went wrong, if anything: the
@@ -300,13 +300,13 @@ std::string ReadRecord(T& record, const std::string& line, THXRecordKind kind,
     if (!WholeRecord(kind, line, '\t'))
         return ShortenedLineText(prefix + line, line) +
                " (the line does not hold exactly one record)";
-    // Kept, the record would be written back at the next save as a line the
-    // start after it could not read (a legacy rule code is written out in
-    // full, numbers in their own form): told now, while the line is whole.
-    if (const TRecordFault fault = ReloadFault(record))
+    // Kept, the record would be written back at the next save otherwise
+    // than it was read, or as a line the start after it could not read:
+    // told now, while the line is whole.
+    if (const TRecordFault fault = ReloadFault(record, line))
         return ShortenedLineText(prefix + line, line) +
                (fault.LineLength > 0 ? " (written back, the record would be longer than 64 KiB)"
-                                     : " (written back, the record would not read back as it is)");
+                                     : " (written back, the record would not read back as it was read)");
     return {};
 }
 
@@ -563,15 +563,24 @@ std::string VersionField(const std::string& line) {
 
 // Reads the location file (merge false) or the waiting update (merge true).
 // False after a bad line, which has been reported.
-bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
-    THXLineReader in;
-    in.Open(path);
+bool TClockState::ReadLocationFile(const std::string& path, bool merge, THXLineReader* opened) {
+    THXLineReader own;
+    THXLineReader& in = opened ? *opened : own;
+    if (!opened) in.Open(path);
     if (!merge) ListStamps["hxzones"] = in.Stamp();
     std::vector<std::unique_ptr<TTimeLocation>> read;
     size_t count = 0, bad = 0;
     std::string line, firstError;
     while (in.Next(line)) {
         if ((count & 255) == 0) ProgressPosition(in.Size(), in.Position());
+        // A line too long to be a record is damage, whatever it begins with:
+        // never taken for a comment.
+        if (line.size() > kMaxRecordLine) {
+            if (bad++ == 0)
+                firstError = ShortenedLineText("Error in Location Data: " + line, line) +
+                             " (the line is longer than 64 KiB)";
+            continue;
+        }
         if (line[0] == '#') continue;
         if (line.find("VERSION:") != std::string::npos) {
             LocationDataVersion = VersionField(line);
@@ -612,18 +621,16 @@ bool TClockState::ReadLocationFile(const std::string& path, bool merge) {
 
 void TClockState::LoadStandardLocations() {
     const std::string path = DataDir + "hxzones.hxd";
-    {
-        THXLineReader probe;
-        if (!OpenList(probe, "hxzones", 0)) {
-            if (!UnreadLists.count("hxzones")) ShowErrorCode(4);
-            StandardLocations.clear();
-            return;
-        }
+    THXLineReader file;
+    if (!OpenList(file, "hxzones", 0)) {
+        if (!UnreadLists.count("hxzones")) ShowErrorCode(4);
+        StandardLocations.clear();
+        return;
     }
     BeginProgress("Loading Locations", "Please Wait...\rLocation data is being loaded...", true);
     bool complete = false;
     try {
-        complete = ReadLocationFile(path, false);
+        complete = ReadLocationFile(path, false, &file);
     } catch (...) {
         EndProgress();
         throw;
@@ -737,11 +744,25 @@ bool TClockState::CheckNewLocations() {
         ConfirmYes("Are you sure you want to REPLACE\n\ryour list with a copy of the "
                    "master?\n\rAny custom locations that you created will be erased\n\r(this "
                    "will not alter your clocks)")) {
-        std::error_code ec;
-        // One rename replaces the list: there is no moment without a list file.
-        fs::rename(waiting, DataDir + "hxzones.hxd", ec);
-        if (ec) throw Exception("Unable to replace hxzones.hxd: " + ec.message());
-        LoadStandardLocations();
+        if (ReadOnly) {
+            // "-readonly" writes none of the list files: the master list
+            // replaces the places in memory only.
+            BeginProgress("Loading Locations", "Please Wait...\rLocation data is being loaded...",
+                          true);
+            try {
+                ReadLocationFile(waiting, false);
+            } catch (...) {
+                EndProgress();
+                throw;
+            }
+            EndProgress();
+        } else {
+            std::error_code ec;
+            // One rename replaces the list: there is no moment without a list file.
+            fs::rename(waiting, DataDir + "hxzones.hxd", ec);
+            if (ec) throw Exception("Unable to replace hxzones.hxd: " + ec.message());
+            LoadStandardLocations();
+        }
         RebuildLocationTree();
         ShowInfo("Location Update Complete!\n\rYour list is now identical to the Master "
                  "List\n\rand contains " +

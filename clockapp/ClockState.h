@@ -142,7 +142,8 @@ private:
     void ReadPrefValue(THXRootKey root, const std::string& key, const TPrefDef& def);
     void ReadLegacyClocks();
     void ReadHostZoneAfterClocks();
-    bool ReadLocationFile(const std::string& path, bool merge);
+    // opened: the file already read, not read again.
+    bool ReadLocationFile(const std::string& path, bool merge, THXLineReader* opened = nullptr);
     // After the location list is read: a newer installed list left waiting,
     // the waiting list offered, and the items whose places it changed.
     void TakeWaitingLocations();

@@ -16,37 +16,15 @@
 namespace fs = std::filesystem;
 
 bool THXLineReader::Open(const std::string& path) {
-    std::string text;
-    if (!ReadStampedFile(path, text, FStamp)) return false;
-    FSize = static_cast<int64_t>(text.size());
-    FIn.str(std::move(text));
-    FIn.clear();
-    FAtStart = true;
+    FText.clear();
+    FLines = TStoredLines(std::string_view());
+    if (!ReadStampedFile(path, FText, FStamp)) return false;
+    FLines = TStoredLines(FText);
     return true;
-}
-
-int64_t THXLineReader::Position() {
-    if (!FIn) return FSize;
-    const auto p = FIn.tellg();
-    return p < 0 ? FSize : static_cast<int64_t>(p);
 }
 
 bool THXLineReader::Next(std::string& line) {
-    if (std::exchange(FAtStart, false)) {
-        // An editor's byte-order mark is no part of the first record.
-        char mark[3] = {};
-        if (!FIn.read(mark, 3) || std::string(mark, 3) != kUtf8ByteOrderMark) {
-            FIn.clear();
-            FIn.seekg(0);
-        }
-    }
-    int c;
-    while ((c = FIn.peek()) != EOF && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))
-        FIn.get();
-    if (c == EOF) return false;
-    std::getline(FIn, line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
+    return FLines.Next(line);
 }
 
 void RewriteListFile(const std::string& dataDir, const std::string& baseName, TFileStamp& read,

@@ -1,6 +1,7 @@
 // Reading and rewriting the line-per-record list files of the data directory.
 #pragma once
 
+#include "platform/rtl/StoredLines.h"
 #include "platform/rtl/SysUtils.h"
 #include "timemodel/RecordCheck.h"
 #include "timemodel/SaveTemporary.h"
@@ -11,23 +12,22 @@
 #include <sstream>
 #include <string>
 
-// Reads a list file the way the loaders walk it: a UTF-8 byte-order mark at
-// its start is read past; blanks, tabs and line ends before a line are
-// skipped, so empty lines and leading white space are never seen; the rest
-// of the line is returned without its CR LF or LF. The file is read whole at
+// Reads a list file the way the loaders walk it (TStoredLines, records):
+// blanks, tabs, line ends and byte-order marks before a line are skipped,
+// so empty lines and leading white space are never seen; the rest of the
+// line is returned without its CR LF, LF or CR. The file is read whole at
 // Open, so its stamp is of exactly what the lines are.
 class THXLineReader {
 public:
     bool Open(const std::string& path);
     bool Next(std::string& line);
-    int64_t Size() const { return FSize; }
-    int64_t Position();
+    int64_t Size() const { return int64_t(FText.size()); }
+    int64_t Position() const { return int64_t(FLines.Position()); }
     const TFileStamp& Stamp() const { return FStamp; }
 
 private:
-    std::istringstream FIn;
-    int64_t FSize = 0;
-    bool FAtStart = true;
+    std::string FText;
+    TStoredLines FLines{std::string_view()};
     TFileStamp FStamp;
 };
 

@@ -2,8 +2,10 @@
 // tickmatch, hxlinkhold and rulewick, the tray icons and status texts of an
 // attempt, and the programs and documents the window starts.
 #include "clockapp/ClockDisplay.h"
+
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
+#include "platform/rtl/AtomicFile.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/qt/HXBus.h"
@@ -12,6 +14,7 @@
 #include "timemodel/VersionInfo.h"
 #include "ui_F_clocks.h"
 
+#include <filesystem>
 #include <QApplication>
 #include <QFileInfo>
 #include <QStatusBar>
@@ -95,7 +98,11 @@ void TF_clocks::ActivateLinkhold() {
 
 void TF_clocks::ClearSyncLog() {
     const std::string path = DataDir + kSyncLogFileName;
-    THXMessageBoxes::ShowErrorCode(std::remove(path.c_str()) == 0 ? 61 : 62);
+    // Emptied in place under tickmatch's append lock, not removed: a line
+    // tickmatch writes meanwhile is kept, never written into a removed file.
+    std::error_code ec;
+    const bool holdsLines = std::filesystem::file_size(path, ec) > 0 && !ec;
+    THXMessageBoxes::ShowErrorCode(holdsLines && ClearLockedLog(path) ? 61 : 62);
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "linkhold/PppdRAS.h"
 
+#include "platform/rtl/AtomicFile.h"
+
 #include <QProcess>
 #include <cerrno>
 #include <cstdlib>
@@ -24,17 +26,6 @@ std::string ReadPeerFile(const std::string& path) {
     f.read(text.data(), kMax);
     text.resize(size_t(f.gcount()));
     return text;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -87,7 +78,7 @@ void TPppdBackend::Dial(const std::string& entry, const std::string& userName,
             done(false);
             return;
         }
-        const bool written = WriteAll(fds[1], password);
+        const bool written = WriteAllTo(fds[1], password);
         ::close(fds[1]);
         if (!written) {
             ::close(fds[0]);

@@ -730,8 +730,8 @@ void TFTimeZoneManager::ShowRuleControls(bool show) {
     ui->eUTCOffset->setEnabled(show);
 }
 
-// The combo shows the place's rule; a rule the list lacks is brought into
-// it and into the rule file.
+// The combo shows the place's rule; one the list lacks is shown as its
+// description, and the rule file is left as it is.
 void TFTimeZoneManager::ShowRule() {
     int at = -1;
     for (size_t i = 0; i < Rules.size(); ++i)
@@ -746,28 +746,13 @@ void TFTimeZoneManager::ShowRule() {
         FRuleTouched = false;
         return;
     }
-    // A rule the rule file cannot hold (one read from a clock's record) is
-    // shown, but not brought into the file.
-    if (at < 0 && CheckRuleRecord(Location.Rule)) {
+    // A rule the list lacks is shown, not brought into the file: showing a
+    // place never writes.
+    if (at < 0) {
         ui->vcbDaylightSavings->setCurrentIndex(-1);
         ui->vcbDaylightSavings->setEditText(Q(Location.Rule.Description()));
         FRuleTouched = false;
         return;
-    }
-    if (at < 0) {
-        TDSTRule rule;
-        rule.ReadDataString(Location.Rule.DataString());
-        Rules.push_back(rule);
-        // Saved onto what the file holds now: rules that rulewick saved
-        // meanwhile come into the list as well.
-        SaveDSTRules();
-        FillDSTRuleCombo();
-        at = int(Rules.size()) - 1;
-        for (size_t i = 0; i < Rules.size(); ++i)
-            if (SameRuleItem(Rules[i], Location.Rule)) {
-                at = int(i);
-                break;
-            }
     }
     ui->vcbDaylightSavings->setCurrentIndex(at);
     // The rule's name, at the start of its description, is what shows.
@@ -1332,9 +1317,14 @@ void TFTimeZoneManager::LoadDSTRules() {
     }
     Rules = std::move(read.Rules);
     FRuleFileIncomplete = read.Failed;
-    if (read.Failed)
-        THXMessageBoxes::ShowError(read.Error +
-                                   " -- DST Rules loaded: " + std::to_string(Rules.size() + 1));
+    if (read.Failed) {
+        // Told once a load, and kept as a copy; the manager never saves
+        // over it (the rules after the damage would be gone).
+        const std::string copy = KeepDamagedRuleFile(path);
+        THXMessageBoxes::ShowError(read.Error + " -- DST Rules loaded: " +
+                                   std::to_string(Rules.size() + 1) +
+                                   (copy.empty() ? "" : "\n\rThe file as it was has been kept as " + copy));
+    }
     // The combo always follows the list and keeps showing the place's rule.
     const QString shown = ui->vcbDaylightSavings->currentText();
     const bool touched = FRuleTouched;

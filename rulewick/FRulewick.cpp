@@ -64,15 +64,6 @@ TDateTime FromTime(const QTime& t) {
     return EncodeTime(t.hour(), t.minute(), t.second(), t.msec());
 }
 
-// Notes go on one line of the rule file.
-std::string OneLine(std::string text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') text.erase(i + 1, 1);
-        if (text[i] == '\r' || text[i] == '\n') text[i] = ' ';
-    }
-    return text;
-}
-
 // A clock face half in daylight, half in night: the rules that move the hour.
 QIcon RulewickIcon() {
     QIcon icon;
@@ -205,9 +196,12 @@ void TFRulewick::LoadDSTRules() {
     OwnRules = read.Rules;
     RuleFileVersion = read.Version;
     if (read.Failed) {
-        // The rest is kept, and written back after the rules on the next save.
+        // The rest is kept, and written back after the rules on the next
+        // save; the file as it was is kept as a copy too.
+        const std::string copy = KeepDamagedRuleFile(RuleFilePath());
         THXMessageBoxes::ShowError(read.Error + " -- DST Rules loaded: " +
-                                   std::to_string(OwnRules.size() + 1));
+                                   std::to_string(OwnRules.size() + 1) +
+                                   (copy.empty() ? "" : "\n\rThe file as it was has been kept as " + copy));
     }
     FillRuleList();
     ui->sbSave->setEnabled(false);
@@ -435,7 +429,9 @@ void TFRulewick::ReadRuleFields() {
     TDSTRule r;
     r.Copy(EditedRule);
     r.Name = ui->eName->text().toStdString();
-    r.Notes = OneLine(ui->mNotes->toPlainText().toStdString());
+    // Taken as typed: a line break is refused by the record check, never
+    // flattened without a word.
+    r.Notes = ui->mNotes->toPlainText().toStdString();
     struct Side {
         TDSTEvent& Ev;
         QLineEdit* Bias;
@@ -507,7 +503,7 @@ bool TFRulewick::CheckRuleText(bool system) {
     TDSTRule probe;
     probe.Copy(EditedRule);
     probe.Name = name;
-    probe.Notes = OneLine(ui->mNotes->toPlainText().toStdString());
+    probe.Notes = ui->mNotes->toPlainText().toStdString();
     if (const TRecordFault fault = CheckRuleRecord(probe)) {
         THXMessageBoxes::ShowError(RecordFaultText(fault));
         return false;

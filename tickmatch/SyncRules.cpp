@@ -1,5 +1,6 @@
 #include "tickmatch/SyncRules.h"
 
+#include "platform/rtl/AtomicFile.h"
 #include "platform/rtl/DataDir.h"
 
 #include <cerrno>
@@ -129,20 +130,11 @@ bool IsValidLogName(const std::string& name) {
 }
 
 bool AppendLogLine(const std::string& path, const std::string& line, std::string& error) {
-    FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string record = line + "\r\n";
-    bool ok = std::fwrite(record.data(), 1, record.size(), f) == record.size();
-    int savedErrno = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (!ok) error = path + ": " + std::strerror(savedErrno);
-    return ok;
+    // Under the lock horolux takes to clear the log: the line is never
+    // written into a file that a clear has just removed.
+    if (AppendLockedLine(path, line + "\r\n")) return true;
+    error = path + ": " + std::strerror(errno);
+    return false;
 }
 
 std::string DataDirectory(const std::string& programDir) {

@@ -146,7 +146,7 @@ std::string TAlarm::RepeatString() const {
 
 std::string TAlarm::DataString(char separator) const {
     const std::string s(1, separator);
-    return FloatToStr(AlarmTime) + s + TypeString() + s + FloatToStr(RepeatDays) + s +
+    return RecordFloatText(AlarmTime) + s + TypeString() + s + RecordFloatText(RepeatDays) + s +
            AcknowledgedString() + s + EnabledString() + s + OneLineField(Text, separator) + s +
            Location.LocationDataStr(separator) + "!";
 }
@@ -322,8 +322,8 @@ std::string TTemperalEvent::TitleString() {
 
 std::string TTemperalEvent::EventDataString(char separator) const {
     const std::string s(1, separator);
-    return FloatToStr(EventDate) + s + OneLineField(Title, separator) + s +
-           FloatToStr(IntervalDays) + s + Location.LocationDataStr(separator) + "!";
+    return RecordFloatText(EventDate) + s + OneLineField(Title, separator) + s +
+           RecordFloatText(IntervalDays) + s + Location.LocationDataStr(separator) + "!";
 }
 
 void TTemperalEvent::ParseDataString(const std::string& text, char separator) {

@@ -70,7 +70,17 @@ double ParseTimeOfDay(const std::string& text) {
 }
 
 std::string FormatTimeOfDay(TDateTime dt) {
-    return FormatDateTime("HH:MM:SS", dt);
+    // FormatDateTime("HH:MM:SS") without the pattern reading: every rule
+    // written (each place's record at each load check) passes here.
+    int y, mo, d, h, mi, sec, ms;
+    DecodeDateTime(dt, y, mo, d, h, mi, sec, ms);
+    std::string text;
+    for (const int v : {h, mi, sec}) {
+        if (!text.empty()) text += ':';
+        if (v < 10) text += '0';
+        text += std::to_string(v);
+    }
+    return text;
 }
 
 TDateTime AddHours(double hours, TDateTime date) {
@@ -163,15 +173,17 @@ void TDSTEvent::ReadDataString(const std::string& text) {
 }
 
 std::string TDSTEvent::DataString() const {
-    std::string token = "N";
-    if (Kind >= 1 && Kind <= 4)
-        token = std::string(1, char('0' + Kind));
-    else if (Kind == 5)
-        token = "L";
-    else if (Kind == 6)
-        token = "S";
-    return token + "." + IntToStr(Day) + "." + IntToStr(Month) + "." + IntToStr(Bias) + "." +
-           FormatTimeOfDay(Time);
+    // Built in place: every place's record is written once at each load check.
+    std::string out;
+    out.reserve(32);
+    out += Kind >= 1 && Kind <= 4 ? char('0' + Kind) : Kind == 5 ? 'L' : Kind == 6 ? 'S' : 'N';
+    for (const int v : {Day, Month, Bias}) {
+        out += '.';
+        out += std::to_string(v);
+    }
+    out += '.';
+    out += FormatTimeOfDay(Time);
+    return out;
 }
 
 // ------------------------------------------------------------------- rules

@@ -1,5 +1,7 @@
 #include "timemodel/DSTRuleFile.h"
 
+#include "platform/rtl/KeptCopy.h"
+#include "platform/rtl/StoredLines.h"
 #include "timemodel/RecordCheck.h"
 #include "timemodel/SaveTemporary.h"
 
@@ -14,11 +16,7 @@
 
 namespace {
 
-bool IsLeadingSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// The second TAB-separated field, without a trailing CR.
+// The second TAB-separated field.
 std::string SecondTabField(const std::string& line) {
     const size_t tab = line.find('\t');
     if (tab == std::string::npos) return {};
@@ -33,17 +31,19 @@ TDSTRuleFileRead ReadDSTRuleFile(const std::string& path) {
     std::string text;
     if (!ReadStampedFile(path, text, result.Stamp)) return result;
     result.Opened = true;
-    // An editor's byte-order mark is no part of the first rule.
-    size_t pos = text.rfind(kUtf8ByteOrderMark, 0) == 0 ? 3 : 0;
-    while (true) {
-        while (pos < text.size() && IsLeadingSpace(text[pos])) ++pos;
-        if (pos >= text.size()) break;
-        const size_t start = pos;
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        pos = end + 1;
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    TStoredLines lines(text);
+    std::string line;
+    auto fail = [&](const std::string& error) {
+        result.Failed = true;
+        result.Error = error;
+        result.UnreadRest = text.substr(lines.LineStart());
+    };
+    while (lines.Next(line)) {
+        if (line.size() > kMaxRecordLine) {
+            // Too long to be a rule, whatever it begins with.
+            fail("Error in DST Rule Data: a line is longer than 64 KiB");
+            break;
+        }
         if (line[0] == '#') continue;
         if (line.find("VERSION:") != std::string::npos) {
             if (result.Version.empty()) result.Version = SecondTabField(line);
@@ -53,14 +53,28 @@ TDSTRuleFileRead ReadDSTRuleFile(const std::string& path) {
         try {
             rule.ReadDataString(line);
         } catch (const std::exception& e) {
-            result.Failed = true;
-            result.Error = e.what();
-            result.UnreadRest = text.substr(start);
+            fail(e.what());
+            break;
+        }
+        // A line that parses only by dropping or changing what it holds
+        // (fields beyond the fourth, a TAB in the name) would be written
+        // back otherwise: it is damage, kept with all after it.
+        if (const TRecordFault fault = CheckRuleRecord(rule, TRecordUse::Reload, &line)) {
+            fail("Error in DST Rule Data: " + (line.size() > 200 ? line.substr(0, 200) + "..." : line) +
+                 (fault.LineLength > 0 ? " (the rule is too long for a place to carry)"
+                                       : " (written back, the rule would not read back as it was read)"));
             break;
         }
         result.Rules.push_back(std::move(rule));
     }
     return result;
+}
+
+std::string KeepDamagedRuleFile(const std::string& path) {
+    std::string text;
+    TFileStamp stamp;
+    if (!ReadStampedFile(path, text, stamp)) return {};
+    return KeptCopyName(KeepNumberedCopy(path, text, ".bak"));
 }
 
 std::string DSTRuleFileTemporary(const std::string& path) {

@@ -16,10 +16,17 @@ struct TDSTRuleFileRead {
     std::string UnreadRest;      // then: the failing line and all after it, verbatim
     TFileStamp Stamp;            // what was read, for the next save
 };
-// A UTF-8 byte-order mark at the start is read past; blanks, tabs and empty
-// lines before a line are skipped; lines starting with "#" and lines holding
-// "VERSION:" carry no rule.
+// Lines as every stored file of the suite is read (TStoredLines): CR LF, LF
+// or CR end one; blanks, tabs, empty lines and byte-order marks before a
+// line are skipped; lines starting with "#" and lines holding "VERSION:"
+// carry no rule. A line that does not parse, or that would be written back
+// otherwise than it was read, fails the read there.
 TDSTRuleFileRead ReadDSTRuleFile(const std::string& path);
+
+// After a failed read: the file as it is kept beside it (".bak", then
+// ".1.bak" ...), never replacing an earlier copy. The copy's file name;
+// empty when none could be made.
+std::string KeepDamagedRuleFile(const std::string& path);
 
 enum class TDSTRuleFileWrite { Written, CannotCreate, WriteFailed };
 // Saves rules, one DataString a line, then base.UnreadRest unchanged, as the

@@ -112,15 +112,60 @@ std::string LongestField(const TFields& fields) {
     return longest ? longest->Label : "Record";
 }
 
+// The line with every number in it (digits, signs, separators, the colons
+// of a time) reduced to one "0": what a record's writer may change of a line
+// without changing what it holds is the form of its numbers ("+060" for
+// "60", "2:00:00" for "02:00:00", either decimal separator), never a text.
+std::string NumberSkeleton(const std::string& line) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto numeric = [&](char c) {
+        return digit(c) || c == '+' || c == '-' || c == '.' || c == ',' || c == ':';
+    };
+    std::string out;
+    out.reserve(line.size());
+    for (size_t i = 0; i < line.size();) {
+        if (!numeric(line[i])) {
+            out += line[i++];
+            continue;
+        }
+        for (++i; i < line.size(); ++i) {
+            // An exponent belongs to its number: "1.5E-7".
+            const bool exponent = (line[i] == 'E' || line[i] == 'e') && digit(line[i - 1]) &&
+                                  i + 1 < line.size() && numeric(line[i + 1]);
+            if (!numeric(line[i]) && !exponent) break;
+        }
+        out += '0';
+    }
+    return out;
+}
+
+// A location of the old form ends in a one-character rule code and "!";
+// it is written back with the code's rule text and the empty city,
+// region, country and code: the line as written, turned back into the code.
+std::string WithRuleCodes(std::string written, char sep) {
+    for (const char code : std::string("01234567")) {
+        TDSTRule rule;
+        rule.ReadDataString(std::string(1, code));
+        const std::string text = sep + rule.DataString() + sep + sep + sep + sep + "!";
+        const std::string old = std::string(1, sep) + code + "!";
+        for (size_t at = written.find(text); at != std::string::npos; at = written.find(text, at + 1))
+            written.replace(at, text.size(), old);
+    }
+    return written;
+}
+
 template <class T, class FieldsOf, class Write, class Parse>
 TRecordFault Judge(const T& record, TRecordUse use, FieldsOf fieldsOf, Write write, Parse parse,
-                   bool skipsCommentsAndVersion) {
+                   bool skipsCommentsAndVersion, const std::string* readLine = nullptr) {
+    const std::string written = write(record);
+    // Read from exactly the line it is written as: nothing can change on the
+    // way back (the common case at load, so it is the cheap one).
+    if (readLine && written == *readLine && written.size() <= kMaxRecordLine) return {};
     const TFields fields = fieldsOf(record);
     if (use == TRecordUse::Edit)
         for (const TField& f : fields)
             if (std::string why = FieldFault(*f.Text, f.Rules); !why.empty())
                 return {f.Label, why, 0};
-    const std::string written = write(record);
     if (written.size() > kMaxRecordLine)
         return {LongestField(fields), "the record is too long", written.size()};
     const TRecordFault unread{"Record", "it would not read back as it was written", 0};
@@ -139,6 +184,16 @@ TRecordFault Judge(const T& record, TRecordUse use, FieldsOf fieldsOf, Write wri
         if (*fields[i].Text != *backFields[i].Text)
             return {fields[i].Label, "it would not read back as it was written", 0};
     if (write(back) != written) return unread;
+    // Read from another line: only the form of its numbers may differ, or
+    // the save would change what the file held (a type or flag the reader
+    // took for its default, a character the writer flattens, a field the
+    // reader dropped).
+    if (readLine) {
+        const std::string was = NumberSkeleton(*readLine);
+        if (was != NumberSkeleton(written) &&
+            was != NumberSkeleton(WithRuleCodes(written, '\t')))
+            return {"Record", "it would be written back otherwise than it was read", 0};
+    }
     return {};
 }
 
@@ -167,43 +222,55 @@ template <class T> auto ReadBackAs(THXRecordKind kind) {
 
 } // namespace
 
-TRecordFault CheckLocationRecord(const TTimeLocation& location, TRecordUse use) {
+TRecordFault CheckLocationRecord(const TTimeLocation& location, TRecordUse use,
+                                 const std::string* readLine) {
     return Judge(
         location, use, LocationFields,
         [](const TTimeLocation& l) { return l.LocationDataStr('\t'); },
-        ReadBackAs<TTimeLocation>(THXRecordKind::Location),
-        true);
+        ReadBackAs<TTimeLocation>(THXRecordKind::Location), true, readLine);
 }
 
-TRecordFault CheckClockRecord(const THXClock& clock, TRecordUse use) {
+TRecordFault CheckClockRecord(const THXClock& clock, TRecordUse use, const std::string* readLine) {
+    // A clock line of the old form (a bare location record) is written in
+    // the new one: only its fields are compared.
+    if (readLine && readLine->compare(0, readLine->find('\t'), ClockDataHeader) != 0)
+        readLine = nullptr;
     return Judge(
         clock, use, ClockFields, [](const THXClock& c) { return c.DataString('\t'); },
-        ReadBackAs<THXClock>(THXRecordKind::Clock),
-        false);
+        ReadBackAs<THXClock>(THXRecordKind::Clock), false, readLine);
 }
 
-TRecordFault CheckAlarmRecord(const TAlarm& alarm, TRecordUse use) {
+TRecordFault CheckAlarmRecord(const TAlarm& alarm, TRecordUse use, const std::string* readLine) {
     return Judge(
         alarm, use, AlarmFields, [](const TAlarm& a) { return a.DataString('\t'); },
-        ReadBackAs<TAlarm>(THXRecordKind::Alarm),
-        false);
+        ReadBackAs<TAlarm>(THXRecordKind::Alarm), false, readLine);
 }
 
-TRecordFault CheckEventRecord(const TTemperalEvent& event, TRecordUse use) {
+TRecordFault CheckEventRecord(const TTemperalEvent& event, TRecordUse use,
+                              const std::string* readLine) {
     return Judge(
         event, use, EventFields, [](const TTemperalEvent& e) { return e.EventDataString('\t'); },
-        ReadBackAs<TTemperalEvent>(THXRecordKind::Event),
-        false);
+        ReadBackAs<TTemperalEvent>(THXRecordKind::Event), false, readLine);
 }
 
-TRecordFault CheckRuleRecord(const TDSTRule& rule, TRecordUse use) {
+TRecordFault CheckRuleRecord(const TDSTRule& rule, TRecordUse use, const std::string* readLine) {
+    // Every place carries its rule in its own record: a rule that not even
+    // a place with nothing else in it could carry is too long for the rule
+    // file as well.
+    TTimeLocation carrier;
+    carrier.Name.clear();
+    carrier.Rule.Copy(rule);
+    if (const size_t carried = carrier.LocationDataStr('\t').size(); carried > kMaxRecordLine)
+        return {LongestField(RuleFields(rule)), "the record is too long", carried};
+    // A whole line that is a built-in code is written as the code's rule.
+    if (readLine && !BuiltInRuleText(*readLine).empty()) readLine = nullptr;
     return Judge(
         rule, use, RuleFields, [](const TDSTRule& r) { return r.DataString(); },
         [](TDSTRule& r, const std::string& line) {
             r.ReadDataString(line);
             return true;
         },
-        true);
+        true, readLine);
 }
 
 // ------------------------------------------------------------ whole lines

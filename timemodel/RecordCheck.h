@@ -30,23 +30,30 @@ std::string RecordFaultText(const TRecordFault& fault);
 
 // Edit: everything a stored field must keep to (no line breaks, TABs or
 // other control characters, no separators, nothing the reader skips), so a
-// record that is stored reads back field for field. Reload: only whether a
-// record just read from its file would read back after the next save (the
-// written line may be longer than the one read, or a field may not survive
-// the writer); a field that is odd but survives is kept.
+// record that is stored reads back field for field. Reload: whether a
+// record just read from its file comes back as it was read after the next
+// save: given the line it was read from, the record must be written back
+// as that line, or as it with only the form of its numbers changed (a type
+// or flag read as its default, a character the writer flattens, a field the
+// reader dropped would be lost); a field that is odd but survives is kept.
 enum class TRecordUse { Edit, Reload };
 
 // A line of the location file "hxzones.hxd".
-TRecordFault CheckLocationRecord(const TTimeLocation& location, TRecordUse use = TRecordUse::Edit);
+TRecordFault CheckLocationRecord(const TTimeLocation& location, TRecordUse use = TRecordUse::Edit,
+                                 const std::string* readLine = nullptr);
 // A line of "hxclocks.hxd".
-TRecordFault CheckClockRecord(const THXClock& clock, TRecordUse use = TRecordUse::Edit);
+TRecordFault CheckClockRecord(const THXClock& clock, TRecordUse use = TRecordUse::Edit,
+                              const std::string* readLine = nullptr);
 // A line of "hxalarms.hxd".
-TRecordFault CheckAlarmRecord(const TAlarm& alarm, TRecordUse use = TRecordUse::Edit);
+TRecordFault CheckAlarmRecord(const TAlarm& alarm, TRecordUse use = TRecordUse::Edit,
+                              const std::string* readLine = nullptr);
 // A line of the Dayloom file "hxdayloom.hxd".
-TRecordFault CheckEventRecord(const TTemperalEvent& event, TRecordUse use = TRecordUse::Edit);
+TRecordFault CheckEventRecord(const TTemperalEvent& event, TRecordUse use = TRecordUse::Edit,
+                              const std::string* readLine = nullptr);
 // A line of the rule file "hxdst.hxd"; as the rule also travels inside
 // location records, what those cannot hold is refused too.
-TRecordFault CheckRuleRecord(const TDSTRule& rule, TRecordUse use = TRecordUse::Edit);
+TRecordFault CheckRuleRecord(const TDSTRule& rule, TRecordUse use = TRecordUse::Edit,
+                             const std::string* readLine = nullptr);
 
 // Whether a record's reader uses the whole line: every field is there and
 // nothing follows the record's end. A reader fills what a line cut short

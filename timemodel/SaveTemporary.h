@@ -8,13 +8,7 @@
 #include <string>
 #include <vector>
 
-// Opens path for writing, empty and locked; -1 with errno set on failure.
-// The lock ends when the descriptor is closed.
-int OpenSaveTemporary(const std::string& path);
-
-// Removes the temporary at path unless a save holds it. False when it is
-// still there.
-bool RemoveStaleTemporary(const std::string& path);
+#include "platform/rtl/AtomicFile.h" // OpenSaveTemporary, RemoveStaleTemporary
 
 // The temporaries of the given data files ("hxzones.hxd" ->
 // "hxzones.hx_") in dataDir, left by saves that never finished, are removed.

@@ -348,12 +348,25 @@ std::string FormatUniversalTime(char format, TDateTime utc) {
 // ----------------------------------------------------------------- record
 
 std::string TTimeLocation::LocationDataStr(char separator) const {
-    const std::string s(1, separator);
-    return OneLineField(Name, separator) + s + FloatToStr(StdOffset) + s + FloatToStr(HostOffset) +
-           s + FloatToStr(Latitude) + s + FloatToStr(Longitude) + s +
-           RuleField(Rule.DataString(), separator) + s + OneLineField(City, separator) + s +
-           OneLineField(Region, separator) + s + OneLineField(Country, separator) + s +
-           OneLineField(OneLineField(Code, '!'), separator) + "!";
+    // Appended in place: every place is written once at each load check.
+    std::string out;
+    out.reserve(Name.size() + City.size() + Region.size() + Country.size() + Code.size() +
+                Rule.Name.size() + Rule.Notes.size() + 128);
+    out += OneLineField(Name, separator);
+    for (const double v : {StdOffset, HostOffset, Latitude, Longitude}) {
+        out += separator;
+        out += RecordFloatText(v);
+    }
+    out += separator;
+    out += RuleField(Rule.DataString(), separator);
+    for (const std::string* t : {&City, &Region, &Country}) {
+        out += separator;
+        out += OneLineField(*t, separator);
+    }
+    out += separator;
+    out += OneLineField(OneLineField(Code, '!'), separator);
+    out += '!';
+    return out;
 }
 
 void TTimeLocation::ParseDataString(const std::string& text, char separator) {

@@ -1,5 +1,6 @@
 #include "tools/SyncLog.h"
 
+#include "platform/rtl/StoredLines.h"
 #include "timemodel/HXString.h"
 
 #include <algorithm>
@@ -97,13 +98,11 @@ TDriftStatistics TSyncLogTally::Statistics(TDateTime nowUtc) const {
 TSyncLogContents ReadSyncLogText(std::string_view text, TDateTime nowUtc) {
     TSyncLogContents c;
     TSyncLogTally tally;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
+    TStoredLines lines(text, TStoredLines::TMode::Every);
+    std::string_view line;
+    while (lines.Next(line)) {
         TDriftSample sample;
-        if (tally.AddLine(text.substr(start, end - start), sample)) c.Samples.push_back(sample);
-        start = end + 1;
+        if (tally.AddLine(line, sample)) c.Samples.push_back(sample);
     }
     c.Statistics = tally.Statistics(nowUtc);
     return c;
@@ -300,8 +299,21 @@ void TSyncLogReader::Forget() {
 }
 
 void TSyncLogReader::TakeLine(std::string_view line) {
-    TDriftSample sample;
-    if (FTally.AddLine(line, sample)) (FFromTop ? FFresh : FSamples).push_back(sample);
+    // Read in pieces up to each LF; a lone CR inside one ends a line too,
+    // as in every stored file of the suite (the CR of a CR LF ends the
+    // piece's last line, no more).
+    TStoredLines lines(line, TStoredLines::TMode::Every);
+    std::string_view piece;
+    bool any = false;
+    while (lines.Next(piece)) {
+        any = true;
+        TDriftSample sample;
+        if (FTally.AddLine(piece, sample)) (FFromTop ? FFresh : FSamples).push_back(sample);
+    }
+    if (!any) {
+        TDriftSample sample;
+        if (FTally.AddLine({}, sample)) (FFromTop ? FFresh : FSamples).push_back(sample);
+    }
 }
 
 void TSyncLogReader::AddPending(std::string_view piece) {

@@ -49,6 +49,23 @@ void BM_LoadLocations10000(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadLocations10000)->Unit(benchmark::kMillisecond);
 
+// The shipped places (24,460): the list read and every record checked, as
+// the location manager's first opening does.
+void BM_LoadShippedLocations(benchmark::State& state) {
+    TBenchDir dir;
+    fs::copy_file(HX_SOURCE_DIR "/data/hxzones.hxd", dir.path / "hxzones.hxd",
+                  fs::copy_options::overwrite_existing);
+    THXMemoryPrefsStore store;
+    TClockState s(store);
+    s.DataDir = dir.path.string() + "/";
+    for (auto _ : state) {
+        s.LoadStandardLocations();
+        benchmark::DoNotOptimize(s.StandardLocations.size());
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(s.StandardLocations.size()));
+}
+BENCHMARK(BM_LoadShippedLocations)->Unit(benchmark::kMillisecond);
+
 void BM_WriteLocations10000(benchmark::State& state) {
     TBenchDir dir;
     THXMemoryPrefsStore store;

@@ -3,6 +3,8 @@
 // copies a damaged start keeps.
 #include "clockapp/ClockState.h"
 #include "clockapp/ListFiles.h"
+#include "platform/keystore/RegFile.h"
+#include "platform/rtl/AtomicFile.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/RecordCheck.h"
 
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -29,6 +32,13 @@ protected:
     void ShowError(const std::string& t) override { Messages.push_back(t); }
     void ShowInfo(const std::string& t) override { Messages.push_back(t); }
     void ShowErrorCode(int c) override { Messages.push_back("code:" + std::to_string(c)); }
+    TAnswer AskYesNoCancel(const std::string&) override { return Answer; }
+    bool ConfirmYes(const std::string&) override { return Answer != TAnswer::Cancel; }
+
+public:
+    TAnswer Answer = TAnswer::Cancel;
+
+protected:
     void LoadRegTimeInfo() override {
         LocalClock.Location.StdOffset = 1;
         LocalClock.Location.HostOffset = 1;
@@ -442,4 +452,324 @@ TEST_F(RecordContract, EveryRecordTakenReadsBackEqualAndEveryRefusalChangesNothi
     EXPECT_GT(taken, 80);
     EXPECT_GT(refused, 80);
     EXPECT_GT(nearLimit, 10);
+}
+
+// ------------------------------------------------- any bytes, read back
+
+namespace {
+
+// A stored file made of whole records, cut and joined the ways files get
+// damaged: every line end (CR LF, LF, a lone CR, mixed), a byte-order mark
+// or blanks before any line, and bytes put in, dropped or changed.
+class FileMaker {
+public:
+    explicit FileMaker(uint32_t seed) : rng(seed) {}
+    int Pick(int n) { return int(rng() % uint32_t(n)); }
+    std::string File(std::vector<std::string> lines) {
+        static const char* ends[] = {"\r\n", "\n", "\r"};
+        const int style = Pick(4); // one end for all, or mixed
+        std::string text;
+        for (std::string& line : lines) {
+            if (Pick(4) == 0) Damage(line);
+            if (Pick(5) == 0) text += "\xEF\xBB\xBF";
+            if (Pick(6) == 0) text += Pick(2) ? " " : "\t ";
+            text += line;
+            text += ends[style < 3 ? style : Pick(3)];
+            if (Pick(10) == 0) text += ends[Pick(3)]; // an empty line
+        }
+        if (Pick(8) == 0 && !text.empty()) text.resize(size_t(Pick(int(text.size()))));
+        return text;
+    }
+
+private:
+    void Damage(std::string& line) {
+        static const std::vector<std::string> bytes = {
+            "\t", "/", "!", std::string(1, '\0'), "\x01", "\xEF\xBB\xBF", "#", "\r", " ", "9", ",", "x"};
+        const size_t at = line.empty() ? 0 : size_t(Pick(int(line.size())));
+        switch (Pick(3)) {
+        case 0:
+            line.insert(at, bytes[size_t(Pick(int(bytes.size())))]);
+            break;
+        case 1:
+            if (!line.empty()) line.erase(at, 1);
+            break;
+        default:
+            if (!line.empty()) line[at] = bytes[size_t(Pick(int(bytes.size())))][0];
+        }
+    }
+    std::mt19937 rng;
+};
+
+std::vector<std::string> SomeRecords(const std::string& file, FileMaker& m) {
+    std::vector<std::string> out;
+    const int n = 1 + m.Pick(4);
+    for (int i = 0; i < n; ++i) {
+        const std::string name = "Place " + std::to_string(m.Pick(100));
+        TTimeLocation l = Place(name);
+        l.Latitude = m.Pick(18000) / 100.0 - 90;
+        if (m.Pick(3) == 0) l.Rule.ReadDataString(std::to_string(m.Pick(8)));
+        if (file == "hxzones.hxd") {
+            out.push_back(m.Pick(6) == 0 ? name + "\t1\t0\t52.5\t-13.4\t3!" // the old form
+                                         : l.LocationDataStr('\t'));
+        } else if (file == "hxclocks.hxd") {
+            THXClock c;
+            c.Location = l;
+            c.ClockType = uint8_t(m.Pick(2) == 0 ? 0 : 2);
+            out.push_back(c.DataString('\t'));
+        } else if (file == "hxalarms.hxd") {
+            TAlarm a;
+            a.AlarmTime = 46000 + m.Pick(100000) / 86400.0;
+            a.AlarmType = uint8_t(m.Pick(8));
+            a.Text = name;
+            a.Location = l;
+            out.push_back(a.DataString('\t'));
+        } else if (file == "hxdayloom.hxd") {
+            TTemperalEvent e;
+            e.EventDate = 46000.25 + m.Pick(1000);
+            e.Title = name;
+            e.Location = l;
+            out.push_back(e.EventDataString('\t'));
+        } else {
+            out.push_back(m.Pick(5) == 0 ? "#a comment" : l.Rule.DataString());
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> RuleTexts(const std::vector<TDSTRule>& rules) {
+    std::vector<std::string> out;
+    for (const TDSTRule& r : rules)
+        out.push_back(r.DataString());
+    return out;
+}
+
+} // namespace
+
+// For any bytes: read, write, read gives the first read's records byte for
+// byte, or the first read said the file is damaged and kept it as a copy;
+// the list files, the rule file and the key store alike.
+TEST_F(RecordContract, AnyFileReadWrittenAndReadAgainKeepsItsRecordsOrIsToldAndCopied) {
+    FileMaker m(20261210);
+    const std::vector<TListCase> lists = ListCases();
+    int damaged = 0, whole = 0;
+    for (int i = 0; i < 600; ++i) {
+        const int kind = i % 6;
+        SCOPED_TRACE("file " + std::to_string(i));
+        for (const auto& e : fs::directory_iterator(dir))
+            fs::remove(e.path());
+        if (kind < 4) {
+            const TListCase& c = lists[size_t(kind)];
+            const std::string text = m.File(SomeRecords(c.File, m));
+            Write(c.File, text);
+            auto first = Start();
+            c.Load(*first);
+            const std::vector<std::string> records = c.Records(*first);
+            if (!first->Messages.empty()) {
+                ++damaged;
+                EXPECT_EQ(first->Messages.size(), 1u);
+                EXPECT_EQ(Read(std::string(c.File) + ".bak"), text) << first->Messages[0];
+            } else {
+                ++whole;
+            }
+            c.Save(*first);
+            auto second = Start();
+            c.Load(*second);
+            EXPECT_TRUE(second->Messages.empty()) << second->Messages[0];
+            EXPECT_EQ(c.Records(*second), records);
+        } else if (kind == 4) {
+            const std::string text = m.File(SomeRecords("hxdst.hxd", m));
+            Write("hxdst.hxd", text);
+            TDSTRuleFileRead read = ReadDSTRuleFile(Dir() + "hxdst.hxd");
+            ASSERT_TRUE(read.Opened);
+            const std::vector<std::string> rules = RuleTexts(read.Rules);
+            const bool failed = read.Failed;
+            failed ? ++damaged : ++whole;
+            if (failed) {
+                EXPECT_FALSE(KeepDamagedRuleFile(Dir() + "hxdst.hxd").empty());
+            }
+            std::vector<TDSTRule> list = read.Rules;
+            ASSERT_EQ(WriteDSTRuleFile(Dir() + "hxdst.hxd", read, list), TDSTRuleFileWrite::Written);
+            const TDSTRuleFileRead again = ReadDSTRuleFile(Dir() + "hxdst.hxd");
+            EXPECT_EQ(RuleTexts(again.Rules), rules);
+            // What could not be read is kept after the rules, and fails again.
+            EXPECT_EQ(again.Failed, failed) << again.Error;
+            if (failed) {
+                EXPECT_EQ(Read("hxdst.hxd.bak"), text);
+            }
+        } else {
+            std::vector<std::string> lines = {"REGEDIT4", "[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Prefs]",
+                                              "\"FormWidth\"=dword:00000" + std::to_string(100 + m.Pick(800)),
+                                              "\"Server\"=\"time" + std::to_string(m.Pick(9)) + ".example\"",
+                                              "[HKEY_CURRENT_USER\\SOFTWARE\\Horolux\\Other]",
+                                              "\"Flag\"=hex:01,02,03"};
+            const std::string text = m.File(lines);
+            TRegTree tree;
+            const TRegParseResult first = ParseRegText(text, "HKEY_CURRENT_USER", tree);
+            first.BadLines ? ++damaged : ++whole;
+            const std::string written = FormatRegText(tree, "HKEY_CURRENT_USER");
+            TRegTree back;
+            const TRegParseResult second = ParseRegText(written, "HKEY_CURRENT_USER", back);
+            EXPECT_EQ(second.BadLines, 0);
+            EXPECT_EQ(FormatRegText(back, "HKEY_CURRENT_USER"), written);
+        }
+    }
+    EXPECT_GT(damaged, 60);
+    EXPECT_GT(whole, 60);
+}
+
+// ------------------------------------------------ faults of the read back
+
+namespace {
+using ReadBackFaults = RecordFiles;
+
+std::string Joined(const std::vector<std::string>& lines, const std::string& end) {
+    std::string t;
+    for (const std::string& l : lines)
+        t += l + end;
+    return t;
+}
+} // namespace
+
+// CR-only and mixed line ends lose no rule and no place; a mark or blanks
+// before any line, not only the first, are no part of its record.
+TEST_F(ReadBackFaults, EveryLineEndAndAMarkOnAnyLineKeepEveryRecord) {
+    std::vector<std::string> rules, places;
+    for (int i = 0; i < 21; ++i) {
+        TDSTRule r;
+        r.ReadDataString(std::to_string(i % 8));
+        r.Name = "Rule " + std::to_string(i);
+        rules.push_back(r.DataString());
+        places.push_back(Place("Place " + std::to_string(i)).LocationDataStr('\t'));
+    }
+    rules[0] = "# the rules\r" + rules[0];
+    const std::string mark = "\xEF\xBB\xBF";
+    for (const char* end : {"\r", "\n", "\r\n", "mixed"}) {
+        SCOPED_TRACE(std::string("end ") + (end[0] == '\r' ? (end[1] ? "CR LF" : "CR") : end[0] == '\n' ? "LF" : end));
+        auto join = [&](std::vector<std::string> lines) {
+            if (std::string(end) != "mixed") return Joined(lines, end);
+            std::string t;
+            for (size_t i = 0; i < lines.size(); ++i)
+                t += (i % 4 == 1 ? mark : i % 4 == 2 ? " \t" : "") + lines[i] +
+                     (i % 3 == 0 ? "\r" : i % 3 == 1 ? "\n" : "\r\n");
+            return t;
+        };
+        Write("hxdst.hxd", join(rules));
+        const TDSTRuleFileRead read = ReadDSTRuleFile(Dir() + "hxdst.hxd");
+        EXPECT_FALSE(read.Failed) << read.Error;
+        ASSERT_EQ(read.Rules.size(), 21u);
+        EXPECT_EQ(read.Rules[20].DataString(), rules[20]);
+
+        Write("hxzones.hxd", "# places\r" + join(places));
+        auto s = Start();
+        s->LoadStandardLocations();
+        EXPECT_TRUE(s->Messages.empty()) << s->Messages[0];
+        ASSERT_EQ(s->StandardLocations.size(), 21u);
+        for (size_t i = 0; i < 21; ++i)
+            EXPECT_EQ(s->StandardLocations[i]->LocationDataStr('\t'), places[i]);
+    }
+}
+
+// What a reader would take only by dropping or changing what the line holds
+// is damage, told once and kept as a copy: a rule with fields past the
+// fourth (a lone CR that the reader once missed joined two rules), a TAB in
+// a rule's name, a type that is no type's name, a comment line too long to
+// be one, a rule too long for any place to carry.
+TEST_F(ReadBackFaults, ALineReadOnlyByChangingItIsToldAndCopied) {
+    const std::string europe = "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/EU";
+    const std::string longRule = "Long/L.1.3.60.02:00:00/L.1.10.0.02:00:00/" +
+                                 std::string(kMaxRecordLine - 50, 'n');
+    for (const std::string& bad : {europe + "/" + europe, std::string("Eu\trope/N.1.1.0.02:00:00/N.1.1.0.02:00:00/"), longRule}) {
+        SCOPED_TRACE(bad.substr(0, 60));
+        Write("hxdst.hxd", europe + "\r\n" + bad + "\r\n" + europe + "x\r\n");
+        const TDSTRuleFileRead read = ReadDSTRuleFile(Dir() + "hxdst.hxd");
+        EXPECT_TRUE(read.Failed);
+        EXPECT_EQ(read.Rules.size(), 1u);
+        EXPECT_EQ(read.UnreadRest, bad + "\r\n" + europe + "x\r\n");
+    }
+    TDSTRule tooLong;
+    tooLong.ReadDataString(longRule);
+    const TRecordFault fault = CheckRuleRecord(tooLong);
+    EXPECT_TRUE(fault);
+    EXPECT_GT(fault.LineLength, kMaxRecordLine);
+
+    TAlarm a;
+    a.AlarmTime = 46000.5;
+    a.Text = "wake";
+    const std::string good = a.DataString('\t');
+    std::string nul = good, unknown = good;
+    nul.replace(nul.find("Alarm - Normal"), 14, std::string("Alarm - \0ormal", 14));
+    unknown.replace(unknown.find("Alarm - Normal"), 14, "Alarm - normal");
+    for (const std::string& line : {nul, unknown}) {
+        const std::string text = good + "\r\n" + line + "\r\n";
+        Write("hxalarms.hxd", text);
+        auto s = Start();
+        s->LoadAlarms();
+        ASSERT_EQ(s->Messages.size(), 1u);
+        EXPECT_NE(s->Messages[0].find("written back, the record would not read back as it was read"),
+                  std::string::npos)
+            << s->Messages[0];
+        EXPECT_EQ(s->Alarms.size(), 1u);
+        EXPECT_EQ(Read("hxalarms.hxd.bak"), text);
+        fs::remove(dir / "hxalarms.hxd.bak");
+    }
+
+    // A CR-only file of over 64 KiB beginning with "#" was once one comment.
+    const std::string longComment = "# " + std::string(kMaxRecordLine, 'c');
+    Write("hxzones.hxd", longComment + "\r\n" + Place("Kept").LocationDataStr('\t') + "\r\n");
+    auto s = Start();
+    s->LoadStandardLocations();
+    ASSERT_EQ(s->Messages.size(), 1u);
+    EXPECT_NE(s->Messages[0].find("longer than 64 KiB"), std::string::npos);
+    EXPECT_NE(s->Messages[0].find("kept as hxzones.hxd.bak"), std::string::npos);
+    EXPECT_EQ(s->StandardLocations.size(), 1u);
+}
+
+// A time is stored with the digits it needs to read back as itself, so the
+// second shown before a save is the second shown, and rung, after it.
+TEST_F(ReadBackFaults, AnAlarmTimeComesBackAsTheSameValue) {
+    for (const double t : {46000.000034716446, 46000.5 + 1e-12, 0.1 + 0.2, 46000.999999999993}) {
+        TAlarm a;
+        a.AlarmTime = t;
+        const std::string line = a.DataString('\t');
+        TAlarm back;
+        back.ParseDataString(line, '\t');
+        EXPECT_EQ(back.AlarmTime, t) << line;
+        EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", back.AlarmTime), FormatDateTime("hh:nn:ss.zzz", t));
+        EXPECT_FALSE(CheckAlarmRecord(back, TRecordUse::Reload, &line));
+    }
+    // Where 15 digits are enough the text is what it always was.
+    for (const double v : {46000.5, -13.4, 52.00167, 0.0001, 1e-7, 123456789012345.0, 1e20})
+        EXPECT_EQ(RecordFloatText(v), FloatToStr(v));
+}
+
+// Clearing the sync log while tickmatch has it open to append keeps the
+// line it then writes: the log is emptied in place, not removed.
+TEST_F(ReadBackFaults, ClearingTheSyncLogKeepsALineWrittenMeanwhile) {
+    const std::string path = Dir() + "hxsync.log";
+    ASSERT_TRUE(AppendLockedLine(path, "old line\r\n"));
+    const int tickmatch = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(tickmatch, 0);
+    ASSERT_TRUE(ClearLockedLog(path));
+    ASSERT_TRUE(WriteAllTo(tickmatch, "new line\r\n"));
+    ::close(tickmatch);
+    EXPECT_EQ(Read("hxsync.log"), "new line\r\n");
+    EXPECT_FALSE(ClearLockedLog(Dir() + "missing.log"));
+    EXPECT_FALSE(fs::exists(dir / "missing.log"));
+}
+
+// "-readonly" writes none of the list files: the master list taken in place
+// of the places replaces them in memory only.
+TEST_F(ReadBackFaults, ReadOnlyReplacesThePlacesInMemoryOnly) {
+    const std::string mine = Place("Mine").LocationDataStr('\t') + "\r\n";
+    const std::string master = Place("Master").LocationDataStr('\t') + "\r\n";
+    Write("hxzones.hxd", mine);
+    Write("hxzones.new", master);
+    auto s = Start();
+    s->ReadOnly = true;
+    s->Answer = TClockState::TAnswer::No;
+    EXPECT_FALSE(s->CheckNewLocations());
+    ASSERT_EQ(s->StandardLocations.size(), 1u);
+    EXPECT_EQ(s->StandardLocations[0]->Name, "Master");
+    EXPECT_EQ(Read("hxzones.hxd"), mine);
+    EXPECT_EQ(Read("hxzones.new"), master);
 }

@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "globe/core/GlobeUnits.h"
+#include "platform/rtl/AtomicFile.h"
+#include "platform/rtl/StoredLines.h"
 
 namespace {
 std::string Trim(const std::string& s) {
@@ -19,10 +22,15 @@ std::string Trim(const std::string& s) {
 }  // namespace
 
 TIniFile::TIniFile(std::string path) : Path(std::move(path)) {
+    RemoveStaleTemporary(Path + ".hx_");
     std::ifstream in(Path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Cut as every stored file of the suite is: CR LF, LF or CR, a mark at
+    // the start of any line read past.
+    TStoredLines lines(text, TStoredLines::TMode::Every);
     std::string line;
     Section* cur = nullptr;
-    while (std::getline(in, line)) {
+    while (lines.Next(line)) {
         line = Trim(line);
         if (line.empty() || line[0] == ';')
             continue;
@@ -125,21 +133,7 @@ std::string TIniFile::Text() const {
 }
 
 bool TIniFile::UpdateFile() const {
-    const std::string tmp = Path + ".hx_";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out << Text();
-        out.flush();
-        if (!out) {
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), Path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    // Synced and renamed in one step; a temporary a killed save left is
+    // removed when the file is next read.
+    return WriteFileAtomically(Path, Text(), 0644, Path + ".hx_");
 }

@@ -1,4 +1,5 @@
 // Layers and the layer file.
+#include "platform/rtl/AtomicFile.h"
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -814,20 +815,6 @@ void TGlobeLayer::SaveToFile(const std::string& n) {
     FilePath = FolderOf(n);
     Filename = NameOf(n);
     // Through a sibling temporary, so a failed write leaves the old file.
-    const std::string tmp = n + ".hx_";
-    bool ok = false;
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(data.data(), static_cast<std::streamsize>(data.size()));
-            out.flush();
-            ok = static_cast<bool>(out);
-        }
-    }
-    if (ok)
-        ok = std::rename(tmp.c_str(), n.c_str()) == 0;
-    if (!ok) {
-        std::remove(tmp.c_str());
+    if (!WriteFileAtomically(n, data, 0644, n + ".hx_"))
         throw EGlobeException(GlobeFormat("SaveToFile: Cannot write %s", n.c_str()));
-    }
 }

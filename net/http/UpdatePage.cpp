@@ -1,5 +1,10 @@
 #include "net/http/UpdatePage.h"
 
+#include "platform/rtl/AtomicFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -161,11 +166,13 @@ bool TDownloadFile::Open(const std::string& target) {
 bool TDownloadFile::Commit() {
     if (temp_.empty()) return false;
     stream_.flush();
-    const bool written = static_cast<bool>(stream_);
+    bool written = static_cast<bool>(stream_);
     stream_.close();
-    std::error_code ec;
-    if (written) std::filesystem::rename(temp_, target_, ec);
-    if (!written || ec) {
+    // Synced before and after the rename, as every file the suite replaces.
+    const int fd = written ? ::open(temp_.c_str(), O_WRONLY | O_CLOEXEC) : -1;
+    written = fd >= 0 && FinishAtomicWrite(fd, temp_, target_, {}) == TAtomicWrite::Written;
+    if (fd >= 0) ::close(fd);
+    if (!written) {
         Discard();
         return false;
     }

@@ -1,5 +1,7 @@
 #include "platform/keystore/RegFile.h"
 
+#include "platform/rtl/StoredLines.h"
+
 #include <cstdio>
 
 namespace {
@@ -178,17 +180,14 @@ void AppendHex(std::string& out, const std::string& data) {
     }
 }
 
+// Lines as every stored file of the suite is cut (CR LF, LF or CR; a mark
+// at the start of any line read past), empty ones kept for the line count.
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
+    TStoredLines all(text, TStoredLines::TMode::Every);
+    std::string line;
+    while (all.Next(line))
+        lines.push_back(line);
     return lines;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/keystore/Registry.h"
 
+#include "platform/rtl/AtomicFile.h"
+
 #include "platform/rtl/KeptCopy.h"
 
 #include <bit>
@@ -122,26 +124,18 @@ void ReplaceFile(const std::string& target, const std::string& text) {
         throw ERegistryException(std::string(what) + " " + tmpl + ": " + ErrnoText(err));
     };
     if (::fchmod(fd, 0600) != 0) fail("cannot set the mode of");
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("cannot write");
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) fail("cannot write");
-    if (::close(fd) != 0) {
+    switch (FinishAtomicWrite(fd, tmpl, target, text)) {
+    case TAtomicWrite::Written:
+        break;
+    case TAtomicWrite::RenameFailed: {
         const int err = errno;
-        ::unlink(tmpl.c_str());
-        throw ERegistryException("cannot write " + tmpl + ": " + ErrnoText(err));
-    }
-    if (::rename(tmpl.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
+        ::close(fd);
         throw ERegistryException("cannot replace " + target + ": " + ErrnoText(err));
     }
+    default:
+        fail("cannot write");
+    }
+    ::close(fd); // renamed and synced: the file is whole
 }
 
 bool ValidKeyPath(const std::string& path) {

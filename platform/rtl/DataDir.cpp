@@ -1,5 +1,7 @@
 #include "platform/rtl/DataDir.h"
 
+#include "platform/rtl/AtomicFile.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -102,17 +104,6 @@ std::vector<fs::directory_entry> InstalledData(const std::string& installDir) {
     return entries;
 }
 
-bool WriteWhole(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // Copies from to a temporary beside to, gives it from's permissions and
 // renames it into place: to is either whole or not there at all.
 bool CopyWhole(const fs::path& from, const fs::path& to) {
@@ -132,15 +123,15 @@ bool CopyWhole(const fs::path& from, const fs::path& to) {
             ok = n == 0;
             break;
         }
-        ok = WriteWhole(out, buffer, size_t(n));
+        ok = WriteAllTo(out, std::string_view(buffer, size_t(n)));
         SeedStep();
     }
     ::close(in);
     if (out >= 0) {
-        ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 && ::fsync(out) == 0;
+        ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 &&
+             FinishAtomicWrite(out, tmp.string(), to.string(), {}) == TAtomicWrite::Written;
         ok = ::close(out) == 0 && ok;
     }
-    ok = ok && ::rename(tmp.c_str(), to.c_str()) == 0;
     if (!ok) ::unlink(tmp.c_str());
     SeedStep();
     return ok;
@@ -266,20 +257,10 @@ std::string ResolveDataDirectory(const std::string& programDir) {
         }
     }
     if (added) {
-        const std::string tmp = SeedingTemporary(marker).string();
-        {
-            std::ofstream out(tmp, std::ios::trunc);
-            out << kMarkerHeader << "\n";
-            for (const std::string& name : seeded) out << name << "\n";
-            out.flush();
-            if (!out) {
-                out.close();
-                fs::remove(tmp, ec);
-                return user;
-            }
-        }
-        fs::rename(tmp, marker, ec);
-        if (ec) fs::remove(tmp, ec);
+        std::string text = std::string(kMarkerHeader) + "\n";
+        for (const std::string& name : seeded) text += name + "\n";
+        if (!WriteFileAtomically(marker, text, 0644, SeedingTemporary(marker).string()))
+            return user;
         SeedStep();
     }
     SeedDone();

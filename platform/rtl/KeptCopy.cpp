@@ -1,5 +1,7 @@
 #include "platform/rtl/KeptCopy.h"
 
+#include "platform/rtl/AtomicFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
@@ -21,14 +23,7 @@ bool SameBytes(const std::string& path, const std::string& text) {
 int WriteNew(const std::string& path, const std::string& text, mode_t mode) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return errno == EEXIST ? 0 : -1;
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
-    }
+    bool ok = WriteAllTo(fd, text);
     ok = ::fsync(fd) == 0 && ok;
     if (::close(fd) != 0) ok = false;
     if (!ok) ::unlink(path.c_str()); // a cut copy would pass for the whole file

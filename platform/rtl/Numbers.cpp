@@ -3,6 +3,7 @@
 #include "platform/rtl/SysUtils.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -191,6 +192,59 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
     }
     }
     return {};
+}
+
+std::string RecordFloatText(double value) {
+    return RecordFloatText(value, FormatSettings);
+}
+
+std::string RecordFloatText(double value, const TFormatSettings& settings) {
+    if (!std::isfinite(value)) return FloatToStr(value, settings);
+    if (value == 0) return "0";
+    // The shortest digits that read back as the value, then laid out as
+    // FloatToStr lays out its 15.
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    const std::string_view sci(buf, size_t(r.ptr - buf));
+    const bool negative = sci[0] == '-';
+    const size_t e = sci.find('e');
+    std::string digits;
+    digits.reserve(18);
+    for (size_t i = negative ? 1 : 0; i < e; ++i)
+        if (sci[i] != '.') digits += sci[i];
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    int exp10 = 0;
+    std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exp10);
+    const int exponent = exp10 + 1; // digits before the decimal separator
+    const char sep = settings.DecimalSeparator;
+    std::string s = negative ? "-" : "";
+    if (exponent <= 15 && exponent > -5) {
+        const int n = int(digits.size());
+        if (exponent <= 0) {
+            s += '0';
+            s += sep;
+            s.append(size_t(-exponent), '0');
+            s += digits;
+        } else if (n <= exponent) {
+            s += digits;
+            s.append(size_t(exponent - n), '0');
+        } else {
+            s.append(digits, 0, size_t(exponent));
+            s += sep;
+            s.append(digits, size_t(exponent), std::string::npos);
+        }
+        return s;
+    }
+    s += digits[0];
+    if (digits.size() > 1) {
+        s += sep;
+        s.append(digits, 1, std::string::npos);
+    }
+    s += 'E';
+    if (exp10 < 0) s += '-';
+    s += std::to_string(exp10 < 0 ? -exp10 : exp10);
+    return s;
 }
 
 std::string IntToStr(int64_t value) {

@@ -117,6 +117,13 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
                         const TFormatSettings& settings);
 
+// The number field of a stored record: FloatToStr's form, with as many
+// significant digits as the value needs to read back as itself (at most
+// 17), so a value stored is the value read. Where 15 digits suffice, the
+// text is FloatToStr's.
+std::string RecordFloatText(double value);
+std::string RecordFloatText(double value, const TFormatSettings& settings);
+
 std::string IntToStr(int64_t value);
 // printf-style formatting for the class library's Format ("%5.5d", "%s", "%d").
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

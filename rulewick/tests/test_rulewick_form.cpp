@@ -170,7 +170,11 @@ TEST_F(RulewickForm, OwnPageAddUpdateDeleteSave) {
     Page("tsHoroluxRules");
     Pick("vlvRules", 1);
     Type("eName", "Copy");
+    // A line break in the notes is refused, never flattened without a word.
     W<QPlainTextEdit>("mNotes")->setPlainText("two\nlines");
+    Click("sbAdd");
+    EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd"}));
+    W<QPlainTextEdit>("mNotes")->setPlainText("two lines");
     Click("sbAdd");
     EXPECT_EQ(Captions("vlvRules"), (std::vector<std::string>{"None", "Europe", "Odd", "Copy"}));
     EXPECT_TRUE(W<QToolButton>("sbSave")->isEnabled());

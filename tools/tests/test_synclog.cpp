@@ -130,20 +130,25 @@ TEST(SyncLog, Texts) {
 }
 
 TEST(SyncLog, LinesAreLinesWhateverTheyHold) {
-    // The last line may lack its line end; a blank line is an entry.
+    // The last line may lack its line end; a blank line is an entry; CR LF,
+    // LF and a lone CR each end a line.
     EXPECT_EQ(ReadSyncLogText("a\r\n\r\nb", 0).Statistics.Entries, 3);
     EXPECT_EQ(ReadSyncLogText("a\n", 0).Statistics.Entries, 1);
+    EXPECT_EQ(ReadSyncLogText("a\rb\r\rc\n\xEF\xBB\xBF" "d\r", 0).Statistics.Entries, 5);
 
     std::mt19937 rng(27);
     const std::vector<std::string> bits = {"SUCCESS", "\t", "\t", "!", "1", "9", ".", ",", "E",
-                                           "e-", "-", "+", " ", "\r", "x", "1e308", "nan", "\x01"};
+                                           "e-", "-", "+", " ", "x", "1e308", "nan", "\x01"};
     for (int round = 0; round < 200; ++round) {
         std::string text;
         const int lines = int(rng() % 30);
         for (int i = 0; i < lines; ++i) {
             const int n = int(rng() % 40);
             for (int k = 0; k < n; ++k) text += bits[rng() % bits.size()];
-            text += rng() % 2 ? "\r\n" : "\n";
+            std::string end = std::vector<std::string>{"\r\n", "\n", "\r"}[rng() % 3];
+            // A lone CR and then an empty line's LF would be one CR LF.
+            if (n == 0 && end == "\n" && !text.empty() && text.back() == '\r') end = "\r";
+            text += end;
         }
         const TSyncLogContents r = ReadSyncLogText(text, 46000);
         ASSERT_EQ(r.Statistics.Entries, lines) << text;
