@@ -367,7 +367,8 @@ TEST_F(PinnedClock, EveryPlaceTellsThePinnedReleaseHourByHourForTwelveMonths) {
             ++unknownZone;
             continue;
         }
-        auto& g = groups[p.Code + "\t" + p.LocationDataStr('\t').substr(p.Name.size())];
+        // Places of one zone, offset and rule tell the same time: one is checked.
+        auto& g = groups[p.Code + "\t" + std::to_string(p.StdOffset) + "\t" + p.Rule.DataString()];
         if (!g.place) g.place = &p;
         g.names.push_back(p.Name);
     }

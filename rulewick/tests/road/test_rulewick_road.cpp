@@ -154,8 +154,18 @@ protected:
                 "XDG_CONFIG_HOME=" + Dir + "/xdg",
                 "HOME=" + Dir};
     }
+    // xdotool ends on an X error when a window goes away while it searches
+    // (a box closing): search again until the deadline.
     std::string Window(const std::string& name) {
-        return Xdotool({"search", "--sync", "--onlyvisible", "--name", name}, Display, 60000);
+        QElapsedTimer t;
+        t.start();
+        std::string id;
+        while (id.empty() && t.elapsed() < 60000) {
+            id = Xdotool({"search", "--sync", "--onlyvisible", "--name", name}, Display,
+                         int(std::max<qint64>(1000, 60000 - t.elapsed())));
+            if (id.empty()) QThread::msleep(50);
+        }
+        return id;
     }
     void ClickIn(const std::string& window, int x, int y) {
         Xdotool(
