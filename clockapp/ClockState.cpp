@@ -823,15 +823,21 @@ template <class T, class Less>
 void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
                const TTracks& tracks = {}) {
     while (first < last) {
-        const T pivot = *list[size_t(first + (last - first) / 2)];
+        // The pivot is followed where the swaps take it rather than copied:
+        // a place's record is large, and a copy per partition was most of a sort.
+        int p = first + (last - first) / 2;
         int i = first, j = last;
         while (i <= j) {
-            while (less(*list[size_t(i)], pivot))
+            while (less(*list[size_t(i)], *list[size_t(p)]))
                 ++i;
-            while (less(pivot, *list[size_t(j)]))
+            while (less(*list[size_t(p)], *list[size_t(j)]))
                 --j;
             if (i <= j) {
                 std::swap(*list[size_t(i)], *list[size_t(j)]);
+                if (p == i)
+                    p = j;
+                else if (p == j)
+                    p = i;
                 for (int* track : tracks) {
                     if (track && *track == i)
                         *track = j;
