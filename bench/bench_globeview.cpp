@@ -108,16 +108,7 @@ int PlotShippedPlaces(TGlobeContext& g) {
             g.AddNewLayer("")->SetFilename(f);
     TGlobeLayer* places = g.AddNewLayer("Locations");
     places->MaxFontHeight = 15;
-    auto* p = new TPointPresenter(places, "KnownPresenter", 0);
-    p->PointType = TPointPresenterType::ppDiamond;
-    p->SetPointSize(4);
-    p->SetPointUnit(TGlobeUnits::Pixel);
-    p->PointPen.SetPen(0x0000FF, TPenStyle::psSolid, 1);
-    p->PointBrush.SetBrush(0xFF0000, TBrushStyle::bsSolid);
-    p->TitleAlignment = TTitleAlignment::taBottomRight;
-    p->TitleFont.SetFontUnit(TGlobeUnits::NauticalMile);
-    p->TitleFont.SetFontAngle(200);
-    p->TitleFont.SetFontSize(30);
+    TPointPresenter* p = NewPlaceMarker(places, "KnownPresenter", 4, 30);
     std::ifstream in(HX_SOURCE_DIR "/data/hxzones.hxd");
     std::string line;
     int n = 0;

@@ -170,21 +170,9 @@ void TFTimeZoneMap::SetUpLayers() {
     LocationsLayer->SetName("Locations");
     LocationsLayer->MaxFontHeight = 15;
     MainGlobe->SetAltitude(0);
-    auto presenter = [this](const char* name, int size) {
-        auto* p = new TPointPresenter(LocationsLayer, name, 0);
-        p->PointType = TPointPresenterType::ppDiamond;
-        p->SetPointSize(size);
-        p->SetPointUnit(TGlobeUnits::Pixel);
-        p->PointPen.SetPen(0x0000FF, TPenStyle::psSolid, 1);
-        p->PointBrush.SetBrush(0xFF0000, TBrushStyle::bsSolid);
-        p->TitleAlignment = TTitleAlignment::taBottomRight;
-        p->TitleFont.SetFontUnit(TGlobeUnits::NauticalMile);
-        p->TitleFont.SetFontAngle(200);
-        p->TitleFont.SetFontSize(static_cast<int32_t>(TitleFontSize));
-        return p;
-    };
-    LocationPresenter = presenter("LocationPresenter", 10);
-    KnownPresenter = presenter("KnownPresenter", 4);
+    const auto titleSize = static_cast<int32_t>(TitleFontSize);
+    LocationPresenter = NewPlaceMarker(LocationsLayer, "LocationPresenter", 10, titleSize);
+    KnownPresenter = NewPlaceMarker(LocationsLayer, "KnownPresenter", 4, titleSize);
     CheckLayerItem(W.ZoneLayer, ui->miZoneLayer);
     CheckLayerItem(W.ObjectLayer, ui->miObjectLayer);
 }

@@ -229,6 +229,11 @@ private:
     void ObjectsChanged(bool repaint);
 };
 
+// A place as the map marks it: a blue-edged red diamond of pixelSize pixels,
+// its name below right at titleSize nautical miles.
+TPointPresenter* NewPlaceMarker(TGlobeLayer* layer, const std::string& name, int32_t pixelSize,
+                                int32_t titleSize);
+
 class TPolylinePresenter : public TGlobePresenter {
 public:
     explicit TPolylinePresenter(TGlobeLayer* layer, const std::string& name = "", int16_t featureID = 0);

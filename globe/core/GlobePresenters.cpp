@@ -697,3 +697,18 @@ bool TPolygonPresenter::HitTest(TGlobeObject& o, const GlobePoint& p, int k) {
     }
     return result;
 }
+
+TPointPresenter* NewPlaceMarker(TGlobeLayer* layer, const std::string& name, int32_t pixelSize,
+                                int32_t titleSize) {
+    auto* p = new TPointPresenter(layer, name, 0);
+    p->PointType = TPointPresenterType::ppDiamond;
+    p->SetPointSize(pixelSize);
+    p->SetPointUnit(TGlobeUnits::Pixel);
+    p->PointPen.SetPen(0x0000FF, TPenStyle::psSolid, 1);
+    p->PointBrush.SetBrush(0xFF0000, TBrushStyle::bsSolid);
+    p->TitleAlignment = TTitleAlignment::taBottomRight;
+    p->TitleFont.SetFontUnit(TGlobeUnits::NauticalMile);
+    p->TitleFont.SetFontAngle(200);
+    p->TitleFont.SetFontSize(titleSize);
+    return p;
+}
