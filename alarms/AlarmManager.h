@@ -6,7 +6,7 @@
 #pragma once
 
 #include "alarms/EditorFields.h"
-#include "clockapp/Prefs.h"
+#include "platform/qt/FileChooser.h"
 #include "timemodel/Alarm.h"
 
 #include <QDialog>

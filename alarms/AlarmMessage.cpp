@@ -1,8 +1,8 @@
 #include "alarms/AlarmMessage.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
+#include "platform/qt/Launch.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_TF_AlarmMessage.h"
 

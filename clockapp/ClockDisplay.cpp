@@ -3,8 +3,8 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
-#include "platform/qt/QtGraphics.h"
 #include "platform/media/HostZone.h"
+#include "platform/qt/QtGraphics.h"
 #include "timemodel/HXString.h"
 
 #include <QAction>
@@ -381,35 +381,6 @@ TChimeSettings TClockDisplay::ChimeSettings() const {
     return s;
 }
 
-class TClockDisplay::TTickPresenter : public IMessagePresenter {
-public:
-    explicit TTickPresenter(TClockDisplay& d) : D(d), Previous(MessagePresenter()) {
-        SetMessagePresenter(this);
-    }
-    ~TTickPresenter() override {
-        SetMessagePresenter(Previous);
-        if (!D.FTickBoxes.empty()) QTimer::singleShot(0, &D, [d = &D] { d->ShowTickBoxes(); });
-    }
-    TTickPresenter(const TTickPresenter&) = delete;
-    TTickPresenter& operator=(const TTickPresenter&) = delete;
-
-    TModalResult Present(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons,
-                         int helpContext) override {
-        if ((buttons & ~TMsgDlgButtons(mbOK)) == 0) {
-            D.FTickBoxes.push_back({text, type, buttons, helpContext});
-            return mrOk;
-        }
-        SetMessagePresenter(Previous);
-        const TModalResult r = MessageDlg(text, type, buttons, helpContext);
-        SetMessagePresenter(this);
-        return r;
-    }
-
-private:
-    TClockDisplay& D;
-    IMessagePresenter* Previous;
-};
-
 void TClockDisplay::ShowTickBoxes() {
     // One box at a time; the boxes that ticks raise meanwhile follow it.
     if (FShowingTickBoxes || FInTick) return;
@@ -418,13 +389,7 @@ void TClockDisplay::ShowTickBoxes() {
         return;
     }
     FShowingTickBoxes = true;
-    QPointer<TClockDisplay> self(this);
-    while (!FTickBoxes.empty()) {
-        const TTickBox box = std::move(FTickBoxes.front());
-        FTickBoxes.pop_front();
-        MessageDlg(box.Text, box.Type, box.Buttons, box.HelpContext);
-        if (!self) return; // the window went while the box was up
-    }
+    if (!ShowDeferredBoxes(FTickBoxes, this)) return; // the window went while a box was up
     FShowingTickBoxes = false;
 }
 
@@ -437,7 +402,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
         bool& F;
         ~TGuard() { F = false; }
     } guard{FInTick};
-    TTickPresenter boxes(*this);
+    TDeferredBoxes boxes(FTickBoxes, this, [this] { ShowTickBoxes(); });
 
     if (!displayOnly) {
         const TDateTime now = Now();

@@ -8,12 +8,12 @@
 #include "clockapp/ClockTick.h"
 #include "platform/media/ForegroundCaption.h"
 #include "platform/media/HXSound.h"
+#include "platform/qt/DeferredBoxes.h"
 #include "timemodel/HXMessageBoxes.h"
 
 #include <QObject>
 #include <QPointer>
 
-#include <deque>
 #include <memory>
 #include <optional>
 
@@ -104,14 +104,7 @@ private:
     // returned: its loop then runs outside the tick, so the ticks that come
     // while it is open run in full. Questions, which need their answer at
     // once, are still asked where they are raised.
-    struct TTickBox {
-        std::string Text;
-        TMsgDlgType Type;
-        TMsgDlgButtons Buttons;
-        int HelpContext;
-    };
-    class TTickPresenter;
-    std::deque<TTickBox> FTickBoxes;
+    TDeferredBoxQueue FTickBoxes;
     bool FShowingTickBoxes = false;
     void ShowTickBoxes();
 };

@@ -3,8 +3,8 @@
 // application-modal without a loop of their own, so the clocks, chimes and
 // further alarms go on while they wait; an answer is applied when it comes.
 #include "clockapp/AlarmFiring.h"
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
+#include "platform/qt/Launch.h"
 #include "timemodel/HX_messages.h"
 
 #include <QDialog>

@@ -3,12 +3,12 @@
 // attempt, and the programs and documents the window starts.
 #include "clockapp/ClockDisplay.h"
 
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
-#include "platform/rtl/AtomicFile.h"
 #include "clockapp/SmallWindows.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/qt/HXBus.h"
+#include "platform/qt/Launch.h"
+#include "platform/rtl/AtomicFile.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 #include "timemodel/VersionInfo.h"

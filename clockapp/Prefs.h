@@ -4,6 +4,7 @@
 #pragma once
 
 #include "clockapp/ClockAttributes.h"
+#include "platform/qt/FileChooser.h"
 #include "platform/rtl/Graphics.h"
 
 #include <QDialog>
@@ -32,11 +33,6 @@ std::optional<double> ParseLocalOffset(const std::string& text);
 
 // A file-dialog filter of "description|pattern|..." pairs in Qt's form.
 std::string QtFileFilter(const std::string& filter);
-
-// The dialog the preferences dialog opens for files; none when the user cancels.
-using TFileChooser =
-    std::function<std::optional<std::string>(const std::string& title, const std::string& dir,
-                                             const std::string& qtFilter, QWidget* parent)>;
 
 class TF_hxPrefs : public QDialog {
     Q_OBJECT

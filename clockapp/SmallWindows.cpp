@@ -1,7 +1,7 @@
 #include "clockapp/SmallWindows.h"
 
-#include "clockapp/Launch.h"
 #include "platform/qt/HXIcons.h"
+#include "platform/qt/Launch.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_AboutBox.h"
 #include "ui_FControledMessage.h"

@@ -13,8 +13,6 @@ enum class TSyncTrayIcon { Normal, Connect, Success, Fail };
 // What HXLinkhold last reported; Unknown until its first report.
 enum class TDialUpState { Unknown, Connected, Disconnected };
 
-inline constexpr const char* kSyncLogFileName = "hxsynclog.hxd";
-
 // Tickmatch's command line: always exactly eight arguments.
 std::vector<std::string> TickmatchArguments(const TClockPrefs& prefs, const std::string& server);
 

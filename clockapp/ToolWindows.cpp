@@ -2,37 +2,15 @@
 // shown non-modally and freed when it closes. The single-instance ones keep
 // the commands that open them disabled while they are open.
 #include "clockapp/MainWindow.h"
+#include "platform/qt/EscapeCloser.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_F_clocks.h"
 
 #include <QAction>
-#include <QKeyEvent>
 
 #include <exception>
 
 namespace {
-
-class TEscapeCloser : public QObject {
-public:
-    explicit TEscapeCloser(QWidget* window) : QObject(window), FWindow(window) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        // A key that no control took reaches the window itself.
-        if (watched == FWindow && e->type() == QEvent::KeyPress) {
-            auto* k = static_cast<QKeyEvent*>(e);
-            if (k->key() == Qt::Key_Escape &&
-                (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-                FWindow->close();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, e);
-    }
-
-private:
-    QWidget* FWindow;
-};
 
 struct TOpenerRule {
     const char* Commands[2];
@@ -53,10 +31,6 @@ constexpr TOpenerRule kOpeners[kToolWindowCount] = {
 };
 
 } // namespace
-
-void CloseOnEscape(QWidget* window) {
-    window->installEventFilter(new TEscapeCloser(window));
-}
 
 void TF_clocks::ConnectToolWindows() {
     auto on = [this](QAction* a, void (TF_clocks::*handler)()) {

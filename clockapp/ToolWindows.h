@@ -12,10 +12,6 @@ class TTimeLocation;
 enum class TToolWindow { Dayloom, SysTimeInfo, TimeCalc, Calendar, AlarmManager };
 constexpr int kToolWindowCount = 5;
 
-// Escape closes the window, as it cancels a dialog: once no control of the
-// window has taken the key.
-void CloseOnEscape(QWidget* window);
-
 // Makes the window with the owner given (a top-level window owned by it).
 // A window whose preparation fails when it is shown throws from
 // setVisible(true).

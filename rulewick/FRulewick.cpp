@@ -4,8 +4,8 @@
 #include "rulewick/SystemZones.h"
 #include "ui_FRulewick.h"
 
-#include "clockapp/controls/FramedCmboBx.h"
 #include "platform/qt/TimeField.h"
+#include "platform/qt/controls/FramedCmboBx.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HX_messages.h"
 #include "timemodel/RecordCheck.h"

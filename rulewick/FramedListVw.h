@@ -4,7 +4,7 @@
 // scrolling by a fixed pixel step.
 #pragma once
 
-#include "clockapp/controls/FrameCommon.h"
+#include "platform/qt/controls/FrameCommon.h"
 
 #include <QTreeWidget>
 #include <string>

@@ -42,6 +42,10 @@ extern unsigned HXM_RASPhoneBookLoaded;
 // The system's time-change message, sent by tickmatch after setting the clock.
 inline constexpr unsigned WM_TIMECHANGE = 0x001E;
 
+// The sync log in the data directory: tickmatch writes it when it is kept,
+// horolux opens it and charts the clock's drift from it.
+inline constexpr const char* kSyncLogFileName = "hxsynclog.hxd";
+
 // Registered message numbers live in 0xC000-0xFFFF. Names compare without
 // regard to case; registering a name again gives the same number.
 unsigned RegisterWindowMessage(const std::string& name);

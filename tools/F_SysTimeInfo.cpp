@@ -1,8 +1,8 @@
 #include "tools/F_SysTimeInfo.h"
 
 #include "clockapp/MainWindow.h"
-#include "clockapp/SyncControl.h"
 #include "platform/media/ZoneRecord.h"
+#include "platform/qt/EscapeCloser.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 #include "tools/DriftChart.h"

@@ -4,10 +4,10 @@
 #include "clockapp/tests/WindowTest.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/media/HXSound.h"
+#include "platform/qt/Launch.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 

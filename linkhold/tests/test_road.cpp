@@ -7,7 +7,6 @@
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
 
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/Prefs.h"
 #include "clockapp/RegistryPrefsStore.h"
@@ -16,6 +15,7 @@
 #include "linkhold/tests/TestApp.h"
 #include "platform/keystore/Registry.h"
 #include "platform/qt/HXBus.h"
+#include "platform/qt/Launch.h"
 #include "timemodel/HXString.h"
 #include "timemodel/HX_messages.h"
 

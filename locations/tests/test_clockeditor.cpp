@@ -1,7 +1,7 @@
 #include "locations/tests/ManagerTest.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/Launch.h"
+#include "platform/qt/Launch.h"
 
 #include <QLayout>
 

@@ -1,9 +1,9 @@
 #include "rulewick/FRulewick.h"
 
 #include "RulewickTestSupport.h"
-#include "clockapp/controls/FramedCmboBx.h"
-#include "rulewick/FramedListVw.h"
 #include "platform/qt/TimeField.h"
+#include "platform/qt/controls/FramedCmboBx.h"
+#include "rulewick/FramedListVw.h"
 #include "rulewick/SystemZones.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HX_messages.h"

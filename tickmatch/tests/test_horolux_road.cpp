@@ -9,12 +9,12 @@
 #include "tickmatch/tests/TestServers.h"
 
 #include "clockapp/ClockState.h"
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "platform/qt/HXBus.h"
+#include "platform/qt/Launch.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"
 

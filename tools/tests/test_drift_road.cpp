@@ -7,10 +7,10 @@
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
 
-#include "clockapp/Launch.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "platform/qt/HXBus.h"
+#include "platform/qt/Launch.h"
 #include "tools/DriftChart.h"
 #include "tools/F_SysTimeInfo.h"
 #include "tools/TimeTools.h"

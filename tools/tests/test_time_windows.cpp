@@ -1,10 +1,10 @@
 // The calculator, calendar, system-time and drift windows through the main
 // window.
 #include "clockapp/tests/WindowTest.h"
-#include "clockapp/SyncControl.h"
 #include "platform/qt/DateField.h"
 #include "platform/qt/TimeField.h"
 #include "tickmatch/SyncRules.h"
+#include "timemodel/HX_messages.h"
 #include "tools/DriftChart.h"
 #include "tools/F_SysTimeInfo.h"
 #include "tools/F_TimeCalc.h"
@@ -32,8 +32,8 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 
 namespace {
 

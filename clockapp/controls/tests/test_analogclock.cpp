@@ -1,6 +1,6 @@
 #include "clockapp/controls/HXAnalogClock.h"
 #include "platform/qt/QtGraphics.h"
-#include "clockapp/controls/tests/QtApp.h"
+#include "platform/qt/controls/tests/QtApp.h"
 
 #include <gtest/gtest.h>
 

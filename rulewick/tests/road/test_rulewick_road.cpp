@@ -6,11 +6,11 @@
 #include "tickmatch/tests/TestApp.h"
 #include "tickmatch/tests/TestProcess.h"
 
-#include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
+#include "platform/qt/Launch.h"
 #include "rulewick/tests/road/RoadX.h"
 #include "timemodel/DSTRuleFile.h"
 

@@ -1,4 +1,4 @@
-#include "clockapp/Launch.h"
+#include "platform/qt/Launch.h"
 
 #include "platform/rtl/DataDir.h"
 #include "timemodel/HXString.h"

@@ -1,6 +1,6 @@
-#include "clockapp/controls/ComboCompletion.h"
-#include "clockapp/controls/FramedCmboBx.h"
-#include "clockapp/controls/tests/QtApp.h"
+#include "platform/qt/controls/ComboCompletion.h"
+#include "platform/qt/controls/FramedCmboBx.h"
+#include "platform/qt/controls/tests/QtApp.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

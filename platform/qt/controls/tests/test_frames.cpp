@@ -1,7 +1,7 @@
-#include "clockapp/controls/FrameCommon.h"
-#include "clockapp/controls/FramedCmboBx.h"
 #include "platform/qt/QtGraphics.h"
-#include "clockapp/controls/tests/QtApp.h"
+#include "platform/qt/controls/FrameCommon.h"
+#include "platform/qt/controls/FramedCmboBx.h"
+#include "platform/qt/controls/tests/QtApp.h"
 
 #include <QApplication>
 #include <QPainter>

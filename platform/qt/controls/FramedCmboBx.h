@@ -2,8 +2,8 @@
 // a flat drop-down button, hover and focus tracking and wheel stepping.
 #pragma once
 
-#include "clockapp/controls/ComboCompletion.h"
-#include "clockapp/controls/FrameCommon.h"
+#include "platform/qt/controls/ComboCompletion.h"
+#include "platform/qt/controls/FrameCommon.h"
 
 #include <QComboBox>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // The launcher of Execute alarms and the alarm pop-up's "<-- Launch": how a
 // text is split, what it starts, and that no shell ever reads it.
-#include "TestApp.h"
-#include "clockapp/Launch.h"
+#include "QtTestSupport.h"
+#include "platform/qt/Launch.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -76,7 +76,7 @@ TEST(LaunchSplit, BoundedRandomTextsNeverCrash) {
 class Launcher : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestApp();
+        EnsureApp();
         saved = QDir::currentPath();
         QDesktopServices::setUrlHandler("https", &opened, "open");
         QDesktopServices::setUrlHandler("file", &opened, "open");
@@ -88,7 +88,7 @@ protected:
     }
     // A copy of the recording stand-in program at that path.
     QString Fake(const QString& path) {
-        EXPECT_TRUE(QFile::copy(HX_FAKE_SUITE_DIR "/tickmatch", path));
+        EXPECT_TRUE(QFile::copy(HX_RECORDER_PROGRAM, path));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
     }

@@ -1,4 +1,4 @@
-#include "clockapp/controls/FramedCmboBx.h"
+#include "platform/qt/controls/FramedCmboBx.h"
 
 #include "platform/qt/QtGraphics.h"
 

@@ -1,4 +1,4 @@
-#include "clockapp/controls/ComboCompletion.h"
+#include "platform/qt/controls/ComboCompletion.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "clockapp/controls/FrameCommon.h"
+#include "platform/qt/controls/FrameCommon.h"
 
 #include "platform/qt/QtGraphics.h"
 
