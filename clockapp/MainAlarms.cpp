@@ -2,7 +2,7 @@
 // effects, the alarm pop-ups and the late-alarm window. Both windows are
 // application-modal without a loop of their own, so the clocks, chimes and
 // further alarms go on while they wait; an answer is applied when it comes.
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/HX_messages.h"

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "clockapp/AlarmWindows.h"
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 #include "clockapp/MapHooks.h"
-#include "clockapp/SyncControl.h"
+#include "clockapp/state/SyncControl.h"
 #include "clockapp/ToolWindows.h"
 #include "timemodel/HX_messages.h"
 

@@ -1,6 +1,6 @@
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/SmallWindows.h"
 #include "platform/media/HomePlace.h"

@@ -1,7 +1,7 @@
 #include "tools/F_SysTimeInfo.h"
 
 #include "clockapp/MainWindow.h"
-#include "clockapp/SyncControl.h"
+#include "clockapp/state/SyncControl.h"
 #include "platform/media/ZoneRecord.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HX_messages.h"

@@ -10,7 +10,7 @@
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/Prefs.h"
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "linkhold/tests/TestApp.h"

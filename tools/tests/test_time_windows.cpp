@@ -1,7 +1,7 @@
 // The calculator, calendar, system-time and drift windows through the main
 // window.
 #include "clockapp/tests/WindowTest.h"
-#include "clockapp/SyncControl.h"
+#include "clockapp/state/SyncControl.h"
 #include "platform/qt/DateField.h"
 #include "platform/qt/TimeField.h"
 #include "tickmatch/SyncRules.h"

@@ -8,7 +8,7 @@
 
 #include "clockapp/Launch.h"
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "rulewick/tests/road/RoadX.h"

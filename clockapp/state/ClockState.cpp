@@ -1,6 +1,6 @@
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "platform/qt/TextFold.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"

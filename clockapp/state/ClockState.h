@@ -3,8 +3,8 @@
 // through the virtual hooks.
 #pragma once
 
-#include "clockapp/ClockPrefs.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/ClockPrefs.h"
+#include "clockapp/state/PrefsStore.h"
 #include "platform/media/HomePlace.h"
 #include "timemodel/Alarm.h"
 #include "timemodel/HXClock.h"
