@@ -22,14 +22,6 @@ QWidget* TF_clocks::AlarmExplorer() const {
     return FAlarmWindows.Explorer;
 }
 
-void TF_clocks::UpdateAlarmOffsets() {
-    SetAlarmHostOffsets(Alarms, LocalClock.Location.HostOffset);
-}
-
-void TF_clocks::UpdateEventOffsets() {
-    SetEventHostOffsets(TemperalEvents, LocalClock.Location.HostOffset);
-}
-
 void TF_clocks::CheckSoundAlarms() {
     if (Alarms.empty()) return;
     UpdateAlarmOffsets();
