@@ -1,6 +1,6 @@
 #include "alarms/AlarmExplorer.h"
 
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 #include "clockapp/MainWindow.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 #include "ui_TFAlarmExplorer.h"

@@ -1,8 +1,8 @@
 #include "alarms/AlarmManager.h"
 
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "platform/media/HXSound.h"
 #include "timemodel/HXMessageBoxes.h"

@@ -1,7 +1,7 @@
 #include "alarms/Dayloom.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/RecordCheck.h"

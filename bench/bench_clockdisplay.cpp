@@ -2,7 +2,7 @@
 // analog, including the repaint of the clock area.
 #include "clockapp/ClockDisplay.h"
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 #include "clockapp/tests/QuietClocks.h"
 
 #include <QApplication>

@@ -3,7 +3,6 @@
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
-#include "platform/media/HostZone.h"
 #include "platform/qt/QtGraphics.h"
 #include "timemodel/HXString.h"
 
@@ -209,9 +208,8 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
         area->show();
     }
     if (layout) {
-        FollowHostOffset();
-        W.FormWidth = W.width();
-        W.FormHeight = W.height();
+        W.FollowHostOffset();
+        W.KeepWindowSize();
         std::vector<TClockBox> boxes(static_cast<size_t>(n));
         QFontMetrics formMetrics(W.font());
         for (int i = 0; i < n; ++i) {
@@ -351,10 +349,6 @@ void TClockDisplay::ConstrainWindow() {
 
 // ---------------------------------------------------------------- the tick
 
-double TClockDisplay::HostOffsetNow() {
-    return std::round((Now() - NowUTC()) * 1440.0) / 60.0;
-}
-
 void TClockDisplay::Timer1Timer() {
     try {
         UpdateClockDisplays(false);
@@ -409,7 +403,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
         if (FTick.CountDown(W.AutoSyncDuration)) {
             if (W.AutoSyncOn && !W.SuspendSync) W.SyncTime();
         }
-        if (FTick.ZoneReloadDue(now, HostOffsetNow())) LoadRegTimeInfo();
+        if (FTick.ZoneReloadDue(now, TClockState::HostOffsetNow())) LoadRegTimeInfo();
         W.LastForegroundWindow = QApplication::activeWindow();
         W.CheckSoundAlarms();
         if (!W.MuteChimes) {
@@ -422,7 +416,9 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
         W.RedrawVisibleMap();
     }
     if (int(FControls.size()) != int(W.Clocks.size())) RefreshClockObjects(true, true);
-    FollowHostOffset();
+    // A clock whose type or place a command has just changed shows the right
+    // time at once.
+    W.FollowHostOffset();
     for (int i = 0; i < int(W.Clocks.size()); ++i) {
         const THXClock& clock = *W.Clocks[size_t(i)];
         QWidget* ctl = FControls[size_t(i)];
@@ -443,7 +439,8 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
     }
     TTitleSettings ts{W.TitleDateFormat, W.TitleTimeFormat,   W.TrayDateFormat, W.TrayTimeFormat,
                       W.ShowTitleName,   W.ShowTitleLocation, W.ShowTrayName,   W.ShowTrayLocation};
-    const TTitleTexts texts = ComposeTitleTexts(W.Clocks, W.HintClock, W.LocalClock, ts);
+    int titleClock = W.TitleClock();
+    const TTitleTexts texts = ComposeTitleTexts(W.Clocks, titleClock, W.LocalClock, ts);
     FTrayText = QString::fromStdString(texts.Tray);
     FTitleText = QString::fromStdString(texts.Title);
     if (W.ti_HoroluxTray) W.ti_HoroluxTray->SetHint(QString::fromStdString(texts.TrayHint));
@@ -466,56 +463,10 @@ void TClockDisplay::AppendToForegroundTitle(const std::string& text) {
     }
 }
 
+// The re-read is the window's: the state reads the zone, the window tells a
+// failure.
 void TClockDisplay::LoadRegTimeInfo() {
-    const THostZone z = ReadHostZone();
-    const double offset = HostOffsetNow();
-    W.LocalZoneName = z.Ok && !z.Name.empty() ? z.Name : "Unknown Local Location";
-    W.LocalClock.Location.StdOffset = offset;
-    W.LocalClock.Location.HostOffset = offset;
-    FHostOffset = offset;
-    W.HomeZone = z.Ok ? ReadHomeZone(NowUTC()) : THomeZone();
-    if (!z.Ok) {
-        W.LocalClock.Location.Rule.None();
-        if (FTick.ShouldReportZoneFailure(true)) W.ShowErrorCode(60);
-        return;
-    }
-    FTick.ShouldReportZoneFailure(false);
-    UpdateLocalOffsets();
-}
-
-void TClockDisplay::UpdateLocalOffsets() {
-    TTimeLocation& home = W.LocalClock.Location;
-    if (W.OverrideLocalOffset) {
-        // The user's offset stands for the computer's, all year round.
-        home.StdOffset = W.LocalOffsetOverride;
-        home.HostOffset = home.StdOffset;
-        home.Rule.None();
-    } else {
-        if (FHostOffset) home.HostOffset = *FHostOffset;
-        W.LocalOffsetOverride = home.HostOffset;
-        // The home place follows the zone, so what is set at home for the
-        // other side of a clock change happens at the wall time typed; the
-        // home clock itself tells the computer's time from the host offset.
-        if (W.HomeZone.Ok) {
-            SetHomeRule(home, W.HomeZone);
-        } else {
-            home.StdOffset = home.HostOffset;
-            home.Rule.None();
-        }
-    }
-    FollowHostOffset();
-    W.UpdateAlarmOffsets();
-    W.UpdateEventOffsets();
-}
-
-// Run by every layout and tick too: a clock whose type or place a command
-// has just changed shows the right time at once. Only the computer's offset
-// is set; the place a clock keeps is never written from here (a Local clock
-// tells the computer's time from this offset by itself).
-void TClockDisplay::FollowHostOffset() {
-    const TTimeLocation& home = W.LocalClock.Location;
-    for (auto& c : W.Clocks)
-        c->Location.HostOffset = home.HostOffset;
+    W.LoadRegTimeInfo();
 }
 
 // ---------------------------------------------------------------- commands

@@ -34,9 +34,6 @@ public:
     void UpdateClockDisplays(bool displayOnly = false);
     void ConstrainWindow();
     void LoadRegTimeInfo();
-    void UpdateLocalOffsets();
-    // Every clock converts with the host's offset; a Local clock carries it.
-    void FollowHostOffset();
     void AppendToForegroundTitle(const std::string& text);
     void setNames();
     void setHints();
@@ -68,8 +65,6 @@ public:
     void SetCaptionHost(std::unique_ptr<ICaptionHost> host);
     TChimer& Chimer() { return *FChimer; }
     TTickClock& TickClock() { return FTick; }
-    // The offset of the host now, as the clock source tells it.
-    static double HostOffsetNow();
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -95,7 +90,6 @@ private:
     std::unique_ptr<ICaptionHost> FCaptionHost;
     std::unique_ptr<TForegroundCaption> FCaption;
     TTickClock FTick;
-    std::optional<double> FHostOffset; // the computer's offset at the last zone reading
     std::vector<QPointer<QWidget>> FControls;
     QString FTitleText, FTrayText;
     bool FInTick = false;

@@ -69,7 +69,7 @@ bool TF_clocks::ApplyClockSettings(int index, const THXClock& clock, bool useFor
     if (useForTitle || index == HintClock) HintClock = useForTitle ? index : -1;
     if (useForChimes || index == ChimeClock) ChimeClock = useForChimes ? index : -1;
     WMApplySettings();
-    ClockDisplayOf(*this).UpdateLocalOffsets();
+    UpdateLocalOffsets();
     QCoreApplication::processEvents();
     return true;
 }

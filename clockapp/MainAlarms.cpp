@@ -2,7 +2,7 @@
 // effects, the alarm pop-ups and the late-alarm window. Both windows are
 // application-modal without a loop of their own, so the clocks, chimes and
 // further alarms go on while they wait; an answer is applied when it comes.
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 #include "clockapp/MainWindow.h"
 #include "platform/qt/Launch.h"
 #include "timemodel/HX_messages.h"
@@ -20,14 +20,6 @@ void TF_clocks::SetAlarmWindowFactories(TAlarmMessageFactory message,
 
 QWidget* TF_clocks::AlarmExplorer() const {
     return FAlarmWindows.Explorer;
-}
-
-void TF_clocks::UpdateAlarmOffsets() {
-    SetAlarmHostOffsets(Alarms, LocalClock.Location.HostOffset);
-}
-
-void TF_clocks::UpdateEventOffsets() {
-    SetEventHostOffsets(TemperalEvents, LocalClock.Location.HostOffset);
 }
 
 void TF_clocks::CheckSoundAlarms() {

@@ -758,7 +758,7 @@ void TF_clocks::smiClockTypeClick(QAction* item) {
     Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
     // A clock turned to the computer's time shows it now, with the offset
     // the computer has now, not at the next reading of the host zone.
-    ClockDisplayOf(*this).UpdateLocalOffsets();
+    UpdateLocalOffsets();
     RefreshClockObjects(true, false);
     ClockDisplayOf(*this).UpdateClockDisplays(true);
 }
@@ -862,7 +862,8 @@ void TF_clocks::WMConnectionState() {
 }
 
 void TF_clocks::LoadRegTimeInfo() {
-    ClockDisplayOf(*this).LoadRegTimeInfo();
+    const bool read = ReloadHostZone();
+    if (ClockDisplayOf(*this).TickClock().ShouldReportZoneFailure(!read)) ShowErrorCode(60);
 }
 
 void TF_clocks::SetStatusText(const QString& text) {
@@ -874,6 +875,11 @@ QString TF_clocks::StatusText() const {
 
 void TF_clocks::RefreshClockObjects(bool relayout, bool rebuild) {
     ClockDisplayOf(*this).RefreshClockObjects(relayout, rebuild);
+}
+
+void TF_clocks::KeepWindowSize() {
+    FormWidth = width();
+    FormHeight = height();
 }
 
 void TF_clocks::Timer1Timer() {

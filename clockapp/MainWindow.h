@@ -3,9 +3,9 @@
 #pragma once
 
 #include "clockapp/AlarmWindows.h"
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 #include "clockapp/MapHooks.h"
-#include "clockapp/SyncControl.h"
+#include "clockapp/state/SyncControl.h"
 #include "clockapp/ToolWindows.h"
 #include "timemodel/HX_messages.h"
 
@@ -96,8 +96,8 @@ public:
     // Re-reads the host zone and shows the connection state (WM_USER+200).
     void WMConnectionState();
     // Every re-read of the host zone (start, 02:10, WM_USER+200, the time
-    // change) goes through the clock display, which applies the offset
-    // override and hands the offset to every clock.
+    // change) is the state's; a zone that cannot be read is told once until
+    // a reading succeeds.
     void LoadRegTimeInfo() override;
     void SetStatusText(const QString& text);
     QString StatusText() const;
@@ -105,6 +105,9 @@ public:
     // The clock area: the clock display builds its controls into this.
     QWidget* ClockArea() const;
     virtual void RefreshClockObjects(bool relayout, bool rebuild);
+    // The window's size as the preferences keep it; at every layout of the
+    // clocks.
+    void KeepWindowSize();
     virtual void Timer1Timer();
 
     QAction* Action(const char* name) const;
@@ -119,7 +122,6 @@ public:
     bool ExitRequested = false;
     // The desktop ends the program (a signal): no dialog can be answered.
     bool Terminating = false;
-    double StartTime = 0;
     // The foreground window seen at the last tick.
     QPointer<QWidget> LastForegroundWindow;
     // The splash stays up this long when shown (tests shorten it).
@@ -156,8 +158,6 @@ public:
 
     // Alarm firing (MainAlarms.cpp). Without window factories a sounding
     // alarm is snoozed at once and late alarms wait.
-    void UpdateAlarmOffsets();
-    void UpdateEventOffsets();
     void CheckSoundAlarms();
     void ExploreLateAlarms();
     void SoundAlarm(int index, const std::string& soundFile);
@@ -203,9 +203,6 @@ public:
     // title and chime clocks, applies and saves. False for an index that is
     // no longer a clock.
     bool ApplyClockSettings(int index, const THXClock& clock, bool useForTitle, bool useForChimes);
-    // The clock the manager's clock editor edits; follows inserts, deletes,
-    // moves and sorts like the title clock, -1 when it was deleted.
-    int EditedClock = -1;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -1,7 +1,7 @@
 #include "clockapp/Prefs.h"
 
 #include "clockapp/ClockDisplay.h"
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "platform/media/HXSound.h"

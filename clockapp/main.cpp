@@ -1,8 +1,8 @@
 // horolux: the main program of the suite.
 #include "alarms/AlarmWindows.h"
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 #include "clockapp/MainWindow.h"
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 #include "globe/TimeZoneMap.h"
 #include "locations/TimeZoneManager.h"
 #include "platform/qt/HXBus.h"

@@ -2,7 +2,7 @@
 // saving them back, never over a file that did not read whole.
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "clockapp/MainWindow.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXMessageBoxes.h"

@@ -1,6 +1,6 @@
 // One tick's alarm check over a thousand alarms at places with daylight-saving
 // rules: the offsets, the due and late tests, and the walk.
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 
 #include <benchmark/benchmark.h>
 

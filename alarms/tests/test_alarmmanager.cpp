@@ -4,7 +4,7 @@
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
 #include "alarms/tests/AlarmEditorTest.h"
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 #include "platform/qt/DateField.h"
 
 #include <QAction>

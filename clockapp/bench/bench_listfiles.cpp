@@ -1,6 +1,6 @@
 // Loading a 10,000-line locations file and writing it back: what the start
 // with "Load Locations at Startup" and every save of the location manager cost.
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,8 +4,8 @@
 // whole after the next.
 #include "TestApp.h"
 
-#include "clockapp/ClockState.h"
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 #include "platform/qt/HXBus.h"
 
 #include <QDBusConnection>

@@ -3,7 +3,7 @@
 #include "TestApp.h"
 
 #include "clockapp/MainWindow.h"
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 

@@ -3,7 +3,7 @@
 // and a data directory serves one horolux at a time.
 #include "clockapp/tests/WindowTest.h"
 
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 #include "platform/rtl/DataDir.h"
 #include "timemodel/SaveTemporary.h"
 

@@ -9,7 +9,7 @@
 
 #include "clockapp/MainWindow.h"
 #include "clockapp/Prefs.h"
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "linkhold/tests/TestApp.h"

@@ -2,7 +2,7 @@
 // grouping (sort and tree), and Add (sort, list file, tree, find), on
 // generated places and on the shipped ones.
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "locations/TimeZoneManager.h"
 

@@ -8,9 +8,9 @@
 #include "tickmatch/tests/TestProcess.h"
 #include "tickmatch/tests/TestServers.h"
 
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "platform/qt/HXBus.h"

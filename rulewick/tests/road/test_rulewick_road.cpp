@@ -7,7 +7,7 @@
 #include "tickmatch/tests/TestProcess.h"
 
 #include "clockapp/MainWindow.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/tests/QuietClocks.h"
 #include "platform/qt/Launch.h"

@@ -1,6 +1,6 @@
 // The synchronisation road without the window: what each step broadcasts,
 // launches and shows.
-#include "clockapp/SyncControl.h"
+#include "clockapp/state/SyncControl.h"
 #include "timemodel/HX_messages.h"
 
 #include <gtest/gtest.h>

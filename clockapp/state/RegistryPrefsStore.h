@@ -1,7 +1,7 @@
 // The preferences over the suite's key store.
 #pragma once
 
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 // Newer installed places for a user's own list, and the new rules of those
 // places for the clocks, alarms and Dayloom items that keep a copy of them.
-#include "clockapp/ClockState.h"
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/ListFiles.h"
 
 #include <cctype>
 #include <filesystem>

@@ -1,5 +1,5 @@
 // The tick's alarm decisions at pinned instants, without windows.
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 #include "timemodel/HX_messages.h"
 
 #include <gtest/gtest.h>

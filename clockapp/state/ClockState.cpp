@@ -1,6 +1,8 @@
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/AlarmFiring.h"
+#include "clockapp/state/ListFiles.h"
+#include "platform/media/HostZone.h"
 #include "platform/qt/TextFold.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
@@ -238,6 +240,72 @@ void TClockState::LoadRegTimeInfo() {
         LocalClock.Location.Rule.None();
     }
     if (local.tm_zone) LocalZoneName = local.tm_zone;
+}
+
+double TClockState::HostOffsetNow() {
+    return std::round((Now() - NowUTC()) * 1440.0) / 60.0;
+}
+
+bool TClockState::ReloadHostZone() {
+    const THostZone z = ReadHostZone();
+    const double offset = HostOffsetNow();
+    LocalZoneName = z.Ok && !z.Name.empty() ? z.Name : "Unknown Local Location";
+    LocalClock.Location.StdOffset = offset;
+    LocalClock.Location.HostOffset = offset;
+    FHostOffset = offset;
+    HomeZone = z.Ok ? ReadHomeZone(NowUTC()) : THomeZone();
+    if (!z.Ok) {
+        LocalClock.Location.Rule.None();
+        return false;
+    }
+    UpdateLocalOffsets();
+    return true;
+}
+
+void TClockState::UpdateLocalOffsets() {
+    TTimeLocation& home = LocalClock.Location;
+    if (OverrideLocalOffset) {
+        // The user's offset stands for the computer's, all year round.
+        home.StdOffset = LocalOffsetOverride;
+        home.HostOffset = home.StdOffset;
+        home.Rule.None();
+    } else {
+        if (FHostOffset) home.HostOffset = *FHostOffset;
+        LocalOffsetOverride = home.HostOffset;
+        // The home place follows the zone, so what is set at home for the
+        // other side of a clock change happens at the wall time typed; the
+        // home clock itself tells the computer's time from the host offset.
+        if (HomeZone.Ok) {
+            SetHomeRule(home, HomeZone);
+        } else {
+            home.StdOffset = home.HostOffset;
+            home.Rule.None();
+        }
+    }
+    FollowHostOffset();
+    UpdateAlarmOffsets();
+    UpdateEventOffsets();
+}
+
+// Only the computer's offset is set; the place a clock keeps is never
+// written from here (a Local clock tells the computer's time from this
+// offset by itself).
+void TClockState::FollowHostOffset() {
+    for (auto& c : Clocks)
+        c->Location.HostOffset = LocalClock.Location.HostOffset;
+}
+
+void TClockState::UpdateAlarmOffsets() {
+    SetAlarmHostOffsets(Alarms, LocalClock.Location.HostOffset);
+}
+
+void TClockState::UpdateEventOffsets() {
+    SetEventHostOffsets(TemperalEvents, LocalClock.Location.HostOffset);
+}
+
+int TClockState::TitleClock() {
+    if (HintClock < 0 || HintClock >= int(Clocks.size())) HintClock = -1;
+    return HintClock;
 }
 
 void TClockState::TakeEarlierHomePlaces() {

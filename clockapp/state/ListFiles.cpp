@@ -1,4 +1,4 @@
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ListFiles.h"
 
 #include "platform/rtl/KeptCopy.h"
 #include "platform/rtl/SysUtils.h"

@@ -1,6 +1,6 @@
 // The preferences through the suite's key store files.
-#include "clockapp/ClockState.h"
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 
 #include <cmath>
 #include <cstring>

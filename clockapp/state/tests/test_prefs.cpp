@@ -1,4 +1,4 @@
-#include "clockapp/ClockState.h"
+#include "clockapp/state/ClockState.h"
 
 #include "timemodel/HXString.h"
 

@@ -1,4 +1,4 @@
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/PrefsStore.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "clockapp/AlarmFiring.h"
+#include "clockapp/state/AlarmFiring.h"
 
 #include "timemodel/HX_messages.h"
 

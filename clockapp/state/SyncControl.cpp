@@ -1,4 +1,4 @@
-#include "clockapp/SyncControl.h"
+#include "clockapp/state/SyncControl.h"
 
 #include "timemodel/HX_messages.h"
 

@@ -1,4 +1,4 @@
-#include "clockapp/RegistryPrefsStore.h"
+#include "clockapp/state/RegistryPrefsStore.h"
 
 #include "platform/keystore/Registry.h"
 

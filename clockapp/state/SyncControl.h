@@ -3,7 +3,7 @@
 // tickmatch and hxlinkhold. The window supplies the effects through the hooks.
 #pragma once
 
-#include "clockapp/ClockPrefs.h"
+#include "clockapp/state/ClockPrefs.h"
 
 #include <string>
 #include <vector>

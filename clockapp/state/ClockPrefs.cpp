@@ -1,4 +1,4 @@
-#include "clockapp/ClockPrefs.h"
+#include "clockapp/state/ClockPrefs.h"
 
 #include <climits>
 

@@ -3,8 +3,8 @@
 // through the virtual hooks.
 #pragma once
 
-#include "clockapp/ClockPrefs.h"
-#include "clockapp/PrefsStore.h"
+#include "clockapp/state/ClockPrefs.h"
+#include "clockapp/state/PrefsStore.h"
 #include "platform/media/HomePlace.h"
 #include "timemodel/Alarm.h"
 #include "timemodel/HXClock.h"
@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -81,6 +82,25 @@ public:
     // fixed offset, rule unknown) follow the home rule from now on.
     void TakeEarlierHomePlaces();
 
+    // The computer's offset now (hours east), as the clock source tells it.
+    static double HostOffsetNow();
+    // The host's zone read again (the start, 02:10, a change of the host's
+    // offset or of the system time): the zone's name, the computer's offset,
+    // the home rule, and every clock, alarm and Dayloom item after them.
+    // False when the zone could not be read: the home clock then keeps the
+    // computer's offset without a rule.
+    bool ReloadHostZone();
+    // The home clock's offsets from the override or the last reading, and
+    // every clock, alarm and Dayloom item following the computer's offset.
+    void UpdateLocalOffsets();
+    // Every clock converts with the host's offset; a Local clock carries it.
+    void FollowHostOffset();
+    void UpdateAlarmOffsets();
+    void UpdateEventOffsets();
+    // The clock the title and the tray name, or -1; one that is no longer in
+    // the list is forgotten.
+    int TitleClock();
+
     // The lists the window owns, in file order.
     std::vector<std::unique_ptr<THXClock>> Clocks;
     std::vector<std::unique_ptr<TAlarm>> Alarms;
@@ -99,6 +119,10 @@ public:
     bool ReadOnly = false;
     bool StartMinimizedPending = false;
     int CurrentClock = 0;
+    // The clock the location manager's clock editor edits; follows inserts,
+    // deletes, moves and sorts like the title clock, -1 when it was deleted.
+    int EditedClock = -1;
+    double StartTime = 0; // when the program started (local)
 
     // Names of the values that LoadPrefs found unusable and left at their
     // defaults (wrong type, out of range); for tests and diagnostics.
@@ -155,6 +179,7 @@ private:
     bool OpenList(THXLineReader& in, const std::string& baseName, int missingCode);
     void CheckListWritable(const std::string& baseName) const;
     std::set<std::string> UnreadLists; // there at load, but not readable
+    std::optional<double> FHostOffset; // the computer's offset at the last zone reading
     // Each list file as last read or written: a save never replaces what
     // another program put there meanwhile without asking.
     std::map<std::string, TFileStamp> ListStamps;

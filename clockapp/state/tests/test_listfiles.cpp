@@ -1,5 +1,5 @@
-#include "clockapp/ClockState.h"
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/ListFiles.h"
 
 #include <cstring>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // What is written is read back whole: the record check that every editor asks
 // before it stores, against the writers and a fresh start's loaders; and the
 // copies a damaged start keeps.
-#include "clockapp/ClockState.h"
-#include "clockapp/ListFiles.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/ListFiles.h"
 #include "platform/keystore/RegFile.h"
 #include "platform/rtl/AtomicFile.h"
 #include "timemodel/DSTRuleFile.h"
