@@ -90,10 +90,10 @@ void TF_AlarmMessage::Centre() {
 }
 
 void TF_AlarmMessage::Play() {
-    // A sound that cannot be played reports nothing.
     try {
         ClockDisplayOf(W).Sound().Play(SoundFileName);
     } catch (...) {
+        // A sound that cannot be played reports nothing.
     }
 }
 
@@ -147,6 +147,7 @@ void TF_AlarmMessage::sbLaunchClick() {
     try {
         started = LaunchFileOrProgram(ui->l_Description->text().toStdString());
     } catch (...) {
+        // A launch that throws is one that failed: told just below.
     }
     if (!started) THXMessageBoxes::ShowErrorCode(65);
 }

@@ -617,7 +617,7 @@ void TClockDisplay::ChangeZone(int tag) {
     try {
         if (ITimeZoneManager* m = W.TimeZoneManager()) {
             const THXClock& clock = *W.Clocks[size_t(tag)];
-            m->ConfigureClock(clock, clock.ClockType == 1, tag, tag == W.ChimeClock,
+            m->ConfigureClock(clock, clock.ClockType == ctLocal, tag, tag == W.ChimeClock,
                               tag == W.HintClock);
         }
         W.ShowTimeZoneManager();

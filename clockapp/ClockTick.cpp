@@ -28,7 +28,7 @@ TTitleTexts ComposeTitleTexts(const std::vector<std::unique_ptr<THXClock>>& cloc
         const THXClock& c = *clocks[size_t(hintClock)];
         auto build = [&](const std::string& dateFmt, const std::string& timeFmt, bool name,
                          bool location) {
-            std::string r = c.ClockType <= 1
+            std::string r = c.ClockType <= ctLocal
                                 ? FormatDateTime(dateFmt + " " + timeFmt, c.CurrentDateTime())
                                 : c.DisplayTime();
             if (name) r += " " + c.TitleString();

@@ -39,6 +39,7 @@ bool TF_clocks::ActivateTimeZoneManager() {
         try {
             LoadStandardLocations();
         } catch (...) {
+            // The manager opens all the same and tells of a missing list itself.
         }
     }
     CreateTimeZoneManager();

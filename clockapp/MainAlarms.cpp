@@ -34,13 +34,13 @@ void TF_clocks::CheckSoundAlarms() {
         void Broadcast(unsigned msg) override { BroadcastHXMessage(msg); }
         void SyncTime() override { W.SyncTime(); }
         void Launch(const std::string& text) override {
-            // A program that does not start reports nothing.
             try {
                 if (W.AlarmLauncher)
                     W.AlarmLauncher(text);
                 else
                     LaunchFileOrProgram(text);
             } catch (...) {
+                // A program that does not start reports nothing.
             }
         }
         void WriteAlarms() override {
@@ -77,6 +77,7 @@ void TF_clocks::SoundAlarm(int index, const std::string& soundFile) {
             try {
                 snooze = message->SnoozeDuration();
             } catch (...) {
+                // No snooze that reads: the alarm is answered without one.
             }
             AnswerAlarm(id, result == kAlarmAcknowledged, snooze);
         });

@@ -78,6 +78,7 @@ void TF_clocks::HandleHXMessage(unsigned msg) {
     } catch (const std::exception& e) {
         SetStatusText(QString::fromStdString(e.what()));
     } catch (...) {
+        // Only a std::exception carries a text to show; the message is handled either way.
     }
 }
 

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
@@ -230,6 +229,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         try {
             LoadPrefs();
         } catch (...) {
+            // Read twice and still failing: the defaults set above stand.
         }
     }
     // Settings read only in part: told once, the file as it was is kept.
@@ -269,6 +269,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
         try {
             step();
         } catch (...) {
+            // Each step tells its own errors; one that fails must not keep the others from running.
         }
     };
     // Saves killed before they finished leave their temporaries behind; a
@@ -336,7 +337,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
             // the tray show it: the user's own time from the first start.
             for (size_t i = 0; i < Clocks.size(); ++i) {
                 THXClock& c = *Clocks[i];
-                if (c.ClockType != 1) continue;
+                if (c.ClockType != ctLocal) continue;
                 c.Location.Copy(home);
                 if (HintClock < 0 || HintClock >= int(Clocks.size())) HintClock = int(i);
                 break;
@@ -344,6 +345,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
             TF_Welcome welcome(this);
             welcome.exec();
         } catch (...) {
+            // The welcome is a courtesy: the first start goes on without it.
         }
         FirstRun = false;
     }
@@ -373,6 +375,7 @@ void TF_clocks::FormCreate(const std::string& defaultDataDir,
             move(framePos);
         }
     } catch (...) {
+        // The first tick shows the time all the same; the start must go on.
     }
     if (FSplash) FSplash->WMCloseSplash();
     if (SetTimeAtStartup && !ui->smiSuspendSync->isChecked()) AutoSyncTime();
@@ -653,6 +656,7 @@ void TF_clocks::pClocksResize() {
     try {
         ClockDisplayOf(*this).RefreshClockObjects(false, false);
     } catch (...) {
+        // A resize must not throw into the event loop; the next tick lays the clocks out again.
     }
     FInClocksResize = false;
 }
@@ -697,6 +701,7 @@ void TF_clocks::miHideTitlebarClick() {
     try {
         ClockDisplayOf(*this).UpdateClockDisplays(true);
     } catch (...) {
+        // A move must not throw into the event loop; the next tick shows the clocks again.
     }
 }
 
@@ -754,8 +759,9 @@ void TF_clocks::miSortByZoneClick() {
 
 void TF_clocks::smiClockTypeClick(QAction* item) {
     const int tag = item->property("Tag").toInt();
-    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < 0 || tag > 8) return;
-    Clocks[size_t(CurrentClock)]->ClockType = uint8_t(tag);
+    if (CurrentClock < 0 || CurrentClock >= int(Clocks.size()) || tag < ctLocation || tag > ctLMST)
+        return;
+    Clocks[size_t(CurrentClock)]->ClockType = ClockTypeOf(tag);
     // A clock turned to the computer's time shows it now, with the offset
     // the computer has now, not at the next reading of the host zone.
     UpdateLocalOffsets();
@@ -791,6 +797,7 @@ void TF_clocks::miMapClick() {
     try {
         ShowMapWindow();
     } catch (...) {
+        // A map that cannot be shown leaves the main window as it was.
     }
 }
 
@@ -857,6 +864,7 @@ void TF_clocks::WMConnectionState() {
     try {
         LoadRegTimeInfo();
     } catch (...) {
+        // The host offset known so far stays until the next time change reads it again.
     }
     ApplyConnectionType();
 }

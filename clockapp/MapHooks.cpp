@@ -36,6 +36,7 @@ void TF_clocks::ShowOnMap(const TTimeLocation& location) {
     try {
         ShowMapWindow();
     } catch (...) {
+        // A map that cannot be shown leaves the main window as it was.
     }
 }
 

@@ -731,6 +731,7 @@ void TF_clocks::sb_PrefsClick() {
                 ClockDisplayOf(*this).TickClock().ResetCountdown(AutoSyncDuration);
             }
         } catch (...) {
+            // The dialog tells its own errors; the tray and menu are given back below.
         }
         last = dialog.LastLinkholdAction;
     }

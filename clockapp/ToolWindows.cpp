@@ -89,6 +89,7 @@ void TF_clocks::OpenToolWindow(TToolWindow which) {
     } catch (const std::exception& e) {
         if (rule.CreateFailMessage < 0) THXMessageBoxes::ShowError(e.what());
     } catch (...) {
+        // Not a std::exception: no text of its own; the window's message below tells of it.
     }
     if (!window) {
         if (rule.CreateFailMessage >= 0) THXMessageBoxes::ShowErrorCode(rule.CreateFailMessage);
@@ -164,5 +165,5 @@ void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
 void TF_clocks::sb_AstroClick() {
     if (!FAstronomyFactory || CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     const THXClock& clock = *Clocks[size_t(CurrentClock)];
-    OpenAstronomyWindow(FAstronomyFactory, this, clock.TimeLocation(), clock.ClockType == 1);
+    OpenAstronomyWindow(FAstronomyFactory, this, clock.TimeLocation(), clock.ClockType == ctLocal);
 }

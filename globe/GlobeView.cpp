@@ -66,6 +66,7 @@ void TGlobeView::RedrawLayers() {
                 try {
                     Rebuild();
                 } catch (...) {
+                    // The event loop must not see an exception; the paint shows what was built.
                 }
                 viewport()->update();
             });
@@ -108,6 +109,7 @@ void TGlobeView::SetScaleFactor(extended v) {
         if (ScaleFactor() != old && OnZoomed)
             OnZoomed();
     } catch (...) {
+        // A scale the model refuses leaves the one it had.
     }
     UpdateScrollBars();
 }
@@ -144,6 +146,7 @@ void TGlobeView::ZoomToRect(int32_t x, int32_t y, int32_t w, int32_t h) {
                 OnZoomed();
         }
     } catch (...) {
+        // A zoom the model refuses leaves the view as it was.
     }
     UpdateScrollBars();
     RedrawLayers();
@@ -275,6 +278,7 @@ void TGlobeView::OnBarAction(int bar, int action) {
             bar == 0 ? PanGlobe(Clamp32(d), 0) : PanGlobe(0, Clamp32(d));
         sb->setSliderPosition(BarPos[bar]);
     } catch (...) {
+        // A pan that fails leaves the view where it was; the bar is set back to it.
     }
 }
 
@@ -337,6 +341,7 @@ void TGlobeView::paintEvent(QPaintEvent*) {
         if (!InRebuild)
             Rebuild();
     } catch (...) {
+        // A paint must not throw; what was not built is built at the next paint.
     }
     {
         // The picture is in device pixels: drawn over the window's logical
@@ -371,6 +376,7 @@ void TGlobeView::paintEvent(QPaintEvent*) {
         if (OnPaint)
             OnPaint();
     } catch (...) {
+        // The owner's paint handler: its failure must not reach the paint.
     }
 }
 
@@ -393,6 +399,7 @@ void TGlobeView::resizeEvent(QResizeEvent* e) {
     try {
         FitCanvas();
     } catch (...) {
+        // A canvas that cannot be fitted keeps its size until the next resize.
     }
 }
 
@@ -455,6 +462,7 @@ void TGlobeView::mousePressEvent(QMouseEvent* e) {
             }
         }
     } catch (...) {
+        // A mouse handler must not throw into the event loop; the gesture is lost.
     }
 }
 
@@ -470,6 +478,7 @@ void TGlobeView::mouseDoubleClickEvent(QMouseEvent* e) {
             if (TGlobeObject* o = ObjectAtXY(pos.x(), pos.y()))
                 o->SetSelected(!o->Selected());
     } catch (...) {
+        // A mouse handler must not throw into the event loop; the gesture is lost.
     }
 }
 
@@ -501,6 +510,7 @@ void TGlobeView::mouseMoveEvent(QMouseEvent* e) {
         if (OnMouseMove)
             OnMouseMove(e->modifiers(), pos.x(), pos.y());
     } catch (...) {
+        // A mouse handler must not throw into the event loop; the gesture is lost.
     }
 }
 
@@ -529,6 +539,7 @@ void TGlobeView::mouseReleaseEvent(QMouseEvent* e) {
         if (OnMouseUp)
             OnMouseUp(e->button(), e->modifiers(), pos.x(), pos.y());
     } catch (...) {
+        // A mouse handler must not throw into the event loop; the gesture is lost.
     }
 }
 
@@ -622,6 +633,7 @@ void TGlobeView::RenderToPrinter(QPrinter& printer, int x, int y, int height, in
         RenderLayersPass();
         RenderAnimatedLayers();
     } catch (...) {
+        // A page that fails prints what was drawn; the view is restored below.
     }
     GlobeCanvas.EndOffscreen();
     SetCanvasSize(w, h, std::max(1, static_cast<int>(std::lround(ScreenPPI * Ratio))), false);

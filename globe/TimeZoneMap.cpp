@@ -126,6 +126,7 @@ void TFTimeZoneMap::Guard(const std::function<void()>& f) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "horolux map: %s\n", e.what());
     } catch (...) {
+        std::fprintf(stderr, "horolux map: unknown error\n");
     }
 }
 

@@ -18,11 +18,11 @@ bool AnyConnected(const std::vector<TRASConnection>& links) {
                        [](const TRASConnection& c) { return c.Connected; });
 }
 
-// A step that fails must not keep the program from its others.
 template <class F> void Quietly(F step) {
     try {
         step();
     } catch (...) {
+        // A step that fails must not keep the program from its others.
     }
 }
 

@@ -38,7 +38,7 @@ void TFTimeZoneManager::ConfigureClock(const THXClock& clock, bool isLocal, int 
         ShowPending = false;
         ShowCurrentLocation();
     }
-    ui->cbClockFormat->setCurrentIndex(std::min<int>(clock.ClockType, 8));
+    ui->cbClockFormat->setCurrentIndex(std::min<int>(clock.ClockType, ctLMST));
     ui->cbClockDisplayFormat->setCurrentIndex(clock.Analog ? 0 : 1);
     ui->cbClockTimeFormat->setEditText(Q(clock.TimeFormat));
     ProposedClockFormatChange();
@@ -87,7 +87,7 @@ void TFTimeZoneManager::cbCurrentClockChange() {
     const int index = ui->cbCurrentClock->currentIndex();
     if (index < 0 || index >= int(W.Clocks.size())) return SelectClockIndex();
     const THXClock& listed = *W.Clocks[size_t(index)];
-    const bool local = listed.ClockType == 1;
+    const bool local = listed.ClockType == ctLocal;
     // ConfigureClock shows the clock's place (the window is open): once, so
     // an unlisted place says so once.
     // The listed clock itself, with the place it keeps: Set Clock must not
@@ -109,8 +109,8 @@ void TFTimeZoneManager::ProposedClockFormatChange() {
     ui->lClockDateFormat->setEnabled(date);
     ui->cbClockDateFormat->setEnabled(date);
     const bool wasLocal = IsLocalClock;
-    if (scratch.ClockType == 1) {
-        if (Clock.ClockType != 1 &&
+    if (scratch.ClockType == ctLocal) {
+        if (Clock.ClockType != ctLocal &&
             THXMessageBoxes::AskYesNo(
                 "You have selected to display a local clock.\n\rWould you like to update the "
                 "current values\n\rwith those of your current local clock?") == mrYes) {
@@ -183,10 +183,10 @@ void TFTimeZoneManager::sbApplyClick() {
     if (index < 0 || index >= int(W.Clocks.size())) return;
     if (!ReadClockFields()) return;
     ClockChanged = false;
-    if (Clock.ClockType == 1) {
-        if (W.Clocks[size_t(index)]->ClockType != 1) {
+    if (Clock.ClockType == ctLocal) {
+        if (W.Clocks[size_t(index)]->ClockType != ctLocal) {
             for (size_t n = 0; n < W.Clocks.size(); ++n) {
-                if (W.Clocks[n]->ClockType != 1) continue;
+                if (W.Clocks[n]->ClockType != ctLocal) continue;
                 const std::string N = std::to_string(n);
                 const std::string question =
                     "Clock " + N + " is already set as the 'Local' clock" + "\n\r" +
@@ -196,9 +196,9 @@ void TFTimeZoneManager::sbApplyClick() {
                     "Selecting 'No' will change the current clock's type to: " + "'Location'" +
                     "\n\r" + "Selecting 'Yes' will make Clock " + N + "'s type 'Location'";
                 if (THXMessageBoxes::AskYesNo(question) == mrYes) {
-                    W.Clocks[n]->ClockType = 0;
+                    W.Clocks[n]->ClockType = ctLocation;
                 } else {
-                    Clock.ClockType = 0;
+                    Clock.ClockType = ctLocation;
                     ui->cbClockFormat->setCurrentIndex(0);
                     ProposedClockFormatChange();
                     break;
@@ -206,11 +206,12 @@ void TFTimeZoneManager::sbApplyClick() {
             }
         }
         // The home record follows only a clock that stayed Local.
-        if (Clock.ClockType == 1) {
+        if (Clock.ClockType == ctLocal) {
             W.LocalClock.Copy(Clock);
             try {
                 W.LoadRegTimeInfo();
             } catch (...) {
+                // The host offset known so far stays until the next time change reads it again.
             }
         }
     }

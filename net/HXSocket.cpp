@@ -107,6 +107,7 @@ public:
         try {
             Owner->DispatchGuarded(se->Msg);
         } catch (...) {
+            // DispatchGuarded gave the error to OnBgException; nothing more escapes.
         }
         --Depth;
         return true;
@@ -230,11 +231,13 @@ TCustomHXSocket::~TCustomHXSocket() {
     try {
         CancelDnsLookup();
     } catch (...) {
+        // A destructor must not throw: the socket goes either way.
     }
     if (FState != wsClosed) {
         try {
             TCustomHXSocket::InternalClose(true, 0);
         } catch (...) {
+            // A destructor must not throw: the socket goes either way.
         }
     }
     if (FHSocket >= 0) { // a handle left in state closed by a failed step
@@ -466,12 +469,14 @@ void TCustomHXSocket::HandleBgException(Exception& e) {
         try {
             OnBgException(this, e, canClose);
         } catch (...) {
+            // The owner's handler failed on an error being handled; the abort still runs.
         }
     }
     if (!*life || !canClose) return;
     try {
         Abort();
     } catch (...) {
+        // The last resort for a background error: there is no one left to tell.
     }
 }
 
@@ -1105,6 +1110,7 @@ void TCustomHXSocket::InternalClose(bool shutdown, uint16_t error) {
             try {
                 ResetToDefaults();
             } catch (...) {
+                // Closed either way: a reset that fails must not make the close fail.
             }
         }
         return;
@@ -1142,6 +1148,7 @@ void TCustomHXSocket::InternalClose(bool shutdown, uint16_t error) {
     try {
         ResetToDefaults();
     } catch (...) {
+        // Closed either way: a reset that fails must not make the close fail.
     }
 }
 

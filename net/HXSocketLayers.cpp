@@ -150,10 +150,9 @@ void TCustomSocksHXSocket::HandleSessionConnected(uint16_t error) {
             } else {
                 FSocksMethod = SocksAuthentication == socksAuthenticateUsercode ? 2 : 0;
                 const uint8_t greeting[3] = {5, 1, FSocksMethod};
-                try {
-                    Send(greeting, 3);
-                } catch (Exception&) {
-                }
+                // A greeting that cannot be sent goes to the background
+                // error handling, which aborts: the owner hears the close.
+                Send(greeting, 3);
             }
             return;
         }
@@ -207,6 +206,8 @@ void TCustomSocksHXSocket::SocksDoConnect() {
     try {
         SendStr(req);
     } catch (Exception&) {
+        // Not this step's to tell: a reset has closed the session, and any other
+        // failure went to OnError where one is set.
     }
 }
 
@@ -224,6 +225,8 @@ void TCustomSocksHXSocket::SocksDoAuthenticate() {
     try {
         SendStr(req);
     } catch (Exception&) {
+        // Not this step's to tell: a reset has closed the session, and any other
+        // failure went to OnError where one is set.
     }
 }
 

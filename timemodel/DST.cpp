@@ -163,6 +163,7 @@ void TDSTEvent::ReadDataString(const std::string& text) {
             const std::string time = GetField(text, '.', 5);
             if (!time.empty()) Time = ParseTimeOfDay(time);
         } catch (const EConvertError&) {
+            // A time that does not read keeps the blank record's.
         }
         return;
     }

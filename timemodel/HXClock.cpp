@@ -26,18 +26,18 @@ THXClock::THXClock() {
 }
 
 TDateTime THXClock::CurrentDateTime() const {
-    return ClockType == 1 ? Location.UTC() + Location.HostOffset / 24.0
+    return ClockType == ctLocal ? Location.UTC() + Location.HostOffset / 24.0
                           : Location.CurrentDateTime();
 }
 
 TDateTime THXClock::StandardDateTime() const {
-    return ClockType == 1 ? Location.UTC() + Location.HostOffset / 24.0
+    return ClockType == ctLocal ? Location.UTC() + Location.HostOffset / 24.0
                           : Location.StandardDateTime();
 }
 
 TTimeLocation THXClock::TimeLocation() const {
     TTimeLocation shown = Location;
-    if (ClockType == 1) {
+    if (ClockType == ctLocal) {
         shown.StdOffset = Location.HostOffset;
         shown.Rule.None();
     }
@@ -46,13 +46,13 @@ TTimeLocation THXClock::TimeLocation() const {
 
 TDateTime THXClock::ClockDateTime() const {
     switch (ClockType) {
-    case 2:
-    case 3:
-    case 4:
+    case ctUTC:
+    case ctSwatchBeat:
+    case ctUniversal:
         return UTC();
-    case 7:
+    case ctGMST:
         return Location.GMST();
-    case 8:
+    case ctLMST:
         return Location.LMST();
     default:
         return CurrentDateTime();
@@ -73,10 +73,10 @@ void THXClock::Copy(const THXClock& source) {
 
 void THXClock::AssignTimeFormats(std::vector<std::string>& list) const {
     list.clear();
-    if (ClockType <= 2)
+    if (ClockType <= ctUTC)
         list = {"HH:MM:SS", "HH:MM", "h:mm:ss am/pm", "h:mm am/pm", "h:mm:ss a/p", "h:mm a/p",
                 "H:MM:SS",  "H:MM",  "h:mm:ss",       "h:mm",       "H.M.S",       "h.m.s"};
-    else if (ClockType == 4)
+    else if (ClockType == ctUniversal)
         list = {"U", "u", "W", "w", "D", "d", "V", "v", "T", "t"};
 }
 
@@ -86,22 +86,22 @@ bool THXClock::AnalogClockType() const {
 
 std::string THXClock::TitleString() const {
     switch (ClockType) {
-    case 0:
-    case 1:
+    case ctLocation:
+    case ctLocal:
         return Location.Name;
-    case 2:
+    case ctUTC:
         return "UTC";
-    case 3:
+    case ctSwatchBeat:
         return "Swatch Beat";
-    case 4:
+    case ctUniversal:
         return "Universal Time";
-    case 5:
+    case ctJulian:
         return "JD";
-    case 6:
+    case ctMetric:
         return "Metric Time";
-    case 7:
+    case ctGMST:
         return "GMST";
-    case 8:
+    case ctLMST:
         return "LMST";
     default:
         return {};
@@ -110,23 +110,23 @@ std::string THXClock::TitleString() const {
 
 std::string THXClock::HintString() const {
     switch (ClockType) {
-    case 0:
+    case ctLocation:
         return "Time at the specified location";
-    case 1:
+    case ctLocal:
         return "Local Time";
-    case 2:
+    case ctUTC:
         return "Universal Coordinated Time aka GMT";
-    case 3:
+    case ctSwatchBeat:
         return "Swatch Internet Time: 1000 beats a day (see the user guide for more)";
-    case 4:
+    case ctUniversal:
         return "Universal Time: day of the year and millidays (see the user guide for more)";
-    case 5:
+    case ctJulian:
         return "Julian Date";
-    case 6:
+    case ctMetric:
         return "Metric Time";
-    case 7:
+    case ctGMST:
         return "Greenwich Mean Sidreal Time";
-    case 8:
+    case ctLMST:
         return "Local Mean Sidreal Time";
     default:
         return {};
@@ -135,15 +135,16 @@ std::string THXClock::HintString() const {
 
 std::string THXClock::TitleHintString() const {
     const auto withOffset = [this] {
-        const double offset = ClockType == 1 ? Location.HostOffset : Location.CurrentUTCOffset();
+        const double offset =
+            ClockType == ctLocal ? Location.HostOffset : Location.CurrentUTCOffset();
         return Location.LocationString() + " {" + FloatToStr(offset) + "}  <click to change>";
     };
     switch (ClockType) {
-    case 0:
+    case ctLocation:
         return withOffset();
-    case 1:
+    case ctLocal:
         return "Local: " + withOffset();
-    case 8:
+    case ctLMST:
         return "LMST: " + Location.LocationString();
     default:
         return HintString();
@@ -152,22 +153,22 @@ std::string THXClock::TitleHintString() const {
 
 std::string THXClock::DisplayTime() const {
     switch (ClockType) {
-    case 1:
+    case ctLocal:
         return FormatDateTime(TimeFormat, StandardDateTime());
-    case 2:
+    case ctUTC:
         return FormatDateTime(TimeFormat, UTC());
-    case 3:
+    case ctSwatchBeat:
         return "@" + IntToStr(Location.SwatchBeats());
-    case 4:
+    case ctUniversal:
         // The editor offers only the ten letters; a clock without one shows the first.
         return Location.UdtString(TimeFormat.empty() ? 'U' : TimeFormat[0]);
-    case 5:
+    case ctJulian:
         return FloatToStrF(Location.JulianDate(), TFloatFormat::ffFixed, 15, 5);
-    case 6:
+    case ctMetric:
         return FloatToStrF(Location.MetricTime(), TFloatFormat::ffFixed, 15, 5);
-    case 7:
+    case ctGMST:
         return FormatDateTime("HH:MM:SS", Location.GMST());
-    case 8:
+    case ctLMST:
         return FormatDateTime("HH:MM:SS", Location.LMST());
     default:
         return FormatDateTime(TimeFormat, CurrentDateTime());
@@ -176,14 +177,14 @@ std::string THXClock::DisplayTime() const {
 
 std::string THXClock::DisplayDate() const {
     switch (ClockType) {
-    case 2:
+    case ctUTC:
         return FormatDateTime(DateFormat, UTC());
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
+    case ctSwatchBeat:
+    case ctUniversal:
+    case ctJulian:
+    case ctMetric:
+    case ctGMST:
+    case ctLMST:
         return {};
     default:
         return FormatDateTime(DateFormat, CurrentDateTime());
@@ -195,14 +196,14 @@ std::string THXClock::DisplayString() const {
 }
 
 std::string THXClock::ClockTypeString() const {
-    return ClockType <= 8 ? Keywords[ClockType] : "";
+    return ClockType <= ctLMST ? Keywords[ClockType] : "";
 }
 
 void THXClock::SetClockTypeString(const std::string& keyword) {
-    ClockType = 0;
-    for (int t = 0; t <= 8; ++t)
-        if (keyword == Keywords[t]) ClockType = uint8_t(t);
-    if (keyword == "Universial") ClockType = 4;
+    ClockType = ctLocation;
+    for (int t = ctLocation; t <= ctLMST; ++t)
+        if (keyword == Keywords[t]) ClockType = ClockTypeOf(t);
+    if (keyword == "Universial") ClockType = ctUniversal;
 }
 
 std::string THXClock::DataString(char separator) const {

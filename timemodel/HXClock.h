@@ -11,14 +11,31 @@
 #include <string>
 #include <vector>
 
+// The time scale a clock shows. The clock record names it by its keyword;
+// the menu items carry it as their Tag.
+enum TClockType : uint8_t {
+    ctLocation = 0,
+    ctLocal = 1, // the computer's time
+    ctUTC = 2,
+    ctSwatchBeat = 3,
+    ctUniversal = 4,
+    ctJulian = 5,
+    ctMetric = 6,
+    ctGMST = 7,
+    ctLMST = 8,
+};
+
+// The type a stored number stands for; one beyond ctLMST keeps its value
+// and shows its time like a Location clock.
+constexpr TClockType ClockTypeOf(int stored) { return TClockType(uint8_t(stored)); }
+
 class THXClock {
 public:
     THXClock();
 
     TTimeLocation Location;
-    // 0 Location, 1 Local, 2 UTC, 3 SwatchBeat, 4 Universal, 5 Julian,
-    // 6 Metric, 7 GMST, 8 LMST.
-    uint8_t ClockType = 0;
+    uint8_t ClockType = ctLocation; // a TClockType
+
     std::string TimeFormat = "HH:MM:SS"; // type 4: its first letter picks the form
     std::string DateFormat = "MMM DD";
     bool Analog = false;
@@ -45,7 +62,7 @@ public:
     std::string TitleString() const;
     std::string HintString() const;
     std::string TitleHintString() const;
-    bool DateApplicable() const { return ClockType <= 2; }
+    bool DateApplicable() const { return ClockType <= ctUTC; }
     std::string DisplayString() const;
     std::string DisplayTime() const;
     std::string DisplayDate() const;

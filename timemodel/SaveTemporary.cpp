@@ -1,6 +1,7 @@
 #include "timemodel/SaveTemporary.h"
 
 #include "platform/rtl/AtomicFile.h"
+#include "platform/rtl/RetryOnEintr.h"
 #include "timemodel/DSTRuleFile.h"
 
 #include <cerrno>
@@ -43,8 +44,7 @@ bool ReadStampedFile(const std::string& path, std::string& text, TFileStamp& sta
     if (fd < 0) return false;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = RetryOnEintr([&] { return ::read(fd, buffer, sizeof buffer); });
         if (n < 0) {
             const int e = errno;
             ::close(fd);

@@ -1,5 +1,6 @@
 #include "tools/SyncLog.h"
 
+#include "platform/rtl/RetryOnEintr.h"
 #include "platform/rtl/StoredLines.h"
 #include "timemodel/HXString.h"
 
@@ -327,8 +328,8 @@ bool TSyncLogReader::Step(size_t maxBytes) {
     ++FSteps;
     char buf[64 * 1024];
     while (maxBytes > 0) {
-        const ssize_t n = ::pread(FFd, buf, std::min(sizeof buf, maxBytes), off_t(FPos));
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = RetryOnEintr(
+            [&] { return ::pread(FFd, buf, std::min(sizeof buf, maxBytes), off_t(FPos)); });
         if (n < 0) {
             // After a failed read nothing read before can be trusted.
             FStartOver = true;
@@ -464,8 +465,8 @@ bool TSyncLogReader::CheckStep(size_t maxBytes) {
     char buf[64 * 1024];
     while (same && FCheck.Pos < FCheck.End && maxBytes > 0) {
         const size_t want = size_t(std::min<uint64_t>({sizeof buf, maxBytes, FCheck.End - FCheck.Pos}));
-        const ssize_t n = ::pread(FCheck.Fd, buf, want, off_t(FCheck.Pos));
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n =
+            RetryOnEintr([&] { return ::pread(FCheck.Fd, buf, want, off_t(FCheck.Pos)); });
         if (n <= 0) {
             same = false;
             break;

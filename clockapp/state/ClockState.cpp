@@ -4,6 +4,7 @@
 #include "clockapp/state/ListFiles.h"
 #include "platform/media/HostZone.h"
 #include "platform/qt/TextFold.h"
+#include "platform/rtl/AtomicFile.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"
 #include "timemodel/SaveTemporary.h"
@@ -212,7 +213,7 @@ void TClockState::ReadHomeClockRecord(const std::string& text) {
 
 void TClockState::CreateHomeClock() {
     LocalClock = THXClock();
-    LocalClock.ClockType = 1;
+    LocalClock.ClockType = ctLocal;
     LocalClock.TimeFormat = "HH:MM:SS";
     LocalClock.DateFormat = "MMMM dd, YYYY";
     LocalClock.Analog = false;
@@ -417,6 +418,7 @@ void TClockState::ReadLegacyClocks() {
         try {
             loc.Rule.ReadDataString(std::to_string(rule));
         } catch (...) {
+            // An unknown rule code leaves the place without a rule.
         }
         loc.Latitude = StoredDouble(Store.GetValue(lm, kClockDataKey, "Latitude" + n)).value_or(0);
         loc.Longitude =
@@ -451,6 +453,7 @@ void TClockState::ReportMissingList(const std::string& baseName, int code) {
                             [](std::string&) { return false; });
             created = true;
         } catch (...) {
+            // None could be made: the message then does not claim one.
         }
     }
     const std::string claim = ", New file created";
@@ -537,21 +540,22 @@ void TClockState::LoadCLockInfo() {
             if (bad++ == 0) firstError = error;
             continue;
         }
-        if (first && line.find("HXClockData") == std::string::npos) c.ClockType = 1;
-        if (c.ClockType == 1 && !localSeen) {
+        if (first && line.find("HXClockData") == std::string::npos) c.ClockType = ctLocal;
+        if (c.ClockType == ctLocal && !localSeen) {
             LocalClock.Copy(c);
-            LocalClock.ClockType = 1;
+            LocalClock.ClockType = ctLocal;
             try {
                 LoadRegTimeInfo();
             } catch (...) {
+                // The host offset known so far stays until the next time change reads it again.
             }
             // The clock keeps its own place; it tells the computer's time
             // from the host offset alone.
             c.Location.HostOffset = LocalClock.Location.HostOffset;
             if (c.Location.Name.empty()) c.Location.Name = LocalZoneName;
             localSeen = true;
-        } else if (c.ClockType == 1) {
-            c.ClockType = 0;
+        } else if (c.ClockType == ctLocal) {
+            c.ClockType = ctLocation;
         }
     }
     if (bad > 0)
@@ -794,14 +798,11 @@ void TClockState::WriteStandardLocations() {
 // ------------------------------------------------------ location update
 
 bool TClockState::CheckNewLocations() {
-    namespace fs = std::filesystem;
     const std::string downloaded = DataDir + "NEW_hxzones.hxd";
     const std::string waiting = DataDir + "hxzones.new";
     // A move that never overwrites: an older waiting file is offered first.
-    if (FileExists(downloaded) && !FileExists(waiting)) {
-        std::error_code ec;
-        fs::rename(downloaded, waiting, ec);
-    }
+    // One that cannot be moved stays where it is and is offered next time.
+    if (FileExists(downloaded) && !FileExists(waiting)) PutFileInPlace(downloaded, waiting);
     if (!FileExists(waiting)) return false;
     const TAnswer answer = AskYesNoCancel(
         "New Horolux locations were detected.\r\n'Yes' to MERGE with your existing locations "
@@ -825,10 +826,10 @@ bool TClockState::CheckNewLocations() {
             }
             EndProgress();
         } else {
-            std::error_code ec;
             // One rename replaces the list: there is no moment without a list file.
-            fs::rename(waiting, DataDir + "hxzones.hxd", ec);
-            if (ec) throw Exception("Unable to replace hxzones.hxd: " + ec.message());
+            if (!PutFileInPlace(waiting, DataDir + "hxzones.hxd"))
+                throw Exception("Unable to replace hxzones.hxd: " +
+                                std::error_code(errno, std::generic_category()).message());
             LoadStandardLocations();
         }
         RebuildLocationTree();

@@ -2,8 +2,10 @@
 // places for the clocks, alarms and Dayloom items that keep a copy of them.
 #include "clockapp/state/ClockState.h"
 #include "clockapp/state/ListFiles.h"
+#include "platform/rtl/AtomicFile.h"
 
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -79,7 +81,7 @@ void TClockState::LeaveInstalledLocations() {
     // Whole or not at all: a start that ends half-way leaves no cut file.
     const std::string part = DataDir + ".hxzones.new.part";
     fs::copy_file(installed, part, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(part, waiting, ec);
+    if (!ec && !PutFileInPlace(part, waiting)) ec.assign(errno, std::generic_category());
     if (ec) fs::remove(part, ec);
 }
 
@@ -125,7 +127,7 @@ void TClockState::OfferNewRules(const std::vector<TTimeLocation>& incoming) {
     };
     bool clocks = false, alarms = false, events = false;
     for (auto& c : Clocks)
-        if (c->ClockType != 1) { // a Local clock tells the computer's time
+        if (c->ClockType != ctLocal) { // a Local clock tells the computer's time
             const size_t before = changed.size();
             consider(c->Location, "Clock: " + c->Location.Name);
             clocks = clocks || changed.size() > before;

@@ -496,6 +496,7 @@ bool TGlobeLayer::IsVisible() {
             try {
                 LoadFromFile();
             } catch (const EGlobeException&) {
+                // The layer is marked failed and is not read again at every paint.
             }
         }
         RecomputeExtent();
@@ -510,6 +511,7 @@ bool TGlobeLayer::IsVisible() {
             try {
                 LoadFromFile();
             } catch (const EGlobeException&) {
+                // The layer is marked failed and is not read again when it comes into view.
             }
         } else {
             Clear();
@@ -588,6 +590,7 @@ TGlobeObject* TGlobeLayer::ObjectAtXY(int32_t px, int32_t py) {
                 return o;
         }
     } catch (...) {
+        // An object that cannot be tested is no hit.
     }
     return nullptr;
 }

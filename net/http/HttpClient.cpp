@@ -358,6 +358,7 @@ void THttpClient::AbortWith(uint16_t error, const std::string& text) {
         try {
             conn_->CancelDnsLookup();
         } catch (...) {
+            // Aborting anyway: a look-up that cannot be cancelled answers a request already gone.
         }
     }
     closeForRedirect_ = false;

@@ -368,3 +368,29 @@ TEST(SocksConfig, RefusedProxy) {
     ASSERT_TRUE(WaitUntil([&] { return rec.Closed; }));
     EXPECT_EQ(rec.Events, (Events{"SocksConnected 10061", "Connected 10061", "Closed 0"}));
 }
+
+// A greeting the proxy never gets ends the session where the owner hears it,
+// instead of leaving it waiting for a reply that cannot come.
+TEST(Socks5, GreetingThatCannotBeSentEndsTheSession) {
+    TPeer proxy([](TPeerConn& c) { c.WaitEof(60000); });
+    THXSocket s;
+    TRecorder rec;
+    rec.HookSocks(s);
+    s.OnBgException = [&](TCustomHXSocket*, Exception& e, bool&) { rec.Add("Bg " + e.Message); };
+    s.SetSocksServer("127.0.0.1");
+    s.SetSocksPort(proxy.PortText());
+    s.SetAddr(kDestName);
+    s.SetPort("8080");
+    hxws::SocketApi().send = [](int, const void*, int, int) {
+        hxws::WSASetLastError(10055); // no buffer space
+        return -1;
+    };
+    s.Connect();
+    ASSERT_TRUE(WaitUntil([&] { return rec.Closed; }, 60000));
+    hxt::RestoreApi();
+    EXPECT_EQ(rec.Events, (Events{"SocksConnected 0",
+                                  "Bg Error 10055 in function TryToSend failed\r\n" +
+                                      WSocketErrorDesc(10055),
+                                  "Closed 0"}));
+    EXPECT_TRUE(proxy.Finish());
+}

@@ -3,6 +3,7 @@
 #include "platform/rtl/AtomicFile.h"
 
 #include "platform/rtl/KeptCopy.h"
+#include "platform/rtl/RetryOnEintr.h"
 
 #include <bit>
 #include <cctype>
@@ -93,8 +94,7 @@ public:
     explicit TFileLock(const std::string& path) {
         Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (Fd < 0) throw ERegistryException("cannot open " + path + ": " + ErrnoText(errno));
-        while (::flock(Fd, LOCK_EX) != 0) {
-            if (errno == EINTR) continue;
+        if (RetryOnEintr([this] { return ::flock(Fd, LOCK_EX); }) != 0) {
             const int err = errno;
             ::close(Fd);
             throw ERegistryException("cannot lock " + path + ": " + ErrnoText(err));
@@ -213,10 +213,9 @@ bool TRegistry::LoadFile(TRegTree& tree, TSignature& sig, std::string& error) co
     bool ok = ::fstat(fd, &st) == 0;
     char buf[65536];
     while (ok) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = RetryOnEintr([&] { return ::read(fd, buf, sizeof buf); });
         if (n == 0) break;
         if (n < 0) {
-            if (errno == EINTR) continue;
             ok = false;
             break;
         }

@@ -1,4 +1,5 @@
 #include "platform/rtl/AtomicFile.h"
+#include "platform/rtl/RetryOnEintr.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,8 +43,7 @@ int Failing(int fd) {
 
 bool WriteAllTo(int fd, std::string_view data) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = RetryOnEintr([&] { return ::write(fd, data.data(), data.size()); });
         if (n <= 0) {
             if (n == 0) errno = EIO;
             return false;
@@ -95,6 +95,14 @@ bool RemoveStaleTemporary(const std::string& path) {
     return removed;
 }
 
+bool PutFileInPlace(const std::string& temp, const std::string& target) {
+    if (::rename(temp.c_str(), target.c_str()) != 0) return false;
+    // The rename itself lasts only once the directory is on the disk; the
+    // file is already whole, so a failure here loses nothing but that.
+    SyncDirectoryOf(target);
+    return true;
+}
+
 TAtomicWrite FinishAtomicWrite(int fd, const std::string& tmp, const std::string& path,
                                std::string_view text, const std::function<bool()>& mayRename) {
     auto drop = [&](TAtomicWrite result) {
@@ -105,10 +113,7 @@ TAtomicWrite FinishAtomicWrite(int fd, const std::string& tmp, const std::string
     };
     if (!WriteAllTo(fd, text) || ::fsync(fd) != 0) return drop(TAtomicWrite::WriteFailed);
     if (mayRename && !mayRename()) return drop(TAtomicWrite::Refused);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) return drop(TAtomicWrite::RenameFailed);
-    // The rename itself lasts only once the directory is on the disk; the
-    // file is already whole, so a failure here loses nothing but that.
-    SyncDirectoryOf(path);
+    if (!PutFileInPlace(tmp, path)) return drop(TAtomicWrite::RenameFailed);
     return TAtomicWrite::Written;
 }
 
@@ -129,9 +134,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view text, mode_t 
 namespace {
 
 int LockExclusive(int fd) {
-    while (::flock(fd, LOCK_EX) != 0)
-        if (errno != EINTR) return -1;
-    return 0;
+    return RetryOnEintr([fd] { return ::flock(fd, LOCK_EX); });
 }
 
 } // namespace

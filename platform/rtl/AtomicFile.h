@@ -25,6 +25,11 @@ int OpenSaveTemporary(const std::string& path, mode_t mode = 0644);
 // still there.
 bool RemoveStaleTemporary(const std::string& path);
 
+// Puts the whole file temp, written and synced by the caller, in place of
+// target and syncs the directory. False with errno set; both are then as
+// they were.
+bool PutFileInPlace(const std::string& temp, const std::string& target);
+
 enum class TAtomicWrite { Written, WriteFailed, RenameFailed, Refused };
 
 // The common end of every replace: text to the open temporary fd (at tmp),

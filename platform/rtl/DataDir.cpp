@@ -1,6 +1,7 @@
 #include "platform/rtl/DataDir.h"
 
 #include "platform/rtl/AtomicFile.h"
+#include "platform/rtl/RetryOnEintr.h"
 
 #include <cerrno>
 #include <csignal>
@@ -117,8 +118,7 @@ bool CopyWhole(const fs::path& from, const fs::path& to) {
     bool ok = out >= 0;
     char buffer[16384];
     while (ok) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = RetryOnEintr([&] { return ::read(in, buffer, sizeof buffer); });
         if (n <= 0) {
             ok = n == 0;
             break;
@@ -184,9 +184,8 @@ class TSeedingLock {
 public:
     explicit TSeedingLock(const std::string& dir)
         : Fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (Fd >= 0)
-            while (::flock(Fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
+        // A lock refused outright leaves the seeding to go on unguarded.
+        if (Fd >= 0) RetryOnEintr([this] { return ::flock(Fd, LOCK_EX); });
     }
     ~TSeedingLock() {
         if (Fd >= 0) ::close(Fd);
