@@ -1,8 +1,6 @@
 #include "alarms/AlarmMessage.h"
 
-#include "clockapp/ClockDisplay.h"
 #include "clockapp/Launch.h"
-#include "clockapp/MainWindow.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_TF_AlarmMessage.h"
 
@@ -20,8 +18,8 @@ const QColor kSheetColour(255, 244, 200);
 
 } // namespace
 
-TF_AlarmMessage::TF_AlarmMessage(TF_clocks& owner)
-    : QDialog(&owner), W(owner), ui(new Ui::TF_AlarmMessage) {
+TF_AlarmMessage::TF_AlarmMessage(ISoundService& sound, QWidget* owner)
+    : QDialog(owner), Sound(sound), ui(new Ui::TF_AlarmMessage) {
     ui->setupUi(this);
     // Borderless and above every other window.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -92,7 +90,7 @@ void TF_AlarmMessage::Centre() {
 void TF_AlarmMessage::Play() {
     // A sound that cannot be played reports nothing.
     try {
-        ClockDisplayOf(W).Sound().Play(SoundFileName);
+        Sound.PlaySound(SoundFileName);
     } catch (...) {
     }
 }

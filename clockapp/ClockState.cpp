@@ -1,5 +1,6 @@
 #include "clockapp/ClockState.h"
 
+#include "clockapp/AlarmFiring.h"
 #include "clockapp/ListFiles.h"
 #include "platform/qt/TextFold.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -238,6 +239,14 @@ void TClockState::LoadRegTimeInfo() {
         LocalClock.Location.Rule.None();
     }
     if (local.tm_zone) LocalZoneName = local.tm_zone;
+}
+
+void TClockState::UpdateAlarmOffsets() {
+    SetAlarmHostOffsets(Alarms, LocalClock.Location.HostOffset);
+}
+
+void TClockState::UpdateEventOffsets() {
+    SetEventHostOffsets(TemperalEvents, LocalClock.Location.HostOffset);
 }
 
 void TClockState::TakeEarlierHomePlaces() {

@@ -80,6 +80,10 @@ public:
     // Alarms and tracked dates that the earlier release stored at home (a
     // fixed offset, rule unknown) follow the home rule from now on.
     void TakeEarlierHomePlaces();
+    // The tracked dates convert with the home clock's host offset.
+    void UpdateEventOffsets();
+    // The alarms convert with the home clock's host offset.
+    void UpdateAlarmOffsets();
 
     // The lists the window owns, in file order.
     std::vector<std::unique_ptr<THXClock>> Clocks;
@@ -99,6 +103,11 @@ public:
     bool ReadOnly = false;
     bool StartMinimizedPending = false;
     int CurrentClock = 0;
+    // The clock the manager's clock editor edits; follows inserts, deletes,
+    // moves and sorts like the title clock, -1 when it was deleted.
+    int EditedClock = -1;
+    // When this run of the program started.
+    double StartTime = 0;
 
     // Names of the values that LoadPrefs found unusable and left at their
     // defaults (wrong type, out of range); for tests and diagnostics.
@@ -107,14 +116,16 @@ public:
     // Answers of the question dialogs.
     enum class TAnswer { Yes, No, Cancel };
 
-protected:
     // The program's dialogs; the window shows them, headless use answers No.
+    // The windows that work on the state report through them too.
     virtual void ShowError(const std::string& /*text*/) {}
     virtual void ShowInfo(const std::string& /*text*/) {}
     virtual void ShowErrorCode(int /*code*/) {}
     virtual TAnswer AskYesNo(const std::string& /*text*/) { return TAnswer::No; }
     virtual TAnswer AskYesNoCancel(const std::string& /*text*/) { return TAnswer::Cancel; }
     virtual bool ConfirmYes(const std::string& /*text*/) { return false; }
+
+protected:
     // Lets pending window messages run (the window pumps its event loop).
     virtual void ProcessMessages() {}
 

@@ -1,7 +1,8 @@
 #include "locations/TimeZoneManager.h"
 
 #include "clockapp/ListFiles.h"
-#include "clockapp/MainWindow.h"
+#include "clockapp/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "clockapp/SmallWindows.h"
 #include "platform/media/HomePlace.h"
 #include "net/http/UpdateCheckCommands.h"
@@ -100,8 +101,10 @@ QVariant TLocationTreeModel::data(const QModelIndex& index, int role) const {
 
 // ------------------------------------------------------------ creation
 
-TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
-    : QDialog(&main, Qt::Window), W(main), ui(new Ui::FTimeZoneManager) {
+TFTimeZoneManager::TFTimeZoneManager(TClockState& state, IClockEditing& editing,
+                                     IWindowOpener& windows, QWidget* owner)
+    : QDialog(owner, Qt::Window), W(state), Editing(editing), Windows(windows),
+      ui(new Ui::FTimeZoneManager) {
     ui->setupUi(this);
     setObjectName("TFTimeZoneManager");
     FModel = new TLocationTreeModel(this);
@@ -529,10 +532,10 @@ void TFTimeZoneManager::UpdateLocationCommands() {
     ui->sb_DelLoc->setEnabled(valid);
     if (QAction* a = MenuAction("miUpdateLoc")) a->setEnabled(valid);
     if (QAction* a = MenuAction("miDelLoc")) a->setEnabled(valid);
-    const bool map = W.MapWindowAvailable();
+    const bool map = Windows.MapWindowAvailable();
     ui->sb_Map->setEnabled(map);
     if (QAction* a = MenuAction("miMap")) a->setEnabled(map);
-    if (QAction* a = MenuAction("smiAstroData")) a->setEnabled(bool(W.FAstronomyFactory));
+    if (QAction* a = MenuAction("smiAstroData")) a->setEnabled(Windows.AstronomyWindowAvailable());
 }
 
 void TFTimeZoneManager::SelectNode(int node) {
@@ -1008,16 +1011,16 @@ void TFTimeZoneManager::sb_DelLocClick() {
 
 // ------------------------------------------------------------ other commands
 
-void TFTimeZoneManager::sb_MapClick() { W.ShowOnMap(Location); }
+void TFTimeZoneManager::sb_MapClick() { Windows.ShowOnMap(Location); }
 
 void TFTimeZoneManager::smiAstroDataClick() {
-    OpenAstronomyWindow(W.FAstronomyFactory, this, Location, false);
+    Windows.ShowAstronomyWindow(this, Location, false);
 }
 
 // The main window's own command: message 63 when nothing is newer, and a
 // check that failed says so instead of claiming all is up to date.
 void TFTimeZoneManager::smiCheckForUpdateClick() {
-    W.miCheckForUpgradeClick();
+    Windows.CheckForUpgrade();
 }
 
 void TFTimeZoneManager::smiAboutClick() {
@@ -1031,13 +1034,13 @@ void TFTimeZoneManager::smiUnloadClick() {
     LocationChanged = false;
     ClockChanged = false;
     W.StandardLocations.clear();
-    W.ReleaseTimeZoneManager();
+    Windows.ReleaseTimeZoneManager();
     hide();
     deleteLater();
 }
 
 void TFTimeZoneManager::sbDSTInfoClick() {
-    W.smiRulewickClick();
+    Windows.OpenRulewick();
 }
 
 void TFTimeZoneManager::sbWebSubmitClick() {
@@ -1260,10 +1263,10 @@ void TFTimeZoneManager::sbApplyClick() {
         }
     }
     const int at = ClockIndex(); // the questions may have let the list move
-    if (!W.ApplyClockSettings(at, Clock, ui->cb_ThisZoneIsHint->isChecked(),
+    if (!Editing.ApplyClockSettings(at, Clock, ui->cb_ThisZoneIsHint->isChecked(),
                               ui->cbUseForChimes->isChecked()))
         return;
-    W.RefreshClockObjects(true, true);
+    Editing.RefreshClockObjects(true, true);
     FillClockSelector();
 }
 
@@ -1362,7 +1365,12 @@ void TFTimeZoneManager::SaveDSTRules() {
 
 // ------------------------------------------------------------ install
 
-void InstallTimeZoneManager(TF_clocks& main) {
-    main.SetTimeZoneManagerFactory(
-        [](TF_clocks& owner) -> ITimeZoneManager* { return new TFTimeZoneManager(owner); });
+void InstallTimeZoneManager(TClockState& state, const TWindowServices& services) {
+    TClockState* s = &state;
+    IClockEditing* editing = &services.Clocks;
+    IWindowOpener* windows = &services.Windows;
+    services.Factories.SetTimeZoneManagerFactory(
+        [s, editing, windows](QWidget* owner) -> ITimeZoneManager* {
+            return new TFTimeZoneManager(*s, *editing, *windows, owner);
+        });
 }
