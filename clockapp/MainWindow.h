@@ -115,12 +115,6 @@ public:
     // override and hands the offset to every clock.
     void LoadRegTimeInfo() override;
     void SetStatusText(const QString& text) override;
-    void ShowError(const std::string& text) override;
-    void ShowInfo(const std::string& text) override;
-    void ShowErrorCode(int code) override;
-    TAnswer AskYesNo(const std::string& text) override;
-    TAnswer AskYesNoCancel(const std::string& text) override;
-    bool ConfirmYes(const std::string& text) override;
     QString StatusText() const;
 
     // The clock area: the clock display builds its controls into this.
@@ -242,6 +236,12 @@ protected:
 
     void CaptureWindowState() override;
     void PrefsLoaded() override;
+    void ShowError(const std::string& text) override;
+    void ShowInfo(const std::string& text) override;
+    void ShowErrorCode(int code) override;
+    TAnswer AskYesNo(const std::string& text) override;
+    TAnswer AskYesNoCancel(const std::string& text) override;
+    bool ConfirmYes(const std::string& text) override;
     void ProcessMessages() override;
 
     // The splash's time on the screen, once it is painted.
