@@ -36,7 +36,8 @@ void TFAlarmExplorer::showEvent(QShowEvent* e) {
     if (!FShown) {
         FShown = true;
         QWidget* main = parentWidget();
-        QScreen* screen = main && main->screen() ? main->screen() : QGuiApplication::primaryScreen();
+        QScreen* screen =
+            main && main->screen() ? main->screen() : QGuiApplication::primaryScreen();
         if (screen) {
             adjustSize();
             move(screen->availableGeometry().center() - rect().center());

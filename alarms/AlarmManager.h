@@ -27,7 +27,8 @@ class TF_AddEditAlarm;
 class TF_AddEditAlarm : public QDialog {
     Q_OBJECT
 public:
-    TF_AddEditAlarm(TClockState& state, ILocationPicker& picker, ISoundService& sound, QWidget* parent);
+    TF_AddEditAlarm(TClockState& state, ILocationPicker& picker, ISoundService& sound,
+                    QWidget* parent);
     ~TF_AddEditAlarm() override;
 
     // The working alarm: filled by the caller before exec, read after OK.

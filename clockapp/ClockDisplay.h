@@ -96,7 +96,7 @@ private:
     bool ValidCurrent() const;
     std::unique_ptr<THXClock> NewClockBeside(int neighbour) const;
 
-    TClockState& W;
+    TClockState& W; // the clocks, lists and preferences shown
     TSyncControl& Sync;
     IClockDisplayHost& Host;
     IWindowOpener& Windows;

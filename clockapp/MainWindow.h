@@ -181,7 +181,8 @@ public:
     void CheckSoundAlarms() override;
     void ExploreLateAlarms();
     void SoundAlarm(int index, const std::string& soundFile);
-    void SetAlarmWindowFactories(TAlarmMessageFactory message, TAlarmExplorerFactory explorer) override;
+    void SetAlarmWindowFactories(TAlarmMessageFactory message,
+                                 TAlarmExplorerFactory explorer) override;
     // The open late-alarm window, or null.
     QWidget* AlarmExplorer() const;
     // Starts an Execute alarm's program; tests record it instead.
@@ -223,7 +224,8 @@ public:
     // The clock editor's "Set Clock": stores the clock at index, moves the
     // title and chime clocks, applies and saves. False for an index that is
     // no longer a clock.
-    bool ApplyClockSettings(int index, const THXClock& clock, bool useForTitle, bool useForChimes) override;
+    bool ApplyClockSettings(int index, const THXClock& clock, bool useForTitle,
+                            bool useForChimes) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

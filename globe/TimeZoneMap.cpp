@@ -412,7 +412,9 @@ namespace {
 class TManagerClickTarget : public IMapClickTarget {
 public:
     explicit TManagerClickTarget(IWindowOpener& windows) : Windows(windows) {}
-    TFTimeZoneManager* Manager() { return dynamic_cast<TFTimeZoneManager*>(Windows.TimeZoneManager()); }
+    TFTimeZoneManager* Manager() {
+        return dynamic_cast<TFTimeZoneManager*>(Windows.TimeZoneManager());
+    }
     bool Showing() override {
         TFTimeZoneManager* m = Manager();
         return m && m->isVisible();

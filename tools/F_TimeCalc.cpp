@@ -42,7 +42,8 @@ bool TimeTaken(TTimeField* time, const QString& caption) {
 } // namespace
 
 TF_TimeCalc::TF_TimeCalc(const TClockState& state, ILocationPicker& picker, QWidget* owner)
-    : QWidget(owner, Qt::Window), FMain(state), FPicker(picker), ui(std::make_unique<Ui::TF_TimeCalc>()) {
+    : QWidget(owner, Qt::Window), FMain(state), FPicker(picker),
+      ui(std::make_unique<Ui::TF_TimeCalc>()) {
     ui->setupUi(this);
     FLocationButtons = {ui->sb_WhenWhereLocationA, ui->sb_WhenWhereLocationZ, ui->sbDiffLocA, ui->sbDiffLocZ};
     for (int tag = 0; tag < 4; ++tag)

@@ -10,7 +10,8 @@ void InstallTimeTools(TClockState& state, const TWindowServices& services) {
     IWindowFactories& f = services.Factories;
     ILocationPicker* picker = &services.Locations;
     const TClockState* s = &state;
-    f.SetAstronomyWindowFactory([](QWidget* owner) -> IAstronomyWindow* { return new TF_Astronomy(owner); });
+    f.SetAstronomyWindowFactory(
+        [](QWidget* owner) -> IAstronomyWindow* { return new TF_Astronomy(owner); });
     f.SetToolWindowFactory(TToolWindow::TimeCalc, [s, picker](QWidget* owner) -> QWidget* {
         return new TF_TimeCalc(*s, *picker, owner);
     });
