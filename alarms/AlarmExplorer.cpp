@@ -1,7 +1,8 @@
 #include "alarms/AlarmExplorer.h"
 
 #include "clockapp/state/AlarmFiring.h"
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "platform/qt/HXQtMessagePresenter.h"
 #include "ui_TFAlarmExplorer.h"
 
@@ -11,8 +12,8 @@
 
 #include <exception>
 
-TFAlarmExplorer::TFAlarmExplorer(TF_clocks& owner)
-    : QDialog(&owner), W(owner), ui(new Ui::TFAlarmExplorer) {
+TFAlarmExplorer::TFAlarmExplorer(TClockState& state, IListSaver& lists, QWidget* owner)
+    : QDialog(owner), W(state), Lists(lists), ui(new Ui::TFAlarmExplorer) {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // It blocks every other window: under an alarm's pop-up it could not be
@@ -34,7 +35,9 @@ TFAlarmExplorer::~TFAlarmExplorer() {
 void TFAlarmExplorer::showEvent(QShowEvent* e) {
     if (!FShown) {
         FShown = true;
-        QScreen* screen = W.screen() ? W.screen() : QGuiApplication::primaryScreen();
+        QWidget* main = parentWidget();
+        QScreen* screen =
+            main && main->screen() ? main->screen() : QGuiApplication::primaryScreen();
         if (screen) {
             adjustSize();
             move(screen->availableGeometry().center() - rect().center());
@@ -89,5 +92,5 @@ void TFAlarmExplorer::sb_DeleteClick() {
 void TFAlarmExplorer::FormClose() {
     // A failure is told, as every window tells it; the list is saved again
     // when horolux ends.
-    W.SaveAlarms();
+    Lists.SaveAlarms();
 }

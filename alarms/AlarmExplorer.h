@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-class TF_clocks;
+class IListSaver;
+class TClockState;
 namespace Ui {
 class TFAlarmExplorer;
 }
@@ -15,7 +16,7 @@ class TFAlarmExplorer;
 class TFAlarmExplorer : public QDialog {
     Q_OBJECT
 public:
-    explicit TFAlarmExplorer(TF_clocks& owner);
+    TFAlarmExplorer(TClockState& state, IListSaver& lists, QWidget* owner);
     ~TFAlarmExplorer() override;
 
     // For each row, in row order, the identity of its alarm.
@@ -33,7 +34,8 @@ protected:
 private:
     std::vector<uint64_t> CheckedAlarms() const;
 
-    TF_clocks& W;
+    TClockState& W;
+    IListSaver& Lists;
     Ui::TFAlarmExplorer* ui;
     bool FShown = false;
 };

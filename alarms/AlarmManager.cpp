@@ -1,9 +1,9 @@
 #include "alarms/AlarmManager.h"
 
 #include "clockapp/state/AlarmFiring.h"
-#include "clockapp/ClockDisplay.h"
+#include "clockapp/state/ClockState.h"
 #include "clockapp/state/ListFiles.h"
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/WindowServices.h"
 #include "platform/media/HXSound.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/RecordCheck.h"
@@ -56,8 +56,9 @@ struct TEditorOf {
 
 // ----------------------------------------------------------------- editor
 
-TF_AddEditAlarm::TF_AddEditAlarm(TF_clocks& main, QWidget* parent)
-    : QDialog(parent), W(main), ui(new Ui::TF_AddEditAlarm) {
+TF_AddEditAlarm::TF_AddEditAlarm(TClockState& state, ILocationPicker& picker, ISoundService& sound,
+                                 QWidget* parent)
+    : QDialog(parent), W(state), Sound(sound), ui(new Ui::TF_AddEditAlarm) {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -79,7 +80,7 @@ TF_AddEditAlarm::TF_AddEditAlarm(TF_clocks& main, QWidget* parent)
         keep.setRetainSizeWhenHidden(true);
         part->setSizePolicy(keep);
     }
-    PickLocation = MainWindowPick(W);
+    PickLocation = MainWindowPick(picker);
     ChoosePayload = [](const std::string& title, const std::string& dir,
                        const std::string& filter, QWidget* parent) -> std::optional<std::string> {
         const QString file = QFileDialog::getOpenFileName(parent, Q(title), Q(dir), Q(filter));
@@ -227,12 +228,14 @@ void TF_AddEditAlarm::sbTestPayloadClick() {
     else
         sound = W.MinorAlarmSound;
     if (ReportMissingSoundFile(sound, W.DataDir)) return;
-    ClockDisplayOf(W).Sound().Play(sound);
+    Sound.PlaySound(sound);
 }
 
 // ---------------------------------------------------------------- manager
 
-TFHXalarms::TFHXalarms(TF_clocks& owner) : QWidget(&owner), W(owner), ui(new Ui::TFHXalarms) {
+TFHXalarms::TFHXalarms(TClockState& state, IListSaver& lists, ILocationPicker& picker,
+                       ISoundService& sound, QWidget* owner)
+    : QWidget(owner), W(state), Lists(lists), Picker(picker), Sound(sound), ui(new Ui::TFHXalarms) {
     ui->setupUi(this);
     setWindowFlags(Qt::Window);
     resize(560, 230);
@@ -361,12 +364,12 @@ bool TFHXalarms::RunEditor(TF_AddEditAlarm* editor, const char* caption) {
 }
 
 void TFHXalarms::AddAlarm() {
-    TEditorOf editor{new TF_AddEditAlarm(W, this)};
+    TEditorOf editor{new TF_AddEditAlarm(W, Picker, Sound, this)};
     editor.P->Alarm.Location.Copy(W.LocalClock.Location);
     editor.P->Alarm.Enabled = true;
     if (!RunEditor(editor.P, "Add New Alarm")) return;
     AppendCopy(editor.P->Alarm);
-    W.SaveAlarms();
+    Lists.SaveAlarms();
     LoadAlarms();
     ui->sg_Alarms->setCurrentCell(AlarmCount, 0);
 }
@@ -374,11 +377,11 @@ void TFHXalarms::AddAlarm() {
 void TFHXalarms::DupAlarm() {
     const int i = SelectedAlarm();
     if (i < 0) return;
-    TEditorOf editor{new TF_AddEditAlarm(W, this)};
+    TEditorOf editor{new TF_AddEditAlarm(W, Picker, Sound, this)};
     editor.P->Alarm.Copy(*W.Alarms[size_t(i)]);
     if (!RunEditor(editor.P, "Duplicate Alarm")) return;
     AppendCopy(editor.P->Alarm);
-    W.SaveAlarms();
+    Lists.SaveAlarms();
     LoadAlarms();
     ui->sg_Alarms->setCurrentCell(AlarmCount, 0);
 }
@@ -387,7 +390,7 @@ void TFHXalarms::EditAlarm() {
     const int i = SelectedAlarm();
     if (i < 0) return;
     const uint64_t id = W.Alarms[size_t(i)]->Id.Value();
-    TEditorOf editor{new TF_AddEditAlarm(W, this)};
+    TEditorOf editor{new TF_AddEditAlarm(W, Picker, Sound, this)};
     editor.P->Alarm.Copy(*W.Alarms[size_t(i)]);
     QPointer<TFHXalarms> alive(this);
     if (!RunEditor(editor.P, "Edit Alarm")) {
@@ -402,7 +405,7 @@ void TFHXalarms::EditAlarm() {
         const bool sounding = target->Sounding;
         target->Copy(editor.P->Alarm);
         target->Sounding = sounding;
-        W.SaveAlarms();
+        Lists.SaveAlarms();
         LoadAlarms();
         SelectAlarm(id);
         return;
@@ -413,7 +416,7 @@ void TFHXalarms::EditAlarm() {
     if (!alive) return;
     if (add) {
         AppendCopy(editor.P->Alarm);
-        W.SaveAlarms();
+        Lists.SaveAlarms();
     }
     LoadAlarms();
     if (add) ui->sg_Alarms->setCurrentCell(AlarmCount, 0);
@@ -438,7 +441,7 @@ void TFHXalarms::DeleteAlarm() {
     const int now = IndexOfAlarm(W.Alarms, id);
     if (now >= 0) {
         W.Alarms.erase(W.Alarms.begin() + now);
-        W.SaveAlarms();
+        Lists.SaveAlarms();
     }
     LoadAlarms();
 }
@@ -446,6 +449,6 @@ void TFHXalarms::DeleteAlarm() {
 // Each accepted change is written at once (a crash with the window open loses
 // none); closing writes what the tick or the late-alarm window changed since.
 void TFHXalarms::closeEvent(QCloseEvent* e) {
-    W.SaveAlarms();
+    Lists.SaveAlarms();
     e->accept();
 }

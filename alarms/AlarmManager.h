@@ -15,7 +15,10 @@
 #include <cstdint>
 #include <vector>
 
-class TF_clocks;
+class IListSaver;
+class ILocationPicker;
+class ISoundService;
+class TClockState;
 namespace Ui {
 class TFHXalarms;
 class TF_AddEditAlarm;
@@ -24,7 +27,8 @@ class TF_AddEditAlarm;
 class TF_AddEditAlarm : public QDialog {
     Q_OBJECT
 public:
-    TF_AddEditAlarm(TF_clocks& main, QWidget* parent);
+    TF_AddEditAlarm(TClockState& state, ILocationPicker& picker, ISoundService& sound,
+                    QWidget* parent);
     ~TF_AddEditAlarm() override;
 
     // The working alarm: filled by the caller before exec, read after OK.
@@ -47,7 +51,8 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    TF_clocks& W;
+    TClockState& W;
+    ISoundService& Sound;
     Ui::TF_AddEditAlarm* ui;
     bool FShown = false;
 };
@@ -55,7 +60,8 @@ private:
 class TFHXalarms : public QWidget {
     Q_OBJECT
 public:
-    explicit TFHXalarms(TF_clocks& owner);
+    TFHXalarms(TClockState& state, IListSaver& lists, ILocationPicker& picker, ISoundService& sound,
+               QWidget* owner);
     ~TFHXalarms() override;
 
     // The number of alarms when the grid was last filled.
@@ -86,7 +92,10 @@ private:
     // Shows the editor modally: true on OK, with the editor still there.
     bool RunEditor(TF_AddEditAlarm* editor, const char* caption);
 
-    TF_clocks& W;
+    TClockState& W;
+    IListSaver& Lists;
+    ILocationPicker& Picker;
+    ISoundService& Sound;
     Ui::TFHXalarms* ui;
     std::vector<std::vector<std::string>> FShown;
     bool FBusy = false;

@@ -1,7 +1,5 @@
 #include "alarms/AlarmMessage.h"
 
-#include "clockapp/ClockDisplay.h"
-#include "clockapp/MainWindow.h"
 #include "platform/qt/Launch.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_TF_AlarmMessage.h"
@@ -20,8 +18,8 @@ const QColor kSheetColour(255, 244, 200);
 
 } // namespace
 
-TF_AlarmMessage::TF_AlarmMessage(TF_clocks& owner)
-    : QDialog(&owner), W(owner), ui(new Ui::TF_AlarmMessage) {
+TF_AlarmMessage::TF_AlarmMessage(ISoundService& sound, QWidget* owner)
+    : QDialog(owner), Sound(sound), ui(new Ui::TF_AlarmMessage) {
     ui->setupUi(this);
     // Borderless and above every other window.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -91,7 +89,7 @@ void TF_AlarmMessage::Centre() {
 
 void TF_AlarmMessage::Play() {
     try {
-        ClockDisplayOf(W).Sound().Play(SoundFileName);
+        Sound.PlaySound(SoundFileName);
     } catch (...) {
         // A sound that cannot be played reports nothing.
     }

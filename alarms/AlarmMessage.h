@@ -3,7 +3,7 @@
 #pragma once
 
 #include "alarms/AlarmCountdown.h"
-#include "clockapp/AlarmWindows.h"
+#include "clockapp/state/WindowServices.h"
 #include "timemodel/Alarm.h"
 
 #include <QDialog>
@@ -16,7 +16,7 @@ class TF_AlarmMessage;
 class TF_AlarmMessage : public QDialog, public IAlarmMessage {
     Q_OBJECT
 public:
-    explicit TF_AlarmMessage(TF_clocks& owner);
+    TF_AlarmMessage(ISoundService& sound, QWidget* owner);
     ~TF_AlarmMessage() override;
 
     QDialog* Dialog() override { return this; }
@@ -44,7 +44,7 @@ private:
     void Centre();
     void Play();
 
-    TF_clocks& W;
+    ISoundService& Sound;
     Ui::TF_AlarmMessage* ui;
     TAlarmCountdown FCountdown;
     bool FShown = false;

@@ -4,15 +4,23 @@
 #include "alarms/AlarmManager.h"
 #include "alarms/AlarmMessage.h"
 #include "alarms/Dayloom.h"
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 
-void InstallAlarmWindows(TF_clocks& window) {
-    window.SetAlarmWindowFactories(
-        [](TF_clocks& owner) -> IAlarmMessage* { return new TF_AlarmMessage(owner); },
-        [](TF_clocks& owner) -> QWidget* { return new TFAlarmExplorer(owner); });
-    TF_clocks* main = &window;
-    window.SetToolWindowFactory(TToolWindow::AlarmManager,
-                                [main](QWidget*) -> QWidget* { return new TFHXalarms(*main); });
-    window.SetToolWindowFactory(TToolWindow::Dayloom,
-                                [main](QWidget*) -> QWidget* { return new TF_Dayloom(*main); });
+void InstallAlarmWindows(TClockState& state, const TWindowServices& services) {
+    TClockState* s = &state;
+    ISoundService* sound = &services.Sound;
+    IListSaver* lists = &services.Lists;
+    ILocationPicker* picker = &services.Locations;
+    services.Factories.SetAlarmWindowFactories(
+        [sound](QWidget* owner) -> IAlarmMessage* { return new TF_AlarmMessage(*sound, owner); },
+        [s, lists](QWidget* owner) -> QWidget* { return new TFAlarmExplorer(*s, *lists, owner); });
+    services.Factories.SetToolWindowFactory(
+        TToolWindow::AlarmManager, [s, lists, picker, sound](QWidget* owner) -> QWidget* {
+            return new TFHXalarms(*s, *lists, *picker, *sound, owner);
+        });
+    services.Factories.SetToolWindowFactory(
+        TToolWindow::Dayloom, [s, lists, picker, sound](QWidget* owner) -> QWidget* {
+            return new TF_Dayloom(*s, *lists, *picker, *sound, owner);
+        });
 }

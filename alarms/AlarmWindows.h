@@ -2,6 +2,7 @@
 // the late-alarm window, the alarm manager and the Dayloom window.
 #pragma once
 
-class TF_clocks;
+class TClockState;
+struct TWindowServices;
 
-void InstallAlarmWindows(TF_clocks& window);
+void InstallAlarmWindows(TClockState& state, const TWindowServices& services);

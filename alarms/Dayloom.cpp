@@ -1,8 +1,8 @@
 #include "alarms/Dayloom.h"
 
-#include "clockapp/ClockDisplay.h"
+#include "clockapp/state/ClockState.h"
 #include "clockapp/state/ListFiles.h"
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/WindowServices.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/RecordCheck.h"
 #include "ui_TAddEditTrackingItem.h"
@@ -38,12 +38,13 @@ struct TEditorOf {
 
 // ------------------------------------------------------------ item editor
 
-TAddEditTrackingItem::TAddEditTrackingItem(TF_clocks& main, QWidget* parent)
+TAddEditTrackingItem::TAddEditTrackingItem(const TClockState& state, ILocationPicker& picker,
+                                           QWidget* parent)
     : QDialog(parent), ui(new Ui::TAddEditTrackingItem) {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    FollowMainFormStyle(this, main);
-    PickLocation = MainWindowPick(main);
+    FollowMainFormStyle(this, state);
+    PickLocation = MainWindowPick(picker);
     connect(ui->OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
     connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->sb_Location, &QPushButton::clicked, this, [this] { ChangeZone(); });
@@ -115,7 +116,9 @@ void TAddEditTrackingItem::OKBtnClick() {
 
 // ----------------------------------------------------------------- window
 
-TF_Dayloom::TF_Dayloom(TF_clocks& owner) : QWidget(&owner), W(owner), ui(new Ui::TF_Dayloom) {
+TF_Dayloom::TF_Dayloom(TClockState& state, IListSaver& lists, ILocationPicker& picker,
+                       ISoundService& sound, QWidget* owner)
+    : QWidget(owner), W(state), Lists(lists), Picker(picker), Sound(sound), ui(new Ui::TF_Dayloom) {
     ui->setupUi(this);
     setWindowFlags(Qt::Window);
     QTableWidget* grid = ui->sg_Items;
@@ -225,14 +228,14 @@ bool TF_Dayloom::RunEditor(TAddEditTrackingItem* editor) {
 void TF_Dayloom::sb_AddClick() {
     QPointer<TF_Dayloom> alive(this);
     {
-        TEditorOf editor{new TAddEditTrackingItem(W, this)};
+        TEditorOf editor{new TAddEditTrackingItem(W, Picker, this)};
         editor.P->Event.Location.Copy(W.LocalClock.Location);
         editor.P->setWindowTitle("Add New Tracking Item");
         if (RunEditor(editor.P)) {
             auto event = std::make_unique<TTemperalEvent>();
             event->Copy(editor.P->Event);
             W.TemperalEvents.push_back(std::move(event));
-            W.SaveTemperalEvents();
+            Lists.SaveTemperalEvents();
         }
     }
     if (alive) loadItems();
@@ -249,13 +252,13 @@ void TF_Dayloom::sb_EditClick() {
     const TTemperalEvent* source = W.TemperalEvents[size_t(SelectedIndex)].get();
     QPointer<TF_Dayloom> alive(this);
     {
-        TEditorOf editor{new TAddEditTrackingItem(W, this)};
+        TEditorOf editor{new TAddEditTrackingItem(W, Picker, this)};
         editor.P->Event.Copy(*source);
         if (RunEditor(editor.P)) {
             // Back onto the event it came from.
             for (const auto& e : W.TemperalEvents)
                 if (e.get() == source) e->Copy(editor.P->Event);
-            W.SaveTemperalEvents();
+            Lists.SaveTemperalEvents();
         } else if (alive) {
             FSelecting = true;
             grid->setCurrentCell(1, 0);
@@ -282,7 +285,7 @@ void TF_Dayloom::sb_DeleteClick() {
     list.erase(std::remove_if(list.begin(), list.end(),
                               [event](const auto& e) { return e.get() == event; }),
                list.end());
-    W.SaveTemperalEvents();
+    Lists.SaveTemperalEvents();
     loadItems();
 }
 
@@ -307,7 +310,7 @@ void TF_Dayloom::ExpandItems() {
     ui->pEventListTitle->setText("Event List");
     ui->sb_detail->setChecked(true);
     ItemsHidden = false;
-    ClockDisplayOf(W).Sound().Play("RestoreUp");
+    Sound.PlaySound("RestoreUp");
 }
 
 void TF_Dayloom::ShrinkItems() {
@@ -319,10 +322,10 @@ void TF_Dayloom::ShrinkItems() {
     ui->pEventListTitle->setText("Event List Hidden");
     ui->sb_detail->setChecked(false);
     ItemsHidden = true;
-    ClockDisplayOf(W).Sound().Play("Minimize");
+    Sound.PlaySound("Minimize");
 }
 
 void TF_Dayloom::closeEvent(QCloseEvent* e) {
-    W.SaveTemperalEvents();
+    Lists.SaveTemperalEvents();
     e->accept();
 }

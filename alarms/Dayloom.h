@@ -10,7 +10,10 @@
 #include <QWidget>
 
 class QTimer;
-class TF_clocks;
+class IListSaver;
+class ILocationPicker;
+class ISoundService;
+class TClockState;
 namespace Ui {
 class TF_Dayloom;
 class TAddEditTrackingItem;
@@ -19,7 +22,7 @@ class TAddEditTrackingItem;
 class TAddEditTrackingItem : public QDialog {
     Q_OBJECT
 public:
-    explicit TAddEditTrackingItem(TF_clocks& main, QWidget* parent);
+    TAddEditTrackingItem(const TClockState& state, ILocationPicker& picker, QWidget* parent);
     ~TAddEditTrackingItem() override;
 
     // The working event: filled by the caller before exec, read after OK.
@@ -45,7 +48,8 @@ private:
 class TF_Dayloom : public QWidget {
     Q_OBJECT
 public:
-    explicit TF_Dayloom(TF_clocks& owner);
+    TF_Dayloom(TClockState& state, IListSaver& lists, ILocationPicker& picker, ISoundService& sound,
+               QWidget* owner);
     ~TF_Dayloom() override;
 
     int SelectedIndex = 0; // the event whose figures are shown
@@ -69,7 +73,10 @@ private:
     int FixedHeights() const;
     bool RunEditor(TAddEditTrackingItem* editor);
 
-    TF_clocks& W;
+    TClockState& W;
+    IListSaver& Lists;
+    ILocationPicker& Picker;
+    ISoundService& Sound;
     Ui::TF_Dayloom* ui;
     bool FSelecting = false;
 };

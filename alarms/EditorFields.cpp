@@ -1,6 +1,7 @@
 #include "alarms/EditorFields.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "platform/qt/DateField.h"
 #include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -81,10 +82,10 @@ void ReportBadDays(QLineEdit* field, const std::string& caption) {
     field->selectAll();
 }
 
-void FollowMainFormStyle(QWidget* dialog, const TF_clocks& main) {
-    dialog->setWindowFlag(Qt::WindowStaysOnTopHint, main.AlwaysOnTop);
+void FollowMainFormStyle(QWidget* dialog, const TClockState& state) {
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint, state.AlwaysOnTop);
 }
 
-TLocationPick MainWindowPick(TF_clocks& main) {
-    return [&main](TTimeLocation& location) { return main.PickLocation(location); };
+TLocationPick MainWindowPick(ILocationPicker& picker) {
+    return [&picker](TTimeLocation& location) { return picker.PickLocation(location); };
 }

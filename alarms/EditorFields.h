@@ -11,7 +11,8 @@
 class QLineEdit;
 class QWidget;
 class TDateField;
-class TF_clocks;
+class ILocationPicker;
+class TClockState;
 class TTimeField;
 class TTimeLocation;
 
@@ -45,9 +46,9 @@ std::optional<double> ParseDays(const std::string& text, bool tolerant);
 void ReportBadDays(QLineEdit* field, const std::string& caption);
 
 // Stays on top while the main window does.
-void FollowMainFormStyle(QWidget* dialog, const TF_clocks& main);
+void FollowMainFormStyle(QWidget* dialog, const TClockState& state);
 
 // The modal pick of a place in the location manager: true and the chosen
 // place in the location when the user picked one.
 using TLocationPick = std::function<bool(TTimeLocation&)>;
-TLocationPick MainWindowPick(TF_clocks& main);
+TLocationPick MainWindowPick(ILocationPicker& picker);

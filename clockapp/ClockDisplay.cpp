@@ -1,5 +1,6 @@
 #include "clockapp/ClockDisplay.h"
 
+#include "clockapp/ClockDisplayHost.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
@@ -44,10 +45,12 @@ void SetTitleStrip(QLabel* strip, const std::string& title, int room) {
 TClockDisplay& ClockDisplayOf(TF_clocks& window) {
     if (auto* d = window.findChild<TClockDisplay*>(kDisplayName, Qt::FindDirectChildrenOnly))
         return *d;
-    return *new TClockDisplay(window);
+    return *new TClockDisplay(window, window, window, window, window);
 }
 
-TClockDisplay::TClockDisplay(TF_clocks& window) : QObject(&window), W(window) {
+TClockDisplay::TClockDisplay(TClockState& state, TSyncControl& sync, IClockDisplayHost& host,
+                             IWindowOpener& windows, QMainWindow& window)
+    : QObject(&window), W(state), Sync(sync), Host(host), Windows(windows), Window(window) {
     setObjectName(kDisplayName);
     SetSoundPlayer(CreateCanberraPlayer(W.DataDir));
     FCaptionHost = CreateDesktopCaptionHost();
@@ -86,7 +89,7 @@ void TClockDisplay::SetCaptionHost(std::unique_ptr<ICaptionHost> host) {
 
 void TClockDisplay::ConnectCommands() {
     auto on = [this](const char* name, void (TClockDisplay::*f)()) {
-        if (QAction* a = W.Action(name))
+        if (QAction* a = Host.Action(name))
             connect(a, &QAction::triggered, this, [this, f] { (this->*f)(); });
     };
     on("sbAddClock", &TClockDisplay::sbAddClockClick);
@@ -103,11 +106,11 @@ void TClockDisplay::ConnectCommands() {
     on("miClkSetTitle", &TClockDisplay::miClkSetTitleClick);
     on("smiUseForChimes", &TClockDisplay::smiUseForChimesClick);
     on("miViewOnMap", &TClockDisplay::ViewOnMap);
-    if (QAction* a = W.Action("miConfigure"))
+    if (QAction* a = Host.Action("miConfigure"))
         connect(a, &QAction::triggered, this, [this] { ClockClick(W.CurrentClock); });
     // The clock's type and form are one choice each: radio items.
     for (const char* name : {"smiClockType", "smiDisplayType"}) {
-        QMenu* m = W.Menu(name);
+        QMenu* m = Host.Menu(name);
         if (!m) continue;
         auto* group = new QActionGroup(m);
         group->setExclusive(true);
@@ -122,10 +125,10 @@ void TClockDisplay::ConnectCommands() {
 void TClockDisplay::MarkClockChoices() {
     if (!ValidCurrent()) return;
     const THXClock& clock = *W.Clocks[size_t(W.CurrentClock)];
-    if (QMenu* m = W.Menu("smiClockType"))
+    if (QMenu* m = Host.Menu("smiClockType"))
         for (QAction* a : m->actions())
             a->setChecked(a->property("Tag").toInt() == clock.ClockType);
-    if (QAction* a = W.Action(clock.Analog ? "smiAnalog" : "smiDigital")) a->setChecked(true);
+    if (QAction* a = Host.Action(clock.Analog ? "smiAnalog" : "smiDigital")) a->setChecked(true);
 }
 
 QWidget* TClockDisplay::ClockControl(int index) const {
@@ -152,12 +155,12 @@ QString TClockDisplay::TitleText(int index) const {
 
 void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
     // The clock editor's selector shows the list as it now is.
-    if (ITimeZoneManager* m = W.TimeZoneManager()) m->ClocksChanged();
-    const bool wasActive = W.Timer1 && W.Timer1->isActive();
-    if (W.Timer1) W.Timer1->stop();
-    QWidget* area = W.ClockArea();
-    bool layout = relayout || W.width() != W.FormWidth;
-    if (QAction* a = W.Action("smiClockBorders"))
+    if (ITimeZoneManager* m = Windows.TimeZoneManager()) m->ClocksChanged();
+    const bool wasActive = Host.TickTimer() && Host.TickTimer()->isActive();
+    if (Host.TickTimer()) Host.TickTimer()->stop();
+    QWidget* area = Host.ClockArea();
+    bool layout = relayout || Window.width() != W.FormWidth;
+    if (QAction* a = Host.Action("smiClockBorders"))
         a->setText(W.ShowClockBorders ? "Hide Clock Borders" : "Show Clock Borders");
     const int n = int(W.Clocks.size());
     bool kindsMatch = int(FControls.size()) == n;
@@ -209,9 +212,9 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
     }
     if (layout) {
         W.FollowHostOffset();
-        W.KeepWindowSize();
+        Host.KeepWindowSize();
         std::vector<TClockBox> boxes(static_cast<size_t>(n));
-        QFontMetrics formMetrics(W.font());
+        QFontMetrics formMetrics(Window.font());
         for (int i = 0; i < n; ++i) {
             const THXClock& clock = *W.Clocks[size_t(i)];
             QWidget* ctl = FControls[size_t(i)];
@@ -299,8 +302,8 @@ void TClockDisplay::RefreshClockObjects(bool relayout, bool rebuild) {
     }
     setHints();
     setNames();
-    if (wasActive || !W.Timer1 || !W.Timer1->isActive()) {
-        if (W.Timer1) W.Timer1->start();
+    if (wasActive || !Host.TickTimer() || !Host.TickTimer()->isActive()) {
+        if (Host.TickTimer()) Host.TickTimer()->start();
     }
 }
 
@@ -330,21 +333,21 @@ void TClockDisplay::ConstrainWindow() {
     // The bars as they are set, also before the window is first shown.
     int bars = 2;
     if (W.ShowStatus) {
-        if (auto* sb = W.findChild<QStatusBar*>("sbMainStatusBar"); sb && !sb->isHidden())
+        if (auto* sb = Window.findChild<QStatusBar*>("sbMainStatusBar"); sb && !sb->isHidden())
             bars += sb->height();
     }
     // A window fitted to a few clocks is still as wide as its tool bar, so
     // that no button is hidden behind the bar's ">>".
     int barsWidth = 0;
-    if (auto* tb = W.findChild<QToolBar*>("tbMainToolSet"); tb && !tb->isHidden()) {
+    if (auto* tb = Window.findChild<QToolBar*>("tbMainToolSet"); tb && !tb->isHidden()) {
         bars += tb->height();
         barsWidth = tb->sizeHint().width();
     }
     const TClientSize size = ConstrainClientSize(boxes, W.ConstrainWindowType, bars, barsWidth);
-    QSize target = W.size();
+    QSize target = Window.size();
     if (size.Width) target.setWidth(*size.Width);
     if (size.Height) target.setHeight(*size.Height);
-    if (target != W.size()) W.resize(target);
+    if (target != Window.size()) Window.resize(target);
 }
 
 // ---------------------------------------------------------------- the tick
@@ -353,7 +356,7 @@ void TClockDisplay::Timer1Timer() {
     try {
         UpdateClockDisplays(false);
     } catch (...) {
-        W.SetStatusText("A Serious Internal Error Has Occured...");
+        Host.SetStatusText("A Serious Internal Error Has Occured...");
     }
 }
 
@@ -378,7 +381,7 @@ TChimeSettings TClockDisplay::ChimeSettings() const {
 void TClockDisplay::ShowTickBoxes() {
     // One box at a time; the boxes that ticks raise meanwhile follow it.
     if (FShowingTickBoxes || FInTick) return;
-    if (W.ExitRequested || W.Terminating) {
+    if (Host.Ending()) {
         FTickBoxes.clear();
         return;
     }
@@ -401,11 +404,11 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
     if (!displayOnly) {
         const TDateTime now = Now();
         if (FTick.CountDown(W.AutoSyncDuration)) {
-            if (W.AutoSyncOn && !W.SuspendSync) W.SyncTime();
+            if (W.AutoSyncOn && !W.SuspendSync) Sync.SyncTime();
         }
         if (FTick.ZoneReloadDue(now, TClockState::HostOffsetNow())) LoadRegTimeInfo();
-        W.LastForegroundWindow = QApplication::activeWindow();
-        W.CheckSoundAlarms();
+        Host.SetLastForegroundWindow(QApplication::activeWindow());
+        Host.CheckSoundAlarms();
         if (!W.MuteChimes) {
             const int c = W.ChimeClock;
             const TDateTime t = (c < 0 || c >= int(W.Clocks.size()))
@@ -413,7 +416,7 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
                                     : W.Clocks[size_t(c)]->CurrentDateTime();
             FChimer->Check(t, ChimeSettings());
         }
-        W.RedrawVisibleMap();
+        Host.RedrawVisibleMap();
     }
     if (int(FControls.size()) != int(W.Clocks.size())) RefreshClockObjects(true, true);
     // A clock whose type or place a command has just changed shows the right
@@ -443,10 +446,10 @@ void TClockDisplay::UpdateClockDisplays(bool displayOnly) {
     const TTitleTexts texts = ComposeTitleTexts(W.Clocks, titleClock, W.LocalClock, ts);
     FTrayText = QString::fromStdString(texts.Tray);
     FTitleText = QString::fromStdString(texts.Title);
-    if (W.ti_HoroluxTray) W.ti_HoroluxTray->SetHint(QString::fromStdString(texts.TrayHint));
-    if (W.isVisible()) {
+    Host.SetTrayHint(QString::fromStdString(texts.TrayHint));
+    if (Window.isVisible()) {
         QApplication::setApplicationDisplayName(QString());
-        W.setWindowTitle(FTitleText);
+        Window.setWindowTitle(FTitleText);
     }
     ConstrainWindow();
     if (W.AddToAllTitles)
@@ -613,14 +616,14 @@ void TClockDisplay::ClockClick(int tag) {
 
 void TClockDisplay::ChangeZone(int tag) {
     if (tag < 0 || tag >= int(W.Clocks.size())) return;
-    if (!W.ActivateTimeZoneManager()) return;
+    if (!Windows.ActivateTimeZoneManager()) return;
     try {
-        if (ITimeZoneManager* m = W.TimeZoneManager()) {
+        if (ITimeZoneManager* m = Windows.TimeZoneManager()) {
             const THXClock& clock = *W.Clocks[size_t(tag)];
             m->ConfigureClock(clock, clock.ClockType == ctLocal, tag, tag == W.ChimeClock,
                               tag == W.HintClock);
         }
-        W.ShowTimeZoneManager();
+        Host.ShowTimeZoneManager();
     } catch (const Exception& e) {
         W.ShowError("Could Not Display Time Zone Manager: \n\r" + e.Message);
     }
@@ -628,18 +631,18 @@ void TClockDisplay::ChangeZone(int tag) {
 
 void TClockDisplay::ViewOnMap() {
     if (!ValidCurrent()) return;
-    W.ShowOnMap(W.Clocks[size_t(W.CurrentClock)]->Location);
+    Windows.ShowOnMap(W.Clocks[size_t(W.CurrentClock)]->Location);
 }
 
 // ---------------------------------------------------------------- mouse
 
 void TClockDisplay::SetCurrent(int tag) {
     W.CurrentClock = tag;
-    if (QAction* a = W.Action("miClkSetTitle")) {
+    if (QAction* a = Host.Action("miClkSetTitle")) {
         a->setCheckable(true);
         a->setChecked(tag == W.HintClock);
     }
-    if (QAction* a = W.Action("smiUseForChimes")) {
+    if (QAction* a = Host.Action("smiUseForChimes")) {
         a->setCheckable(true);
         a->setChecked(tag == W.ChimeClock);
     }
@@ -647,13 +650,13 @@ void TClockDisplay::SetCurrent(int tag) {
 }
 
 void TClockDisplay::ShowThisClockMenu() {
-    if (QMenu* m = W.Menu("miCurrentClock")) m->menuAction()->setVisible(true);
-    W.pm_MainMenu()->popup(QCursor::pos());
+    if (QMenu* m = Host.Menu("miCurrentClock")) m->menuAction()->setVisible(true);
+    Host.pm_MainMenu()->popup(QCursor::pos());
 }
 
 void TClockDisplay::ClockMouseDown(int tag, QMouseEvent* e) {
     SetCurrent(tag);
-    if (QMenu* m = W.Menu("miCurrentClock")) m->menuAction()->setVisible(false);
+    if (QMenu* m = Host.Menu("miCurrentClock")) m->menuAction()->setVisible(false);
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     if (e->button() == Qt::LeftButton && !shift)
         ClockClick(tag);
@@ -665,11 +668,11 @@ void TClockDisplay::ClockMouseDown(int tag, QMouseEvent* e) {
 
 void TClockDisplay::ClockDisplayMouseDown(int tag, QMouseEvent* e) {
     SetCurrent(tag);
-    if (QMenu* m = W.Menu("miCurrentClock"))
+    if (QMenu* m = Host.Menu("miCurrentClock"))
         m->menuAction()->setVisible(e->button() == Qt::RightButton);
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     if (e->button() == Qt::LeftButton && shift) {
-        if (QAction* a = W.Action("smiAstro")) a->trigger();
+        if (QAction* a = Host.Action("smiAstro")) a->trigger();
     } else if (e->button() == Qt::LeftButton || e->button() == Qt::MiddleButton) {
         ViewOnMap();
     } else if (e->button() == Qt::RightButton) {

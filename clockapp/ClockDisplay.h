@@ -20,12 +20,19 @@
 class QLabel;
 class QFrame;
 class QMouseEvent;
+class IClockDisplayHost;
+class IWindowOpener;
+class QMainWindow;
+class TClockState;
 class TF_clocks;
+class TSyncControl;
 
 class TClockDisplay : public QObject {
     Q_OBJECT
 public:
-    explicit TClockDisplay(TF_clocks& window);
+    // Shows the state's clocks in window, which host serves.
+    TClockDisplay(TClockState& state, TSyncControl& sync, IClockDisplayHost& host,
+                  IWindowOpener& windows, QMainWindow& window);
     ~TClockDisplay() override;
 
     void RefreshClockObjects(bool relayout, bool rebuild);
@@ -84,7 +91,11 @@ private:
     bool ValidCurrent() const;
     std::unique_ptr<THXClock> NewClockBeside(int neighbour) const;
 
-    TF_clocks& W;
+    TClockState& W; // the clocks, lists and preferences shown
+    TSyncControl& Sync;
+    IClockDisplayHost& Host;
+    IWindowOpener& Windows;
+    QMainWindow& Window;
     std::unique_ptr<ISoundPlayer> FSound;
     std::unique_ptr<TChimer> FChimer;
     std::unique_ptr<ICaptionHost> FCaptionHost;

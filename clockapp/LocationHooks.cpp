@@ -21,7 +21,7 @@ void TF_clocks::ReleaseTimeZoneManager() {
 
 void TF_clocks::CreateTimeZoneManager() {
     if (TimeZoneManager() || !FTimeZoneFactory) return;
-    ITimeZoneManager* manager = FTimeZoneFactory(*this);
+    ITimeZoneManager* manager = FTimeZoneFactory(this);
     if (!manager) return;
     FTimeZoneManager = manager;
     FTimeZoneWindow = manager->Window();

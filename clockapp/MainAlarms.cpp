@@ -64,7 +64,7 @@ void TF_clocks::SoundAlarm(int index, const std::string& soundFile) {
     auto answered = std::make_shared<bool>(false);
     QPointer<QDialog> dialog;
     try {
-        IAlarmMessage* message = FAlarmMessageFactory ? FAlarmMessageFactory(*this) : nullptr;
+        IAlarmMessage* message = FAlarmMessageFactory ? FAlarmMessageFactory(this) : nullptr;
         if (!message || !message->Dialog()) throw std::runtime_error("no alarm window");
         dialog = message->Dialog();
         message->SetAlarm(*Alarms[size_t(index)], soundFile);
@@ -115,7 +115,7 @@ void TF_clocks::ExploreLateAlarms() {
     if (FAlarmWindows.Explorer || !FAlarmExplorerFactory) return;
     QPointer<QWidget> window;
     try {
-        window = FAlarmExplorerFactory(*this);
+        window = FAlarmExplorerFactory(this);
         if (!window) throw std::runtime_error("no late-alarm window");
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setWindowModality(Qt::ApplicationModal);

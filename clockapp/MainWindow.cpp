@@ -874,6 +874,10 @@ void TF_clocks::LoadRegTimeInfo() {
     if (ClockDisplayOf(*this).TickClock().ShouldReportZoneFailure(!read)) ShowErrorCode(60);
 }
 
+void TF_clocks::SetTrayHint(const QString& text) {
+    if (ti_HoroluxTray) ti_HoroluxTray->SetHint(text);
+}
+
 void TF_clocks::SetStatusText(const QString& text) {
     ui->sbMainStatusBar->showMessage(text);
 }
@@ -961,6 +965,14 @@ bool TF_clocks::SaveAlarms() {
 
 bool TF_clocks::SaveTemperalEvents() {
     return SaveStep([this] { WriteTemperalEvents(); }, "hxdayloom.hxd", "");
+}
+
+TWindowServices TF_clocks::WindowServices() {
+    return TWindowServices{*this, *this, *this, *this, *this, *this};
+}
+
+void TF_clocks::PlaySound(const std::string& sound) {
+    ClockDisplayOf(*this).Sound().Play(sound);
 }
 
 // --------------------------------------------------------- window hooks

@@ -2,11 +2,11 @@
 // status bar, pop-up menu and tray icon, the start-up and the shutdown.
 #pragma once
 
-#include "clockapp/AlarmWindows.h"
+#include "clockapp/ClockDisplayHost.h"
 #include "clockapp/state/ClockState.h"
-#include "clockapp/MapHooks.h"
 #include "clockapp/state/SyncControl.h"
 #include "clockapp/ToolWindows.h"
+#include "clockapp/state/WindowServices.h"
 #include "timemodel/HX_messages.h"
 
 #include <QMainWindow>
@@ -32,7 +32,18 @@ namespace Ui {
 class F_clocks;
 }
 
-class TF_clocks : public QMainWindow, public TClockState, public TSyncControl {
+// The main window serves the other windows through the narrow services; they
+// never see the window itself.
+class TF_clocks : public QMainWindow,
+                  public TClockState,
+                  public TSyncControl,
+                  public IListSaver,
+                  public ISoundService,
+                  public ILocationPicker,
+                  public IClockEditing,
+                  public IWindowOpener,
+                  public IWindowFactories,
+                  public IClockDisplayHost {
     Q_OBJECT
 public:
     explicit TF_clocks(IHXPrefsStore& store, QWidget* parent = nullptr);
@@ -49,8 +60,12 @@ public:
     // cancelled); reports a failure.
     void SaveAll();
     // The alarm and Dayloom windows' saves; a failure is reported, not raised.
-    bool SaveAlarms();
-    bool SaveTemperalEvents();
+    bool SaveAlarms() override;
+    bool SaveTemperalEvents() override;
+    // The services as the other parts' windows are given them.
+    TWindowServices WindowServices();
+    // The clock display's sound player.
+    void PlaySound(const std::string& sound) override;
 
     // Visible / hidden in the notification area.
     void HXMinimize();
@@ -99,20 +114,24 @@ public:
     // change) is the state's; a zone that cannot be read is told once until
     // a reading succeeds.
     void LoadRegTimeInfo() override;
-    void SetStatusText(const QString& text);
+    void SetStatusText(const QString& text) override;
     QString StatusText() const;
 
     // The clock area: the clock display builds its controls into this.
-    QWidget* ClockArea() const;
-    virtual void RefreshClockObjects(bool relayout, bool rebuild);
+    QWidget* ClockArea() const override;
+    void RefreshClockObjects(bool relayout, bool rebuild) override;
     // The window's size as the preferences keep it; at every layout of the
     // clocks.
-    void KeepWindowSize();
+    void KeepWindowSize() override;
     virtual void Timer1Timer();
 
-    QAction* Action(const char* name) const;
-    QMenu* Menu(const char* name) const;
-    QMenu* pm_MainMenu() const;
+    QAction* Action(const char* name) const override;
+    QMenu* Menu(const char* name) const override;
+    QMenu* pm_MainMenu() const override;
+    QTimer* TickTimer() const override { return Timer1; }
+    void SetTrayHint(const QString& text) override;
+    bool Ending() const override { return ExitRequested || Terminating; }
+    void SetLastForegroundWindow(QWidget* window) override { LastForegroundWindow = window; }
     TTrayIcon* ti_HoroluxTray = nullptr;
     TTrayIcon* t_SyncConnect = nullptr;
     TTrayIcon* t_Failicon = nullptr;
@@ -138,6 +157,7 @@ public:
     void mi_HelpClick();
     void smiLaunchDateTimeClick();
     void smiRulewickClick();
+    void OpenRulewick() override { smiRulewickClick(); }
     void ViewSyncLog();
     void sb_PrefsClick();
     void pm_aboutClick();
@@ -151,38 +171,43 @@ public:
     void miCalenderClick();
     void sbCalendarClick();
     void sb_AstroClick();
-    void SetToolWindowFactory(TToolWindow which, TToolWindowFactory factory);
-    void SetAstronomyWindowFactory(TAstronomyWindowFactory factory);
+    void SetToolWindowFactory(TToolWindow which, TToolWindowFactory factory) override;
+    void SetAstronomyWindowFactory(TAstronomyWindowFactory factory) override;
+    bool AstronomyWindowAvailable() const override { return bool(FAstronomyFactory); }
+    void ShowAstronomyWindow(QWidget* owner, const TTimeLocation& location,
+                             bool isSystemLocation) override;
     // The open window of that kind, or null.
     QWidget* ToolWindow(TToolWindow which) const;
 
     // Alarm firing (MainAlarms.cpp). Without window factories a sounding
     // alarm is snoozed at once and late alarms wait.
-    void CheckSoundAlarms();
+    void CheckSoundAlarms() override;
     void ExploreLateAlarms();
     void SoundAlarm(int index, const std::string& soundFile);
-    void SetAlarmWindowFactories(TAlarmMessageFactory message, TAlarmExplorerFactory explorer);
+    void SetAlarmWindowFactories(TAlarmMessageFactory message,
+                                 TAlarmExplorerFactory explorer) override;
     // The open late-alarm window, or null.
     QWidget* AlarmExplorer() const;
     // Starts an Execute alarm's program; tests record it instead.
     std::function<bool(const std::string&)> AlarmLauncher;
 
     // The world map (MapHooks.cpp), made by the factory installed.
-    void SetMapWindowFactory(TMapWindowFactory factory);
+    void SetMapWindowFactory(TMapWindowFactory factory) override;
     IMapWindow* MapWindow() const;
     // A map is open or can be made.
-    bool MapWindowAvailable() const { return MapWindowExists() || bool(FMapFactory); }
+    bool MapWindowAvailable() const override { return MapWindowExists() || bool(FMapFactory); }
     // Forgets the map ("Free Memory and Close Window": it frees itself).
-    void ReleaseMapWindow();
+    void ReleaseMapWindow() override;
     // "View On Map...": asks to open the map when there is none, then
     // centres it on location and marks it there at its next activation.
-    void ShowOnMap(const TTimeLocation& location);
+    void ShowOnMap(const TTimeLocation& location) override;
     // The tick's step: a visible map is redrawn when AutoRefreshMap is set.
-    void RedrawVisibleMap();
+    void RedrawVisibleMap() override;
 
     // "Check for Upgrade" (UpdateHost.cpp).
     bool CheckForProgramUpgrade();
     virtual void miCheckForUpgradeClick();
+    void CheckForUpgrade() override { miCheckForUpgradeClick(); }
     TUpdateHost& UpdateCheck();
     // Whether an hxlinkhold already runs (its bus name is owned).
     std::function<bool()> LinkholdRunning;
@@ -192,17 +217,18 @@ public:
     std::function<void()> OnDSTRulesChanged;
 
     // The location manager (LocationHooks.cpp), made by the factory installed.
-    void SetTimeZoneManagerFactory(TTimeZoneManagerFactory factory);
-    ITimeZoneManager* TimeZoneManager() const;
+    void SetTimeZoneManagerFactory(TTimeZoneManagerFactory factory) override;
+    ITimeZoneManager* TimeZoneManager() const override;
     // Forgets the manager (it frees itself).
-    void ReleaseTimeZoneManager();
+    void ReleaseTimeZoneManager() override;
     // The modal pick of a place for the other windows: true and the place in
     // location when the user selected one.
-    bool PickLocation(TTimeLocation& location);
+    bool PickLocation(TTimeLocation& location) override;
     // The clock editor's "Set Clock": stores the clock at index, moves the
     // title and chime clocks, applies and saves. False for an index that is
     // no longer a clock.
-    bool ApplyClockSettings(int index, const THXClock& clock, bool useForTitle, bool useForChimes);
+    bool ApplyClockSettings(int index, const THXClock& clock, bool useForTitle,
+                            bool useForChimes) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -232,21 +258,15 @@ protected:
     // The map and location manager windows, supplied by their own code.
     virtual bool MapWindowExists() const;
     virtual void ShowMapWindow();
-    virtual bool ActivateTimeZoneManager();
-    virtual void ShowTimeZoneManager();
+    bool ActivateTimeZoneManager() override;
+    void ShowTimeZoneManager() override;
     void RebuildLocationTree() override;
     void BeginProgress(const std::string& caption, const std::string& text, bool gauge) override;
     void ProgressPosition(int64_t max, int64_t pos) override;
     void EndProgress() override;
     void BusyCursor(bool on) override;
 
-    // The clocks of the window: their controls, the tick, the "This Clock" commands.
-    friend class TClockDisplay;
-    friend class TFTimeZoneMap;
-
 private:
-    friend class TUpdateHost;
-    friend class TFTimeZoneManager;
     TTimeZoneManagerFactory FTimeZoneFactory;
     QPointer<QWidget> FTimeZoneWindow;
     ITimeZoneManager* FTimeZoneManager = nullptr;

@@ -12,7 +12,7 @@ void TF_clocks::ReleaseMapWindow() {
 
 void TF_clocks::CreateMapWindow() {
     if (MapWindow() || !FMapFactory) return;
-    IMapWindow* m = FMapFactory(*this);
+    IMapWindow* m = FMapFactory(this);
     if (!m) return;
     FMapWindow = m;
     // The window may go with its owner; the reference must not outlive it.

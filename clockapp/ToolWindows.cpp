@@ -162,6 +162,11 @@ void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
 }
 
 // Every opening makes another astronomy window, for the current clock's place.
+void TF_clocks::ShowAstronomyWindow(QWidget* owner, const TTimeLocation& location,
+                                    bool isSystemLocation) {
+    OpenAstronomyWindow(FAstronomyFactory, owner, location, isSystemLocation);
+}
+
 void TF_clocks::sb_AstroClick() {
     if (!FAstronomyFactory || CurrentClock < 0 || CurrentClock >= int(Clocks.size())) return;
     const THXClock& clock = *Clocks[size_t(CurrentClock)];

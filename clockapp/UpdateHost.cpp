@@ -5,7 +5,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-TUpdateHost::TUpdateHost(TF_clocks& window) : window_(window), qtUI_(&window) {
+TUpdateHost::TUpdateHost(TClockState& state, IWindowOpener& windows, QWidget* dialogOwner)
+    : state_(state), windows_(windows), qtUI_(dialogOwner) {
     UseUI(&qtUI_);
 }
 
@@ -18,31 +19,31 @@ void TUpdateHost::UseUI(IWebFileInfoUI* ui) {
 }
 
 bool TUpdateHost::UseProxySettings() {
-    return window_.UseProxySettings;
+    return state_.UseProxySettings;
 }
 std::string TUpdateHost::ProxyServer() {
-    return window_.ProxyServer;
+    return state_.ProxyServer;
 }
 std::string TUpdateHost::HTTPProxyPort() {
-    return window_.HTTPProxyPort;
+    return state_.HTTPProxyPort;
 }
 std::string TUpdateHost::CurrentVersion() {
-    return window_.CurrentVersion;
+    return state_.CurrentVersion;
 }
 std::string TUpdateHost::LocationDataVersion() {
-    return window_.LocationDataVersion;
+    return state_.LocationDataVersion;
 }
 std::string TUpdateHost::DataDirectory() {
-    return window_.DataDir;
+    return state_.DataDir;
 }
 bool TUpdateHost::ConfirmYes(const std::string& text) {
-    return window_.ConfirmYes(text);
+    return state_.ConfirmYes(text);
 }
 void TUpdateHost::ShowErrorCode(int code) {
-    window_.ShowErrorCode(code);
+    state_.ShowErrorCode(code);
 }
 void TUpdateHost::ShowError(const std::string& text) {
-    window_.ShowError(text);
+    state_.ShowError(text);
 }
 
 void TUpdateHost::OpenWebPage(const std::string& url) {
@@ -50,33 +51,33 @@ void TUpdateHost::OpenWebPage(const std::string& url) {
 }
 
 bool TUpdateHost::LocationManagerActive() {
-    return window_.TimeZoneManager() != nullptr;
+    return windows_.TimeZoneManager() != nullptr;
 }
 bool TUpdateHost::ActivateTimeZoneManager() {
-    return window_.ActivateTimeZoneManager();
+    return windows_.ActivateTimeZoneManager();
 }
 // A location file that cannot be replaced or written is reported; the
 // download stays for the next check and the window goes on.
 bool TUpdateHost::CheckNewLocations() {
     try {
-        return window_.TClockState::CheckNewLocations();
+        return state_.CheckNewLocations();
     } catch (const std::exception& e) {
-        window_.ShowError(e.what());
+        state_.ShowError(e.what());
         return false;
     }
 }
 void TUpdateHost::MergeNewLocations() {
     try {
-        window_.TClockState::MergeNewLocations();
+        state_.MergeNewLocations();
     } catch (const std::exception& e) {
-        window_.ShowError(e.what());
+        state_.ShowError(e.what());
     }
 }
 
 // ------------------------------------------------------- the window's commands
 
 TUpdateHost& TF_clocks::UpdateCheck() {
-    if (!FUpdateHost) FUpdateHost = std::make_unique<TUpdateHost>(*this);
+    if (!FUpdateHost) FUpdateHost = std::make_unique<TUpdateHost>(*this, *this, this);
     return *FUpdateHost;
 }
 

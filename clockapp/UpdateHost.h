@@ -8,11 +8,14 @@
 
 #include <memory>
 
-class TF_clocks;
+class IWindowOpener;
+class QWidget;
+class TClockState;
 
 class TUpdateHost : public IUpdateCheckHost {
 public:
-    explicit TUpdateHost(TF_clocks& window);
+    // The dialogs of the component are owned by dialogOwner.
+    TUpdateHost(TClockState& state, IWindowOpener& windows, QWidget* dialogOwner);
 
     bool UseProxySettings() override;
     std::string ProxyServer() override;
@@ -37,7 +40,8 @@ public:
     TUpdateCheckCommands& Commands() { return *commands_; }
 
 private:
-    TF_clocks& window_;
+    TClockState& state_;
+    IWindowOpener& windows_;
     TWebFileInfoQtUI qtUI_;
     std::unique_ptr<TWebFileInfo> wfi_;
     std::unique_ptr<TUpdateCheckCommands> commands_;

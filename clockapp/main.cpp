@@ -3,6 +3,7 @@
 #include "clockapp/state/ClockState.h"
 #include "clockapp/MainWindow.h"
 #include "clockapp/state/RegistryPrefsStore.h"
+#include "clockapp/state/WindowServices.h"
 #include "globe/TimeZoneMap.h"
 #include "locations/TimeZoneManager.h"
 #include "platform/qt/HXBus.h"
@@ -91,10 +92,14 @@ int main(int argc, char** argv) {
     THXRegistryPrefsStore store;
     auto* form = new TF_clocks(store);
     mainWindow = form;
-    InstallTimeTools(*form);
-    InstallAlarmWindows(*form);
-    InstallTimeZoneManager(*form);
-    InstallMapWindow(*form);
+    // Every other part gets the clock state and the main window's services,
+    // never the window itself.
+    TClockState& state = *form;
+    const TWindowServices services = form->WindowServices();
+    InstallTimeTools(state, services);
+    InstallAlarmWindows(state, services);
+    InstallTimeZoneManager(state, services);
+    InstallMapWindow(state, services);
     // A logout saves as "Exit" does, and asks nothing.
     CatchTermination(form, [form] {
         form->Terminating = true;

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
 #include <QLineEdit>
 
 #include "locations/TimeZoneManager.h"
@@ -48,7 +48,8 @@ const TGlobeUnits kUnitByTag[] = {TGlobeUnits::Kilometer, TGlobeUnits::NauticalM
 
 }  // namespace
 
-TFTimeZoneMap::TFTimeZoneMap(TF_clocks& owner) : QMainWindow(&owner, Qt::Window), W(owner), ui(new Ui::FTimeZoneMap) {
+TFTimeZoneMap::TFTimeZoneMap(TClockState& state, IWindowOpener& windows, QWidget* owner)
+    : QMainWindow(owner, Qt::Window), W(state), Windows(windows), ui(new Ui::FTimeZoneMap) {
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     MainGlobe = ui->MainGlobe;
@@ -355,7 +356,7 @@ void TFTimeZoneMap::sbClearClick() {
 }
 
 void TFTimeZoneMap::sbPlotKnownClick() {
-    if (!W.ActivateTimeZoneManager())
+    if (!Windows.ActivateTimeZoneManager())
         return;
     for (const auto& l : W.StandardLocations)
         AddLocation(*l, KnownPresenter);
@@ -401,7 +402,7 @@ void TFTimeZoneMap::miDetailsClick() { ui->pInfoPanel->setVisible(ui->miDetails-
 void TFTimeZoneMap::smiAutoRefershClick() { W.AutoRefreshMap = ui->smiAutoRefersh->isChecked(); }
 
 void TFTimeZoneMap::smiUnloadClick() {
-    W.ReleaseMapWindow();
+    Windows.ReleaseMapWindow();
     hide();
     deleteLater();
 }
@@ -411,8 +412,10 @@ namespace {
 // The location manager's fields, as a click on the map fills them.
 class TManagerClickTarget : public IMapClickTarget {
 public:
-    explicit TManagerClickTarget(TF_clocks& w) : W(w) {}
-    TFTimeZoneManager* Manager() { return dynamic_cast<TFTimeZoneManager*>(W.TimeZoneManager()); }
+    explicit TManagerClickTarget(IWindowOpener& windows) : Windows(windows) {}
+    TFTimeZoneManager* Manager() {
+        return dynamic_cast<TFTimeZoneManager*>(Windows.TimeZoneManager());
+    }
     bool Showing() override {
         TFTimeZoneManager* m = Manager();
         return m && m->isVisible();
@@ -425,15 +428,17 @@ public:
     }
 
 private:
-    TF_clocks& W;
+    IWindowOpener& Windows;
 };
 
 }  // namespace
 
-void InstallMapWindow(TF_clocks& window) {
-    window.SetMapWindowFactory([](TF_clocks& owner) -> IMapWindow* {
-        auto* map = new TFTimeZoneMap(owner);
-        auto target = std::make_shared<TManagerClickTarget>(owner);
+void InstallMapWindow(TClockState& state, const TWindowServices& services) {
+    TClockState* s = &state;
+    IWindowOpener* windows = &services.Windows;
+    services.Factories.SetMapWindowFactory([s, windows](QWidget* owner) -> IMapWindow* {
+        auto* map = new TFTimeZoneMap(*s, *windows, owner);
+        auto target = std::make_shared<TManagerClickTarget>(*windows);
         map->ClickTarget = [target] { return target.get(); };
         return map;
     });

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "clockapp/MapHooks.h"
+#include "clockapp/state/WindowServices.h"
 #include "globe/GlobeView.h"
 #include "timemodel/TimeLocation.h"
 
 class QAction;
 class QActionGroup;
-class TF_clocks;
+class TClockState;
 namespace Ui {
 class FTimeZoneMap;
 }
@@ -34,7 +34,7 @@ public:
 class TFTimeZoneMap : public QMainWindow, public IMapWindow {
     Q_OBJECT
 public:
-    explicit TFTimeZoneMap(TF_clocks& owner);
+    TFTimeZoneMap(TClockState& state, IWindowOpener& windows, QWidget* owner);
     ~TFTimeZoneMap() override;
 
     QWidget* Window() override { return this; }
@@ -93,7 +93,8 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
-    TF_clocks& W;
+    TClockState& W;
+    IWindowOpener& Windows;
     Ui::FTimeZoneMap* ui;
     QActionGroup* FProjectionGroup = nullptr;
     QActionGroup* FMeasureGroup = nullptr;
@@ -115,4 +116,4 @@ private:
 };
 
 // horolux's map window factory, with clicks going to the location manager.
-void InstallMapWindow(TF_clocks& window);
+void InstallMapWindow(TClockState& state, const TWindowServices& services);

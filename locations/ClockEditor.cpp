@@ -2,7 +2,8 @@
 // looks, applied to the window or added as a new clock.
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "locations/ManagerText.h"
 #include "platform/media/HomePlace.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -216,10 +217,10 @@ void TFTimeZoneManager::sbApplyClick() {
         }
     }
     const int at = ClockIndex(); // the questions may have let the list move
-    if (!W.ApplyClockSettings(at, Clock, ui->cb_ThisZoneIsHint->isChecked(),
+    if (!Editing.ApplyClockSettings(at, Clock, ui->cb_ThisZoneIsHint->isChecked(),
                               ui->cbUseForChimes->isChecked()))
         return;
-    W.RefreshClockObjects(true, true);
+    Editing.RefreshClockObjects(true, true);
     FillClockSelector();
 }
 

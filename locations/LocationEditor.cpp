@@ -2,7 +2,7 @@
 // and adding, updating and deleting places of the list.
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
 #include "locations/ManagerText.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "timemodel/HXString.h"

@@ -2,7 +2,7 @@
 // stepping through the results.
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
 #include "locations/ManagerText.h"
 #include "platform/qt/TextFold.h"
 #include "timemodel/HXMessageBoxes.h"

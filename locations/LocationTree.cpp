@@ -2,7 +2,8 @@
 // into it, and the place current in it.
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "locations/ManagerText.h"
 #include "ui_FTimeZoneManager.h"
 
@@ -151,10 +152,10 @@ void TFTimeZoneManager::UpdateLocationCommands() {
     ui->sb_DelLoc->setEnabled(valid);
     if (QAction* a = MenuAction("miUpdateLoc")) a->setEnabled(valid);
     if (QAction* a = MenuAction("miDelLoc")) a->setEnabled(valid);
-    const bool map = W.MapWindowAvailable();
+    const bool map = Windows.MapWindowAvailable();
     ui->sb_Map->setEnabled(map);
     if (QAction* a = MenuAction("miMap")) a->setEnabled(map);
-    if (QAction* a = MenuAction("smiAstroData")) a->setEnabled(bool(W.FAstronomyFactory));
+    if (QAction* a = MenuAction("smiAstroData")) a->setEnabled(Windows.AstronomyWindowAvailable());
 }
 
 void TFTimeZoneManager::SelectNode(int node) {

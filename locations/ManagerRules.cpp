@@ -2,8 +2,8 @@
 // saving them back, never over a file that did not read whole.
 #include "locations/TimeZoneManager.h"
 
+#include "clockapp/state/ClockState.h"
 #include "clockapp/state/ListFiles.h"
-#include "clockapp/MainWindow.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXMessageBoxes.h"
 #include "ui_FTimeZoneManager.h"

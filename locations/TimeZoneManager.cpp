@@ -2,7 +2,8 @@
 // closing, the pick and the commands that lead to other windows.
 #include "locations/TimeZoneManager.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "clockapp/SmallWindows.h"
 #include "locations/ManagerText.h"
 #include "net/http/UpdateCheckCommands.h"
@@ -31,8 +32,10 @@ bool AskedNo(const std::string& text) {
 
 // ------------------------------------------------------------ creation
 
-TFTimeZoneManager::TFTimeZoneManager(TF_clocks& main)
-    : QDialog(&main, Qt::Window), W(main), ui(new Ui::FTimeZoneManager) {
+TFTimeZoneManager::TFTimeZoneManager(TClockState& state, IClockEditing& editing,
+                                     IWindowOpener& windows, QWidget* owner)
+    : QDialog(owner, Qt::Window), W(state), Editing(editing), Windows(windows),
+      ui(new Ui::FTimeZoneManager) {
     ui->setupUi(this);
     setObjectName("TFTimeZoneManager");
     FModel = new TLocationTreeModel(this);
@@ -364,16 +367,16 @@ bool TFTimeZoneManager::PickLocation(TTimeLocation& location) {
 
 // ------------------------------------------------------------ other commands
 
-void TFTimeZoneManager::sb_MapClick() { W.ShowOnMap(Location); }
+void TFTimeZoneManager::sb_MapClick() { Windows.ShowOnMap(Location); }
 
 void TFTimeZoneManager::smiAstroDataClick() {
-    OpenAstronomyWindow(W.FAstronomyFactory, this, Location, false);
+    Windows.ShowAstronomyWindow(this, Location, false);
 }
 
 // The main window's own command: message 63 when nothing is newer, and a
 // check that failed says so instead of claiming all is up to date.
 void TFTimeZoneManager::smiCheckForUpdateClick() {
-    W.miCheckForUpgradeClick();
+    Windows.CheckForUpgrade();
 }
 
 void TFTimeZoneManager::smiAboutClick() {
@@ -387,13 +390,13 @@ void TFTimeZoneManager::smiUnloadClick() {
     LocationChanged = false;
     ClockChanged = false;
     W.StandardLocations.clear();
-    W.ReleaseTimeZoneManager();
+    Windows.ReleaseTimeZoneManager();
     hide();
     deleteLater();
 }
 
 void TFTimeZoneManager::sbDSTInfoClick() {
-    W.smiRulewickClick();
+    Windows.OpenRulewick();
 }
 
 void TFTimeZoneManager::sbWebSubmitClick() {
@@ -417,7 +420,12 @@ void TFTimeZoneManager::sbWebSubmitClick() {
 
 // ------------------------------------------------------------ install
 
-void InstallTimeZoneManager(TF_clocks& main) {
-    main.SetTimeZoneManagerFactory(
-        [](TF_clocks& owner) -> ITimeZoneManager* { return new TFTimeZoneManager(owner); });
+void InstallTimeZoneManager(TClockState& state, const TWindowServices& services) {
+    TClockState* s = &state;
+    IClockEditing* editing = &services.Clocks;
+    IWindowOpener* windows = &services.Windows;
+    services.Factories.SetTimeZoneManagerFactory(
+        [s, editing, windows](QWidget* owner) -> ITimeZoneManager* {
+            return new TFTimeZoneManager(*s, *editing, *windows, owner);
+        });
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "clockapp/ClockAttributes.h"
-#include "clockapp/ToolWindows.h"
+#include "clockapp/state/WindowServices.h"
 #include "locations/LocationFields.h"
 #include "timemodel/DSTRuleFile.h"
 #include "timemodel/HXClock.h"
@@ -20,6 +20,7 @@
 #include <vector>
 
 class QAction;
+class TClockState;
 class QMenuBar;
 class QModelIndex;
 namespace Ui {
@@ -49,7 +50,8 @@ private:
 class TFTimeZoneManager : public QDialog, public ITimeZoneManager {
     Q_OBJECT
 public:
-    explicit TFTimeZoneManager(TF_clocks& main);
+    TFTimeZoneManager(TClockState& state, IClockEditing& editing, IWindowOpener& windows,
+                      QWidget* owner);
     ~TFTimeZoneManager() override;
 
     // ITimeZoneManager
@@ -197,7 +199,9 @@ private:
     std::string HomeName() const;
     void OfferHome(bool offer);
 
-    TF_clocks& W;
+    TClockState& W;
+    IClockEditing& Editing;
+    IWindowOpener& Windows;
     Ui::FTimeZoneManager* ui;
     QMenuBar* FMenu = nullptr;
     TLocationTreeModel* FModel = nullptr;
@@ -215,4 +219,4 @@ private:
 };
 
 // Installs the manager's factory on the main window.
-void InstallTimeZoneManager(TF_clocks& main);
+void InstallTimeZoneManager(TClockState& state, const TWindowServices& services);

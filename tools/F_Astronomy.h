@@ -1,7 +1,7 @@
 // "Astronomical Data": sun, moon and time scales of one place.
 #pragma once
 
-#include "clockapp/ToolWindows.h"
+#include "clockapp/state/WindowServices.h"
 #include "timemodel/TimeLocation.h"
 
 #include <QTimer>

@@ -1,6 +1,7 @@
 #include "tools/F_SysTimeInfo.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/SyncControl.h"
 #include "platform/media/ZoneRecord.h"
 #include "platform/qt/EscapeCloser.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -181,8 +182,8 @@ void TFSystemDrift::ComputeStatistics() {
 
 // ------------------------------------------------------------- information
 
-TFSysTimeInfo::TFSysTimeInfo(TF_clocks& mainWindow, QWidget* owner)
-    : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TFSysTimeInfo>()) {
+TFSysTimeInfo::TFSysTimeInfo(const TClockState& state, QWidget* owner)
+    : QWidget(owner, Qt::Window), FMain(state), ui(std::make_unique<Ui::TFSysTimeInfo>()) {
     ui->setupUi(this);
     connect(ui->sb_Drift, &QPushButton::clicked, this, [this] { sb_DriftClick(); });
     // "Running for" counts on while the window is open.

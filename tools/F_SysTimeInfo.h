@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-class TF_clocks;
+class TClockState;
 class THXDriftChart;
 class THXMessageListener;
 namespace Ui {
@@ -79,7 +79,7 @@ private:
 class TFSysTimeInfo : public QWidget {
     Q_OBJECT
 public:
-    TFSysTimeInfo(TF_clocks& mainWindow, QWidget* owner);
+    TFSysTimeInfo(const TClockState& state, QWidget* owner);
     ~TFSysTimeInfo() override;
 
     void FormActivate();
@@ -96,6 +96,6 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    TF_clocks& FMain;
+    const TClockState& FMain;
     std::unique_ptr<Ui::TFSysTimeInfo> ui;
 };

@@ -1,6 +1,7 @@
 #include "tools/F_TimeCalc.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 #include "platform/qt/DateField.h"
 #include "platform/qt/TimeField.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -40,8 +41,9 @@ bool TimeTaken(TTimeField* time, const QString& caption) {
 
 } // namespace
 
-TF_TimeCalc::TF_TimeCalc(TF_clocks& mainWindow, QWidget* owner)
-    : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TF_TimeCalc>()) {
+TF_TimeCalc::TF_TimeCalc(const TClockState& state, ILocationPicker& picker, QWidget* owner)
+    : QWidget(owner, Qt::Window), FMain(state), FPicker(picker),
+      ui(std::make_unique<Ui::TF_TimeCalc>()) {
     ui->setupUi(this);
     FLocationButtons = {ui->sb_WhenWhereLocationA, ui->sb_WhenWhereLocationZ, ui->sbDiffLocA, ui->sbDiffLocZ};
     for (int tag = 0; tag < 4; ++tag)
@@ -114,7 +116,7 @@ void TF_TimeCalc::ChangeZone(int tag) {
         TTimeLocation picked;
         picked.Copy(Locations[size_t(tag)]);
         // Without a manager that can be made active, nothing happens.
-        if (!FMain.PickLocation(picked)) return;
+        if (!FPicker.PickLocation(picked)) return;
         TTimeLocation& slot = Locations[size_t(tag)];
         slot.Copy(picked);
         // Its "now" is the computer's, as for every clock.
@@ -248,8 +250,8 @@ private:
 
 } // namespace
 
-TFhxCalendar::TFhxCalendar(TF_clocks& mainWindow, QWidget* owner)
-    : QWidget(owner, Qt::Window), FMain(mainWindow), ui(std::make_unique<Ui::TFhxCalendar>()) {
+TFhxCalendar::TFhxCalendar(const TClockState& state, QWidget* owner)
+    : QWidget(owner, Qt::Window), FMain(state), ui(std::make_unique<Ui::TFhxCalendar>()) {
     ui->setupUi(this);
     QCalendarWidget* calendar = ui->mcCalendar;
     auto* grid = calendar->findChild<QTableView*>("qt_calendar_calendarview");

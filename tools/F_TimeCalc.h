@@ -10,7 +10,8 @@
 #include <memory>
 
 class QPushButton;
-class TF_clocks;
+class ILocationPicker;
+class TClockState;
 namespace Ui {
 class TF_TimeCalc;
 class TFhxCalendar;
@@ -19,7 +20,7 @@ class TFhxCalendar;
 class TF_TimeCalc : public QWidget {
     Q_OBJECT
 public:
-    TF_TimeCalc(TF_clocks& mainWindow, QWidget* owner);
+    TF_TimeCalc(const TClockState& state, ILocationPicker& picker, QWidget* owner);
     ~TF_TimeCalc() override;
 
     void FormCreate();
@@ -43,7 +44,8 @@ private:
     // Runs a handler; an error is shown, never passed on.
     template <class F> void Guarded(F f);
 
-    TF_clocks& FMain;
+    const TClockState& FMain;
+    ILocationPicker& FPicker;
     std::unique_ptr<Ui::TF_TimeCalc> ui;
     std::array<QPushButton*, 4> FLocationButtons{};
 };
@@ -56,11 +58,11 @@ int RowWeekNumber(const QDate& rowStart, Qt::DayOfWeek firstDay);
 class TFhxCalendar : public QWidget {
     Q_OBJECT
 public:
-    TFhxCalendar(TF_clocks& mainWindow, QWidget* owner);
+    TFhxCalendar(const TClockState& state, QWidget* owner);
     ~TFhxCalendar() override;
     void FormCreate();
 
 private:
-    TF_clocks& FMain;
+    const TClockState& FMain;
     std::unique_ptr<Ui::TFhxCalendar> ui;
 };

@@ -1,6 +1,7 @@
-// Installs the time-tool windows' factories on the main window.
+// Installs the time-tool windows' factories with the main program.
 #pragma once
 
-class TF_clocks;
+class TClockState;
+struct TWindowServices;
 
-void InstallTimeTools(TF_clocks& mainWindow);
+void InstallTimeTools(TClockState& state, const TWindowServices& services);

@@ -20,7 +20,7 @@ const QString kSuite = HX_SUITE_DIR;
 class AlarmSound : public TWindowTest<> {
 protected:
     static void SetUpTestSuite() { ASSERT_NO_FATAL_FAILURE(RouteSoundDeviceToFile(output)); }
-    void BeforeStart() override { InstallAlarmWindows(*w); }
+    void BeforeStart() override { InstallAlarmWindows(*w, w->WindowServices()); }
     void TearDown() override {
         TWindowTest::TearDown();
         ResetClockSource();

@@ -52,7 +52,7 @@ struct TAnsweringPresenter : TRecordingPresenter {
 
 class AlarmEditorTest : public TWindowTest<AlarmEditorClocks, TAnsweringPresenter> {
 protected:
-    void BeforeStart() override { InstallAlarmWindows(*w); }
+    void BeforeStart() override { InstallAlarmWindows(*w, w->WindowServices()); }
     void SetUp() override {
         PinClock(kPinnedUtc, 1);
         TWindowTest::SetUp();

@@ -54,7 +54,7 @@ protected:
     }
     // A standalone editor on a copy of the alarm, shown.
     std::unique_ptr<TF_AddEditAlarm> Editor(const TAlarm& a) {
-        auto e = std::make_unique<TF_AddEditAlarm>(*w, nullptr);
+        auto e = std::make_unique<TF_AddEditAlarm>(*w, *w, *w, nullptr);
         e->Alarm.Copy(a);
         e->show();
         return e;

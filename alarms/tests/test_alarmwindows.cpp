@@ -59,7 +59,7 @@ protected:
 
 class AlarmWindows : public TWindowTest<AlarmClocks> {
 protected:
-    void BeforeStart() override { InstallAlarmWindows(*w); }
+    void BeforeStart() override { InstallAlarmWindows(*w, w->WindowServices()); }
     void SetUp() override {
         PinClock(kUtc - 10 * kSecond, 1);
         TWindowTest::SetUp();
@@ -297,7 +297,7 @@ TEST_F(AlarmWindows, ConnectDisconnectSyncAndExecuteActAtOnceWithoutAWindow) {
 }
 
 TEST_F(AlarmWindows, WithoutItsWindowASoundingAlarmIsSnoozedNotLeftSounding) {
-    w->SetAlarmWindowFactories([](TF_clocks&) -> IAlarmMessage* { throw std::runtime_error("x"); },
+    w->SetAlarmWindowFactories([](QWidget*) -> IAlarmMessage* { throw std::runtime_error("x"); },
                                nullptr);
     TAlarm& a = Add(1);
     TickAt(1);
@@ -517,7 +517,7 @@ TEST_F(LateAlarms, TheWindowOpensCentredOnTheScreenAndAboveAPopupUp) {
 
 TEST_F(LateAlarms, AWindowThatCannotBeMadeShowsMessageTenAndTheTickGoesOn) {
     w->SetAlarmWindowFactories(nullptr,
-                               [](TF_clocks&) -> QWidget* { throw std::runtime_error("x"); });
+                               [](QWidget*) -> QWidget* { throw std::runtime_error("x"); });
     Add(1);
     Add(1, "due", kLocal + 60 * kSecond);
     TickAt(61);

@@ -53,7 +53,7 @@ protected:
     static QString Heading(TF_Dayloom* d) { return Part<QGroupBox>(d, "gb_Results")->title(); }
     static QTableWidget* Grid(TF_Dayloom* d) { return Part<QTableWidget>(d, "sg_Items"); }
     std::unique_ptr<TAddEditTrackingItem> Editor(const TTemperalEvent& e) {
-        auto ed = std::make_unique<TAddEditTrackingItem>(*w, nullptr);
+        auto ed = std::make_unique<TAddEditTrackingItem>(*w, *w, nullptr);
         ed->Event.Copy(e);
         ed->show();
         return ed;

@@ -36,11 +36,11 @@ protected:
     TEditor Open(bool alarm, TDateTime at) {
         TEditor r;
         if (alarm) {
-            auto* e = new TF_AddEditAlarm(*w, nullptr);
+            auto* e = new TF_AddEditAlarm(*w, *w, *w, nullptr);
             e->Alarm.AlarmTime = at;
             r = {std::unique_ptr<QDialog>(e), "OkBtn", [e] { return e->Alarm.AlarmTime; }};
         } else {
-            auto* e = new TAddEditTrackingItem(*w, nullptr);
+            auto* e = new TAddEditTrackingItem(*w, *w, nullptr);
             e->Event.EventDate = at;
             r = {std::unique_ptr<QDialog>(e), "OKBtn", [e] { return e->Event.EventDate; }};
         }
@@ -281,7 +281,7 @@ TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Payload);
-        TF_AddEditAlarm e(*w, nullptr);
+        TF_AddEditAlarm e(*w, *w, *w, nullptr);
         e.Alarm.Text = c.Payload;
         e.show();
         Part<QComboBox>(&e, "lb_AlarmType")->setEditText(c.Type);
@@ -298,7 +298,7 @@ TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
         }
     }
     // Chosen, it is not taken.
-    TF_AddEditAlarm e(*w, nullptr);
+    TF_AddEditAlarm e(*w, *w, *w, nullptr);
     e.Alarm.AlarmType = 7;
     e.Alarm.Text = "here.wav";
     e.show();

@@ -16,14 +16,14 @@ TEST_F(AlarmEditorTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
         const QString text = tooLong ? huge : huge.left(1000);
         presenter.Texts.clear();
 
-        TF_AddEditAlarm alarm(*w, nullptr);
+        TF_AddEditAlarm alarm(*w, *w, *w, nullptr);
         alarm.Alarm.Text = "before";
         alarm.Alarm.AlarmType = 6; // Execute
         alarm.show();
         Part<QLineEdit>(&alarm, "e_Description")->setText(text);
         Click(&alarm, "OkBtn");
 
-        TAddEditTrackingItem item(*w, nullptr);
+        TAddEditTrackingItem item(*w, *w, nullptr);
         item.Event.Title = "before";
         item.show();
         Part<QLineEdit>(&item, "e_Description")->setText(text);
@@ -56,12 +56,12 @@ TEST_F(AlarmEditorTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
 TEST_F(AlarmEditorTest, RecordATextThatWouldNotReadBackIsRefused) {
     for (const QString& text : {QString("one\ttwo"), QString("one\ntwo")}) {
         presenter.Texts.clear();
-        TF_AddEditAlarm alarm(*w, nullptr);
+        TF_AddEditAlarm alarm(*w, *w, *w, nullptr);
         alarm.Alarm.Text = "before";
         alarm.show();
         Part<QLineEdit>(&alarm, "e_Description")->setText(text);
         Click(&alarm, "OkBtn");
-        TAddEditTrackingItem item(*w, nullptr);
+        TAddEditTrackingItem item(*w, *w, nullptr);
         item.Event.Title = "before";
         item.show();
         Part<QLineEdit>(&item, "e_Description")->setText(text);

@@ -29,8 +29,8 @@ class PlacePickTest : public AlarmEditorTest {
 protected:
     void BeforeStart() override {
         AlarmEditorTest::BeforeStart();
-        w->SetTimeZoneManagerFactory([this](TF_clocks& owner) -> ITimeZoneManager* {
-            return manager = new TFakeManager(&owner);
+        w->SetTimeZoneManagerFactory([this](QWidget* owner) -> ITimeZoneManager* {
+            return manager = new TFakeManager(owner);
         });
     }
     TFakeManager* manager = nullptr;

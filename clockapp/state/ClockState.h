@@ -81,6 +81,10 @@ public:
     // Alarms and tracked dates that the earlier release stored at home (a
     // fixed offset, rule unknown) follow the home rule from now on.
     void TakeEarlierHomePlaces();
+    // The tracked dates convert with the home clock's host offset.
+    void UpdateEventOffsets();
+    // The alarms convert with the home clock's host offset.
+    void UpdateAlarmOffsets();
 
     // The computer's offset now (hours east), as the clock source tells it.
     static double HostOffsetNow();
@@ -95,8 +99,6 @@ public:
     void UpdateLocalOffsets();
     // Every clock converts with the host's offset; a Local clock carries it.
     void FollowHostOffset();
-    void UpdateAlarmOffsets();
-    void UpdateEventOffsets();
     // The clock the title and the tray name, or -1; one that is no longer in
     // the list is forgotten.
     int TitleClock();
@@ -131,14 +133,16 @@ public:
     // Answers of the question dialogs.
     enum class TAnswer { Yes, No, Cancel };
 
-protected:
     // The program's dialogs; the window shows them, headless use answers No.
+    // The windows that work on the state report through them too.
     virtual void ShowError(const std::string& /*text*/) {}
     virtual void ShowInfo(const std::string& /*text*/) {}
     virtual void ShowErrorCode(int /*code*/) {}
     virtual TAnswer AskYesNo(const std::string& /*text*/) { return TAnswer::No; }
     virtual TAnswer AskYesNoCancel(const std::string& /*text*/) { return TAnswer::Cancel; }
     virtual bool ConfirmYes(const std::string& /*text*/) { return false; }
+
+protected:
     // Lets pending window messages run (the window pumps its event loop).
     virtual void ProcessMessages() {}
 

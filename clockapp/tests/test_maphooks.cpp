@@ -62,9 +62,9 @@ protected:
     void Start() {
         w = std::make_unique<MapClocks>(store);
         w->SplashDelayMs = 0;
-        w->SetMapWindowFactory([this](TF_clocks& owner) {
+        w->SetMapWindowFactory([this](QWidget* owner) {
             w->Log.push_back("create");
-            return new FakeMap(&owner, w->Log);
+            return new FakeMap(owner, w->Log);
         });
         w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
         w->Timer1->stop();

@@ -100,7 +100,7 @@ protected:
     void Open(std::optional<int> zoneLayer = 0, std::optional<int> objectLayer = 0) {
         w = std::make_unique<MapOwner>(store);
         w->SplashDelayMs = 0;
-        InstallMapWindow(*w);
+        InstallMapWindow(*w, w->WindowServices());
         w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
         w->Timer1->stop();
         if (zoneLayer) w->ZoneLayer = *zoneLayer;
@@ -639,8 +639,8 @@ TEST_F(MapWindow, AClickFillsTheLocationManager) {
     ASSERT_TRUE(QFile::copy(HX_SOURCE_DIR "/data/hxzones.hxd", dir.path() + "/hxzones.hxd"));
     auto owner = std::make_unique<PlainOwner>(store);
     owner->SplashDelayMs = 0;
-    InstallTimeZoneManager(*owner);
-    InstallMapWindow(*owner);
+    InstallTimeZoneManager(*owner, owner->WindowServices());
+    InstallMapWindow(*owner, owner->WindowServices());
     owner->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
     owner->Timer1->stop();
     owner->ZoneLayer = 1;

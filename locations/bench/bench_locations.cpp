@@ -67,7 +67,7 @@ struct TSetup {
             l->Rule.ReadDataString(std::to_string(rng() % 8));
             w->StandardLocations.push_back(std::move(l));
         }
-        InstallTimeZoneManager(*w);
+        InstallTimeZoneManager(*w, w->WindowServices());
         w->miTimeZoneManagerClick();
         m = static_cast<TFTimeZoneManager*>(w->TimeZoneManager());
         QApplication::processEvents();

@@ -112,7 +112,7 @@ protected:
             clocks += c.DataString('\t') + "\r\n";
         }
         WriteFile(dir.filePath("hxclocks.hxd"), clocks);
-        InstallTimeZoneManager(*w);
+        InstallTimeZoneManager(*w, w->WindowServices());
     }
 
     // Opens the manager from the main window's menu and lets it show.

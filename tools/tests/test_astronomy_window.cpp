@@ -22,7 +22,7 @@ QString Text(QWidget* w, const char* name) {
 
 class AstronomyWindow : public TWindowTest<> {
 protected:
-    void BeforeStart() override { InstallTimeTools(*w); }
+    void BeforeStart() override { InstallTimeTools(*w, w->WindowServices()); }
     void TearDown() override {
         for (QWidget* win : QApplication::topLevelWidgets())
             if (qobject_cast<TF_Astronomy*>(win)) delete win;

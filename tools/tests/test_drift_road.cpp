@@ -72,7 +72,7 @@ TEST_F(DriftRoad, ASyncSuccessReloadsTheOpenChart) {
         QuietClocks w(store);
         THXMainWindowService service([] {}, *Bus);
         ASSERT_EQ(service.Claim(), TBusNameClaim::Claimed);
-        InstallTimeTools(w);
+        InstallTimeTools(w, w.WindowServices());
         w.SplashDelayMs = 0;
         w.FormCreate("/nonexistent", {"-datadir", Dir + "/suite"});
 

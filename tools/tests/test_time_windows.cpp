@@ -101,7 +101,7 @@ void Flush() {
 
 class TimeToolWindows : public TWindowTest<PickingClocks> {
 protected:
-    void BeforeStart() override { InstallTimeTools(*w); }
+    void BeforeStart() override { InstallTimeTools(*w, w->WindowServices()); }
     void TearDown() override {
         for (QWidget* win : QApplication::topLevelWidgets())
             if (qobject_cast<TF_TimeCalc*>(win) || qobject_cast<TFhxCalendar*>(win) ||
@@ -207,7 +207,7 @@ TEST_F(TimeToolWindows, CalculatorWhenWhereAndDifference) {
     EXPECT_EQ(Child<QPushButton>(calc, "sb_WhenWhereLocationA")->text(), "Select Location");
     EXPECT_EQ(w->Questions, 0);
 
-    w->SetTimeZoneManagerFactory([](TF_clocks&) -> ITimeZoneManager* {
+    w->SetTimeZoneManagerFactory([](QWidget*) -> ITimeZoneManager* {
         auto* manager = new TFakeManager;
         manager->Picks = {Place("New York", -5, kUS), Place("London", 0, kEU), Place("Tokyo", 9, "0"),
                           Place("New York", -5, kUS)};

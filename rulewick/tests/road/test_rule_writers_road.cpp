@@ -86,7 +86,7 @@ TEST_F(RuleWritersRoad, WithNoBusBetweenThemNeitherLosesTheOthersRule) {
     {
         ManagingClocks w(prefs);
         w.SplashDelayMs = 0;
-        InstallTimeZoneManager(w);
+        InstallTimeZoneManager(w, w.WindowServices());
         w.FormCreate("/nonexistent", {"-datadir", Data});
         // The location manager reads the rule file: Europe and North America.
         w.miTimeZoneManagerClick();
