@@ -1,7 +1,9 @@
 #include "clockapp/ClockDisplay.h"
 
 #include "clockapp/ClockDisplayHost.h"
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/SyncControl.h"
+#include "clockapp/state/WindowServices.h"
 #include "clockapp/TrayIcon.h"
 #include "clockapp/controls/HXAnalogClock.h"
 #include "platform/qt/QtGraphics.h"
@@ -13,6 +15,7 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -42,10 +45,8 @@ void SetTitleStrip(QLabel* strip, const std::string& title, int room) {
 }
 } // namespace
 
-TClockDisplay& ClockDisplayOf(TF_clocks& window) {
-    if (auto* d = window.findChild<TClockDisplay*>(kDisplayName, Qt::FindDirectChildrenOnly))
-        return *d;
-    return *new TClockDisplay(window, window, window, window, window);
+TClockDisplay* TClockDisplay::Of(const QMainWindow& window) {
+    return window.findChild<TClockDisplay*>(kDisplayName, Qt::FindDirectChildrenOnly);
 }
 
 TClockDisplay::TClockDisplay(TClockState& state, TSyncControl& sync, IClockDisplayHost& host,

@@ -34,6 +34,8 @@ public:
     TClockDisplay(TClockState& state, TSyncControl& sync, IClockDisplayHost& host,
                   IWindowOpener& windows, QMainWindow& window);
     ~TClockDisplay() override;
+    // The display shown in window, or null before its first use.
+    static TClockDisplay* Of(const QMainWindow& window);
 
     void RefreshClockObjects(bool relayout, bool rebuild);
     void Timer1Timer();
@@ -114,5 +116,6 @@ private:
     void ShowTickBoxes();
 };
 
-// The display of the window, created with it on first use.
+// The display of the main window, created with it on first use (defined
+// with the main window, which serves it).
 TClockDisplay& ClockDisplayOf(TF_clocks& window);

@@ -1067,3 +1067,25 @@ void TF_clocks::BusyCursor(bool on) {
     else
         unsetCursor();
 }
+
+TClockDisplay& ClockDisplayOf(TF_clocks& window) {
+    if (TClockDisplay* d = TClockDisplay::Of(window)) return *d;
+    return *new TClockDisplay(window, window, window, window, window);
+}
+
+// ------------------------------------------------------- the update check's commands
+
+TUpdateHost& TF_clocks::UpdateCheck() {
+    if (!FUpdateHost) FUpdateHost = std::make_unique<TUpdateHost>(*this, *this, this);
+    return *FUpdateHost;
+}
+
+bool TF_clocks::CheckForProgramUpgrade() {
+    return UpdateCheck().Commands().CheckForProgramUpgrade();
+}
+bool TF_clocks::CheckForLocationUpdate() {
+    return UpdateCheck().Commands().CheckForLocationUpdate();
+}
+void TF_clocks::miCheckForUpgradeClick() {
+    UpdateCheck().Commands().miCheckForUpgradeClick();
+}

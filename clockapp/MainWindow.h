@@ -5,7 +5,6 @@
 #include "clockapp/ClockDisplayHost.h"
 #include "clockapp/state/ClockState.h"
 #include "clockapp/state/SyncControl.h"
-#include "clockapp/ToolWindows.h"
 #include "clockapp/state/WindowServices.h"
 #include "timemodel/HX_messages.h"
 

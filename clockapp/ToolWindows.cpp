@@ -32,6 +32,34 @@ constexpr TOpenerRule kOpeners[kToolWindowCount] = {
 
 } // namespace
 
+namespace {
+
+// Makes another astronomy window for the place and shows it; freed when it
+// closes. A window that cannot be made says why; one that fails to show goes.
+void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
+                         const TTimeLocation& location, bool isSystemLocation) {
+    if (!factory) return;
+    IAstronomyWindow* astro = nullptr;
+    try {
+        astro = factory(owner);
+    } catch (const std::exception& e) {
+        THXMessageBoxes::ShowError(e.what());
+        return;
+    }
+    if (!astro) return;
+    QWidget* window = astro->Window();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    CloseOnEscape(window);
+    try {
+        astro->SetLocation(location, isSystemLocation);
+        window->setVisible(true);
+    } catch (...) {
+        delete window;
+    }
+}
+
+} // namespace
+
 void TF_clocks::ConnectToolWindows() {
     auto on = [this](QAction* a, void (TF_clocks::*handler)()) {
         connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
@@ -139,27 +167,6 @@ void TF_clocks::sbCalendarClick() {
     miCalenderClick();
 }
 
-void OpenAstronomyWindow(const TAstronomyWindowFactory& factory, QWidget* owner,
-                         const TTimeLocation& location, bool isSystemLocation) {
-    if (!factory) return;
-    IAstronomyWindow* astro = nullptr;
-    try {
-        astro = factory(owner);
-    } catch (const std::exception& e) {
-        THXMessageBoxes::ShowError(e.what());
-        return;
-    }
-    if (!astro) return;
-    QWidget* window = astro->Window();
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    CloseOnEscape(window);
-    try {
-        astro->SetLocation(location, isSystemLocation);
-        window->setVisible(true);
-    } catch (...) {
-        delete window;
-    }
-}
 
 // Every opening makes another astronomy window, for the current clock's place.
 void TF_clocks::ShowAstronomyWindow(QWidget* owner, const TTimeLocation& location,

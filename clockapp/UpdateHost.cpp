@@ -1,6 +1,7 @@
 #include "clockapp/UpdateHost.h"
 
-#include "clockapp/MainWindow.h"
+#include "clockapp/state/ClockState.h"
+#include "clockapp/state/WindowServices.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -72,21 +73,4 @@ void TUpdateHost::MergeNewLocations() {
     } catch (const std::exception& e) {
         state_.ShowError(e.what());
     }
-}
-
-// ------------------------------------------------------- the window's commands
-
-TUpdateHost& TF_clocks::UpdateCheck() {
-    if (!FUpdateHost) FUpdateHost = std::make_unique<TUpdateHost>(*this, *this, this);
-    return *FUpdateHost;
-}
-
-bool TF_clocks::CheckForProgramUpgrade() {
-    return UpdateCheck().Commands().CheckForProgramUpgrade();
-}
-bool TF_clocks::CheckForLocationUpdate() {
-    return UpdateCheck().Commands().CheckForLocationUpdate();
-}
-void TF_clocks::miCheckForUpgradeClick() {
-    UpdateCheck().Commands().miCheckForUpgradeClick();
 }
