@@ -58,20 +58,19 @@ int NthWeekdayOfMonth(int year, int month, int weekday, int kind) {
 }
 
 double ParseTimeOfDay(const std::string& text) {
-    if (IsInteger(text)) return StrToInt(text) / 24.0;
-    const int colon1 = Pos(":", text);
-    const std::string hoursText = colon1 > 0 ? Copy(text, 1, colon1 - 1) : text;
-    double result = StrToInt(hoursText) / 24.0; // raises on bad hours
-    if (colon1 == 0) return result;
-    const std::string rest = Copy(text, colon1 + 1, int(text.size()));
-    const int colon2 = Pos(":", rest);
-    const std::string minutesText = colon2 > 0 ? Copy(rest, 1, colon2 - 1) : rest;
-    if (!IsInteger(minutesText)) return result;
-    result += StrToInt(minutesText) / 1440.0;
-    if (colon2 == 0) return result;
-    const std::string secondsText = Copy(rest, colon2 + 1, 2);
-    if (!IsInteger(secondsText)) return result;
-    return result + StrToInt(secondsText) / 86400.0;
+    // Each part is read once: every place's two transitions pass here at each load.
+    int v = 0;
+    if (TryStrToInt(text, v)) return v / 24.0;
+    const size_t colon1 = text.find(':');
+    if (colon1 == std::string::npos) return StrToInt(text) / 24.0; // raises
+    double result = StrToInt(text.substr(0, colon1)) / 24.0;      // raises on bad hours
+    const std::string rest = text.substr(colon1 + 1);
+    const size_t colon2 = rest.find(':');
+    if (!TryStrToInt(rest.substr(0, colon2), v)) return result;
+    result += v / 1440.0;
+    if (colon2 == std::string::npos) return result;
+    if (!TryStrToInt(rest.substr(colon2 + 1, 2), v)) return result;
+    return result + v / 86400.0;
 }
 
 std::string FormatTimeOfDay(TDateTime dt) {
