@@ -199,9 +199,14 @@ void TDSTEvent::ReadDataString(const std::string& text) {
 }
 
 std::string TDSTEvent::DataString() const {
-    // Built in place: every place's record is written once at each load check.
     std::string out;
     out.reserve(32);
+    AppendDataString(out);
+    return out;
+}
+
+void TDSTEvent::AppendDataString(std::string& out) const {
+    // Built in place: every place's record is written once at each load check.
     out += Kind >= 1 && Kind <= 4 ? char('0' + Kind) : Kind == 5 ? 'L' : Kind == 6 ? 'S' : 'N';
     for (const int v : {Day, Month, Bias}) {
         char digits[16];
@@ -210,7 +215,6 @@ std::string TDSTEvent::DataString() const {
     }
     out += '.';
     out += FormatTimeOfDay(Time);
-    return out;
 }
 
 // ------------------------------------------------------------------- rules
@@ -293,17 +297,21 @@ void TDSTRule::None() {
 }
 
 std::string TDSTRule::DataString() const {
-    // A "/" in the name or notes would shift the fields of the rule.
     std::string out;
     out.reserve(Name.size() + Notes.size() + 48);
+    AppendDataString(out);
+    return out;
+}
+
+void TDSTRule::AppendDataString(std::string& out) const {
+    // A "/" in the name or notes would shift the fields of the rule.
     AppendOneLineField(out, Name, '/');
     out += '/';
-    out += StartDate.DataString();
+    StartDate.AppendDataString(out);
     out += '/';
-    out += StopDate.DataString();
+    StopDate.AppendDataString(out);
     out += '/';
     AppendOneLineField(out, Notes, '/');
-    return out;
 }
 
 std::string TDSTRule::RuleString() const {

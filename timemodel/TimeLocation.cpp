@@ -3,8 +3,10 @@
 #include "timemodel/HXString.h"
 #include "timemodel/RecordField.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -50,13 +52,13 @@ double DateValue(int year, int month, int day) {
 // Rule texts never hold the record separators TAB or "^", nor a "!", which
 // the reader would take for the end of a legacy record; anything else the
 // caller picks must not be flattened out of the rule's own syntax.
-void AppendRuleField(std::string& out, const std::string& ruleText, char separator) {
+void AppendRuleField(std::string& out, const TDSTRule& rule, char separator) {
     // One pass: a separator of the rule's own syntax is left as it is.
     const char sep = std::string_view("./:+-0123456789").find(separator) != std::string_view::npos
                          ? '!'
                          : separator;
     const size_t from = out.size();
-    out += ruleText;
+    rule.AppendDataString(out);
     for (size_t i = from; i < out.size(); ++i) {
         const char c = out[i];
         if (c == '\t' || c == '\r' || c == '\n' || c == '!' || c == sep) out[i] = ' ';
@@ -365,7 +367,7 @@ std::string TTimeLocation::LocationDataStr(char separator) const {
         out += RecordFloatText(v);
     }
     out += separator;
-    AppendRuleField(out, Rule.DataString(), separator);
+    AppendRuleField(out, Rule, separator);
     for (const std::string* t : {&City, &Region, &Country}) {
         out += separator;
         AppendOneLineField(out, *t, separator);
@@ -385,17 +387,20 @@ void TTimeLocation::ParseDataString(const std::string& text, char separator) {
     const auto next = [&](const std::string& f) { p += int(f.size()) + 1; };
     try {
         std::string f = field(separator);
-        Name = f;
         next(f);
+        Name = std::move(f);
         for (double* number : {&StdOffset, &HostOffset, &Latitude, &Longitude}) {
             f = field(separator);
             *number = ParseFloat(f);
             next(f);
         }
-        const std::string upToBang = field('!');
-        if (upToBang.size() < 2) {
+        // Only the length up to the "!" is needed to tell a legacy record.
+        const size_t from = size_t(p - 1);
+        const size_t upToBang =
+            from >= text.size() ? 0 : std::min(text.find('!', from), text.size()) - from;
+        if (upToBang < 2) {
             // Legacy record: a one-digit daylight-saving code closes it.
-            Rule.ReadDataString(upToBang);
+            Rule.ReadDataString(field('!'));
             return;
         }
         f = field(separator);
