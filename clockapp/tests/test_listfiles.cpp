@@ -1,5 +1,6 @@
 #include "clockapp/ClockState.h"
 #include "clockapp/ListFiles.h"
+
 #include "platform/qt/TextFold.h"
 
 #include <cstring>
