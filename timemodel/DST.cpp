@@ -3,7 +3,12 @@
 #include "timemodel/HXString.h"
 #include "timemodel/RecordField.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
+#include <string_view>
+#include <utility>
 
 // ------------------------------------------------------- calendar routines
 
@@ -53,20 +58,19 @@ int NthWeekdayOfMonth(int year, int month, int weekday, int kind) {
 }
 
 double ParseTimeOfDay(const std::string& text) {
-    if (IsInteger(text)) return StrToInt(text) / 24.0;
-    const int colon1 = Pos(":", text);
-    const std::string hoursText = colon1 > 0 ? Copy(text, 1, colon1 - 1) : text;
-    double result = StrToInt(hoursText) / 24.0; // raises on bad hours
-    if (colon1 == 0) return result;
-    const std::string rest = Copy(text, colon1 + 1, int(text.size()));
-    const int colon2 = Pos(":", rest);
-    const std::string minutesText = colon2 > 0 ? Copy(rest, 1, colon2 - 1) : rest;
-    if (!IsInteger(minutesText)) return result;
-    result += StrToInt(minutesText) / 1440.0;
-    if (colon2 == 0) return result;
-    const std::string secondsText = Copy(rest, colon2 + 1, 2);
-    if (!IsInteger(secondsText)) return result;
-    return result + StrToInt(secondsText) / 86400.0;
+    // Each part is read once: every place's two transitions pass here at each load.
+    int v = 0;
+    if (TryStrToInt(text, v)) return v / 24.0;
+    const size_t colon1 = text.find(':');
+    if (colon1 == std::string::npos) return StrToInt(text) / 24.0; // raises
+    double result = StrToInt(text.substr(0, colon1)) / 24.0;      // raises on bad hours
+    const std::string rest = text.substr(colon1 + 1);
+    const size_t colon2 = rest.find(':');
+    if (!TryStrToInt(rest.substr(0, colon2), v)) return result;
+    result += v / 1440.0;
+    if (colon2 == std::string::npos) return result;
+    if (!TryStrToInt(rest.substr(colon2 + 1, 2), v)) return result;
+    return result + v / 86400.0;
 }
 
 std::string FormatTimeOfDay(TDateTime dt) {
@@ -76,9 +80,10 @@ std::string FormatTimeOfDay(TDateTime dt) {
     DecodeDateTime(dt, y, mo, d, h, mi, sec, ms);
     std::string text;
     for (const int v : {h, mi, sec}) {
+        char digits[16];
         if (!text.empty()) text += ':';
         if (v < 10) text += '0';
-        text += std::to_string(v);
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
     }
     return text;
 }
@@ -136,55 +141,81 @@ std::string TDSTEvent::Description() const {
     return "DST Unknown";
 }
 
-void TDSTEvent::ReadDataString(const std::string& text) {
-    const std::string token = GetField(text, '.', 1);
+namespace {
+
+// The first N fields of a text split at a delimiter, as GetField numbers
+// them from 1; a field the text lacks reads as empty. The text is split
+// once: every place's rule is read at each load.
+template <size_t N> std::array<std::string_view, N> Fields(std::string_view text, char delimiter) {
+    std::array<std::string_view, N> f{};
+    for (size_t i = 0, pos = 0; i < N && pos <= text.size(); ++i) {
+        const size_t end = std::min(text.find(delimiter, pos), text.size());
+        f[i] = text.substr(pos, end - pos);
+        pos = end + 1;
+    }
+    return f;
+}
+
+void ReadEvent(TDSTEvent& e, std::string_view text) {
+    const auto f = Fields<5>(text, '.');
+    const std::string_view token = f[0];
     if (token == "L")
-        Kind = 5;
+        e.Kind = 5;
     else if (token == "S")
-        Kind = 6;
+        e.Kind = 6;
     else if (token == "1" || token == "2" || token == "3" || token == "4")
-        Kind = uint8_t(token[0] - '0');
+        e.Kind = uint8_t(token[0] - '0');
     else
-        Kind = 0;
-    if (Kind == 0) {
+        e.Kind = 0;
+    if (e.Kind == 0) {
         // No transition, but the fields are still read, so that a record
         // reads back as it was written; what is absent or unreadable takes
         // the new event's value, never the one read before.
         const TDSTEvent blank;
-        const auto number = [&text](int field, int fallback) {
+        const auto number = [&f](size_t field, int fallback) {
             int v = 0;
-            return TryStrToInt(GetField(text, '.', field), v) ? v : fallback;
+            return TryStrToInt(std::string(f[field]), v) ? v : fallback;
         };
-        Day = number(2, blank.Day);
-        Month = number(3, blank.Month);
-        Bias = number(4, blank.Bias);
-        Time = blank.Time;
+        e.Day = number(1, blank.Day);
+        e.Month = number(2, blank.Month);
+        e.Bias = number(3, blank.Bias);
+        e.Time = blank.Time;
         try {
-            const std::string time = GetField(text, '.', 5);
-            if (!time.empty()) Time = ParseTimeOfDay(time);
+            if (!f[4].empty()) e.Time = ParseTimeOfDay(std::string(f[4]));
         } catch (const EConvertError&) {
             // A time that does not read keeps the blank record's.
         }
         return;
     }
-    Day = StrToInt(GetField(text, '.', 2));
-    Month = StrToInt(GetField(text, '.', 3));
-    Bias = StrToInt(GetField(text, '.', 4));
-    Time = ParseTimeOfDay(GetField(text, '.', 5));
+    e.Day = StrToInt(std::string(f[1]));
+    e.Month = StrToInt(std::string(f[2]));
+    e.Bias = StrToInt(std::string(f[3]));
+    e.Time = ParseTimeOfDay(std::string(f[4]));
+}
+
+} // namespace
+
+void TDSTEvent::ReadDataString(const std::string& text) {
+    ReadEvent(*this, text);
 }
 
 std::string TDSTEvent::DataString() const {
-    // Built in place: every place's record is written once at each load check.
     std::string out;
     out.reserve(32);
+    AppendDataString(out);
+    return out;
+}
+
+void TDSTEvent::AppendDataString(std::string& out) const {
+    // Built in place: every place's record is written once at each load check.
     out += Kind >= 1 && Kind <= 4 ? char('0' + Kind) : Kind == 5 ? 'L' : Kind == 6 ? 'S' : 'N';
     for (const int v : {Day, Month, Bias}) {
+        char digits[16];
         out += '.';
-        out += std::to_string(v);
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
     }
     out += '.';
     out += FormatTimeOfDay(Time);
-    return out;
 }
 
 // ------------------------------------------------------------------- rules
@@ -252,11 +283,12 @@ double TDSTRule::CurrentOffset(TDateTime x) const {
 
 void TDSTRule::ReadDataString(const std::string& text) {
     const std::string builtIn = BuiltInRuleText(text);
-    const std::string& t = builtIn.empty() ? text : builtIn;
-    Name = GetField(t, '/', 1);
-    Notes = GetField(t, '/', 4);
-    StartDate.ReadDataString(GetField(t, '/', 2));
-    StopDate.ReadDataString(GetField(t, '/', 3));
+    const auto f = Fields<4>(builtIn.empty() ? text : builtIn, '/');
+    std::string notes(f[3]);
+    Name.assign(f[0]);
+    Notes = std::move(notes);
+    ReadEvent(StartDate, f[1]);
+    ReadEvent(StopDate, f[2]);
 }
 
 void TDSTRule::None() {
@@ -266,9 +298,21 @@ void TDSTRule::None() {
 }
 
 std::string TDSTRule::DataString() const {
+    std::string out;
+    out.reserve(Name.size() + Notes.size() + 48);
+    AppendDataString(out);
+    return out;
+}
+
+void TDSTRule::AppendDataString(std::string& out) const {
     // A "/" in the name or notes would shift the fields of the rule.
-    return OneLineField(Name, '/') + "/" + StartDate.DataString() + "/" + StopDate.DataString() +
-           "/" + OneLineField(Notes, '/');
+    AppendOneLineField(out, Name, '/');
+    out += '/';
+    StartDate.AppendDataString(out);
+    out += '/';
+    StopDate.AppendDataString(out);
+    out += '/';
+    AppendOneLineField(out, Notes, '/');
 }
 
 std::string TDSTRule::RuleString() const {

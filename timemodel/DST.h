@@ -63,6 +63,7 @@ public:
     // "L.1.3.60.02:00:00": kind token, day, month, bias, time.
     void ReadDataString(const std::string& text);
     std::string DataString() const;
+    void AppendDataString(std::string& out) const; // DataString() appended to out
 
     // A fixed date takes the current local year.
     void SaveToSystemTime(TSystemTime& st) const;
@@ -93,6 +94,7 @@ public:
     void ReadDataString(const std::string& text);
     void None();
     std::string DataString() const; // Name/start/stop/Notes
+    void AppendDataString(std::string& out) const; // DataString() appended to out
     std::string RuleString() const; // start-stop
     std::string Description() const;
 

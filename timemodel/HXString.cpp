@@ -42,6 +42,9 @@ bool ContainsStr(const std::string& text, const std::string& pattern) {
 
 double ParseFloat(const std::string& text) {
     if (text.empty()) return 0;
+    // A plain number (every number of a record) needs no rewriting first.
+    if (double v; text.find_first_of("$%") == std::string::npos && TryStrToFloat(text, v))
+        return v;
     const bool percent = ContainsStr(text, "%");
     const std::string t = ReplaceChar(ReplaceChar(text, '$', '0'), '%', ' ');
     double v;

@@ -3,7 +3,10 @@
 #include "timemodel/HXString.h"
 #include "timemodel/RecordField.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -49,11 +52,17 @@ double DateValue(int year, int month, int day) {
 // Rule texts never hold the record separators TAB or "^", nor a "!", which
 // the reader would take for the end of a legacy record; anything else the
 // caller picks must not be flattened out of the rule's own syntax.
-std::string RuleField(const std::string& ruleText, char separator) {
-    const std::string text = OneLineField(ruleText, '!');
-    const std::string syntax = "./:+-0123456789";
-    if (syntax.find(separator) != std::string::npos) return text;
-    return OneLineField(text, separator);
+void AppendRuleField(std::string& out, const TDSTRule& rule, char separator) {
+    // One pass: a separator of the rule's own syntax is left as it is.
+    const char sep = std::string_view("./:+-0123456789").find(separator) != std::string_view::npos
+                         ? '!'
+                         : separator;
+    const size_t from = out.size();
+    rule.AppendDataString(out);
+    for (size_t i = from; i < out.size(); ++i) {
+        const char c = out[i];
+        if (c == '\t' || c == '\r' || c == '\n' || c == '!' || c == sep) out[i] = ' ';
+    }
 }
 
 // Function-local so that no other static initialiser can see them unset.
@@ -352,19 +361,22 @@ std::string TTimeLocation::LocationDataStr(char separator) const {
     std::string out;
     out.reserve(Name.size() + City.size() + Region.size() + Country.size() + Code.size() +
                 Rule.Name.size() + Rule.Notes.size() + 128);
-    out += OneLineField(Name, separator);
+    AppendOneLineField(out, Name, separator);
     for (const double v : {StdOffset, HostOffset, Latitude, Longitude}) {
         out += separator;
         out += RecordFloatText(v);
     }
     out += separator;
-    out += RuleField(Rule.DataString(), separator);
+    AppendRuleField(out, Rule, separator);
     for (const std::string* t : {&City, &Region, &Country}) {
         out += separator;
-        out += OneLineField(*t, separator);
+        AppendOneLineField(out, *t, separator);
     }
     out += separator;
-    out += OneLineField(OneLineField(Code, '!'), separator);
+    const size_t code = out.size();
+    AppendOneLineField(out, Code, '!');
+    for (size_t i = code; i < out.size(); ++i)
+        if (out[i] == separator) out[i] = ' ';
     out += '!';
     return out;
 }
@@ -375,17 +387,20 @@ void TTimeLocation::ParseDataString(const std::string& text, char separator) {
     const auto next = [&](const std::string& f) { p += int(f.size()) + 1; };
     try {
         std::string f = field(separator);
-        Name = f;
         next(f);
+        Name = std::move(f);
         for (double* number : {&StdOffset, &HostOffset, &Latitude, &Longitude}) {
             f = field(separator);
             *number = ParseFloat(f);
             next(f);
         }
-        const std::string upToBang = field('!');
-        if (upToBang.size() < 2) {
+        // Only the length up to the "!" is needed to tell a legacy record.
+        const size_t from = size_t(p - 1);
+        const size_t upToBang =
+            from >= text.size() ? 0 : std::min(text.find('!', from), text.size()) - from;
+        if (upToBang < 2) {
             // Legacy record: a one-digit daylight-saving code closes it.
-            Rule.ReadDataString(upToBang);
+            Rule.ReadDataString(field('!'));
             return;
         }
         f = field(separator);

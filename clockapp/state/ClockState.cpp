@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <utility>
 
 TStartOptions ParseStartOptions(const std::string& defaultDir,
@@ -884,66 +885,109 @@ void TClockState::MergeNewLocations() {
 
 namespace {
 
-// The quicksort of the lists: a copy of the middle element as pivot, and
-// exchanges of contents, so every slot keeps its object.
-using TTracks = std::array<int*, 3>;
-
-template <class T, class Less>
-void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
-               const TTracks& tracks = {}) {
+// The quicksort of the lists: the middle element as pivot, and exchanges of
+// contents, so every slot keeps its object. less(i, j) compares the elements
+// at positions i and j, swap(i, j) exchanges them.
+template <class Less, class Swap>
+void QuickSortPositions(int first, int last, const Less& less, const Swap& swap) {
     while (first < last) {
         // The pivot is followed where the swaps take it rather than copied:
         // a place's record is large, and a copy per partition was most of a sort.
         int p = first + (last - first) / 2;
         int i = first, j = last;
         while (i <= j) {
-            while (less(*list[size_t(i)], *list[size_t(p)]))
+            while (less(i, p))
                 ++i;
-            while (less(*list[size_t(p)], *list[size_t(j)]))
+            while (less(p, j))
                 --j;
             if (i <= j) {
-                std::swap(*list[size_t(i)], *list[size_t(j)]);
+                swap(i, j);
                 if (p == i)
                     p = j;
                 else if (p == j)
                     p = i;
-                for (int* track : tracks) {
-                    if (track && *track == i)
-                        *track = j;
-                    else if (track && *track == j)
-                        *track = i;
-                }
                 ++i;
                 --j;
             }
         }
         // Recurse into the smaller part, loop on the larger: bounded depth.
         if (j - first < last - i) {
-            if (first < j) QuickSort(list, first, j, less, tracks);
+            if (first < j) QuickSortPositions(first, j, less, swap);
             first = i;
         } else {
-            if (i < last) QuickSort(list, i, last, less, tracks);
+            if (i < last) QuickSortPositions(i, last, less, swap);
             last = j;
         }
     }
 }
 
+using TTracks = std::array<int*, 3>;
+
+template <class T, class Less>
+void QuickSort(std::vector<std::unique_ptr<T>>& list, int first, int last, const Less& less,
+               const TTracks& tracks = {}) {
+    QuickSortPositions(
+        first, last, [&](int a, int b) { return less(*list[size_t(a)], *list[size_t(b)]); },
+        [&](int a, int b) {
+            std::swap(*list[size_t(a)], *list[size_t(b)]);
+            for (int* track : tracks) {
+                if (track && *track == a)
+                    *track = b;
+                else if (track && *track == b)
+                    *track = a;
+            }
+        });
+}
+
+// The places are sorted as slot numbers, by sort keys taken once per place
+// (folding a name at every comparison, and moving whole records at every
+// swap, was most of a sort), with the same steps as QuickSort so that the
+// order, equal keys included, is the one it gives. Each record then moves
+// once, into its place.
+template <class Key> struct TSlotSort {
+    std::vector<Key> Keys; // by the slot the place was in
+    std::vector<int> From; // the slot whose place goes to each slot
+    explicit TSlotSort(size_t n) : Keys(n), From(n) {
+        for (size_t k = 0; k < n; ++k)
+            From[k] = int(k);
+    }
+    const Key& At(int position) const { return Keys[size_t(From[size_t(position)])]; }
+    template <class Less> void Sort(int first, int last, const Less& less) {
+        QuickSortPositions(
+            first, last, [&](int a, int b) { return less(At(a), At(b)); },
+            [&](int a, int b) { std::swap(From[size_t(a)], From[size_t(b)]); });
+    }
+    // Sorts each run of places equal under same() by less(); runs of one stay.
+    template <class Same, class Less>
+    void SortRuns(int first, int last, const Same& same, const Less& less) {
+        int start = first;
+        for (int k = first + 1; k <= last + 1; ++k) {
+            if (k <= last && same(At(start), At(k))) continue;
+            if (k - 1 > start) Sort(start, k - 1, less);
+            start = k;
+        }
+    }
+    template <class T> void Apply(std::vector<std::unique_ptr<T>>& list) {
+        std::vector<bool> done(From.size());
+        for (size_t s = 0; s < From.size(); ++s) {
+            if (done[s] || From[s] == int(s)) continue;
+            T held = std::move(*list[s]);
+            size_t k = s;
+            while (size_t(From[k]) != s) {
+                *list[k] = std::move(*list[size_t(From[k])]);
+                done[k] = true;
+                k = size_t(From[k]);
+            }
+            *list[k] = std::move(held);
+            done[k] = true;
+        }
+    }
+};
+
 template <class T> bool ValidRange(const std::vector<T>& list, int& first, int& last) {
     first = std::max(first, 0);
     last = std::min(last, int(list.size()) - 1);
     return first < last;
-}
-
-// Sorts each run of elements equal under same() by less(); runs of one stay.
-template <class T, class Same, class Less>
-void SortRuns(std::vector<std::unique_ptr<T>>& list, int first, int last, const Same& same,
-              const Less& less) {
-    int start = first;
-    for (int k = first + 1; k <= last + 1; ++k) {
-        if (k <= last && same(*list[size_t(start)], *list[size_t(k)])) continue;
-        if (k - 1 > start) QuickSort(list, start, k - 1, less);
-        start = k;
-    }
 }
 
 } // namespace
@@ -995,42 +1039,57 @@ void TClockState::SortClocksByOffset(int First, int Last, int* Track, int* Track
 void TClockState::SortLocationsByName(int First, int Last) {
     ProcessMessages();
     if (!ValidRange(StandardLocations, First, Last)) return;
-    QuickSort(StandardLocations, First, Last, [](const TTimeLocation& a, const TTimeLocation& b) {
-        return CompareFolded(a.Name, b.Name) < 0;
-    });
+    TSlotSort<std::string> sort(StandardLocations.size());
+    for (int k = First; k <= Last; ++k)
+        FoldText(StandardLocations[size_t(k)]->Name, sort.Keys[size_t(k)]);
+    sort.Sort(First, Last, std::less<std::string>());
+    sort.Apply(StandardLocations);
 }
 
 void TClockState::SortLocationsByRegion() {
     ProcessMessages();
     int first = 0, last = int(StandardLocations.size()) - 1;
     if (!ValidRange(StandardLocations, first, last)) return;
-    using L = TTimeLocation;
     // One comparison without regard to case or accents decides the order and
     // the runs alike, so "usa" and "USA" are one country, and "Åland" sorts
     // with the A's.
-    QuickSort(StandardLocations, first, last,
-              [](const L& a, const L& b) { return CompareFolded(a.Country, b.Country) < 0; });
-    SortRuns(
-        StandardLocations, first, last,
-        [](const L& a, const L& b) { return SameFolded(a.Country, b.Country); },
-        [](const L& a, const L& b) { return CompareFolded(a.Region, b.Region) < 0; });
-    SortRuns(
-        StandardLocations, first, last,
-        [](const L& a, const L& b) {
-            return SameFolded(a.Country, b.Country) && SameFolded(a.Region, b.Region);
-        },
-        [](const L& a, const L& b) { return CompareFolded(a.City, b.City) < 0; });
+    struct TKey {
+        std::string Country, Region, City;
+    };
+    TSlotSort<TKey> sort(StandardLocations.size());
+    for (size_t k = 0; k < StandardLocations.size(); ++k) {
+        const TTimeLocation& l = *StandardLocations[k];
+        FoldText(l.Country, sort.Keys[k].Country);
+        FoldText(l.Region, sort.Keys[k].Region);
+        FoldText(l.City, sort.Keys[k].City);
+    }
+    sort.Sort(first, last, [](const TKey& a, const TKey& b) { return a.Country < b.Country; });
+    sort.SortRuns(
+        first, last, [](const TKey& a, const TKey& b) { return a.Country == b.Country; },
+        [](const TKey& a, const TKey& b) { return a.Region < b.Region; });
+    sort.SortRuns(
+        first, last,
+        [](const TKey& a, const TKey& b) { return a.Country == b.Country && a.Region == b.Region; },
+        [](const TKey& a, const TKey& b) { return a.City < b.City; });
+    sort.Apply(StandardLocations);
 }
 
 void TClockState::SortLocationsByZone() {
     ProcessMessages();
     int first = 0, last = int(StandardLocations.size()) - 1;
     if (!ValidRange(StandardLocations, first, last)) return;
-    using L = TTimeLocation;
-    QuickSort(StandardLocations, first, last,
-              [](const L& a, const L& b) { return a.StdOffset < b.StdOffset; });
-    SortRuns(
-        StandardLocations, first, last,
-        [](const L& a, const L& b) { return a.StdOffset == b.StdOffset; },
-        [](const L& a, const L& b) { return CompareFolded(a.Name, b.Name) < 0; });
+    struct TKey {
+        double Offset;
+        std::string Name;
+    };
+    TSlotSort<TKey> sort(StandardLocations.size());
+    for (size_t k = 0; k < StandardLocations.size(); ++k) {
+        sort.Keys[k].Offset = StandardLocations[k]->StdOffset;
+        FoldText(StandardLocations[k]->Name, sort.Keys[k].Name);
+    }
+    sort.Sort(first, last, [](const TKey& a, const TKey& b) { return a.Offset < b.Offset; });
+    sort.SortRuns(
+        first, last, [](const TKey& a, const TKey& b) { return a.Offset == b.Offset; },
+        [](const TKey& a, const TKey& b) { return a.Name < b.Name; });
+    sort.Apply(StandardLocations);
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <locale.h>
 #include <vector>
@@ -198,9 +199,47 @@ std::string RecordFloatText(double value) {
     return RecordFloatText(value, FormatSettings);
 }
 
+namespace {
+
+// A number of at most six decimals between 0.001 and 10^9 (an offset, a
+// coordinate): its shortest digits are those of the fewest decimals that read
+// back as it, found by scaling. Below 10^9 a double's spacing is under half
+// a millionth, so at most one such text has each count of decimals, and it
+// is the one the general search finds. False for any other number.
+bool ShortDecimalText(double value, char sep, std::string& out) {
+    const double a = std::fabs(value);
+    if (!(a >= 1e-3 && a < 1e9)) return false;
+    double scale = 1;
+    for (int d = 0; d <= 6; ++d, scale *= 10) {
+        const double m = std::nearbyint(a * scale);
+        if (m / scale != a) continue;
+        char buf[24];
+        char* end = std::to_chars(buf, buf + sizeof buf, uint64_t(m)).ptr;
+        size_t n = size_t(end - buf);
+        if (value < 0) out += '-';
+        if (n <= size_t(d)) { // below 1: "0", the separator, leading zeros
+            out += '0';
+            out += sep;
+            out.append(size_t(d) - n, '0');
+            out.append(buf, n);
+            return true;
+        }
+        out.append(buf, n - size_t(d));
+        if (d > 0) {
+            out += sep;
+            out.append(buf + n - size_t(d), size_t(d));
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::string RecordFloatText(double value, const TFormatSettings& settings) {
     if (!std::isfinite(value)) return FloatToStr(value, settings);
     if (value == 0) return "0";
+    if (std::string s; ShortDecimalText(value, settings.DecimalSeparator, s)) return s;
     // The shortest digits that read back as the value, then laid out as
     // FloatToStr lays out its 15.
     char buf[40];

@@ -1,6 +1,8 @@
 #include "clockapp/state/ClockState.h"
 #include "clockapp/state/ListFiles.h"
 
+#include "platform/qt/TextFold.h"
+
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -431,6 +433,28 @@ TEST_F(ListFileTest, SortsKeepSlotsAndFollowTheirKeys) {
     state.SortClocksByOffset(0, 2);
     EXPECT_EQ(state.Clocks[0]->Location.Name, "mid");
     EXPECT_EQ(state.Clocks[2]->Location.Name, "Alpha");
+}
+
+// Names sort as finding compares them, however they are written: with and
+// without accents, order marks, letters spelt out, broken UTF-8.
+TEST_F(ListFileTest, NameOrderIsTheFoldedComparisonsOnTrickyNames) {
+    const std::vector<std::string> names = {
+        "Zürich", "ZURICH", "zurich", "Straße", "STRASSE", "strassf", "Ærø", "aero", "Aerp",
+        "\xEF\xBB\xBF" "Bom", "Bom", "\xE2\x80\x8E" "Rome", "Rome", "Tromsø", "TROMSO", "tromsp",
+        "A\xCC\x8A" "land", "Åland", "Aland", "\xFF" "bad", "\xC3" "x", "ÿ", "İstanbul", "istanbul",
+        "ǅ", "Ǆ", "dž", "", "a", "é", "e\xCC\x81", "ﬁ", "fi", "fj", "Ω", "ω", "Þórshöfn", "thorshofn"};
+    for (int round = 0; round < 3; ++round)
+        for (size_t i = 0; i < names.size(); ++i) {
+            auto l = std::make_unique<TTimeLocation>();
+            l->Name = names[(i * 7 + size_t(round) * 5) % names.size()];
+            state.StandardLocations.push_back(std::move(l));
+        }
+    state.SortLocationsByName(0, int(state.StandardLocations.size()) - 1);
+    const auto& list = state.StandardLocations;
+    for (size_t i = 0; i < list.size(); ++i)
+        for (size_t j = i + 1; j < list.size(); ++j)
+            ASSERT_LE(CompareFolded(list[i]->Name, list[j]->Name), 0)
+                << list[i]->Name << " before " << list[j]->Name;
 }
 
 TEST_F(ListFileTest, LargeSortIsOrdered) {

@@ -1,9 +1,12 @@
 #include "platform/rtl/SysUtils.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <random>
+#include <vector>
 
 namespace {
 TFormatSettings WithSeparator(char sep) {
@@ -61,6 +64,35 @@ TEST(FloatToStr, RoundTripsEveryMagnitudeUnderBothSeparators) {
         EXPECT_EQ(StrToFloat(FloatToStr(-DBL_MAX, fs), sep), -DBL_MAX);
         EXPECT_GT(StrToFloat(FloatToStr(DBL_MIN, fs), sep), 0);
         EXPECT_GT(StrToFloat(FloatToStr(4.9e-324, fs), sep), 0);
+    }
+}
+
+// A record's number is written as the fewest decimals that read back as it
+// exactly, whatever the magnitude, however many decimals it was made with.
+TEST(RecordFloatText, FewestDecimalsThatReadBackExactly) {
+    std::mt19937_64 rng(2027);
+    std::vector<double> values = {0.001, 0.00099, 0.1 + 0.2, 1.0 / 3, 52.00167, -4.16528, 5.75,
+                                  -12.5, 999999999.999999, 1e9, 123456789012.3456, 0.0001};
+    for (int k = 0; k < 20000; ++k) {
+        const int decimals = int(rng() % 9);
+        const double v = double(int64_t(rng() % 10000000000ULL)) / std::pow(10.0, decimals);
+        values.push_back(k % 2 ? -v : v);
+    }
+    for (const char sep : {'.', ','}) {
+        const TFormatSettings fs = WithSeparator(sep);
+        for (const double v : values) {
+            if (std::fabs(v) < 1e-4) continue; // written with an exponent
+            std::string expected;
+            for (int d = 0; d <= 17 && expected.empty(); ++d) {
+                char buf[64];
+                const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, d).ptr;
+                double back = 0;
+                std::from_chars(buf, end, back);
+                if (back == v) expected.assign(buf, end);
+            }
+            std::replace(expected.begin(), expected.end(), '.', sep);
+            ASSERT_EQ(RecordFloatText(v, fs), expected) << v;
+        }
     }
 }
 
