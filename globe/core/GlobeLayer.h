@@ -312,6 +312,17 @@ public:
         GlobePoint Key, Value;
     };
     std::vector<TKeptVector> SampleVectors, PointVectors;
+    // The same for the Mercator map: the stretched latitude of each sample
+    // and point, with the latitude it was made from.
+    struct TKeptStretch {
+        int32_t Key;
+        double Value;
+    };
+    std::vector<TKeptStretch> SampleStretches, PointStretches;
+    // The Mercator map's chain: each point's stretched latitude at Scale,
+    // in pixels before the origin (kept until the points or the scale change).
+    std::vector<int32_t> ScaledStretches;
+    extended StretchScale = 0;
     uint8_t StreamFlags = 0;
     uint16_t State = 0;
 

@@ -119,6 +119,7 @@ void TGlobeObject::Delete() {
 
 void TGlobeObject::Changed() {
     State &= static_cast<uint16_t>(~gsExtentValid);
+    ScaledStretches.clear();
     Layer->Extent = {};
     if (TGlobeContext* g = Globe()) {
         if (Layer->Animated)
@@ -155,6 +156,7 @@ void TGlobeObject::RenderObject() {
 
 void TGlobeObject::RecomputeExtent() {
     Cache.reset();
+    ScaledStretches.clear();
     // A lone point always gets a box three pixels wide, whatever its last extent.
     TGlobeContext* g = Globe();
     const int32_t d = g ? Rnd(3 / g->ScaleFactor()) / 2 : 0;
@@ -296,6 +298,7 @@ void TGeoDataObject::RecomputeExtent() {
         return;
     }
     Cache.reset();
+    ScaledStretches.clear();
     TLongitudeBand band;
     band.Changed(Points.back().X);
     int crossings = 0;
@@ -403,6 +406,7 @@ void TBitmapObject::Assign(const TGlobePersistent& src) {
 
 void TBitmapObject::RecomputeExtent() {
     Cache.reset();
+    ScaledStretches.clear();
     if (TextureData && TextureData->Width() > 0) {
         const int64_t h = static_cast<int64_t>(TextureData->Height()) * GlobeUnitsPerYPixel;
         LastRect = {Point.X, Sat32(Point.Y - h), Sat32(static_cast<int64_t>(TextureData->Width()) * GlobeUnitsPerPixel),
