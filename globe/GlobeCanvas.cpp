@@ -455,6 +455,8 @@ void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
     std::sort(Edges.begin(), Edges.end(), [](const TEdge& p, const TEdge& q) { return p.Y0 < q.Y0; });
     const QColor c = Brush.color();
     const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+    uchar* bits = Image.bits();
+    const qsizetype stride = Image.bytesPerLine();
     size_t next = 0;
     ActiveEdges.clear();
     for (int32_t y = top; y < bottom; ++y) {
@@ -478,14 +480,22 @@ void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
         }
         ActiveEdges.resize(keep);
         std::sort(Cross.begin(), Cross.end());
-        uchar* row = Image.scanLine(y);
-        for (size_t k = 0; k + 1 < Cross.size(); k += 2)
-            for (int32_t x = Cross[k]; x < Cross[k + 1]; ++x) {
+        uchar* row = bits + y * stride;
+        for (size_t k = 0; k + 1 < Cross.size(); k += 2) {
+            // The first pixels one by one, the rest of a long run copied
+            // from what the run already holds, doubling each time.
+            const int32_t x0 = Cross[k], x1 = Cross[k + 1];
+            uchar* run = row + 3 * x0;
+            for (int32_t x = x0; x < std::min(x1, x0 + 16); ++x) {
                 uchar* px = row + 3 * x;
                 px[0] = rgb[0];
                 px[1] = rgb[1];
                 px[2] = rgb[2];
             }
+            const size_t total = x1 > x0 ? static_cast<size_t>(3 * (x1 - x0)) : 0;
+            for (size_t done = 48; done < total; done *= 2)
+                std::memcpy(run + done, run, std::min(done, total - done));
+        }
     }
 }
 

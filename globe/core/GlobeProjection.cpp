@@ -554,14 +554,25 @@ int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
     const int64_t xo = XOrigin, yo = YOrigin;
     Globe->SP(static_cast<int>(count));
     TPoint* out = Globe->ScreenPoints.data();
+    // RndScaledD of the longitude, its rounding to even done by adding and
+    // taking away 1.5 * 2^52, and the size test left out when no longitude
+    // can scale past it.
+    constexpr double kRound = 6755399441055744.0;
+    const bool small = static_cast<double>(GU_180) * sd < 1e9;
+    const GlobePoint* pts = obj.Points.data();
     int n = 0;
     int64_t lx = kFar, ly = kFar;
     for (size_t i = 0; i < count; ++i) {
         const int32_t r = ys[i];
         if (r == kOff)
             continue;
-        const int32_t x = Wrap(static_cast<int64_t>(obj.Points[i].X) - cm);
-        const int32_t px = Clamp32(RndScaledD(x, x, sd, s) + xo), py = Clamp32(yo - r);
+        const int32_t x = Wrap(static_cast<int64_t>(pts[i].X) - cm);
+        const double v = x * sd;
+        const double vr = (v + kRound) - kRound;
+        const int64_t sx = (small || std::fabs(v) < 1e9) && std::fabs(std::fabs(v - vr) - 0.5) > 1e-6
+                               ? static_cast<int64_t>(vr)
+                               : Rnd64(x * s);
+        const int32_t px = Clamp32(sx + xo), py = Clamp32(yo - r);
         out[n] = {px, py};
         n += (px != lx) | (py != ly);
         lx = px;
