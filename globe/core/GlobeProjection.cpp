@@ -646,14 +646,22 @@ bool TMercatorPrj::ProjectStretched(const GlobePoint& p, TGlobeObject& obj, bool
     TGlobeObject::TKeptStretch& k = kept[slot];
     if (k.Key != p.Y)
         k = {p.Y, static_cast<double>(StretchOf(p.Y))};
-    // RndScaled(Stretch(p.Y), ScaleFactor), the long double only near a half.
-    const double v = k.Value * static_cast<double>(ScaleFactor);
-    const double r = std::rint(v);
-    const int64_t y = std::fabs(v) < 1e9 && std::fabs(std::fabs(v - r) - 0.5) > 1e-6 ? static_cast<int64_t>(r)
-                                                                                     : Rnd64(StretchOf(p.Y) * ScaleFactor);
+    // RndScaled of the longitude and of the stretched latitude, rounded to
+    // even by adding and taking away 1.5 * 2^52; the long double only near
+    // a half.
+    constexpr double kRound = 6755399441055744.0;
+    const double sd = static_cast<double>(ScaleFactor);
+    const int32_t x = Wrap(static_cast<int64_t>(p.X) - CentralMeridian);
+    const double vx = x * sd, vy = k.Value * sd;
+    const double rx = (vx + kRound) - kRound, ry = (vy + kRound) - kRound;
+    const int64_t sx = std::fabs(vx) < 1e9 && std::fabs(std::fabs(vx - rx) - 0.5) > 1e-6 ? static_cast<int64_t>(rx)
+                                                                                       : Rnd64(x * ScaleFactor);
+    const int64_t sy = std::fabs(vy) < 1e9 && std::fabs(std::fabs(vy - ry) - 0.5) > 1e-6
+                           ? static_cast<int64_t>(ry)
+                           : Rnd64(StretchOf(p.Y) * ScaleFactor);
     TPoint& sp = Globe->SP(index);
-    sp.X = Sat32(RndScaled(WrapLongitude(static_cast<int64_t>(p.X) - CentralMeridian), ScaleFactor) + XOrigin);
-    sp.Y = Sat32(YOrigin - y);
+    sp.X = Clamp32(sx + XOrigin);
+    sp.Y = Clamp32(YOrigin - sy);
     return true;
 }
 
