@@ -524,8 +524,11 @@ int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
     const extended s = ScaleFactor;
     const double sd = static_cast<double>(s);
     const size_t count = obj.Points.size();
-    std::vector<int32_t>& ys = obj.ScaledStretches;
-    if (ys.size() != count || obj.StretchScale != s) {
+    if (!obj.Stretches)
+        obj.Stretches = std::make_unique<TGlobeObject::TKeptStretches>();
+    TGlobeObject::TKeptStretches& kept = *obj.Stretches;
+    std::vector<int32_t>& ys = kept.Scaled;
+    if (ys.size() != count || kept.Scale != s) {
         ys.resize(count);
         bool fits = true;
         for (size_t i = 0; i < count; ++i) {
@@ -541,14 +544,14 @@ int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
         }
         if (!fits) {
             ys.clear();
-            obj.StretchScale = 0;
+            kept.Scale = 0;
             return FlatChain(*this, obj, [this](int32_t y, extended& ext, double& d) {
                 const TStretchSlot& k = StretchSlot(y);
                 ext = k.Value;
                 d = k.ValueD;
             });
         }
-        obj.StretchScale = s;
+        kept.Scale = s;
     }
     const int64_t cm = CentralMeridian;
     const int64_t xo = XOrigin, yo = YOrigin;
@@ -640,10 +643,12 @@ bool TMercatorPrj::ProjectStretched(const GlobePoint& p, TGlobeObject& obj, bool
         return false;
     // Places are more than the memo holds along with the layers: each keeps
     // its own stretched latitudes (a latitude off the map never is a key).
-    std::vector<TGlobeObject::TKeptStretch>& kept = sample ? obj.SampleStretches : obj.PointStretches;
+    if (!obj.Stretches)
+        obj.Stretches = std::make_unique<TGlobeObject::TKeptStretches>();
+    auto& kept = sample ? obj.Stretches->Samples : obj.Stretches->Points;
     if (slot >= kept.size())
         kept.resize(slot + 1, {INT32_MIN, 0});
-    TGlobeObject::TKeptStretch& k = kept[slot];
+    TGlobeObject::TKeptStretches::TKeptStretch& k = kept[slot];
     if (k.Key != p.Y)
         k = {p.Y, static_cast<double>(StretchOf(p.Y))};
     // RndScaled of the longitude and of the stretched latitude, rounded to
