@@ -684,7 +684,8 @@ bool TGlobeCanvas::KeepsTitles() const {
 TGlobeCanvas::TTitleFont& TGlobeCanvas::TitleFontNow(THAlign h, TVAlign v) {
     for (size_t i = 0; i < TitleFonts.size(); ++i) {
         TTitleFont& f = *TitleFonts[i];
-        if (f.Angle != FontAngle || f.H != h || f.V != v || !(f.Font == Font))
+        if (f.Angle != FontAngle || f.H != h || f.V != v || f.Hints != Painter->renderHints() ||
+            f.Direction != Painter->layoutDirection() || !(f.Font == Font))
             continue;
         f.Font = Font;  // shared, so the next comparison is a pointer's
         if (i != 0)
@@ -700,6 +701,8 @@ TGlobeCanvas::TTitleFont& TGlobeCanvas::TitleFontNow(THAlign h, TVAlign v) {
     f->Angle = FontAngle;
     f->H = h;
     f->V = v;
+    f->Hints = Painter->renderHints();
+    f->Direction = Painter->layoutDirection();
     TitleFonts.insert(TitleFonts.begin(), std::move(f));
     return *TitleFonts.front();
 }

@@ -168,7 +168,7 @@ private:
     // Titles as Qt's drawText puts them on the picture, kept as runs of
     // pixels about the aligned point: shaping a name costs far more than its
     // pixels, and a map of places draws the same names frame after frame.
-    // Kept per font and angle, each title with its alignment; a new title
+    // Kept per font, angle, alignment and the painter's hints; a new title
     // or font makes its entry anew.
     struct TTitleRun {
         int16_t X, Y;  // from the aligned point
@@ -183,6 +183,8 @@ private:
         int32_t Angle = 0;
         THAlign H = THAlign::Left;
         TVAlign V = TVAlign::Baseline;
+        QPainter::RenderHints Hints;
+        Qt::LayoutDirection Direction = Qt::LeftToRight;
         std::unordered_map<std::string, TTitleMask> Masks;
         size_t Bytes = 0;
     };
