@@ -455,6 +455,11 @@ void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
     std::sort(Edges.begin(), Edges.end(), [](const TEdge& p, const TEdge& q) { return p.Y0 < q.Y0; });
     const QColor c = Brush.color();
     const uchar rgb[3] = {static_cast<uchar>(c.red()), static_cast<uchar>(c.green()), static_cast<uchar>(c.blue())};
+    uchar eight[24];
+    for (int i = 0; i < 24; ++i)
+        eight[i] = rgb[i % 3];
+    uchar* bits = Image.bits();
+    const qsizetype stride = Image.bytesPerLine();
     size_t next = 0;
     ActiveEdges.clear();
     for (int32_t y = top; y < bottom; ++y) {
@@ -478,14 +483,20 @@ void TGlobeCanvas::FillPolygon(const TPoint* pts, int n) {
         }
         ActiveEdges.resize(keep);
         std::sort(Cross.begin(), Cross.end());
-        uchar* row = Image.scanLine(y);
-        for (size_t k = 0; k + 1 < Cross.size(); k += 2)
-            for (int32_t x = Cross[k]; x < Cross[k + 1]; ++x) {
-                uchar* px = row + 3 * x;
+        uchar* row = bits + y * stride;
+        for (size_t k = 0; k + 1 < Cross.size(); k += 2) {
+            // Eight pixels at a time from the pattern, the rest one by one.
+            int32_t x = Cross[k];
+            const int32_t x1 = Cross[k + 1];
+            uchar* px = row + 3 * x;
+            for (; x + 8 <= x1; x += 8, px += 24)
+                std::memcpy(px, eight, 24);
+            for (; x < x1; ++x, px += 3) {
                 px[0] = rgb[0];
                 px[1] = rgb[1];
                 px[2] = rgb[2];
             }
+        }
     }
 }
 
@@ -647,25 +658,183 @@ void TGlobeCanvas::TextOut(int32_t x, int32_t y, const std::string& s) {
     p->restore();
 }
 
+void TGlobeCanvas::TitleOrigin(const QFontMetrics& fm, int w, THAlign h, TVAlign v, int& dx, int& base) const {
+    dx = h == THAlign::Left ? 0 : h == THAlign::Center ? -w / 2 : -w;
+    base = v == TVAlign::Top ? fm.ascent() : v == TVAlign::Baseline ? 0 : -fm.descent();
+}
+
+void TGlobeCanvas::DrawTitleText(QPainter& p, int32_t x, int32_t y, int dx, int base, const QString& text) {
+    // Turned about the aligned point by the font's angle, as TextOut is.
+    p.save();
+    p.setFont(Font);
+    p.setPen(TextColor);
+    p.translate(x, y);
+    if (FontAngle != 0)
+        p.rotate(-FontAngle / 10.0);
+    p.drawText(dx, base, text);
+    p.restore();
+}
+
+bool TGlobeCanvas::KeepsTitles() const {
+    return FillsHere(true) && TextColor.alpha() == 255 && Painter->opacity() == 1 &&
+           Painter->compositionMode() == QPainter::CompositionMode_SourceOver &&
+           Painter->backgroundMode() == Qt::TransparentMode;
+}
+
+TGlobeCanvas::TTitleFont& TGlobeCanvas::TitleFontNow(THAlign h, TVAlign v) {
+    for (size_t i = 0; i < TitleFonts.size(); ++i) {
+        TTitleFont& f = *TitleFonts[i];
+        if (f.Angle != FontAngle || f.H != h || f.V != v || f.Hints != Painter->renderHints() ||
+            f.Direction != Painter->layoutDirection() || !(f.Font == Font))
+            continue;
+        f.Font = Font;  // shared, so the next comparison is a pointer's
+        if (i != 0)
+            std::rotate(TitleFonts.begin(), TitleFonts.begin() + static_cast<std::ptrdiff_t>(i),
+                        TitleFonts.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return *TitleFonts.front();
+    }
+    constexpr size_t kFonts = 8;
+    if (TitleFonts.size() >= kFonts)
+        TitleFonts.pop_back();
+    auto f = std::make_unique<TTitleFont>();
+    f->Font = Font;
+    f->Angle = FontAngle;
+    f->H = h;
+    f->V = v;
+    f->Hints = Painter->renderHints();
+    f->Direction = Painter->layoutDirection();
+    TitleFonts.insert(TitleFonts.begin(), std::move(f));
+    return *TitleFonts.front();
+}
+
+const TGlobeCanvas::TTitleMask& TGlobeCanvas::TitleMask(const std::string& s, THAlign h, TVAlign v) {
+    TTitleFont& f = TitleFontNow(h, v);
+    if (auto it = f.Masks.find(s); it != f.Masks.end())
+        return it->second;
+    // Names of places that went away stay until the font has this many.
+    constexpr size_t kMaxBytes = size_t{32} << 20;
+    if (f.Bytes > kMaxBytes) {
+        f.Masks.clear();
+        f.Bytes = 0;
+    }
+    TTitleMask& m = f.Masks[s];
+    const QString text = QString::fromStdString(s);
+    const QFontMetrics fm(Font);
+    const int w = fm.horizontalAdvance(text);
+    int dx = 0, base = 0;
+    TitleOrigin(fm, w, h, v, dx, base);
+    // The text's box with room for overhangs, turned; the title is drawn
+    // white on black there, as it would be drawn on the picture.
+    const int pad = fm.height() / 2 + 2;
+    const QRectF box(dx - pad, base - fm.ascent() - pad, w + 2 * pad, fm.height() + 2 * pad);
+    QTransform turn;
+    if (FontAngle != 0)
+        turn.rotate(-FontAngle / 10.0);
+    const QRect r = turn.mapRect(box).toAlignedRect().adjusted(-2, -2, 2, 2);
+    if (r.width() > 4096 || r.height() > 1024) {
+        m.Plain = true;
+        return m;
+    }
+    if (TitleScratch.width() < r.width() || TitleScratch.height() < r.height())
+        TitleScratch = QImage(std::max(r.width(), TitleScratch.width()), std::max(r.height(), TitleScratch.height()),
+                              QImage::Format_RGB888);
+    const qsizetype stride = TitleScratch.bytesPerLine();
+    uchar* bits = TitleScratch.bits();
+    const size_t rowBytes = static_cast<size_t>(3 * r.width());
+    for (int y = 0; y < r.height(); ++y)
+        std::memset(bits + y * stride, 0, rowBytes);
+    {
+        QPainter tp(&TitleScratch);
+        tp.setRenderHints(Painter->renderHints());
+        tp.setLayoutDirection(Painter->layoutDirection());
+        tp.setBackgroundMode(Qt::TransparentMode);
+        const QColor keep = TextColor;
+        TextColor = Qt::white;
+        DrawTitleText(tp, -r.left(), -r.top(), dx, base, text);
+        TextColor = keep;
+    }
+    // Runs of white; anything else, or ink on the box's rim, and Qt draws
+    // the title each time.
+    for (int y = 0; y < r.height(); ++y) {
+        const uchar* row = bits + y * stride;
+        size_t i = 0;
+        for (; i + 8 <= rowBytes; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, row + i, 8);
+            if (w)
+                break;
+        }
+        if (i + 8 > rowBytes && std::all_of(row + i, row + rowBytes, [](uchar b) { return b == 0; }))
+            continue;
+        const bool rim = y < 2 || y >= r.height() - 2;
+        for (int x = static_cast<int>(i / 3); x < r.width(); ++x) {
+            const uchar* px = row + 3 * x;
+            if ((px[0] | px[1] | px[2]) == 0)
+                continue;
+            if (rim || x < 2 || x >= r.width() - 2) {
+                m.Plain = true;
+                m.Runs.clear();
+                return m;
+            }
+            int e = x;
+            while (e < r.width() && row[3 * e] == 255 && row[3 * e + 1] == 255 && row[3 * e + 2] == 255)
+                ++e;
+            if (e == x) {
+                m.Plain = true;
+                m.Runs.clear();
+                return m;
+            }
+            m.Runs.push_back({static_cast<int16_t>(x + r.left()), static_cast<int16_t>(y + r.top()),
+                              static_cast<uint16_t>(e - x)});
+            x = e - 1;
+        }
+    }
+    m.Runs.shrink_to_fit();
+    f.Bytes += s.size() + sizeof(TTitleMask) + m.Runs.size() * sizeof(TTitleRun) + 64;
+    return m;
+}
+
+size_t TGlobeCanvas::KeptTitles() const {
+    size_t n = 0;
+    for (const auto& f : TitleFonts)
+        for (const auto& [title, m] : f->Masks)
+            n += !m.Plain;
+    return n;
+}
+
 void TGlobeCanvas::DrawTitle(int32_t x, int32_t y, const std::string& s, THAlign h, TVAlign v) {
     if (!HaveFont || !TextColor.isValid())
         return;
     QPainter* p = P();
+    if (KeepsTitles()) {
+        const TTitleMask& m = TitleMask(s, h, v);
+        if (!m.Plain) {
+            const uchar rgb[3] = {static_cast<uchar>(TextColor.red()), static_cast<uchar>(TextColor.green()),
+                                  static_cast<uchar>(TextColor.blue())};
+            uchar* bits = Image.bits();
+            const qsizetype stride = Image.bytesPerLine();
+            for (const TTitleRun& run : m.Runs) {
+                const int64_t yy = static_cast<int64_t>(y) + run.Y;
+                if (yy < 0 || yy >= H)
+                    continue;
+                const int64_t x0 = std::max<int64_t>(static_cast<int64_t>(x) + run.X, 0);
+                const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(x) + run.X + run.Len, W);
+                uchar* px = bits + yy * stride + 3 * x0;
+                for (int64_t k = x0; k < x1; ++k, px += 3) {
+                    px[0] = rgb[0];
+                    px[1] = rgb[1];
+                    px[2] = rgb[2];
+                }
+            }
+            return;
+        }
+    }
     const QString text = QString::fromStdString(s);
     const QFontMetrics fm(Font);
     // A left-aligned title needs no width (measuring it shapes the text).
-    const int w = h == THAlign::Left ? 0 : fm.horizontalAdvance(text);
-    const int dx = h == THAlign::Left ? 0 : h == THAlign::Center ? -w / 2 : -w;
-    const int base = v == TVAlign::Top ? fm.ascent() : v == TVAlign::Baseline ? 0 : -fm.descent();
-    // Turned about the aligned point by the font's angle, as TextOut is.
-    p->save();
-    p->setFont(Font);
-    p->setPen(TextColor);
-    p->translate(x, y);
-    if (FontAngle != 0)
-        p->rotate(-FontAngle / 10.0);
-    p->drawText(dx, base, text);
-    p->restore();
+    int dx = 0, base = 0;
+    TitleOrigin(fm, h == THAlign::Left ? 0 : fm.horizontalAdvance(text), h, v, dx, base);
+    DrawTitleText(*p, x, y, dx, base, text);
 }
 
 void TGlobeCanvas::StretchPicture(const IGlobePicture& pic, int32_t l, int32_t t, int32_t r, int32_t b) {

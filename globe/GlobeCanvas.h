@@ -4,12 +4,14 @@
 // Qt sees them; and the 8-bit world texture, read from its BMP file by hand
 // so that palette indices stay as stored.
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "globe/core/GlobeContext.h"
@@ -103,6 +105,8 @@ public:
     void DrawTitle(int32_t x, int32_t y, const std::string& s, THAlign h, TVAlign v) override;
     void StretchPicture(const IGlobePicture& p, int32_t l, int32_t t, int32_t r, int32_t b) override;
     TSize TextExtent(const std::string& text) override;
+    // The titles kept as pixels, over all fonts.
+    size_t KeptTitles() const;
 
     // Writes one pixel straight into the image (no painter), inside only.
     void PutPixel(int32_t x, int32_t y, uint32_t rgb) {
@@ -160,6 +164,38 @@ private:
     std::vector<TEdge> Edges, ActiveEdges;
     std::vector<TPoint> Run;
     std::vector<int32_t> Cross;
+
+    // Titles as Qt's drawText puts them on the picture, kept as runs of
+    // pixels about the aligned point: shaping a name costs far more than its
+    // pixels, and a map of places draws the same names frame after frame.
+    // Kept per font, angle, alignment and the painter's hints; a new title
+    // or font makes its entry anew.
+    struct TTitleRun {
+        int16_t X, Y;  // from the aligned point
+        uint16_t Len;
+    };
+    struct TTitleMask {
+        bool Plain = false;  // not two-coloured (or too large): drawn by Qt each time
+        std::vector<TTitleRun> Runs;
+    };
+    struct TTitleFont {
+        QFont Font;
+        int32_t Angle = 0;
+        THAlign H = THAlign::Left;
+        TVAlign V = TVAlign::Baseline;
+        QPainter::RenderHints Hints;
+        Qt::LayoutDirection Direction = Qt::LeftToRight;
+        std::unordered_map<std::string, TTitleMask> Masks;
+        size_t Bytes = 0;
+    };
+    std::vector<std::unique_ptr<TTitleFont>> TitleFonts;  // the last used first
+    QImage TitleScratch;
+    bool KeepsTitles() const;
+    TTitleFont& TitleFontNow(THAlign h, TVAlign v);
+    const TTitleMask& TitleMask(const std::string& s, THAlign h, TVAlign v);
+    // The pen position of a title w pixels wide about its aligned point.
+    void TitleOrigin(const QFontMetrics& fm, int w, THAlign h, TVAlign v, int& dx, int& base) const;
+    void DrawTitleText(QPainter& p, int32_t x, int32_t y, int dx, int base, const QString& text);
 };
 
 // "WingDings" symbol codes as the Unicode characters they show.

@@ -314,6 +314,21 @@ public:
     std::vector<TKeptVector> SampleVectors, PointVectors;
     uint8_t StreamFlags = 0;
     uint16_t State = 0;
+    // As SampleVectors and PointVectors, for the Mercator map: the stretched
+    // latitude of each sample and point, with the latitude it was made from;
+    // and the chain's, scaled at Scale and rounded, in pixels from the origin
+    // (kept until the points or the scale change). Made only when a Mercator
+    // map draws the object.
+    struct TKeptStretches {
+        struct TKeptStretch {
+            int32_t Key;
+            double Value;
+        };
+        std::vector<TKeptStretch> Samples, Points;
+        std::vector<int32_t> Scaled;
+        extended Scale = 0;
+    };
+    std::unique_ptr<TKeptStretches> Stretches;
 
 protected:
     uint16_t ReadObjectPart(TGlobeReader& r);

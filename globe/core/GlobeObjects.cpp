@@ -119,6 +119,8 @@ void TGlobeObject::Delete() {
 
 void TGlobeObject::Changed() {
     State &= static_cast<uint16_t>(~gsExtentValid);
+    if (Stretches)
+        Stretches->Scaled.clear();
     Layer->Extent = {};
     if (TGlobeContext* g = Globe()) {
         if (Layer->Animated)
@@ -155,6 +157,8 @@ void TGlobeObject::RenderObject() {
 
 void TGlobeObject::RecomputeExtent() {
     Cache.reset();
+    if (Stretches)
+        Stretches->Scaled.clear();
     // A lone point always gets a box three pixels wide, whatever its last extent.
     TGlobeContext* g = Globe();
     const int32_t d = g ? Rnd(3 / g->ScaleFactor()) / 2 : 0;
@@ -296,6 +300,8 @@ void TGeoDataObject::RecomputeExtent() {
         return;
     }
     Cache.reset();
+    if (Stretches)
+        Stretches->Scaled.clear();
     TLongitudeBand band;
     band.Changed(Points.back().X);
     int crossings = 0;
@@ -403,6 +409,8 @@ void TBitmapObject::Assign(const TGlobePersistent& src) {
 
 void TBitmapObject::RecomputeExtent() {
     Cache.reset();
+    if (Stretches)
+        Stretches->Scaled.clear();
     if (TextureData && TextureData->Width() > 0) {
         const int64_t h = static_cast<int64_t>(TextureData->Height()) * GlobeUnitsPerYPixel;
         LastRect = {Point.X, Sat32(Point.Y - h), Sat32(static_cast<int64_t>(TextureData->Width()) * GlobeUnitsPerPixel),

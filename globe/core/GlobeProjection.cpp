@@ -517,11 +517,71 @@ int TCartesianPrj::ProjectChain(TGeoDataObject& obj) {
 }
 
 int TMercatorPrj::ProjectChain(TGeoDataObject& obj) {
-    return FlatChain(*this, obj, [this](int32_t y, extended& e, double& d) {
-        const TStretchSlot& k = StretchSlot(y);
-        e = k.Value;
-        d = k.ValueD;
-    });
+    // The stretched latitudes, scaled and rounded, are kept with the chain:
+    // a turn or a scroll moves only the origin and the central meridian.
+    constexpr int32_t kOff = INT32_MIN;  // a point off the map
+    const TModelExtent e = ModelExtent;
+    const extended s = ScaleFactor;
+    const double sd = static_cast<double>(s);
+    const size_t count = obj.Points.size();
+    if (!obj.Stretches)
+        obj.Stretches = std::make_unique<TGlobeObject::TKeptStretches>();
+    TGlobeObject::TKeptStretches& kept = *obj.Stretches;
+    std::vector<int32_t>& ys = kept.Scaled;
+    if (ys.size() != count || kept.Scale != s) {
+        ys.resize(count);
+        bool fits = true;
+        for (size_t i = 0; i < count; ++i) {
+            const GlobePoint& p = obj.Points[i];
+            if (p.X < e.Left || p.X > e.Right || p.Y < e.Top || p.Y > e.Bottom) {
+                ys[i] = kOff;
+                continue;
+            }
+            const TStretchSlot& k = StretchSlot(p.Y);
+            const int64_t r = RndScaledD(k.ValueD, k.Value, sd, s);
+            fits = fits && r > kOff && r <= INT32_MAX;
+            ys[i] = static_cast<int32_t>(r);
+        }
+        if (!fits) {
+            ys.clear();
+            kept.Scale = 0;
+            return FlatChain(*this, obj, [this](int32_t y, extended& ext, double& d) {
+                const TStretchSlot& k = StretchSlot(y);
+                ext = k.Value;
+                d = k.ValueD;
+            });
+        }
+        kept.Scale = s;
+    }
+    const int64_t cm = CentralMeridian;
+    const int64_t xo = XOrigin, yo = YOrigin;
+    Globe->SP(static_cast<int>(count));
+    TPoint* out = Globe->ScreenPoints.data();
+    // RndScaledD of the longitude, its rounding to even done by adding and
+    // taking away 1.5 * 2^52, and the size test left out when no longitude
+    // can scale past it.
+    constexpr double kRound = 6755399441055744.0;
+    const bool small = static_cast<double>(GU_180) * sd < 1e9;
+    const GlobePoint* pts = obj.Points.data();
+    int n = 0;
+    int64_t lx = kFar, ly = kFar;
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t r = ys[i];
+        if (r == kOff)
+            continue;
+        const int32_t x = Wrap(static_cast<int64_t>(pts[i].X) - cm);
+        const double v = x * sd;
+        const double vr = (v + kRound) - kRound;
+        const int64_t sx = (small || std::fabs(v) < 1e9) && std::fabs(std::fabs(v - vr) - 0.5) > 1e-6
+                               ? static_cast<int64_t>(vr)
+                               : Rnd64(x * s);
+        const int32_t px = Clamp32(sx + xo), py = Clamp32(yo - r);
+        out[n] = {px, py};
+        n += (px != lx) | (py != ly);
+        lx = px;
+        ly = py;
+    }
+    return n;
 }
 
 bool TCartesianPrj::ProjectPoint(const GlobePoint& p, int index) {
@@ -560,6 +620,10 @@ bool TMercatorPrj::ProjectPoint(const GlobePoint& p, int index) {
     return true;
 }
 
+namespace {
+extended StretchOf(int32_t y) { return std::log(std::tan(GlobePi / 4 + y / (2 * RadiansToGU))) * RadiansToGU; }
+}  // namespace
+
 const TMercatorPrj::TStretchSlot& TMercatorPrj::StretchSlot(int32_t y) {
     constexpr size_t kSlots = size_t{1} << 16;
     if (StretchMemo.empty())
@@ -567,11 +631,52 @@ const TMercatorPrj::TStretchSlot& TMercatorPrj::StretchSlot(int32_t y) {
     TStretchSlot& s = StretchMemo[(static_cast<uint32_t>(y) * 0x9E3779B1u) >> 16];
     if (!s.Used || s.Y != y) {
         s.Y = y;
-        s.Value = std::log(std::tan(GlobePi / 4 + y / (2 * RadiansToGU))) * RadiansToGU;
+        s.Value = StretchOf(y);
         s.ValueD = static_cast<double>(s.Value);
         s.Used = true;
     }
     return s;
+}
+
+bool TMercatorPrj::ProjectStretched(const GlobePoint& p, TGlobeObject& obj, bool sample, size_t slot, int index) {
+    if (p.X < ModelExtent.Left || p.X > ModelExtent.Right || p.Y < ModelExtent.Top || p.Y > ModelExtent.Bottom)
+        return false;
+    // Places are more than the memo holds along with the layers: each keeps
+    // its own stretched latitudes (a latitude off the map never is a key).
+    if (!obj.Stretches)
+        obj.Stretches = std::make_unique<TGlobeObject::TKeptStretches>();
+    auto& kept = sample ? obj.Stretches->Samples : obj.Stretches->Points;
+    if (slot >= kept.size())
+        kept.resize(slot + 1, {INT32_MIN, 0});
+    TGlobeObject::TKeptStretches::TKeptStretch& k = kept[slot];
+    if (k.Key != p.Y)
+        k = {p.Y, static_cast<double>(StretchOf(p.Y))};
+    // RndScaled of the longitude and of the stretched latitude, rounded to
+    // even by adding and taking away 1.5 * 2^52; the long double only near
+    // a half.
+    constexpr double kRound = 6755399441055744.0;
+    const double sd = static_cast<double>(ScaleFactor);
+    const int32_t x = Wrap(static_cast<int64_t>(p.X) - CentralMeridian);
+    const double vx = x * sd, vy = k.Value * sd;
+    const double rx = (vx + kRound) - kRound, ry = (vy + kRound) - kRound;
+    const int64_t sx = std::fabs(vx) < 1e9 && std::fabs(std::fabs(vx - rx) - 0.5) > 1e-6 ? static_cast<int64_t>(rx)
+                                                                                       : Rnd64(x * ScaleFactor);
+    const int64_t sy = std::fabs(vy) < 1e9 && std::fabs(std::fabs(vy - ry) - 0.5) > 1e-6
+                           ? static_cast<int64_t>(ry)
+                           : Rnd64(StretchOf(p.Y) * ScaleFactor);
+    TPoint& sp = Globe->SP(index);
+    sp.X = Clamp32(sx + XOrigin);
+    sp.Y = Clamp32(YOrigin - sy);
+    return true;
+}
+
+bool TMercatorPrj::ProjectKept(TGlobeObject& obj, size_t slot, const GlobePoint& p, int index) {
+    return ProjectStretched(p, obj, false, slot, index);
+}
+
+bool TMercatorPrj::ProjectSample(int64_t x, int64_t y, int index, TGlobeObject* obj, size_t slot) {
+    const GlobePoint p = MakePoint(x, y);
+    return obj ? ProjectStretched(p, *obj, true, slot, index) : ProjectPoint(p, index);
 }
 
 extended TMercatorPrj::Stretch(int32_t y) { return StretchSlot(y).Value; }

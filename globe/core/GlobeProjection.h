@@ -119,9 +119,14 @@ public:
     const char* ClassName() const override { return "TMercatorPrj"; }
     int ProjectChain(TGeoDataObject& obj) override;
     bool ProjectPoint(const GlobePoint& p, int index) override;
+    bool ProjectKept(TGlobeObject& obj, size_t slot, const GlobePoint& p, int index) override;
     bool XYToLL(int32_t px, int32_t py, int index) override;
 
 private:
+    bool ProjectSample(int64_t x, int64_t y, int index, TGlobeObject* obj, size_t slot) override;
+    // ProjectPoint with the point's stretched latitude kept in the object's
+    // slot-th sample or point entry.
+    bool ProjectStretched(const GlobePoint& p, TGlobeObject& obj, bool sample, size_t slot, int index);
     // A stretched latitude depends on the latitude alone, and the shipped
     // layers use a few thousand of them: a direct-mapped memo keeps their
     // long double logarithm and tangent out of every frame.

@@ -267,6 +267,51 @@ TEST_F(CanvasFixture, TitlesTurnWithTheirFontAndClearTheirOwnMarker) {
         }
 }
 
+TEST_F(CanvasFixture, KeptTitlesDrawThePixelsOfPlainText) {
+    // Titles drawn on the picture itself are kept from one draw to the
+    // next; a painter on another target draws them afresh each time. Both
+    // must give the same pixels, partly off every edge, whatever the title,
+    // alignment, font and angle drawn just before.
+    TGlobeContext g;
+    TGlobeCanvas kept(&g), plain(&g);
+    ASSERT_TRUE(kept.Resize(90, 60, 96));
+    QImage ref(90, 60, QImage::Format_RGB888);
+    const TGlobeFont fonts[] = {{"", 0, TGlobeUnits::Pixel, 12, 0, 0},
+                                {"", 0, TGlobeUnits::Pixel, 12, 200, 0},
+                                {"", 0, TGlobeUnits::Pixel, 15, 0, fsBold | fsUnderline},
+                                {"", 0, TGlobeUnits::Pixel, 11, -450, fsItalic | fsStrikeOut}};
+    const std::string titles[] = {"Oslo", "Hà Nội Ürümqi", "W"};
+    const TPoint at[] = {{2, 3}, {-6, 30}, {45, -4}, {88, 58}, {45, 30}, {60, 70}};
+    int compared = 0, inked = 0;
+    for (int a = 0; a < 9; ++a)
+        for (const std::string& title : titles)
+            for (const TPoint p : at)
+                for (const TGlobeFont& f : fonts) {
+                    const auto h = static_cast<THAlign>(a % 3);
+                    const auto v = static_cast<TVAlign>(a / 3);
+                    kept.Image.fill(Qt::white);
+                    ref.fill(Qt::white);
+                    kept.BeginOffscreen();
+                    plain.BeginOffscreen(&ref);
+                    for (TGlobeCanvas* c : {&kept, &plain}) {
+                        c->SelectFont(f, f.FontSize, 0x804020);
+                        c->DrawTitle(p.X, p.Y, title, h, v);
+                    }
+                    kept.EndOffscreen();
+                    plain.EndOffscreen();
+                    ASSERT_EQ(kept.Image, ref) << title << " at " << p.X << "," << p.Y << " alignment " << a
+                                               << " size " << f.FontSize << " angle " << f.FontAngle;
+                    ++compared;
+                    inked += InkOf(kept.Image, 0xFFFFFF).Count > 0;
+                }
+    EXPECT_EQ(compared, 3 * 6 * 9 * 4);
+    EXPECT_GT(inked, compared / 2);
+    // At least the last alignment's titles in every font were kept (none
+    // fell back to Qt).
+    EXPECT_GE(kept.KeptTitles(), 3u * 4);
+    EXPECT_EQ(plain.KeptTitles(), 0u);
+}
+
 TEST_F(CanvasFixture, DrawingPropertiesRedrawWhenChanged) {
     TGlobeDrawContext g(100, 100);
     const std::pair<const char*, std::function<void()>> changes[] = {

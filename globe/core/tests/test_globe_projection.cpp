@@ -251,3 +251,43 @@ TEST(GlobeProjection, PixelsMatchTheLongDoubleFormulas) {
         }
     }
 }
+
+// The flat maps' chains and places keep what they projected: after turns, a
+// zoom and moved points they still give ProjectPoint's pixels.
+TEST(GlobeProjection, KeptFlatProjectionsFollowViewScaleAndPoints) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int32_t> lon(-GU_180, GU_180 - 1), lat(-GU_90, GU_90);
+    for (TGlobeProjection m : {TGlobeProjection::gpCartesian, TGlobeProjection::gpMercator}) {
+        TGlobeContext g(800, 600);
+        g.SetProjection(m);
+        auto* o = new TGeoDataObject(g.AddNewLayer("l"));
+        for (int i = 0; i < 3000; ++i)
+            o->AddPoint(i % 2 ? GlobePoint{lon(rng), lat(rng), 0} : GlobePoint{lon(rng) / 50, lat(rng) / 50, 0});
+        g.SetScaleFactor(0);
+        const long double fit = g.ScaleFactor();
+        const double zooms[] = {1, 1, 40, 40, 1e5};
+        for (int step = 0; step < 5; ++step) {
+            g.SetScaleFactor(fit * zooms[step]);
+            g.LocateToLL(DecimalToGlobeUnits(10 + 7 * step), DecimalToGlobeUnits(20 - 9 * step));
+            if (step == 3)
+                for (int32_t i = 0; i < 100; ++i)
+                    o->Put(i, MakePoint(o->Get(i).X, o->Get(i).Y / 2));
+            o->EnsureExtent();
+            std::vector<TPoint> want;
+            for (const GlobePoint& p : o->Points)
+                if (g.Model->ProjectPoint(p, 0) && (want.empty() || !(want.back() == g.SP(0))))
+                    want.push_back(g.SP(0));
+            ASSERT_EQ(g.Model->ProjectChain(*o), static_cast<int>(want.size())) << static_cast<int>(m) << " step " << step;
+            int bad = 0;
+            for (size_t i = 0; i < want.size(); ++i)
+                bad += !(g.SP(static_cast<int>(i)) == want[i]);
+            for (int32_t i = 0; i < o->Count(); ++i) {
+                const GlobePoint p = o->Get(i);
+                const bool shown = g.Model->ProjectPoint(p, 0);
+                const TPoint at = g.SP(0);
+                bad += g.Model->ProjectKept(*o, static_cast<size_t>(i), p, 0) != shown || (shown && !(g.SP(0) == at));
+            }
+            EXPECT_EQ(bad, 0) << static_cast<int>(m) << " step " << step;
+        }
+    }
+}
