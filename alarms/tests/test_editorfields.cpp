@@ -3,7 +3,7 @@
 // impossible one refused by name, a time stepped to whole seconds.
 #include "alarms/AlarmManager.h"
 #include "alarms/Dayloom.h"
-#include "alarms/tests/AlarmEditorTest.h"
+#include "alarms/tests/EditorOnStateTest.h"
 #include "platform/qt/DateField.h"
 #include "platform/qt/TimeField.h"
 
@@ -27,20 +27,20 @@ struct TEditor {
     std::function<TDateTime()> Stored;
 };
 
-class EditorFieldsTest : public AlarmEditorTest {
+class EditorFieldsTest : public EditorOnStateTest {
 protected:
     void TearDown() override {
         QLocale::setDefault(FLocale);
-        AlarmEditorTest::TearDown();
+        EditorOnStateTest::TearDown();
     }
     TEditor Open(bool alarm, TDateTime at) {
         TEditor r;
         if (alarm) {
-            auto* e = new TF_AddEditAlarm(*w, *w, *w, nullptr);
+            auto* e = new TF_AddEditAlarm(*w, services->Locations, services->Sound, nullptr);
             e->Alarm.AlarmTime = at;
             r = {std::unique_ptr<QDialog>(e), "OkBtn", [e] { return e->Alarm.AlarmTime; }};
         } else {
-            auto* e = new TAddEditTrackingItem(*w, *w, nullptr);
+            auto* e = new TAddEditTrackingItem(*w, services->Locations, nullptr);
             e->Event.EventDate = at;
             r = {std::unique_ptr<QDialog>(e), "OKBtn", [e] { return e->Event.EventDate; }};
         }
@@ -281,7 +281,7 @@ TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Payload);
-        TF_AddEditAlarm e(*w, *w, *w, nullptr);
+        TF_AddEditAlarm e(*w, services->Locations, services->Sound, nullptr);
         e.Alarm.Text = c.Payload;
         e.show();
         Part<QComboBox>(&e, "lb_AlarmType")->setEditText(c.Type);
@@ -298,7 +298,7 @@ TEST_F(EditorFieldsTest, TestingOrChoosingASoundFileThatIsNotThereSaysSo) {
         }
     }
     // Chosen, it is not taken.
-    TF_AddEditAlarm e(*w, *w, *w, nullptr);
+    TF_AddEditAlarm e(*w, services->Locations, services->Sound, nullptr);
     e.Alarm.AlarmType = 7;
     e.Alarm.Text = "here.wav";
     e.show();

@@ -2,11 +2,11 @@
 // hold: stored, it would be refused at the next start.
 #include "alarms/AlarmManager.h"
 #include "alarms/Dayloom.h"
-#include "alarms/tests/AlarmEditorTest.h"
+#include "alarms/tests/EditorOnStateTest.h"
 
 #include <QComboBox>
 
-TEST_F(AlarmEditorTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
+TEST_F(EditorOnStateTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
     // 32000 three-byte characters: 96000 bytes, more than one record's line.
     QString huge;
     for (int i = 0; i < 32000; ++i)
@@ -16,14 +16,14 @@ TEST_F(AlarmEditorTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
         const QString text = tooLong ? huge : huge.left(1000);
         presenter.Texts.clear();
 
-        TF_AddEditAlarm alarm(*w, *w, *w, nullptr);
+        TF_AddEditAlarm alarm(*w, services->Locations, services->Sound, nullptr);
         alarm.Alarm.Text = "before";
         alarm.Alarm.AlarmType = 6; // Execute
         alarm.show();
         Part<QLineEdit>(&alarm, "e_Description")->setText(text);
         Click(&alarm, "OkBtn");
 
-        TAddEditTrackingItem item(*w, *w, nullptr);
+        TAddEditTrackingItem item(*w, services->Locations, nullptr);
         item.Event.Title = "before";
         item.show();
         Part<QLineEdit>(&item, "e_Description")->setText(text);
@@ -53,15 +53,15 @@ TEST_F(AlarmEditorTest, ATextTheListFileCannotHoldIsRefusedAndNothingTaken) {
 
 // A TAB or a line break in the text would split the record: the editors
 // refuse it, naming the field, instead of storing it turned into a blank.
-TEST_F(AlarmEditorTest, RecordATextThatWouldNotReadBackIsRefused) {
+TEST_F(EditorOnStateTest, RecordATextThatWouldNotReadBackIsRefused) {
     for (const QString& text : {QString("one\ttwo"), QString("one\ntwo")}) {
         presenter.Texts.clear();
-        TF_AddEditAlarm alarm(*w, *w, *w, nullptr);
+        TF_AddEditAlarm alarm(*w, services->Locations, services->Sound, nullptr);
         alarm.Alarm.Text = "before";
         alarm.show();
         Part<QLineEdit>(&alarm, "e_Description")->setText(text);
         Click(&alarm, "OkBtn");
-        TAddEditTrackingItem item(*w, *w, nullptr);
+        TAddEditTrackingItem item(*w, services->Locations, nullptr);
         item.Event.Title = "before";
         item.show();
         Part<QLineEdit>(&item, "e_Description")->setText(text);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -17,9 +18,7 @@
 #include <cmath>
 #include <tuple>
 
-#include "clockapp/MainWindow.h"
-#include "clockapp/TrayIcon.h"
-#include "clockapp/tests/QuietClocks.h"
+#include "clockapp/state/tests/FakeServices.h"
 #include "clockapp/tests/TestApp.h"
 #include "globe/TimeZoneMap.h"
 #include <QLineEdit>
@@ -34,22 +33,6 @@ namespace {
 using V = THXStoredValue;
 constexpr auto CU = THXRootKey::HKEY_CURRENT_USER;
 const QString kShipped = HX_SOURCE_DIR "/data/map/";
-
-class MapOwner : public TF_clocks {
-public:
-    using TF_clocks::TF_clocks;
-    int Asked = 0;
-    bool ManagerAvailable = true;
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    TAnswer AskYesNo(const std::string&) override {
-        ++Asked;
-        return TAnswer::Yes;
-    }
-    bool ActivateTimeZoneManager() override { return ManagerAvailable; }
-};
 
 struct FakeManager : IMapClickTarget {
     bool Open = true;
@@ -81,33 +64,36 @@ class MapWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
-        TTrayIcon::SetNotificationAreaOverride(true);
         SetMessagePresenter(&boxes);
-        SetQuietStartPrefs(store);
         QDir(dir.path()).mkdir("map");
     }
     void TearDown() override {
         ResetClockSource();
+        delete map.data();
+        services.reset();
         w.reset();
         SetMessagePresenter(nullptr);
-        TTrayIcon::SetNotificationAreaOverride(std::nullopt);
     }
     void Ship(const QString& from, const QString& as) {
         ASSERT_TRUE(QFile::copy(kShipped + from, dir.path() + "/map/" + as));
     }
-    // The main window, then the map opened from its map command.
+    // The clock state started read-only on the directory, then the map made
+    // by its installed factory and shown, centred on the home place.
     // No layer given: the preferences as a new user has them.
     void Open(std::optional<int> zoneLayer = 0, std::optional<int> objectLayer = 0) {
-        w = std::make_unique<MapOwner>(store);
-        w->SplashDelayMs = 0;
-        InstallMapWindow(*w, w->WindowServices());
-        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
-        w->Timer1->stop();
+        w = std::make_unique<TClockState>(store);
+        StartClockState(*w, dir.path().toStdString(), true);
+        services = std::make_unique<TFakeServices>(*w);
+        InstallMapWindow(*w, services->Services());
         if (zoneLayer) w->ZoneLayer = *zoneLayer;
         if (objectLayer) w->ObjectLayer = *objectLayer;
-        w->miMapClick();
-        map = dynamic_cast<TFTimeZoneMap*>(w->MapWindow());
+        ASSERT_TRUE(services->Factories.Map);
+        IMapWindow* made = services->Factories.Map(nullptr);
+        map = dynamic_cast<TFTimeZoneMap*>(made);
         ASSERT_TRUE(map);
+        services->Windows.Map = made;
+        made->SetHomeLocation(w->LocalClock.Location);
+        made->ShowAndRaise();
         map->ClickTarget = [this] { return &manager; };
         map->resize(800, 600);
         QApplication::processEvents();
@@ -141,8 +127,9 @@ protected:
     THXMemoryPrefsStore store;
     Recorder boxes;
     FakeManager manager;
-    std::unique_ptr<MapOwner> w;
-    TFTimeZoneMap* map = nullptr;
+    std::unique_ptr<TClockState> w;
+    std::unique_ptr<TFakeServices> services;
+    QPointer<TFTimeZoneMap> map;
 };
 
 TEST_F(MapWindow, WithoutLayerFilesBothReadOutsLookAtThePlottedPlaces) {
@@ -294,20 +281,18 @@ TEST_F(MapWindow, UnitsZoomPlotsAndFreeing) {
     map->findChild<QAction*>("miClear")->trigger();
     ASSERT_EQ(map->LocationsLayer->ObjectCount(), 1);
     EXPECT_EQ(map->LocationsLayer->GetObject(0)->Title, "Home");
-    w->ManagerAvailable = false;
+    services->Windows.ManagerAvailable = false;
     map->findChild<QToolButton*>("sbPlotKnown")->click();
     EXPECT_EQ(map->LocationsLayer->ObjectCount(), 1);
 
-    // "Free Memory and Close Window": the next map command asks again.
-    QPointer<QWidget> old = map;
-    const int asked = w->Asked;
+    // "Free Memory and Close Window": the map lets the main window forget it
+    // (which then asks again on its next map command) and frees itself.
+    QPointer<QWidget> old = map.data();
     map->findChild<QAction*>("smiUnload")->trigger();
-    EXPECT_EQ(w->MapWindow(), nullptr);
+    EXPECT_EQ(services->Windows.MapReleases, 1);
+    EXPECT_EQ(services->Windows.Map, nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
-    w->miMapClick();
-    EXPECT_EQ(w->Asked, asked + 1);
-    EXPECT_NE(w->MapWindow(), nullptr);
 }
 
 // The shipped layers on the globe with the night shadow, 800 x 600, against
@@ -622,33 +607,31 @@ TEST_F(MapWindow, Screenshot) {
 
 // With the real location manager open, a click at New York fills its
 // position fields (74 degrees West) and its offset.
-class PlainOwner : public TF_clocks {
-public:
-    using TF_clocks::TF_clocks;
-
-protected:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    TAnswer AskYesNo(const std::string&) override { return TAnswer::Yes; }
-    bool ConfirmYes(const std::string&) override { return true; }
-};
-
 TEST_F(MapWindow, AClickFillsTheLocationManager) {
     Ship("01-timezones.lyr", "01-timezones.lyr");
     Ship("02-countries.lyr", "02-countries.lyr");
     ASSERT_TRUE(QFile::copy(HX_SOURCE_DIR "/data/hxzones.hxd", dir.path() + "/hxzones.hxd"));
-    auto owner = std::make_unique<PlainOwner>(store);
-    owner->SplashDelayMs = 0;
-    InstallTimeZoneManager(*owner, owner->WindowServices());
-    InstallMapWindow(*owner, owner->WindowServices());
-    owner->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString(), "-readonly"});
-    owner->Timer1->stop();
-    owner->ZoneLayer = 1;
-    owner->miTimeZoneManagerClick();
-    auto* manager = dynamic_cast<TFTimeZoneManager*>(owner->TimeZoneManager());
+    w = std::make_unique<TClockState>(store);
+    StartClockState(*w, dir.path().toStdString(), true);
+    w->ZoneLayer = 1;
+    services = std::make_unique<TFakeServices>(*w);
+    InstallTimeZoneManager(*w, services->Services());
+    InstallMapWindow(*w, services->Services());
+    // Both made by their installed factories and shown, as the main window's
+    // commands do; the opener hands them to each other.
+    ASSERT_TRUE(services->Factories.Manager && services->Factories.Map);
+    w->LoadStandardLocations();
+    ITimeZoneManager* made = services->Factories.Manager(nullptr);
+    services->Windows.Manager = made;
+    const std::unique_ptr<QWidget> managerWindow(made->Window());
+    managerWindow->show();
+    auto* manager = dynamic_cast<TFTimeZoneManager*>(made);
     ASSERT_TRUE(manager && manager->isVisible());
-    owner->miMapClick();
-    map = dynamic_cast<TFTimeZoneMap*>(owner->MapWindow());
+    IMapWindow* shown = services->Factories.Map(nullptr);
+    services->Windows.Map = shown;
+    shown->SetHomeLocation(w->LocalClock.Location);
+    shown->ShowAndRaise();
+    map = dynamic_cast<TFTimeZoneMap*>(shown);
     ASSERT_TRUE(map);
     map->resize(800, 600);
     QApplication::processEvents();
@@ -666,8 +649,7 @@ TEST_F(MapWindow, AClickFillsTheLocationManager) {
     EXPECT_EQ(map->HomeLocation.Name, "Lima");
     EXPECT_FALSE(map->CentrePending);
     EXPECT_EQ(map->LocationsLayer->GetObject(map->LocationsLayer->ObjectCount() - 1)->Title, "Lima");
-    map = nullptr;
-    owner.reset();
+    EXPECT_EQ(services->Windows.ShownOnMap, std::vector<std::string>{"Lima"});
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The location manager's commands on long lists: a search, a change of
 // grouping (sort and tree), and Add (sort, list file, tree, find), on
 // generated places and on the shipped ones.
-#include "clockapp/MainWindow.h"
 #include "clockapp/state/PrefsStore.h"
-#include "clockapp/tests/QuietClocks.h"
+#include "clockapp/state/tests/FakeServices.h"
 #include "locations/TimeZoneManager.h"
+#include "timemodel/HXMessageBoxes.h"
 
 #include <QApplication>
 #include <QFile>
@@ -26,33 +26,24 @@ struct TSilent : IMessagePresenter {
     }
 };
 
-class BenchClocks : public QuietClocks {
-public:
-    using QuietClocks::QuietClocks;
-    bool ConfirmYes(const std::string&) override { return true; }
-};
-
-// A main window with n generated places, or the shipped places when n is
-// kShipped, and its manager.
+// The clock state with n generated places, or the shipped places when n is
+// kShipped, and its manager, opened as the main window's command opens it.
 constexpr int kShipped = -1;
 struct TSetup {
     THXMemoryPrefsStore store;
     QTemporaryDir dir;
     TSilent silent;
-    std::unique_ptr<BenchClocks> w;
+    std::unique_ptr<TClockState> w;
+    std::unique_ptr<TFakeServices> services;
+    std::unique_ptr<QWidget> window;
     TFTimeZoneManager* m = nullptr;
 
     explicit TSetup(int n) {
         SetMessagePresenter(&silent);
         if (n == kShipped)
             QFile::copy(HX_SOURCE_DIR "/data/hxzones.hxd", dir.filePath("hxzones.hxd"));
-        for (const char* name : {"FirstRun", "ShowSplash", "InstallUpgrade"})
-            store.SetValue(THXRootKey::HKEY_CURRENT_USER, "SOFTWARE\\Horolux\\Prefs", name,
-                           THXStoredValue::FromInteger(0));
-        w = std::make_unique<BenchClocks>(store);
-        w->SplashDelayMs = 0;
-        w->FormCreate("/nonexistent", {"-datadir", dir.path().toStdString()});
-        w->Timer1->stop();
+        w = std::make_unique<TClockState>(store);
+        StartClockState(*w, dir.path().toStdString());
         std::mt19937 rng(7);
         for (int i = 0; i < n; ++i) {
             auto l = std::make_unique<TTimeLocation>();
@@ -67,12 +58,19 @@ struct TSetup {
             l->Rule.ReadDataString(std::to_string(rng() % 8));
             w->StandardLocations.push_back(std::move(l));
         }
-        InstallTimeZoneManager(*w, w->WindowServices());
-        w->miTimeZoneManagerClick();
-        m = static_cast<TFTimeZoneManager*>(w->TimeZoneManager());
+        services = std::make_unique<TFakeServices>(*w);
+        InstallTimeZoneManager(*w, services->Services());
+        if (w->StandardLocations.empty()) w->LoadStandardLocations();
+        ITimeZoneManager* made = services->Factories.Manager(nullptr);
+        services->Windows.Manager = made;
+        window.reset(made->Window());
+        window->show();
+        m = static_cast<TFTimeZoneManager*>(made);
         QApplication::processEvents();
     }
     ~TSetup() {
+        window.reset();
+        services.reset();
         w.reset();
         SetMessagePresenter(nullptr);
     }
