@@ -1,9 +1,12 @@
-// A main window on a data directory of the test's own, with the location
-// manager installed and a presenter that records every box and answers the
-// questions from a script.
+// The location manager on a data directory of the test's own, with a
+// presenter that records every box and answers the questions from a script:
+// made on a clock state with stand-ins for the main program's services
+// (ManagerTest), or installed into a started main window and opened from its
+// menu (ManagerWindowTest).
 #pragma once
 
 #include "clockapp/ClockDisplay.h"
+#include "clockapp/state/tests/FakeServices.h"
 #include "clockapp/tests/WindowTest.h"
 #include "locations/TimeZoneManager.h"
 
@@ -12,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QTreeView>
 
 #include <deque>
@@ -84,8 +88,15 @@ inline void WriteFile(const QString& path, const std::string& text) {
     std::ofstream(path.toStdString(), std::ios::binary) << text;
 }
 
-class ManagerTest : public TWindowTest<ManagerClocks, TScriptedPresenter> {
+// The data directory both fixtures start on, and the manager's parts found by
+// name and worked as the user does.
+class TManagerParts {
 protected:
+    virtual ~TManagerParts() = default;
+    // The manager, or null.
+    virtual TFTimeZoneManager* M() const = 0;
+    virtual TClockState& State() const = 0;
+
     // The places and rules the data directory starts with.
     std::vector<TTimeLocation> Places = {
         Place("Paris", "Paris", "Ile-de-France", "France", "CDG", 1),
@@ -99,7 +110,8 @@ protected:
                            "Europe/L.1.3.60.02:00:00/L.1.10.0.02:00:00/\n";
     std::vector<std::string> Args;
 
-    void BeforeStart() override {
+    // The places, the rules and two clocks (Paris, Tokyo) into the directory.
+    void WriteDataFiles(const QTemporaryDir& dir) const {
         std::string zones;
         for (const TTimeLocation& l : Places)
             zones += l.LocationDataStr('\t') + "\r\n";
@@ -112,23 +124,14 @@ protected:
             clocks += c.DataString('\t') + "\r\n";
         }
         WriteFile(dir.filePath("hxclocks.hxd"), clocks);
-        InstallTimeZoneManager(*w, w->WindowServices());
     }
 
-    // Opens the manager from the main window's menu and lets it show.
-    TFTimeZoneManager* Open() {
-        w->miTimeZoneManagerClick();
-        auto* m = static_cast<TFTimeZoneManager*>(w->TimeZoneManager());
-        Settle();
-        return m;
-    }
     static void Settle() {
         for (int i = 0; i < 3; ++i) {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
     }
-    TFTimeZoneManager* M() const { return static_cast<TFTimeZoneManager*>(w->TimeZoneManager()); }
     template <class T = QWidget> T* C(const char* name) const {
         T* c = M()->findChild<T*>(name);
         EXPECT_TRUE(c) << name;
@@ -169,8 +172,112 @@ protected:
     }
     std::vector<std::string> ListNames() const {
         std::vector<std::string> names;
-        for (const auto& l : w->StandardLocations)
+        for (const auto& l : State().StandardLocations)
             names.push_back(l->Name);
         return names;
     }
+};
+
+// A main window started on the directory, the manager installed into it.
+class ManagerWindowTest : public TWindowTest<ManagerClocks, TScriptedPresenter>,
+                          public TManagerParts {
+protected:
+    void BeforeStart() override {
+        WriteDataFiles(dir);
+        InstallTimeZoneManager(*w, w->WindowServices());
+    }
+
+    // Opens the manager from the main window's menu and lets it show.
+    TFTimeZoneManager* Open() {
+        w->miTimeZoneManagerClick();
+        auto* m = static_cast<TFTimeZoneManager*>(w->TimeZoneManager());
+        Settle();
+        return m;
+    }
+    TFTimeZoneManager* M() const override {
+        return static_cast<TFTimeZoneManager*>(w->TimeZoneManager());
+    }
+    TClockState& State() const override { return *w; }
+};
+
+// A clock state whose list changes reach the manager the opener hands out,
+// as the main window passes them on.
+class TManagedClockState : public TClockState {
+public:
+    using TClockState::TClockState;
+    const IWindowOpener* Windows = nullptr;
+
+protected:
+    void RebuildLocationTree() override {
+        if (ITimeZoneManager* m = Windows ? Windows->TimeZoneManager() : nullptr)
+            m->RebuildLocationTree();
+    }
+};
+
+// The clock state started on the directory, the manager made by its
+// installed factory (without an owner) and handed out by the fake opener.
+class ManagerTest : public ::testing::Test, public TManagerParts {
+protected:
+    void SetUp() override {
+        TestApp();
+        SetMessagePresenter(&presenter);
+        SetQuietStartPrefs(store);
+        WriteDataFiles(dir);
+        w = std::make_unique<TManagedClockState>(store);
+        StartClockState(*w, dir.path().toStdString());
+        services = std::make_unique<TFakeServices>(*w);
+        w->Windows = &services->Windows;
+        InstallTimeZoneManager(*w, services->Services());
+        presenter.Texts.clear();
+    }
+    void TearDown() override {
+        for (const QPointer<TFTimeZoneManager>& m : Made)
+            delete m.data();
+        Settle();
+        services.reset();
+        w.reset();
+        SetMessagePresenter(nullptr);
+    }
+
+    // The manager made when there is none (the list loaded first when it is
+    // empty), as an activation does.
+    TFTimeZoneManager* Make() {
+        if (!M()) {
+            if (w->StandardLocations.empty()) {
+                try {
+                    w->LoadStandardLocations();
+                } catch (...) {
+                    // The manager opens all the same and tells of a missing list itself.
+                }
+            }
+            auto* m = dynamic_cast<TFTimeZoneManager*>(services->Factories.Manager(nullptr));
+            EXPECT_TRUE(m);
+            services->Windows.Manager = m;
+            Made.push_back(m);
+        }
+        return M();
+    }
+    // Makes the manager when needed, shows it and lets it show.
+    TFTimeZoneManager* Open() {
+        TFTimeZoneManager* m = Make();
+        m->show();
+        m->raise();
+        m->activateWindow();
+        Settle();
+        return m;
+    }
+    // The modal pick, as the main program's picker runs it.
+    bool Pick(TTimeLocation& location) { return Make()->PickLocation(location); }
+
+    TFTimeZoneManager* M() const override {
+        return static_cast<TFTimeZoneManager*>(services->Windows.TimeZoneManager());
+    }
+    TClockState& State() const override { return *w; }
+
+    QTemporaryDir dir;
+    THXMemoryPrefsStore store;
+    TScriptedPresenter presenter;
+    std::unique_ptr<TFakeServices> services;
+    std::unique_ptr<TManagedClockState> w;
+    std::vector<QPointer<TFTimeZoneManager>> Made;
 };

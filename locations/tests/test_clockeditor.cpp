@@ -9,7 +9,7 @@
 
 namespace {
 
-class ClockEditorTest : public ManagerTest {
+class ClockEditorTest : public ManagerWindowTest {
 protected:
     void OpenForClock(int tag) {
         ClockDisplayOf(*w).ClockClick(tag);

@@ -13,7 +13,7 @@ namespace {
 
 // ------------------------------------------------------------ browsing
 
-TEST_F(ManagerTest, ActivationAsksThenLoadsTheListAndMakesTheManager) {
+TEST_F(ManagerWindowTest, ActivationAsksThenLoadsTheListAndMakesTheManager) {
     w->Activate = false;
     w->miTimeZoneManagerClick();
     EXPECT_EQ(w->TimeZoneManager(), nullptr);
@@ -346,7 +346,7 @@ TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
         ClickLeaf("Tokyo");
         Click("bOK");
     });
-    ASSERT_TRUE(w->PickLocation(mine));
+    ASSERT_TRUE(Pick(mine));
     EXPECT_EQ(mine.Name, "Tokyo");
     EXPECT_FALSE(M()->isVisible());
 
@@ -354,7 +354,7 @@ TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
         ClickLeaf("Paris");
         Click("bCancel");
     });
-    EXPECT_FALSE(w->PickLocation(mine));
+    EXPECT_FALSE(Pick(mine));
     EXPECT_EQ(mine.Name, "Tokyo");
 
     // Edited fields: Cancel asks; No keeps the pick open.
@@ -367,7 +367,7 @@ TEST_F(ManagerTest, PickReturnsThePlaceOnOkAndNothingOnCancel) {
         presenter.Answers = {mrYes, mrYes}; // the clock's edits, then the place's
         Click("bCancel");
     });
-    EXPECT_FALSE(w->PickLocation(mine));
+    EXPECT_FALSE(Pick(mine));
     EXPECT_TRUE(stillOpen);
 }
 
@@ -392,7 +392,7 @@ TEST_F(ManagerTest, PickOffersTheHomePlaceFirstUnderItsName) {
                        C<QAbstractButton>("sb_DelLoc")->isEnabled();
         Click("bOK");
     });
-    ASSERT_TRUE(w->PickLocation(mine));
+    ASSERT_TRUE(Pick(mine));
     EXPECT_EQ(first, "IST");
     EXPECT_TRUE(homeCurrent);
     EXPECT_FALSE(listCommands);
@@ -417,7 +417,7 @@ TEST_F(ManagerTest, PickOfAnUnlistedPlaceNeverTouchesAnother) {
         M()->sb_DelLocClick();
         Click("bOK");
     });
-    ASSERT_TRUE(w->PickLocation(mars));
+    ASSERT_TRUE(Pick(mars));
     EXPECT_EQ(mars.Name, "Mars");
     EXPECT_TRUE(presenter.SawCode(20));
     EXPECT_FALSE(updateEnabled);
@@ -455,7 +455,8 @@ TEST_F(ManagerTest, ClosingAsksAboutEditsAndFreeingEmptiesTheList) {
     ASSERT_TRUE(M());
     presenter.Answers = {mrYes, mrYes};
     M()->MenuAction("smiUnload")->trigger();
-    EXPECT_EQ(w->TimeZoneManager(), nullptr);
+    EXPECT_EQ(services->Windows.TimeZoneManager(), nullptr);
+    EXPECT_EQ(services->Windows.ManagerReleases, 1);
     EXPECT_TRUE(w->StandardLocations.empty());
     Settle();
     // The next activation loads the list again.
@@ -465,7 +466,7 @@ TEST_F(ManagerTest, ClosingAsksAboutEditsAndFreeingEmptiesTheList) {
 
 // The astronomy window takes the working place; the map stays disabled
 // while there is no map window.
-TEST_F(ManagerTest, AstronomyTakesTheWorkingPlace) {
+TEST_F(ManagerWindowTest, AstronomyTakesTheWorkingPlace) {
     struct FakeAstro : QWidget, IAstronomyWindow {
         std::string Name;
         QWidget* Window() override { return this; }
@@ -492,7 +493,7 @@ TEST_F(ManagerTest, AstronomyTakesTheWorkingPlace) {
 
 // "Check for New Locations..." is the main window's check: offline it says
 // the check failed (in one box), never that everything is current.
-TEST_F(ManagerTest, CheckForNewLocationsOfflineSaysItFailed) {
+TEST_F(ManagerWindowTest, CheckForNewLocationsOfflineSaysItFailed) {
     InstallTestConnections();
     int closed;
     {

@@ -12,18 +12,21 @@ namespace {
 
 constexpr const char* kNorthAmerica = "North America/1.1.4.60.02:00:00/L.1.10.0.02:00:00/";
 
-class RulesTest : public ManagerTest {
+template <class Base> class TRulesTest : public Base {
 protected:
-    QString RulePath() const { return dir.filePath("hxdst.hxd"); }
-    int ComboCount() const { return C<QComboBox>("vcbDaylightSavings")->count(); }
+    QString RulePath() const { return this->dir.filePath("hxdst.hxd"); }
+    int ComboCount() const { return this->template C<QComboBox>("vcbDaylightSavings")->count(); }
     std::string ComboText() const {
-        return C<QComboBox>("vcbDaylightSavings")->currentText().toStdString();
+        return this->template C<QComboBox>("vcbDaylightSavings")->currentText().toStdString();
     }
     void Show(const TTimeLocation& l) {
-        M()->Location = l;
-        M()->ShowLocation();
+        this->M()->Location = l;
+        this->M()->ShowLocation();
     }
 };
+using RulesTest = TRulesTest<ManagerTest>;
+// The rules-changed message comes through the main window.
+using RulesWindowTest = TRulesTest<ManagerWindowTest>;
 
 // Showing a place never writes: a rule the list lacks is shown as its
 // description, and neither the list nor the rule file takes it in.
@@ -92,7 +95,7 @@ TEST_F(RulesTest, MissingFileShowsMessage13AndTheManagerStillWorks) {
     EXPECT_EQ((*madrid)->Rule.Name, "Unknown");
 }
 
-TEST_F(RulesTest, RulesChangedMessageReloadsAndKeepsTheShownRule) {
+TEST_F(RulesWindowTest, RulesChangedMessageReloadsAndKeepsTheShownRule) {
     Open();
     ClickLeaf("Paris");
     const std::string shown = ComboText();
