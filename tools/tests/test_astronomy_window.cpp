@@ -1,4 +1,6 @@
-// The astronomy window through the main window, and the moon picture.
+// The astronomy window on a clock state and through the main window, and the
+// moon picture.
+#include "clockapp/state/tests/FakeServices.h"
 #include "clockapp/tests/WindowTest.h"
 #include "platform/qt/DateField.h"
 #include "tools/F_Astronomy.h"
@@ -20,47 +22,100 @@ QString Text(QWidget* w, const char* name) {
     return l ? l->text() : QString("<missing %1>").arg(name);
 }
 
-class AstronomyWindow : public TWindowTest<> {
+// The window's own clocks: one at the place given, current, with the host
+// offset pinned.
+void OneClock(TClockState& state, double latitude, double longitude, double stdOffset,
+              uint8_t type, TDateTime utc) {
+    PinClock(utc, stdOffset);
+    state.Clocks.clear();
+    auto c = std::make_unique<THXClock>();
+    c->ClockType = type;
+    c->Location.Latitude = latitude;
+    c->Location.Longitude = longitude;
+    c->Location.StdOffset = stdOffset;
+    c->Location.HostOffset = stdOffset;
+    state.Clocks.push_back(std::move(c));
+    state.CurrentClock = 0;
+}
+
+std::vector<QWidget*> AstronomyWindows() {
+    std::vector<QWidget*> v;
+    for (QWidget* win : QApplication::topLevelWidgets())
+        if (qobject_cast<TF_Astronomy*>(win) && win->isVisible()) v.push_back(win);
+    return v;
+}
+
+void CloseAstronomyWindows() {
+    for (QWidget* win : QApplication::topLevelWidgets())
+        if (qobject_cast<TF_Astronomy*>(win)) delete win;
+    ResetClockSource();
+}
+
+// The window made by its installed factory on a clock state, told the current
+// clock's place (the system's own for a Local clock) and shown.
+class AstronomyWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        SetMessagePresenter(&presenter);
+        w = std::make_unique<TClockState>(store);
+        StartClockState(*w, dir.path().toStdString(), true);
+        services = std::make_unique<TFakeServices>(*w);
+        InstallTimeTools(*w, services->Services());
+    }
+    void TearDown() override {
+        CloseAstronomyWindows();
+        services.reset();
+        w.reset();
+        SetMessagePresenter(nullptr);
+    }
+    void OneClock(double latitude, double longitude, double stdOffset, uint8_t type, TDateTime utc) {
+        ::OneClock(*w, latitude, longitude, stdOffset, type, utc);
+    }
+    TF_Astronomy* Open() {
+        EXPECT_TRUE(services->Factories.Astronomy);
+        if (!services->Factories.Astronomy) return nullptr;
+        IAstronomyWindow* made = services->Factories.Astronomy(nullptr);
+        auto* astro = dynamic_cast<TF_Astronomy*>(made);
+        EXPECT_TRUE(astro);
+        if (!astro) return nullptr;
+        const THXClock& clock = *w->Clocks[size_t(w->CurrentClock)];
+        made->SetLocation(clock.TimeLocation(), clock.ClockType == ctLocal);
+        made->Window()->setVisible(true);
+        return astro;
+    }
+
+    QTemporaryDir dir;
+    THXMemoryPrefsStore store;
+    TRecordingPresenter presenter;
+    std::unique_ptr<TClockState> w;
+    std::unique_ptr<TFakeServices> services;
+};
+
+// The main window's command, with the windows installed into it.
+class AstronomyFromMainWindow : public TWindowTest<> {
 protected:
     void BeforeStart() override { InstallTimeTools(*w, w->WindowServices()); }
     void TearDown() override {
-        for (QWidget* win : QApplication::topLevelWidgets())
-            if (qobject_cast<TF_Astronomy*>(win)) delete win;
-        ResetClockSource();
+        CloseAstronomyWindows();
         TWindowTest::TearDown();
     }
-    // One clock at the place given, current, with the host offset pinned.
     void OneClock(double latitude, double longitude, double stdOffset, uint8_t type, TDateTime utc) {
-        PinClock(utc, stdOffset);
-        w->Clocks.clear();
-        auto c = std::make_unique<THXClock>();
-        c->ClockType = type;
-        c->Location.Latitude = latitude;
-        c->Location.Longitude = longitude;
-        c->Location.StdOffset = stdOffset;
-        c->Location.HostOffset = stdOffset;
-        w->Clocks.push_back(std::move(c));
-        w->CurrentClock = 0;
+        ::OneClock(*w, latitude, longitude, stdOffset, type, utc);
     }
     TF_Astronomy* Open() {
         QAction* a = w->findChild<QAction*>("smiAstro");
         EXPECT_TRUE(a && a->isEnabled());
-        const auto before = Windows();
+        const auto before = AstronomyWindows();
         a->trigger();
-        for (QWidget* win : Windows())
+        for (QWidget* win : AstronomyWindows())
             if (std::find(before.begin(), before.end(), win) == before.end())
                 return static_cast<TF_Astronomy*>(win);
         return nullptr;
     }
-    static std::vector<QWidget*> Windows() {
-        std::vector<QWidget*> v;
-        for (QWidget* win : QApplication::topLevelWidgets())
-            if (qobject_cast<TF_Astronomy*>(win) && win->isVisible()) v.push_back(win);
-        return v;
-    }
 };
 
-TEST_F(AstronomyWindow, EveryOpeningMakesAWindowForTheCurrentClock) {
+TEST_F(AstronomyFromMainWindow, EveryOpeningMakesAWindowForTheCurrentClock) {
     OneClock(51.5, 0.13, 0, 1, EncodeDate(2026, 3, 1) + 0.5);
     TF_Astronomy* first = Open();
     TF_Astronomy* second = Open();
