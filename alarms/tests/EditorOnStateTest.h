@@ -59,6 +59,12 @@ protected:
         SetMessagePresenter(nullptr);
         ResetClockSource();
     }
+    // A place of its own at UTC+offset, without daylight saving.
+    static void Place(TTimeLocation& l, const std::string& name, double offset = 0) {
+        l.Name = name;
+        l.StdOffset = offset;
+        l.Rule.ReadDataString("0");
+    }
     template <class T> static T* Part(QWidget* window, const char* name) {
         T* p = window->findChild<T*>(name);
         EXPECT_NE(p, nullptr) << name;

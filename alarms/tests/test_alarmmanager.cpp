@@ -4,6 +4,7 @@
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
 #include "alarms/tests/AlarmEditorTest.h"
+#include "alarms/tests/EditorOnStateTest.h"
 #include "clockapp/state/AlarmFiring.h"
 #include "platform/qt/DateField.h"
 
@@ -63,6 +64,109 @@ protected:
         Part<QComboBox>(e, "lb_AlarmType")->setEditText(type);
     }
 };
+
+// The alarm editor alone, on a clock state with the fake picker and sounds.
+class AlarmEditorOnStateTest : public EditorOnStateTest {
+protected:
+    TAlarm& Add(const std::string& text, TDateTime local = k0800, int type = 1) {
+        w->Alarms.push_back(std::make_unique<TAlarm>());
+        TAlarm& a = *w->Alarms.back();
+        a.AlarmTime = local;
+        a.AlarmType = uint8_t(type);
+        a.Enabled = true;
+        a.Text = text;
+        Place(a.Location, "Here");
+        return a;
+    }
+    // A standalone editor on a copy of the alarm, shown.
+    std::unique_ptr<TF_AddEditAlarm> Editor(const TAlarm& a) {
+        auto e = std::make_unique<TF_AddEditAlarm>(*w, services->Locations, services->Sound,
+                                                   nullptr);
+        e->Alarm.Copy(a);
+        e->show();
+        return e;
+    }
+};
+
+TEST_F(AlarmEditorOnStateTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirms) {
+    auto e = Editor(Add("old.wav", k0800, 7));
+    std::vector<std::string> asked;
+    const std::string newWav = Touch("new.wav");
+    std::optional<std::string> chosen = newWav;
+    e->ChoosePayload = [&](const std::string& title, const std::string& dir,
+                           const std::string& filter, QWidget*) {
+        asked = {title, dir, filter};
+        return chosen;
+    };
+    std::optional<TTimeLocation> place;
+    e->PickLocation = [&](TTimeLocation& l) {
+        EXPECT_EQ(l.Name, "Here"); // the pick starts at the alarm's place
+        if (place) l.Copy(*place);
+        return bool(place);
+    };
+    Part<QLineEdit>(e.get(), "e_Description")->setText("typed");
+    Click(e.get(), "sb_AlarmLocation"); // cancelled
+    EXPECT_EQ(Text(e.get(), "sb_AlarmLocation"), "Here");
+    place.emplace();
+    Place(*place, "Tokyo", 9);
+    Click(e.get(), "sb_AlarmLocation");
+    EXPECT_EQ(Text(e.get(), "sb_AlarmLocation"), "Tokyo");
+    EXPECT_EQ(Text(e.get(), "e_Description"), "typed"); // kept over the pick
+
+    chosen.reset();
+    Click(e.get(), "sb_PickPayload");
+    EXPECT_EQ(asked, (Strings{"", "", ""})); // no filter, the system's title
+    EXPECT_EQ(Text(e.get(), "e_Description"), "typed");
+    chosen = newWav;
+    Click(e.get(), "sb_PickPayload");
+    EXPECT_EQ(Text(e.get(), "e_Description"), QString::fromStdString(newWav));
+    Click(e.get(), "OkBtn");
+    EXPECT_EQ(e->Alarm.Location.Name, "Tokyo");
+    EXPECT_EQ(e->Alarm.Location.StdOffset, 9);
+    EXPECT_EQ(e->Alarm.Text, newWav);
+}
+
+TEST_F(AlarmEditorOnStateTest, OKRearmsAndTakesTheDateAndTimeFromTheirPickers) {
+    TAlarm& a = Add("Wake up");
+    a.Acknowledged = true;
+    auto e = Editor(a);
+    EXPECT_TRUE(Part<QLabel>(e.get(), "l_Ack")->isVisible());
+    Part<TDateField>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
+    Part<TTimeField>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
+    Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText("1,5");
+    Click(e.get(), "OkBtn");
+    EXPECT_FALSE(e->isVisible());
+    EXPECT_FALSE(e->Alarm.Acknowledged);
+    EXPECT_EQ(e->Alarm.RepeatDays, 1.5);
+    EXPECT_EQ(e->Alarm.AlarmTime, EncodeDate(2027, 3, 4) + EncodeTime(6, 30, 15, 0));
+}
+
+TEST_F(AlarmEditorOnStateTest, ARepeatThatIsNoFiniteNumberKeepsTheDialogOpenAndTakesNothing) {
+    std::mt19937 rng(20);
+    const std::string alphabet = "0123456789.,-+eE$% x\t";
+    const char* bad[] = {"abc", "1..5", "1e999", "--1"};
+    for (int i = 0; i < 300; ++i) {
+        std::string text = i < 4 ? bad[i] : "";
+        for (int n = i < 4 ? 0 : int(rng() % 12); n > 0; --n)
+            text += alphabet[rng() % alphabet.size()];
+        SCOPED_TRACE(text);
+        presenter.Texts.clear();
+        TAlarm& a = Add("x");
+        a.Acknowledged = true;
+        auto e = Editor(a);
+        Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText(QString::fromStdString(text));
+        Click(e.get(), "OkBtn");
+        if (e->isVisible()) {
+            ASSERT_EQ(presenter.Texts.size(), 1u);
+            EXPECT_NE(presenter.Texts[0].find("Repeat Interval (Days)"), std::string::npos);
+            EXPECT_TRUE(e->Alarm.Acknowledged);
+        } else {
+            EXPECT_GE(i, 4);
+            EXPECT_TRUE(std::isfinite(e->Alarm.RepeatDays));
+        }
+        w->Alarms.clear();
+    }
+}
 
 TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList) {
     Add("Wake up");
@@ -312,85 +416,8 @@ TEST_F(AlarmManagerTest, TheEditorShowsThePayloadControlsOfEachTypeAndTestsItsSo
     EXPECT_EQ(e->Alarm.AlarmType, 1);
 }
 
-TEST_F(AlarmManagerTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirms) {
-    auto e = Editor(Add("old.wav", k0800, 7));
-    std::vector<std::string> asked;
-    const std::string newWav = Touch("new.wav");
-    std::optional<std::string> chosen = newWav;
-    e->ChoosePayload = [&](const std::string& title, const std::string& dir,
-                           const std::string& filter, QWidget*) {
-        asked = {title, dir, filter};
-        return chosen;
-    };
-    std::optional<TTimeLocation> place;
-    e->PickLocation = [&](TTimeLocation& l) {
-        EXPECT_EQ(l.Name, "Here"); // the pick starts at the alarm's place
-        if (place) l.Copy(*place);
-        return bool(place);
-    };
-    Part<QLineEdit>(e.get(), "e_Description")->setText("typed");
-    Click(e.get(), "sb_AlarmLocation"); // cancelled
-    EXPECT_EQ(Text(e.get(), "sb_AlarmLocation"), "Here");
-    place.emplace();
-    Place(*place, "Tokyo", 9);
-    Click(e.get(), "sb_AlarmLocation");
-    EXPECT_EQ(Text(e.get(), "sb_AlarmLocation"), "Tokyo");
-    EXPECT_EQ(Text(e.get(), "e_Description"), "typed"); // kept over the pick
 
-    chosen.reset();
-    Click(e.get(), "sb_PickPayload");
-    EXPECT_EQ(asked, (Strings{"", "", ""})); // no filter, the system's title
-    EXPECT_EQ(Text(e.get(), "e_Description"), "typed");
-    chosen = newWav;
-    Click(e.get(), "sb_PickPayload");
-    EXPECT_EQ(Text(e.get(), "e_Description"), QString::fromStdString(newWav));
-    Click(e.get(), "OkBtn");
-    EXPECT_EQ(e->Alarm.Location.Name, "Tokyo");
-    EXPECT_EQ(e->Alarm.Location.StdOffset, 9);
-    EXPECT_EQ(e->Alarm.Text, newWav);
-}
 
-TEST_F(AlarmManagerTest, OKRearmsAndTakesTheDateAndTimeFromTheirPickers) {
-    TAlarm& a = Add("Wake up");
-    a.Acknowledged = true;
-    auto e = Editor(a);
-    EXPECT_TRUE(Part<QLabel>(e.get(), "l_Ack")->isVisible());
-    Part<TDateField>(e.get(), "tp_Date")->setDate(QDate(2027, 3, 4));
-    Part<TTimeField>(e.get(), "tp_Time")->setTime(QTime(6, 30, 15));
-    Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText("1,5");
-    Click(e.get(), "OkBtn");
-    EXPECT_FALSE(e->isVisible());
-    EXPECT_FALSE(e->Alarm.Acknowledged);
-    EXPECT_EQ(e->Alarm.RepeatDays, 1.5);
-    EXPECT_EQ(e->Alarm.AlarmTime, EncodeDate(2027, 3, 4) + EncodeTime(6, 30, 15, 0));
-}
-
-TEST_F(AlarmManagerTest, ARepeatThatIsNoFiniteNumberKeepsTheDialogOpenAndTakesNothing) {
-    std::mt19937 rng(20);
-    const std::string alphabet = "0123456789.,-+eE$% x\t";
-    const char* bad[] = {"abc", "1..5", "1e999", "--1"};
-    for (int i = 0; i < 300; ++i) {
-        std::string text = i < 4 ? bad[i] : "";
-        for (int n = i < 4 ? 0 : int(rng() % 12); n > 0; --n)
-            text += alphabet[rng() % alphabet.size()];
-        SCOPED_TRACE(text);
-        presenter.Texts.clear();
-        TAlarm& a = Add("x");
-        a.Acknowledged = true;
-        auto e = Editor(a);
-        Part<QLineEdit>(e.get(), "me_RepeatInterval")->setText(QString::fromStdString(text));
-        Click(e.get(), "OkBtn");
-        if (e->isVisible()) {
-            ASSERT_EQ(presenter.Texts.size(), 1u);
-            EXPECT_NE(presenter.Texts[0].find("Repeat Interval (Days)"), std::string::npos);
-            EXPECT_TRUE(e->Alarm.Acknowledged);
-        } else {
-            EXPECT_GE(i, 4);
-            EXPECT_TRUE(std::isfinite(e->Alarm.RepeatDays));
-        }
-        w->Alarms.clear();
-    }
-}
 
 TEST_F(AlarmManagerTest, AnEditLandsOnItsOwnAlarmWhenTheLateWindowDeletedAnotherMeanwhile) {
     // "Missed" is an hour late: the next tick offers it in the late window.

@@ -3,6 +3,7 @@
 // row, the collapsed list and the event file.
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
+#include "alarms/tests/EditorOnStateTest.h"
 #include "platform/qt/DateField.h"
 
 #include <QAction>
@@ -59,6 +60,88 @@ protected:
         return ed;
     }
 };
+
+// The item editor alone, on a clock state with the fake picker.
+class DayloomEditorOnStateTest : public EditorOnStateTest {
+protected:
+    TTemperalEvent& Add(const std::string& title, TDateTime date, double interval = 0) {
+        w->TemperalEvents.push_back(std::make_unique<TTemperalEvent>());
+        TTemperalEvent& e = *w->TemperalEvents.back();
+        e.Title = title;
+        e.EventDate = date;
+        e.IntervalDays = interval;
+        Place(e.Location, "Greenwich");
+        return e;
+    }
+    std::unique_ptr<TAddEditTrackingItem> Editor(const TTemperalEvent& e) {
+        auto ed = std::make_unique<TAddEditTrackingItem>(*w, services->Locations, nullptr);
+        ed->Event.Copy(e);
+        ed->show();
+        return ed;
+    }
+};
+
+TEST_F(DayloomEditorOnStateTest, TheItemEditorKeepsTypingOverThePick) {
+    auto ed = Editor(Add("Birthday", kPinnedUtc - 10));
+    ed->PickLocation = [](TTimeLocation& l) {
+        EXPECT_EQ(l.Name, "Greenwich");
+        Place(l, "Sydney", 10);
+        return true;
+    };
+    Part<QLineEdit>(ed.get(), "e_Description")->setText("Mum's birthday");
+    Click(ed.get(), "sb_Location");
+    EXPECT_EQ(Text(ed.get(), "sb_Location"), "Sydney");
+    EXPECT_EQ(Text(ed.get(), "e_Description"), "Mum's birthday");
+    Part<QLineEdit>(ed.get(), "me_Repeat")->setText("365.25");
+    Click(ed.get(), "OKBtn");
+    EXPECT_EQ(ed->Event.Title, "Mum's birthday");
+    EXPECT_EQ(ed->Event.IntervalDays, 365.25);
+    EXPECT_EQ(ed->Event.Location.Name, "Sydney");
+}
+
+TEST_F(DayloomEditorOnStateTest, RandomRepeatsAndDescriptionsGiveAFiniteStoredEventOrKeepTheDialogOpen) {
+    std::mt19937 rng(2026);
+    const std::string digits = "0123456789.,-+eE x%";
+    const std::vector<std::string> letters = {"a", "Z", " ", "\t", "!", "\xc3\xa9", "\xe2\x82\xac"};
+    for (int i = 0; i < 200; ++i) {
+        // A few that never convert, then random ones.
+        const char* bad[] = {"yearly", "1e400", "3 days"};
+        std::string repeat = i < 3 ? bad[i] : "", title;
+        for (int n = i < 3 ? 0 : int(rng() % 10); n > 0; --n)
+            repeat += digits[rng() % digits.size()];
+        for (int n = int(rng() % 8); n > 0; --n)
+            title += letters[rng() % letters.size()];
+        SCOPED_TRACE(repeat + " / " + title);
+        presenter.Texts.clear();
+        auto ed = Editor(Add("x", kPinnedUtc));
+        Part<QLineEdit>(ed.get(), "me_Repeat")->setText(QString::fromStdString(repeat));
+        Part<QLineEdit>(ed.get(), "e_Description")->setText(QString::fromStdString(title));
+        Click(ed.get(), "OKBtn");
+        // A TAB would be the record's separator: such a description is refused.
+        const bool tab = title.find('\t') != std::string::npos;
+        if (ed->isVisible()) {
+            ASSERT_EQ(presenter.Texts.size(), 1u);
+            const bool repeatTold = presenter.Texts[0].find("\"Repeat\"") != std::string::npos;
+            EXPECT_TRUE(repeatTold || (tab && presenter.Texts[0].rfind(
+                                                  "\"Description\" cannot be stored: it holds "
+                                                  "a TAB",
+                                                  0) == 0))
+                << presenter.Texts[0];
+            EXPECT_EQ(ed->Event.Title, "x"); // nothing taken
+        } else {
+            EXPECT_GE(i, 3);
+            EXPECT_TRUE(std::isfinite(ed->Event.IntervalDays));
+            EXPECT_FALSE(ed->Event.Title.empty());
+            // What is stored reads back.
+            TTemperalEvent back;
+            EXPECT_NO_THROW(back.ParseDataString(ed->Event.EventDataString('\t'), '\t'));
+            EXPECT_EQ(back.IntervalDays, ed->Event.IntervalDays);
+            EXPECT_FALSE(tab);
+            EXPECT_EQ(back.Title, ed->Event.Title);
+        }
+        w->TemperalEvents.clear();
+    }
+}
 
 TEST_F(DayloomTest, FiguresCountSinceAPastDateAndUntilAFutureOneEverySecond) {
     struct TCase {
@@ -231,67 +314,7 @@ TEST_F(DayloomTest, AddTakesTheHomePlaceAndStoresAnEmptyDescriptionAsNoDescripti
     EXPECT_EQ(Heading(d), "Until - No Description -");
 }
 
-TEST_F(DayloomTest, TheItemEditorKeepsTypingOverThePick) {
-    auto ed = Editor(Add("Birthday", kPinnedUtc - 10));
-    ed->PickLocation = [](TTimeLocation& l) {
-        EXPECT_EQ(l.Name, "Greenwich");
-        Place(l, "Sydney", 10);
-        return true;
-    };
-    Part<QLineEdit>(ed.get(), "e_Description")->setText("Mum's birthday");
-    Click(ed.get(), "sb_Location");
-    EXPECT_EQ(Text(ed.get(), "sb_Location"), "Sydney");
-    EXPECT_EQ(Text(ed.get(), "e_Description"), "Mum's birthday");
-    Part<QLineEdit>(ed.get(), "me_Repeat")->setText("365.25");
-    Click(ed.get(), "OKBtn");
-    EXPECT_EQ(ed->Event.Title, "Mum's birthday");
-    EXPECT_EQ(ed->Event.IntervalDays, 365.25);
-    EXPECT_EQ(ed->Event.Location.Name, "Sydney");
-}
 
-TEST_F(DayloomTest, RandomRepeatsAndDescriptionsGiveAFiniteStoredEventOrKeepTheDialogOpen) {
-    std::mt19937 rng(2026);
-    const std::string digits = "0123456789.,-+eE x%";
-    const std::vector<std::string> letters = {"a", "Z", " ", "\t", "!", "\xc3\xa9", "\xe2\x82\xac"};
-    for (int i = 0; i < 200; ++i) {
-        // A few that never convert, then random ones.
-        const char* bad[] = {"yearly", "1e400", "3 days"};
-        std::string repeat = i < 3 ? bad[i] : "", title;
-        for (int n = i < 3 ? 0 : int(rng() % 10); n > 0; --n)
-            repeat += digits[rng() % digits.size()];
-        for (int n = int(rng() % 8); n > 0; --n)
-            title += letters[rng() % letters.size()];
-        SCOPED_TRACE(repeat + " / " + title);
-        presenter.Texts.clear();
-        auto ed = Editor(Add("x", kPinnedUtc));
-        Part<QLineEdit>(ed.get(), "me_Repeat")->setText(QString::fromStdString(repeat));
-        Part<QLineEdit>(ed.get(), "e_Description")->setText(QString::fromStdString(title));
-        Click(ed.get(), "OKBtn");
-        // A TAB would be the record's separator: such a description is refused.
-        const bool tab = title.find('\t') != std::string::npos;
-        if (ed->isVisible()) {
-            ASSERT_EQ(presenter.Texts.size(), 1u);
-            const bool repeatTold = presenter.Texts[0].find("\"Repeat\"") != std::string::npos;
-            EXPECT_TRUE(repeatTold || (tab && presenter.Texts[0].rfind(
-                                                  "\"Description\" cannot be stored: it holds "
-                                                  "a TAB",
-                                                  0) == 0))
-                << presenter.Texts[0];
-            EXPECT_EQ(ed->Event.Title, "x"); // nothing taken
-        } else {
-            EXPECT_GE(i, 3);
-            EXPECT_TRUE(std::isfinite(ed->Event.IntervalDays));
-            EXPECT_FALSE(ed->Event.Title.empty());
-            // What is stored reads back.
-            TTemperalEvent back;
-            EXPECT_NO_THROW(back.ParseDataString(ed->Event.EventDataString('\t'), '\t'));
-            EXPECT_EQ(back.IntervalDays, ed->Event.IntervalDays);
-            EXPECT_FALSE(tab);
-            EXPECT_EQ(back.Title, ed->Event.Title);
-        }
-        w->TemperalEvents.clear();
-    }
-}
 
 TEST_F(DayloomTest, CollapsingAndExpandingTheListChangeTheHeightBy200WithTitleHintAndSound) {
     Add("a", kPinnedUtc - 1);
