@@ -1,7 +1,8 @@
 // The alarm and Dayloom item editors on a clock state of their own, started on
 // an empty data directory at a pinned instant (UTC 2026-02-14 12:00, host +1),
 // with stand-ins for the picker and the sounds, and helpers to find the parts
-// of an editor by their names.
+// of an editor or window by their names, answer its modal editor and make the
+// tool windows through their factories.
 #pragma once
 
 #include "clockapp/state/tests/FakeServices.h"
@@ -15,21 +16,29 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-// Records every box and answers it as Escape would.
+// Records every box; answers the questions from Answers, in order, then as
+// Escape would.
 struct TEditorBoxes : IMessagePresenter {
     std::vector<std::string> Texts;
+    std::deque<TModalResult> Answers;
     TModalResult Present(const std::string& text, TMsgDlgType, TMsgDlgButtons buttons,
                          int) override {
         Texts.push_back(text);
-        return EscapeResult(buttons);
+        if (!(buttons & mbYes) || Answers.empty()) return EscapeResult(buttons);
+        const TModalResult a = Answers.front();
+        Answers.pop_front();
+        return a;
     }
 };
 
@@ -79,6 +88,40 @@ protected:
         if (auto* b = window->findChild<QAbstractButton*>(name)) return b->text();
         ADD_FAILURE() << name;
         return {};
+    }
+    static std::vector<std::string> Row(QTableWidget* grid, int row) {
+        std::vector<std::string> r;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            r.push_back(grid->item(row, c) ? grid->item(row, c)->text().toStdString() : "");
+        return r;
+    }
+    // Runs the command; the modal dialog it opens gets the answer.
+    static void Answering(const std::function<void()>& command,
+                          const std::function<void(QWidget*)>& answer) {
+        bool answered = false;
+        AnswerNextModal([&answered, answer](QWidget* d) {
+            answered = true;
+            answer(d);
+        });
+        command();
+        EXPECT_TRUE(answered);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // The tool window made by its installed factory (InstallAlarmWindows
+    // first), freed on close and shown, as the main window's command does.
+    QWidget* OpenToolWindow(TToolWindow which) {
+        const TToolWindowFactory& make = services->Factories.Tools[int(which)];
+        EXPECT_TRUE(make);
+        if (!make) return nullptr;
+        QWidget* window = make(nullptr);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        return window;
+    }
+    std::string FileText(const char* name) const {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly)) return "<none>";
+        return f.readAll().toStdString();
     }
     const std::vector<std::string>& Sounds() const { return sound->Played; }
     // An (empty) file of the data directory; its full name.

@@ -1,6 +1,7 @@
-// The alarm manager and the alarm editor on the main window's alarm list:
-// found by their component names, clicked, and checked for what the user
-// sees and what becomes of the alarms.
+// The alarm manager and the alarm editor on the alarm list of a clock state
+// (of a main window where its commands, tick or sound player matter): found
+// by their component names, clicked, and checked for what the user sees and
+// what becomes of the alarms.
 #include "alarms/AlarmExplorer.h"
 #include "alarms/AlarmManager.h"
 #include "alarms/tests/AlarmEditorTest.h"
@@ -88,6 +89,30 @@ protected:
     }
 };
 
+// The alarm manager made through its factory on the clock state.
+class AlarmManagerOnStateTest : public AlarmEditorOnStateTest {
+protected:
+    void SetUp() override {
+        AlarmEditorOnStateTest::SetUp();
+        InstallAlarmWindows(*w, services->Services());
+    }
+    TFHXalarms* Open() {
+        auto* m = qobject_cast<TFHXalarms*>(OpenToolWindow(TToolWindow::AlarmManager));
+        EXPECT_NE(m, nullptr);
+        return m;
+    }
+    static QTableWidget* Grid(TFHXalarms* m) { return Part<QTableWidget>(m, "sg_Alarms"); }
+    Strings Records() const {
+        Strings r;
+        for (const auto& a : w->Alarms)
+            r.push_back(a->DataString('\t'));
+        return r;
+    }
+    static void SetType(QWidget* e, const char* type) {
+        Part<QComboBox>(e, "lb_AlarmType")->setEditText(type);
+    }
+};
+
 TEST_F(AlarmEditorOnStateTest, ThePayloadPickAndThePlacePickTakeOnlyWhatTheUserConfirms) {
     auto e = Editor(Add("old.wav", k0800, 7));
     std::vector<std::string> asked;
@@ -168,7 +193,7 @@ TEST_F(AlarmEditorOnStateTest, ARepeatThatIsNoFiniteNumberKeepsTheDialogOpenAndT
     }
 }
 
-TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList) {
+TEST_F(AlarmManagerOnStateTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList) {
     Add("Wake up");
     Add("Tea", k0800 + 0.5, 0).RepeatDays = 1.5;
     Add("Sync", k0800, 5).Enabled = false;
@@ -212,7 +237,7 @@ TEST_F(AlarmManagerTest, TheGridHasAHeadingRowAndOneRowPerAlarmAndFollowsTheList
 
 // The grid's dates read in the locale's order, as the editor beside it takes
 // them. Delete asks first, naming the alarm: No keeps it, in the file too.
-TEST_F(AlarmManagerTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
+TEST_F(AlarmManagerOnStateTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
     Add("Wake up", EncodeDate(2026, 12, 9) + EncodeTime(12, 21, 30, 0));
     const std::pair<QLocale, const char*> cases[] = {
         {QLocale(QLocale::English, QLocale::UnitedKingdom), "09/12/2026, at 12:21:30"},
@@ -241,7 +266,7 @@ TEST_F(AlarmManagerTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
     EXPECT_TRUE(w->Alarms.empty());
 }
 
-TEST_F(AlarmManagerTest, AddGivesTheHomePlaceAndArmsItThenAppendsAndSelectsTheNewRow) {
+TEST_F(AlarmManagerOnStateTest, AddGivesTheHomePlaceAndArmsItThenAppendsAndSelectsTheNewRow) {
     Add("First");
     w->AlwaysOnTop = true;
     TFHXalarms* m = Open();
@@ -270,7 +295,7 @@ TEST_F(AlarmManagerTest, AddGivesTheHomePlaceAndArmsItThenAppendsAndSelectsTheNe
 }
 
 // Each command on a selected row, the heading row standing for the first alarm.
-TEST_F(AlarmManagerTest, DuplicateEditAndDeleteActOnTheSelectedRowsAlarm) {
+TEST_F(AlarmManagerOnStateTest, DuplicateEditAndDeleteActOnTheSelectedRowsAlarm) {
     struct TCase {
         const char* Command;
         int Row;
@@ -328,7 +353,7 @@ TEST_F(AlarmManagerTest, DuplicateEditAndDeleteActOnTheSelectedRowsAlarm) {
     }
 }
 
-TEST_F(AlarmManagerTest, CancelLeavesTheListAsItWasAndDeletingTheOnlyAlarmLeavesTheHeadingRow) {
+TEST_F(AlarmManagerOnStateTest, CancelLeavesTheListAsItWasAndDeletingTheOnlyAlarmLeavesTheHeadingRow) {
     TAlarm& a = Add("Only");
     a.Acknowledged = true;
     TFHXalarms* m = Open();
@@ -580,7 +605,7 @@ namespace {
 
 // A wall time the place's clocks skip is refused at OK with the change named;
 // the dialog stays open and the alarm list keeps what it had.
-TEST_F(AlarmManagerTest, ATimeTheClocksSkipIsRefusedAndNothingIsStored) {
+TEST_F(AlarmManagerOnStateTest, ATimeTheClocksSkipIsRefusedAndNothingIsStored) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
     TAlarm& a = Add("Wake up", EncodeDate(2026, 3, 29) + EncodeTime(8, 0, 0, 0));
     a.Location.Name = "London";

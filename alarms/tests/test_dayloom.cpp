@@ -1,6 +1,7 @@
-// The Dayloom window and its item editor on the main window's event list, at
-// pinned instants: the figures the user reads, the commands on the selected
-// row, the collapsed list and the event file.
+// The Dayloom window and its item editor on the event list of a clock state
+// (of a main window where its commands and end matter), at pinned instants:
+// the figures the user reads, the commands on the selected row, the collapsed
+// list and the event file.
 #include "alarms/Dayloom.h"
 #include "alarms/tests/AlarmEditorTest.h"
 #include "alarms/tests/EditorOnStateTest.h"
@@ -37,6 +38,31 @@ protected:
         EXPECT_NE(d, nullptr);
         return d;
     }
+};
+
+// The window made through its factory, and its item editor, on a clock state
+// with the fake services.
+class DayloomOnStateTest : public EditorOnStateTest {
+protected:
+    void SetUp() override {
+        EditorOnStateTest::SetUp();
+        w->ReloadHostZone(); // the host at +1, as the started program reads it
+        InstallAlarmWindows(*w, services->Services());
+    }
+    TTemperalEvent& Add(const std::string& title, TDateTime date, double interval = 0) {
+        w->TemperalEvents.push_back(std::make_unique<TTemperalEvent>());
+        TTemperalEvent& e = *w->TemperalEvents.back();
+        e.Title = title;
+        e.EventDate = date;
+        e.IntervalDays = interval;
+        Place(e.Location, "Greenwich");
+        return e;
+    }
+    TF_Dayloom* Open() {
+        auto* d = qobject_cast<TF_Dayloom*>(OpenToolWindow(TToolWindow::Dayloom));
+        EXPECT_NE(d, nullptr);
+        return d;
+    }
     // One refresh, the given seconds after the pinned instant.
     static void Refresh(TF_Dayloom* d, double seconds) {
         PinClock(kPinnedUtc + seconds * kSecond, 1);
@@ -54,26 +80,6 @@ protected:
     static QString Heading(TF_Dayloom* d) { return Part<QGroupBox>(d, "gb_Results")->title(); }
     static QTableWidget* Grid(TF_Dayloom* d) { return Part<QTableWidget>(d, "sg_Items"); }
     std::unique_ptr<TAddEditTrackingItem> Editor(const TTemperalEvent& e) {
-        auto ed = std::make_unique<TAddEditTrackingItem>(*w, *w, nullptr);
-        ed->Event.Copy(e);
-        ed->show();
-        return ed;
-    }
-};
-
-// The item editor alone, on a clock state with the fake picker.
-class DayloomEditorOnStateTest : public EditorOnStateTest {
-protected:
-    TTemperalEvent& Add(const std::string& title, TDateTime date, double interval = 0) {
-        w->TemperalEvents.push_back(std::make_unique<TTemperalEvent>());
-        TTemperalEvent& e = *w->TemperalEvents.back();
-        e.Title = title;
-        e.EventDate = date;
-        e.IntervalDays = interval;
-        Place(e.Location, "Greenwich");
-        return e;
-    }
-    std::unique_ptr<TAddEditTrackingItem> Editor(const TTemperalEvent& e) {
         auto ed = std::make_unique<TAddEditTrackingItem>(*w, services->Locations, nullptr);
         ed->Event.Copy(e);
         ed->show();
@@ -81,7 +87,7 @@ protected:
     }
 };
 
-TEST_F(DayloomEditorOnStateTest, TheItemEditorKeepsTypingOverThePick) {
+TEST_F(DayloomOnStateTest, TheItemEditorKeepsTypingOverThePick) {
     auto ed = Editor(Add("Birthday", kPinnedUtc - 10));
     ed->PickLocation = [](TTimeLocation& l) {
         EXPECT_EQ(l.Name, "Greenwich");
@@ -99,7 +105,7 @@ TEST_F(DayloomEditorOnStateTest, TheItemEditorKeepsTypingOverThePick) {
     EXPECT_EQ(ed->Event.Location.Name, "Sydney");
 }
 
-TEST_F(DayloomEditorOnStateTest, RandomRepeatsAndDescriptionsGiveAFiniteStoredEventOrKeepTheDialogOpen) {
+TEST_F(DayloomOnStateTest, RandomRepeatsAndDescriptionsGiveAFiniteStoredEventOrKeepTheDialogOpen) {
     std::mt19937 rng(2026);
     const std::string digits = "0123456789.,-+eE x%";
     const std::vector<std::string> letters = {"a", "Z", " ", "\t", "!", "\xc3\xa9", "\xe2\x82\xac"};
@@ -143,7 +149,7 @@ TEST_F(DayloomEditorOnStateTest, RandomRepeatsAndDescriptionsGiveAFiniteStoredEv
     }
 }
 
-TEST_F(DayloomTest, FiguresCountSinceAPastDateAndUntilAFutureOneEverySecond) {
+TEST_F(DayloomOnStateTest, FiguresCountSinceAPastDateAndUntilAFutureOneEverySecond) {
     struct TCase {
         const char* Title;
         double DaysFromNow;
@@ -179,7 +185,7 @@ TEST_F(DayloomTest, FiguresCountSinceAPastDateAndUntilAFutureOneEverySecond) {
     }
 }
 
-TEST_F(DayloomTest, TheGridListsTheEventsAndARecurringOneMovesAheadAndIsSavedSo) {
+TEST_F(DayloomOnStateTest, TheGridListsTheEventsAndARecurringOneMovesAheadAndIsSavedSo) {
     Add("Payday", kPinnedUtc - 30, 7);
     Add("Launch", EncodeDate(2025, 7, 4) + EncodeTime(9, 5, 0, 0));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
@@ -205,7 +211,7 @@ TEST_F(DayloomTest, TheGridListsTheEventsAndARecurringOneMovesAheadAndIsSavedSo)
 
 // The grid's dates read in the locale's order, as the item editor takes them.
 // Delete asks first, naming the event: No keeps it, in the file too.
-TEST_F(DayloomTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
+TEST_F(DayloomOnStateTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
     Add("Payday", EncodeDate(2027, 2, 15) + EncodeTime(12, 0, 0, 0));
     const std::pair<QLocale, const char*> cases[] = {
         {QLocale(QLocale::English, QLocale::UnitedKingdom), "15/02/2027- 12:00:00"},
@@ -234,7 +240,7 @@ TEST_F(DayloomTest, DatesReadInTheLocalesOrderAndDeleteAsksFirst) {
     EXPECT_TRUE(w->TemperalEvents.empty());
 }
 
-TEST_F(DayloomTest, EditAndDeleteFollowTheRowSelectedByKeyboardAndCancelChangesNothing) {
+TEST_F(DayloomOnStateTest, EditAndDeleteFollowTheRowSelectedByKeyboardAndCancelChangesNothing) {
     for (const char* t : {"a", "b", "c"})
         Add(t, kPinnedUtc - 1);
     TF_Dayloom* d = Open();
@@ -291,7 +297,7 @@ TEST_F(DayloomTest, EditAndDeleteFollowTheRowSelectedByKeyboardAndCancelChangesN
     EXPECT_EQ(Figures(d), figures);
 }
 
-TEST_F(DayloomTest, AddTakesTheHomePlaceAndStoresAnEmptyDescriptionAsNoDescription) {
+TEST_F(DayloomOnStateTest, AddTakesTheHomePlaceAndStoresAnEmptyDescriptionAsNoDescription) {
     TF_Dayloom* d = Open();
     EXPECT_FALSE(Grid(d)->isEnabled());
     Answering([d] { Click(d, "sb_AddItem"); },
@@ -316,7 +322,7 @@ TEST_F(DayloomTest, AddTakesTheHomePlaceAndStoresAnEmptyDescriptionAsNoDescripti
 
 
 
-TEST_F(DayloomTest, CollapsingAndExpandingTheListChangeTheHeightBy200WithTitleHintAndSound) {
+TEST_F(DayloomOnStateTest, CollapsingAndExpandingTheListChangeTheHeightBy200WithTitleHintAndSound) {
     Add("a", kPinnedUtc - 1);
     TF_Dayloom* d = Open();
     auto* toggle = Part<QToolButton>(d, "sb_detail");
