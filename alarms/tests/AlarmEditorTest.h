@@ -5,6 +5,7 @@
 
 #include "alarms/AlarmWindows.h"
 #include "clockapp/ClockDisplay.h"
+#include "alarms/tests/WindowParts.h"
 #include "clockapp/tests/WindowTest.h"
 
 #include <QAbstractButton>
@@ -50,7 +51,7 @@ struct TAnsweringPresenter : TRecordingPresenter {
     }
 };
 
-class AlarmEditorTest : public TWindowTest<AlarmEditorClocks, TAnsweringPresenter> {
+class AlarmEditorTest : public TWindowTest<AlarmEditorClocks, TAnsweringPresenter>, public TWindowParts {
 protected:
     void BeforeStart() override { InstallAlarmWindows(*w, w->WindowServices()); }
     void SetUp() override {
@@ -73,45 +74,6 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         TWindowTest::TearDown();
         ResetClockSource();
-    }
-    // A place of its own at UTC+offset, without daylight saving.
-    static void Place(TTimeLocation& l, const std::string& name, double offset = 0) {
-        l.Name = name;
-        l.StdOffset = offset;
-        l.Rule.ReadDataString("0");
-    }
-    template <class T> static T* Part(QWidget* window, const char* name) {
-        T* p = window->findChild<T*>(name);
-        EXPECT_NE(p, nullptr) << name;
-        return p;
-    }
-    static void Click(QWidget* window, const char* name) {
-        if (auto* b = Part<QAbstractButton>(window, name)) b->click();
-    }
-    static QString Text(QWidget* window, const char* name) {
-        if (auto* l = window->findChild<QLabel*>(name)) return l->text();
-        if (auto* e = window->findChild<QLineEdit*>(name)) return e->text();
-        if (auto* b = window->findChild<QAbstractButton*>(name)) return b->text();
-        ADD_FAILURE() << name;
-        return {};
-    }
-    static std::vector<std::string> Row(QTableWidget* grid, int row) {
-        std::vector<std::string> r;
-        for (int c = 0; c < grid->columnCount(); ++c)
-            r.push_back(grid->item(row, c) ? grid->item(row, c)->text().toStdString() : "");
-        return r;
-    }
-    // Runs the command; the modal dialog it opens gets the answer.
-    static void Answering(const std::function<void()>& command,
-                          const std::function<void(QWidget*)>& answer) {
-        bool answered = false;
-        AnswerNextModal([&answered, answer](QWidget* d) {
-            answered = true;
-            answer(d);
-        });
-        command();
-        EXPECT_TRUE(answered);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     std::vector<std::string> Sounds() const {
         std::vector<std::string> r;

@@ -5,6 +5,7 @@
 // tool windows through their factories.
 #pragma once
 
+#include "alarms/tests/WindowParts.h"
 #include "clockapp/state/tests/FakeServices.h"
 #include "clockapp/tests/TestApp.h"
 #include "timemodel/HXMessageBoxes.h"
@@ -42,7 +43,7 @@ struct TEditorBoxes : IMessagePresenter {
     }
 };
 
-class EditorOnStateTest : public ::testing::Test {
+class EditorOnStateTest : public ::testing::Test, public TWindowParts {
 protected:
     void SetUp() override {
         PinClock(EncodeDate(2026, 2, 14) + EncodeTime(12, 0, 0, 0), 1);
@@ -67,45 +68,6 @@ protected:
         w.reset();
         SetMessagePresenter(nullptr);
         ResetClockSource();
-    }
-    // A place of its own at UTC+offset, without daylight saving.
-    static void Place(TTimeLocation& l, const std::string& name, double offset = 0) {
-        l.Name = name;
-        l.StdOffset = offset;
-        l.Rule.ReadDataString("0");
-    }
-    template <class T> static T* Part(QWidget* window, const char* name) {
-        T* p = window->findChild<T*>(name);
-        EXPECT_NE(p, nullptr) << name;
-        return p;
-    }
-    static void Click(QWidget* window, const char* name) {
-        if (auto* b = Part<QAbstractButton>(window, name)) b->click();
-    }
-    static QString Text(QWidget* window, const char* name) {
-        if (auto* l = window->findChild<QLabel*>(name)) return l->text();
-        if (auto* e = window->findChild<QLineEdit*>(name)) return e->text();
-        if (auto* b = window->findChild<QAbstractButton*>(name)) return b->text();
-        ADD_FAILURE() << name;
-        return {};
-    }
-    static std::vector<std::string> Row(QTableWidget* grid, int row) {
-        std::vector<std::string> r;
-        for (int c = 0; c < grid->columnCount(); ++c)
-            r.push_back(grid->item(row, c) ? grid->item(row, c)->text().toStdString() : "");
-        return r;
-    }
-    // Runs the command; the modal dialog it opens gets the answer.
-    static void Answering(const std::function<void()>& command,
-                          const std::function<void(QWidget*)>& answer) {
-        bool answered = false;
-        AnswerNextModal([&answered, answer](QWidget* d) {
-            answered = true;
-            answer(d);
-        });
-        command();
-        EXPECT_TRUE(answered);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     // The tool window made by its installed factory (InstallAlarmWindows
     // first), freed on close and shown, as the main window's command does.

@@ -29,17 +29,22 @@ namespace {
 using Strings = std::vector<std::string>;
 const TDateTime k0800 = EncodeDate(2026, 2, 14) + EncodeTime(8, 0, 0, 0);
 
+// An enabled alarm of the state's list, at a place of its own at UTC.
+TAlarm& AddAlarm(TClockState& state, const std::string& text, TDateTime local, int type) {
+    state.Alarms.push_back(std::make_unique<TAlarm>());
+    TAlarm& a = *state.Alarms.back();
+    a.AlarmTime = local;
+    a.AlarmType = uint8_t(type);
+    a.Enabled = true;
+    a.Text = text;
+    TWindowParts::Place(a.Location, "Here");
+    return a;
+}
+
 class AlarmManagerTest : public AlarmEditorTest {
 protected:
     TAlarm& Add(const std::string& text, TDateTime local = k0800, int type = 1) {
-        w->Alarms.push_back(std::make_unique<TAlarm>());
-        TAlarm& a = *w->Alarms.back();
-        a.AlarmTime = local;
-        a.AlarmType = uint8_t(type);
-        a.Enabled = true;
-        a.Text = text;
-        Place(a.Location, "Here");
-        return a;
+        return AddAlarm(*w, text, local, type);
     }
     TFHXalarms* Open() {
         w->Action("sb_Alarms")->trigger();
@@ -70,14 +75,7 @@ protected:
 class AlarmEditorOnStateTest : public EditorOnStateTest {
 protected:
     TAlarm& Add(const std::string& text, TDateTime local = k0800, int type = 1) {
-        w->Alarms.push_back(std::make_unique<TAlarm>());
-        TAlarm& a = *w->Alarms.back();
-        a.AlarmTime = local;
-        a.AlarmType = uint8_t(type);
-        a.Enabled = true;
-        a.Text = text;
-        Place(a.Location, "Here");
-        return a;
+        return AddAlarm(*w, text, local, type);
     }
     // A standalone editor on a copy of the alarm, shown.
     std::unique_ptr<TF_AddEditAlarm> Editor(const TAlarm& a) {

@@ -21,16 +21,22 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// An item of the state's list, at Greenwich.
+TTemperalEvent& AddEvent(TClockState& state, const std::string& title, TDateTime date,
+                         double interval) {
+    state.TemperalEvents.push_back(std::make_unique<TTemperalEvent>());
+    TTemperalEvent& e = *state.TemperalEvents.back();
+    e.Title = title;
+    e.EventDate = date;
+    e.IntervalDays = interval;
+    TWindowParts::Place(e.Location, "Greenwich");
+    return e;
+}
+
 class DayloomTest : public AlarmEditorTest {
 protected:
     TTemperalEvent& Add(const std::string& title, TDateTime date, double interval = 0) {
-        w->TemperalEvents.push_back(std::make_unique<TTemperalEvent>());
-        TTemperalEvent& e = *w->TemperalEvents.back();
-        e.Title = title;
-        e.EventDate = date;
-        e.IntervalDays = interval;
-        Place(e.Location, "Greenwich");
-        return e;
+        return AddEvent(*w, title, date, interval);
     }
     TF_Dayloom* Open() {
         w->Action("sb_Dayloom")->trigger();
@@ -50,13 +56,7 @@ protected:
         InstallAlarmWindows(*w, services->Services());
     }
     TTemperalEvent& Add(const std::string& title, TDateTime date, double interval = 0) {
-        w->TemperalEvents.push_back(std::make_unique<TTemperalEvent>());
-        TTemperalEvent& e = *w->TemperalEvents.back();
-        e.Title = title;
-        e.EventDate = date;
-        e.IntervalDays = interval;
-        Place(e.Location, "Greenwich");
-        return e;
+        return AddEvent(*w, title, date, interval);
     }
     TF_Dayloom* Open() {
         auto* d = qobject_cast<TF_Dayloom*>(OpenToolWindow(TToolWindow::Dayloom));
