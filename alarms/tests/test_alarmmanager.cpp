@@ -29,6 +29,14 @@ namespace {
 using Strings = std::vector<std::string>;
 const TDateTime k0800 = EncodeDate(2026, 2, 14) + EncodeTime(8, 0, 0, 0);
 
+// The state's alarms as their records.
+Strings AlarmRecords(const TClockState& state) {
+    Strings r;
+    for (const auto& a : state.Alarms)
+        r.push_back(a->DataString('\t'));
+    return r;
+}
+
 // An enabled alarm of the state's list, at a place of its own at UTC.
 TAlarm& AddAlarm(TClockState& state, const std::string& text, TDateTime local, int type) {
     state.Alarms.push_back(std::make_unique<TAlarm>());
@@ -53,12 +61,7 @@ protected:
         return m;
     }
     static QTableWidget* Grid(TFHXalarms* m) { return Part<QTableWidget>(m, "sg_Alarms"); }
-    Strings Records() const {
-        Strings r;
-        for (const auto& a : w->Alarms)
-            r.push_back(a->DataString('\t'));
-        return r;
-    }
+    Strings Records() const { return AlarmRecords(*w); }
     // A standalone editor on a copy of the alarm, shown.
     std::unique_ptr<TF_AddEditAlarm> Editor(const TAlarm& a) {
         auto e = std::make_unique<TF_AddEditAlarm>(*w, *w, *w, nullptr);
@@ -100,12 +103,7 @@ protected:
         return m;
     }
     static QTableWidget* Grid(TFHXalarms* m) { return Part<QTableWidget>(m, "sg_Alarms"); }
-    Strings Records() const {
-        Strings r;
-        for (const auto& a : w->Alarms)
-            r.push_back(a->DataString('\t'));
-        return r;
-    }
+    Strings Records() const { return AlarmRecords(*w); }
     static void SetType(QWidget* e, const char* type) {
         Part<QComboBox>(e, "lb_AlarmType")->setEditText(type);
     }
